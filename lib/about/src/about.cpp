@@ -1,0 +1,3 @@
+#include "libabout/about.h"
+
+const char* LibVelcorOrganization = "Corvane";

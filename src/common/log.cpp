@@ -1,0 +1,89 @@
+#include "ORVO/log.h"
+
+#include <QDateTime>
+#include <QThread>
+
+namespace ORVO {
+namespace log {
+
+namespace {
+
+// Qt::TextDate text of the current second; formatting a date is the
+// costliest part of a line, and most lines of a second share it.
+QString currentDateText()
+{
+    thread_local qint64 cachedSecond = -1;
+    thread_local QString cachedText;
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (second != cachedSecond) {
+        const QByteArray local =
+            QDateTime::fromSecsSinceEpoch(second).toString(Qt::TextDate).toLocal8Bit();
+        cachedText = QString::fromLatin1(local.constData());
+        cachedSecond = second;
+    }
+    return cachedText;
+}
+
+} // namespace
+
+Line::Line(const char* level, const char* file, const char* function, int line)
+{
+    buffer.reserve(160);
+    buffer += currentDateText();
+    buffer += QLatin1String(" [0x");
+    buffer += QString::number(reinterpret_cast<quintptr>(QThread::currentThreadId()), 16);
+    buffer += QLatin1String("] [");
+    buffer += QLatin1String(level);
+    buffer += QLatin1String("] [BastivaConnectApp:");
+    buffer += QLatin1String(file);
+    buffer += QLatin1Char(':');
+    buffer += QLatin1String(function);
+    buffer += QLatin1String("():");
+    buffer += QString::number(line);
+    buffer += QLatin1String("] ");
+}
+
+Line::~Line()
+{
+    qt_message_output(QtDebugMsg, QMessageLogContext(), buffer);
+}
+
+Line& Line::operator<<(const char* text)
+{
+    buffer += QString::fromUtf8(text);
+    return *this;
+}
+
+Line& Line::operator<<(const QString& text)
+{
+    // Quoted but not escaped, so the log shows the text as it is.
+    buffer += QLatin1Char('"');
+    buffer += text;
+    buffer += QLatin1Char('"');
+    return *this;
+}
+
+Line& Line::operator<<(QLatin1String text)
+{
+    return *this << QString(text);
+}
+
+Line& Line::operator<<(const QByteArray& bytes)
+{
+    return *this << QString::fromUtf8(bytes);
+}
+
+Line& Line::operator<<(bool value)
+{
+    buffer += value ? QLatin1String("true") : QLatin1String("false");
+    return *this;
+}
+
+Line& Line::operator<<(char c)
+{
+    buffer += QLatin1Char(c);
+    return *this;
+}
+
+} // namespace log
+} // namespace ORVO

@@ -1,0 +1,95 @@
+#include "ORVO/utils.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHash>
+#include <QSettings>
+
+#include "ORVO/log.h"
+
+namespace ORVO {
+namespace utils {
+
+int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value)
+{
+    if (!settings) {
+        LOG_ERROR;
+        return -1;
+    }
+    if (key.isEmpty()) {
+        LOG_ERROR;
+        return -1;
+    }
+    // Compared as the new value's type, so a stored "8080" equals 8080.
+    if (value == settings->value(key, QVariant()))
+        return 0;
+    settings->setValue(key, value);
+    settings->sync();
+    if (settings->status() != QSettings::NoError) {
+        LOG_ERROR;
+        return -1;
+    }
+    return 0;
+}
+
+QString loadStyleSheet(QString path)
+{
+    // Every path is read at most once per process; failures are cached too.
+    static QHash<QString, QString> styleSheets;
+    const auto cached = styleSheets.constFind(path);
+    if (cached != styleSheets.constEnd())
+        return cached.value();
+
+    QFile file(path);
+    if (!QFile::exists(path))
+        LOG_ERROR << QString(path + QStringLiteral(" does not exist"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        LOG_ERROR << QString(QStringLiteral("Can't open ") + path);
+    const QByteArray bytes = file.isOpen() ? file.readAll() : QByteArray();
+    const QString text = QString::fromLatin1(bytes.constData());
+    styleSheets.insert(path, text);
+    file.close();
+    return text;
+}
+
+QString seconds2Human(int seconds)
+{
+    QString text;
+    if (seconds >= 86400) {
+        text += QCoreApplication::translate("QObject", "%n day(s)", "", seconds / 86400);
+        text += QStringLiteral(", ");
+    }
+    text += stringPad((seconds / 3600) % 24, 2) + QLatin1Char(':')
+            + stringPad((seconds / 60) % 60, 2) + QLatin1Char(':') + stringPad(seconds % 60, 2);
+    return text;
+}
+
+QString stringPad(int number, int width)
+{
+    return QStringLiteral("%1").arg(QString::number(number, 10), width, QLatin1Char('0'));
+}
+
+QString remapQueryItem(const QString& item)
+{
+    QString out = item;
+    out.replace(QLatin1Char('+'), QLatin1Char(' '));
+    return out;
+}
+
+QString resolvePath(QString path)
+{
+    return path;
+}
+
+int pid2Int(qint64 pid)
+{
+    return static_cast<int>(static_cast<quint32>(pid & 0xffffffff));
+}
+
+bool caseInsensitiveLessThan(const QString& a, const QString& b)
+{
+    return a.toLower() < b.toLower();
+}
+
+} // namespace utils
+} // namespace ORVO

@@ -1,0 +1,97 @@
+#include "logcapture.h"
+
+#include <QMutex>
+
+namespace orvotest {
+
+namespace {
+
+QMutex g_mutex;
+QStringList g_lines;
+QtMessageHandler g_previous = nullptr;
+int g_depth = 0;
+
+void handler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+{
+    {
+        QMutexLocker lock(&g_mutex);
+        g_lines << msg;
+    }
+    if (msg.contains(QLatin1String("QObject::connect")) && g_previous)
+        g_previous(type, context, msg);
+}
+
+} // namespace
+
+LogCapture::LogCapture()
+{
+    QMutexLocker lock(&g_mutex);
+    if (g_depth++ == 0) {
+        g_lines.clear();
+        g_previous = qInstallMessageHandler(handler);
+    }
+}
+
+LogCapture::~LogCapture()
+{
+    QMutexLocker lock(&g_mutex);
+    if (--g_depth == 0) {
+        qInstallMessageHandler(g_previous);
+        g_previous = nullptr;
+    }
+}
+
+QStringList LogCapture::lines() const
+{
+    QMutexLocker lock(&g_mutex);
+    return g_lines;
+}
+
+QStringList LogCapture::linesAt(const QString& levelWord) const
+{
+    QStringList out;
+    for (const QString& line : lines()) {
+        const QRegularExpressionMatch m = lineShape().match(line);
+        if (m.hasMatch() && m.captured(QStringLiteral("level")) == levelWord)
+            out << line;
+    }
+    return out;
+}
+
+int LogCapture::count(const QRegularExpression& re) const
+{
+    int n = 0;
+    for (const QString& line : lines()) {
+        if (re.match(line).hasMatch())
+            ++n;
+    }
+    return n;
+}
+
+bool LogCapture::contains(const QString& text) const
+{
+    for (const QString& line : lines()) {
+        if (line.contains(text))
+            return true;
+    }
+    return false;
+}
+
+void LogCapture::clear()
+{
+    QMutexLocker lock(&g_mutex);
+    g_lines.clear();
+}
+
+const QRegularExpression& LogCapture::lineShape()
+{
+    static const QRegularExpression re(QStringLiteral(
+        R"(^(?<date>[A-Z][a-z]{2} [A-Z][a-z]{2} [1-9]\d? \d\d:\d\d:\d\d \d{4}) )"
+        R"(\[(?<thread>0x[0-9a-f]+)\] \[(?<level>LOG|ERROR|notice|debug|trace)\] )"
+        R"(\[BastivaConnectApp:(?<file>[^:\[\]]+):(?<function>[^\[\]]*)\(\):(?<line>\d+)\] )"
+        R"((?<message>.*)$)"),
+        QRegularExpression::DotMatchesEverythingOption);
+    return re;
+}
+
+} // namespace orvotest

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace orvotest {
+
+// Gives a test its own per-user locations: data (XDG_DATA_HOME), settings
+// (QSettings user scope and XDG_CONFIG_HOME) and HOME point into a temporary
+// directory for the object's life, and the organisation and application
+// names are the program's. Restores the environment when destroyed.
+class TestEnv
+{
+public:
+    TestEnv();
+    ~TestEnv();
+    TestEnv(const TestEnv&) = delete;
+    TestEnv& operator=(const TestEnv&) = delete;
+
+    bool isValid() const { return dir.isValid(); }
+    QString root() const { return dir.path(); }
+    // The program's data location under this environment.
+    QString dataDir() const;
+    QString configDir() const { return dir.path() + QStringLiteral("/config"); }
+
+private:
+    QTemporaryDir dir;
+    QByteArray oldData;
+    QByteArray oldConfig;
+    QByteArray oldHome;
+};
+
+// Writes a file, creating its directory; fails the calling test on error.
+bool writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+
+} // namespace orvotest
