@@ -1,0 +1,132 @@
+// Fuzzes the line decoder (both overflow policies) and the message codec
+// with arbitrary bytes split into arbitrary reads. The decoder's lines are
+// checked against a plain reference splitter.
+#include <QJsonObject>
+#include <QVariant>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "linedecoder.h"
+#include "protocol.h"
+
+using libvelcor::detail::LineDecoder;
+namespace P = libvelcor::protocol;
+
+namespace {
+
+constexpr int Limit = 64;
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// The lines a decoder without a limit gives, "\r\n" endings stripped. An
+// unfinished last line counts once it is past the limit (and its possible
+// "\r"): the cutting decoder hands its start on without waiting.
+std::vector<std::string> reference(const uint8_t* data, size_t size)
+{
+    std::vector<std::string> lines;
+    std::string current;
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == '\n') {
+            if (!current.empty() && current.back() == '\r')
+                current.pop_back();
+            lines.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(char(data[i]));
+        }
+    }
+    if (current.size() > size_t(Limit) + 1)
+        lines.push_back(current);
+    return lines;
+}
+
+void decodeMessage(const char* p, int n)
+{
+    QJsonObject m;
+    QString why;
+    if (!P::decodeLine(p, n, m, why)) {
+        check(!why.isEmpty());
+        return;
+    }
+    check(!P::messageType(m).isEmpty());
+    P::messageId(m);
+    libvelcor::Params params;
+    P::paramsFromJson(m.value(QLatin1String("params")), params);
+    libvelcor::Auth auth;
+    if (P::authFromJson(m.value(QLatin1String("auth")), auth)) {
+        libvelcor::Auth again;
+        check(P::authFromJson(P::authToJson(auth), again) && again == auth);
+    }
+    const QVariant config = P::jsonToVariant(m.value(QLatin1String("config")));
+    P::mergeMaps(config.toMap(), config.toMap());
+    // What decodes must encode to one line that decodes again.
+    const QByteArray line = P::encode(m);
+    check(line.endsWith('\n') && line.count('\n') == 1);
+    QJsonObject back;
+    check(P::decodeLine(line.constData(), line.size() - 1, back, why) && back == m);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    // The first byte chooses the read size.
+    const size_t piece = 1 + data[0] % 32;
+    ++data;
+    --size;
+    const std::vector<std::string> expected = reference(data, size);
+
+    LineDecoder cut(Limit, LineDecoder::CutLine);
+    LineDecoder fail(Limit, LineDecoder::FailStream);
+    std::vector<std::string> cutLines;
+    std::vector<std::string> failLines;
+    bool failed = false;
+    for (size_t i = 0; i < size; i += piece) {
+        const size_t n = std::min(piece, size - i);
+        const char* p = reinterpret_cast<const char*>(data + i);
+        cut.feed(p, qint64(n), [&](const char* line, int len, bool isCut) {
+            check(len >= 0 && len <= Limit);
+            cutLines.emplace_back(line, size_t(len));
+            if (!isCut)
+                decodeMessage(line, len);
+        });
+        check(cut.pendingSize() <= Limit + 1);
+        if (!fail.feed(p, qint64(n), [&](const char* line, int len, bool isCut) {
+                check(!isCut && len <= Limit);
+                failLines.emplace_back(line, size_t(len));
+            }))
+            failed = true;
+        check(fail.pendingSize() <= Limit + 1);
+    }
+
+    // Every line within the limit comes out unchanged, in order; a longer
+    // one comes out as a prefix (cut) or stops the stream (fail).
+    check(cutLines.size() == expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (expected[i].size() <= size_t(Limit))
+            check(cutLines[i] == expected[i]);
+        else
+            check(cutLines[i].size() <= size_t(Limit) &&
+                  expected[i].compare(0, cutLines[i].size(), cutLines[i]) == 0 &&
+                  cutLines[i].size() + 4 > size_t(Limit));
+    }
+    check(failLines.size() <= expected.size());
+    for (size_t i = 0; i < failLines.size(); ++i)
+        check(failLines[i] == expected[i]);
+    bool tooLong = false;
+    for (const std::string& line : expected)
+        tooLong = tooLong || line.size() > size_t(Limit);
+    check(failed == tooLong);
+    if (!failed)
+        check(failLines.size() == expected.size());
+    return 0;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "libvelcor/api.h"
+#include "libvelcor/auth.h"
+
+namespace libvelcor {
+
+// Hands credentials (the profile's and the proxy's) to the service.
+class AuthApi : public Api
+{
+    Q_OBJECT
+public:
+    explicit AuthApi(QObject* parent = nullptr);
+
+public slots:
+    void authSupply(libvelcor::Auth auth);
+
+signals:
+    void authSent(libvelcor::Api::ResultCode rc);
+};
+
+} // namespace libvelcor

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QTimer>
+#include <QUrl>
+
+#include "libvelcor/error.h"
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace libvelcor {
+
+// An HTTP(S) client for one request at a time. run() POSTs the form fields
+// (the query items of `params`) as application/x-www-form-urlencoded and
+// ends with complete(body) or error(libvelcor::Error).
+//
+// Every failure carries the code ErrorCode; the HTTP status or the network
+// error is in the description and the extra text.
+class Client : public QObject
+{
+    Q_OBJECT
+
+public:
+    // A code that no receiver acts on specially: a failed web request must
+    // never pass for a service error (100, 200, 201, 300, 500, -1).
+    static constexpr libvelcor::Error::Code ErrorCode = 900;
+    // Without any data moving for this long a request fails.
+    static constexpr int DefaultTimeoutMs = 30000;
+    // A larger reply body fails instead of being kept.
+    static constexpr qint64 MaxReplyBytes = 8 * 1024 * 1024;
+
+    explicit Client(QObject* parent = nullptr);
+    ~Client() override;
+
+    // The access manager of every request; owned by the client. Install a
+    // cookie jar on it; it stays the same object across reset().
+    QNetworkAccessManager* getNetworkAccessManager() const;
+
+    // Starts one request; a request still in flight is abandoned without a
+    // signal. 0 when sent; -1 when the URL is unusable, and error() follows
+    // from the event loop. A null sslConfiguration keeps the application's
+    // default TLS configuration.
+    int run(const QUrl& url, const QUrl& params, const QMap<QByteArray, QByteArray>& headers,
+            const QSslConfiguration& sslConfiguration);
+
+    // Abandons the request in flight (no signal follows) and drops cached
+    // connections and credentials. The caller installs its cookie jar again.
+    void reset();
+
+    bool isRunning() const;
+
+    void setTimeout(int ms);
+    int timeout() const;
+
+    // Tests: a URL without a port is sent to this port (0: off). The
+    // environment variable LIBVELCOR_HTTP_PORT sets it too.
+    static void setPortOverride(int port);
+    static int portOverride();
+
+    // The form body as it is sent, for the query items of `params`.
+    static QByteArray encodeForm(const QUrl& params);
+
+signals:
+    void complete(QString body);
+    void error(libvelcor::Error error);
+
+private slots:
+    void _readyRead();
+    void _progress();
+    void _finished();
+    void _timedOut();
+    void _sslErrors(const QList<QSslError>& errors);
+
+private:
+    void _drop();
+    void _fail(const QString& desc, const QString& extra);
+    QString _where() const;
+
+    QNetworkAccessManager* manager;
+    QPointer<QNetworkReply> reply;
+    QUrl url;
+    QByteArray body;
+    QStringList sslErrorTexts;
+    QTimer timer;
+    int timeoutMs = DefaultTimeoutMs;
+    quint64 generation = 0;
+};
+
+} // namespace libvelcor

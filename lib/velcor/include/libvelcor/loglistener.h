@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace libvelcor {
+
+namespace detail {
+class LogSender;
+}
+
+// Receives the local service's log: the service connects over TCP on a
+// loopback address and writes plain text lines ("\n"-terminated, UTF-8).
+// Each line is handed on as one log(QString). A line over MaxLineSize bytes
+// is cut there and marked; memory stays bounded whatever a sender does.
+class LogListener : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int DefaultPort = 4824;
+    static constexpr int MaxConnections = 8;
+
+    explicit LogListener(QObject* parent = nullptr);
+    ~LogListener() override;
+
+    // Listens on address (loopback only) from port upwards (0: any free
+    // port). 0 on success; portBound follows from the event loop.
+    int start(const QHostAddress& address, quint16 port);
+    void stop();
+    bool isListening() const;
+    // The bound port, -1 when not listening.
+    int getPort() const;
+
+signals:
+    void portBound(int port);
+    void log(QString line);
+
+private:
+    void _newConnection();
+    // False when the listener or the socket went away meanwhile.
+    bool _read(QTcpSocket* socket, detail::LogSender* sender);
+
+    QTcpServer* tcpServer = nullptr;
+};
+
+} // namespace libvelcor

@@ -1,0 +1,244 @@
+#include "libvelcor/client.h"
+
+#include <QAtomicInt>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrlQuery>
+
+#include "../service/vlog.h"
+
+namespace libvelcor {
+
+namespace {
+
+// -1: not read from the environment yet.
+QAtomicInt g_portOverride(-1);
+
+int envPort()
+{
+    bool ok = false;
+    const int port = qEnvironmentVariableIntValue("LIBVELCOR_HTTP_PORT", &ok);
+    return ok && port > 0 && port < 65536 ? port : 0;
+}
+
+} // namespace
+
+Client::Client(QObject* parent) : QObject(parent), manager(new QNetworkAccessManager(this))
+{
+    timer.setSingleShot(true);
+    connect(&timer, SIGNAL(timeout()), this, SLOT(_timedOut()));
+}
+
+Client::~Client()
+{
+    _drop();
+}
+
+QNetworkAccessManager* Client::getNetworkAccessManager() const
+{
+    return manager;
+}
+
+void Client::setPortOverride(int port)
+{
+    g_portOverride.storeRelaxed(port > 0 && port < 65536 ? port : 0);
+}
+
+int Client::portOverride()
+{
+    int port = g_portOverride.loadRelaxed();
+    if (port < 0) {
+        g_portOverride.testAndSetRelaxed(-1, envPort());
+        port = g_portOverride.loadRelaxed();
+    }
+    return port;
+}
+
+void Client::setTimeout(int ms)
+{
+    timeoutMs = ms > 0 ? ms : DefaultTimeoutMs;
+}
+
+int Client::timeout() const
+{
+    return timeoutMs;
+}
+
+bool Client::isRunning() const
+{
+    return !reply.isNull();
+}
+
+QByteArray Client::encodeForm(const QUrl& params)
+{
+    // Decode the items fully and encode every byte outside the unreserved
+    // set, so "+", "&", "=" and "%" in a value reach the server unchanged.
+    QByteArray form;
+    const auto items = QUrlQuery(params).queryItems(QUrl::FullyDecoded);
+    for (const auto& item : items) {
+        if (!form.isEmpty())
+            form += '&';
+        form += QUrl::toPercentEncoding(item.first) + '=' + QUrl::toPercentEncoding(item.second);
+    }
+    return form;
+}
+
+int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, QByteArray>& headers,
+                const QSslConfiguration& sslConfiguration)
+{
+    if (reply) {
+        VLOG_NOTICE << "[Client] abandoning the request in flight to " << _where();
+        _drop();
+    }
+    ++generation;
+    url = target;
+    if (url.port() == -1 && portOverride() > 0)
+        url.setPort(portOverride());
+
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        VLOG_ERROR << "[Client] unusable URL: "
+                   << url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery);
+        const quint64 gen = generation;
+        const Error err(ErrorCode, tr("Invalid web request address"),
+                        url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery));
+        QMetaObject::invokeMethod(
+            this,
+            [this, gen, err]() {
+                if (gen == generation)
+                    emit error(err);
+            },
+            Qt::QueuedConnection);
+        return -1;
+    }
+
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(5);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("application/x-www-form-urlencoded"));
+    for (auto it = headers.cbegin(); it != headers.cend(); ++it)
+        request.setRawHeader(it.key(), it.value());
+    if (!sslConfiguration.isNull())
+        request.setSslConfiguration(sslConfiguration);
+
+    body.clear();
+    sslErrorTexts.clear();
+    VLOG_DEBUG << "[Client] POST " << _where();
+    reply = manager->post(request, encodeForm(params));
+    connect(reply, SIGNAL(readyRead()), this, SLOT(_readyRead()));
+    connect(reply, SIGNAL(uploadProgress(qint64, qint64)), this, SLOT(_progress()));
+    connect(reply, SIGNAL(downloadProgress(qint64, qint64)), this, SLOT(_progress()));
+    connect(reply, SIGNAL(sslErrors(QList<QSslError>)), this, SLOT(_sslErrors(QList<QSslError>)));
+    connect(reply, SIGNAL(finished()), this, SLOT(_finished()));
+    timer.start(timeoutMs);
+    return 0;
+}
+
+void Client::reset()
+{
+    VLOG_TRACE;
+    ++generation;
+    _drop();
+    manager->clearAccessCache();
+    manager->clearConnectionCache();
+}
+
+QString Client::_where() const
+{
+    // Never the query or user information: they may carry secrets.
+    return url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+}
+
+void Client::_drop()
+{
+    timer.stop();
+    if (reply) {
+        QNetworkReply* r = reply;
+        reply = nullptr;
+        r->disconnect(this);
+        r->abort();
+        r->deleteLater();
+    }
+    body.clear();
+}
+
+void Client::_fail(const QString& desc, const QString& extra)
+{
+    VLOG_ERROR << "[Client] " << desc << " (" << extra << ")";
+    _drop();
+    emit error(Error(ErrorCode, desc, extra));
+}
+
+void Client::_readyRead()
+{
+    if (!reply)
+        return;
+    body += reply->readAll();
+    if (body.size() > MaxReplyBytes)
+        _fail(tr("The reply from %1 is too large").arg(_where()),
+              tr("more than %1 bytes").arg(MaxReplyBytes));
+}
+
+void Client::_progress()
+{
+    if (reply)
+        timer.start(timeoutMs);
+}
+
+void Client::_timedOut()
+{
+    if (!reply)
+        return;
+    _fail(tr("No answer from %1").arg(_where()),
+          tr("the request timed out after %1 seconds").arg(timeoutMs / 1000.0));
+}
+
+void Client::_sslErrors(const QList<QSslError>& errors)
+{
+    // Nothing is ignored here: the handshake fails and _finished reports it
+    // with these texts.
+    for (const QSslError& e : errors)
+        sslErrorTexts << QStringLiteral("%1 (%2)").arg(e.errorString()).arg(int(e.error()));
+}
+
+void Client::_finished()
+{
+    if (!reply || sender() != reply)
+        return;
+    _readyRead();
+    if (!reply)
+        return; // too large, already reported
+    QNetworkReply* r = reply;
+    const int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString reason = r->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    const QNetworkReply::NetworkError netError = r->error();
+    const QString netText = r->errorString();
+    const QByteArray data = body;
+
+    if (status >= 400) {
+        _fail(tr("The server answered %1 %2 to %3").arg(status).arg(reason, _where()),
+              tr("HTTP status %1").arg(status));
+        return;
+    }
+    if (netError != QNetworkReply::NoError) {
+        QString extra = tr("network error %1: %2").arg(int(netError)).arg(netText);
+        if (!sslErrorTexts.isEmpty())
+            extra += QStringLiteral("; ") + sslErrorTexts.join(QStringLiteral("; "));
+        _fail(tr("The request to %1 failed").arg(_where()), extra);
+        return;
+    }
+    VLOG_DEBUG << "[Client] complete: " << _where() << " status " << status << ", " << data.size()
+               << " bytes";
+    timer.stop();
+    reply = nullptr;
+    r->disconnect(this);
+    r->deleteLater();
+    body.clear();
+    emit complete(QString::fromUtf8(data));
+}
+
+} // namespace libvelcor

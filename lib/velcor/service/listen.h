@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QTcpServer>
+
+namespace libvelcor {
+namespace detail {
+
+// How many ports above the requested one are tried when it is taken.
+constexpr int PortSearchSpan = 64;
+
+// Listens on the first free port from port upwards (port 0: any free
+// port). Returns the bound port, or -1 when none of them could be bound.
+inline int listenUpwards(QTcpServer& server, const QHostAddress& address, quint16 port)
+{
+    if (port == 0)
+        return server.listen(address, 0) ? int(server.serverPort()) : -1;
+    for (int p = port; p < int(port) + PortSearchSpan && p <= 65535; ++p) {
+        if (server.listen(address, quint16(p)))
+            return p;
+        // Only a taken port is worth another try.
+        if (server.serverError() != QAbstractSocket::AddressInUseError)
+            return -1;
+    }
+    return -1;
+}
+
+} // namespace detail
+} // namespace libvelcor

@@ -1,0 +1,164 @@
+#include "libvelcor/loglistener.h"
+
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <cstring>
+
+#include "linedecoder.h"
+#include "listen.h"
+#include "protocol.h"
+#include "vlog.h"
+
+namespace libvelcor {
+
+namespace detail {
+
+// The line decoder of one sender, owned by its socket.
+class LogSender : public QObject
+{
+public:
+    explicit LogSender(QObject* parent)
+        : QObject(parent), decoder(protocol::MaxLogLineSize, LineDecoder::CutLine)
+    {
+    }
+    LineDecoder decoder;
+};
+
+} // namespace detail
+
+namespace {
+
+// Unread bytes kept per sender; beyond it TCP holds the sender back.
+constexpr qint64 ReadBufferSize = 256 * 1024;
+
+QString decodeLogLine(const char* data, int size, bool cut)
+{
+    QString line = QString::fromUtf8(data, size);
+    // A NUL would end the line early wherever it is handed on as a C
+    // string.
+    if (std::memchr(data, '\0', size_t(size)))
+        line.replace(QChar(0), QChar::ReplacementCharacter);
+    if (cut)
+        line.append(QLatin1String(protocol::CutMarker));
+    return line;
+}
+
+} // namespace
+
+LogListener::LogListener(QObject* parent) : QObject(parent) {}
+
+LogListener::~LogListener()
+{
+    stop();
+}
+
+int LogListener::start(const QHostAddress& address, quint16 port)
+{
+    if (!address.isLoopback()) {
+        VLOG_ERROR << "Log listener refuses a non-loopback address: " << address.toString();
+        return -1;
+    }
+    if (isListening())
+        return -1;
+    if (!tcpServer) {
+        tcpServer = new QTcpServer(this);
+        connect(tcpServer, &QTcpServer::newConnection, this, &LogListener::_newConnection);
+    }
+    const int bound = detail::listenUpwards(*tcpServer, address, port);
+    if (bound < 0) {
+        VLOG_ERROR << "Log listener cannot listen from port " << port << ": "
+                   << tcpServer->errorString();
+        return -1;
+    }
+    QTimer::singleShot(0, this, [this, bound]() {
+        if (getPort() == bound)
+            emit portBound(bound);
+    });
+    return 0;
+}
+
+void LogListener::stop()
+{
+    if (!tcpServer)
+        return;
+    tcpServer->close();
+    const QList<QTcpSocket*> sockets = tcpServer->findChildren<QTcpSocket*>();
+    for (QTcpSocket* s : sockets) {
+        // The stop may come from a receiver of this very socket's data:
+        // the socket must outlive the call, so it goes from the event loop.
+        s->disconnect(this);
+        s->abort();
+        s->setParent(nullptr);
+        s->deleteLater();
+    }
+}
+
+bool LogListener::isListening() const
+{
+    return tcpServer && tcpServer->isListening();
+}
+
+int LogListener::getPort() const
+{
+    return isListening() ? int(tcpServer->serverPort()) : -1;
+}
+
+void LogListener::_newConnection()
+{
+    while (QTcpSocket* socket = tcpServer->nextPendingConnection()) {
+        int open = 0;
+        for (QTcpSocket* s : tcpServer->findChildren<QTcpSocket*>())
+            if (s != socket && s->state() == QAbstractSocket::ConnectedState)
+                ++open;
+        if (open >= MaxConnections) {
+            VLOG_ERROR << "Log listener turns a sender away: " << open << " connected";
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setReadBufferSize(ReadBufferSize);
+        detail::LogSender* state = new detail::LogSender(socket);
+        connect(socket, &QTcpSocket::readyRead, this,
+                [this, socket, state]() { _read(socket, state); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket, state]() {
+            QPointer<QTcpSocket> guard(socket);
+            if (!_read(socket, state) || !guard)
+                return;
+            // What is left after the last "\n" still counts as a line.
+            if (state->decoder.pendingSize() > 0) {
+                QPointer<LogListener> self(this);
+                state->decoder.feed("\n", 1, [this](const char* data, int size, bool cut) {
+                    if (size > 0)
+                        emit log(decodeLogLine(data, size, cut));
+                });
+                if (!self || !guard)
+                    return;
+            }
+            socket->deleteLater();
+        });
+    }
+}
+
+bool LogListener::_read(QTcpSocket* socket, detail::LogSender* state)
+{
+    QPointer<LogListener> self(this);
+    QPointer<QTcpSocket> guard(socket);
+    char buffer[65536];
+    for (;;) {
+        const qint64 n = socket->read(buffer, sizeof buffer);
+        if (n <= 0)
+            return true;
+        state->decoder.feed(buffer, n, [&](const char* data, int size, bool cut) {
+            // Receivers may stop or delete the listener meanwhile.
+            if (size > 0 && self && guard)
+                emit log(decodeLogLine(data, size, cut));
+        });
+        if (!self || !guard)
+            return false;
+    }
+}
+
+} // namespace libvelcor

@@ -1,0 +1,268 @@
+#include "protocol.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+#include <cstring>
+
+namespace libvelcor {
+namespace protocol {
+
+bool isValidUtf8(const char* data, int size)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+    const unsigned char* end = p + size;
+    while (p < end) {
+        // Runs of ASCII are the common case.
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const unsigned char c = *p;
+        int extra = 0;
+        unsigned int cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p <= extra)
+            return false;
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += extra + 1;
+    }
+    return true;
+}
+
+bool decodeLine(const char* data, int size, QJsonObject& message, QString& error)
+{
+    if (size > MaxLineSize) {
+        error = QStringLiteral("line longer than %1 bytes").arg(MaxLineSize);
+        return false;
+    }
+    if (size > 0 && std::memchr(data, '\0', size_t(size))) {
+        error = QStringLiteral("NUL byte in line");
+        return false;
+    }
+    if (!isValidUtf8(data, size)) {
+        error = QStringLiteral("line is not valid UTF-8");
+        return false;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(QByteArray::fromRawData(data, size), &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        error = QStringLiteral("malformed JSON at offset %1: %2")
+                    .arg(parseError.offset)
+                    .arg(parseError.errorString());
+        return false;
+    }
+    if (!doc.isObject()) {
+        error = QStringLiteral("message is not a JSON object");
+        return false;
+    }
+    message = doc.object();
+    const QJsonValue type = message.value(QLatin1String("type"));
+    if (!type.isString() || type.toString().isEmpty()) {
+        error = QStringLiteral("message without a type");
+        return false;
+    }
+    return true;
+}
+
+QByteArray encode(const QJsonObject& message)
+{
+    QByteArray line = QJsonDocument(message).toJson(QJsonDocument::Compact);
+    line.append('\n');
+    return line;
+}
+
+QString messageType(const QJsonObject& message)
+{
+    return message.value(QLatin1String("type")).toString();
+}
+
+qint64 messageId(const QJsonObject& message)
+{
+    const QJsonValue v = message.value(QLatin1String("id"));
+    if (!v.isDouble())
+        return -1;
+    const double d = v.toDouble();
+    if (!(d >= 1 && d <= 9007199254740991.0) || d != double(qint64(d)))
+        return -1;
+    return qint64(d);
+}
+
+QJsonObject authToJson(const Auth& auth)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), int(auth.getId()));
+    o.insert(QStringLiteral("type"), int(auth.getType()));
+    o.insert(QStringLiteral("url"), auth.getUrl());
+    o.insert(QStringLiteral("user"), auth.getUser());
+    o.insert(QStringLiteral("pass"), auth.getPass());
+    o.insert(QStringLiteral("path"), auth.getPath());
+    return o;
+}
+
+namespace {
+
+bool intMember(const QJsonObject& o, const char* name, int& out)
+{
+    const QJsonValue v = o.value(QLatin1String(name));
+    if (!v.isDouble())
+        return false;
+    const double d = v.toDouble();
+    if (d != double(int(d)))
+        return false;
+    out = int(d);
+    return true;
+}
+
+bool stringMember(const QJsonObject& o, const char* name, QString& out)
+{
+    const QJsonValue v = o.value(QLatin1String(name));
+    if (!v.isString())
+        return false;
+    out = v.toString();
+    return true;
+}
+
+} // namespace
+
+bool authFromJson(const QJsonValue& value, Auth& auth)
+{
+    if (!value.isObject())
+        return false;
+    const QJsonObject o = value.toObject();
+    int id = 0;
+    int type = 0;
+    QString url, user, pass, path;
+    if (!intMember(o, "id", id) || !intMember(o, "type", type) || !stringMember(o, "url", url) ||
+        !stringMember(o, "user", user) || !stringMember(o, "pass", pass) ||
+        !stringMember(o, "path", path))
+        return false;
+    if (id < 0 || type < Auth::NoneType || type > Auth::CertificateType)
+        return false;
+    auth = Auth(Auth::Id(id), Auth::Type(type), url, user, pass, path);
+    return true;
+}
+
+QJsonValue paramsToJson(const Params& params)
+{
+    QJsonArray array;
+    for (const auto& p : params)
+        array.append(QJsonArray{p.first, p.second});
+    return array;
+}
+
+bool paramsFromJson(const QJsonValue& value, Params& params)
+{
+    if (!value.isArray())
+        return false;
+    Params out;
+    const QJsonArray array = value.toArray();
+    for (const QJsonValue& item : array) {
+        if (!item.isArray())
+            return false;
+        const QJsonArray pair = item.toArray();
+        if (pair.size() != 2 || !pair.at(0).isString() || !pair.at(1).isString())
+            return false;
+        out.append(qMakePair(pair.at(0).toString(), pair.at(1).toString()));
+    }
+    params = out;
+    return true;
+}
+
+QJsonObject errorToJson(const Error& error)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("code"), error.getCode());
+    o.insert(QStringLiteral("desc"), error.getDesc());
+    o.insert(QStringLiteral("extra"), error.getExtra());
+    return o;
+}
+
+QJsonValue variantToJson(const QVariant& value)
+{
+    return QJsonValue::fromVariant(value);
+}
+
+QVariant jsonToVariant(const QJsonValue& value)
+{
+    switch (value.type()) {
+    case QJsonValue::String: {
+        QString s = value.toString();
+        if (s.isNull())
+            s = QLatin1String("");
+        return s;
+    }
+    case QJsonValue::Array: {
+        QVariantList list;
+        const QJsonArray array = value.toArray();
+        for (const QJsonValue& item : array)
+            list.append(jsonToVariant(item));
+        return list;
+    }
+    case QJsonValue::Object: {
+        QVariantMap map;
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            map.insert(it.key(), jsonToVariant(it.value()));
+        return map;
+    }
+    case QJsonValue::Double: {
+        const double d = value.toDouble();
+        if (d == double(int(d)) && d >= -2147483648.0 && d <= 2147483647.0)
+            return int(d);
+        return d;
+    }
+    case QJsonValue::Bool:
+        return value.toBool();
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        break;
+    }
+    return QVariant();
+}
+
+QVariantMap mergeMaps(const QVariantMap& held, const QVariantMap& fragment)
+{
+    QVariantMap out = held;
+    for (auto it = fragment.begin(); it != fragment.end(); ++it) {
+        const QVariant heldValue = out.value(it.key());
+        if (heldValue.type() == QVariant::Map && it.value().type() == QVariant::Map)
+            out.insert(it.key(), mergeMaps(heldValue.toMap(), it.value().toMap()));
+        else
+            out.insert(it.key(), it.value());
+    }
+    return out;
+}
+
+QString maskedAuth(const Auth& auth)
+{
+    return QStringLiteral("id=%1 type=%2 url=%3 user=%4 pass=%5 path=%6")
+        .arg(int(auth.getId()))
+        .arg(int(auth.getType()))
+        .arg(auth.getUrl(), auth.getUser(),
+             auth.getPass().isEmpty() ? QStringLiteral("(empty)") : QStringLiteral("(set)"),
+             auth.getPath());
+}
+
+} // namespace protocol
+} // namespace libvelcor

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <QVariant>
+
+#include "libvelcor/auth.h"
+#include "libvelcor/error.h"
+#include "libvelcor/params.h"
+
+// The line protocol between libvelcor and the local service, shared by the
+// library and the service simulator. docs/service-protocol.md describes
+// every message.
+namespace libvelcor {
+namespace protocol {
+
+constexpr int Version = 1;
+// Longest protocol line accepted, without its "\n".
+constexpr int MaxLineSize = 1024 * 1024;
+// Longest service log line kept whole; longer ones are cut and marked.
+constexpr int MaxLogLineSize = 64 * 1024;
+// Appended to a log line that was cut.
+constexpr const char* CutMarker = " [line cut]";
+
+// True when data holds well-formed UTF-8 (no overlong forms, no
+// surrogates, nothing above U+10FFFF).
+bool isValidUtf8(const char* data, int size);
+
+// One line (without its "\n") into a message object. On failure returns
+// false and says why in error; the line is then to be dropped.
+bool decodeLine(const char* data, int size, QJsonObject& message, QString& error);
+// A message as one line with its "\n".
+QByteArray encode(const QJsonObject& message);
+
+QString messageType(const QJsonObject& message);
+// A request id: a positive integer below 2^53, else -1.
+qint64 messageId(const QJsonObject& message);
+
+QJsonObject authToJson(const Auth& auth);
+// False when a member is missing or of the wrong type, or the credential
+// refuses a value.
+bool authFromJson(const QJsonValue& value, Auth& auth);
+
+QJsonValue paramsToJson(const Params& params);
+// An array of [name, value] pairs of strings.
+bool paramsFromJson(const QJsonValue& value, Params& params);
+
+QJsonObject errorToJson(const Error& error);
+
+// QVariant <-> JSON for configuration maps: "" stays a non-null string.
+QJsonValue variantToJson(const QVariant& value);
+QVariant jsonToVariant(const QJsonValue& value);
+
+// Deep merge used by the service for configuration fragments: nested maps
+// are merged key by key, any other value replaces the held one.
+QVariantMap mergeMaps(const QVariantMap& held, const QVariantMap& fragment);
+
+// A credential or message with its password replaced, for log lines.
+QString maskedAuth(const Auth& auth);
+
+} // namespace protocol
+} // namespace libvelcor

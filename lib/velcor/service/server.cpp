@@ -1,0 +1,183 @@
+#include "libvelcor/server.h"
+
+#include <QJsonObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+
+#include "libvelcor/api.h"
+#include "linedecoder.h"
+#include "listen.h"
+#include "protocol.h"
+#include "vlog.h"
+
+namespace libvelcor {
+
+namespace {
+
+// Unread bytes kept per connection; beyond it TCP holds the sender back.
+constexpr qint64 ReadBufferSize = 256 * 1024;
+
+void reply(QTcpSocket* socket, qint64 id, int rc, const QString& error = QString())
+{
+    QJsonObject m;
+    m.insert(QStringLiteral("type"), QStringLiteral("result"));
+    if (id > 0)
+        m.insert(QStringLiteral("id"), double(id));
+    m.insert(QStringLiteral("rc"), rc);
+    if (!error.isEmpty())
+        m.insert(QStringLiteral("error"), error);
+    socket->write(protocol::encode(m));
+}
+
+} // namespace
+
+Server::Server(QObject* parent, libvelcor::Mode mode) : QObject(parent)
+{
+    handler = new RequestHandler(this);
+    valid = mode == ModeLocal;
+    if (!valid)
+        VLOG_ERROR << "Request server mode not offered: " << int(mode);
+}
+
+Server::~Server()
+{
+    stop();
+}
+
+int Server::setInitialPort(int port)
+{
+    if (port < 0 || port > 65535 || (tcpServer && tcpServer->isListening()))
+        return -1;
+    initialPort = port;
+    return 0;
+}
+
+int Server::start()
+{
+    if (!valid || (tcpServer && tcpServer->isListening()))
+        return -1;
+    if (!tcpServer) {
+        tcpServer = new QTcpServer(this);
+        connect(tcpServer, &QTcpServer::newConnection, this, &Server::_newConnection);
+    }
+    const int port = detail::listenUpwards(*tcpServer, QHostAddress(QHostAddress::LocalHost),
+                                           quint16(initialPort));
+    if (port < 0) {
+        VLOG_ERROR << "Request server cannot listen from port " << initialPort << ": "
+                   << tcpServer->errorString();
+        return -1;
+    }
+    VLOG_DEBUG << "[Server] Listening on 127.0.0.1:" << port;
+    QTimer::singleShot(0, this, [this, port]() {
+        if (getPort() == port)
+            emit portBound(port);
+    });
+    return 0;
+}
+
+void Server::stop()
+{
+    if (!tcpServer)
+        return;
+    tcpServer->close();
+    const QList<QTcpSocket*> sockets = tcpServer->findChildren<QTcpSocket*>();
+    for (QTcpSocket* s : sockets) {
+        // The stop may come from a receiver of this very socket's data:
+        // the socket must outlive the call, so it goes from the event loop.
+        s->disconnect(this);
+        s->abort();
+        s->setParent(nullptr);
+        s->deleteLater();
+    }
+}
+
+int Server::getPort() const
+{
+    return tcpServer && tcpServer->isListening() ? int(tcpServer->serverPort()) : -1;
+}
+
+void Server::_newConnection()
+{
+    while (QTcpSocket* socket = tcpServer->nextPendingConnection()) {
+        int open = 0;
+        for (QTcpSocket* s : tcpServer->findChildren<QTcpSocket*>())
+            if (s != socket && s->state() == QAbstractSocket::ConnectedState)
+                ++open;
+        if (open >= MaxConnections) {
+            VLOG_ERROR << "Request server turns a connection away: " << open << " open";
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setReadBufferSize(ReadBufferSize);
+        auto decoder = std::make_shared<detail::LineDecoder>(protocol::MaxLineSize,
+                                                             detail::LineDecoder::FailStream);
+        connect(socket, &QTcpSocket::disconnected, socket, [socket, decoder]() {
+            if (decoder->pendingSize() > 0)
+                VLOG_ERROR << "Request server: connection closed inside a request, "
+                           << decoder->pendingSize() << " bytes dropped";
+            socket->deleteLater();
+        });
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, decoder]() {
+            QPointer<Server> self(this);
+            QPointer<QTcpSocket> guard(socket);
+            char buffer[16384];
+            while (self && guard && socket->bytesAvailable() > 0) {
+                const qint64 n = socket->read(buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                const bool ok = decoder->feed(buffer, n, [&](const char* data, int size, bool) {
+                    if (self && guard && socket->state() == QAbstractSocket::ConnectedState)
+                        _handleLine(socket, data, size);
+                });
+                if (!self || !guard)
+                    return;
+                if (!ok) {
+                    VLOG_ERROR << "Request server: line longer than " << protocol::MaxLineSize
+                               << " bytes, connection dropped";
+                    socket->abort();
+                    socket->deleteLater();
+                    return;
+                }
+            }
+        });
+    }
+}
+
+void Server::_handleLine(QTcpSocket* socket, const char* data, int size)
+{
+    if (size == 0)
+        return;
+    QJsonObject m;
+    QString why;
+    if (!protocol::decodeLine(data, size, m, why)) {
+        VLOG_ERROR << "Request server dropped a line: " << why;
+        reply(socket, -1, Api::ResultRefused, why);
+        return;
+    }
+    const qint64 id = protocol::messageId(m);
+    const QString type = protocol::messageType(m);
+    if (type != QLatin1String("action")) {
+        VLOG_ERROR << "Request server: unknown request " << type;
+        reply(socket, id, Api::ResultUnknown, QStringLiteral("unknown request type"));
+        return;
+    }
+    const QJsonValue action = m.value(QLatin1String("action"));
+    Params params;
+    const QJsonValue paramsValue = m.value(QLatin1String("params"));
+    if (!action.isString() || action.toString().isEmpty() ||
+        (!paramsValue.isUndefined() && !protocol::paramsFromJson(paramsValue, params))) {
+        VLOG_ERROR << "Request server: malformed action request";
+        reply(socket, id, Api::ResultRefused, QStringLiteral("malformed action request"));
+        return;
+    }
+    reply(socket, id, Api::ResultOk);
+    VLOG_DEBUG << "[Server] Action request: " << action.toString();
+    emit handler->actionRequest(action.toString(), params);
+}
+
+} // namespace libvelcor

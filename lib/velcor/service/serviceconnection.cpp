@@ -1,0 +1,491 @@
+#include "serviceconnection.h"
+
+#include <QTcpSocket>
+
+#include "address.h"
+#include "libvelcor/api.h"
+#include "protocol.h"
+#include "vlog.h"
+
+namespace libvelcor {
+namespace detail {
+
+namespace {
+
+int g_requestTimeout = 30000;
+int g_firstDelay = 500;
+int g_maxDelay = 10000;
+
+// A connection attempt (connect, hello, settings) must end within this.
+constexpr int AttemptTimeout = 5000;
+// Requests held or waiting for an answer at once.
+constexpr int MaxPending = 1024;
+// Unsent bytes beyond this mean the service no longer reads.
+constexpr qint64 MaxUnsent = 8 * 1024 * 1024;
+constexpr int MinInterval = 100;
+constexpr int MaxInterval = 60000;
+
+QWeakPointer<ServiceConnection>& sharedInstance()
+{
+    static QWeakPointer<ServiceConnection> instance;
+    return instance;
+}
+
+} // namespace
+
+// The last API object may go away while the connection is delivering one
+// of its signals; the object is therefore shut down at once and deleted
+// from the event loop.
+struct ConnectionDeleter
+{
+    static void cleanup(ServiceConnection* c)
+    {
+        c->shutdown();
+        c->deleteLater();
+    }
+};
+
+QSharedPointer<ServiceConnection> ServiceConnection::acquire()
+{
+    QSharedPointer<ServiceConnection> c = sharedInstance().toStrongRef();
+    if (!c) {
+        c = QSharedPointer<ServiceConnection>(new ServiceConnection, &ConnectionDeleter::cleanup);
+        sharedInstance() = c;
+    }
+    return c;
+}
+
+void ServiceConnection::setRequestTimeout(int ms)
+{
+    g_requestTimeout = qMax(1, ms);
+}
+
+void ServiceConnection::setReconnectDelays(int firstMs, int maxMs)
+{
+    g_firstDelay = qMax(1, firstMs);
+    g_maxDelay = qMax(g_firstDelay, maxMs);
+}
+
+ServiceConnection::ServiceConnection()
+    : decoder(protocol::MaxLineSize, LineDecoder::FailStream), requestTimeout(g_requestTimeout),
+      firstDelay(g_firstDelay), maxDelay(g_maxDelay)
+{
+    clock.start();
+    reconnectTimer.setSingleShot(true);
+    attemptTimer.setSingleShot(true);
+    deadlineTimer.setSingleShot(true);
+    livenessTimer.setSingleShot(true);
+    connect(&reconnectTimer, &QTimer::timeout, this, &ServiceConnection::_reconnect);
+    connect(&attemptTimer, &QTimer::timeout, this, &ServiceConnection::_attemptTimeout);
+    connect(&deadlineTimer, &QTimer::timeout, this, &ServiceConnection::_checkDeadlines);
+    connect(&livenessTimer, &QTimer::timeout, this, &ServiceConnection::_livenessTimeout);
+    delay = firstDelay;
+}
+
+ServiceConnection::~ServiceConnection()
+{
+    shutdown();
+}
+
+void ServiceConnection::shutdown()
+{
+    if (sharedInstance().toStrongRef().data() == this)
+        sharedInstance().clear();
+    phase = Stopped;
+    reconnectTimer.stop();
+    attemptTimer.stop();
+    deadlineTimer.stop();
+    livenessTimer.stop();
+    if (socket) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+        socket = nullptr;
+    }
+    // Nobody is left to hear the answers.
+    queued.clear();
+    inFlight.clear();
+}
+
+int ServiceConnection::start()
+{
+    if (phase == Refused)
+        return -1;
+    if (phase != Stopped)
+        return 0;
+    addressText = serviceAddressText();
+    QString why;
+    if (!parseLoopbackAddress(addressText, host, port, why)) {
+        phase = Refused;
+        VLOG_ERROR << "Service address refused: " << addressText << " (" << why << ")";
+        const Error e(
+            libvelcor::Api::ConnectionErrorCode,
+            QStringLiteral("The local service address \"%1\" is refused: %2").arg(addressText, why),
+            QString::fromLatin1(libvelcor::Api::ServiceAddrVariable));
+        // Not inside the caller's call: it wires its objects first.
+        QTimer::singleShot(0, this, [this, e]() { emit connectionError(e); });
+        // Whatever was held can never be sent.
+        const QList<Pending> held = queued;
+        queued.clear();
+        for (const Pending& p : held)
+            finish(p, libvelcor::Api::ResultNotConnected, QJsonObject(), true);
+        return -1;
+    }
+    connectNow();
+    return 0;
+}
+
+void ServiceConnection::connectNow()
+{
+    phase = Connecting;
+    decoder.reset();
+    if (socket) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    socket = new QTcpSocket(this);
+    // Requests and answers are small; do not wait to fill segments.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(socket, &QTcpSocket::connected, this, &ServiceConnection::_connected);
+    connect(socket, &QTcpSocket::readyRead, this, &ServiceConnection::_readyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &ServiceConnection::_disconnected);
+    connect(socket, &QAbstractSocket::errorOccurred, this, &ServiceConnection::_socketError);
+    attemptTimer.start(AttemptTimeout);
+    VLOG_TRACE << "Connecting to the local service at " << addressText;
+    socket->connectToHost(host, port);
+}
+
+void ServiceConnection::_connected()
+{
+    phase = Handshake;
+    QJsonObject hello;
+    hello.insert(QStringLiteral("type"), QStringLiteral("hello"));
+    hello.insert(QStringLiteral("protocol"), protocol::Version);
+    hello.insert(QStringLiteral("client"), QStringLiteral("libvelcor"));
+    socket->write(protocol::encode(hello));
+}
+
+void ServiceConnection::_readyRead()
+{
+    // The last API object may go while a line is handled.
+    QPointer<ServiceConnection> self(this);
+    QTcpSocket* s = socket;
+    char buffer[16384];
+    while (self && socket == s && s->bytesAvailable() > 0) {
+        const qint64 n = s->read(buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        // Any line proves the service alive.
+        if (statusInterval > 0 && phase == Ready)
+            livenessTimer.start(3 * statusInterval);
+        const bool ok = decoder.feed(buffer, n, [&](const char* data, int size, bool) {
+            if (self && socket == s)
+                handleLine(data, size);
+        });
+        if (!self || socket != s)
+            return;
+        if (!ok) {
+            fail(QStringLiteral("The local service sent a line longer than %1 bytes")
+                     .arg(protocol::MaxLineSize));
+            return;
+        }
+    }
+}
+
+void ServiceConnection::handleLine(const char* data, int size)
+{
+    if (size == 0)
+        return;
+    QJsonObject message;
+    QString why;
+    if (!protocol::decodeLine(data, size, message, why)) {
+        VLOG_ERROR << "Dropped a line from the local service: " << why;
+        return;
+    }
+    handleMessage(message);
+}
+
+void ServiceConnection::handleMessage(const QJsonObject& message)
+{
+    const QString type = protocol::messageType(message);
+    if (phase == Handshake) {
+        if (type == QLatin1String("settings")) {
+            const int version = message.value(QLatin1String("protocol")).toInt(-1);
+            if (version != protocol::Version) {
+                fail(QStringLiteral("The local service speaks protocol version %1, not %2")
+                         .arg(version)
+                         .arg(protocol::Version));
+                return;
+            }
+            becomeReady(message);
+        } else {
+            VLOG_ERROR << "Expected the service's settings, got: " << type;
+        }
+        return;
+    }
+    if (phase != Ready)
+        return;
+    if (type == QLatin1String("result")) {
+        handleResult(message);
+    } else if (type == QLatin1String("heartbeat")) {
+        // Only keeps the liveness timer going.
+    } else if (type == QLatin1String("settings") || type == QLatin1String("state") ||
+               type == QLatin1String("progress") || type == QLatin1String("fallback") ||
+               type == QLatin1String("need") || type == QLatin1String("error")) {
+        emit serviceEvent(type, message);
+    } else {
+        VLOG_ERROR << "Unknown message type from the local service: " << type;
+    }
+}
+
+void ServiceConnection::becomeReady(const QJsonObject& settings)
+{
+    attemptTimer.stop();
+    phase = Ready;
+    delay = firstDelay;
+    errorReported = false;
+    VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
+    // A new session of a service that may have restarted: give it back the
+    // ports it needs to reach us.
+    if (everReady) {
+        for (auto it = remembered.constBegin(); it != remembered.constEnd(); ++it) {
+            Pending p;
+            p.id = nextId++;
+            p.message = it.value();
+            p.message.insert(QStringLiteral("type"), it.key());
+            p.deadline = clock.elapsed() + requestTimeout;
+            send(p);
+        }
+    }
+    everReady = true;
+    const QList<Pending> held = queued;
+    queued.clear();
+    for (const Pending& p : held)
+        send(p);
+    armDeadlineTimer();
+    if (phase == Ready)
+        emit serviceEvent(QStringLiteral("settings"), settings);
+}
+
+void ServiceConnection::handleResult(const QJsonObject& message)
+{
+    const qint64 id = protocol::messageId(message);
+    auto it = inFlight.find(id);
+    if (id < 0 || it == inFlight.end()) {
+        VLOG_ERROR << "Answer to no request from the local service, id " << id;
+        return;
+    }
+    Pending p = it.value();
+    inFlight.erase(it);
+    const QJsonValue rcValue = message.value(QLatin1String("rc"));
+    int rc = libvelcor::Api::ResultFailed;
+    if (rcValue.isDouble()) {
+        const double d = rcValue.toDouble();
+        // Negative codes are the library's own.
+        if (d >= 0 && d <= 2147483647.0 && d == double(int(d)))
+            rc = int(d);
+    }
+    finish(p, rc, message, false);
+}
+
+void ServiceConnection::request(const QString& type, const QJsonObject& body, QObject* context,
+                                Reply reply)
+{
+    Pending p;
+    p.message = body;
+    p.message.insert(QStringLiteral("type"), type);
+    p.context = context;
+    p.reply = std::move(reply);
+    p.deadline = clock.elapsed() + requestTimeout;
+    if (phase == Refused) {
+        finish(p, libvelcor::Api::ResultNotConnected, QJsonObject(), true);
+        return;
+    }
+    if (queued.size() + inFlight.size() >= MaxPending) {
+        VLOG_ERROR << "Too many requests waiting for the local service";
+        finish(p, libvelcor::Api::ResultBusy, QJsonObject(), true);
+        return;
+    }
+    p.id = nextId++;
+    if (phase == Ready)
+        send(p);
+    else
+        queued.append(p);
+    armDeadlineTimer();
+    if (phase == Stopped)
+        start();
+}
+
+void ServiceConnection::remember(const QString& type, const QJsonObject& body)
+{
+    remembered.insert(type, body);
+}
+
+void ServiceConnection::send(const Pending& pending)
+{
+    if (phase != Ready || !socket) {
+        queued.append(pending);
+        return;
+    }
+    QJsonObject m = pending.message;
+    m.insert(QStringLiteral("id"), double(pending.id));
+    const QByteArray line = protocol::encode(m);
+    if (line.size() - 1 > protocol::MaxLineSize) {
+        VLOG_ERROR << "Request too large for the protocol: " << protocol::messageType(m);
+        finish(pending, libvelcor::Api::ResultInvalid, QJsonObject(), true);
+        return;
+    }
+    if (socket->bytesToWrite() > MaxUnsent) {
+        // Not sent: it waits for the next connection.
+        queued.append(pending);
+        fail(QStringLiteral("The local service at %1 does not read its requests").arg(addressText));
+        return;
+    }
+    inFlight.insert(pending.id, pending);
+    socket->write(line);
+    if (m.value(QLatin1String("type")).toString() == QLatin1String("status.start")) {
+        // From now on the service owes us a line per interval.
+        statusInterval =
+            qBound(MinInterval, m.value(QLatin1String("interval")).toInt(), MaxInterval);
+        livenessTimer.start(3 * statusInterval);
+    }
+}
+
+void ServiceConnection::finish(Pending pending, int rc, const QJsonObject& reply, bool later)
+{
+    if (!pending.reply)
+        return;
+    if (rc != libvelcor::Api::ResultOk) {
+        VLOG_ERROR << "Request " << protocol::messageType(pending.message) << " ended with result "
+                   << rc;
+    }
+    if (later) {
+        QObject* ctx = pending.context.data();
+        if (!ctx)
+            return;
+        Reply r = pending.reply;
+        QTimer::singleShot(0, ctx, [r, rc, reply]() { r(rc, reply); });
+        return;
+    }
+    if (pending.context)
+        pending.reply(rc, reply);
+}
+
+void ServiceConnection::failInFlight(int rc)
+{
+    const QList<Pending> lost = inFlight.values();
+    inFlight.clear();
+    for (const Pending& p : lost)
+        finish(p, rc, QJsonObject(), true);
+}
+
+void ServiceConnection::fail(const QString& description, const QString& extra)
+{
+    const bool wasReady = phase == Ready;
+    attemptTimer.stop();
+    livenessTimer.stop();
+    if (socket) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+        socket = nullptr;
+    }
+    decoder.reset();
+    // A new connection is silent until status reports are asked for again.
+    statusInterval = 0;
+    failInFlight(libvelcor::Api::ResultDisconnected);
+    phase = Waiting;
+    VLOG_ERROR << description << " " << extra << "; next attempt in " << delay << " ms";
+    if (!errorReported) {
+        errorReported = true;
+        emit connectionError(Error(libvelcor::Api::ConnectionErrorCode, description, extra));
+    }
+    if (wasReady)
+        emit connectionLost();
+    if (phase == Waiting) {
+        reconnectTimer.start(delay);
+        delay = qMin(maxDelay, delay * 2);
+    }
+}
+
+void ServiceConnection::_socketError()
+{
+    if (!socket)
+        return;
+    const QString why = socket->errorString();
+    if (phase == Ready)
+        fail(QStringLiteral("The connection to the local service at %1 was lost").arg(addressText),
+             why);
+    else
+        fail(QStringLiteral("Cannot reach the local service at %1").arg(addressText), why);
+}
+
+void ServiceConnection::_disconnected()
+{
+    if (!socket)
+        return;
+    if (phase == Ready)
+        fail(QStringLiteral("The local service at %1 closed the connection").arg(addressText));
+    else
+        fail(QStringLiteral("The local service at %1 closed the connection before it was ready")
+                 .arg(addressText));
+}
+
+void ServiceConnection::_reconnect()
+{
+    if (phase == Waiting)
+        connectNow();
+}
+
+void ServiceConnection::_attemptTimeout()
+{
+    if (phase == Connecting || phase == Handshake)
+        fail(QStringLiteral("The local service at %1 did not answer").arg(addressText));
+}
+
+void ServiceConnection::_livenessTimeout()
+{
+    if (phase == Ready)
+        fail(QStringLiteral("The local service at %1 stopped answering").arg(addressText));
+}
+
+void ServiceConnection::armDeadlineTimer()
+{
+    qint64 next = -1;
+    for (const Pending& p : qAsConst(queued))
+        if (next < 0 || p.deadline < next)
+            next = p.deadline;
+    for (const Pending& p : qAsConst(inFlight))
+        if (next < 0 || p.deadline < next)
+            next = p.deadline;
+    if (next < 0) {
+        deadlineTimer.stop();
+        return;
+    }
+    deadlineTimer.start(int(qMax<qint64>(0, next - clock.elapsed())));
+}
+
+void ServiceConnection::_checkDeadlines()
+{
+    const qint64 now = clock.elapsed();
+    QList<Pending> expired;
+    for (int i = queued.size() - 1; i >= 0; --i) {
+        if (queued.at(i).deadline <= now)
+            expired.prepend(queued.takeAt(i));
+    }
+    for (auto it = inFlight.begin(); it != inFlight.end();) {
+        if (it->deadline <= now) {
+            expired.append(it.value());
+            it = inFlight.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const Pending& p : qAsConst(expired))
+        finish(p, libvelcor::Api::ResultTimeout, QJsonObject(), true);
+    armDeadlineTimer();
+}
+
+} // namespace detail
+} // namespace libvelcor

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QHostAddress>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSharedPointer>
+#include <QTimer>
+
+#include <functional>
+
+#include "libvelcor/error.h"
+#include "linedecoder.h"
+
+class QTcpSocket;
+
+namespace libvelcor {
+namespace detail {
+
+// The one connection of the process to the local service, shared by every
+// API object. It connects, says hello, waits for the service's settings,
+// then sends requests and hands events and answers on. A lost or refused
+// connection is reported once and retried with a growing, bounded delay.
+class ServiceConnection : public QObject
+{
+    Q_OBJECT
+public:
+    typedef std::function<void(int rc, const QJsonObject& reply)> Reply;
+
+    // The shared connection, made when no API object holds it.
+    static QSharedPointer<ServiceConnection> acquire();
+
+    static void setRequestTimeout(int ms);
+    static void setReconnectDelays(int firstMs, int maxMs);
+
+    // Starts connecting unless already under way. -1 when the service
+    // address is refused.
+    int start();
+
+    // Sends a request, or holds it until the service is ready. reply runs
+    // later from the event loop with the result code and the answer, unless
+    // context has gone by then. A request whose type is remembered (ports)
+    // is sent again after a reconnection.
+    void request(const QString& type, const QJsonObject& body, QObject* context, Reply reply);
+    void remember(const QString& type, const QJsonObject& body);
+
+    bool isReady() const { return phase == Ready; }
+
+signals:
+    // A service event: "settings", "state", "progress", "fallback",
+    // "need", "error".
+    void serviceEvent(const QString& type, const QJsonObject& message);
+    // The connection failed, was lost or could not be made; reported once
+    // until the service has been reached again.
+    void connectionError(const libvelcor::Error& error);
+    // An established connection ended.
+    void connectionLost();
+
+private slots:
+    void _connected();
+    void _readyRead();
+    void _socketError();
+    void _disconnected();
+    void _reconnect();
+    void _attemptTimeout();
+    void _checkDeadlines();
+    void _livenessTimeout();
+
+private:
+    enum Phase { Stopped, Refused, Connecting, Handshake, Ready, Waiting };
+
+    struct Pending
+    {
+        qint64 id = 0;
+        QJsonObject message;
+        QPointer<QObject> context;
+        Reply reply;
+        qint64 deadline = 0;
+    };
+
+    ServiceConnection();
+    ~ServiceConnection() override;
+    void shutdown();
+
+    void connectNow();
+    void fail(const QString& description, const QString& extra = QString());
+    void handleLine(const char* data, int size);
+    void handleMessage(const QJsonObject& message);
+    void handleResult(const QJsonObject& message);
+    void becomeReady(const QJsonObject& settings);
+    void send(const Pending& pending);
+    void finish(Pending pending, int rc, const QJsonObject& reply, bool later);
+    void failInFlight(int rc);
+    void armDeadlineTimer();
+
+    Phase phase = Stopped;
+    QString addressText;
+    QHostAddress host;
+    quint16 port = 0;
+    QTcpSocket* socket = nullptr;
+    LineDecoder decoder;
+    qint64 nextId = 1;
+    QList<Pending> queued;
+    QHash<qint64, Pending> inFlight;
+    QHash<QString, QJsonObject> remembered;
+    QElapsedTimer clock;
+    QTimer reconnectTimer;
+    QTimer attemptTimer;
+    QTimer deadlineTimer;
+    QTimer livenessTimer;
+    int delay = 0;
+    // Once "status.start" went out, the service sends at least one line per
+    // interval; silence for three intervals counts as a lost service.
+    int statusInterval = 0;
+    bool errorReported = false;
+    bool everReady = false;
+    int requestTimeout;
+    int firstDelay;
+    int maxDelay;
+
+    friend struct ConnectionDeleter;
+};
+
+} // namespace detail
+} // namespace libvelcor

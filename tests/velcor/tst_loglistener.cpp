@@ -1,0 +1,252 @@
+// The log listener over real loopback connections.
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <memory>
+
+#include "libvelcor/loglistener.h"
+#include "servicesimulator.h"
+#include "testmain.h"
+
+using libvelcor::LogListener;
+
+namespace {
+
+const char* const CutMarker = " [line cut]";
+
+} // namespace
+
+class TestLogListener : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<LogListener> listener;
+    std::unique_ptr<QSignalSpy> logSpy;
+
+    int startListener()
+    {
+        listener = std::make_unique<LogListener>();
+        logSpy = std::make_unique<QSignalSpy>(listener.get(), SIGNAL(log(QString)));
+        if (listener->start(QHostAddress(QHostAddress::LocalHost), 0) != 0)
+            return -1;
+        return listener->getPort();
+    }
+
+    QStringList received() const
+    {
+        QStringList out;
+        for (const QList<QVariant>& args : *logSpy)
+            out.append(args.at(0).toString());
+        return out;
+    }
+
+private slots:
+    void cleanup()
+    {
+        logSpy.reset();
+        listener.reset();
+    }
+
+    void refusesNonLoopback_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("any") << "0.0.0.0";
+        QTest::newRow("any IPv6") << "::";
+        QTest::newRow("network") << "192.168.0.1";
+    }
+
+    void refusesNonLoopback()
+    {
+        QFETCH(QString, address);
+        LogListener l;
+        QSignalSpy bound(&l, SIGNAL(portBound(int)));
+        QCOMPARE(l.start(QHostAddress(address), 0), -1);
+        QVERIFY(!l.isListening());
+        QTest::qWait(20);
+        QCOMPARE(bound.count(), 0);
+    }
+
+    void searchesUpwardWhenTaken_data()
+    {
+        QTest::addColumn<bool>("defaultPort");
+        QTest::newRow("4824") << true;
+        QTest::newRow("any taken port") << false;
+    }
+
+    void searchesUpwardWhenTaken()
+    {
+        QFETCH(bool, defaultPort);
+        QTcpServer blocker;
+        if (!blocker.listen(QHostAddress::LocalHost, defaultPort ? LogListener::DefaultPort : 0))
+            QSKIP("port 4824 is taken by another program");
+        const quint16 first = blocker.serverPort();
+        LogListener l;
+        QSignalSpy bound(&l, SIGNAL(portBound(int)));
+        QCOMPARE(l.start(QHostAddress(QHostAddress::LocalHost), first), 0);
+        QCOMPARE(bound.count(), 0);
+        QVERIFY(bound.wait(2000));
+        QVERIFY(bound.at(0).at(0).toInt() > first);
+        QCOMPARE(bound.at(0).at(0).toInt(), l.getPort());
+        QCOMPARE(l.start(QHostAddress(QHostAddress::LocalHost), 0), -1);
+    }
+
+    // Bytes as a sender writes them, and the lines that come out.
+    void lines_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("writes");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("one line") << QList<QByteArray>{"a line\n"} << QStringList{"a line"};
+        QTest::newRow("CRLF") << QList<QByteArray>{"one\r\ntwo\r\n"} << QStringList{"one", "two"};
+        QTest::newRow("split across writes")
+            << QList<QByteArray>{"fir", "st\nsec", "ond\n"} << QStringList{"first", "second"};
+        QTest::newRow("split inside a character")
+            << QList<QByteArray>{"gr\xc3", "\xbc\xc3\x9f", "e\n"}
+            << QStringList{QString::fromUtf8("grüße")};
+        QTest::newRow("empty lines skipped")
+            << QList<QByteArray>{"\n\na\n\r\n"} << QStringList{"a"};
+        QTest::newRow("NUL replaced") << QList<QByteArray>{QByteArray("a\0b\n", 4)}
+                                      << QStringList{QString("a") + QChar(0xFFFD) + "b"};
+        QTest::newRow("invalid UTF-8 replaced")
+            << QList<QByteArray>{"x\xff y\n"} << QStringList{QString("x") + QChar(0xFFFD) + " y"};
+        QTest::newRow("last line without newline")
+            << QList<QByteArray>{"a\nb"} << QStringList{"a", "b"};
+    }
+
+    void lines()
+    {
+        QFETCH(QList<QByteArray>, writes);
+        QFETCH(QStringList, expected);
+        const int port = startListener();
+        QVERIFY(port > 0);
+        QTcpSocket sender;
+        sender.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(sender.waitForConnected(2000));
+        for (const QByteArray& w : writes) {
+            sender.write(w);
+            sender.waitForBytesWritten(1000);
+            QTest::qWait(5);
+        }
+        sender.disconnectFromHost();
+        QTRY_COMPARE(received(), expected);
+    }
+
+    void overlongLineIsCut_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("chunk");
+        QTest::newRow("just fits") << 64 * 1024 << 70000;
+        QTest::newRow("one over, one write") << 64 * 1024 + 1 << 70000;
+        QTest::newRow("far over, small writes") << 1000 * 1000 << 4096;
+    }
+
+    void overlongLineIsCut()
+    {
+        QFETCH(int, length);
+        QFETCH(int, chunk);
+        const int port = startListener();
+        QVERIFY(port > 0);
+        QTcpSocket sender;
+        sender.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(sender.waitForConnected(2000));
+        const QByteArray line = QByteArray(length, 'x') + "\nnext\n";
+        for (int i = 0; i < line.size(); i += chunk) {
+            sender.write(line.mid(i, chunk));
+            sender.waitForBytesWritten(1000);
+        }
+        QTRY_COMPARE(logSpy->count(), 2);
+        const QString first = received().at(0);
+        if (length <= 64 * 1024) {
+            QCOMPARE(first.size(), length);
+        } else {
+            QCOMPARE(first, QString(64 * 1024, 'x') + CutMarker);
+        }
+        QCOMPARE(received().at(1), QString("next"));
+    }
+
+    // A cut never splits a multi-byte character.
+    void cutKeepsCharactersWhole()
+    {
+        const int port = startListener();
+        QVERIFY(port > 0);
+        QTcpSocket sender;
+        sender.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(sender.waitForConnected(2000));
+        QByteArray line = QByteArray(64 * 1024 - 1, 'a') + "\xe2\x82\xac\xe2\x82\xac\n";
+        sender.write(line);
+        QTRY_COMPARE(logSpy->count(), 1);
+        QCOMPARE(received().at(0), QString(64 * 1024 - 1, 'a') + CutMarker);
+    }
+
+    void severalSenders()
+    {
+        const int port = startListener();
+        QVERIFY(port > 0);
+        QTcpSocket a;
+        QTcpSocket b;
+        a.connectToHost(QHostAddress::LocalHost, quint16(port));
+        b.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(a.waitForConnected(2000) && b.waitForConnected(2000));
+        // Each sender's partial line is its own.
+        a.write("from a, ");
+        a.waitForBytesWritten(1000);
+        b.write("from b\n");
+        b.waitForBytesWritten(1000);
+        QTRY_COMPARE(received(), QStringList{"from b"});
+        a.write("end\n");
+        QTRY_COMPARE(received(), (QStringList{"from b", "from a, end"}));
+    }
+
+    // Stopping the listener ends every connection.
+    void stopEndsConnections()
+    {
+        const int port = startListener();
+        QVERIFY(port > 0);
+        QTcpSocket sender;
+        sender.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(sender.waitForConnected(2000));
+        sender.write("before\n");
+        QTRY_COMPARE(logSpy->count(), 1);
+        listener->stop();
+        QVERIFY(!listener->isListening());
+        QCOMPARE(listener->getPort(), -1);
+        QTRY_COMPARE(sender.state(), QAbstractSocket::UnconnectedState);
+    }
+
+    void receiverDeletesListener()
+    {
+        const int port = startListener();
+        QVERIFY(port > 0);
+        logSpy.reset();
+        LogListener* raw = listener.release();
+        int seen = 0;
+        connect(raw, &LogListener::log, raw, [raw, &seen]() {
+            ++seen;
+            delete raw;
+        });
+        QTcpSocket sender;
+        sender.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(sender.waitForConnected(2000));
+        sender.write("one\ntwo\nthree\n");
+        QTRY_COMPARE(sender.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(seen, 1);
+    }
+
+    // The simulator forwards service log lines in the client's format.
+    void simulatorForwardsLog()
+    {
+        const int port = startListener();
+        QVERIFY(port > 0);
+        orvosim::ServiceSimulator sim;
+        sim.sendLog(
+            orvosim::ServiceSimulator::formatLogLine("notice", "State changed to connected"),
+            quint16(port));
+        QTRY_COMPARE(logSpy->count(), 1);
+        const QRegularExpression shape(
+            R"(^\S+ \S+ +\d+ \d\d:\d\d:\d\d \d{4} \[0x[0-9a-f]+\] \[notice\] \[[^\]\[]+:[^\]\[]+:[^\]\[]+\(\):\d+\] State changed to connected$)");
+        QVERIFY2(shape.match(received().at(0)).hasMatch(), qPrintable(received().at(0)));
+    }
+};
+
+ORVO_TEST_MAIN(TestLogListener)
+#include "tst_loglistener.moc"

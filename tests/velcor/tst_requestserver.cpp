@@ -1,0 +1,267 @@
+// The local request server: action requests from the service (played by
+// the simulator and by raw sockets) over real loopback connections.
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <memory>
+
+#include "libvelcor/server.h"
+#include "servicesimulator.h"
+#include "testmain.h"
+
+using libvelcor::Params;
+using libvelcor::Server;
+
+namespace {
+
+// A raw connection to the server; reads its answer lines.
+struct Peer
+{
+    QTcpSocket socket;
+    QByteArray received;
+
+    bool open(int port)
+    {
+        socket.connectToHost(QHostAddress::LocalHost, quint16(port));
+        return socket.waitForConnected(3000);
+    }
+    QList<QJsonObject> answers()
+    {
+        received += socket.readAll();
+        QList<QJsonObject> out;
+        for (const QByteArray& line : received.split('\n'))
+            if (!line.isEmpty())
+                out.append(QJsonDocument::fromJson(line).object());
+        return out;
+    }
+};
+
+} // namespace
+
+class TestRequestServer : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Server> server;
+
+    int startServer()
+    {
+        server = std::make_unique<Server>(nullptr, libvelcor::ModeLocal);
+        if (!server->isValid() || server->setInitialPort(0) != 0 || server->start() != 0)
+            return -1;
+        return server->getPort();
+    }
+
+private slots:
+    void cleanup() { server.reset(); }
+
+    void modes()
+    {
+        QVERIFY(Server(nullptr, libvelcor::ModeLocal).isValid());
+        Server none(nullptr, libvelcor::ModeNone);
+        QVERIFY(!none.isValid());
+        QCOMPARE(none.start(), -1);
+        QCOMPARE(Server(nullptr, libvelcor::Mode(7)).isValid(), false);
+    }
+
+    void initialPortRange()
+    {
+        Server s(nullptr, libvelcor::ModeLocal);
+        QCOMPARE(s.setInitialPort(-1), -1);
+        QCOMPARE(s.setInitialPort(65536), -1);
+        QCOMPARE(s.setInitialPort(0), 0);
+        QCOMPARE(s.start(), 0);
+        QCOMPARE(s.setInitialPort(5000), -1);
+        QCOMPARE(s.start(), -1);
+    }
+
+    // The first port is taken: the server moves up and says where it is,
+    // from the event loop.
+    void searchesUpwardWhenTaken_data()
+    {
+        QTest::addColumn<bool>("defaultPort");
+        QTest::newRow("4814") << true;
+        QTest::newRow("any taken port") << false;
+    }
+
+    void searchesUpwardWhenTaken()
+    {
+        QFETCH(bool, defaultPort);
+        QTcpServer blocker;
+        if (!blocker.listen(QHostAddress::LocalHost, defaultPort ? Server::DefaultPort : 0))
+            QSKIP("port 4814 is taken by another program");
+        const int first = blocker.serverPort();
+        Server s(nullptr, libvelcor::ModeLocal);
+        QCOMPARE(s.setInitialPort(first), 0);
+        QSignalSpy bound(&s, SIGNAL(portBound(int)));
+        QCOMPARE(s.start(), 0);
+        QCOMPARE(bound.count(), 0);
+        QVERIFY(bound.wait(2000));
+        const int port = bound.at(0).at(0).toInt();
+        QVERIFY(port > first);
+        QCOMPARE(port, s.getPort());
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(probe.waitForConnected(2000));
+    }
+
+    void actionsFromTheService_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<Params>("params");
+        QTest::newRow("open with all keys")
+            << "open"
+            << Params{{"name", "viewer"},  {"endpoint", "17"},          {"remark", "a+b c"},
+                      {"ips", "10.0.0.7"}, {"path", "/usr/bin/viewer"}, {"args", "-x \"y\""}};
+        QTest::newRow("close, duplicate names kept in order")
+            << "close" << Params{{"name", "a"}, {"name", "b"}};
+        QTest::newRow("no params") << "stop" << Params{};
+        QTest::newRow("non-ASCII") << QString::fromUtf8("öffnen")
+                                   << Params{{QString::fromUtf8("näme"), QString::fromUtf8("€ ✓")}};
+    }
+
+    void actionsFromTheService()
+    {
+        QFETCH(QString, action);
+        QFETCH(Params, params);
+        const int port = startServer();
+        QVERIFY(port > 0);
+        QSignalSpy requests(server->getRequestHandler(),
+                            SIGNAL(actionRequest(QString, libvelcor::Params)));
+        orvosim::ServiceSimulator sim;
+        QSignalSpy answered(&sim, SIGNAL(actionAnswered(int)));
+        sim.injectAction(action, params, quint16(port));
+        QVERIFY(answered.wait(3000));
+        QCOMPARE(answered.at(0).at(0).toInt(), 0);
+        QCOMPARE(requests.count(), 1);
+        QCOMPARE(requests.at(0).at(0).toString(), action);
+        QCOMPARE(requests.at(0).at(1).value<Params>(), params);
+    }
+
+    // Untrusted lines: each gets an error answer (where one can be sent),
+    // nothing is emitted, and the connection goes on serving.
+    void garbageLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("rc");
+        QTest::newRow("malformed JSON") << QByteArray("{\"type\":\"action\"") << 2;
+        QTest::newRow("not an object") << QByteArray("\"action\"") << 2;
+        QTest::newRow("NUL byte") << QByteArray("{\"type\":\"act\0ion\"}", 18) << 2;
+        QTest::newRow("invalid UTF-8")
+            << QByteArray("{\"type\":\"action\",\"action\":\"\xff\"}") << 2;
+        QTest::newRow("unknown type") << QByteArray("{\"type\":\"shutdown\",\"id\":3}") << 3;
+        QTest::newRow("no action") << QByteArray("{\"type\":\"action\",\"id\":4}") << 2;
+        QTest::newRow("empty action") << QByteArray("{\"type\":\"action\",\"action\":\"\"}") << 2;
+        QTest::newRow("params not pairs")
+            << QByteArray("{\"type\":\"action\",\"action\":\"open\",\"params\":[[\"name\"]]}") << 2;
+        QTest::newRow("param value not text")
+            << QByteArray("{\"type\":\"action\",\"action\":\"open\",\"params\":[[\"name\",1]]}")
+            << 2;
+    }
+
+    void garbageLines()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, rc);
+        const int port = startServer();
+        QVERIFY(port > 0);
+        QSignalSpy requests(server->getRequestHandler(),
+                            SIGNAL(actionRequest(QString, libvelcor::Params)));
+        Peer peer;
+        QVERIFY(peer.open(port));
+        peer.socket.write(line + "\n" + "{\"type\":\"action\",\"id\":9,\"action\":\"open\"}\n");
+        QTRY_COMPARE(peer.answers().size(), 2);
+        const QList<QJsonObject> answers = peer.answers();
+        QCOMPARE(answers.at(0).value("rc").toInt(), rc);
+        QCOMPARE(answers.at(1).value("rc").toInt(), 0);
+        QCOMPARE(answers.at(1).value("id").toInt(), 9);
+        QCOMPARE(requests.count(), 1);
+        QCOMPARE(requests.at(0).at(0).toString(), QString("open"));
+    }
+
+    void splitAndOversizeLines()
+    {
+        const int port = startServer();
+        QVERIFY(port > 0);
+        QSignalSpy requests(server->getRequestHandler(),
+                            SIGNAL(actionRequest(QString, libvelcor::Params)));
+        Peer peer;
+        QVERIFY(peer.open(port));
+        const QByteArray line =
+            "{\"type\":\"action\",\"id\":1,\"action\":\"open\",\"params\":[[\"name\",\"x\"]]}\r\n";
+        for (char c : line) {
+            peer.socket.write(&c, 1);
+            peer.socket.flush();
+        }
+        QTRY_COMPARE(requests.count(), 1);
+        // A line that never ends: the connection is dropped, the server
+        // keeps serving others.
+        Peer flood;
+        QVERIFY(flood.open(port));
+        const QByteArray chunk(64 * 1024, 'x');
+        for (int i = 0; i < 20 && flood.socket.state() == QAbstractSocket::ConnectedState; ++i) {
+            flood.socket.write(chunk);
+            flood.socket.waitForBytesWritten(200);
+        }
+        QTRY_COMPARE(flood.socket.state(), QAbstractSocket::UnconnectedState);
+        peer.socket.write(line);
+        QTRY_COMPARE(requests.count(), 2);
+    }
+
+    void abruptDisconnectMidLine()
+    {
+        const int port = startServer();
+        QVERIFY(port > 0);
+        QSignalSpy requests(server->getRequestHandler(),
+                            SIGNAL(actionRequest(QString, libvelcor::Params)));
+        {
+            Peer peer;
+            QVERIFY(peer.open(port));
+            peer.socket.write("{\"type\":\"action\",\"action\":\"open\"");
+            peer.socket.waitForBytesWritten(1000);
+            peer.socket.abort();
+        }
+        QTest::qWait(100);
+        QCOMPARE(requests.count(), 0);
+        orvosim::ServiceSimulator sim;
+        QSignalSpy answered(&sim, SIGNAL(actionAnswered(int)));
+        sim.injectAction("open", {}, quint16(port));
+        QVERIFY(answered.wait(3000));
+        QCOMPARE(requests.count(), 1);
+    }
+
+    void connectionLimit()
+    {
+        const int port = startServer();
+        QVERIFY(port > 0);
+        std::vector<std::unique_ptr<Peer>> peers;
+        for (int i = 0; i < Server::MaxConnections + 1; ++i) {
+            peers.push_back(std::make_unique<Peer>());
+            QVERIFY(peers.back()->open(port));
+        }
+        // The one over the limit is turned away.
+        QTRY_COMPARE(peers.back()->socket.state(), QAbstractSocket::UnconnectedState);
+        peers.front()->socket.write("{\"type\":\"action\",\"id\":2,\"action\":\"open\"}\n");
+        QTRY_COMPARE(peers.front()->answers().size(), 1);
+    }
+
+    void receiverDeletesServer()
+    {
+        const int port = startServer();
+        QVERIFY(port > 0);
+        Server* raw = server.release();
+        connect(raw->getRequestHandler(), &libvelcor::RequestHandler::actionRequest, raw,
+                [raw]() { delete raw; });
+        Peer peer;
+        QVERIFY(peer.open(port));
+        peer.socket.write(
+            "{\"type\":\"action\",\"action\":\"a\"}\n{\"type\":\"action\",\"action\":\"b\"}\n");
+        QTRY_COMPARE(peer.socket.state(), QAbstractSocket::UnconnectedState);
+    }
+};
+
+ORVO_TEST_MAIN(TestRequestServer)
+#include "tst_requestserver.moc"

@@ -1,0 +1,614 @@
+// The service API objects against the service simulator, over real
+// loopback sockets.
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <memory>
+
+#include "libvelcor/authapi.h"
+#include "libvelcor/cloudapi.h"
+#include "libvelcor/configapi.h"
+#include "libvelcor/setupapi.h"
+#include "libvelcor/statusapi.h"
+#include "servicesimulator.h"
+#include "testmain.h"
+
+using libvelcor::Api;
+using orvosim::ServiceSimulator;
+
+namespace {
+
+// The five API objects as the client makes them, sharing one connection.
+struct Apis
+{
+    Apis()
+        : status(new libvelcor::StatusApi), auth(new libvelcor::AuthApi),
+          setup(new libvelcor::SetupApi), cloud(new libvelcor::CloudApi),
+          config(new libvelcor::ConfigApi)
+    {
+    }
+    std::unique_ptr<libvelcor::StatusApi> status;
+    std::unique_ptr<libvelcor::AuthApi> auth;
+    std::unique_ptr<libvelcor::SetupApi> setup;
+    std::unique_ptr<libvelcor::CloudApi> cloud;
+    std::unique_ptr<libvelcor::ConfigApi> config;
+};
+
+QVariantMap nested(const QString& section, const QString& key, const QVariant& value)
+{
+    return QVariantMap{{section, QVariantMap{{key, value}}}};
+}
+
+} // namespace
+
+class TestServiceApi : public QObject
+{
+    Q_OBJECT
+
+signals:
+    void relayConfig(libvelcor::Api::ResultCode rc, QVariant config);
+    void relayResult(libvelcor::Api::ResultCode rc);
+    void relayAuth(libvelcor::Auth auth);
+    void relayAction(QString action, libvelcor::Params params);
+
+private:
+    std::unique_ptr<ServiceSimulator> sim;
+
+    // Points the library at the simulator and waits for the handshake.
+    std::unique_ptr<Apis> connected()
+    {
+        qputenv(Api::ServiceAddrVariable, sim->address().toLatin1());
+        auto apis = std::make_unique<Apis>();
+        QSignalSpy settings(apis->status.get(), SIGNAL(gotSettings()));
+        apis->status->init();
+        if (!settings.wait(5000))
+            return nullptr;
+        return apis;
+    }
+
+private slots:
+    void init()
+    {
+        Api::setReconnectDelays(20, 160);
+        Api::setRequestTimeout(30000);
+        sim = std::make_unique<ServiceSimulator>();
+        QVERIFY(sim->listen());
+    }
+
+    void cleanup()
+    {
+        sim.reset();
+        qunsetenv(Api::ServiceAddrVariable);
+    }
+
+    // Requests made before the service answered are held, and every API
+    // object's requests reach the service in the order they were made.
+    void requestsKeepOrderAcrossApis()
+    {
+        qputenv(Api::ServiceAddrVariable, sim->address().toLatin1());
+        Apis apis;
+        QSignalSpy authSent(apis.auth.get(), SIGNAL(authSent(libvelcor::Api::ResultCode)));
+        apis.status->init();
+        apis.config->configSupply(nested("setup", "enabled", "false"));
+        apis.auth->authSupply(libvelcor::Auth(libvelcor::Auth::ProfileId,
+                                              libvelcor::Auth::UserPassType, "", "alice",
+                                              "p+ss&w\"rd", ""));
+        apis.setup->portSupply(4815);
+        apis.config->configSupply(nested("setup", "enabled", "true"));
+        apis.setup->logPortSupply(4825);
+        apis.cloud->actionRequest("syncRoutes", {{"ips", "10.0.0.1,10.0.0.2"}});
+        apis.setup->configRetrieve();
+        // Nothing is answered inside the calls.
+        QCOMPARE(authSent.count(), 0);
+
+        QTRY_COMPARE(sim->kinds().size(), 8);
+        QCOMPARE(sim->kinds(),
+                 (QStringList{"hello", "config", "auth", "setup.port", "config", "setup.logPort",
+                              "cloud.action", "setup.configRetrieve"}));
+        const QVariantMap auth = sim->values("auth").at(0).toMap();
+        QCOMPARE(auth.value("user").toString(), QString("alice"));
+        QCOMPARE(auth.value("pass").toString(), QString("p+ss&w\"rd"));
+        QCOMPARE(sim->requestPort(), 4815);
+        QCOMPARE(sim->logPort(), 4825);
+        const QVariantMap action = sim->values("cloud.action").at(0).toMap();
+        QCOMPARE(action.value("action").toString(), QString("syncRoutes"));
+        QCOMPARE(action.value("params").toList().at(0).toList(),
+                 (QVariantList{"ips", "10.0.0.1,10.0.0.2"}));
+        // Later fragments win key by key.
+        QCOMPARE(sim->mergedConfig(), nested("setup", "enabled", "true"));
+        QTRY_COMPARE(authSent.count(), 1);
+        QCOMPARE(authSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultOk);
+    }
+
+    void deepMergeOfFragments()
+    {
+        auto apis = connected();
+        QVERIFY(apis);
+        QVariantMap first{
+            {"ssl", QVariantMap{{"init", QVariantMap{{"verify_ca", true}, {"ca", ""}}},
+                                {"op", QVariantMap{{"auth", "user-pass"}}}}},
+            {"timeout", "30"}};
+        apis->config->configSupply(first);
+        apis->config->configSupply(
+            QVariantMap{{"ssl", QVariantMap{{"init", QVariantMap{{"verify_ca", false}}}}}});
+        apis->config->configSupply(QVariantMap{{"ssl", QVariantMap{{"op", QVariantMap()}}}});
+        QTRY_COMPARE(sim->values("config").size(), 3);
+        const QVariantMap merged = sim->mergedConfig();
+        const QVariantMap ssl = merged.value("ssl").toMap();
+        QCOMPARE(ssl.value("init").toMap().value("verify_ca"), QVariant(false));
+        // "" survives the trip as a present, empty string.
+        QVERIFY(!ssl.value("init").toMap().value("ca").isNull());
+        QCOMPARE(ssl.value("op").toMap().value("auth").toString(), QString("user-pass"));
+        QCOMPARE(merged.value("timeout").toString(), QString("30"));
+    }
+
+    void statusEvents()
+    {
+        auto apis = connected();
+        QVERIFY(apis);
+        libvelcor::StatusApi* st = apis->status.get();
+        QSignalSpy state(st, SIGNAL(apiState(libvelcor::State)));
+        QSignalSpy progress(st, SIGNAL(apiProgress(libvelcor::Progress)));
+        QSignalSpy fallback(st, SIGNAL(apiFallback(bool)));
+        QSignalSpy need(st, SIGNAL(apiNeed(QString)));
+        QSignalSpy error(st, SIGNAL(error(libvelcor::Error)));
+        QCOMPARE(st->start(1000), 0);
+        QTRY_COMPARE(sim->values("status.start"), (QList<QVariant>{1000}));
+        sim->emitState(2);
+        sim->emitProgress(1, 3, QString::fromUtf8("Authentifizierung läuft"));
+        sim->emitFallback(true);
+        sim->emitNeed("otp");
+        sim->emitError(201, "Untrusted server", "CN=gw");
+        sim->emitState(4);
+        QTRY_COMPARE(state.count(), 2);
+        QTRY_COMPARE(error.count(), 1);
+        QCOMPARE(state.at(0).at(0).value<libvelcor::State>(), libvelcor::StateConnecting);
+        QCOMPARE(state.at(1).at(0).value<libvelcor::State>(), libvelcor::StateConnected);
+        QCOMPARE(progress.count(), 1);
+        const libvelcor::Progress p = progress.at(0).at(0).value<libvelcor::Progress>();
+        QCOMPARE(p, libvelcor::Progress(1, 3, QString::fromUtf8("Authentifizierung läuft")));
+        QCOMPARE(fallback.at(0).at(0).toBool(), true);
+        QCOMPARE(need.at(0).at(0).toString(), QString("otp"));
+        const libvelcor::Error e = error.at(0).at(0).value<libvelcor::Error>();
+        QCOMPARE(e, libvelcor::Error(201, "Untrusted server", "CN=gw"));
+    }
+
+    void resultCodes_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("rc");
+        QTest::newRow("auth ok") << "auth" << 0;
+        QTest::newRow("auth refused") << "auth" << 2;
+        QTest::newRow("port failed") << "setup.port" << 1;
+        QTest::newRow("log port 17") << "setup.logPort" << 17;
+        QTest::newRow("config retrieval failed") << "setup.configRetrieve" << 1;
+    }
+
+    void resultCodes()
+    {
+        QFETCH(QString, type);
+        QFETCH(int, rc);
+        sim->setResultCode(type, rc);
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy authSent(apis->auth.get(), SIGNAL(authSent(libvelcor::Api::ResultCode)));
+        QSignalSpy portSent(apis->setup.get(), SIGNAL(portSent(libvelcor::Api::ResultCode)));
+        QSignalSpy logPortSent(apis->setup.get(), SIGNAL(logPortSent(libvelcor::Api::ResultCode)));
+        QSignalSpy received(apis->setup.get(),
+                            SIGNAL(configReceived(libvelcor::Api::ResultCode, QVariant)));
+        apis->auth->authSupply(libvelcor::Auth());
+        apis->setup->portSupply(4814);
+        apis->setup->logPortSupply(4824);
+        apis->setup->configRetrieve();
+        QTRY_COMPARE(received.count(), 1);
+        QTRY_COMPARE(authSent.count() + portSent.count() + logPortSent.count(), 3);
+        auto code = [](const QSignalSpy& s) { return int(s.at(0).at(0).value<Api::ResultCode>()); };
+        QCOMPARE(code(authSent), type == "auth" ? rc : 0);
+        QCOMPARE(code(portSent), type == "setup.port" ? rc : 0);
+        QCOMPARE(code(logPortSent), type == "setup.logPort" ? rc : 0);
+        QCOMPARE(code(received), type == "setup.configRetrieve" ? rc : 0);
+        // A failed retrieval carries no configuration.
+        QCOMPARE(received.at(0).at(1).value<QVariant>().isNull(),
+                 rc != 0 && type == "setup.configRetrieve");
+    }
+
+    void configReplies_data()
+    {
+        QTest::addColumn<QVariant>("reply");
+        QTest::addColumn<int>("delay");
+        QTest::newRow("null") << QVariant() << 0;
+        QTest::newRow("delayed record")
+            << QVariant(QVariantMap{
+                   {"server", QVariantMap{{"uuid", "5b1f5c0e-0000-4000-8000-000000000001"},
+                                          {"openvpn_internal_ip", "127.0.0.1"},
+                                          {"available_pages", QVariantMap()}}}})
+            << 150;
+        QTest::newRow("empty server section")
+            << QVariant(QVariantMap{{"server", QVariantMap()}}) << 0;
+    }
+
+    void configReplies()
+    {
+        QFETCH(QVariant, reply);
+        QFETCH(int, delay);
+        sim->setConfigReply(reply, delay);
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy received(apis->setup.get(),
+                            SIGNAL(configReceived(libvelcor::Api::ResultCode, QVariant)));
+        QElapsedTimer timer;
+        timer.start();
+        apis->setup->configRetrieve();
+        QTRY_COMPARE(received.count(), 1);
+        QVERIFY(timer.elapsed() >= delay);
+        QCOMPARE(received.at(0).at(0).value<Api::ResultCode>(), Api::ResultOk);
+        QCOMPARE(received.at(0).at(1).value<QVariant>(), reply);
+    }
+
+    void defaultServerRecord()
+    {
+        sim->setManagementServer("127.0.0.1", "127.0.0.2", "",
+                                 QVariantMap{{"home", "/portal/home"}});
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy received(apis->setup.get(),
+                            SIGNAL(configReceived(libvelcor::Api::ResultCode, QVariant)));
+        apis->setup->configRetrieve();
+        QTRY_COMPARE(received.count(), 1);
+        const QVariantMap server =
+            received.at(0).at(1).value<QVariant>().toMap().value("server").toMap();
+        QVERIFY(!QUuid(server.value("uuid").toString()).isNull());
+        QCOMPARE(server.value("openvpn_internal_ip").toString(), QString("127.0.0.1"));
+        QCOMPARE(server.value("fallback_openvpn_internal_ip").toString(), QString("127.0.0.2"));
+        QCOMPARE(server.value("available_pages").toMap(), (QVariantMap{{"home", "/portal/home"}}));
+    }
+
+    void refusedAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("network address") << "192.168.1.10:4804";
+        QTest::newRow("any address") << "0.0.0.0:4804";
+        QTest::newRow("host name") << "example.org:4804";
+        QTest::newRow("no port") << "127.0.0.1";
+        QTest::newRow("port zero") << "127.0.0.1:0";
+        QTest::newRow("port too large") << "127.0.0.1:70000";
+    }
+
+    void refusedAddresses()
+    {
+        QFETCH(QString, address);
+        qputenv(Api::ServiceAddrVariable, address.toLatin1());
+        Apis apis;
+        QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
+        QSignalSpy authSent(apis.auth.get(), SIGNAL(authSent(libvelcor::Api::ResultCode)));
+        apis.auth->authSupply(libvelcor::Auth());
+        QCOMPARE(apis.status->init(), -1);
+        QCOMPARE(error.count(), 0);
+        QTRY_COMPARE(error.count(), 1);
+        QCOMPARE(error.at(0).at(0).value<libvelcor::Error>().getCode(), Api::ConnectionErrorCode);
+        QVERIFY(error.at(0).at(0).value<libvelcor::Error>().getDesc().contains(
+            address.section(':', 0, 0)));
+        QTRY_COMPARE(authSent.count(), 1);
+        QCOMPARE(authSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultNotConnected);
+        QTest::qWait(100);
+        QCOMPARE(error.count(), 1);
+        QCOMPARE(sim->kinds(), QStringList());
+    }
+
+    // A service that is not there yet: one error, quiet retries with a
+    // bounded delay, then the connection comes up on its own.
+    void serviceAppearsLater()
+    {
+        const quint16 port = sim->port();
+        sim->close();
+        sim = std::make_unique<ServiceSimulator>();
+        qputenv(Api::ServiceAddrVariable, QByteArray("127.0.0.1:") + QByteArray::number(port));
+        Apis apis;
+        QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
+        QSignalSpy settings(apis.status.get(), SIGNAL(gotSettings()));
+        apis.setup->logPortSupply(4830);
+        QCOMPARE(apis.status->init(), 0);
+        QTRY_COMPARE(error.count(), 1);
+        QVERIFY(
+            error.at(0).at(0).value<libvelcor::Error>().getDesc().contains(QString::number(port)));
+        // Several retries go by (20, 40, 80, 160 ms ...) without more errors.
+        QTest::qWait(500);
+        QCOMPARE(error.count(), 1);
+        QCOMPARE(settings.count(), 0);
+        QVERIFY(sim->listen(port));
+        QTRY_COMPARE(settings.count(), 1);
+        QTRY_COMPARE(sim->logPort(), 4830);
+        QCOMPARE(error.count(), 1);
+    }
+
+    // A lost service: an error and the error state, the held ports given
+    // to the new service, and gotSettings again.
+    void lostConnectionRecovers()
+    {
+        auto apis = connected();
+        QVERIFY(apis);
+        libvelcor::StatusApi* st = apis->status.get();
+        QSignalSpy error(st, SIGNAL(error(libvelcor::Error)));
+        QSignalSpy state(st, SIGNAL(apiState(libvelcor::State)));
+        QSignalSpy settings(st, SIGNAL(gotSettings()));
+        apis->setup->portSupply(4816);
+        apis->setup->logPortSupply(4826);
+        st->start(1000);
+        sim->emitState(4);
+        QTRY_COMPARE(state.count(), 1);
+        QTRY_COMPARE(sim->logPort(), 4826);
+        // An answer that never comes: the loss ends it.
+        sim->setAnswering(false);
+        QSignalSpy authSent(apis->auth.get(), SIGNAL(authSent(libvelcor::Api::ResultCode)));
+        apis->auth->authSupply(libvelcor::Auth());
+        QTRY_COMPARE(sim->values("auth").size(), 1);
+        sim->clearLog();
+        sim->setAnswering(true);
+        sim->disconnectClients();
+
+        QTRY_COMPARE(error.count(), 1);
+        QCOMPARE(error.at(0).at(0).value<libvelcor::Error>().getCode(), Api::ConnectionErrorCode);
+        QTRY_COMPARE(state.count(), 2);
+        QCOMPARE(state.at(1).at(0).value<libvelcor::State>(), libvelcor::StateError);
+        QTRY_COMPARE(authSent.count(), 1);
+        QCOMPARE(authSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultDisconnected);
+        QTRY_COMPARE(settings.count(), 1);
+        QTRY_COMPARE(sim->values("setup.logPort"), (QList<QVariant>{4826}));
+        QCOMPARE(sim->values("setup.port"), (QList<QVariant>{4816}));
+        QCOMPARE(error.count(), 1);
+    }
+
+    void requestTimesOut()
+    {
+        Api::setRequestTimeout(200);
+        sim->setAnswering(false);
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy received(apis->setup.get(),
+                            SIGNAL(configReceived(libvelcor::Api::ResultCode, QVariant)));
+        QElapsedTimer timer;
+        timer.start();
+        apis->setup->configRetrieve();
+        QTRY_COMPARE(received.count(), 1);
+        QVERIFY(timer.elapsed() >= 200);
+        QCOMPARE(received.at(0).at(0).value<Api::ResultCode>(), Api::ResultTimeout);
+        QVERIFY(received.at(0).at(1).value<QVariant>().isNull());
+        // The connection itself is fine.
+        QCOMPARE(sim->clientCount(), 1);
+    }
+
+    void silentServiceCountsAsLost()
+    {
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
+        QSignalSpy settings(apis->status.get(), SIGNAL(gotSettings()));
+        sim->setHeartbeat(false);
+        apis->status->start(100);
+        QTRY_COMPARE(error.count(), 1);
+        QVERIFY(
+            error.at(0).at(0).value<libvelcor::Error>().getDesc().contains("stopped answering"));
+        // It reconnects to the (still running) service.
+        QTRY_COMPARE(settings.count(), 1);
+    }
+
+    void heartbeatKeepsConnection()
+    {
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
+        apis->status->start(250);
+        QTest::qWait(1000);
+        QCOMPARE(error.count(), 0);
+        QCOMPARE(sim->clientCount(), 1);
+    }
+
+    // Untrusted lines from the service: each is dropped, the connection
+    // stays, and the next good line still arrives.
+    void garbageFromService_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("malformed JSON") << QByteArray("{\"type\":\"state\",\"state\":\n");
+        QTest::newRow("not an object") << QByteArray("[1,2,3]\n");
+        QTest::newRow("no type") << QByteArray("{\"state\":4}\n");
+        QTest::newRow("unknown type") << QByteArray("{\"type\":\"reboot\"}\n");
+        QTest::newRow("NUL byte") << QByteArray("{\"type\":\"need\",\"need\":\"a") + '\0' +
+                                         QByteArray("b\"}\n");
+        QTest::newRow("invalid UTF-8") << QByteArray("{\"type\":\"need\",\"need\":\"\xc3\x28\"}\n");
+        QTest::newRow("overlong UTF-8")
+            << QByteArray("{\"type\":\"need\",\"need\":\"\xc0\xaf\"}\n");
+        QTest::newRow("state out of range") << QByteArray("{\"type\":\"state\",\"state\":9}\n");
+        QTest::newRow("state as text") << QByteArray("{\"type\":\"state\",\"state\":\"4\"}\n");
+        QTest::newRow("progress without numbers")
+            << QByteArray("{\"type\":\"progress\",\"desc\":\"x\"}\n");
+        QTest::newRow("answer to nothing")
+            << QByteArray("{\"type\":\"result\",\"id\":999,\"rc\":0}\n");
+        QTest::newRow("deep nesting") << QByteArray(2000, '[') + "\n";
+        QTest::newRow("blank lines") << QByteArray("\n\r\n\n");
+    }
+
+    void garbageFromService()
+    {
+        QFETCH(QByteArray, bytes);
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy state(apis->status.get(), SIGNAL(apiState(libvelcor::State)));
+        QSignalSpy need(apis->status.get(), SIGNAL(apiNeed(QString)));
+        QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
+        sim->sendRaw(bytes);
+        sim->emitState(3);
+        QTRY_COMPARE(state.count(), 1);
+        QCOMPARE(state.at(0).at(0).value<libvelcor::State>(), libvelcor::StateReconnecting);
+        QCOMPARE(need.count(), 0);
+        QCOMPARE(error.count(), 0);
+        QCOMPARE(sim->clientCount(), 1);
+    }
+
+    void linesSplitAcrossWrites()
+    {
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy progress(apis->status.get(), SIGNAL(apiProgress(libvelcor::Progress)));
+        const QByteArray line = QString::fromUtf8("{\"type\":\"progress\",\"step\":2,\"total\":5,"
+                                                  "\"desc\":\"Schlüssel €\"}\r\n")
+                                    .toUtf8();
+        // Split inside the multi-byte characters too.
+        for (int i = 0; i < line.size(); i += 3) {
+            sim->sendRaw(line.mid(i, 3));
+            QTest::qWait(2);
+        }
+        QTRY_COMPARE(progress.count(), 1);
+        QCOMPARE(progress.at(0).at(0).value<libvelcor::Progress>().getDesc(),
+                 QString::fromUtf8("Schlüssel €"));
+    }
+
+    void oversizeLineDropsConnection()
+    {
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
+        QSignalSpy settings(apis->status.get(), SIGNAL(gotSettings()));
+        QSignalSpy need(apis->status.get(), SIGNAL(apiNeed(QString)));
+        QByteArray big = "{\"type\":\"need\",\"need\":\"" + QByteArray(1024 * 1024, 'a') + "\"}\n";
+        sim->sendRaw(big);
+        QTRY_COMPARE(error.count(), 1);
+        QVERIFY(error.at(0).at(0).value<libvelcor::Error>().getDesc().contains("longer than"));
+        QTRY_COMPARE(settings.count(), 1);
+        QCOMPARE(need.count(), 0);
+    }
+
+    void otherProtocolVersionRefused()
+    {
+        sim->setProtocolVersion(2);
+        qputenv(Api::ServiceAddrVariable, sim->address().toLatin1());
+        Apis apis;
+        QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
+        QSignalSpy settings(apis.status.get(), SIGNAL(gotSettings()));
+        apis.status->init();
+        QTRY_COMPARE(error.count(), 1);
+        QVERIFY(error.at(0).at(0).value<libvelcor::Error>().getDesc().contains("version 2"));
+        QTest::qWait(200);
+        QCOMPARE(settings.count(), 0);
+        QCOMPARE(error.count(), 1);
+    }
+
+    void invalidRequestValues()
+    {
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy portSent(apis->setup.get(), SIGNAL(portSent(libvelcor::Api::ResultCode)));
+        QSignalSpy logPortSent(apis->setup.get(), SIGNAL(logPortSent(libvelcor::Api::ResultCode)));
+        apis->setup->portSupply(0);
+        apis->setup->logPortSupply(70000);
+        apis->config->configSupply(QVariant("not a map"));
+        QCOMPARE(portSent.count(), 0);
+        QTRY_COMPARE(portSent.count(), 1);
+        QTRY_COMPARE(logPortSent.count(), 1);
+        QCOMPARE(portSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultInvalid);
+        QCOMPARE(logPortSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultInvalid);
+        QCOMPARE(apis->status->start(10), -1);
+        QTest::qWait(50);
+        QCOMPARE(sim->kinds(), QStringList{"hello"});
+    }
+
+    // The client's wiring style: connections by signature strings with the
+    // fully qualified types the callers write.
+    void signaturesMatchCallers()
+    {
+        Apis apis;
+        QObject receiver;
+        auto has = [](QObject* o, const char* signature, bool signal) {
+            const QMetaObject* mo = o->metaObject();
+            const QByteArray norm = QMetaObject::normalizedSignature(signature);
+            return signal ? mo->indexOfSignal(norm) >= 0 : mo->indexOfSlot(norm) >= 0;
+        };
+        QVERIFY(has(apis.status.get(), "gotSettings()", true));
+        QVERIFY(has(apis.status.get(), "apiState(libvelcor::State)", true));
+        QVERIFY(has(apis.status.get(), "error(libvelcor::Error)", true));
+        QVERIFY(has(apis.status.get(), "apiProgress(libvelcor::Progress)", true));
+        QVERIFY(has(apis.status.get(), "apiFallback(bool)", true));
+        QVERIFY(has(apis.status.get(), "apiNeed(QString)", true));
+        QVERIFY(has(apis.auth.get(), "authSupply(libvelcor::Auth)", false));
+        QVERIFY(has(apis.auth.get(), "authSent(libvelcor::Api::ResultCode)", true));
+        QVERIFY(has(apis.setup.get(), "portSupply(int)", false));
+        QVERIFY(has(apis.setup.get(), "logPortSupply(int)", false));
+        QVERIFY(has(apis.setup.get(), "portSent(libvelcor::Api::ResultCode)", true));
+        QVERIFY(has(apis.setup.get(), "logPortSent(libvelcor::Api::ResultCode)", true));
+        QVERIFY(has(apis.setup.get(), "configReceived(libvelcor::Api::ResultCode,QVariant)", true));
+        QVERIFY(has(apis.cloud.get(), "actionRequest(QString,libvelcor::Params)", false));
+        QVERIFY(has(apis.config.get(), "configSupply(QVariant)", false));
+        QVERIFY(QMetaType::type("libvelcor::Api::ResultCode") != QMetaType::UnknownType);
+        // Relays and slots as the client connects them, by signature.
+        QVERIFY(connect(apis.setup.get(),
+                        SIGNAL(configReceived(libvelcor::Api::ResultCode, QVariant)), this,
+                        SIGNAL(relayConfig(libvelcor::Api::ResultCode, QVariant))));
+        QVERIFY(connect(apis.auth.get(), SIGNAL(authSent(libvelcor::Api::ResultCode)), this,
+                        SIGNAL(relayResult(libvelcor::Api::ResultCode))));
+        QVERIFY(connect(this, SIGNAL(relayAuth(libvelcor::Auth)), apis.auth.get(),
+                        SLOT(authSupply(libvelcor::Auth))));
+        QVERIFY(connect(this, SIGNAL(relayAction(QString, libvelcor::Params)), apis.cloud.get(),
+                        SLOT(actionRequest(QString, libvelcor::Params))));
+    }
+
+    // Autopilot, as a person would see it: start, progress, connected, stop.
+    void autopilotRun()
+    {
+        sim->setAutopilot(true);
+        sim->setStepDelay(10);
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy state(apis->status.get(), SIGNAL(apiState(libvelcor::State)));
+        QSignalSpy progress(apis->status.get(), SIGNAL(apiProgress(libvelcor::Progress)));
+        apis->status->start(1000);
+        QTRY_COMPARE(state.count(), 1);
+        QCOMPARE(state.at(0).at(0).value<libvelcor::State>(), libvelcor::StateIdle);
+        apis->cloud->actionRequest("start", {});
+        QTRY_COMPARE(state.count(), 3);
+        QCOMPARE(state.at(1).at(0).value<libvelcor::State>(), libvelcor::StateConnecting);
+        QCOMPARE(state.at(2).at(0).value<libvelcor::State>(), libvelcor::StateConnected);
+        QCOMPARE(progress.count(), 3);
+        QCOMPARE(progress.at(2).at(0).value<libvelcor::Progress>().getStep(), 3);
+        QCOMPARE(progress.at(2).at(0).value<libvelcor::Progress>().getTotal(), 3);
+        apis->cloud->actionRequest("stop", {});
+        QTRY_COMPARE(state.count(), 4);
+        QCOMPARE(state.at(3).at(0).value<libvelcor::State>(), libvelcor::StateIdle);
+    }
+
+    void stopOvertakesStart()
+    {
+        sim->setAutopilot(true);
+        sim->setStepDelay(50);
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy state(apis->status.get(), SIGNAL(apiState(libvelcor::State)));
+        apis->cloud->actionRequest("start", {});
+        apis->cloud->actionRequest("stop", {});
+        QTRY_COMPARE(state.count(), 2);
+        QTest::qWait(300);
+        QCOMPARE(state.count(), 2);
+        QCOMPARE(state.at(1).at(0).value<libvelcor::State>(), libvelcor::StateIdle);
+    }
+
+    // Destroying the API objects inside one of their own signals ends the
+    // connection without harm.
+    void deleteInsideSignal()
+    {
+        auto apis = connected();
+        QVERIFY(apis);
+        Apis* raw = apis.release();
+        bool deleted = false;
+        QObject::connect(raw->status.get(), &libvelcor::StatusApi::apiState, raw->status.get(),
+                         [&]() {
+                             delete raw;
+                             deleted = true;
+                         });
+        sim->emitState(2);
+        sim->emitState(4);
+        QTRY_VERIFY(deleted);
+        QTRY_COMPARE(sim->clientCount(), 0);
+    }
+};
+
+ORVO_TEST_MAIN(TestServiceApi)
+#include "tst_serviceapi.moc"
