@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QObject>
+#include <QSslError>
+#include <QString>
+
+#include "libvelcor/auth.h"
+
+class QAuthenticator;
+class QSaveFile;
+
+namespace ORVO {
+
+class CookieJar;
+class ProcessManager;
+
+// Downloads files over HTTP(S) with the last credential it was given: a HEAD
+// asks for the file name ("Content-Disposition"), a GET writes the body into
+// the chosen file. Owns the program-wide cookie jar, which others borrow.
+class NetworkManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Error {
+        ErrorNone = 0,
+        ErrorBadParams = 1,
+        ErrorRequest = 2,
+        ErrorReply = 3,
+        ErrorSystem = 4
+    };
+    Q_ENUM(Error)
+
+    // The system's User-Agent, also sent by the web API client and the portal.
+    static const char* const UserAgent;
+
+    explicit NetworkManager(ORVO::ProcessManager* processManager);
+    ~NetworkManager() override;
+
+    bool isValid() const { return valid; }
+    // Lent: the caller never deletes it.
+    ORVO::CookieJar* getCookieJar() const { return cookieJar; }
+
+    static QString errorString(ORVO::NetworkManager::Error err);
+
+    // An empty target asks for the file name (HEAD, answered by
+    // queryDownloadTarget); a path fetches into that file (GET, answered by
+    // finished). quiet keeps failed replies from the user. 0 when sent.
+    int startDownload(const QString& url, QString target, bool quiet);
+    // Empties the shared cookie jar.
+    int reset();
+    // Requests sent and not yet finished.
+    int pendingDownloads() const { return downloads.size(); }
+
+    // The default file name offered for a "Content-Disposition" value: the
+    // quoted filename parameter, without any directory part.
+    static QString fileNameFromDisposition(const QByteArray& header);
+
+signals:
+    void sigError(ORVO::NetworkManager::Error err, const QString& msg = QString(""));
+    void finished(const QString& target);
+    void queryDownloadTarget(const QString& url, const QString& defaultFileName);
+
+protected slots:
+    void gotAuth(const libvelcor::Auth& auth);
+    void sslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
+    void authenticationRequired(QNetworkReply* reply, QAuthenticator* authenticator);
+    void proxyAuthenticationRequired(const QNetworkProxy& proxy, QAuthenticator* authenticator);
+    // Qt's accessibility enum is deprecated; nothing connects this slot.
+    void networkAccessibleChanged(int accessible);
+    void finished(QNetworkReply* reply);
+    void networkError(QNetworkReply::NetworkError err);
+
+private slots:
+    void _readyRead();
+
+private:
+    // What each reply needs when it finishes: downloads may overlap, so none
+    // of this is shared between them.
+    struct Download
+    {
+        QString url;
+        QString target;
+        bool quiet = false;
+        bool failed = false;       // already reported (write error)
+        QSaveFile* file = nullptr; // the target in the making; owned
+    };
+
+    bool _openTarget(Download& d);
+    bool _writeBody(QNetworkReply* reply, Download& d);
+    void _failWrite(QNetworkReply* reply, Download& d);
+    static bool _isErrorStatus(QNetworkReply* reply);
+
+    bool valid = false;
+    ORVO::ProcessManager* processManager = nullptr;
+    libvelcor::Auth auth;
+    QHash<QNetworkReply*, Download> downloads;
+    QNetworkAccessManager accessManager;
+    QNetworkRequest request; // template of every request: the User-Agent
+    ORVO::CookieJar* cookieJar = nullptr;
+};
+
+} // namespace ORVO
