@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QHostAddress>
+#include <QList>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 namespace libvelcor {
 namespace detail {
@@ -23,6 +25,21 @@ inline int listenUpwards(QTcpServer& server, const QHostAddress& address, quint1
             return -1;
     }
     return -1;
+}
+
+// Stops listening and drops every accepted connection. The stop may come
+// from a receiver of one of these sockets' data: each socket must outlive
+// that call, so it is deleted from the event loop.
+inline void stopListening(QTcpServer& server, QObject* receiver)
+{
+    server.close();
+    const QList<QTcpSocket*> sockets = server.findChildren<QTcpSocket*>();
+    for (QTcpSocket* s : sockets) {
+        s->disconnect(receiver);
+        s->abort();
+        s->setParent(nullptr);
+        s->deleteLater();
+    }
 }
 
 } // namespace detail

@@ -83,16 +83,7 @@ void Server::stop()
 {
     if (!tcpServer)
         return;
-    tcpServer->close();
-    const QList<QTcpSocket*> sockets = tcpServer->findChildren<QTcpSocket*>();
-    for (QTcpSocket* s : sockets) {
-        // The stop may come from a receiver of this very socket's data:
-        // the socket must outlive the call, so it goes from the event loop.
-        s->disconnect(this);
-        s->abort();
-        s->setParent(nullptr);
-        s->deleteLater();
-    }
+    detail::stopListening(*tcpServer, this);
 }
 
 int Server::getPort() const
