@@ -45,7 +45,8 @@ QString getCustomLogoPath();
 QString getCustomLogoSmallPath();
 
 // Registers the types carried by the program's signals under the names the
-// signatures spell (ORVO::Module, ORVO::Verbosity and libvelcor's values).
+// signatures spell (ORVO::Module, ORVO::Verbosity, ORVO::ConnProfile* and
+// libvelcor's values).
 void registerMetaTypes();
 
 } // namespace ORVO

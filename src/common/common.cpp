@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "ORVO/connprofile.h"
 #include "libabout/about.h"
 #include "libvelcor/metatypes.h"
 
@@ -175,6 +176,7 @@ void registerMetaTypes()
 {
     qRegisterMetaType<ORVO::Module>("ORVO::Module");
     qRegisterMetaType<ORVO::Verbosity>("ORVO::Verbosity");
+    qRegisterMetaType<ORVO::ConnProfile*>("ORVO::ConnProfile*");
     libvelcor::registerMetaTypes();
 }
 

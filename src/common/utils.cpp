@@ -56,7 +56,8 @@ QString seconds2Human(int seconds)
 {
     QString text;
     if (seconds >= 86400) {
-        text += QCoreApplication::translate("QObject", "%n day(s)", "", seconds / 86400);
+        const int days = seconds / 86400;
+        text += QCoreApplication::translate("QObject", "%n day(s)", "", days);
         text += QStringLiteral(", ");
     }
     text += stringPad((seconds / 3600) % 24, 2) + QLatin1Char(':')
