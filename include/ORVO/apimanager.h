@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include "libvelcor/api.h"
+#include "libvelcor/auth.h"
+#include "libvelcor/error.h"
+#include "libvelcor/params.h"
+#include "libvelcor/progress.h"
+#include "libvelcor/state.h"
+
+namespace libvelcor {
+class AuthApi;
+class CloudApi;
+class ConfigApi;
+class Server;
+class SetupApi;
+class StatusApi;
+} // namespace libvelcor
+
+namespace ORVO {
+
+class LodestarApi;
+class NetworkManager;
+
+// The client's link to the local service: owns the service API objects, the
+// local request server and the management-server web API client; relays the
+// service's state, progress, fallback flag and errors; asks for the server
+// configuration when a management-server connection comes up; logs in to
+// the management server 500 ms after "connected" and out again before the
+// service is told to "stop".
+class ApiManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Request server's first port.
+    static constexpr int RequestServerPort = 4814;
+    static constexpr int StartDelayMs = 100;
+    static constexpr int LoginDelayMs = 500;
+    static constexpr int LogoRetryMs = 500;
+    static const char* const LogoPath;
+    static const char* const LogoSmallPath;
+
+    explicit ApiManager(ORVO::NetworkManager* networkManager);
+    ~ApiManager() override;
+
+    bool isValid() const { return valid; }
+
+    ORVO::LodestarApi* getLodestarApi() const { return lodestarApi; }
+    int getLastState() const { return lastState; }
+    bool isSetupEnabled() const { return setupEnabled; }
+    bool getIsLoggedIn() const { return isLoggedIn; }
+    // The request server's bound port; -1 before it is bound.
+    int getRequestPort() const;
+
+signals:
+    void stateChanged(libvelcor::State state);
+    void loggedIn();
+    void progress(libvelcor::Progress progress);
+    void authRequired(libvelcor::Auth::Id id);
+    void serverConfigSupply(QVariant config);
+    void logPortSupplyApi(int);
+    void error(libvelcor::Error err);
+    void authSupply(libvelcor::Auth auth);
+    void actionRequest(QString action, libvelcor::Params params);
+    void configSupply(QVariant config);
+    void changePassword(QString newPass);
+    void actionPerform(QString action, libvelcor::Params params);
+    void fallback(bool isFallback);
+    void serverAddrSupply(QString addr, QString fallbackAddr);
+    void authChanged(libvelcor::Auth auth);
+    void portSupplyApi(int);
+    void verifyCA(bool);
+
+private slots:
+    void _sigConnect();
+    void _doConnect();
+    void _sigDisconnect();
+    void _syncRoutes(QStringList endpoints);
+    void _gotSettings();
+    void _gotConfig(QVariant config);
+    void _portBound(int port);
+    void _loginDelayed();
+    void _statusApiState(libvelcor::State st);
+    void _statusApiNeed(QString need);
+    void _authApiSent(libvelcor::Api::ResultCode rc);
+    void _setupApiSent(libvelcor::Api::ResultCode rc);
+    void _setupApiReceived(libvelcor::Api::ResultCode rc, QVariant config);
+    void _gotFallback(bool isFallback);
+    void _gotServerAddr(QString addr, QString fallbackAddr);
+    void _authReceive(libvelcor::Auth auth);
+    void _loggedIn();
+    void _loggedOut();
+    void _downloadLogo();
+    void _downloadLogoSmall();
+    void _downloadFinished(QString target);
+    // A failed web request; when it was the logout, the sign-out goes on
+    // locally all the same (the tunnel must be stoppable while the
+    // management server is unreachable).
+    void _lodestarError(libvelcor::Error err);
+
+private:
+    void _finishLogout();
+    QString _logoUrl(const char* path) const;
+
+    ORVO::NetworkManager* networkManager = nullptr;
+    bool valid = false;
+    ORVO::LodestarApi* lodestarApi = nullptr;
+    libvelcor::AuthApi* authApi = nullptr;
+    libvelcor::StatusApi* statusApi = nullptr;
+    libvelcor::SetupApi* setupApi = nullptr;
+    libvelcor::CloudApi* cloudApi = nullptr;
+    libvelcor::ConfigApi* configApi = nullptr;
+    libvelcor::Server* server = nullptr;
+    int lastState = -1; // a libvelcor::State; -1 until the first report
+    int pendingPort = -1;
+    bool settingsReceived = false;
+    bool setupEnabled = true;
+    bool isLoggedIn = false;
+    QString addr;
+    QString fallbackAddr;
+    bool isFallback = false;
+    libvelcor::Auth auth;
+    // Bumped by every disconnect request: a login scheduled before it is
+    // dropped when its timer fires.
+    quint64 loginGeneration = 0;
+    // A logout was asked for and has not ended yet.
+    bool logoutPending = false;
+};
+
+} // namespace ORVO

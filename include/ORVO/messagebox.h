@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QShowEvent;
+
+namespace ORVO {
+
+// The program's message box: a QMessageBox with the program's style sheet
+// (":/messagebox.css") and its own icon images. Texts are shown as plain
+// text: they often carry what the service or a server sent, which must
+// never be read as markup. A caller that wants rich text sets it itself.
+class MessageBox : public QMessageBox
+{
+    Q_OBJECT
+public:
+    explicit MessageBox(QWidget* parent);
+    MessageBox(QMessageBox::Icon icon, QString title, QString text,
+               QMessageBox::StandardButtons buttons, QWidget* parent);
+
+    // Modal boxes that return the standard button that closed them. The
+    // parent is accepted and not used: the box is always a top-level window.
+    static int warning(QWidget* parent, QString title, QString text,
+                       QMessageBox::StandardButtons buttons,
+                       QMessageBox::StandardButton defaultButton);
+    static int information(QWidget* parent, QString title, QString text,
+                           QMessageBox::StandardButtons buttons,
+                           QMessageBox::StandardButton defaultButton);
+    static int critical(QWidget* parent, QString title, QString text,
+                        QMessageBox::StandardButtons buttons,
+                        QMessageBox::StandardButton defaultButton);
+    static int question(QWidget* parent, QString title, QString text,
+                        QMessageBox::StandardButtons buttons,
+                        QMessageBox::StandardButton defaultButton);
+
+protected:
+    // Test seam: with an auto-answer set (see ORVO/testseams.h), a box
+    // answers itself once it is on screen.
+    void showEvent(QShowEvent* event) override;
+};
+
+} // namespace ORVO

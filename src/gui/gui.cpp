@@ -1,0 +1,256 @@
+#include "ORVO/gui.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdio>
+
+#include "ORVO/log.h"
+#include "ORVO/messagebox.h"
+#include "ORVO/timedmessagebox.h"
+
+namespace ORVO {
+
+namespace {
+
+const int kActionConfirmSeconds = 10;
+const int kQuitDelayMs = 500;
+
+// Whether the confirmation box already settled its action. Qt 5 emits a
+// click before the dialog finishes and Qt 4 did the reverse; whichever
+// comes first decides, so an action runs at most once per box.
+const char kDecidedProperty[] = "orvoActionDecided";
+
+bool claimDecision(QObject* box)
+{
+    if (!box || box->property(kDecidedProperty).toBool())
+        return false;
+    box->setProperty(kDecidedProperty, true);
+    return true;
+}
+
+// Command-line mode has no windows: what a box would show goes to the
+// standard error stream.
+void printErr(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace
+
+Gui::Gui(ORVO::Config* config, bool withGui, bool minimal)
+    : config(config), withGui(withGui), minimal(minimal)
+{
+    LOG_TRACE;
+    if (_setup() == 0) {
+        valid = true;
+    } else {
+        LOG_ERROR;
+    }
+}
+
+Gui::~Gui()
+{
+    LOG_TRACE;
+    delete systemTray;
+    systemTray = nullptr;
+    delete mainWindow;
+    mainWindow = nullptr;
+}
+
+int Gui::_setup()
+{
+    LOG_TRACE;
+    if (!withGui) {
+        LOG_DEBUG << "[Gui] Running in command-line mode";
+        return 0;
+    }
+    // The main window and the tray of the two GUI modes plug in here, wired
+    // by guiwiring.h; until they exist only command-line mode can run.
+    LOG_DEBUG << "[Gui] The windows of the GUI modes are not available in this build";
+    LOG_ERROR;
+    return -1;
+}
+
+int Gui::run()
+{
+    LOG_TRACE;
+    if (!withGui) {
+        // Nothing to put on screen: the event loop runs without windows.
+        return 0;
+    }
+    LOG_ERROR;
+    return -1;
+}
+
+void Gui::quit()
+{
+    LOG_TRACE;
+    if (quitting)
+        return;
+    quitting = true;
+    LOG_DEBUG << "[Gui] Emitting quit signals";
+    emit close();
+    emit sigDisconnect();
+    LOG_DEBUG << "[Gui] Scheduling delayed quit";
+    QTimer::singleShot(kQuitDelayMs, this, SLOT(_quitDelayed()));
+}
+
+void Gui::_quitDelayed()
+{
+    LOG_TRACE;
+    QCoreApplication::quit();
+}
+
+void Gui::_test()
+{
+    LOG_TRACE;
+}
+
+void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
+{
+    LOG_TRACE;
+    QString text = moduleString(m) + QStringLiteral(": ") + errStr;
+    if (!msg.isEmpty())
+        text += QStringLiteral("\n\n(") + msg.trimmed() + QLatin1Char(')');
+    LOG_ERROR << text;
+    emit error(text);
+    const QString title = app() + QLatin1Char(' ') + tr("Error");
+    if (!withGui) {
+        printErr(title + QStringLiteral(": ") + text);
+        return;
+    }
+    MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void Gui::_gotQuery(int id, QString query)
+{
+    LOG_TRACE;
+    const QString title = app() + QLatin1Char(' ') + tr("Warning");
+    if (!withGui) {
+        // Nobody can answer: the safe answer is no.
+        printErr(title + QStringLiteral(": ") + query);
+        printErr(tr("No one can answer in command-line mode: answered no."));
+        LOG_NOTICE << "[Gui] Query " << id << " answered no in command-line mode";
+        emit sigQueryResponse(id, false);
+        return;
+    }
+    const int answer = MessageBox::warning(
+        nullptr, title, query, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
+    emit sigQueryResponse(id, answer == QMessageBox::Ok);
+}
+
+void Gui::_gotAuthChanged(libvelcor::Auth auth)
+{
+    LOG_TRACE;
+    const QString text = tr("Password successfully changed for user: ") + auth.getUser();
+    if (!withGui) {
+        printErr(tr("Info") + QStringLiteral(": ") + text);
+        return;
+    }
+    MessageBox::information(nullptr, tr("Info"), text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void Gui::_requestAction(QVariantMap data)
+{
+    LOG_TRACE;
+    const bool open = data.value(QStringLiteral("_type")).toString() == QLatin1String("open");
+    QString text = open ? tr("Connect Service is attemping to run the following action:")
+                        : tr("Connect Service is attemping to close the following action:");
+    text += QStringLiteral("\n\n") + QStringLiteral("name: ") +
+            data.value(QStringLiteral("name")).toString() + QLatin1Char('\n') +
+            QStringLiteral("endpoint: ") + data.value(QStringLiteral("endpoint")).toString();
+
+    if (!withGui) {
+        // Actions of the request server need the user's consent, and no
+        // one can give it without windows.
+        LOG_NOTICE << "[Gui] Action refused in command-line mode: "
+                   << data.value(QStringLiteral("name")).toString();
+        printErr(text);
+        printErr(tr("Refused: no one can confirm an action in command-line mode."));
+        return;
+    }
+
+    auto* box = new TimedMessageBox(kActionConfirmSeconds, QVariant(data));
+    box->setWindowModality(Qt::NonModal);
+    box->setWindowTitle(versionInfo());
+    box->setText(text);
+    box->setInformativeText(tr("Allow action execution? (Autoaccept in %1 seconds)")
+                                .arg(QString::number(kActionConfirmSeconds)));
+    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box->setDefaultButton(QMessageBox::Ok);
+    connect(box, SIGNAL(timeLeft(int, QVariant)), this, SLOT(_tBoxTimeLeft(int, QVariant)));
+    connect(box, SIGNAL(buttonClicked(QAbstractButton*, QVariant)), this,
+            SLOT(_tBoxButtonClicked(QAbstractButton*, QVariant)));
+    connect(box, SIGNAL(finished(int, QVariant)), this, SLOT(_tBoxFinished(int, QVariant)));
+    box->show();
+}
+
+void Gui::_tBoxTimeLeft(int secs, QVariant data)
+{
+    LOG_TRACE;
+    Q_UNUSED(data);
+    auto* box = qobject_cast<TimedMessageBox*>(sender());
+    if (!box)
+        return;
+    if (secs != 0) {
+        box->setInformativeText(
+            tr("Allow action execution? (Autoaccept in %1 seconds)").arg(QString::number(secs)));
+        return;
+    }
+    // The box closes itself right after this signal; that runs the action.
+    box->deleteLater();
+}
+
+void Gui::_tBoxButtonClicked(QAbstractButton* aButton, QVariant data)
+{
+    LOG_TRACE;
+    auto* box = qobject_cast<TimedMessageBox*>(sender());
+    if (!box)
+        return;
+    if (claimDecision(box)) {
+        switch (box->standardButton(aButton)) {
+        case QMessageBox::Cancel:
+            LOG_DEBUG << "[Gui] Action cancelled by user";
+            break;
+        case QMessageBox::Ok:
+            LOG_DEBUG << "[Gui] Action accepted by user";
+            emit startAction(data.toMap());
+            break;
+        default:
+            break;
+        }
+    }
+    box->close();
+    box->deleteLater();
+}
+
+void Gui::_tBoxFinished(int result, QVariant data)
+{
+    LOG_TRACE;
+    // A non-zero result is a button's code: its click decides (it may
+    // arrive after this signal, as in Qt 4).
+    if (result != 0)
+        return;
+    auto* box = qobject_cast<TimedMessageBox*>(sender());
+    if (!box || !claimDecision(box))
+        return;
+    LOG_DEBUG << "[Gui] TimedMessageBox timeout - running action";
+    emit startAction(data.toMap());
+    box->deleteLater();
+}
+
+void Gui::_windowUnhide()
+{
+    LOG_TRACE;
+    if (!mainWindow)
+        return;
+    mainWindow->setWindowState(mainWindow->windowState() & ~Qt::WindowMinimized);
+    mainWindow->raise();
+    mainWindow->show();
+}
+
+} // namespace ORVO

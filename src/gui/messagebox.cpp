@@ -1,0 +1,106 @@
+#include "ORVO/messagebox.h"
+
+#include <QAbstractButton>
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
+
+#include "ORVO/log.h"
+#include "ORVO/testseams.h"
+#include "ORVO/utils.h"
+
+namespace ORVO {
+
+namespace {
+
+const char kStyleSheet[] = ":/messagebox.css";
+
+int showModal(QMessageBox::Icon icon, const char* image, const QString& title, const QString& text,
+              QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
+{
+    // No parent, whatever the caller passed: the box is always a top-level
+    // window of its own.
+    MessageBox box(icon, title, text, buttons, nullptr);
+    box.setDefaultButton(defaultButton);
+    box.setIconPixmap(QPixmap(QLatin1String(image)));
+    return box.exec();
+}
+
+} // namespace
+
+MessageBox::MessageBox(QWidget* parent) : QMessageBox(parent)
+{
+    setStyleSheet(utils::loadStyleSheet(QLatin1String(kStyleSheet)));
+    setTextFormat(Qt::PlainText);
+}
+
+MessageBox::MessageBox(QMessageBox::Icon icon, QString title, QString text,
+                       QMessageBox::StandardButtons buttons, QWidget* parent)
+    : QMessageBox(icon, title, text, buttons, parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setStyleSheet(utils::loadStyleSheet(QLatin1String(kStyleSheet)));
+    setTextFormat(Qt::PlainText);
+}
+
+int MessageBox::warning(QWidget* parent, QString title, QString text,
+                        QMessageBox::StandardButtons buttons,
+                        QMessageBox::StandardButton defaultButton)
+{
+    Q_UNUSED(parent);
+    return showModal(QMessageBox::Warning, "rc:messagebox-warn.png", title, text, buttons,
+                     defaultButton);
+}
+
+int MessageBox::information(QWidget* parent, QString title, QString text,
+                            QMessageBox::StandardButtons buttons,
+                            QMessageBox::StandardButton defaultButton)
+{
+    Q_UNUSED(parent);
+    return showModal(QMessageBox::Information, "rc:messagebox-info.png", title, text, buttons,
+                     defaultButton);
+}
+
+int MessageBox::critical(QWidget* parent, QString title, QString text,
+                         QMessageBox::StandardButtons buttons,
+                         QMessageBox::StandardButton defaultButton)
+{
+    Q_UNUSED(parent);
+    return showModal(QMessageBox::Critical, "rc:messagebox-crit.png", title, text, buttons,
+                     defaultButton);
+}
+
+int MessageBox::question(QWidget* parent, QString title, QString text,
+                         QMessageBox::StandardButtons buttons,
+                         QMessageBox::StandardButton defaultButton)
+{
+    Q_UNUSED(parent);
+    return showModal(QMessageBox::Question, "rc:messagebox-quest.png", title, text, buttons,
+                     defaultButton);
+}
+
+void MessageBox::showEvent(QShowEvent* event)
+{
+    QMessageBox::showEvent(event);
+    const int answer = seams::messageBoxAutoAnswer();
+    if (answer == 0)
+        return;
+    // Answered from the event loop, as a user would: a modal box is then
+    // inside its own exec().
+    QPointer<MessageBox> self(this);
+    QTimer::singleShot(0, this, [self, answer]() {
+        if (!self || !self->isVisible())
+            return;
+        LOG_DEBUG << "[MessageBox] Auto-answer " << answer << ": " << self->windowTitle() << ": "
+                  << self->text();
+        QAbstractButton* button =
+            answer == seams::CloseAnswer
+                ? nullptr
+                : self->button(static_cast<QMessageBox::StandardButton>(answer));
+        if (button)
+            button->click();
+        else
+            self->close();
+    });
+}
+
+} // namespace ORVO

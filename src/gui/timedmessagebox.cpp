@@ -1,0 +1,42 @@
+#include "ORVO/timedmessagebox.h"
+
+#include "ORVO/log.h"
+
+namespace ORVO {
+
+TimedMessageBox::TimedMessageBox(int seconds, QVariant data) : MessageBox(nullptr)
+{
+    LOG_TRACE;
+    if (seconds < 1) {
+        LOG_ERROR;
+        return;
+    }
+    connect(&timer, SIGNAL(timeout()), this, SLOT(_timeout()));
+    timer.start(1000);
+    connect(this, SIGNAL(buttonClicked(QAbstractButton*)), this,
+            SLOT(_buttonClicked(QAbstractButton*)));
+    connect(this, SIGNAL(finished(int)), this, SLOT(_finished(int)));
+    this->data = data;
+    secs = seconds;
+}
+
+void TimedMessageBox::_timeout()
+{
+    --secs;
+    emit timeLeft(secs, data);
+    // The timer goes on: the creator deletes the box once it reached zero.
+    if (secs == 0)
+        close();
+}
+
+void TimedMessageBox::_buttonClicked(QAbstractButton* aButton)
+{
+    emit buttonClicked(aButton, data);
+}
+
+void TimedMessageBox::_finished(int result)
+{
+    emit finished(result, data);
+}
+
+} // namespace ORVO

@@ -1,0 +1,27 @@
+// bastiva-connect: the remote-access client. See usage() for the modes.
+#include <QDebug>
+
+#include "ORVO/common.h"
+#include "ORVO/startup.h"
+
+int main(int argc, char** argv)
+{
+    // No application object yet: Qt's own debug stream, not the log.
+    qDebug() << "Starting" << ORVO::versionInfo() << " rev: " << ORVO::revision();
+
+    switch (modeFromArgs(argc, argv)) {
+    case StartMode::Help:
+        usage(argc, argv);
+        return 0;
+    case StartMode::FullGui:
+        return runClient(argc, argv, true, false);
+    case StartMode::MinimalGui:
+        return runClient(argc, argv, true, true);
+    case StartMode::CommandLine:
+        return runClient(argc, argv, false, false);
+    default:
+        break;
+    }
+    const bool minimal = modeFromSetting(readSystemMode()) == StartMode::MinimalGui;
+    return runClient(argc, argv, true, minimal);
+}

@@ -1,0 +1,364 @@
+#include "ORVO/apimanager.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+#include <QVariantMap>
+
+#include "ORVO/common.h"
+#include "ORVO/cookiejar.h"
+#include "ORVO/lodestarapi.h"
+#include "ORVO/log.h"
+#include "ORVO/networkmanager.h"
+#include "libvelcor/authapi.h"
+#include "libvelcor/cloudapi.h"
+#include "libvelcor/configapi.h"
+#include "libvelcor/server.h"
+#include "libvelcor/setupapi.h"
+#include "libvelcor/statusapi.h"
+
+namespace ORVO {
+
+const char* const ApiManager::LogoPath =
+    "/toscawidgets/resources/corvane.access.web/static/images/login/logo.png";
+const char* const ApiManager::LogoSmallPath =
+    "/toscawidgets/resources/corvane.access.web/static/images/login/logo-small.png";
+
+ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(networkManager)
+{
+    LOG_TRACE;
+    if (!networkManager) {
+        LOG_ERROR;
+        return;
+    }
+
+    statusApi = new libvelcor::StatusApi();
+    connect(statusApi, SIGNAL(gotSettings()), this, SLOT(_gotSettings()));
+    connect(statusApi, SIGNAL(apiState(libvelcor::State)), this,
+            SLOT(_statusApiState(libvelcor::State)));
+    connect(statusApi, SIGNAL(error(libvelcor::Error)), this, SIGNAL(error(libvelcor::Error)));
+    connect(statusApi, SIGNAL(apiProgress(libvelcor::Progress)), this,
+            SIGNAL(progress(libvelcor::Progress)));
+    connect(statusApi, SIGNAL(apiFallback(bool)), this, SIGNAL(fallback(bool)));
+    connect(statusApi, SIGNAL(apiNeed(QString)), this, SLOT(_statusApiNeed(QString)));
+
+    authApi = new libvelcor::AuthApi();
+    connect(this, SIGNAL(authSupply(libvelcor::Auth)), authApi, SLOT(authSupply(libvelcor::Auth)));
+    connect(this, SIGNAL(authChanged(libvelcor::Auth)), authApi, SLOT(authSupply(libvelcor::Auth)));
+    connect(authApi, SIGNAL(authSent(libvelcor::Api::ResultCode)), this,
+            SLOT(_authApiSent(libvelcor::Api::ResultCode)));
+
+    setupApi = new libvelcor::SetupApi();
+    connect(this, SIGNAL(portSupplyApi(int)), setupApi, SLOT(portSupply(int)));
+    connect(this, SIGNAL(logPortSupplyApi(int)), setupApi, SLOT(logPortSupply(int)));
+    connect(setupApi, SIGNAL(portSent(libvelcor::Api::ResultCode)), this,
+            SLOT(_setupApiSent(libvelcor::Api::ResultCode)));
+    connect(setupApi, SIGNAL(logPortSent(libvelcor::Api::ResultCode)), this,
+            SLOT(_setupApiSent(libvelcor::Api::ResultCode)));
+    connect(setupApi, SIGNAL(configReceived(libvelcor::Api::ResultCode, QVariant)), this,
+            SLOT(_setupApiReceived(libvelcor::Api::ResultCode, QVariant)));
+
+    cloudApi = new libvelcor::CloudApi();
+    connect(this, SIGNAL(actionRequest(QString, libvelcor::Params)), cloudApi,
+            SLOT(actionRequest(QString, libvelcor::Params)));
+
+    configApi = new libvelcor::ConfigApi();
+    connect(this, SIGNAL(configSupply(QVariant)), this, SLOT(_gotConfig(QVariant)));
+    connect(this, SIGNAL(configSupply(QVariant)), configApi, SLOT(configSupply(QVariant)));
+
+    statusApi->init();
+
+    server = new libvelcor::Server(this, libvelcor::ModeLocal);
+    if (!server->isValid()) {
+        LOG_ERROR;
+        return;
+    }
+    connect(server, SIGNAL(portBound(int)), this, SLOT(_portBound(int)));
+    connect(server->getRequestHandler(), SIGNAL(actionRequest(QString, libvelcor::Params)), this,
+            SIGNAL(actionPerform(QString, libvelcor::Params)));
+    if (server->setInitialPort(RequestServerPort) != 0) {
+        LOG_ERROR;
+        return;
+    }
+    if (server->start() != 0) {
+        LOG_ERROR;
+        return;
+    }
+
+    lodestarApi = new LodestarApi();
+    lodestarApi->setCookieJar(networkManager->getCookieJar());
+    connect(this, SIGNAL(fallback(bool)), lodestarApi, SLOT(_gotFallback(bool)));
+    connect(this, SIGNAL(serverAddrSupply(QString, QString)), lodestarApi,
+            SLOT(_gotServerAddr(QString, QString)));
+    connect(this, SIGNAL(authSupply(libvelcor::Auth)), lodestarApi,
+            SLOT(_authReceived(libvelcor::Auth)));
+    connect(this, SIGNAL(changePassword(QString)), lodestarApi, SLOT(changePassword(QString)));
+    // The changed password becomes this object's credential before anyone
+    // hears of it, so a later login uses it.
+    connect(lodestarApi, SIGNAL(authChanged(libvelcor::Auth)), this,
+            SLOT(_authReceive(libvelcor::Auth)));
+    connect(lodestarApi, SIGNAL(authChanged(libvelcor::Auth)), this,
+            SIGNAL(authChanged(libvelcor::Auth)));
+    connect(lodestarApi, SIGNAL(loggedIn()), this, SLOT(_loggedIn()));
+    connect(lodestarApi, SIGNAL(loggedIn()), this, SIGNAL(loggedIn()));
+    connect(lodestarApi, SIGNAL(loggedOut()), this, SLOT(_loggedOut()));
+    connect(lodestarApi, SIGNAL(error(libvelcor::Error)), this, SIGNAL(error(libvelcor::Error)));
+    // After the error has been reported.
+    connect(lodestarApi, SIGNAL(error(libvelcor::Error)), this,
+            SLOT(_lodestarError(libvelcor::Error)));
+    connect(this, SIGNAL(fallback(bool)), this, SLOT(_gotFallback(bool)));
+    connect(this, SIGNAL(serverAddrSupply(QString, QString)), this,
+            SLOT(_gotServerAddr(QString, QString)));
+    connect(networkManager, SIGNAL(finished(QString)), this, SLOT(_downloadFinished(QString)));
+
+    valid = true;
+}
+
+ApiManager::~ApiManager()
+{
+    LOG_TRACE;
+    delete server;
+    server = nullptr;
+    delete configApi;
+    configApi = nullptr;
+    delete cloudApi;
+    cloudApi = nullptr;
+    delete setupApi;
+    setupApi = nullptr;
+    delete authApi;
+    authApi = nullptr;
+    delete statusApi;
+    statusApi = nullptr;
+    // Abandons a web request in flight: nothing is sent once this is gone.
+    delete lodestarApi;
+    lodestarApi = nullptr;
+}
+
+int ApiManager::getRequestPort() const
+{
+    return server ? server->getPort() : -1;
+}
+
+void ApiManager::_sigConnect()
+{
+    LOG_TRACE;
+    QTimer::singleShot(StartDelayMs, this, SLOT(_doConnect()));
+}
+
+void ApiManager::_doConnect()
+{
+    LOG_TRACE;
+    emit actionRequest(QStringLiteral("start"), libvelcor::Params());
+}
+
+void ApiManager::_syncRoutes(QStringList endpoints)
+{
+    LOG_TRACE;
+    libvelcor::Params params;
+    params.append(qMakePair(QStringLiteral("ips"), endpoints.join(QLatin1Char(','))));
+    emit actionRequest(QStringLiteral("syncRoutes"), params);
+}
+
+void ApiManager::_gotSettings()
+{
+    LOG_TRACE;
+    if (pendingPort != -1)
+        emit portSupplyApi(pendingPort);
+    statusApi->start(1000);
+    settingsReceived = true;
+}
+
+void ApiManager::_gotConfig(QVariant config)
+{
+    LOG_TRACE;
+    const QVariant enabled =
+        config.toMap().value(QStringLiteral("setup")).toMap().value(QStringLiteral("enabled"));
+    if (!enabled.isNull())
+        setupEnabled = enabled.toBool();
+}
+
+void ApiManager::_portBound(int port)
+{
+    LOG_DEBUG << "[ApiManager] Bound to port: " << port;
+    if (settingsReceived)
+        emit portSupplyApi(port);
+    else
+        pendingPort = port;
+}
+
+void ApiManager::_statusApiState(libvelcor::State st)
+{
+    // -1 (no report yet) is no value of the enumeration: not converted.
+    const QString from = lastState >= 0 ? libvelcor::stateToString(libvelcor::State(lastState))
+                                        : QStringLiteral("Unknown");
+    LOG_DEBUG << "[ApiManager] State changed from: " << from
+              << " to: " << libvelcor::stateToString(st);
+    const bool up = st == libvelcor::StateReconnecting || st == libvelcor::StateConnected;
+    // The first report counts as a rise too: a client started while the
+    // tunnel is already up needs the server configuration all the same.
+    const bool wasDown = lastState == -1 || lastState == libvelcor::StateIdle ||
+                         lastState == libvelcor::StateError ||
+                         lastState == libvelcor::StateConnecting;
+    if (up && setupEnabled && wasDown) {
+        LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
+        setupApi->configRetrieve();
+    }
+    if (st == libvelcor::StateConnected && setupEnabled) {
+        const quint64 generation = loginGeneration;
+        QTimer::singleShot(LoginDelayMs, this, [this, generation]() {
+            if (generation != loginGeneration) {
+                LOG_DEBUG << "[ApiManager] Login dropped: disconnected meanwhile";
+                return;
+            }
+            _loginDelayed();
+        });
+    }
+    lastState = st;
+    emit stateChanged(st);
+}
+
+void ApiManager::_loginDelayed()
+{
+    LOG_TRACE;
+    // Only a connection that is still up logs in.
+    if (lastState != libvelcor::StateConnected || !setupEnabled) {
+        LOG_DEBUG << "[ApiManager] Login dropped: no longer connected";
+        return;
+    }
+    lodestarApi->login(auth.getUser(), auth.getPass());
+}
+
+void ApiManager::_statusApiNeed(QString need)
+{
+    LOG_DEBUG << "[ApiManager] need: " << need;
+    emit error(libvelcor::Error(300, QString("")));
+}
+
+void ApiManager::_authApiSent(libvelcor::Api::ResultCode rc)
+{
+    if (rc != libvelcor::Api::ResultOk)
+        LOG_ERROR;
+}
+
+void ApiManager::_setupApiSent(libvelcor::Api::ResultCode rc)
+{
+    if (rc != libvelcor::Api::ResultOk)
+        LOG_ERROR;
+}
+
+void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant config)
+{
+    if (rc != libvelcor::Api::ResultOk) {
+        LOG_ERROR;
+        return;
+    }
+    if (config.isNull())
+        return;
+    LOG_DEBUG << "[ApiManager] Received config: " << config;
+    emit serverConfigSupply(config);
+}
+
+void ApiManager::_gotFallback(bool newIsFallback)
+{
+    LOG_DEBUG << "isFallback: " << (newIsFallback ? "true" : "false");
+    isFallback = newIsFallback;
+}
+
+void ApiManager::_gotServerAddr(QString newAddr, QString newFallbackAddr)
+{
+    LOG_DEBUG << "addr: " << newAddr << " fallbackAddr: " << newFallbackAddr;
+    addr = newAddr;
+    fallbackAddr = newFallbackAddr;
+}
+
+void ApiManager::_authReceive(libvelcor::Auth newAuth)
+{
+    // The proxy credential never signs in to the management server.
+    if (newAuth.getId() != libvelcor::Auth::ProfileId)
+        return;
+    auth = newAuth;
+}
+
+void ApiManager::_sigDisconnect()
+{
+    LOG_TRACE;
+    // A login still waiting for its timer belongs to the connection that
+    // is going away.
+    ++loginGeneration;
+    if (setupEnabled && isLoggedIn) {
+        logoutPending = true;
+        if (lodestarApi->logout() != 0)
+            _finishLogout(); // nothing could be sent: sign out locally
+        return;
+    }
+    emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
+}
+
+void ApiManager::_loggedIn()
+{
+    LOG_TRACE;
+    isLoggedIn = true;
+    if (setupEnabled)
+        _downloadLogo();
+}
+
+void ApiManager::_loggedOut()
+{
+    LOG_TRACE;
+    _finishLogout();
+}
+
+void ApiManager::_lodestarError(libvelcor::Error err)
+{
+    Q_UNUSED(err);
+    if (!logoutPending || lodestarApi->currentOp() != LodestarApi::OpLogout)
+        return;
+    LOG_DEBUG << "[ApiManager] Logout failed: signing out locally";
+    _finishLogout();
+}
+
+void ApiManager::_finishLogout()
+{
+    logoutPending = false;
+    isLoggedIn = false;
+    lodestarApi->reset();
+    networkManager->reset();
+    emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
+}
+
+QString ApiManager::_logoUrl(const char* path) const
+{
+    const QString scheme = auth.getType() == libvelcor::Auth::CertificateType
+                               ? QStringLiteral("https")
+                               : QStringLiteral("http");
+    const QString host = isFallback ? fallbackAddr : addr;
+    return scheme + QStringLiteral("://") + host + QLatin1String(path);
+}
+
+void ApiManager::_downloadLogo()
+{
+    if (lastState != libvelcor::StateConnected)
+        return;
+    if (addr.isEmpty()) {
+        LOG_TRACE << "Waiting for server config before downloading logo";
+        QTimer::singleShot(LogoRetryMs, this, SLOT(_downloadLogo()));
+        return;
+    }
+    const QString target = ORVO::getCustomLogoPath();
+    // The data location exists once the file log is open; make sure of it.
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    networkManager->startDownload(_logoUrl(LogoPath), target, true);
+}
+
+void ApiManager::_downloadFinished(QString target)
+{
+    if (target == ORVO::getCustomLogoPath())
+        _downloadLogoSmall();
+}
+
+void ApiManager::_downloadLogoSmall()
+{
+    networkManager->startDownload(_logoUrl(LogoSmallPath), ORVO::getCustomLogoSmallPath(), true);
+}
+
+} // namespace ORVO

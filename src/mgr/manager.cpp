@@ -1,0 +1,504 @@
+#include "ORVO/manager.h"
+
+#include <QMetaMethod>
+#include <QNetworkCookieJar>
+#include <QUrl>
+
+#include "ORVO/apimanager.h"
+#include "ORVO/cookiejar.h"
+#include "ORVO/log.h"
+#include "libvelcor/logger.h"
+
+namespace ORVO {
+
+namespace {
+
+const char* const SetCookieJarSignature = "setCookieJar(QNetworkCookieJar*)";
+
+libvelcor::Auth emptyAuth(libvelcor::Auth::Id id)
+{
+    return libvelcor::Auth(id, libvelcor::Auth::NoneType, QString(""), QString(""), QString(""),
+                           QString(""));
+}
+
+QObject* objectProperty(const QObject* object, const char* name)
+{
+    return object ? qvariant_cast<QObject*>(object->property(name)) : nullptr;
+}
+
+// The portal plugin's setCookieJar, reached through its meta-object.
+bool giveCookieJar(QObject* portal, QNetworkCookieJar* jar)
+{
+    const int index = portal->metaObject()->indexOfMethod(SetCookieJarSignature);
+    if (index < 0)
+        return false;
+    return portal->metaObject()->method(index).invoke(portal, Qt::DirectConnection,
+                                                      Q_ARG(QNetworkCookieJar*, jar));
+}
+
+} // namespace
+
+Manager::Manager(ORVO::Config* cfg) : config(cfg)
+{
+    LOG_TRACE;
+    processManager = new ProcessManager();
+    if (processManager->isValid()) {
+        networkManager = new NetworkManager(processManager);
+        if (networkManager->isValid()) {
+            apiManager = new ApiManager(networkManager);
+            if (apiManager->isValid()) {
+                valid = true;
+                return;
+            }
+        }
+    }
+    LOG_ERROR;
+    delete apiManager;
+    apiManager = nullptr;
+    delete networkManager;
+    networkManager = nullptr;
+    delete processManager;
+    processManager = nullptr;
+}
+
+Manager::~Manager()
+{
+    LOG_TRACE;
+    // The portal plugin lives on after Manager, and with Manager goes the
+    // network manager that owns the program's cookie jar: the portal is
+    // handed a jar of its own (an empty one, owned by the plugin object) so
+    // it never reaches the deleted one.
+    if (portal) {
+        QNetworkCookieJar* own = new ORVO::CookieJar(portal.data());
+        if (!giveCookieJar(portal.data(), own))
+            LOG_ERROR;
+    }
+    delete apiManager;
+    apiManager = nullptr;
+    delete networkManager;
+    networkManager = nullptr;
+    delete processManager;
+    processManager = nullptr;
+}
+
+int Manager::run()
+{
+    _setup();
+    return 0;
+}
+
+int Manager::_setup()
+{
+    LOG_TRACE;
+    if (!gui || !apiManager) {
+        LOG_ERROR;
+        return 0;
+    }
+    if (wired) {
+        LOG_ERROR;
+        return 0;
+    }
+    wired = true;
+
+    // Group A: every mode.
+    connect(gui, SIGNAL(sigConnect()), this, SIGNAL(sigConnect()));
+    connect(this, SIGNAL(sigConnect()), apiManager, SLOT(_sigConnect()));
+    connect(gui, SIGNAL(sigDisconnect()), this, SLOT(_sigDisconnect()));
+    connect(this, SIGNAL(sigDisconnect()), apiManager, SLOT(_sigDisconnect()));
+    connect(this, SIGNAL(serverIdSupply(QUuid)), processManager, SLOT(gotServerId(QUuid)));
+    connect(gui, SIGNAL(startAction(QVariantMap)), this, SLOT(_actionPerform(QVariantMap)));
+    connect(apiManager, SIGNAL(actionPerform(QString, libvelcor::Params)), this,
+            SLOT(_actionPerformRemap(QString, libvelcor::Params)));
+    connect(this, SIGNAL(requestAction(QVariantMap)), gui, SLOT(_requestAction(QVariantMap)));
+    connect(processManager, SIGNAL(chooseOpenFile(QString)), gui, SIGNAL(chooseOpenFile(QString)));
+    connect(gui, SIGNAL(chosenOpenFile(QString)), processManager, SLOT(chosenOpenFile(QString)));
+    connect(gui, SIGNAL(startDownload(QString, QString)), this,
+            SLOT(_startDownload(QString, QString)));
+    connect(networkManager, SIGNAL(queryDownloadTarget(QString, QString)), gui,
+            SIGNAL(queryDownloadTarget(QString, QString)));
+    connect(this, SIGNAL(authSupply(libvelcor::Auth)), networkManager,
+            SLOT(gotAuth(libvelcor::Auth)));
+    connect(this, SIGNAL(authChanged(libvelcor::Auth)), networkManager,
+            SLOT(gotAuth(libvelcor::Auth)));
+    connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
+            SIGNAL(stateChanged(libvelcor::State)));
+    connect(this, SIGNAL(stateChanged(libvelcor::State)), gui,
+            SIGNAL(stateChanged(libvelcor::State)));
+    connect(apiManager, SIGNAL(loggedIn()), gui, SIGNAL(loggedIn()));
+    connect(apiManager, SIGNAL(progress(libvelcor::Progress)), gui,
+            SIGNAL(progress(libvelcor::Progress)));
+    connect(this, SIGNAL(authChanged(libvelcor::Auth)), gui,
+            SLOT(_gotAuthChanged(libvelcor::Auth)));
+    connect(this, SIGNAL(serverAddrSupply(QString, QString)), apiManager,
+            SIGNAL(serverAddrSupply(QString, QString)));
+    connect(gui, SIGNAL(authSupply(libvelcor::Auth)), this, SLOT(_authReceive(libvelcor::Auth)));
+    connect(this, SIGNAL(authSupply(libvelcor::Auth)), apiManager,
+            SIGNAL(authSupply(libvelcor::Auth)));
+    connect(this, SIGNAL(authSupply(libvelcor::Auth)), apiManager,
+            SLOT(_authReceive(libvelcor::Auth)));
+    // The changed credential is stored before the relay reaches anyone.
+    connect(apiManager, SIGNAL(authChanged(libvelcor::Auth)), this,
+            SLOT(_authChangedReceive(libvelcor::Auth)));
+    connect(apiManager, SIGNAL(authChanged(libvelcor::Auth)), this,
+            SIGNAL(authChanged(libvelcor::Auth)));
+    connect(gui, SIGNAL(logPortSupply(int)), apiManager, SIGNAL(logPortSupplyApi(int)));
+    connect(gui, SIGNAL(configSupply(QVariant)), this, SIGNAL(configSupply(QVariant)));
+    connect(gui, SIGNAL(securitySupply(QVariant)), this, SLOT(_securityReceive(QVariant)));
+    connect(gui, SIGNAL(logVerbosityChanged(ORVO::Verbosity)), this,
+            SLOT(_logVerbosityChanged(ORVO::Verbosity)));
+    connect(this, SIGNAL(configSupply(QVariant)), apiManager, SIGNAL(configSupply(QVariant)));
+    connect(this, SIGNAL(configSupplyInt(QVariant)), gui, SIGNAL(configSupplyInt(QVariant)));
+    connect(apiManager, SIGNAL(authRequired(libvelcor::Auth::Id)), gui,
+            SIGNAL(authRequired(libvelcor::Auth::Id)));
+    connect(apiManager, SIGNAL(serverConfigSupply(QVariant)), this,
+            SLOT(_serverConfigReceive(QVariant)));
+    connect(this, SIGNAL(sigConnect()), this, SLOT(_connectRequested()));
+
+    const bool withGui = gui->property("withGui").toBool();
+    const bool minimal = gui->property("minimal").toBool();
+    if (withGui && !minimal) {
+        QObject* mainWindow = objectProperty(gui, "mainWindow");
+
+        // Group B: the portal plugin.
+        QObject* configPlugin = objectProperty(mainWindow, "configPlugin");
+        if (configPlugin && giveCookieJar(configPlugin, networkManager->getCookieJar())) {
+            portal = configPlugin;
+            connect(this, SIGNAL(authSupply(libvelcor::Auth)), configPlugin,
+                    SLOT(gotAuth(libvelcor::Auth)));
+            connect(this, SIGNAL(authChanged(libvelcor::Auth)), configPlugin,
+                    SLOT(gotAuth(libvelcor::Auth)));
+            connect(this, SIGNAL(pagesSupply(QVariantMap)), configPlugin,
+                    SLOT(gotPages(QVariantMap)));
+            connect(this, SIGNAL(serverIdSupply(QUuid)), configPlugin, SLOT(gotServerId(QUuid)));
+            connect(this, SIGNAL(serverAddrSupply(QString, QString)), configPlugin,
+                    SLOT(gotServerAddr(QString, QString)));
+            connect(apiManager, SIGNAL(fallback(bool)), configPlugin, SLOT(gotFallback(bool)));
+            connect(configPlugin, SIGNAL(syncRoutes(QStringList)), apiManager,
+                    SLOT(_syncRoutes(QStringList)));
+            connect(configPlugin, SIGNAL(changePassword(QString)), apiManager,
+                    SIGNAL(changePassword(QString)));
+            connect(configPlugin, SIGNAL(loadStarted()), gui, SIGNAL(loadStarted()));
+            connect(configPlugin, SIGNAL(loadFinished()), gui, SIGNAL(loadFinished()));
+            connect(configPlugin, SIGNAL(sigDisconnect()), this, SLOT(_sigDisconnect()));
+            connect(this, SIGNAL(sigDisconnect()), configPlugin, SLOT(onDisconnect()));
+        } else if (configPlugin) {
+            LOG_ERROR << "[Manager] The portal plugin offers no " << SetCookieJarSignature;
+        }
+
+        // Group C: the login plugin.
+        QObject* loginPlugin = objectProperty(mainWindow, "loginPlugin");
+        if (loginPlugin) {
+            connect(this, SIGNAL(sigDisconnect()), loginPlugin, SIGNAL(sigDisconnect()));
+            connect(this, SIGNAL(stateChanged(libvelcor::State)), loginPlugin,
+                    SIGNAL(stateChanged(libvelcor::State)));
+        }
+    }
+
+    // Group D: every mode.
+    connect(networkManager, SIGNAL(sigError(ORVO::NetworkManager::Error, QString)), this,
+            SLOT(_netError(ORVO::NetworkManager::Error, QString)));
+    connect(processManager, SIGNAL(sigError(ORVO::ProcessManager::Error, QString)), this,
+            SLOT(_processError(ORVO::ProcessManager::Error, QString)));
+    connect(apiManager, SIGNAL(error(libvelcor::Error)), this, SLOT(_apiError(libvelcor::Error)));
+    connect(this, SIGNAL(sigError(ORVO::Module, QString, QString)), gui,
+            SLOT(_gotError(ORVO::Module, QString, QString)));
+    connect(this, SIGNAL(sigQuery(int, QString)), gui, SLOT(_gotQuery(int, QString)));
+    connect(gui, SIGNAL(sigQueryResponse(int, bool)), this, SLOT(_gotQueryResponse(int, bool)));
+    connect(gui, SIGNAL(close()), this, SIGNAL(close()));
+
+    // Group E: the file log.
+    if (logger)
+        connect(this, SIGNAL(close()), logger, SLOT(close()));
+    return 0;
+}
+
+void Manager::_test()
+{
+    LOG_TRACE;
+    LOG_DEBUG << "[Manager] test: debug";
+    LOG_NOTICE << "[Manager] test: notice";
+    LOG_ERROR << "[Manager] test: error";
+}
+
+void Manager::_emitFragment(const QVariantMap& fragment)
+{
+    const QVariant value(fragment);
+    emit configSupply(value);
+    emit configSupplyInt(value);
+}
+
+// ---- configuration map and credentials ------------------------------------
+
+int Manager::_clearConfig()
+{
+    QVariantMap setup;
+    setup.insert(QStringLiteral("enabled"), QStringLiteral("true"));
+    QVariantMap vpn;
+    vpn.insert(QStringLiteral("conf"), QStringLiteral("openvpn.conf"));
+    vpn.insert(QStringLiteral("fallback_conf"), QStringLiteral("openvpn-fallback.conf"));
+    vpn.insert(QStringLiteral("args"), QString(""));
+    QVariantMap init;
+    init.insert(QStringLiteral("verify_ca"), true);
+    init.insert(QStringLiteral("ca"), QString(""));
+    QVariantMap op;
+    op.insert(QStringLiteral("auth"), QStringLiteral("user-pass"));
+    QVariantMap ssl;
+    ssl.insert(QStringLiteral("init"), init);
+    ssl.insert(QStringLiteral("op"), op);
+    QVariantMap map;
+    map.insert(QStringLiteral("setup"), setup);
+    map.insert(QStringLiteral("vpn"), vpn);
+    map.insert(QStringLiteral("ssl"), ssl);
+    LOG_DEBUG << "[Manager] config: " << map;
+    _emitFragment(map);
+    return 0;
+}
+
+int Manager::_clear()
+{
+    LOG_TRACE;
+    _clearConfig();
+    profileAuth = emptyAuth(libvelcor::Auth::ProfileId);
+    proxyAuth = emptyAuth(libvelcor::Auth::ProxyId);
+    return 0;
+}
+
+void Manager::_authReceive(libvelcor::Auth auth)
+{
+    if (auth.getId() == libvelcor::Auth::ProxyId) {
+        proxyAuth = auth;
+        emit authSupply(auth);
+        return;
+    }
+    if (auth.getId() != libvelcor::Auth::ProfileId)
+        return;
+    profileAuth = auth;
+    // The credential goes out before its fragment.
+    emit authSupply(auth);
+    QVariantMap sslOp;
+    if (auth.getType() == libvelcor::Auth::UserPassType)
+        sslOp.insert(QStringLiteral("auth"), QStringLiteral("user-pass"));
+    else if (auth.getType() != libvelcor::Auth::CertificateType)
+        return; // no fragment for other types
+    QVariantMap ssl;
+    ssl.insert(QStringLiteral("op"), sslOp);
+    QVariantMap fragment;
+    fragment.insert(QStringLiteral("ssl"), ssl);
+    _emitFragment(fragment);
+}
+
+void Manager::_authChangedReceive(libvelcor::Auth auth)
+{
+    if (auth.getId() == libvelcor::Auth::ProfileId)
+        profileAuth = auth;
+}
+
+void Manager::_securityReceive(QVariant config)
+{
+    const QVariantMap in = config.toMap();
+    QVariantMap init;
+    if (in.contains(QStringLiteral("serverCertEnabled")))
+        init.insert(QStringLiteral("verify_ca"),
+                    in.value(QStringLiteral("serverCertEnabled")).toBool());
+    if (in.contains(QStringLiteral("serverCertPath")))
+        init.insert(QStringLiteral("ca"), in.value(QStringLiteral("serverCertPath")).toString());
+    QVariantMap ssl;
+    ssl.insert(QStringLiteral("init"), init);
+    QVariantMap fragment;
+    fragment.insert(QStringLiteral("ssl"), ssl);
+    LOG_DEBUG << "[Manager] Received security: " << fragment;
+    _emitFragment(fragment);
+}
+
+void Manager::_logVerbosityChanged(ORVO::Verbosity verbosity)
+{
+    QVariantMap log;
+    log.insert(QStringLiteral("lev"), ORVO::verbosityToLev(verbosity));
+    QVariantMap vpn;
+    vpn.insert(QStringLiteral("verb"), ORVO::verbosityToVpnVerb(verbosity));
+    QVariantMap fragment;
+    fragment.insert(QStringLiteral("log"), log);
+    fragment.insert(QStringLiteral("vpn"), vpn);
+    _emitFragment(fragment);
+}
+
+void Manager::_sigDisconnect()
+{
+    LOG_TRACE;
+    emit authSupply(emptyAuth(libvelcor::Auth::ProfileId));
+    _clear();
+    emit sigDisconnect();
+}
+
+void Manager::_gotQueryResponse(int id, bool ok)
+{
+    if (id != 0) {
+        LOG_ERROR;
+        return;
+    }
+    if (!ok) {
+        LOG_DEBUG << "[Manager] Operation cancelled by user";
+        _clear();
+        return;
+    }
+    LOG_DEBUG << "[Manager] User confirmed operation";
+    QVariantMap init;
+    init.insert(QStringLiteral("verify_ca"), false);
+    QVariantMap ssl;
+    ssl.insert(QStringLiteral("init"), init);
+    QVariantMap fragment;
+    fragment.insert(QStringLiteral("ssl"), ssl);
+    LOG_DEBUG << "[Manager] config: " << fragment;
+    _emitFragment(fragment);
+    // Copies: a receiver may change the stored credentials while these go
+    // out. The profile credential goes last, so receivers that keep only
+    // the latest one end up holding it.
+    const libvelcor::Auth proxy = proxyAuth;
+    const libvelcor::Auth profile = profileAuth;
+    emit authSupply(proxy);
+    emit authSupply(profile);
+    emit sigConnect();
+}
+
+void Manager::_connectRequested()
+{
+    prevApiCode = -1;
+}
+
+// ---- server configuration -------------------------------------------------
+
+void Manager::_serverConfigReceive(QVariant config)
+{
+    LOG_DEBUG << "[Manager] Received config: " << config;
+    if (config.isNull()) {
+        LOG_ERROR;
+        return;
+    }
+    const QVariantMap record = config.toMap();
+    const QVariant serverValue = record.value(QStringLiteral("server"));
+    if (serverValue.isNull()) {
+        LOG_ERROR;
+        return;
+    }
+    const QVariantMap server = serverValue.toMap();
+    const QVariant uuid = server.value(QStringLiteral("uuid"));
+    if (uuid.isNull()) {
+        LOG_ERROR;
+        return;
+    }
+    emit serverIdSupply(QUuid(uuid.toString()));
+    const QVariant serverAddr = server.value(QStringLiteral("openvpn_internal_ip"));
+    if (serverAddr.isNull()) {
+        LOG_ERROR;
+        return;
+    }
+    const QVariant fallback = server.value(QStringLiteral("fallback_openvpn_internal_ip"));
+    emit serverAddrSupply(serverAddr.toString(),
+                          fallback.isNull() ? QString("") : fallback.toString());
+    const QVariant pages = server.value(QStringLiteral("available_pages"));
+    if (pages.isNull()) {
+        LOG_ERROR;
+        return;
+    }
+    emit pagesSupply(pages.toMap());
+}
+
+// ---- actions, downloads and errors ----------------------------------------
+
+void Manager::_actionPerform(QVariantMap data)
+{
+    const QVariant typeValue = data.value(QStringLiteral("_type"));
+    const QString type = typeValue.isNull() ? QStringLiteral("open") : typeValue.toString();
+    if (apiManager && sender() == apiManager) {
+        // Requests of the local request server wait for the user.
+        emit requestAction(data);
+        return;
+    }
+    if (type == QLatin1String("open")) {
+        if (processManager->startAction(data) != 0)
+            LOG_ERROR;
+    } else if (type == QLatin1String("close")) {
+        if (processManager->stopAction(data) != 0)
+            LOG_ERROR;
+    }
+}
+
+void Manager::_actionPerformRemap(QString action, libvelcor::Params params)
+{
+    LOG_DEBUG << "[Manager] Remapping action: \"" << action << "\"";
+    QVariantMap map;
+    map.insert(QStringLiteral("_type"), action);
+    static const char* const keys[] = {"name", "endpoint", "remark", "ips", "path", "args"};
+    for (const char* key : keys)
+        map.insert(QLatin1String(key), libvelcor::paramsFind(params, QLatin1String(key)));
+    _actionPerform(map);
+}
+
+QString Manager::_fixUrl(const QString& url)
+{
+    QUrl fixed(url, QUrl::TolerantMode);
+    // Work on the encoded path: a decoded one would turn "%2F" into a
+    // separator and "%25" into an escape when set back.
+    const QString path = fixed.path(QUrl::FullyEncoded);
+    if (!path.endsWith(QLatin1Char('/')))
+        fixed.setPath(path + QLatin1Char('/'), QUrl::TolerantMode);
+    return fixed.toString(QUrl::FullyEncoded);
+}
+
+void Manager::_startDownload(QString url, QString target)
+{
+    if (networkManager->startDownload(_fixUrl(url), target, false) != 0)
+        LOG_ERROR;
+}
+
+void Manager::_netError(ORVO::NetworkManager::Error err, QString msg)
+{
+    const QString errStr = NetworkManager::errorString(err);
+    LOG_DEBUG << "[Manager] network error: " << int(err) << " (\"" << errStr << "\")";
+    _clear();
+    emit sigError(ORVO::ModuleNetworkManager, errStr, msg);
+}
+
+void Manager::_processError(ORVO::ProcessManager::Error err, QString msg)
+{
+    const QString errStr = ProcessManager::errorString(err);
+    LOG_DEBUG << "[Manager] process error: " << int(err) << " \"" << errStr << "\"";
+    _clear();
+    emit sigError(ORVO::ModuleProcessManager, errStr, msg);
+}
+
+void Manager::_apiError(libvelcor::Error err)
+{
+    const int code = err.getCode();
+    switch (code) {
+    case 100:
+    case 200:
+        if (code == prevApiCode)
+            return;
+        prevApiCode = code;
+        emit sigError(ORVO::ModuleApiManager, err.getDesc(), err.getExtra());
+        emit stateChanged(libvelcor::StateError);
+        _clear();
+        return;
+    case 201:
+        emit sigQuery(
+            0,
+            tr("Untrusted Server!") + QStringLiteral(" ") +
+                tr("To avoid this warning, add a trusted CA Certificate to the Connection Profile "
+                   "or disable server certificate verification (NOT recommended)") +
+                QStringLiteral(".\n\n") + tr("Do you still want to continue?"));
+        return;
+    case 500:
+        emit sigError(ORVO::ModuleApiManager, err.getDesc(), err.getExtra());
+        _sigDisconnect();
+        return;
+    case -1:
+        return;
+    default:
+        emit sigError(ORVO::ModuleApiManager, err.getDesc(), err.getExtra());
+        _clear();
+        return;
+    }
+}
+
+} // namespace ORVO

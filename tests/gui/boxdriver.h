@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+// Answers the next message box that appears, from the event loop, the way a
+// user would, and records what it showed. Works for modal boxes (started
+// before the blocking call) and for non-modal ones.
+class BoxDriver : public QObject
+{
+public:
+    struct Seen
+    {
+        bool shown = false;
+        QString title;
+        QString text;
+        QString informative;
+        bool hasPixmap = false;
+        bool hasParent = false;
+        bool modal = false;
+        Qt::TextFormat labelFormat = Qt::AutoText;
+        int defaultButton = QMessageBox::NoButton;
+    };
+
+    // answer: a standard button, or 0 to close the window.
+    explicit BoxDriver(int answer) : answer(answer)
+    {
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, this, &BoxDriver::poll);
+        timer.start();
+    }
+
+    static QMessageBox* visibleBox()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (box && box->isVisible())
+                return box;
+        }
+        return nullptr;
+    }
+
+    Seen seen;
+
+private:
+    void poll()
+    {
+        QMessageBox* box = visibleBox();
+        if (!box)
+            return;
+        timer.stop();
+        seen.shown = true;
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.informative = box->informativeText();
+        seen.hasPixmap = !box->iconPixmap().isNull();
+        seen.hasParent = box->parentWidget() != nullptr;
+        seen.modal = box->isModal();
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+            seen.labelFormat = label->textFormat();
+        if (box->defaultButton())
+            seen.defaultButton = box->standardButton(box->defaultButton());
+        QAbstractButton* button =
+            answer ? box->button(static_cast<QMessageBox::StandardButton>(answer)) : nullptr;
+        if (button)
+            button->click();
+        else
+            box->close();
+    }
+
+    int answer;
+    QTimer timer;
+};

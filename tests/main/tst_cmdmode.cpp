@@ -1,0 +1,130 @@
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+
+#include "childclient.h"
+#include "servicesimulator.h"
+#include "testmain.h"
+
+// Command-line mode against the simulated service: it connects, refuses
+// what the request server asks (nobody can confirm it), shrugs off garbage
+// on that server, and quits cleanly on SIGINT and SIGTERM.
+class TestCmdMode : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void refusesRequestedActions();
+    void quitsOnSignal_data();
+    void quitsOnSignal();
+
+private:
+    void startAgainst(ChildClient& child, orvosim::ServiceSimulator& sim);
+};
+
+namespace {
+
+libvelcor::Params actionParams(const QString& name, const QString& marker)
+{
+    return {{QStringLiteral("name"), name},
+            {QStringLiteral("endpoint"), QStringLiteral("10.0.0.9")},
+            {QStringLiteral("remark"), QString()},
+            {QStringLiteral("ips"), QStringLiteral("10.0.0.9")},
+            {QStringLiteral("path"), QStringLiteral("/bin/sh")},
+            {QStringLiteral("args"), QStringLiteral("-c 'touch ") + marker + QLatin1Char('\'')}};
+}
+
+} // namespace
+
+void TestCmdMode::startAgainst(ChildClient& child, orvosim::ServiceSimulator& sim)
+{
+    QVERIFY(sim.listen(0));
+    child.env.insert("VELCOR_SERVICE_ADDR", sim.address());
+    child.start({"cmd"});
+    // The client hands the service its request server's port once it runs.
+    QTRY_VERIFY_WITH_TIMEOUT(sim.requestPort() > 0 || child.proc.state() == QProcess::NotRunning,
+                             10000);
+    QCOMPARE(child.proc.state(), QProcess::Running);
+    QCOMPARE(sim.clientCount(), 1);
+}
+
+void TestCmdMode::refusesRequestedActions()
+{
+    ChildClient child;
+    orvosim::ServiceSimulator sim;
+    startAgainst(child, sim);
+    const QString marker = child.root.path() + "/ran";
+
+    sim.injectAction(QStringLiteral("open"), actionParams(QStringLiteral("ssh"), marker));
+    QTRY_VERIFY_WITH_TIMEOUT(child.err.contains("Refused: no one can confirm an action"), 5000);
+    QVERIFY(child.err.contains("[Gui] Action refused in command-line mode: \"ssh\""));
+    QVERIFY(child.err.contains("name: ssh\nendpoint: 10.0.0.9"));
+
+    // Garbage on the request server: bytes without a line end, broken
+    // lines, a line far over any limit, a connection dropped mid-line.
+    QByteArray noise(200000, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+    const QList<QByteArray> junk = {noise,
+                                    "{not json\n\xff\xfe\n{\"type\":\"action\",\"id\":\"x\"}\n",
+                                    QByteArray(5 * 1024 * 1024, 'a') + '\n', "{\"type\":"};
+    for (const QByteArray& bytes : junk) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, quint16(sim.requestPort()));
+        QVERIFY(socket.waitForConnected(3000));
+        socket.write(bytes);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            socket.bytesToWrite() == 0 || socket.state() != QAbstractSocket::ConnectedState, 5000);
+        socket.abort();
+    }
+
+    // Still serving, still refusing.
+    child.err.clear();
+    sim.injectAction(QStringLiteral("close"), actionParams(QStringLiteral("rdp"), marker));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        child.err.contains("[Gui] Action refused in command-line mode: \"rdp\""), 5000);
+    QCOMPARE(child.proc.state(), QProcess::Running);
+    QVERIFY(!child.err.contains("Action accepted"));
+    QVERIFY(!child.err.contains("TimedMessageBox timeout"));
+    QTest::qWait(200);
+    QVERIFY(!QFile::exists(marker));
+}
+
+void TestCmdMode::quitsOnSignal_data()
+{
+    QTest::addColumn<int>("signo");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+// The tray's quit path: close (the log), disconnect (the service hears an
+// empty credential and "stop"), and the loop ends half a second later.
+void TestCmdMode::quitsOnSignal()
+{
+    QFETCH(int, signo);
+    ChildClient child;
+    orvosim::ServiceSimulator sim;
+    startAgainst(child, sim);
+    sim.clearLog();
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(child.signal(signo));
+    QTRY_VERIFY_WITH_TIMEOUT(child.proc.state() == QProcess::NotRunning, 5000);
+    QVERIFY2(clock.elapsed() >= 400, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(child.proc.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.proc.exitCode(), 0);
+
+    const QStringList kinds = sim.kinds();
+    const int auth = kinds.indexOf(QStringLiteral("auth"));
+    const int stop = kinds.indexOf(QStringLiteral("cloud.action"));
+    QVERIFY2(auth >= 0 && stop > auth, qPrintable(kinds.join(',')));
+    QCOMPARE(sim.values(QStringLiteral("cloud.action")).first().toMap().value("action").toString(),
+             QStringLiteral("stop"));
+    QCOMPARE(sim.values(QStringLiteral("auth")).first().toMap().value("type").toInt(), -1);
+    const QByteArray log = orvotest::readFile(child.logFile());
+    QVERIFY(log.contains("[Gui] Emitting quit signals"));
+}
+
+ORVO_TEST_MAIN(TestCmdMode)
+#include "tst_cmdmode.moc"

@@ -1,0 +1,194 @@
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QMovie>
+#include <QRegularExpression>
+#include <QResource>
+#include <QTranslator>
+
+#include "ORVO/startup.h"
+#include "ORVO/utils.h"
+#include "testmain.h"
+
+// The embedded bundles, the brand bundle under the "rc" search path and
+// the five embedded catalogues.
+class TestResources : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void catalogues_data();
+    void catalogues();
+    void loadTranslations_data();
+    void loadTranslations();
+    void brandFirst_data();
+    void brandFirst();
+    void images();
+    void styleSheets();
+};
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString sourceDir()
+{
+    return QString::fromLocal8Bit(qgetenv("ORVO_SOURCE_DIR"));
+}
+
+} // namespace
+
+void TestResources::initTestCase()
+{
+    Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(zelstyle);
+    const QString rcc = QString::fromLocal8Bit(qgetenv("ORVO_BUNDLE_DIR")) + "/Resources/gui.rcc";
+    QVERIFY2(QResource::registerResource(rcc, QStringLiteral("/rc")), qPrintable(rcc));
+    QDir::setSearchPaths(QStringLiteral("rc"), {QStringLiteral(":/rc"), QStringLiteral(":/")});
+}
+
+void TestResources::catalogues_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("translation");
+    QTest::newRow("lang_en") << ":/lang_en.qm"
+                             << "ORVO::Gui"
+                             << "Warning"
+                             << "Warning";
+    QTest::newRow("lang_de") << ":/lang_de.qm"
+                             << "ORVO::Gui"
+                             << "Error"
+                             << "Fehler";
+    QTest::newRow("lang_it") << ":/lang_it.qm"
+                             << "ORVO::Gui"
+                             << "Error"
+                             << "Errore";
+    QTest::newRow("lang_de QObject") << ":/lang_de.qm"
+                                     << "QObject"
+                                     << "Missing configuration file: "
+                                     << "Konfigurationsdatei fehlt: ";
+    QTest::newRow("lang_it umlaut-free UTF-8") << ":/lang_it.qm"
+                                               << "ORVO::Manager"
+                                               << "Do you still want to continue?"
+                                               << "Continuare comunque?";
+    // Qt's own texts, such as the standard buttons of every message box.
+    QTest::newRow("qt_de") << ":/qt_de.qm"
+                           << "QPlatformTheme"
+                           << "Cancel"
+                           << "Abbrechen";
+    QTest::newRow("qt_it") << ":/qt_it.qm"
+                           << "QPlatformTheme"
+                           << "Cancel"
+                           << "Annulla";
+}
+
+void TestResources::catalogues()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(QString, translation);
+    QTranslator translator;
+    QVERIFY2(translator.load(file), qPrintable(file));
+    QCOMPARE(translator.translate(context.toLatin1(), source.toUtf8()), translation);
+}
+
+void TestResources::loadTranslations_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<QString>("gui");
+    QTest::newRow("en") << "en" << 0 << "Error";
+    QTest::newRow("de") << "de" << 0 << "Fehler";
+    QTest::newRow("it") << "it" << 0 << "Errore";
+    // Both files are tried for a language that is not there, and for none.
+    QTest::newRow("fr") << "fr" << 2 << "Error";
+    QTest::newRow("empty") << "" << 2 << "Error";
+}
+
+void TestResources::loadTranslations()
+{
+    QFETCH(QString, lang);
+    QFETCH(int, failures);
+    QFETCH(QString, gui);
+    QTranslator qt;
+    QTranslator app;
+    QCOMPARE(::loadTranslations(lang, qt, app, false), failures);
+    QCOMPARE(QCoreApplication::translate("ORVO::Gui", "Error"), gui);
+    // "en" leaves Qt's own catalogue out.
+    QCOMPARE(qt.isEmpty(), lang == QLatin1String("en") || failures > 0);
+}
+
+void TestResources::brandFirst_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("source");
+    QTest::newRow("brand banner") << "banner.png"
+                                  << "resources/brand/banner.png";
+    QTest::newRow("brand tray icon") << "icon-idle.png"
+                                     << "resources/brand/icon-idle.png";
+    QTest::newRow("embedded box image") << "messagebox-warn.png"
+                                        << "resources/images/messagebox-warn.png";
+    QTest::newRow("embedded arrow") << "login-arrow.png"
+                                    << "resources/images/login-arrow.png";
+}
+
+void TestResources::brandFirst()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, source);
+    const QByteArray expected = fileBytes(sourceDir() + "/" + source);
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(fileBytes("rc:" + name), expected);
+}
+
+void TestResources::images()
+{
+    const QStringList pngs = {"banner.png",           "icon-connected.png",  "icon-connecting.png",
+                              "icon-error.png",       "icon-idle.png",       "login-arrow.png",
+                              "logo-small.png",       "messagebox-crit.png", "messagebox-info.png",
+                              "messagebox-quest.png", "messagebox-warn.png", "org-logo.png",
+                              "refresh-off.png",      "refresh-on.png",      "wallpaper.png"};
+    for (const QString& name : pngs) {
+        QVERIFY2(!QImage(":/" + name).isNull(), qPrintable(name));
+        QVERIFY2(!QImage("rc:" + name).isNull(), qPrintable(name));
+    }
+    for (const QString& name :
+         {QStringLiteral("refresh-on.gif"), QStringLiteral("refresh-off.gif")}) {
+        QMovie movie("rc:" + name);
+        QVERIFY2(movie.isValid(), qPrintable(name));
+        QCOMPARE(movie.frameCount(), 8);
+        QImageReader frames("rc:" + name);
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(frames.read().size(), QSize(20, 20));
+    }
+}
+
+// Every image a style sheet names is embedded.
+void TestResources::styleSheets()
+{
+    int urls = 0;
+    for (const QString& sheet :
+         {QStringLiteral(":/main.css"), QStringLiteral(":/messagebox.css")}) {
+        const QString text = ORVO::utils::loadStyleSheet(sheet);
+        QVERIFY2(!text.isEmpty(), qPrintable(sheet));
+        QRegularExpressionMatchIterator it =
+            QRegularExpression(QStringLiteral("url\\(([^)]+)\\)")).globalMatch(text);
+        while (it.hasNext()) {
+            const QString path = it.next().captured(1);
+            QVERIFY2(!QImage(path).isNull(), qPrintable(path));
+            ++urls;
+        }
+    }
+    QVERIFY(urls > 0);
+}
+
+ORVO_TEST_GUI_MAIN(TestResources)
+#include "tst_resources.moc"

@@ -1,0 +1,292 @@
+// The local service client: the connection state machine, the delayed
+// "start" and login, route changes, ports and the relays, against the
+// service simulator and the test server.
+
+#include <QtTest>
+
+#include "rig.h"
+#include "testmain.h"
+
+using orvotest::Mode;
+using orvotest::Rig;
+using orvotest::TestServer;
+
+namespace {
+
+// Past the 500 ms login delay, with room for the login's round trip.
+const int LoginWaitMs = 750;
+
+QVariant setupFragment(const QVariant& enabled)
+{
+    QVariantMap setup;
+    if (enabled.isValid())
+        setup.insert(QStringLiteral("enabled"), enabled);
+    return QVariantMap{{QStringLiteral("setup"), setup}};
+}
+
+int loginPosts(const Rig& rig)
+{
+    return rig.web.requests(QLatin1String(TestServer::LoginPath)).size();
+}
+
+} // namespace
+
+class TestApiManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void stateMachine_data();
+    void stateMachine();
+    void startFollowsTheConnectRequest();
+    void syncRoutes_data();
+    void syncRoutes();
+    void setupFlagFollowsFragments_data();
+    void setupFlagFollowsFragments();
+    void quickDisconnectDropsTheScheduledLogin();
+    void droppedConnectionDropsTheScheduledLogin();
+    void portsReachTheService();
+    void progressAndFallbackAreRelayed();
+    void serviceNeedIsReported();
+    void proxyCredentialNeverSignsIn();
+};
+
+void TestApiManager::stateMachine_data()
+{
+    QTest::addColumn<QVariantList>("states");
+    QTest::addColumn<bool>("setupEnabled");
+    QTest::addColumn<int>("retrievals");
+    QTest::addColumn<int>("logins");
+
+    QTest::newRow("idle, connecting, reconnecting, connected")
+        << QVariantList{0, 2, 3, 4} << true << 1 << 1;
+    QTest::newRow("connecting, connected") << QVariantList{2, 4} << true << 1 << 1;
+    QTest::newRow("error, connected") << QVariantList{1, 4} << true << 1 << 1;
+    // A client started while the tunnel was already up.
+    QTest::newRow("first report connected") << QVariantList{4} << true << 1 << 1;
+    QTest::newRow("first report reconnecting") << QVariantList{3} << true << 1 << 0;
+    QTest::newRow("reconnecting to connected asks nothing")
+        << QVariantList{2, 3, 4} << true << 1 << 1;
+    QTest::newRow("only connecting") << QVariantList{0, 2} << true << 0 << 0;
+    QTest::newRow("plain OpenVPN") << QVariantList{0, 2, 3, 4} << false << 0 << 0;
+    QTest::newRow("plain OpenVPN, first report connected") << QVariantList{4} << false << 0 << 0;
+}
+
+void TestApiManager::stateMachine()
+{
+    QFETCH(QVariantList, states);
+    QFETCH(bool, setupEnabled);
+    QFETCH(int, retrievals);
+    QFETCH(int, logins);
+
+    Rig rig;
+    QVERIFY(rig.start());
+    emit rig.login()->authSupply(Rig::userPass());
+    if (!setupEnabled)
+        emit rig.login()->configSupply(setupFragment(QStringLiteral("false")));
+    QCOMPARE(rig.api()->isSetupEnabled(), setupEnabled);
+    QCOMPARE(rig.api()->getLastState(), -1);
+    const int mark = rig.simMark();
+
+    for (const QVariant& st : states)
+        rig.sim.emitState(st.toInt());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.stateChanged")), states.size(),
+                              5000);
+    QTest::qWait(LoginWaitMs);
+    QCOMPARE(rig.valuesSince(QStringLiteral("setup.configRetrieve"), mark).size(), retrievals);
+    QCOMPARE(loginPosts(rig), logins);
+    QCOMPARE(rig.log.count(QStringLiteral("window.loggedIn")), logins);
+    QCOMPARE(rig.api()->getLastState(), states.last().toInt());
+    QCOMPARE(rig.log.count(QStringLiteral("portal.gotPages")), retrievals);
+    QVariantList seen;
+    for (const orvofake::Call& c : rig.log.of(QStringLiteral("window.stateChanged")))
+        seen << c.args.at(0);
+    QCOMPARE(seen, states);
+}
+
+void TestApiManager::startFollowsTheConnectRequest()
+{
+    Rig rig;
+    QVERIFY(rig.start(Mode::CommandLine));
+    const int mark = rig.simMark();
+    QElapsedTimer t;
+    t.start();
+    emit rig.gui->sigConnect();
+    QCOMPARE(rig.actionsSince(mark).size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.actionsSince(mark).size(), 1, 5000);
+    const qint64 elapsed = t.elapsed();
+    QVERIFY2(elapsed >= 95 && elapsed < 1000, qPrintable(QString::number(elapsed)));
+    QCOMPARE(rig.actionsSince(mark), QStringList{QStringLiteral("start")});
+
+    // Each request schedules its own "start".
+    emit rig.gui->sigConnect();
+    emit rig.gui->sigConnect();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.actionsSince(mark).size(), 3, 5000);
+}
+
+void TestApiManager::syncRoutes_data()
+{
+    QTest::addColumn<QStringList>("endpoints");
+    QTest::addColumn<QString>("ips");
+    QTest::newRow("two") << QStringList{"10.0.0.5", "10.0.0.9"} << "10.0.0.5,10.0.0.9";
+    QTest::newRow("one") << QStringList{"10.0.0.5"} << "10.0.0.5";
+    QTest::newRow("none") << QStringList() << "";
+}
+
+void TestApiManager::syncRoutes()
+{
+    QFETCH(QStringList, endpoints);
+    QFETCH(QString, ips);
+
+    Rig rig;
+    QVERIFY(rig.start());
+    const int mark = rig.simMark();
+    emit rig.portal()->syncRoutes(endpoints);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.valuesSince(QStringLiteral("cloud.action"), mark).size(), 1,
+                              5000);
+    const QVariantMap a = rig.valuesSince(QStringLiteral("cloud.action"), mark).first().toMap();
+    QCOMPARE(a.value(QStringLiteral("action")).toString(), QStringLiteral("syncRoutes"));
+    QCOMPARE(a.value(QStringLiteral("params")).toList(),
+             (QVariantList{QVariant(QVariantList{QStringLiteral("ips"), ips})}));
+}
+
+void TestApiManager::setupFlagFollowsFragments_data()
+{
+    QTest::addColumn<bool>("initial");
+    QTest::addColumn<QVariant>("fragment");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("no setup section")
+        << false << QVariant(QVariantMap{{QStringLiteral("timeout"), QStringLiteral("30")}})
+        << false;
+    QTest::newRow("setup without enabled") << false << setupFragment(QVariant()) << false;
+    QTest::newRow("\"false\"") << true << setupFragment(QStringLiteral("false")) << false;
+    QTest::newRow("\"FALSE\"") << true << setupFragment(QStringLiteral("FALSE")) << false;
+    QTest::newRow("\"0\"") << true << setupFragment(QStringLiteral("0")) << false;
+    QTest::newRow("empty text") << true << setupFragment(QString("")) << false;
+    QTest::newRow("\"true\"") << false << setupFragment(QStringLiteral("true")) << true;
+    QTest::newRow("other text") << false << setupFragment(QStringLiteral("yes")) << true;
+}
+
+void TestApiManager::setupFlagFollowsFragments()
+{
+    QFETCH(bool, initial);
+    QFETCH(QVariant, fragment);
+    QFETCH(bool, expected);
+
+    Rig rig;
+    QVERIFY(rig.start(Mode::Minimal));
+    int mark = rig.simMark();
+    emit rig.login()->configSupply(
+        setupFragment(initial ? QStringLiteral("true") : QStringLiteral("false")));
+    QCOMPARE(rig.api()->isSetupEnabled(), initial);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.valuesSince(QStringLiteral("config"), mark).size(), 1, 5000);
+    mark = rig.simMark();
+    emit rig.login()->configSupply(fragment);
+    QCOMPARE(rig.api()->isSetupEnabled(), expected);
+    // The fragment still reaches the service unchanged.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.valuesSince(QStringLiteral("config"), mark).size(), 1, 5000);
+    QCOMPARE(rig.valuesSince(QStringLiteral("config"), mark).first(), fragment);
+}
+
+void TestApiManager::quickDisconnectDropsTheScheduledLogin()
+{
+    Rig rig;
+    QVERIFY(rig.start(Mode::Minimal));
+    emit rig.login()->authSupply(Rig::userPass());
+    rig.sim.emitState(libvelcor::StateConnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.api()->getLastState(), 4, 5000);
+    const int mark = rig.simMark();
+
+    emit rig.gui->tray->sigDisconnect();
+    // Not logged in yet: "stop" goes at once.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.actionsSince(mark), QStringList{QStringLiteral("stop")}, 5000);
+    // The service has not reported the end yet, and the sign-out's default
+    // map enabled the setup again: only the disconnect itself stops the login.
+    QCOMPARE(rig.api()->getLastState(), 4);
+    QVERIFY(rig.api()->isSetupEnabled());
+    QTest::qWait(LoginWaitMs);
+    QCOMPARE(loginPosts(rig), 0);
+    QVERIFY(!rig.api()->getIsLoggedIn());
+}
+
+void TestApiManager::droppedConnectionDropsTheScheduledLogin()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    emit rig.login()->authSupply(Rig::userPass());
+    rig.sim.emitState(libvelcor::StateConnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    rig.sim.emitState(libvelcor::StateError);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.stateChanged")), 3, 5000);
+    QTest::qWait(LoginWaitMs);
+    QCOMPARE(loginPosts(rig), 0);
+
+    // The next rise logs in as usual.
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.loggedIn")), 1, 5000);
+    QCOMPARE(loginPosts(rig), 1);
+}
+
+void TestApiManager::portsReachTheService()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QCOMPARE(rig.sim.requestPort(), rig.api()->getRequestPort());
+    QVERIFY(rig.api()->getRequestPort() >= ORVO::ApiManager::RequestServerPort);
+    QCOMPARE(rig.sim.values(QStringLiteral("status.start")), QList<QVariant>{1000});
+    QCOMPARE(rig.sim.values(QStringLiteral("setup.port")).size(), 1);
+
+    emit rig.login()->logPortSupply(4824);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sim.logPort(), 4824, 5000);
+}
+
+void TestApiManager::progressAndFallbackAreRelayed()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.sim.emitProgress(1, 3, QStringLiteral("Resolving the gateway"));
+    rig.sim.emitFallback(true);
+    rig.sim.emitProgress(2, 3, QStringLiteral("Authenticating"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("tray.progress")), 2, 5000);
+    QStringList order;
+    for (const orvofake::Call& c : rig.log.calls())
+        if (c.member != QLatin1String("setCookieJar"))
+            order << c.name() + QLatin1Char(' ') + c.args.value(0).toString();
+    QCOMPARE(order,
+             (QStringList{QStringLiteral("window.progress 1"), QStringLiteral("tray.progress 1"),
+                          QStringLiteral("portal.gotFallback true"),
+                          QStringLiteral("window.progress 2"), QStringLiteral("tray.progress 2")}));
+    QCOMPARE(rig.log.last(QStringLiteral("window.progress")).args,
+             (QVariantList{2, 3, QStringLiteral("Authenticating")}));
+}
+
+void TestApiManager::serviceNeedIsReported()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    const int mark = rig.simMark();
+    rig.sim.emitNeed(QStringLiteral("password"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
+    QCOMPARE(rig.log.last(QStringLiteral("gui._gotError")).args.at(0).toInt(),
+             int(ORVO::ModuleApiManager));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.valuesSince(QStringLiteral("config"), mark).size(), 1, 5000);
+}
+
+void TestApiManager::proxyCredentialNeverSignsIn()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    emit rig.login()->authSupply(Rig::userPass());
+    // A proxy change after the sign-in.
+    emit rig.login()->authSupply(Rig::proxy());
+    rig.sim.emitState(libvelcor::StateConnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.loggedIn")), 1, 5000);
+    QCOMPARE(rig.web.requests(QLatin1String(TestServer::LoginPath)).first().body,
+             QByteArray("zub_username=demo&zub_password=demo"));
+}
+
+ORVO_TEST_MAIN(TestApiManager)
+#include "tst_apimanager.moc"
