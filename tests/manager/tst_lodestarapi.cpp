@@ -4,6 +4,7 @@
 #include <QNetworkCookie>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QHostInfo>
 #include <QtTest>
 
 #include <memory>
@@ -207,6 +208,13 @@ void TestLodestarApi::requestTarget()
     QFETCH(QString, expectHost);
     QFETCH(bool, https);
     QFETCH(bool, expectError);
+
+    // The rows telling two addresses apart by name need "localhost" to
+    // resolve; a bare system without /etc/hosts has no such name.
+    const QString local = QStringLiteral("localhost");
+    if ((addr == local || fallbackAddr == local || expectHost == local)
+        && QHostInfo::fromName(local).addresses().isEmpty())
+        QSKIP("the name localhost does not resolve on this system");
 
     web->close();
     QVERIFY(web->listen(https));
