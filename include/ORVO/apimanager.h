@@ -42,6 +42,9 @@ public:
     static constexpr int StartDelayMs = 100;
     static constexpr int LoginDelayMs = 500;
     static constexpr int LogoRetryMs = 500;
+    // While quitting, how long the logout may take before the tunnel is
+    // stopped regardless; below the 500 ms after which the program ends.
+    static constexpr int QuitLogoutMs = 300;
     static const char* const LogoPath;
     static const char* const LogoSmallPath;
 
@@ -102,6 +105,10 @@ private slots:
     // locally all the same (the tunnel must be stoppable while the
     // management server is unreachable).
     void _lodestarError(libvelcor::Error err);
+    // The program is quitting: the event loop ends shortly after the
+    // disconnect request, so a logout may not hold back the "stop".
+    void _closeReceive();
+    void _quitLogoutExpired();
 
 private:
     void _finishLogout();
@@ -130,6 +137,7 @@ private:
     quint64 loginGeneration = 0;
     // A logout was asked for and has not ended yet.
     bool logoutPending = false;
+    bool quitting = false;
 };
 
 } // namespace ORVO

@@ -287,8 +287,12 @@ void ApiManager::_sigDisconnect()
     ++loginGeneration;
     if (setupEnabled && isLoggedIn) {
         logoutPending = true;
-        if (lodestarApi->logout() != 0)
+        if (lodestarApi->logout() != 0) {
             _finishLogout(); // nothing could be sent: sign out locally
+            return;
+        }
+        if (quitting)
+            QTimer::singleShot(QuitLogoutMs, this, SLOT(_quitLogoutExpired()));
         return;
     }
     emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
@@ -314,6 +318,20 @@ void ApiManager::_lodestarError(libvelcor::Error err)
     if (!logoutPending || lodestarApi->currentOp() != LodestarApi::OpLogout)
         return;
     LOG_DEBUG << "[ApiManager] Logout failed: signing out locally";
+    _finishLogout();
+}
+
+void ApiManager::_closeReceive()
+{
+    LOG_TRACE;
+    quitting = true;
+}
+
+void ApiManager::_quitLogoutExpired()
+{
+    if (!logoutPending)
+        return;
+    LOG_DEBUG << "[ApiManager] Logout still pending at quit: signing out locally";
     _finishLogout();
 }
 

@@ -205,6 +205,7 @@ int Manager::_setup()
     connect(this, SIGNAL(sigQuery(int, QString)), gui, SLOT(_gotQuery(int, QString)));
     connect(gui, SIGNAL(sigQueryResponse(int, bool)), this, SLOT(_gotQueryResponse(int, bool)));
     connect(gui, SIGNAL(close()), this, SIGNAL(close()));
+    connect(this, SIGNAL(close()), apiManager, SLOT(_closeReceive()));
 
     // Group E: the file log.
     if (logger)

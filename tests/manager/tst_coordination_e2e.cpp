@@ -53,6 +53,7 @@ private slots:
     void certificateProfileUsesHttpsThroughout();
     void signOutWithServerReachable();
     void signOutWithServerUnreachable();
+    void quitWithSilentServerStillStops();
     void untrustedServer_data();
     void untrustedServer();
     void requestServerActionReachesTheController();
@@ -321,6 +322,26 @@ void TestCoordinationE2E::signOutWithServerUnreachable()
     emit rig.gui->tray->sigDisconnect();
     QTRY_COMPARE_WITH_TIMEOUT(rig.actionsSince(again), QStringList{QStringLiteral("stop")}, 5000);
     QCOMPARE(rig.log.count(QStringLiteral("gui._gotError")), 1);
+}
+
+void TestCoordinationE2E::quitWithSilentServerStillStops()
+{
+    Rig rig;
+    START(rig);
+    QVERIFY(rig.signInManaged());
+    // The server takes the logout but does not answer before the program
+    // ends (500 ms after the quit): the tunnel must be stopped anyway.
+    rig.web.setDelay(QLatin1String(TestServer::LogoutPath), 10000);
+    const int mark = rig.simMark();
+    QElapsedTimer t;
+    t.start();
+    emit rig.gui->tray->close();
+    emit rig.gui->tray->sigDisconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(mark).contains(QStringLiteral("stop")), 5000);
+    QVERIFY2(t.elapsed() < 480, qPrintable(QString::number(t.elapsed())));
+    QVERIFY(!rig.api()->getIsLoggedIn());
+    QTest::qWait(ORVO::ApiManager::QuitLogoutMs);
+    QCOMPARE(count(rig.actionsSince(mark), QStringLiteral("stop")), 1);
 }
 
 void TestCoordinationE2E::untrustedServer_data()
