@@ -128,7 +128,7 @@
     <name>QObject</name>
     <message>
         <source>None</source>
-        <translation>Keines</translation>
+        <translation>Keine</translation>
     </message>
     <message>
         <source>Manager</source>
@@ -144,7 +144,7 @@
     </message>
     <message>
         <source>API Manager</source>
-        <translation>API-Manager</translation>
+        <translation>API Manager</translation>
     </message>
     <message>
         <source>High</source>
@@ -169,6 +169,13 @@
     <message>
         <source>Missing configuration file: </source>
         <translation>Konfigurationsdatei fehlt: </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n day(s)</source>
+        <translation>
+            <numerusform>%n Tag</numerusform>
+            <numerusform>%n Tage</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -170,6 +170,13 @@
         <source>Missing configuration file: </source>
         <translation>Missing configuration file: </translation>
     </message>
+    <message numerus="yes">
+        <source>%n day(s)</source>
+        <translation>
+            <numerusform>%n day</numerusform>
+            <numerusform>%n days</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>libvelcor::Client</name>

@@ -132,19 +132,19 @@
     </message>
     <message>
         <source>Manager</source>
-        <translation>Gestore</translation>
+        <translation>Manager</translation>
     </message>
     <message>
         <source>Network Manager</source>
-        <translation>Gestore di rete</translation>
+        <translation>Manager di rete</translation>
     </message>
     <message>
         <source>Process Manager</source>
-        <translation>Gestore dei processi</translation>
+        <translation>Manager dei processi</translation>
     </message>
     <message>
         <source>API Manager</source>
-        <translation>Gestore API</translation>
+        <translation>Manager delle API</translation>
     </message>
     <message>
         <source>High</source>
@@ -169,6 +169,13 @@
     <message>
         <source>Missing configuration file: </source>
         <translation>File di configurazione mancante: </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n day(s)</source>
+        <translation>
+            <numerusform>%n giorno</numerusform>
+            <numerusform>%n giorni</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include <QResource>
 #include <QTranslator>
 
+#include "ORVO/common.h"
 #include "ORVO/startup.h"
 #include "ORVO/utils.h"
 #include "testmain.h"
@@ -22,6 +23,8 @@ private slots:
     void catalogues();
     void loadTranslations_data();
     void loadTranslations();
+    void foundationTexts_data();
+    void foundationTexts();
     void brandFirst_data();
     void brandFirst();
     void images();
@@ -124,6 +127,40 @@ void TestResources::loadTranslations()
     QCOMPARE(QCoreApplication::translate("ORVO::Gui", "Error"), gui);
     // "en" leaves Qt's own catalogue out.
     QCOMPARE(qt.isEmpty(), lang == QLatin1String("en") || failures > 0);
+}
+
+void TestResources::foundationTexts_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("low");
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QString>("oneDay");
+    QTest::addColumn<QString>("twoDays");
+    QTest::newRow("en") << ":/lang_en.qm" << "Low" << "Network Manager" << "1 day, 00:00:00"
+                        << "2 days, 01:00:00";
+    QTest::newRow("de") << ":/lang_de.qm" << "Niedrig" << "Netzwerkmanager" << "1 Tag, 00:00:00"
+                        << "2 Tage, 01:00:00";
+    QTest::newRow("it") << ":/lang_it.qm" << "Bassa" << "Manager di rete" << "1 giorno, 00:00:00"
+                        << "2 giorni, 01:00:00";
+}
+
+void TestResources::foundationTexts()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, low);
+    QFETCH(QString, module);
+    QFETCH(QString, oneDay);
+    QFETCH(QString, twoDays);
+    QTranslator translator;
+    QVERIFY(translator.load(file));
+    QCoreApplication::installTranslator(&translator);
+    QCOMPARE(ORVO::verbosityToString(ORVO::VerbosityLow, true), low);
+    // The stored form never changes with the language.
+    QCOMPARE(ORVO::verbosityToString(ORVO::VerbosityLow, false), QStringLiteral("Low"));
+    QCOMPARE(ORVO::moduleString(ORVO::ModuleNetworkManager), module);
+    QCOMPARE(ORVO::utils::seconds2Human(86400), oneDay);
+    QCOMPARE(ORVO::utils::seconds2Human(2 * 86400 + 3600), twoDays);
+    QCoreApplication::removeTranslator(&translator);
 }
 
 void TestResources::brandFirst_data()
