@@ -54,6 +54,18 @@ private:
         QString id;
         ConnProfile* profile;
         const ConnProfile* snapshot;
+        // On the first profile of a cycle of renames: how many profiles it has.
+        int cycleLength = 0;
+    };
+    // A profile of the cycle of renames being written, as it was before.
+    struct CycleMember
+    {
+        QString id;
+        ConnProfile* profile;
+        ConnProfile* before;   // the record's own copy, for its file references
+        QString origId;        // not copied with the record
+        ConnProfile* snapshot; // a copy of its snapshot, or null
+        bool createdDir;       // written where no directory was
     };
     QVector<SaveItem> saveOrder() const;
     int updateProfile(ConnProfile* p);
@@ -62,6 +74,10 @@ private:
     void settleProfile(ConnProfile* p, const QString& previousOrigId);
     int saveDeletions();
     void finishSave(bool succeeded);
+    int beginCycle(const QVector<SaveItem>& order, int first);
+    int endCycle();
+    void undoCycle();
+    int rollbackCycle();
 
     bool isForeign(const QString& id) const;
     QString dirOf(const QString& id) const;
@@ -85,6 +101,9 @@ private:
     QMap<QString, QString> aside;
     // During a save of the set: whether the record just handled was written.
     bool lastWritten = false;
+    // During a save of the set: the cycle of renames under way, whose
+    // members are put back as they were should one of them fail.
+    QVector<CycleMember> cycle;
 };
 
 } // namespace ORVO

@@ -1,11 +1,15 @@
 #pragma once
 
 // The profile set that the crash-safety child saves over and over. Version
-// k of a profile carries "v<k>" as its password and "v<k> <id>" inside
-// every file it references, so a profile made of two versions shows.
+// k of a profile carries "v<k>" as its password and "v<k> <tag>" inside
+// every file it references, so a profile made of two versions shows. The
+// tag is the id, except for the two profiles that swap their ids in every
+// save (a rename cycle): there it is S1 for the one with a CA file and S2
+// for the one with a PKCS#12 file, whose kinds travel with them.
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QString>
@@ -17,8 +21,45 @@ namespace crashfixture {
 
 inline const QStringList& ids()
 {
-    static const QStringList list{"P0 ls", "P1 vpn", "P2 files", "P3 pkcs12"};
+    static const QStringList list{"P0 ls", "P1 vpn", "P2 files", "P3 pkcs12", "P4 swap", "P5 swap"};
     return list;
+}
+
+// The two profiles that swap ids, and the parking id of the swap.
+inline const QStringList& swapIds()
+{
+    static const QStringList list{"P4 swap", "P5 swap"};
+    return list;
+}
+inline const QStringList& swapTags()
+{
+    static const QStringList list{"S1", "S2"};
+    return list;
+}
+const char* const SwapParking = "P9 parking";
+
+enum Kind { Ls, VpnManual, VpnFiles, VpnPkcs12 };
+
+inline Kind kindOf(const QString& tag)
+{
+    static const QMap<QString, Kind> kinds{{"P0 ls", Ls},          {"P1 vpn", VpnManual},
+                                           {"P2 files", VpnFiles}, {"P3 pkcs12", VpnPkcs12},
+                                           {"S1", VpnManual},      {"S2", VpnPkcs12}};
+    return kinds.value(tag, Ls);
+}
+
+// Where a swapping profile belongs at a version: S1 under "P4 swap" at even
+// versions, under "P5 swap" at odd ones.
+inline QString swapPlace(const QString& tag, int version)
+{
+    return swapIds().at((swapTags().indexOf(tag) + version) % 2);
+}
+
+inline QString tagOf(ORVO::ConnProfile* p)
+{
+    if (!swapIds().contains(p->getId()))
+        return p->getId();
+    return swapTags().at(p->getAuth().getType() == libvelcor::Auth::CertificateType ? 1 : 0);
 }
 
 inline bool writeText(const QString& path, const QByteArray& bytes)
@@ -28,33 +69,45 @@ inline bool writeText(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
 }
 
-inline QByteArray mark(int version, const QString& id)
+inline QByteArray mark(int version, const QString& tag)
 {
-    return QStringLiteral("v%1 %2").arg(version).arg(id).toUtf8();
+    return QStringLiteral("v%1 %2").arg(version).arg(tag).toUtf8();
 }
 
-// Gives every profile of the store version k, creating missing ones.
+// Gives every profile of the store version k, creating missing ones; the
+// swapping profiles change places first when they are not where version k
+// puts them.
 inline bool applyVersion(ORVO::ConnProfiles& store, const QString& extDir, int version)
 {
     using ORVO::ConnProfile;
+    if (ConnProfile* first = store.get(swapIds().at(0))) {
+        if (swapPlace(tagOf(first), version) != swapIds().at(0) &&
+            (store.rename(swapIds().at(0), SwapParking) != 0 ||
+             store.rename(swapIds().at(1), swapIds().at(0)) != 0 ||
+             store.rename(SwapParking, swapIds().at(1)) != 0))
+            return false;
+    }
     for (const QString& id : ids()) {
         ConnProfile* p = store.get(id);
         if (!p) {
             p = store.add(id);
             if (!p)
                 return false;
-            const int n = ids().indexOf(id);
-            p->setType(n == 0 ? ConnProfile::LsType : ConnProfile::VpnType);
+            const int swapAt = swapIds().indexOf(id);
+            const QString tag = swapAt < 0 ? id : swapTags().at(swapAt);
+            const Kind kind = kindOf(tag);
+            p->setType(kind == Ls ? ConnProfile::LsType : ConnProfile::VpnType);
             p->getAuth().setUrl("https://ls.example.org");
             p->getAuth().setUser("u");
-            if (n == 2)
+            if (kind == VpnFiles)
                 p->setConfigMode(ConnProfile::FilesConfigMode);
-            if (n == 3)
+            if (kind == VpnPkcs12)
                 p->getAuth().setType(libvelcor::Auth::CertificateType);
         }
         // The chosen files are rewritten in place for each version.
-        const QString dir = extDir + QLatin1Char('/') + id + QLatin1Char('/');
-        const QByteArray m = mark(version, id);
+        const QString tag = tagOf(p);
+        const QString dir = extDir + QLatin1Char('/') + tag + QLatin1Char('/');
+        const QByteArray m = mark(version, tag);
         const QByteArray pem =
             "-----BEGIN CERTIFICATE-----\n" + m + "\n-----END CERTIFICATE-----\n";
         if (!writeText(dir + "ca.pem", pem) ||
@@ -86,24 +139,29 @@ inline int versionOf(ORVO::ConnProfile* p)
 }
 
 // Empty when every file of the profile's directory that it references
-// belongs to the profile's version; else what is wrong.
-inline QString checkFiles(const QString& profileDir, const QString& id, int version)
+// belongs to the profile's version and tag; else what is wrong.
+inline QString checkFiles(const QString& profileDir, const QString& tag, int version)
 {
-    const int n = ids().indexOf(id);
     QStringList names;
-    if (n == 0 || n == 1)
+    switch (kindOf(tag)) {
+    case Ls:
+    case VpnManual:
         names << "ca.pem";
-    if (n == 2)
+        break;
+    case VpnFiles:
         names << "client.conf"
               << "ca.pem";
-    if (n == 3)
+        break;
+    case VpnPkcs12:
         names << "id.p12";
+        break;
+    }
     for (const QString& name : names) {
         QFile f(profileDir + "/" + name);
         if (!f.open(QIODevice::ReadOnly))
-            return id + ": " + name + " missing";
-        if (!f.readAll().contains(mark(version, id)))
-            return id + ": " + name + " is not of version " + QString::number(version);
+            return tag + ": " + name + " missing";
+        if (!f.readAll().contains(mark(version, tag)))
+            return tag + ": " + name + " is not of version " + QString::number(version);
     }
     return QString();
 }

@@ -2,6 +2,7 @@
 // back, with the sequences that used to lose or mix up profiles' files.
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 
 #include "ORVO/connprofiles.h"
@@ -40,6 +41,10 @@ private slots:
     void symlinkedProfile();
     void recovery_data();
     void recovery();
+    void cycleFails_data();
+    void cycleFails();
+    void cycleRecovery_data();
+    void cycleRecovery();
 
 private:
     QString root() const { return env->dataDir() + "/profiles"; }
@@ -51,6 +56,11 @@ private:
     void threeProfiles(ConnProfiles& store);
     // Empty when the working set equals what a fresh load finds on disk.
     QString differsFromDisk(ConnProfiles& store);
+    // Every entry under the profiles root with the bytes of each file.
+    QMap<QString, QByteArray> tree() const;
+    // Empty when the profiles on disk are exactly the given id=tag pairs,
+    // each with its own CA file and user.
+    QString holds(const QStringList& expected);
 
     QScopedPointer<orvotest::TestEnv> env;
     QScopedPointer<orvotest::LogCapture> capture;
@@ -113,6 +123,41 @@ QString TestProfileStore::differsFromDisk(ConnProfiles& store)
         if (!(*store.get(id) == *disk.get(id)))
             return "profile " + id;
     }
+    return QString();
+}
+
+QMap<QString, QByteArray> TestProfileStore::tree() const
+{
+    QMap<QString, QByteArray> found;
+    QDirIterator it(root(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        found.insert(path.mid(root().size() + 1),
+                     it.fileInfo().isDir() ? QByteArray("<dir>") : readFile(path));
+    }
+    return found;
+}
+
+QString TestProfileStore::holds(const QStringList& expected)
+{
+    ConnProfiles disk;
+    disk.load();
+    QStringList found;
+    for (const QString& id : disk.ids()) {
+        const QString tag = disk.get(id)->getAuth().getUser().section(' ', 1);
+        if (readFile(dirOf(id) + "/ca.pem") != proftest::pemText(tag))
+            return id + ": ca.pem is not " + tag + "'s";
+        found << id + "=" + tag;
+    }
+    if (found != expected)
+        return "found " + found.join(',');
+    QStringList dirs;
+    for (const QString& entry : expected)
+        dirs << entry.section('=', 0, 0) + ".profile";
+    if (QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden) != dirs)
+        return "entries " +
+               QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(',');
     return QString();
 }
 
@@ -598,6 +643,139 @@ void TestProfileStore::recovery()
     store.get("A")->getAuth().setUser("saved again");
     QString failed;
     QCOMPARE(store.save(failed), 0);
+}
+
+void TestProfileStore::cycleFails_data()
+{
+    // A cycle of renames on the saved set A, B, C (CAs a, b, c) in which one
+    // record's save fails: after the first profile of the cycle is written,
+    // the last one's files lie only in that profile's backup.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("failing");
+    QTest::addColumn<QString>("how");          // "user": refused; "blocked": a file in the way
+    QTest::addColumn<bool>("retry");           // corrected and saved again, instead of rolled back
+    QTest::addColumn<QStringList>("expected"); // after a save without the failure
+    const QStringList swap{"mv A X", "mv B A", "mv X B"};
+    const QStringList swapped{"A=b", "B=a", "C=c"};
+    const QStringList rotate{"mv A X", "mv C A", "mv B C", "mv X B"};
+    const QStringList rotated{"A=c", "B=a", "C=b"};
+    // The cycle is written from the profile whose directory its reader,
+    // the last one, takes: B then A for the swap, C, B, A for the rotation.
+    QTest::newRow("swap, first fails") << swap << "B"
+                                       << "blocked" << false << swapped;
+    QTest::newRow("swap, second fails") << swap << "A"
+                                        << "user" << false << swapped;
+    QTest::newRow("swap, second blocked") << swap << "A"
+                                          << "blocked" << false << swapped;
+    QTest::newRow("swap, second fails, retried") << swap << "A"
+                                                 << "user" << true << swapped;
+    QTest::newRow("rotation, second fails") << rotate << "B"
+                                            << "blocked" << false << rotated;
+    QTest::newRow("rotation, third fails") << rotate << "A"
+                                           << "user" << false << rotated;
+    QTest::newRow("rotation, third blocked, retried") << rotate << "A"
+                                                      << "blocked" << true << rotated;
+    // A profile outside the cycle, written before it, stays written.
+    QTest::newRow("swap after a new profile")
+        << (QStringList(swap) << "add 0N n") << "A"
+        << "user" << false << QStringList{"0N=n", "A=b", "B=a", "C=c"};
+}
+
+void TestProfileStore::cycleFails()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, failing);
+    QFETCH(QString, how);
+    QFETCH(bool, retry);
+    QFETCH(QStringList, expected);
+    ConnProfiles store;
+    threeProfiles(store);
+    const QMap<QString, QByteArray> before = tree();
+    auto edit = [&]() {
+        for (const QString& step : steps) {
+            const QStringList w = step.split(' ');
+            if (w[0] == "add")
+                QVERIFY(addLs(store, w[1], w[2]));
+            else
+                QCOMPARE(store.rename(w[1], w[2]), 0);
+        }
+    };
+    edit();
+    ConnProfile* p = store.get(failing);
+    const QString user = p->getAuth().getUser();
+    const QString ca = p->getCaPath();
+    if (how == "user") {
+        p->getAuth().setUser("");
+    } else {
+        writeFile(env->root() + "/ext/blocked", "in the way");
+        p->setCaPath(env->root() + "/ext/blocked/ca.pem");
+    }
+    QString failed;
+    QCOMPARE(store.save(failed), -1);
+    QCOMPARE(failed, failing);
+    // The cycle is undone whole: every directory as before, byte for byte,
+    // and nothing beside them but the new profile written before the cycle.
+    const bool added = steps.contains("add 0N n");
+    QMap<QString, QByteArray> after = tree();
+    if (added) {
+        QCOMPARE(after.take("0N.profile/ca.pem"), proftest::pemText("n"));
+        QVERIFY(after.take("0N.profile/config.json").contains("user n"));
+        QCOMPARE(after.take("0N.profile"), QByteArray("<dir>"));
+    }
+    QCOMPARE(after, before);
+
+    if (retry) {
+        p->getAuth().setUser(user);
+        p->setCaPath(ca);
+    } else {
+        QCOMPARE(store.rollback(), 0);
+        QCOMPARE(differsFromDisk(store), QString());
+        QCOMPARE(holds(added ? QStringList{"0N=n", "A=a", "B=b", "C=c"}
+                             : QStringList{"A=a", "B=b", "C=c"}),
+                 QString());
+        for (const QString& id : store.ids())
+            QCOMPARE(store.get(id)->getAuth().getUser(),
+                     QStringLiteral("user ") + (id == "0N" ? "n" : id.toLower()));
+        // The same edits once more, and nothing in the way.
+        steps.removeAll("add 0N n");
+        edit();
+    }
+    QCOMPARE(store.save(failed), 0);
+    QCOMPARE(holds(expected), QString());
+    QCOMPARE(differsFromDisk(store), QString());
+    QCOMPARE(store.rollback(), 0);
+    QCOMPARE(differsFromDisk(store), QString());
+}
+
+void TestProfileStore::cycleRecovery_data()
+{
+    // What a save of the swap of A and B leaves when killed after B took A's
+    // files: B.profile new, its backup beside it, A.profile not yet written.
+    QTest::addColumn<QString>("journal"); // empty: none; "partial": one never put in place
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("cycle under way") << "A\nB\n" << QStringList{"A=a", "B=b", "C=c"};
+    // Without the journal the save was past the cycle: the backup is a leftover.
+    QTest::newRow("cycle committed") << "" << QStringList{"A=a", "B=a", "C=c"};
+    QTest::newRow("journal not in place") << "partial" << QStringList{"A=a", "B=a", "C=c"};
+}
+
+void TestProfileStore::cycleRecovery()
+{
+    QFETCH(QString, journal);
+    QFETCH(QStringList, expected);
+    {
+        ConnProfiles store;
+        threeProfiles(store);
+    }
+    QVERIFY(QDir().rename(dirOf("B"), dirOf("B") + ".old"));
+    QVERIFY(QDir().mkpath(dirOf("B")));
+    for (const QString name : {"ca.pem", "config.json"})
+        QVERIFY(QFile::copy(dirOf("A") + "/" + name, dirOf("B") + "/" + name));
+    if (journal == "partial")
+        writeFile(root() + "/rename-cycle.journal.tmp", "A\n");
+    else if (!journal.isEmpty())
+        writeFile(root() + "/rename-cycle.journal", journal.toUtf8());
+    QCOMPARE(holds(expected), QString());
 }
 
 ORVO_TEST_MAIN(TestProfileStore)

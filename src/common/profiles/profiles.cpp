@@ -6,10 +6,18 @@
 // one takes its name and the backup is removed. A directory to delete is
 // first renamed to <name>.del. Whatever an interrupted process leaves of
 // these, load puts right before it reads anything.
+//
+// Renames that form a cycle (A and B swapping ids) are the exception: the
+// first profile of the cycle written replaces a directory whose files the
+// last one still reads from its backup. While such a cycle is written, the
+// file rename-cycle.journal names its profiles; a failure, or load after an
+// interruption, puts every one of them back from its backup as it was, and
+// removing the journal once the whole cycle is written commits it.
 
 #include "ORVO/connprofiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QObject>
 #include <QRegularExpression>
@@ -35,6 +43,7 @@ const QString ProfileSuffix = QStringLiteral(".profile");
 const QString TmpSuffix = QStringLiteral(".tmp");
 const QString OldSuffix = QStringLiteral(".old");
 const QString DelSuffix = QStringLiteral(".del");
+const QString CycleJournal = QStringLiteral("rename-cycle.journal");
 const QString ConfigJson = QStringLiteral("config.json");
 const QString OpenVpnConf = QStringLiteral("openvpn.conf");
 
@@ -566,6 +575,9 @@ void ConnProfiles::dropSnapshot(const QString& id)
 
 void ConnProfiles::recover()
 {
+    // A cycle of renames cut short goes back first; while it cannot, the
+    // backups it needs are no leftovers.
+    const bool cycleSettled = rollbackCycle() == 0;
     const QDir root(profilesPath);
     const QStringList leftovers =
         root.entryList(QStringList{QStringLiteral("*.profile.old"), QStringLiteral("*.profile.tmp"),
@@ -577,6 +589,8 @@ void ConnProfiles::recover()
             // A deletion that had already taken the profile out of sight.
             if (libvelcor::utils::rmRec(path) != 0)
                 LOG_ERROR;
+        } else if (!cycleSettled && name.endsWith(OldSuffix)) {
+            LOG_ERROR;
         } else if (ConnProfile::checkId(baseNameOf(name)) == 0 &&
                    name.count(QLatin1Char('.')) == 2 &&
                    recoverProfileDir(path.left(path.size() - OldSuffix.size())) != 0) {
@@ -893,16 +907,27 @@ QVector<ConnProfiles::SaveItem> ConnProfiles::saveOrder() const
     sorted.reserve(order.size());
     QSet<QString> placed;
     QSet<QString> visiting;
+    // The profiles being placed, each one's files read by the next.
+    QVector<QString> path;
     std::function<void(const QString&)> place = [&](const QString& key) {
         if (placed.contains(key) || visiting.contains(key))
             return;
         visiting.insert(key);
+        path.append(key);
         const QString reader = readerOf.value(key);
-        if (!reader.isEmpty())
+        int cycleLength = 0;
+        if (!reader.isEmpty() && visiting.contains(reader)) {
+            // A cycle: key goes first, and the reader it closes on last.
+            cycleLength = path.size() - path.indexOf(reader);
+        } else if (!reader.isEmpty()) {
             place(reader);
+        }
         visiting.remove(key);
+        path.removeLast();
         placed.insert(key);
-        sorted.append(order.at(indexOf.value(key)));
+        SaveItem item = order.at(indexOf.value(key));
+        item.cycleLength = cycleLength;
+        sorted.append(item);
     };
     for (const SaveItem& item : qAsConst(order))
         place(item.id);
@@ -913,17 +938,35 @@ int ConnProfiles::save(QString& failedId)
 {
     LOG_TRACE;
     aside.clear();
+    cycle.clear();
+    // Whatever an earlier failure could not put back of a cycle of renames
+    // goes back before anything else is written.
+    if (rollbackCycle() != 0) {
+        LOG_ERROR;
+        return -1;
+    }
     int result = 0;
     // Records taken straight from the map: fetching each through get, which
     // logs the whole set, would make a save cost the square of the set.
     const QVector<SaveItem> order = saveOrder();
-    for (const SaveItem& item : order) {
+    int cycleEnd = -1;
+    for (int i = 0; i < order.size(); ++i) {
+        const SaveItem& item = order.at(i);
         const QString& id = item.id;
         ConnProfile* p = item.profile;
         if (p && p->getId() != id) {
             // An id set on the record behind the store's back.
             LOG_ERROR;
             p = nullptr;
+        }
+        if (item.cycleLength > 0) {
+            if (beginCycle(order, i) != 0) {
+                LOG_ERROR;
+                failedId = id;
+                result = -1;
+                break;
+            }
+            cycleEnd = i + item.cycleLength - 1;
         }
         const QString previousOrigId = p ? p->getOrigId() : QString();
         if (updateProfile(p) != 0 || saveProfile(p, item.snapshot) != 0 ||
@@ -933,12 +976,154 @@ int ConnProfiles::save(QString& failedId)
             break;
         }
         settleProfile(p, previousOrigId);
+        if (i == cycleEnd && endCycle() != 0) {
+            LOG_ERROR;
+            failedId = id;
+            result = -1;
+            break;
+        }
     }
+    if (!cycle.isEmpty())
+        undoCycle();
     if (result == 0 && saveDeletions() != 0) {
         LOG_ERROR;
         result = -1;
     }
     finishSave(result == 0);
+    return result;
+}
+
+int ConnProfiles::beginCycle(const QVector<SaveItem>& order, int first)
+{
+    LOG_DEBUG << "[Profiles] Cycle of renames from: " << order.at(first).id;
+    const int end = first + order.at(first).cycleLength;
+    QStringList ids;
+    for (int i = first; i < end; ++i) {
+        ids << order.at(i).id;
+        // A backup left by an interrupted save would pass for this one's.
+        if (recoverProfileDir(dirOf(ids.last())) != 0) {
+            LOG_ERROR;
+            return -1;
+        }
+    }
+
+    // Written aside and renamed into place: a journal is whole or absent.
+    const QString journal = profilesPath + QLatin1Char('/') + CycleJournal;
+    const QString partial = journal + TmpSuffix;
+    if (entryExists(partial) && libvelcor::utils::rmRec(partial) != 0) {
+        LOG_ERROR;
+        return -1;
+    }
+    QFile file(partial);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        LOG_ERROR;
+        return -1;
+    }
+    const QByteArray text = ids.join(QLatin1Char('\n')).toUtf8() + '\n';
+    bool ok = file.write(text) == text.size();
+    ok = file.flush() && ok;
+    file.close();
+    if (!ok || file.error() != QFileDevice::NoError || moveEntry(partial, journal) != 0) {
+        LOG_ERROR;
+        QFile::remove(partial);
+        return -1;
+    }
+
+    for (int i = first; i < end; ++i) {
+        const SaveItem& item = order.at(i);
+        ConnProfile* p = item.profile && item.profile->getId() == item.id ? item.profile : nullptr;
+        const ConnProfile* snapshot = snapshots.value(item.id, nullptr);
+        cycle.append(CycleMember{
+            item.id, p, p ? new ConnProfile(*p) : nullptr, p ? p->getOrigId() : QString(),
+            snapshot ? new ConnProfile(*snapshot) : nullptr, !entryExists(dirOf(item.id))});
+    }
+    return 0;
+}
+
+int ConnProfiles::endCycle()
+{
+    // The commit: without the journal the backups are plain leftovers.
+    if (!QFile::remove(profilesPath + QLatin1Char('/') + CycleJournal)) {
+        LOG_ERROR;
+        return -1;
+    }
+    for (const CycleMember& m : qAsConst(cycle)) {
+        delete m.before;
+        delete m.snapshot;
+    }
+    cycle.clear();
+    return 0;
+}
+
+void ConnProfiles::undoCycle()
+{
+    LOG_DEBUG << "[Profiles] Undoing the cycle of renames from: " << cycle.first().id;
+    // On disk: what the members wrote goes, their backups come back.
+    for (const CycleMember& m : qAsConst(cycle)) {
+        const QString dir = dirOf(m.id);
+        if (m.createdDir && entryExists(dir) && libvelcor::utils::rmRec(dir) != 0)
+            LOG_ERROR;
+        aside.remove(m.id);
+    }
+    if (rollbackCycle() != 0) {
+        // The journal stays: load, or the next save, finishes the job.
+        LOG_ERROR;
+    }
+    // In memory: each member as it was, with the snapshot of what is on disk.
+    for (const CycleMember& m : qAsConst(cycle)) {
+        if (ConnProfile* p = m.profile) {
+            p->restoreReferences(m.before->references());
+            p->setOrigId(m.origId);
+            p->storedId = m.before->storedId;
+        }
+        delete m.before;
+        dropSnapshot(m.id);
+        if (m.snapshot)
+            snapshots.insert(m.id, m.snapshot);
+    }
+    cycle.clear();
+}
+
+int ConnProfiles::rollbackCycle()
+{
+    const QString journal = profilesPath + QLatin1Char('/') + CycleJournal;
+    // A journal never put in place: nothing was written under it.
+    const QString partial = journal + TmpSuffix;
+    if (entryExists(partial) && libvelcor::utils::rmRec(partial) != 0) {
+        LOG_ERROR;
+        return -1;
+    }
+    if (!entryExists(journal))
+        return 0;
+    QFile file(journal);
+    if (!file.open(QIODevice::ReadOnly)) {
+        LOG_ERROR;
+        return -1;
+    }
+    const QStringList ids =
+        QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    file.close();
+    int result = 0;
+    for (const QString& id : ids) {
+        if (ConnProfile::checkId(id) != 0) {
+            LOG_ERROR;
+            continue;
+        }
+        // Only a member written since the journal was made has a backup.
+        const QString dir = dirOf(id);
+        const QString old = dir + OldSuffix;
+        if (!entryExists(old))
+            continue;
+        LOG_DEBUG << "[Profiles] Restoring: " << dir;
+        if ((entryExists(dir) && libvelcor::utils::rmRec(dir) != 0) || moveEntry(old, dir) != 0) {
+            LOG_ERROR;
+            result = -1;
+        }
+    }
+    if (result == 0 && !QFile::remove(journal)) {
+        LOG_ERROR;
+        result = -1;
+    }
     return result;
 }
 
