@@ -4,6 +4,7 @@
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace libvelcor {
 namespace detail {
@@ -25,6 +26,18 @@ inline int listenUpwards(QTcpServer& server, const QHostAddress& address, quint1
             return -1;
     }
     return -1;
+}
+
+// Reports the bound port from the event loop, never inside start(): the
+// caller wires portBound after starting. A listener stopped or moved in
+// the meantime reports nothing.
+template <typename Listener>
+void announceBound(Listener* listener, int port)
+{
+    QTimer::singleShot(0, listener, [listener, port]() {
+        if (listener->getPort() == port)
+            emit listener->portBound(port);
+    });
 }
 
 // Stops listening and drops every accepted connection. The stop may come

@@ -73,10 +73,7 @@ int LogListener::start(const QHostAddress& address, quint16 port)
                    << tcpServer->errorString();
         return -1;
     }
-    QTimer::singleShot(0, this, [this, bound]() {
-        if (getPort() == bound)
-            emit portBound(bound);
-    });
+    detail::announceBound(this, bound);
     return 0;
 }
 

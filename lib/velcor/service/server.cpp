@@ -72,10 +72,7 @@ int Server::start()
         return -1;
     }
     VLOG_DEBUG << "[Server] Listening on 127.0.0.1:" << port;
-    QTimer::singleShot(0, this, [this, port]() {
-        if (getPort() == port)
-            emit portBound(port);
-    });
+    detail::announceBound(this, port);
     return 0;
 }
 
