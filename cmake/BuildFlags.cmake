@@ -7,6 +7,10 @@ if(ORVO_WERROR)
   target_compile_options(orvo_build_flags INTERFACE -Werror)
 endif()
 target_compile_definitions(orvo_build_flags INTERFACE
+  ORVO_VERSION="${PROJECT_VERSION}"
   QT_DEPRECATED_WARNINGS
+  QT_NO_CAST_TO_ASCII
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_STRICT_ITERATORS
+  QT_USE_QSTRINGBUILDER
   QT_NO_FOREACH)
-target_include_directories(orvo_build_flags INTERFACE ${CMAKE_SOURCE_DIR}/include)

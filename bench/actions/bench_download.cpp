@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "ORVO/networkmanager.h"
+#include "mgr/networkmanager.h"
 
 namespace {
 

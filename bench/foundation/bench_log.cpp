@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "ORVO/config.h"
-#include "ORVO/log.h"
+#include "common/config.h"
+#include "common/log.h"
 #include "libvelcor/logger.h"
 
 namespace {

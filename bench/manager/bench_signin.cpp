@@ -12,10 +12,11 @@
 
 #include <memory>
 
-#include "ORVO/apimanager.h"
-#include "ORVO/common.h"
-#include "ORVO/manager.h"
-#include "fakes/fakes.h"
+#include "mgr/apimanager.h"
+#include "common/common.h"
+#include "profiles/connprofile.h"
+#include "mgr/manager.h"
+#include "fakes.h"
 #include "libvelcor/api.h"
 #include "libvelcor/client.h"
 #include "servicesimulator.h"
@@ -137,8 +138,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(ORVO::org());
-    QCoreApplication::setApplicationName(QStringLiteral("BastivaConnectApp"));
+    QCoreApplication::setApplicationName(QLatin1String(ORVO::ApplicationId));
     ORVO::registerMetaTypes();
+    ORVO::registerProfileMetaTypes();
     // The log lines are still made, but not printed.
     qInstallMessageHandler(silentHandler);
     benchmark::Initialize(&argc, argv);

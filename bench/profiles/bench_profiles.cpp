@@ -14,9 +14,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "ORVO/common.h"
-#include "ORVO/config.h"
-#include "ORVO/connprofiles.h"
+#include "common/common.h"
+#include "common/config.h"
+#include "profiles/connprofiles.h"
 
 namespace {
 
@@ -145,7 +145,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(ORVO::org());
-    QCoreApplication::setApplicationName(QStringLiteral("BastivaConnectApp"));
+    QCoreApplication::setApplicationName(QLatin1String(ORVO::ApplicationId));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,11 +1,10 @@
-#include "ORVO/common.h"
+#include "common/common.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "ORVO/connprofile.h"
 #include "libabout/about.h"
 #include "libvelcor/metatypes.h"
 
@@ -17,7 +16,7 @@ namespace ORVO {
 
 namespace {
 
-const char* const kModuleNames[] = {
+const char* const ModuleNames[] = {
     QT_TRANSLATE_NOOP("QObject", "None"),
     QT_TRANSLATE_NOOP("QObject", "Manager"),
     QT_TRANSLATE_NOOP("QObject", "Network Manager"),
@@ -25,14 +24,14 @@ const char* const kModuleNames[] = {
     QT_TRANSLATE_NOOP("QObject", "API Manager"),
 };
 
-const char* const kVerbosityWords[] = {
+const char* const VerbosityWords[] = {
     QT_TRANSLATE_NOOP("QObject", "High"),
     QT_TRANSLATE_NOOP("QObject", "Normal"),
     QT_TRANSLATE_NOOP("QObject", "Low"),
 };
 
-const int kVerbosityLevels[] = {7, 6, 5};
-const int kVerbosityVerbs[] = {4, 2, 1};
+const int VerbosityLevels[] = {7, 6, 5};
+const int VerbosityVerbs[] = {4, 2, 1};
 
 // Enumeration values are range-tested as unsigned, so negative values fall
 // outside like values above the last enumerator.
@@ -48,6 +47,8 @@ QString dataLocation()
 }
 
 } // namespace
+
+const char* const ApplicationId = "BastivaConnectApp";
 
 QString org()
 {
@@ -66,7 +67,7 @@ QString prod()
 
 QString version()
 {
-    return QStringLiteral("3.8.1");
+    return QStringLiteral(ORVO_VERSION);
 }
 
 QString revision()
@@ -92,25 +93,25 @@ QString moduleString(Module module)
 {
     if (!inRange(module, 5))
         return QString();
-    return QCoreApplication::translate("QObject", kModuleNames[module]);
+    return QCoreApplication::translate("QObject", ModuleNames[module]);
 }
 
 QString verbosityToString(Verbosity verbosity, bool translated)
 {
     if (!inRange(verbosity, 3))
         return QString();
-    const char* word = kVerbosityWords[verbosity];
+    const char* word = VerbosityWords[verbosity];
     return translated ? QCoreApplication::translate("QObject", word) : QString::fromLatin1(word);
 }
 
 int verbosityToLev(Verbosity verbosity)
 {
-    return inRange(verbosity, 3) ? kVerbosityLevels[verbosity] : -1;
+    return inRange(verbosity, 3) ? VerbosityLevels[verbosity] : -1;
 }
 
 int verbosityToVpnVerb(Verbosity verbosity)
 {
-    return inRange(verbosity, 3) ? kVerbosityVerbs[verbosity] : -1;
+    return inRange(verbosity, 3) ? VerbosityVerbs[verbosity] : -1;
 }
 
 Verbosity stringToVerbosity(const QString& text)
@@ -176,7 +177,6 @@ void registerMetaTypes()
 {
     qRegisterMetaType<ORVO::Module>("ORVO::Module");
     qRegisterMetaType<ORVO::Verbosity>("ORVO::Verbosity");
-    qRegisterMetaType<ORVO::ConnProfile*>("ORVO::ConnProfile*");
     libvelcor::registerMetaTypes();
 }
 

@@ -1,9 +1,9 @@
-#include "ORVO/cookiejar.h"
+#include "common/cookiejar.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkCookie>
 
-#include "ORVO/log.h"
+#include "common/log.h"
 
 namespace ORVO {
 

@@ -1,4 +1,4 @@
-#include "ORVO/log.h"
+#include "common/log.h"
 
 #include <QDateTime>
 #include <QThread>

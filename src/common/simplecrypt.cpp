@@ -1,4 +1,4 @@
-#include "ORVO/simplecrypt.h"
+#include "common/simplecrypt.h"
 
 #include <QCryptographicHash>
 #include <QDebug>
@@ -8,7 +8,7 @@ namespace {
 
 // A scrambled password is short; a compressed payload that claims to unpack
 // to more than this is corrupt, and unpacking it would only waste memory.
-constexpr quint32 kMaxUncompressedSize = 16 * 1024 * 1024;
+constexpr quint32 MaxUncompressedSize = 16 * 1024 * 1024;
 
 void appendBigEndian16(QByteArray& out, quint16 value)
 {
@@ -174,7 +174,7 @@ QByteArray SimpleCrypt::decryptToByteArray(QByteArray cypher)
                                  | (static_cast<quint32>(static_cast<quint8>(body.at(1))) << 16)
                                  | (static_cast<quint32>(static_cast<quint8>(body.at(2))) << 8)
                                  | static_cast<quint32>(static_cast<quint8>(body.at(3)));
-        if (expected > kMaxUncompressedSize) {
+        if (expected > MaxUncompressedSize) {
             lastError = ErrorIntegrity;
             return QByteArray();
         }

@@ -1,11 +1,13 @@
-#include "ORVO/utils.h"
+#include "common/utils.h"
+
+#include <cstdio>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QSettings>
 
-#include "ORVO/log.h"
+#include "common/log.h"
 
 namespace ORVO {
 namespace utils {
@@ -90,6 +92,12 @@ int pid2Int(qint64 pid)
 bool caseInsensitiveLessThan(const QString& a, const QString& b)
 {
     return a.toLower() < b.toLower();
+}
+
+void printErr(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 } // namespace utils

@@ -1,4 +1,4 @@
-#include "ORVO/gui.h"
+#include "gui/gui.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -7,36 +7,29 @@
 
 #include <cstdio>
 
-#include "ORVO/log.h"
-#include "ORVO/messagebox.h"
-#include "ORVO/timedmessagebox.h"
+#include "common/log.h"
+#include "common/utils.h"
+#include "gui/messagebox.h"
+#include "gui/timedmessagebox.h"
 
 namespace ORVO {
 
 namespace {
 
-const int kActionConfirmSeconds = 10;
-const int kQuitDelayMs = 500;
+const int ActionConfirmSeconds = 10;
+const int QuitDelayMs = 500;
 
 // Whether the confirmation box already settled its action. Qt 5 emits a
 // click before the dialog finishes and Qt 4 did the reverse; whichever
 // comes first decides, so an action runs at most once per box.
-const char kDecidedProperty[] = "orvoActionDecided";
+const char DecidedProperty[] = "orvoActionDecided";
 
 bool claimDecision(QObject* box)
 {
-    if (!box || box->property(kDecidedProperty).toBool())
+    if (!box || box->property(DecidedProperty).toBool())
         return false;
-    box->setProperty(kDecidedProperty, true);
+    box->setProperty(DecidedProperty, true);
     return true;
-}
-
-// Command-line mode has no windows: what a box would show goes to the
-// standard error stream.
-void printErr(const QString& text)
-{
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
 }
 
 } // namespace
@@ -96,7 +89,7 @@ void Gui::quit()
     emit close();
     emit sigDisconnect();
     LOG_DEBUG << "[Gui] Scheduling delayed quit";
-    QTimer::singleShot(kQuitDelayMs, this, SLOT(_quitDelayed()));
+    QTimer::singleShot(QuitDelayMs, this, SLOT(_quitDelayed()));
 }
 
 void Gui::_quitDelayed()
@@ -120,7 +113,7 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
     emit error(text);
     const QString title = app() + QLatin1Char(' ') + tr("Error");
     if (!withGui) {
-        printErr(title + QStringLiteral(": ") + text);
+        ORVO::utils::printErr(title + QStringLiteral(": ") + text);
         return;
     }
     MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
@@ -132,8 +125,8 @@ void Gui::_gotQuery(int id, QString query)
     const QString title = app() + QLatin1Char(' ') + tr("Warning");
     if (!withGui) {
         // Nobody can answer: the safe answer is no.
-        printErr(title + QStringLiteral(": ") + query);
-        printErr(tr("No one can answer in command-line mode: answered no."));
+        ORVO::utils::printErr(title + QStringLiteral(": ") + query);
+        ORVO::utils::printErr(tr("No one can answer in command-line mode: answered no."));
         LOG_NOTICE << "[Gui] Query " << id << " answered no in command-line mode";
         emit sigQueryResponse(id, false);
         return;
@@ -148,7 +141,7 @@ void Gui::_gotAuthChanged(libvelcor::Auth auth)
     LOG_TRACE;
     const QString text = tr("Password successfully changed for user: ") + auth.getUser();
     if (!withGui) {
-        printErr(tr("Info") + QStringLiteral(": ") + text);
+        ORVO::utils::printErr(tr("Info") + QStringLiteral(": ") + text);
         return;
     }
     MessageBox::information(nullptr, tr("Info"), text, QMessageBox::Ok, QMessageBox::NoButton);
@@ -169,17 +162,17 @@ void Gui::_requestAction(QVariantMap data)
         // one can give it without windows.
         LOG_NOTICE << "[Gui] Action refused in command-line mode: "
                    << data.value(QStringLiteral("name")).toString();
-        printErr(text);
-        printErr(tr("Refused: no one can confirm an action in command-line mode."));
+        ORVO::utils::printErr(text);
+        ORVO::utils::printErr(tr("Refused: no one can confirm an action in command-line mode."));
         return;
     }
 
-    auto* box = new TimedMessageBox(kActionConfirmSeconds, QVariant(data));
+    auto* box = new TimedMessageBox(ActionConfirmSeconds, QVariant(data));
     box->setWindowModality(Qt::NonModal);
     box->setWindowTitle(versionInfo());
     box->setText(text);
     box->setInformativeText(tr("Allow action execution? (Autoaccept in %1 seconds)")
-                                .arg(QString::number(kActionConfirmSeconds)));
+                                .arg(QString::number(ActionConfirmSeconds)));
     box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     box->setDefaultButton(QMessageBox::Ok);
     connect(box, SIGNAL(timeLeft(int, QVariant)), this, SLOT(_tBoxTimeLeft(int, QVariant)));

@@ -1,9 +1,9 @@
-#include "guiwiring.h"
+#include "gui/guiwiring.h"
 
 #include <QObject>
 
-#include "ORVO/gui.h"
-#include "ORVO/log.h"
+#include "gui/gui.h"
+#include "common/log.h"
 
 namespace ORVO {
 namespace guiwiring {

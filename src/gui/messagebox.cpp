@@ -1,19 +1,19 @@
-#include "ORVO/messagebox.h"
+#include "gui/messagebox.h"
 
 #include <QAbstractButton>
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 
-#include "ORVO/log.h"
-#include "ORVO/testseams.h"
-#include "ORVO/utils.h"
+#include "common/log.h"
+#include "gui/testseams.h"
+#include "common/utils.h"
 
 namespace ORVO {
 
 namespace {
 
-const char kStyleSheet[] = ":/messagebox.css";
+const char StyleSheet[] = ":/messagebox.css";
 
 int showModal(QMessageBox::Icon icon, const char* image, const QString& title, const QString& text,
               QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
@@ -30,7 +30,7 @@ int showModal(QMessageBox::Icon icon, const char* image, const QString& title, c
 
 MessageBox::MessageBox(QWidget* parent) : QMessageBox(parent)
 {
-    setStyleSheet(utils::loadStyleSheet(QLatin1String(kStyleSheet)));
+    setStyleSheet(utils::loadStyleSheet(QLatin1String(StyleSheet)));
     setTextFormat(Qt::PlainText);
 }
 
@@ -38,7 +38,7 @@ MessageBox::MessageBox(QMessageBox::Icon icon, QString title, QString text,
                        QMessageBox::StandardButtons buttons, QWidget* parent)
     : QMessageBox(icon, title, text, buttons, parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
-    setStyleSheet(utils::loadStyleSheet(QLatin1String(kStyleSheet)));
+    setStyleSheet(utils::loadStyleSheet(QLatin1String(StyleSheet)));
     setTextFormat(Qt::PlainText);
 }
 

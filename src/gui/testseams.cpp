@@ -1,4 +1,4 @@
-#include "ORVO/testseams.h"
+#include "gui/testseams.h"
 
 #include <QMessageBox>
 #include <QSystemTrayIcon>

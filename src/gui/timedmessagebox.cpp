@@ -1,6 +1,6 @@
-#include "ORVO/timedmessagebox.h"
+#include "gui/timedmessagebox.h"
 
-#include "ORVO/log.h"
+#include "common/log.h"
 
 namespace ORVO {
 

@@ -1,9 +1,9 @@
-#include "ORVO/application.h"
+#include "main/application.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 
-#include "ORVO/log.h"
+#include "common/log.h"
 
 namespace ORVO {
 

@@ -1,11 +1,12 @@
 // bastiva-connect: the remote-access client. See usage() for the modes.
 #include <QDebug>
 
-#include "ORVO/common.h"
-#include "ORVO/startup.h"
+#include "common/common.h"
+#include "main/startup.h"
 
 int main(int argc, char** argv)
 {
+    using namespace ORVO;
     // No application object yet: Qt's own debug stream, not the log.
     qDebug() << "Starting" << ORVO::versionInfo() << " rev: " << ORVO::revision();
 

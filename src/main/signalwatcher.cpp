@@ -1,4 +1,4 @@
-#include "signalwatcher.h"
+#include "main/signalwatcher.h"
 
 #include <QSocketNotifier>
 
@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "ORVO/log.h"
+#include "common/log.h"
 
 namespace {
 // [0] written by the handler, [1] read by the notifier.

@@ -1,4 +1,4 @@
-#include "ORVO/startup.h"
+#include "main/startup.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -13,23 +13,24 @@
 #include <cstring>
 #include <memory>
 
-#include "ORVO/application.h"
-#include "ORVO/common.h"
-#include "ORVO/config.h"
-#include "ORVO/gui.h"
-#include "ORVO/log.h"
-#include "ORVO/manager.h"
-#include "ORVO/messagebox.h"
+#include "main/application.h"
+#include "common/common.h"
+#include "profiles/connprofile.h"
+#include "common/config.h"
+#include "gui/gui.h"
+#include "common/log.h"
+#include "common/utils.h"
+#include "mgr/manager.h"
+#include "gui/messagebox.h"
 #include "libvelcor/logger.h"
-#include "signalwatcher.h"
+#include "main/signalwatcher.h"
 
 namespace {
 
-const char kAppName[] = "BastivaConnectApp";
 
 // 431 characters: every line padded to 71 with blanks, descriptions from
 // the 40th column.
-const char kUsage[] = "\n"
+const char UsageText[] = "\n"
                       "Usage: %s [MODE]                                                     \n"
                       "                                                                       \n"
                       "          help                         this help                       \n"
@@ -37,19 +38,13 @@ const char kUsage[] = "\n"
                       "          min                          minimal gui mode (systray only) \n"
                       "          cmd                          command-line mode               \n";
 
-void printErr(const QString& text)
-{
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
 // A box in the GUI modes; without windows, a line on standard error.
 void reportCritical(bool withGui, const QString& title, const QString& text)
 {
     if (withGui)
         ORVO::MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
     else
-        printErr(title + QStringLiteral(": ") + text);
+        ORVO::utils::printErr(title + QStringLiteral(": ") + text);
 }
 
 void reportWarning(bool withGui, const QString& title, const QString& text)
@@ -57,7 +52,7 @@ void reportWarning(bool withGui, const QString& title, const QString& text)
     if (withGui)
         ORVO::MessageBox::warning(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
     else
-        printErr(title + QStringLiteral(": ") + text);
+        ORVO::utils::printErr(title + QStringLiteral(": ") + text);
 }
 
 int loadOne(const QString& file, QTranslator& translator, bool withGui)
@@ -80,6 +75,16 @@ struct ConfigPublication
 };
 
 } // namespace
+
+// Embedded images, style sheets and style images. Q_INIT_RESOURCE names a
+// function of the global namespace, so it cannot be used inside ORVO.
+static void initEmbeddedResources()
+{
+    Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(zelstyle);
+}
+
+namespace ORVO {
 
 bool hasArg(int argc, char** argv, const char* word)
 {
@@ -105,13 +110,13 @@ bool hasArgNext(int argc, char** argv, const char* word, char** next)
 
 const char* usageText()
 {
-    return kUsage;
+    return UsageText;
 }
 
 void usage(int argc, char** argv)
 {
     const char* name = argc > 0 && argv[0] ? argv[0] : "";
-    std::fprintf(stderr, kUsage, name);
+    std::fprintf(stderr, UsageText, name);
     std::fflush(stderr);
 }
 
@@ -137,7 +142,7 @@ StartMode modeFromSetting(const QVariant& mode)
 
 QVariant readSystemMode()
 {
-    QSettings system(QSettings::SystemScope, ORVO::org(), QLatin1String(kAppName));
+    QSettings system(QSettings::SystemScope, ORVO::org(), QLatin1String(ORVO::ApplicationId));
     return system.value(QStringLiteral("mode"));
 }
 
@@ -155,24 +160,23 @@ int loadTranslations(const QString& lang, QTranslator& qtTranslator, QTranslator
 
 int runClient(int argc, char** argv, bool withGui, bool minimal)
 {
-    // 1. Embedded images, style sheets and style images.
-    Q_INIT_RESOURCE(resources);
-    Q_INIT_RESOURCE(zelstyle);
+    initEmbeddedResources();
 
-    // 2, 3. The data location derives from both names.
+    // Identity: the data location derives from both names.
     QCoreApplication::setOrganizationName(ORVO::org());
-    QCoreApplication::setApplicationName(QLatin1String(kAppName));
+    QCoreApplication::setApplicationName(QLatin1String(ORVO::ApplicationId));
 
-    // 4. The executable's real directory: argv[0] is bare when the program
+    // Configuration, found beside the executable's real directory: argv[0] is bare when the program
     // was started through PATH.
     ORVO::Config config(ORVO::getBinDir());
     ConfigPublication publication;
 
-    // 5.
+    // The application object, and the types the signals carry.
     ORVO::Application app(argc, argv, &config, withGui);
     ORVO::registerMetaTypes();
+    ORVO::registerProfileMetaTypes();
 
-    // 6, 7.
+    // The file log in the data location.
     libvelcor::Logger logger;
     logger.setPath(ORVO::getLogDir() + QStringLiteral("/") + QStringLiteral("vtx-log.txt"));
     if (logger.open() != 0) {
@@ -180,19 +184,19 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
         return 1;
     }
 
-    // 8, 9. Images named "rc:<name>" come from the brand bundle first.
+    // The brand bundle: images named "rc:<name>" come from the brand bundle first.
     if (!QResource::registerResource(ORVO::getResourcesDir() + QStringLiteral("/gui.rcc"),
                                      QStringLiteral("/rc")))
         LOG_ERROR << "Error registering brand resources from file gui.rcc";
     QDir::setSearchPaths(QStringLiteral("rc"), {QStringLiteral(":/rc"), QStringLiteral(":/")});
 
-    // 10.
+    // Who is starting, and how.
     LOG_DEBUG << "[Main] versionInfo: " << ORVO::versionInfo() << " rev: " << ORVO::revision();
     LOG_DEBUG << "[Main] withGui: " << withGui;
     LOG_DEBUG << "[Main] minimal: " << minimal;
     LOG_DEBUG << "[Main] resources: " << ORVO::getResourcesDir();
 
-    // 11. Quitting is explicit (the tray's Quit, or a signal without windows).
+    // Quitting is explicit (the tray's Quit, or a signal without windows).
     if (withGui)
         QApplication::setQuitOnLastWindowClosed(false);
     if (app.start() != 0) {
@@ -200,7 +204,7 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
         return -1;
     }
 
-    // 12. No translator is installed yet: these texts show in English.
+    // The configuration file must be there. No translator is installed yet: these texts show in English.
     const QString confPath = config.confFile.absoluteFilePath();
     if (!config.valid || !QFile::exists(confPath)) {
         reportCritical(withGui, QObject::tr("Fatal error"),
@@ -208,7 +212,7 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
         return 1;
     }
 
-    // 13 - 15.
+    // Load the configuration and publish it through g_cfg.
     if (config.loadFromFile() != 0) {
         LOG_ERROR;
         return -1;
@@ -216,23 +220,21 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
     g_cfg = &config;
     LOG_DEBUG << config.dump();
 
-    // 16. Qt 5 reads every tr() source text as UTF-8; nothing to set.
-
-    // 17 - 19.
+    // Translations for the "lang" setting.
     QTranslator qtTranslator;
     QTranslator appTranslator;
     const QString lang =
         config.settings->value(QStringLiteral("lang"), QStringLiteral("en")).toString();
     loadTranslations(lang, qtTranslator, appTranslator, withGui);
 
-    // 20.
+    // The windows of the mode.
     ORVO::Gui gui(&config, app.withGui, minimal);
     if (!gui.isValid()) {
         LOG_ERROR;
         return 1;
     }
 
-    // 21 - 23.
+    // Manager and its workers, wired to the windows and the log.
     ORVO::Manager manager(&config);
     if (!manager.valid) {
         LOG_ERROR;
@@ -245,7 +247,7 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
         return 1;
     }
 
-    // 24.
+    // The sign-in window goes on screen.
     if (gui.run() != 0) {
         LOG_ERROR;
         return 1;
@@ -261,9 +263,11 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
             LOG_ERROR << "SIGINT and SIGTERM will end the program at once";
     }
 
-    // 25, 26. Everything goes in reverse order of creation on return.
+    // The event loop. Everything goes in reverse order of creation on return.
     LOG_DEBUG << "[Main] Starting main loop";
     const int rc = app.exec();
     LOG_DEBUG << "[Main] Exiting";
     return rc;
 }
+
+} // namespace ORVO

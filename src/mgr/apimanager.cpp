@@ -1,15 +1,15 @@
-#include "ORVO/apimanager.h"
+#include "mgr/apimanager.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 #include <QVariantMap>
 
-#include "ORVO/common.h"
-#include "ORVO/cookiejar.h"
-#include "ORVO/lodestarapi.h"
-#include "ORVO/log.h"
-#include "ORVO/networkmanager.h"
+#include "common/common.h"
+#include "common/cookiejar.h"
+#include "mgr/lodestarapi.h"
+#include "common/log.h"
+#include "mgr/networkmanager.h"
 #include "libvelcor/authapi.h"
 #include "libvelcor/cloudapi.h"
 #include "libvelcor/configapi.h"

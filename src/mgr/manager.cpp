@@ -1,12 +1,12 @@
-#include "ORVO/manager.h"
+#include "mgr/manager.h"
 
 #include <QMetaMethod>
 #include <QNetworkCookieJar>
 #include <QUrl>
 
-#include "ORVO/apimanager.h"
-#include "ORVO/cookiejar.h"
-#include "ORVO/log.h"
+#include "mgr/apimanager.h"
+#include "common/cookiejar.h"
+#include "common/log.h"
 #include "libvelcor/logger.h"
 
 namespace ORVO {

@@ -1,4 +1,4 @@
-#include "ORVO/networkmanager.h"
+#include "mgr/networkmanager.h"
 
 #include <QAuthenticator>
 #include <QMap>
@@ -6,8 +6,8 @@
 #include <QSaveFile>
 #include <QUrl>
 
-#include "ORVO/cookiejar.h"
-#include "ORVO/log.h"
+#include "common/cookiejar.h"
+#include "common/log.h"
 #include "libvelcor/crypto.h"
 
 namespace ORVO {
@@ -19,7 +19,7 @@ const qint64 ReadBufferSize = 4 * 1024 * 1024;
 
 } // namespace
 
-const char* const NetworkManager::UserAgent = "Corvane Tavu Connect 3.8.1 (Macintosh)";
+const char* const NetworkManager::UserAgent = "Corvane Tavu Connect " ORVO_VERSION " (Macintosh)";
 
 NetworkManager::NetworkManager(ProcessManager* processManager_)
     : QObject(nullptr), processManager(processManager_), request(QUrl())

@@ -1,4 +1,4 @@
-#include "ORVO/process.h"
+#include "mgr/process.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -7,8 +7,8 @@
 #include <csignal>
 #include <sys/types.h>
 
-#include "ORVO/log.h"
-#include "ORVO/utils.h"
+#include "common/log.h"
+#include "common/utils.h"
 
 namespace ORVO {
 

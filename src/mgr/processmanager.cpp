@@ -1,18 +1,18 @@
-#include "ORVO/processmanager.h"
+#include "mgr/processmanager.h"
 
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 
-#include "ORVO/log.h"
-#include "ORVO/utils.h"
+#include "common/common.h"
+#include "common/log.h"
+#include "common/utils.h"
 #include "libabout/about.h"
 
 namespace ORVO {
 
 namespace {
 
-const char* const ApplicationName = "BastivaConnectApp";
 
 QString actionKey(const QVariantMap& action)
 {
@@ -37,7 +37,7 @@ ProcessManager::ProcessManager() : QObject(nullptr)
     LOG_DEBUG << "[ProcessManager] homePath: " << homePath;
 
     settings = new QSettings(QString::fromLatin1(LibVelcorOrganization),
-                             QString::fromLatin1(ApplicationName));
+                             QString::fromLatin1(ORVO::ApplicationId));
     if (settings)
         valid = true;
     else

@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
-#include "ORVO/gui.h"
-#include "ORVO/testseams.h"
-#include "ORVO/timedmessagebox.h"
+#include "gui/gui.h"
+#include "gui/testseams.h"
+#include "gui/timedmessagebox.h"
 #include "boxdriver.h"
 #include "logcapture.h"
 #include "testmain.h"

@@ -1,8 +1,8 @@
 #include <functional>
 
-#include "ORVO/gui.h"
-#include "fakes.h"
-#include "guiwiring.h"
+#include "gui/gui.h"
+#include "guifakes.h"
+#include "gui/guiwiring.h"
 #include "logcapture.h"
 #include "testmain.h"
 

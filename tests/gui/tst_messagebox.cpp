@@ -3,10 +3,10 @@
 #include <QSignalSpy>
 #include <QWidget>
 
-#include "ORVO/messagebox.h"
-#include "ORVO/testseams.h"
-#include "ORVO/timedmessagebox.h"
-#include "ORVO/utils.h"
+#include "gui/messagebox.h"
+#include "gui/testseams.h"
+#include "gui/timedmessagebox.h"
+#include "common/utils.h"
 #include "boxdriver.h"
 #include "testmain.h"
 

@@ -6,9 +6,9 @@
 #include <QResource>
 #include <QTranslator>
 
-#include "ORVO/common.h"
-#include "ORVO/startup.h"
-#include "ORVO/utils.h"
+#include "common/common.h"
+#include "main/startup.h"
+#include "common/utils.h"
 #include "testmain.h"
 
 // The embedded bundles, the brand bundle under the "rc" search path and
@@ -123,7 +123,7 @@ void TestResources::loadTranslations()
     QFETCH(QString, gui);
     QTranslator qt;
     QTranslator app;
-    QCOMPARE(::loadTranslations(lang, qt, app, false), failures);
+    QCOMPARE(ORVO::loadTranslations(lang, qt, app, false), failures);
     QCOMPARE(QCoreApplication::translate("ORVO::Gui", "Error"), gui);
     // "en" leaves Qt's own catalogue out.
     QCOMPARE(qt.isEmpty(), lang == QLatin1String("en") || failures > 0);

@@ -1,12 +1,14 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "ORVO/common.h"
-#include "ORVO/startup.h"
+#include "common/common.h"
+#include "main/startup.h"
 #include "testenv.h"
 #include "testmain.h"
 
-Q_DECLARE_METATYPE(StartMode)
+Q_DECLARE_METATYPE(ORVO::StartMode)
+
+using namespace ORVO;
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <QSettings>
 
-#include "ORVO/common.h"
-#include "ORVO/startup.h"
+#include "common/common.h"
+#include "main/startup.h"
 #include "childclient.h"
 #include "servicesimulator.h"
 #include "testmain.h"
@@ -91,7 +91,7 @@ void TestStartup::help()
     QCOMPARE(child.run(args), 0);
     QByteArray expected = "Starting \"" + ORVO::versionInfo().toUtf8() + "\"  rev:  \"" +
                           ORVO::revision().toUtf8() + "\"\n";
-    expected += QByteArray(usageText()).replace("%s", child.program.toLocal8Bit());
+    expected += QByteArray(ORVO::usageText()).replace("%s", child.program.toLocal8Bit());
     QCOMPARE(child.err, expected);
     QVERIFY(!QFile::exists(child.root.path() + "/data"));
     QVERIFY(!QFile::exists(child.settingsFile()));

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "ORVO/common.h"
+#include "common/common.h"
 #include "crashfixture.h"
 
 namespace {
@@ -22,7 +22,7 @@ int main(int argc, char** argv)
         return 1;
     qInstallMessageHandler(quiet);
     QCoreApplication::setOrganizationName(ORVO::org());
-    QCoreApplication::setApplicationName(QStringLiteral("BastivaConnectApp"));
+    QCoreApplication::setApplicationName(QLatin1String(ORVO::ApplicationId));
     const QString extDir = QString::fromLocal8Bit(argv[1]);
 
     ORVO::ConnProfiles store;

@@ -15,7 +15,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "ORVO/connprofiles.h"
+#include "profiles/connprofiles.h"
 
 namespace crashfixture {
 

@@ -3,7 +3,7 @@
 
 #include <QTemporaryDir>
 
-#include "ORVO/connprofile.h"
+#include "profiles/connprofile.h"
 #include "logcapture.h"
 #include "profilefixture.h"
 #include "testmain.h"

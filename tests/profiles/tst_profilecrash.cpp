@@ -10,7 +10,7 @@
 #include <QRandomGenerator>
 #include <QThread>
 
-#include "ORVO/connprofiles.h"
+#include "profiles/connprofiles.h"
 #include "crashfixture.h"
 #include "logcapture.h"
 #include "testenv.h"

@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "ORVO/connprofile.h"
-#include "ORVO/simplecrypt.h"
+#include "profiles/connprofile.h"
+#include "common/simplecrypt.h"
 #include "logcapture.h"
 #include "profilefixture.h"
 #include "testmain.h"
@@ -153,7 +153,7 @@ void TestProfileSave::document()
     if (kind == LsUserPass) {
         QCOMPARE(doc.value("url").toString(), QStringLiteral("https://ls.example.org:8443"));
         QCOMPARE(doc.value("auth").toMap().value("user").toString(), p.getAuth().getUser());
-        SimpleCrypt crypt(ORVO::scramblerKey);
+        SimpleCrypt crypt(ORVO::ScramblerKey);
         QCOMPARE(crypt.decryptToString(doc.value("auth").toMap().value("pass").toString()),
                  QStringLiteral("pw"));
     }

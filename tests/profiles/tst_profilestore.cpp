@@ -5,7 +5,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
-#include "ORVO/connprofiles.h"
+#include "profiles/connprofiles.h"
 #include "logcapture.h"
 #include "profilefixture.h"
 #include "testmain.h"
@@ -251,7 +251,7 @@ void TestProfileStore::documents_data()
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<bool>("loads");
     const QByteArray user = R"("auth":{"manual":true,"remember":false,"user":"u"})";
-    auto ls = [&](const QByteArray& more) {
+    auto ls = [&](const QByteArray& more) -> QByteArray {
         return R"({"type":"ls","url":"https://h",)" + more + "}";
     };
     QTest::newRow("ls") << ls(user) << true;

@@ -8,7 +8,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-#include "ORVO/common.h"
+#include "common/common.h"
 
 namespace orvotest {
 

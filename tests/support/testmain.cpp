@@ -1,12 +1,14 @@
 #include "testmain.h"
 
-#include "ORVO/common.h"
+#include "common/common.h"
+#include "profiles/connprofile.h"
 
 namespace orvotest {
 
 void initTestProcess()
 {
     ORVO::registerMetaTypes();
+    ORVO::registerProfileMetaTypes();
 }
 
 } // namespace orvotest

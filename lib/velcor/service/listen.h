@@ -40,6 +40,26 @@ void announceBound(Listener* listener, int port)
     });
 }
 
+// Takes the next pending connection within the cap: a connection beyond
+// maxOpen connected ones is aborted and reported through refused (with the
+// number open), and the next is tried. nullptr when none is left.
+template <typename Refused>
+QTcpSocket* nextWithinCap(QTcpServer& server, int maxOpen, Refused refused)
+{
+    while (QTcpSocket* socket = server.nextPendingConnection()) {
+        int open = 0;
+        for (QTcpSocket* s : server.findChildren<QTcpSocket*>())
+            if (s != socket && s->state() == QAbstractSocket::ConnectedState)
+                ++open;
+        if (open < maxOpen)
+            return socket;
+        refused(open);
+        socket->abort();
+        socket->deleteLater();
+    }
+    return nullptr;
+}
+
 // Stops listening and drops every accepted connection. The stop may come
 // from a receiver of one of these sockets' data: each socket must outlive
 // that call, so it is deleted from the event loop.

@@ -96,17 +96,10 @@ int LogListener::getPort() const
 
 void LogListener::_newConnection()
 {
-    while (QTcpSocket* socket = tcpServer->nextPendingConnection()) {
-        int open = 0;
-        for (QTcpSocket* s : tcpServer->findChildren<QTcpSocket*>())
-            if (s != socket && s->state() == QAbstractSocket::ConnectedState)
-                ++open;
-        if (open >= MaxConnections) {
-            VLOG_ERROR << "Log listener turns a sender away: " << open << " connected";
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
+    const auto refused = [](int open) {
+        VLOG_ERROR << "Log listener turns a sender away: " << open << " connected";
+    };
+    while (QTcpSocket* socket = detail::nextWithinCap(*tcpServer, MaxConnections, refused)) {
         socket->setReadBufferSize(ReadBufferSize);
         detail::LogSender* state = new detail::LogSender(socket);
         connect(socket, &QTcpSocket::readyRead, this,

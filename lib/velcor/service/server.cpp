@@ -90,17 +90,10 @@ int Server::getPort() const
 
 void Server::_newConnection()
 {
-    while (QTcpSocket* socket = tcpServer->nextPendingConnection()) {
-        int open = 0;
-        for (QTcpSocket* s : tcpServer->findChildren<QTcpSocket*>())
-            if (s != socket && s->state() == QAbstractSocket::ConnectedState)
-                ++open;
-        if (open >= MaxConnections) {
-            VLOG_ERROR << "Request server turns a connection away: " << open << " open";
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
+    const auto refused = [](int open) {
+        VLOG_ERROR << "Request server turns a connection away: " << open << " open";
+    };
+    while (QTcpSocket* socket = detail::nextWithinCap(*tcpServer, MaxConnections, refused)) {
         socket->setReadBufferSize(ReadBufferSize);
         auto decoder = std::make_shared<detail::LineDecoder>(protocol::MaxLineSize,
                                                              detail::LineDecoder::FailStream);

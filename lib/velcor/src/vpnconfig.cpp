@@ -17,9 +17,9 @@ namespace {
 
 // Commented directives that keep what OpenVPN's own directives cannot say,
 // so that writing and reading a configuration gives back every setting.
-const char kDisabledFallback[] = "#fallback-remote";
-const char kFallbackEnabled[] = "#fallback-enabled";
-const char kUnsetRemote[] = "#unset-remote";
+const char DisabledFallback[] = "#fallback-remote";
+const char FallbackEnabled[] = "#fallback-enabled";
+const char UnsetRemote[] = "#unset-remote";
 
 bool isValidPort(int port)
 {
@@ -189,19 +189,19 @@ int VpnConfig::parse(const QByteArray& bytes, bool strict)
         }
         if (line.isEmpty())
             continue;
-        if (line.startsWith(QLatin1String(kDisabledFallback))) {
+        if (line.startsWith(QLatin1String(DisabledFallback))) {
             QStringList words;
             if (splitWords(line, words) && parseRemote(words, disabledFallback, true))
                 hasDisabledFallback = true;
             continue;
         }
-        if (line.startsWith(QLatin1String(kUnsetRemote))) {
+        if (line.startsWith(QLatin1String(UnsetRemote))) {
             QStringList words;
             if (splitWords(line, words) && parseRemote(words, unsetRemote, true))
                 hasUnsetRemote = true;
             continue;
         }
-        if (line == QLatin1String(kFallbackEnabled)) {
+        if (line == QLatin1String(FallbackEnabled)) {
             fallbackMarked = true;
             continue;
         }
@@ -297,15 +297,15 @@ QByteArray VpnConfig::toText() const
     if (!remote.isEmpty())
         lines << remoteLine(remote, remotePort, remoteProto);
     else
-        lines << QLatin1String(kUnsetRemote) + remoteLine(remote, remotePort, remoteProto).mid(6);
+        lines << QLatin1String(UnsetRemote) + remoteLine(remote, remotePort, remoteProto).mid(6);
     const bool fallbackLive = fallbackEnabled && !remote.isEmpty() && !fallbackRemote.isEmpty();
     if (fallbackLive) {
         lines << remoteLine(fallbackRemote, fallbackRemotePort, fallbackRemoteProto);
     } else {
-        lines << QLatin1String(kDisabledFallback)
+        lines << QLatin1String(DisabledFallback)
                      + remoteLine(fallbackRemote, fallbackRemotePort, fallbackRemoteProto).mid(6);
         if (fallbackEnabled)
-            lines << QLatin1String(kFallbackEnabled);
+            lines << QLatin1String(FallbackEnabled);
     }
     if (compEnabled)
         lines << QStringLiteral("comp-lzo");

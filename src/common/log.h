@@ -1,0 +1,96 @@
+#pragma once
+
+// The program's logging statements, one per level:
+//   LOG_TRACE;                                  entry of a function
+//   LOG_DEBUG << "[Tag] text: " << value;       a message
+// A statement prints while no configuration is loaded, or when the loaded
+// log level is at least its threshold; otherwise its operands are not even
+// evaluated. A printed line reads
+//   <date> [<thread>] [<level>] [BastivaConnectApp:<file>:<function>():<line>] <message>
+// and goes to Qt's message output as a debug message.
+
+#include <QByteArray>
+#include <QDebug>
+#include <QLatin1String>
+#include <QString>
+
+#include <type_traits>
+
+#include "common/config.h"
+
+namespace ORVO {
+namespace log {
+
+inline bool enabled(int threshold)
+{
+    const Config* cfg = g_cfg;
+    return cfg == nullptr || cfg->logLevel >= threshold;
+}
+
+// One log line being built; handed to Qt's message output when destroyed.
+class Line
+{
+public:
+    Line(const char* level, const char* file, const char* function, int line);
+    ~Line();
+    Line(const Line&) = delete;
+    Line& operator=(const Line&) = delete;
+
+    Line& operator<<(const char* text);
+    Line& operator<<(const QString& text);
+    Line& operator<<(QLatin1String text);
+    Line& operator<<(const QByteArray& bytes);
+    Line& operator<<(bool value);
+    Line& operator<<(char c);
+
+    template <typename T>
+    std::enable_if_t<std::is_integral<T>::value, Line&> operator<<(T value)
+    {
+        buffer += QString::number(value);
+        return *this;
+    }
+
+    // Everything else in the notation of Qt's debug stream.
+    template <typename T>
+    std::enable_if_t<!std::is_integral<T>::value, Line&> operator<<(const T& value)
+    {
+        QDebug(&buffer).nospace() << value;
+        return *this;
+    }
+
+private:
+    QString buffer;
+};
+
+// The file name of a path, for compilers without __FILE_NAME__.
+constexpr const char* baseName(const char* path)
+{
+    const char* base = path;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '/')
+            base = p + 1;
+    }
+    return base;
+}
+
+} // namespace log
+} // namespace ORVO
+
+#ifdef __FILE_NAME__
+#define ORVO_LOG_FILE __FILE_NAME__
+#else
+#define ORVO_LOG_FILE ::ORVO::log::baseName(__FILE__)
+#endif
+
+// A loop that runs once or not at all, so the statement composes with if
+// and else like a plain function call.
+#define ORVO_LOG_AT(threshold, word)                                                   \
+    for (bool orvoLogOnce_ = ::ORVO::log::enabled(threshold); orvoLogOnce_;            \
+         orvoLogOnce_ = false)                                                         \
+    ::ORVO::log::Line(word, ORVO_LOG_FILE, __func__, __LINE__)
+
+#define LOG_ALWAYS ORVO_LOG_AT(-1, "LOG")
+#define LOG_ERROR ORVO_LOG_AT(3, "ERROR")
+#define LOG_NOTICE ORVO_LOG_AT(5, "notice")
+#define LOG_DEBUG ORVO_LOG_AT(6, "debug")
+#define LOG_TRACE ORVO_LOG_AT(7, "trace")

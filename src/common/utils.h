@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+class QSettings;
+
+namespace ORVO {
+namespace utils {
+
+// Writes a value to the settings store and syncs it. 0 when the store holds
+// the value afterwards (nothing is written when it already did), -1 for a
+// null store, an empty key or a failed sync.
+int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value);
+// The text of a style sheet; each path is read once per process, failures
+// included (they give, and cache, the empty text).
+QString loadStyleSheet(QString path);
+// "[N day(s), ]hh:mm:ss".
+QString seconds2Human(int seconds);
+QString stringPad(int number, int width);
+// Every "+" becomes a blank; nothing else is decoded.
+QString remapQueryItem(const QString& item);
+QString resolvePath(QString path);
+int pid2Int(qint64 pid);
+bool caseInsensitiveLessThan(const QString& a, const QString& b);
+
+// Writes one line to the standard error stream at once: where the program
+// has no windows, what a box would show goes there.
+void printErr(const QString& text);
+
+} // namespace utils
+} // namespace ORVO

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+#include <QWidget>
+
+#include "common/common.h"
+#include "profiles/connprofile.h"
+#include "libvelcor/auth.h"
+#include "libvelcor/progress.h"
+#include "libvelcor/state.h"
+
+class QAbstractButton;
+
+namespace ORVO {
+
+class Config;
+
+// The GUI controller: builds the windows of the chosen mode and is the one
+// meeting point between the windows and the service side. Almost every
+// signal is a relay that the windows or Manager fill; the dialog slots
+// turn errors, questions and action requests of the service side into
+// message boxes (or, in command-line mode, into lines on standard error).
+//
+// Manager reads withGui, minimal and mainWindow, through the properties
+// of the same names, to wire itself.
+class Gui : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool withGui MEMBER withGui CONSTANT)
+    Q_PROPERTY(bool minimal MEMBER minimal CONSTANT)
+    Q_PROPERTY(QWidget* mainWindow MEMBER mainWindow CONSTANT)
+public:
+    Gui(ORVO::Config* config, bool withGui, bool minimal);
+    ~Gui() override;
+    Gui(const Gui&) = delete;
+    Gui& operator=(const Gui&) = delete;
+
+    bool isValid() const { return valid; }
+    int run();
+
+    bool valid = false;
+    ORVO::Config* config = nullptr;
+    bool withGui = false;
+    bool minimal = false;
+    // Owned; null in command-line mode. Held as widgets until the main
+    // window and the tray classes exist; both are QWidgets.
+    QWidget* mainWindow = nullptr;
+    QWidget* systemTray = nullptr;
+
+signals:
+    void stateChanged(libvelcor::State state);
+    void loggedIn();
+    void progress(libvelcor::Progress progress);
+    void authRequired(libvelcor::Auth::Id id);
+    void chooseOpenFile(QString msg);
+    void queryDownloadTarget(QString url, QString defaultFileName);
+    void configSupplyInt(QVariant settings);
+    void loadStarted();
+    void loadFinished();
+    void sigConnect();
+    void sigDisconnect();
+    void startAction(QVariantMap data);
+    void startDownload(QString url, QString target = QString());
+    void profileSupply(ORVO::ConnProfile* profile);
+    void authSupply(libvelcor::Auth auth);
+    void configSupply(QVariant settings);
+    void securitySupply(QVariant settings);
+    void logVerbosityChanged(ORVO::Verbosity);
+    void logPortSupply(int port);
+    void chosenOpenFile(QString file);
+    void close();
+    void sigQueryResponse(int id, bool ok);
+    void error(QString msg);
+
+public slots:
+    // Command-line mode's quit path (SIGINT, SIGTERM): what the tray's Quit
+    // does in the GUI modes. Emits close() and sigDisconnect(), and ends
+    // the event loop 500 ms later.
+    void quit();
+
+private slots:
+    void _test();
+    void _gotError(ORVO::Module m, QString errStr, QString msg = QString());
+    void _gotQuery(int id, QString query);
+    void _gotAuthChanged(libvelcor::Auth auth);
+    void _requestAction(QVariantMap data);
+    void _tBoxTimeLeft(int secs, QVariant data);
+    void _tBoxButtonClicked(QAbstractButton* aButton, QVariant data);
+    void _tBoxFinished(int result, QVariant data);
+    void _windowUnhide();
+    void _quitDelayed();
+
+private:
+    int _setup();
+
+    bool quitting = false;
+};
+
+} // namespace ORVO

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QTimer>
+#include <QVariant>
+
+#include "gui/messagebox.h"
+
+class QAbstractButton;
+
+namespace ORVO {
+
+// A message box that counts seconds down, once a second, and closes itself
+// at zero. Its three signals carry the tag given at construction, so one
+// receiver can serve many boxes. Created with new; its user deletes it.
+//
+// Since Qt 5.12 a click emits buttonClicked before the dialog finishes
+// (Qt 4 did the reverse); receivers must not depend on that order.
+class TimedMessageBox : public MessageBox
+{
+    Q_OBJECT
+public:
+    // seconds < 1 is refused: the box then neither counts nor emits its
+    // tagged signals.
+    TimedMessageBox(int seconds, QVariant data);
+
+signals:
+    void timeLeft(int secs, QVariant data);
+    void buttonClicked(QAbstractButton* aButton, QVariant data);
+    void finished(int result, QVariant data);
+
+protected slots:
+    void _timeout();
+    void _buttonClicked(QAbstractButton* aButton);
+    void _finished(int result);
+
+private:
+    QVariant data;
+    QTimer timer;
+    int secs = 0;
+};
+
+} // namespace ORVO

@@ -1,0 +1,215 @@
+#include "mgr/lodestarapi.h"
+
+#include <QMap>
+#include <QNetworkAccessManager>
+#include <QSslConfiguration>
+#include <QUrlQuery>
+#include <QVariantMap>
+
+#include "common/cookiejar.h"
+#include "common/log.h"
+#include "mgr/networkmanager.h"
+#include "libvelcor/json.h"
+
+namespace ORVO {
+
+const char* const LodestarApi::LoginPath = "/manage/access/login/";
+const char* const LodestarApi::LogoutPath = "/manage/access/logout/";
+const char* const LodestarApi::ChangePasswordPath =
+    "/manage/commands/commands.access.client.changePassword/";
+
+LodestarApi::LodestarApi(QObject* parent) : QObject(parent)
+{
+    LOG_TRACE;
+    connect(&client, SIGNAL(error(libvelcor::Error)), this, SIGNAL(error(libvelcor::Error)));
+    connect(&client, SIGNAL(complete(QString)), this, SLOT(_clientComplete(QString)));
+}
+
+LodestarApi::~LodestarApi()
+{
+    LOG_TRACE;
+    // The client goes with this object; it must not take the borrowed jar
+    // with it.
+    if (cookieJar) {
+        disconnect(cookieJar, nullptr, this, nullptr);
+        QNetworkAccessManager* manager = client.getNetworkAccessManager();
+        if (cookieJar->parent() == manager)
+            cookieJar->setParent(nullptr);
+    }
+}
+
+QNetworkAccessManager* LodestarApi::getNetworkAccessManager() const
+{
+    return client.getNetworkAccessManager();
+}
+
+void LodestarApi::setCookieJar(QNetworkCookieJar* jar)
+{
+    if (!jar) {
+        LOG_ERROR;
+        return;
+    }
+    if (cookieJar != jar) {
+        if (cookieJar)
+            disconnect(cookieJar, nullptr, this, nullptr);
+        cookieJar = jar;
+        connect(jar, SIGNAL(destroyed()), this, SLOT(_jarDestroyed()));
+    }
+    // setCookieJar makes the access manager the jar's parent; the jar's
+    // owner (none for the program's jar) is put back.
+    ORVO::borrowCookieJar(client.getNetworkAccessManager(), jar);
+}
+
+void LodestarApi::_jarDestroyed()
+{
+    // The owner deleted the jar: the access manager must not keep a
+    // pointer to it. A jar of its own (deleted with it) takes its place.
+    LOG_DEBUG << "[LsApi] cookie jar gone";
+    QNetworkAccessManager* manager = client.getNetworkAccessManager();
+    manager->setCookieJar(new QNetworkCookieJar(manager));
+}
+
+void LodestarApi::reset()
+{
+    LOG_TRACE;
+    client.reset();
+    if (cookieJar)
+        setCookieJar(cookieJar);
+}
+
+QString LodestarApi::_scheme(LodestarOp forOp) const
+{
+    if (forOp == OpLogout && !loginScheme.isEmpty())
+        return loginScheme;
+    return auth.getType() == libvelcor::Auth::CertificateType ? QStringLiteral("https")
+                                                              : QStringLiteral("http");
+}
+
+int LodestarApi::_runClient(LodestarOp newOp, QUrl& url, QUrl params)
+{
+    if (op != OpNone)
+        reset();
+    if (addr.isEmpty()) {
+        LOG_ERROR;
+        return -1;
+    }
+    QMap<QByteArray, QByteArray> headers;
+    headers.insert(QByteArrayLiteral("User-Agent"), QByteArray(ORVO::NetworkManager::UserAgent));
+    const QString scheme = _scheme(newOp);
+    url.setScheme(scheme);
+    url.setHost(isFallback ? fallbackAddr : addr);
+    if (newOp == OpLogin)
+        loginScheme = scheme;
+    client.run(url, params, headers, QSslConfiguration());
+    op = newOp;
+    return 0;
+}
+
+int LodestarApi::login(QString user, QString pass)
+{
+    LOG_DEBUG << "[LsApi] user: " << user;
+    QUrl url;
+    url.setPath(QLatin1String(LoginPath));
+    QUrl params;
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("zub_username"), QString(QUrl::toPercentEncoding(user)));
+    query.addQueryItem(QStringLiteral("zub_password"), QString(QUrl::toPercentEncoding(pass)));
+    params.setQuery(query);
+    return _runClient(OpLogin, url, params);
+}
+
+int LodestarApi::logout()
+{
+    LOG_TRACE;
+    QUrl url;
+    url.setPath(QLatin1String(LogoutPath));
+    return _runClient(OpLogout, url, QUrl());
+}
+
+int LodestarApi::changePassword(QString newpass)
+{
+    LOG_TRACE;
+    QUrl url;
+    url.setPath(QLatin1String(ChangePasswordPath));
+    QUrl params;
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("password"), QString(QUrl::toPercentEncoding(newpass)));
+    params.setQuery(query);
+    newPass = newpass;
+    return _runClient(OpChangePassword, url, params);
+}
+
+void LodestarApi::_clientComplete(QString response)
+{
+    switch (op) {
+    case OpLogin:
+        emit loggedIn();
+        break;
+    case OpLogout:
+        emit loggedOut();
+        break;
+    case OpChangePassword: {
+        bool ok = false;
+        const QVariantMap reply = libvelcor::json::parse(response, ok).toMap();
+        // A reply that parses but names an error is the server's refusal.
+        const QVariant reason = reply.value(QStringLiteral("error"));
+        if (ok && reason.isNull()) {
+            auth.setPass(newPass);
+            emit authChanged(auth);
+        } else {
+            LOG_ERROR;
+            QString text = _opToErrStr(OpChangePassword);
+            if (!reason.isNull())
+                text += QStringLiteral(": ") + reason.toString();
+            emit error(libvelcor::Error(libvelcor::Client::ErrorCode, text));
+        }
+        break;
+    }
+    case OpNone:
+        LOG_ERROR;
+        break;
+    }
+    op = OpNone;
+}
+
+QString LodestarApi::_opToErrStr(LodestarOp forOp)
+{
+    switch (forOp) {
+    case OpLogin:
+        return tr("Failed logging in");
+    case OpLogout:
+        return tr("Failed logging out");
+    case OpChangePassword:
+        return tr("Failed changing password");
+    case OpNone:
+        break;
+    }
+    return QString("");
+}
+
+void LodestarApi::_test()
+{
+    LOG_TRACE;
+    changePassword(QStringLiteral("test1234"));
+}
+
+void LodestarApi::_authReceived(libvelcor::Auth newAuth)
+{
+    // The proxy credential is not the management server's.
+    if (newAuth.getId() != libvelcor::Auth::ProfileId)
+        return;
+    auth = newAuth;
+}
+
+void LodestarApi::_gotServerAddr(QString newAddr, QString newFallbackAddr)
+{
+    addr = newAddr;
+    fallbackAddr = newFallbackAddr;
+}
+
+void LodestarApi::_gotFallback(bool newIsFallback)
+{
+    isFallback = newIsFallback;
+}
+
+} // namespace ORVO

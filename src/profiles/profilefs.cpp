@@ -1,0 +1,125 @@
+#include "profiles/profilefs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ORVO {
+namespace profilefs {
+
+namespace {
+
+constexpr qint64 ChunkSize = 64 * 1024;
+
+const QFileDevice::Permissions PrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+const QFileDevice::Permissions PrivateDir =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+} // namespace
+
+bool entryExists(const QString& path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+bool isSymLink(const QString& path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
+           S_ISLNK(st.st_mode);
+}
+
+int moveEntry(const QString& from, const QString& to)
+{
+    if (from.isEmpty() || to.isEmpty())
+        return -1;
+    const QByteArray src = QFile::encodeName(from);
+    const QByteArray dst = QFile::encodeName(to);
+#if defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+#endif
+    // A file system without no-replace renames: test first. A plain rename
+    // would silently replace an empty directory.
+    if (entryExists(to))
+        return -1;
+    return ::rename(src.constData(), dst.constData()) == 0 ? 0 : -1;
+}
+
+int makePrivateDir(const QString& dir)
+{
+    if (dir.isEmpty() || !QDir().mkpath(dir))
+        return -1;
+    return QFile::setPermissions(dir, PrivateDir) ? 0 : -1;
+}
+
+int makePrivateFile(const QString& path)
+{
+    return QFile::setPermissions(path, PrivateFile) ? 0 : -1;
+}
+
+int copyToNew(const QString& from, const QString& to)
+{
+    if (!QFileInfo(from).isFile())
+        return -1;
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return -1;
+    QFile target(to);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return -1;
+    bool ok = target.setPermissions(PrivateFile);
+    while (ok) {
+        const QByteArray chunk = source.read(ChunkSize);
+        if (chunk.isEmpty()) {
+            ok = source.error() == QFileDevice::NoError && source.atEnd();
+            break;
+        }
+        ok = target.write(chunk) == chunk.size();
+    }
+    ok = target.flush() && ok;
+    target.close();
+    ok = ok && target.error() == QFileDevice::NoError;
+    if (!ok) {
+        target.remove();
+        return -1;
+    }
+    return 0;
+}
+
+bool sameContent(const QString& a, const QString& b)
+{
+    const QFileInfo ia(a);
+    const QFileInfo ib(b);
+    if (!ia.isFile() || !ib.isFile() || ia.size() != ib.size())
+        return false;
+    QFile fa(a);
+    QFile fb(b);
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly))
+        return false;
+    for (;;) {
+        const QByteArray ca = fa.read(ChunkSize);
+        const QByteArray cb = fb.read(ChunkSize);
+        if (ca != cb)
+            return false;
+        if (ca.isEmpty())
+            return fa.error() == QFileDevice::NoError && fb.error() == QFileDevice::NoError;
+    }
+}
+
+QString lastComponent(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+} // namespace profilefs
+} // namespace ORVO

@@ -1,0 +1,150 @@
+#include <QtTest>
+
+#include "common/config.h"
+#include "common/cookiejar.h"
+#include "common/log.h"
+#include "logcapture.h"
+#include "testenv.h"
+#include "testmain.h"
+
+using orvotest::LogCapture;
+
+namespace {
+
+int g_evaluated = 0;
+int sideEffect()
+{
+    return ++g_evaluated;
+}
+
+// Publishes a configuration with the given level for the scope.
+class LevelScope
+{
+public:
+    explicit LevelScope(ORVO::Config* cfg, int level)
+    {
+        cfg->logLevel = level;
+        g_cfg = cfg;
+    }
+    ~LevelScope() { g_cfg = nullptr; }
+};
+
+} // namespace
+
+class TestLog : public QObject
+{
+    Q_OBJECT
+
+    orvotest::TestEnv env;
+    ORVO::Config* cfg = nullptr;
+
+private slots:
+    void initTestCase()
+    {
+        // A configuration object that is never loaded: only its level is used.
+        QVERIFY(orvotest::writeFile(env.root() + "/b/Resources/etc/vtx.json", "{}"));
+        QDir().mkpath(env.root() + "/b/bin");
+        cfg = new ORVO::Config(env.root() + "/b/bin");
+    }
+
+    void cleanupTestCase()
+    {
+        g_cfg = nullptr;
+        delete cfg;
+    }
+
+    void lineShape()
+    {
+        LogCapture log;
+        const int line = __LINE__ + 1;
+        LOG_DEBUG << "[Tag] text " << QStringLiteral("say \"hi\"") << 42 << true << QByteArray("b");
+        QCOMPARE(log.lines().size(), 1);
+        const QString text = log.lines().first();
+        const QRegularExpressionMatch m = LogCapture::lineShape().match(text);
+        QVERIFY2(m.hasMatch(), qPrintable(text));
+        QCOMPARE(m.captured("level"), QStringLiteral("debug"));
+        QCOMPARE(m.captured("file"), QStringLiteral("tst_log.cpp"));
+        QCOMPARE(m.captured("function"), QStringLiteral("lineShape"));
+        QCOMPARE(m.captured("line").toInt(), line);
+        // A QString is quoted but not escaped; literals stay bare.
+        QCOMPARE(m.captured("message"), QStringLiteral("[Tag] text \"say \"hi\"\"42true\"b\""));
+        // Day of month without a leading zero, time with two digits each.
+        QVERIFY(QRegularExpression(R"(^\w{3} \w{3} [1-9]\d? \d\d:\d\d:\d\d \d{4} \[)").match(text).hasMatch());
+    }
+
+    void entryTraceOfConstructorEndsAfterLocation()
+    {
+        LogCapture log;
+        ORVO::CookieJar jar;
+        const QStringList traces = log.linesAt(QStringLiteral("trace"));
+        QCOMPARE(traces.size(), 1);
+        const QRegularExpressionMatch m = LogCapture::lineShape().match(traces.first());
+        QCOMPARE(m.captured("file"), QStringLiteral("cookiejar.cpp"));
+        QCOMPARE(m.captured("function"), QStringLiteral("CookieJar"));
+        QVERIFY(traces.first().endsWith(QStringLiteral("] ")));
+        QCOMPARE(m.captured("message"), QString());
+    }
+
+    void thresholds_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QStringList>("printed");
+        const QStringList all = {"LOG", "ERROR", "notice", "debug", "trace"};
+        QTest::newRow("no configuration") << -100 << all;
+        QTest::newRow("-1") << -1 << QStringList{"LOG"};
+        QTest::newRow("2") << 2 << QStringList{"LOG"};
+        QTest::newRow("3") << 3 << QStringList{"LOG", "ERROR"};
+        QTest::newRow("4") << 4 << QStringList{"LOG", "ERROR"};
+        QTest::newRow("5") << 5 << QStringList{"LOG", "ERROR", "notice"};
+        QTest::newRow("6") << 6 << QStringList{"LOG", "ERROR", "notice", "debug"};
+        QTest::newRow("7") << 7 << all;
+    }
+
+    void thresholds()
+    {
+        QFETCH(int, level);
+        QFETCH(QStringList, printed);
+        std::unique_ptr<LevelScope> scope;
+        if (level != -100)
+            scope.reset(new LevelScope(cfg, level));
+        LogCapture log;
+        g_evaluated = 0;
+        LOG_ALWAYS << sideEffect();
+        LOG_ERROR << sideEffect();
+        LOG_NOTICE << sideEffect();
+        LOG_DEBUG << sideEffect();
+        LOG_TRACE << sideEffect();
+        QStringList words;
+        for (const QString& line : log.lines())
+            words << LogCapture::lineShape().match(line).captured("level");
+        QCOMPARE(words, printed);
+        // Filtered statements do not evaluate their operands.
+        QCOMPARE(g_evaluated, printed.size());
+    }
+
+    void composesWithIfElse()
+    {
+        LevelScope scope(cfg, 7);
+        LogCapture log;
+        bool elseTaken = false;
+        if (g_evaluated < 0)
+            LOG_DEBUG << "never";
+        else
+            elseTaken = true;
+        QVERIFY(elseTaken);
+        QVERIFY(log.lines().isEmpty());
+    }
+
+    void levelChangeTakesEffectAtOnce()
+    {
+        LevelScope scope(cfg, 7);
+        LogCapture log;
+        LOG_TRACE;
+        cfg->logLevel = 6;
+        LOG_TRACE;
+        QCOMPARE(log.lines().size(), 1);
+    }
+};
+
+ORVO_TEST_MAIN(TestLog)
+#include "tst_log.moc"

@@ -1,0 +1,182 @@
+#include <QApplication>
+#include <QLabel>
+#include <QSettings>
+#include <QtTest>
+
+#include "common/common.h"
+#include "common/utils.h"
+#include "gui/widgets/widgetutils.h"
+#include "logcapture.h"
+#include "testenv.h"
+#include "testmain.h"
+
+using namespace ORVO;
+
+class TestUtils : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void identity()
+    {
+        QCOMPARE(app(), QStringLiteral("Bastiva Connect App"));
+        QCOMPARE(versionInfo(), QStringLiteral("Bastiva Connect App v3.8.1"));
+        QCOMPARE(prod(), org() + QStringLiteral(" Bastiva Connect App"));
+        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{7}$")).match(revision()).hasMatch());
+        QVERIFY(!org().contains(QLatin1Char('/')));
+    }
+
+    void verbosityAndModules_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<int>("lev");
+        QTest::addColumn<int>("verb");
+        QTest::addColumn<QString>("module");
+        QTest::newRow("0") << 0 << "High" << 7 << 4 << "None";
+        QTest::newRow("1") << 1 << "Normal" << 6 << 2 << "Manager";
+        QTest::newRow("2") << 2 << "Low" << 5 << 1 << "Network Manager";
+        QTest::newRow("3") << 3 << "" << -1 << -1 << "Process Manager";
+        QTest::newRow("4") << 4 << "" << -1 << -1 << "API Manager";
+        QTest::newRow("5") << 5 << "" << -1 << -1 << "";
+        QTest::newRow("-1") << -1 << "" << -1 << -1 << "";
+    }
+
+    void verbosityAndModules()
+    {
+        QFETCH(int, value);
+        QFETCH(QString, word);
+        QFETCH(int, lev);
+        QFETCH(int, verb);
+        QFETCH(QString, module);
+        const auto v = static_cast<Verbosity>(value);
+        QCOMPARE(verbosityToString(v, false), word);
+        QCOMPARE(verbosityToString(v, true), word);
+        QCOMPARE(verbosityToLev(v), lev);
+        QCOMPARE(verbosityToVpnVerb(v), verb);
+        QCOMPARE(moduleString(static_cast<Module>(value)), module);
+    }
+
+    void stringToVerbosity_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("High") << "High" << 0;
+        QTest::newRow("Normal") << "Normal" << 1;
+        QTest::newRow("Low") << "Low" << 2;
+        QTest::newRow("lower case") << "high" << 2;
+        QTest::newRow("translated") << "Hoch" << 2;
+        QTest::newRow("empty") << "" << 2;
+    }
+
+    void stringToVerbosity()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QCOMPARE(int(ORVO::stringToVerbosity(text)), value);
+    }
+
+    void directories()
+    {
+        orvotest::TestEnv env;
+        QCOMPARE(getAppDataDir(), env.dataDir());
+        QVERIFY(getAppDataDir().endsWith(org() + QStringLiteral("/BastivaConnectApp")));
+        QCOMPARE(getCustomLogoPath(), env.dataDir() + QStringLiteral("/ls-logo.png"));
+        QCOMPARE(getCustomLogoSmallPath(), env.dataDir() + QStringLiteral("/ls-logo-small.png"));
+        QCOMPARE(getResourcesDir(), QCoreApplication::applicationDirPath() + "/../Resources");
+        QCOMPARE(getGenericAppDataDir(), env.root() + "/Library/Application Support/");
+        const QByteArray home = qgetenv("HOME");
+        qunsetenv("HOME");
+        QCOMPARE(getGenericAppDataDir(), QStringLiteral("/Library/Application Support/"));
+        qputenv("HOME", home);
+    }
+
+    void settingsSetSync()
+    {
+        orvotest::TestEnv env;
+        QSettings settings(org(), QStringLiteral("BastivaConnectApp"));
+        orvotest::LogCapture log;
+        QCOMPARE(utils::settingsSetSync(nullptr, "k", 1), -1);
+        QCOMPARE(utils::settingsSetSync(&settings, QString(), 1), -1);
+        QCOMPARE(log.linesAt("ERROR").size(), 2);
+        QCOMPARE(utils::settingsSetSync(&settings, "port", QStringLiteral("8080")), 0);
+        QVERIFY(QFile::exists(settings.fileName()));
+        // Equal after conversion to the new value's type: nothing written.
+        const QDateTime before = QFileInfo(settings.fileName()).lastModified();
+        QCOMPARE(utils::settingsSetSync(&settings, "port", 8080), 0);
+        QCOMPARE(QFileInfo(settings.fileName()).lastModified(), before);
+        QSettings reader(org(), QStringLiteral("BastivaConnectApp"));
+        QCOMPARE(reader.value("port").toString(), QStringLiteral("8080"));
+    }
+
+    void loadStyleSheet()
+    {
+        orvotest::TestEnv env;
+        const QString path = env.root() + "/a.css";
+        QVERIFY(orvotest::writeFile(path, QByteArray("QLabel { color: red; }\0hidden", 29)));
+        QCOMPARE(utils::loadStyleSheet(path), QStringLiteral("QLabel { color: red; }"));
+        // Cached: a change on disk is not read again.
+        QVERIFY(orvotest::writeFile(path, "changed"));
+        QCOMPARE(utils::loadStyleSheet(path), QStringLiteral("QLabel { color: red; }"));
+
+        orvotest::LogCapture log;
+        const QString missing = env.root() + "/missing.css";
+        QCOMPARE(utils::loadStyleSheet(missing), QString());
+        QCOMPARE(log.linesAt("ERROR").size(), 2);
+        QVERIFY(log.contains('"' + missing + " does not exist\""));
+        QVERIFY(log.contains("\"Can't open " + missing + '"'));
+        log.clear();
+        QCOMPARE(utils::loadStyleSheet(missing), QString());
+        QVERIFY(log.lines().isEmpty());
+    }
+
+    void formatting_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("human");
+        QTest::newRow("59 s") << 59 << "00:00:59";
+        QTest::newRow("a day less one") << 86399 << "23:59:59";
+        QTest::newRow("one day") << 86400 << "1 day(s), 00:00:00";
+        QTest::newRow("days and hours") << 3 * 86400 + 3661 << "3 day(s), 01:01:01";
+    }
+
+    void formatting()
+    {
+        QFETCH(int, seconds);
+        QFETCH(QString, human);
+        QString expected = human;
+        // Without a catalogue Qt substitutes %n in the source text.
+        QCOMPARE(utils::seconds2Human(seconds), expected);
+    }
+
+    void smallHelpers()
+    {
+        QCOMPARE(utils::stringPad(5, 2), QStringLiteral("05"));
+        QCOMPARE(utils::stringPad(123, 2), QStringLiteral("123"));
+        QCOMPARE(utils::stringPad(-5, 3), QStringLiteral("0-5"));
+        QCOMPARE(utils::stringPad(7, -3), QStringLiteral("700"));
+        QCOMPARE(utils::remapQueryItem(QStringLiteral("a+b%2Bc++")), QStringLiteral("a b%2Bc  "));
+        QCOMPARE(utils::pid2Int(Q_INT64_C(0x100000007)), 7);
+        QVERIFY(!utils::caseInsensitiveLessThan("Abc", "aBC"));
+        QVERIFY(!utils::caseInsensitiveLessThan("aBC", "Abc"));
+        QVERIFY(utils::caseInsensitiveLessThan("alpha", "Beta"));
+        QCOMPARE(utils::resolvePath("~/x/../y"), QStringLiteral("~/x/../y"));
+    }
+
+    void updateRepolishes()
+    {
+        QLabel label;
+        label.setStyleSheet(QStringLiteral("QLabel[state=\"on\"] { color: rgb(1, 2, 3); }"));
+        label.ensurePolished();
+        const QColor unstyled = label.palette().color(QPalette::WindowText);
+        QVERIFY(unstyled != QColor(1, 2, 3));
+        label.setProperty("state", "on");
+        // A dynamic property alone does not restyle; update() does.
+        utils::update(&label);
+        QCOMPARE(label.palette().color(QPalette::WindowText), QColor(1, 2, 3));
+        utils::update(nullptr);
+    }
+};
+
+ORVO_TEST_GUI_MAIN(TestUtils)
+#include "tst_utils.moc"

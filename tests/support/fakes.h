@@ -1,0 +1,264 @@
+#pragma once
+
+// Recording stand-ins for the GUI controller, the main window, the login
+// plugin, the portal plugin and the tray: they declare the signals and slots
+// that Manager connects by signature (fully qualified types, as the real
+// classes declare them), wire themselves to each other the way the real GUI
+// controller does before Manager exists, and write every slot call into one
+// ordered log shared by all of them.
+
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+#include <QVariant>
+#include <QVariantMap>
+
+#include "common/common.h"
+#include "libvelcor/auth.h"
+#include "libvelcor/progress.h"
+#include "libvelcor/state.h"
+
+namespace ORVO {
+class ConnProfile;
+}
+
+namespace orvofake {
+
+struct Call
+{
+    QString object; // "gui", "window", "login", "portal", "tray"
+    QString member;
+    QVariantList args;
+    QString name() const { return object + QLatin1Char('.') + member; }
+};
+
+class CallLog
+{
+public:
+    void add(const QString& object, const QString& member,
+             const QVariantList& args = QVariantList());
+    const QList<Call>& calls() const { return entries; }
+    QStringList names() const;
+    // Names of the calls of one object, in order.
+    QStringList namesOf(const QString& object) const;
+    int count(const QString& name) const;
+    int indexOf(const QString& name, int from = 0) const;
+    // The calls with that name, in order.
+    QList<Call> of(const QString& name) const;
+    Call last(const QString& name) const;
+    void clear() { entries.clear(); }
+
+private:
+    QList<Call> entries;
+};
+
+class FakeLoginPlugin : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FakeLoginPlugin(CallLog* log, QObject* parent = nullptr);
+
+    // The sign-in as the login form sends it: an OpenVPN profile's fragment
+    // (when not null), the profile credential, the security map, connect.
+    void signIn(const libvelcor::Auth& auth, const QVariantMap& security,
+                const QVariantMap& openVpnFragment = QVariantMap());
+
+signals:
+    void sigConnect();
+    void profileSupply(ORVO::ConnProfile* profile);
+    void authSupply(libvelcor::Auth auth);
+    void configSupply(QVariant config);
+    void securitySupply(QVariant config);
+    void logVerbosityChanged(ORVO::Verbosity verbosity);
+    void logPortSupply(int port);
+    // Inputs of the plugin.
+    void close();
+    void sigDisconnect();
+    void stateChanged(libvelcor::State st);
+
+private slots:
+    void onDisconnect();
+    void onStateChanged(libvelcor::State st);
+    void onClose();
+
+private:
+    CallLog* log;
+};
+
+class FakePortalPlugin : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FakePortalPlugin(CallLog* log, QObject* parent = nullptr);
+
+    // The interface operation, reachable through the meta-object. Borrows
+    // the jar the way a web view does: installed on an access manager that
+    // keeps a plain pointer to it.
+    Q_INVOKABLE void setCookieJar(QNetworkCookieJar* jar);
+
+    QNetworkCookieJar* jar = nullptr;
+    QNetworkAccessManager nam;
+    bool ready = false;
+    bool hasWindow = true;
+    QVariantMap pages;
+    QUuid serverId;
+    QString addr;
+    QString fallbackAddr;
+    bool isFallback = false;
+    libvelcor::Auth auth;
+
+signals:
+    void action(QString name, QVariantMap data);
+    void syncRoutes(QStringList connectedEndpoints);
+    void changePassword(QString newPass);
+    void loadStarted();
+    void loadFinished();
+    void sigDisconnect();
+
+public slots:
+    void onDisconnect();
+    void gotAuth(libvelcor::Auth auth);
+    void gotPages(QVariantMap pages);
+    void gotServerId(QUuid uuid);
+    void gotServerAddr(QString addr, QString fallbackAddr);
+    void gotFallback(bool isFallback);
+
+private:
+    CallLog* log;
+};
+
+class FakeMainWindow : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QObject* loginPlugin MEMBER loginPlugin)
+    Q_PROPERTY(QObject* configPlugin MEMBER configPlugin)
+public:
+    FakeMainWindow(CallLog* log, bool withLogin, bool withPortal);
+
+    QObject* loginPlugin = nullptr;
+    QObject* configPlugin = nullptr;
+    FakeLoginPlugin* login = nullptr;
+    FakePortalPlugin* portal = nullptr;
+    // Answers of the dialogs; a null answer leaves the question open.
+    QString openFileAnswer;
+    QString downloadDir;
+    bool setupFlag = true;
+
+signals:
+    void sigDisconnect();
+    void startAction(QVariantMap data);
+    void startDownload(QString url, QString target);
+    void chosenOpenFile(QString file);
+    void close();
+
+public slots:
+    void chooseOpenFile(QString msg);
+    void queryDownloadTarget(QString url, QString defaultFileName);
+    void stateChanged(libvelcor::State state);
+    void loggedIn();
+    void progress(libvelcor::Progress progress);
+    void authReceived(libvelcor::Auth auth);
+    void loadStarted();
+    void loadFinished();
+    void configReceive(QVariant config);
+
+private:
+    CallLog* log;
+};
+
+class FakeTray : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FakeTray(CallLog* log, QObject* parent = nullptr);
+
+    bool setupFlag = true;
+
+signals:
+    void sigConnect();
+    void sigDisconnect();
+    void close();
+
+public slots:
+    void configReceive(QVariant config);
+    void _stateChanged(libvelcor::State state);
+    void progress(libvelcor::Progress progress);
+    void authReceive(libvelcor::Auth auth);
+
+private:
+    CallLog* log;
+};
+
+class FakeGui : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool withGui MEMBER withGui)
+    Q_PROPERTY(bool minimal MEMBER minimal)
+    // A pointer to a QObject subclass, as the real controller's QWidget*.
+    Q_PROPERTY(orvofake::FakeMainWindow* mainWindow MEMBER mainWindow CONSTANT)
+public:
+    enum Answer { NoAnswer, Accept, Refuse };
+
+    FakeGui(CallLog* log, bool withGui, bool minimal, bool withLogin = true,
+            bool withPortal = true);
+    ~FakeGui() override;
+
+    QObject* getMainWindow() const { return mainWindow; }
+    FakeLoginPlugin* login() const { return mainWindow ? mainWindow->login : nullptr; }
+    FakePortalPlugin* portal() const { return mainWindow ? mainWindow->portal : nullptr; }
+
+    bool withGui;
+    bool minimal;
+    FakeMainWindow* mainWindow = nullptr;
+    FakeTray* tray = nullptr;
+    // Answer of the untrusted-server question (given within the call, as a
+    // modal box does) and of the action confirmation (given later, as the
+    // timed box does).
+    Answer queryAnswer = NoAnswer;
+    Answer actionAnswer = NoAnswer;
+
+signals:
+    void stateChanged(libvelcor::State state);
+    void loggedIn();
+    void progress(libvelcor::Progress progress);
+    void authRequired(libvelcor::Auth::Id id);
+    void chooseOpenFile(QString msg);
+    void queryDownloadTarget(QString url, QString defaultFileName);
+    void configSupplyInt(QVariant settings);
+    void loadStarted();
+    void loadFinished();
+    void sigConnect();
+    void sigDisconnect();
+    void startAction(QVariantMap data);
+    void startDownload(QString url, QString target = QString(""));
+    void profileSupply(ORVO::ConnProfile* profile);
+    void authSupply(libvelcor::Auth auth);
+    void configSupply(QVariant settings);
+    void securitySupply(QVariant settings);
+    void logVerbosityChanged(ORVO::Verbosity verbosity);
+    void logPortSupply(int port);
+    void chosenOpenFile(QString file);
+    void close();
+    void sigQueryResponse(int id, bool ok);
+    void error(QString msg);
+
+private slots:
+    void _gotError(ORVO::Module m, QString errStr, QString msg = QString(""));
+    void _gotQuery(int id, QString query);
+    void _gotAuthChanged(libvelcor::Auth auth);
+    void _requestAction(QVariantMap data);
+
+private:
+    CallLog* log;
+};
+
+// Readable forms for the log and for comparisons.
+QVariantMap authToMap(const libvelcor::Auth& auth);
+QVariant authArg(const libvelcor::Auth& auth);
+
+} // namespace orvofake
