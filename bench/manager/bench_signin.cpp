@@ -12,13 +12,13 @@
 
 #include <memory>
 
-#include "mgr/apimanager.h"
 #include "common/common.h"
-#include "profiles/connprofile.h"
-#include "mgr/manager.h"
 #include "fakes.h"
 #include "libvelcor/api.h"
 #include "libvelcor/client.h"
+#include "mgr/apimanager.h"
+#include "mgr/manager.h"
+#include "profiles/connprofile.h"
 #include "servicesimulator.h"
 #include "testserver.h"
 

@@ -35,8 +35,7 @@ const int VerbosityVerbs[] = {4, 2, 1};
 
 // Enumeration values are range-tested as unsigned, so negative values fall
 // outside like values above the last enumerator.
-template <typename E>
-bool inRange(E value, unsigned count)
+template <typename E> bool inRange(E value, unsigned count)
 {
     return static_cast<unsigned>(value) < count;
 }

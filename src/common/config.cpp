@@ -60,8 +60,8 @@ bool copyReplacing(const QString& source, const QString& target)
     QFile::remove(temp);
     if (!QFile::copy(source, temp))
         return false;
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData())
-        != 0) {
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) !=
+        0) {
         QFile::remove(temp);
         return false;
     }
@@ -250,9 +250,9 @@ QString Config::dump()
     text += QStringLiteral("dumping configuration:\n");
     text += QStringLiteral("prefix=") + prefix + QLatin1Char('\n');
     text += QStringLiteral("conf path=") + QLatin1String(ConfName) + QLatin1Char('\n');
-    text += QStringLiteral("proxy type=")
-            + QString::number(static_cast<int>(QNetworkProxy::applicationProxy().type()))
-            + QLatin1Char('\n');
+    text += QStringLiteral("proxy type=") +
+            QString::number(static_cast<int>(QNetworkProxy::applicationProxy().type())) +
+            QLatin1Char('\n');
     text += libvelcor::json::serialize(maskPasswords(json), ok);
     return text;
 }

@@ -43,8 +43,7 @@ public:
     Line& operator<<(bool value);
     Line& operator<<(char c);
 
-    template <typename T>
-    std::enable_if_t<std::is_integral<T>::value, Line&> operator<<(T value)
+    template <typename T> std::enable_if_t<std::is_integral<T>::value, Line&> operator<<(T value)
     {
         buffer += QString::number(value);
         return *this;
@@ -84,9 +83,8 @@ constexpr const char* baseName(const char* path)
 
 // A loop that runs once or not at all, so the statement composes with if
 // and else like a plain function call.
-#define ORVO_LOG_AT(threshold, word)                                                   \
-    for (bool orvoLogOnce_ = ::ORVO::log::enabled(threshold); orvoLogOnce_;            \
-         orvoLogOnce_ = false)                                                         \
+#define ORVO_LOG_AT(threshold, word)                                                               \
+    for (bool orvoLogOnce_ = ::ORVO::log::enabled(threshold); orvoLogOnce_; orvoLogOnce_ = false)  \
     ::ORVO::log::Line(word, ORVO_LOG_FILE, __func__, __LINE__)
 
 #define LOG_ALWAYS ORVO_LOG_AT(-1, "LOG")

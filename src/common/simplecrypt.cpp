@@ -18,7 +18,8 @@ void appendBigEndian16(QByteArray& out, quint16 value)
 
 quint16 readBigEndian16(const QByteArray& in)
 {
-    return static_cast<quint16>((static_cast<quint8>(in.at(0)) << 8) | static_cast<quint8>(in.at(1)));
+    return static_cast<quint16>((static_cast<quint8>(in.at(0)) << 8) |
+                                static_cast<quint8>(in.at(1)));
 }
 
 } // namespace
@@ -73,7 +74,8 @@ QByteArray SimpleCrypt::encryptToByteArray(QByteArray plaintext)
     QByteArray integrity;
     if (protectionMode == ProtectChecksum) {
         flags |= CryptoFlagChecksum;
-        appendBigEndian16(integrity, qChecksum(payload.constData(), static_cast<uint>(payload.size())));
+        appendBigEndian16(integrity,
+                          qChecksum(payload.constData(), static_cast<uint>(payload.size())));
     } else if (protectionMode == ProtectHash) {
         flags |= CryptoFlagHash;
         integrity = QCryptographicHash::hash(payload, QCryptographicHash::Sha1);
@@ -170,10 +172,10 @@ QByteArray SimpleCrypt::decryptToByteArray(QByteArray cypher)
             lastError = ErrorIntegrity;
             return QByteArray();
         }
-        const quint32 expected = (static_cast<quint32>(static_cast<quint8>(body.at(0))) << 24)
-                                 | (static_cast<quint32>(static_cast<quint8>(body.at(1))) << 16)
-                                 | (static_cast<quint32>(static_cast<quint8>(body.at(2))) << 8)
-                                 | static_cast<quint32>(static_cast<quint8>(body.at(3)));
+        const quint32 expected = (static_cast<quint32>(static_cast<quint8>(body.at(0))) << 24) |
+                                 (static_cast<quint32>(static_cast<quint8>(body.at(1))) << 16) |
+                                 (static_cast<quint32>(static_cast<quint8>(body.at(2))) << 8) |
+                                 static_cast<quint32>(static_cast<quint8>(body.at(3)));
         if (expected > MaxUncompressedSize) {
             lastError = ErrorIntegrity;
             return QByteArray();

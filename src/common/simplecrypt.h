@@ -20,8 +20,12 @@ public:
     enum CompressionMode { CompressAuto = 0, CompressAlways = 1, CompressNever = 2 };
     enum ProtectionMode { ProtectNone = 0, ProtectChecksum = 1, ProtectHash = 2 };
     enum Error { ErrorNone = 0, ErrorNoKey = 1, ErrorBadVersion = 2, ErrorIntegrity = 3 };
-    enum CryptoFlag { CryptoFlagNone = 0, CryptoFlagCompression = 0x01,
-                      CryptoFlagChecksum = 0x02, CryptoFlagHash = 0x04 };
+    enum CryptoFlag {
+        CryptoFlagNone = 0,
+        CryptoFlagCompression = 0x01,
+        CryptoFlagChecksum = 0x02,
+        CryptoFlagHash = 0x04
+    };
 
     SimpleCrypt();
     explicit SimpleCrypt(quint64 key);

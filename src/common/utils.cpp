@@ -62,8 +62,8 @@ QString seconds2Human(int seconds)
         text += QCoreApplication::translate("QObject", "%n day(s)", "", days);
         text += QStringLiteral(", ");
     }
-    text += stringPad((seconds / 3600) % 24, 2) + QLatin1Char(':')
-            + stringPad((seconds / 60) % 60, 2) + QLatin1Char(':') + stringPad(seconds % 60, 2);
+    text += stringPad((seconds / 3600) % 24, 2) + QLatin1Char(':') +
+            stringPad((seconds / 60) % 60, 2) + QLatin1Char(':') + stringPad(seconds % 60, 2);
     return text;
 }
 

@@ -7,10 +7,10 @@
 #include <QWidget>
 
 #include "common/common.h"
-#include "profiles/connprofile.h"
 #include "libvelcor/auth.h"
 #include "libvelcor/progress.h"
 #include "libvelcor/state.h"
+#include "profiles/connprofile.h"
 
 class QAbstractButton;
 

@@ -2,8 +2,8 @@
 
 #include <QObject>
 
-#include "gui/gui.h"
 #include "common/log.h"
+#include "gui/gui.h"
 
 namespace ORVO {
 namespace guiwiring {

@@ -6,8 +6,8 @@
 #include <QTimer>
 
 #include "common/log.h"
-#include "gui/testseams.h"
 #include "common/utils.h"
+#include "gui/testseams.h"
 
 namespace ORVO {
 

@@ -13,30 +13,30 @@
 #include <cstring>
 #include <memory>
 
-#include "main/application.h"
 #include "common/common.h"
-#include "profiles/connprofile.h"
 #include "common/config.h"
-#include "gui/gui.h"
 #include "common/log.h"
 #include "common/utils.h"
-#include "mgr/manager.h"
+#include "gui/gui.h"
 #include "gui/messagebox.h"
 #include "libvelcor/logger.h"
+#include "main/application.h"
 #include "main/signalwatcher.h"
+#include "mgr/manager.h"
+#include "profiles/connprofile.h"
 
 namespace {
 
-
 // 431 characters: every line padded to 71 with blanks, descriptions from
 // the 40th column.
-const char UsageText[] = "\n"
-                      "Usage: %s [MODE]                                                     \n"
-                      "                                                                       \n"
-                      "          help                         this help                       \n"
-                      "          gui                          gui mode                        \n"
-                      "          min                          minimal gui mode (systray only) \n"
-                      "          cmd                          command-line mode               \n";
+const char UsageText[] =
+    "\n"
+    "Usage: %s [MODE]                                                     \n"
+    "                                                                       \n"
+    "          help                         this help                       \n"
+    "          gui                          gui mode                        \n"
+    "          min                          minimal gui mode (systray only) \n"
+    "          cmd                          command-line mode               \n";
 
 // A box in the GUI modes; without windows, a line on standard error.
 void reportCritical(bool withGui, const QString& title, const QString& text)
@@ -204,7 +204,8 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
         return -1;
     }
 
-    // The configuration file must be there. No translator is installed yet: these texts show in English.
+    // The configuration file must be there. No translator is installed yet: these texts show in
+    // English.
     const QString confPath = config.confFile.absoluteFilePath();
     if (!config.valid || !QFile::exists(confPath)) {
         reportCritical(withGui, QObject::tr("Fatal error"),

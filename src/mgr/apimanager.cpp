@@ -7,15 +7,15 @@
 
 #include "common/common.h"
 #include "common/cookiejar.h"
-#include "mgr/lodestarapi.h"
 #include "common/log.h"
-#include "mgr/networkmanager.h"
 #include "libvelcor/authapi.h"
 #include "libvelcor/cloudapi.h"
 #include "libvelcor/configapi.h"
 #include "libvelcor/server.h"
 #include "libvelcor/setupapi.h"
 #include "libvelcor/statusapi.h"
+#include "mgr/lodestarapi.h"
+#include "mgr/networkmanager.h"
 
 namespace ORVO {
 

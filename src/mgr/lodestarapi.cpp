@@ -8,8 +8,8 @@
 
 #include "common/cookiejar.h"
 #include "common/log.h"
-#include "mgr/networkmanager.h"
 #include "libvelcor/json.h"
+#include "mgr/networkmanager.h"
 
 namespace ORVO {
 

@@ -4,10 +4,10 @@
 #include <QNetworkCookieJar>
 #include <QUrl>
 
-#include "mgr/apimanager.h"
 #include "common/cookiejar.h"
 #include "common/log.h"
 #include "libvelcor/logger.h"
+#include "mgr/apimanager.h"
 
 namespace ORVO {
 

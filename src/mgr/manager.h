@@ -8,13 +8,13 @@
 #include <QVariantMap>
 
 #include "common/common.h"
-#include "mgr/networkmanager.h"
-#include "mgr/processmanager.h"
 #include "libvelcor/auth.h"
 #include "libvelcor/error.h"
 #include "libvelcor/params.h"
 #include "libvelcor/progress.h"
 #include "libvelcor/state.h"
+#include "mgr/networkmanager.h"
+#include "mgr/processmanager.h"
 
 namespace libvelcor {
 class Logger;

@@ -13,7 +13,6 @@ namespace ORVO {
 
 namespace {
 
-
 QString actionKey(const QVariantMap& action)
 {
     return utils::remapQueryItem(action.value(QStringLiteral("name")).toString()) +

@@ -60,12 +60,12 @@ private slots:
         QTest::addColumn<QByteArray>("user");
         QTest::addColumn<QByteArray>("tmpl");
         QTest::addColumn<bool>("replaced");
-        QTest::newRow("older user copy") << QByteArray(R"({"version":2,"mine":1})")
-                                         << QByteArray(R"({"version":3})") << true;
-        QTest::newRow("same version") << QByteArray(R"({"version":3,"mine":1})")
-                                      << QByteArray(R"({"version":3})") << false;
-        QTest::newRow("newer user copy") << QByteArray(R"({"version":5,"mine":1})")
-                                         << QByteArray(R"({"version":3})") << false;
+        QTest::newRow("older user copy")
+            << QByteArray(R"({"version":2,"mine":1})") << QByteArray(R"({"version":3})") << true;
+        QTest::newRow("same version")
+            << QByteArray(R"({"version":3,"mine":1})") << QByteArray(R"({"version":3})") << false;
+        QTest::newRow("newer user copy")
+            << QByteArray(R"({"version":5,"mine":1})") << QByteArray(R"({"version":3})") << false;
         QTest::newRow("template without version")
             << QByteArray(R"({"version":5,"mine":1})") << QByteArray(R"({"x":1})") << true;
         QTest::newRow("user copy without version")
@@ -87,7 +87,8 @@ private slots:
         ORVO::Config cfg(binDir());
         QVERIFY(cfg.valid);
         QCOMPARE(readFile(userPath()), replaced ? tmpl : user);
-        QCOMPARE(log.contains(QStringLiteral("[Config] replacing: \"") + userPath() + '"'), replaced);
+        QCOMPARE(log.contains(QStringLiteral("[Config] replacing: \"") + userPath() + '"'),
+                 replaced);
         QVERIFY(!QFile::exists(userPath() + QStringLiteral(".tmp")));
     }
 
@@ -95,9 +96,15 @@ private slots:
     {
         QVERIFY(writeFile(userPath(), R"({"mine":1})"));
         QVERIFY(writeFile(templatePath(), R"({"version":3})"));
-        { ORVO::Config cfg(binDir()); QVERIFY(cfg.valid); }
+        {
+            ORVO::Config cfg(binDir());
+            QVERIFY(cfg.valid);
+        }
         QVERIFY(writeFile(userPath(), R"({"version":3,"edited":true})"));
-        { ORVO::Config cfg(binDir()); QVERIFY(cfg.valid); }
+        {
+            ORVO::Config cfg(binDir());
+            QVERIFY(cfg.valid);
+        }
         QCOMPARE(readFile(userPath()), QByteArray(R"({"version":3,"edited":true})"));
     }
 
@@ -106,9 +113,12 @@ private slots:
         QTest::addColumn<QByteArray>("user");
         QTest::addColumn<QByteArray>("tmpl");
         QTest::addColumn<bool>("hasTemplate");
-        QTest::newRow("broken user copy") << QByteArray("{ no") << QByteArray(R"({"version":9})") << true;
-        QTest::newRow("broken template") << QByteArray(R"({"version":1})") << QByteArray("[") << true;
-        QTest::newRow("missing template") << QByteArray(R"({"version":1})") << QByteArray() << false;
+        QTest::newRow("broken user copy")
+            << QByteArray("{ no") << QByteArray(R"({"version":9})") << true;
+        QTest::newRow("broken template")
+            << QByteArray(R"({"version":1})") << QByteArray("[") << true;
+        QTest::newRow("missing template")
+            << QByteArray(R"({"version":1})") << QByteArray() << false;
     }
 
     void brokenFilesFailConstructionAndTouchNothing()

@@ -87,7 +87,8 @@ private slots:
         // except that the random byte differs, which the chain absorbs.
         SimpleCrypt a(ORVO::ScramblerKey);
         SimpleCrypt b(ORVO::ScramblerKey ^ 0x01);
-        QCOMPARE(b.decryptToString(a.encryptToString(QStringLiteral("abcde"))), QStringLiteral("abcde"));
+        QCOMPARE(b.decryptToString(a.encryptToString(QStringLiteral("abcde"))),
+                 QStringLiteral("abcde"));
         // A change in the most significant byte hits position 7 (payload):
         // the checksum no longer matches.
         SimpleCrypt c(ORVO::ScramblerKey ^ (quint64(0xff) << 56));
@@ -112,9 +113,12 @@ private slots:
         QTest::addColumn<int>("error");
         QTest::addColumn<bool>("warns");
         QTest::newRow("shorter than 3") << QByteArray("\x03\x02") << -1 << false;
-        QTest::newRow("clear text password") << QByteArray("secret") << int(SimpleCrypt::ErrorBadVersion) << true;
-        QTest::newRow("checksum flag, nothing after") << QByteArray("\x03\x02\x00", 3) << int(SimpleCrypt::ErrorIntegrity) << false;
-        QTest::newRow("hash flag, short") << QByteArray("\x03\x04\x00\x01\x02", 5) << int(SimpleCrypt::ErrorIntegrity) << false;
+        QTest::newRow("clear text password")
+            << QByteArray("secret") << int(SimpleCrypt::ErrorBadVersion) << true;
+        QTest::newRow("checksum flag, nothing after")
+            << QByteArray("\x03\x02\x00", 3) << int(SimpleCrypt::ErrorIntegrity) << false;
+        QTest::newRow("hash flag, short")
+            << QByteArray("\x03\x04\x00\x01\x02", 5) << int(SimpleCrypt::ErrorIntegrity) << false;
     }
 
     void failures()
@@ -184,7 +188,8 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, "No key set.");
         QCOMPARE(crypt.decryptToString(QString()), QString());
         crypt.setKey(0); // a zero key is a key
-        QCOMPARE(crypt.decryptToString(crypt.encryptToString(QStringLiteral("z"))), QStringLiteral("z"));
+        QCOMPARE(crypt.decryptToString(crypt.encryptToString(QStringLiteral("z"))),
+                 QStringLiteral("z"));
     }
 
     void emptyCipherTextIsSilent()

@@ -512,12 +512,13 @@ void TestCoordinationE2E::managerGoneWhileLoggingOut()
     Rig rig;
     START(rig);
     QVERIFY(rig.signInManaged());
-    QTRY_COMPARE_WITH_TIMEOUT(orvotest::readFile(ORVO::getCustomLogoSmallPath()), rig.web.logo(true),
-                              5000);
+    QTRY_COMPARE_WITH_TIMEOUT(orvotest::readFile(ORVO::getCustomLogoSmallPath()),
+                              rig.web.logo(true), 5000);
     rig.web.setDelay(QLatin1String(TestServer::LogoutPath), 300);
     rig.portal()->hasWindow = false;
     emit rig.gui->tray->sigDisconnect();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.web.requests(QLatin1String(TestServer::LogoutPath)).size(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.web.requests(QLatin1String(TestServer::LogoutPath)).size(), 1,
+                              5000);
 
     // The event loop has ended: Manager goes with the logout in flight.
     rig.manager.reset();

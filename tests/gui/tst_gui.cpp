@@ -1,14 +1,14 @@
 #include <QApplication>
-#include <QEventLoop>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 
+#include "boxdriver.h"
 #include "gui/gui.h"
 #include "gui/testseams.h"
 #include "gui/timedmessagebox.h"
-#include "boxdriver.h"
 #include "logcapture.h"
 #include "testmain.h"
 

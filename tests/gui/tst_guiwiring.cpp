@@ -1,8 +1,8 @@
 #include <functional>
 
 #include "gui/gui.h"
-#include "guifakes.h"
 #include "gui/guiwiring.h"
+#include "guifakes.h"
 #include "logcapture.h"
 #include "testmain.h"
 

@@ -3,11 +3,11 @@
 #include <QSignalSpy>
 #include <QWidget>
 
+#include "boxdriver.h"
+#include "common/utils.h"
 #include "gui/messagebox.h"
 #include "gui/testseams.h"
 #include "gui/timedmessagebox.h"
-#include "common/utils.h"
-#include "boxdriver.h"
 #include "testmain.h"
 
 using ORVO::MessageBox;

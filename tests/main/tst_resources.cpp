@@ -7,8 +7,8 @@
 #include <QTranslator>
 
 #include "common/common.h"
-#include "main/startup.h"
 #include "common/utils.h"
+#include "main/startup.h"
 #include "testmain.h"
 
 // The embedded bundles, the brand bundle under the "rc" search path and
@@ -136,11 +136,20 @@ void TestResources::foundationTexts_data()
     QTest::addColumn<QString>("module");
     QTest::addColumn<QString>("oneDay");
     QTest::addColumn<QString>("twoDays");
-    QTest::newRow("en") << ":/lang_en.qm" << "Low" << "Network Manager" << "1 day, 00:00:00"
+    QTest::newRow("en") << ":/lang_en.qm"
+                        << "Low"
+                        << "Network Manager"
+                        << "1 day, 00:00:00"
                         << "2 days, 01:00:00";
-    QTest::newRow("de") << ":/lang_de.qm" << "Niedrig" << "Netzwerkmanager" << "1 Tag, 00:00:00"
+    QTest::newRow("de") << ":/lang_de.qm"
+                        << "Niedrig"
+                        << "Netzwerkmanager"
+                        << "1 Tag, 00:00:00"
                         << "2 Tage, 01:00:00";
-    QTest::newRow("it") << ":/lang_it.qm" << "Bassa" << "Manager di rete" << "1 giorno, 00:00:00"
+    QTest::newRow("it") << ":/lang_it.qm"
+                        << "Bassa"
+                        << "Manager di rete"
+                        << "1 giorno, 00:00:00"
                         << "2 giorni, 01:00:00";
 }
 

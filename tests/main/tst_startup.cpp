@@ -1,8 +1,8 @@
 #include <QSettings>
 
+#include "childclient.h"
 #include "common/common.h"
 #include "main/startup.h"
-#include "childclient.h"
 #include "servicesimulator.h"
 #include "testmain.h"
 

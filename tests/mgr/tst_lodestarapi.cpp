@@ -1,18 +1,18 @@
 // The management-server web API client against the test server over real
 // loopback HTTP and HTTPS.
 
+#include <QHostInfo>
 #include <QNetworkCookie>
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <QHostInfo>
 #include <QtTest>
 
 #include <memory>
 
 #include "common/cookiejar.h"
+#include "libvelcor/client.h"
 #include "mgr/lodestarapi.h"
 #include "mgr/networkmanager.h"
-#include "libvelcor/client.h"
 #include "testenv.h"
 #include "testmain.h"
 #include "testserver.h"
@@ -212,8 +212,8 @@ void TestLodestarApi::requestTarget()
     // The rows telling two addresses apart by name need "localhost" to
     // resolve; a bare system without /etc/hosts has no such name.
     const QString local = QStringLiteral("localhost");
-    if ((addr == local || fallbackAddr == local || expectHost == local)
-        && QHostInfo::fromName(local).addresses().isEmpty())
+    if ((addr == local || fallbackAddr == local || expectHost == local) &&
+        QHostInfo::fromName(local).addresses().isEmpty())
         QSKIP("the name localhost does not resolve on this system");
 
     web->close();

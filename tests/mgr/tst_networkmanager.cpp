@@ -9,9 +9,9 @@
 #include <sys/resource.h>
 
 #include "common/cookiejar.h"
-#include "mgr/networkmanager.h"
 #include "libvelcor/auth.h"
 #include "logcapture.h"
+#include "mgr/networkmanager.h"
 #include "testenv.h"
 #include "testmain.h"
 #include "testserver.h"

@@ -3,9 +3,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "mgr/process.h"
 #include "childscript.h"
 #include "logcapture.h"
+#include "mgr/process.h"
 #include "testmain.h"
 
 using namespace actionstest;

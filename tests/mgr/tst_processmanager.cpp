@@ -8,9 +8,9 @@
 
 #include <unistd.h>
 
-#include "mgr/processmanager.h"
 #include "childscript.h"
 #include "libabout/about.h"
+#include "mgr/processmanager.h"
 #include "testenv.h"
 #include "testmain.h"
 

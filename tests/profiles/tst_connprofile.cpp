@@ -3,9 +3,9 @@
 
 #include <QTemporaryDir>
 
-#include "profiles/connprofile.h"
 #include "logcapture.h"
 #include "profilefixture.h"
+#include "profiles/connprofile.h"
 #include "testmain.h"
 
 using ORVO::ConnProfile;

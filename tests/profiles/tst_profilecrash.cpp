@@ -10,9 +10,9 @@
 #include <QRandomGenerator>
 #include <QThread>
 
-#include "profiles/connprofiles.h"
 #include "crashfixture.h"
 #include "logcapture.h"
+#include "profiles/connprofiles.h"
 #include "testenv.h"
 #include "testmain.h"
 

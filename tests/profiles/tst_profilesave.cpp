@@ -4,10 +4,10 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "profiles/connprofile.h"
 #include "common/simplecrypt.h"
 #include "logcapture.h"
 #include "profilefixture.h"
+#include "profiles/connprofile.h"
 #include "testmain.h"
 
 using ORVO::ConnProfile;

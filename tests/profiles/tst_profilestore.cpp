@@ -5,9 +5,9 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
-#include "profiles/connprofiles.h"
 #include "logcapture.h"
 #include "profilefixture.h"
+#include "profiles/connprofiles.h"
 #include "testmain.h"
 
 using ORVO::ConnProfile;

@@ -6,10 +6,10 @@
 #include <QVariantMap>
 
 #include "common/common.h"
-#include "profiles/connprofile.h"
 #include "libvelcor/auth.h"
 #include "libvelcor/progress.h"
 #include "libvelcor/state.h"
+#include "profiles/connprofile.h"
 
 // Stand-ins with the signatures of the login plugin, the main window, the
 // tray and Manager; every slot (and every input signal of the plugin)

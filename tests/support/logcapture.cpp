@@ -85,11 +85,12 @@ void LogCapture::clear()
 
 const QRegularExpression& LogCapture::lineShape()
 {
-    static const QRegularExpression re(QStringLiteral(
-        R"(^(?<date>[A-Z][a-z]{2} [A-Z][a-z]{2} [1-9]\d? \d\d:\d\d:\d\d \d{4}) )"
-        R"(\[(?<thread>0x[0-9a-f]+)\] \[(?<level>LOG|ERROR|notice|debug|trace)\] )"
-        R"(\[BastivaConnectApp:(?<file>[^:\[\]]+):(?<function>[^\[\]]*)\(\):(?<line>\d+)\] )"
-        R"((?<message>.*)$)"),
+    static const QRegularExpression re(
+        QStringLiteral(
+            R"(^(?<date>[A-Z][a-z]{2} [A-Z][a-z]{2} [1-9]\d? \d\d:\d\d:\d\d \d{4}) )"
+            R"(\[(?<thread>0x[0-9a-f]+)\] \[(?<level>LOG|ERROR|notice|debug|trace)\] )"
+            R"(\[BastivaConnectApp:(?<file>[^:\[\]]+):(?<function>[^\[\]]*)\(\):(?<line>\d+)\] )"
+            R"((?<message>.*)$)"),
         QRegularExpression::DotMatchesEverythingOption);
     return re;
 }

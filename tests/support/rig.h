@@ -11,12 +11,12 @@
 
 #include <memory>
 
-#include "mgr/apimanager.h"
-#include "mgr/lodestarapi.h"
-#include "mgr/manager.h"
 #include "fakes.h"
 #include "libvelcor/api.h"
 #include "libvelcor/client.h"
+#include "mgr/apimanager.h"
+#include "mgr/lodestarapi.h"
+#include "mgr/manager.h"
 #include "servicesimulator.h"
 #include "testenv.h"
 #include "testserver.h"

@@ -13,8 +13,7 @@
 namespace orvotest {
 
 TestEnv::TestEnv()
-    : oldData(qgetenv("XDG_DATA_HOME")),
-      oldConfig(qgetenv("XDG_CONFIG_HOME")),
+    : oldData(qgetenv("XDG_DATA_HOME")), oldConfig(qgetenv("XDG_CONFIG_HOME")),
       oldHome(qgetenv("HOME"))
 {
     QCoreApplication::setOrganizationName(ORVO::org());

@@ -11,14 +11,14 @@ void initTestProcess();
 
 } // namespace orvotest
 
-#define ORVO_TEST_MAIN_WITH(AppClass, TestClass)                    \
-    int main(int argc, char** argv)                                 \
-    {                                                               \
-        AppClass app(argc, argv);                                   \
-        orvotest::initTestProcess();                                \
-        TestClass tc;                                               \
-        QTEST_SET_MAIN_SOURCE_PATH                                  \
-        return QTest::qExec(&tc, argc, argv);                       \
+#define ORVO_TEST_MAIN_WITH(AppClass, TestClass)                                                   \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        AppClass app(argc, argv);                                                                  \
+        orvotest::initTestProcess();                                                               \
+        TestClass tc;                                                                              \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
     }
 
 // QTEST_MAIN for tests without widgets, and for widget tests.

@@ -234,7 +234,8 @@ void ServiceSimulator::handleMessage(Client* c, const QJsonObject& m)
         return;
     }
     if (!c->hello) {
-        record(QStringLiteral("bad-line"), QString(QStringLiteral("request before hello: ") + type));
+        record(QStringLiteral("bad-line"),
+               QString(QStringLiteral("request before hello: ") + type));
         return;
     }
     if (type == QLatin1String("status.start")) {

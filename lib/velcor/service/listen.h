@@ -31,8 +31,7 @@ inline int listenUpwards(QTcpServer& server, const QHostAddress& address, quint1
 // Reports the bound port from the event loop, never inside start(): the
 // caller wires portBound after starting. A listener stopped or moved in
 // the meantime reports nothing.
-template <typename Listener>
-void announceBound(Listener* listener, int port)
+template <typename Listener> void announceBound(Listener* listener, int port)
 {
     QTimer::singleShot(0, listener, [listener, port]() {
         if (listener->getPort() == port)

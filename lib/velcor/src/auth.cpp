@@ -102,8 +102,8 @@ Auth::Type Auth::typeFromQt(QNetworkProxy::ProxyType proxyType)
 
 bool Auth::operator==(const Auth& o) const
 {
-    return id == o.id && type == o.type && url == o.url && user == o.user && pass == o.pass
-           && path == o.path;
+    return id == o.id && type == o.type && url == o.url && user == o.user && pass == o.pass &&
+           path == o.path;
 }
 
 } // namespace libvelcor

@@ -95,9 +95,9 @@ bool splitWords(const QString& line, QStringList& words)
 
 QString quoted(const QString& word)
 {
-    if (!word.isEmpty() && !hasBlanks(word) && !word.contains(QLatin1Char('"'))
-        && !word.contains(QLatin1Char('\\')) && !word.contains(QLatin1Char('\''))
-        && !word.contains(QLatin1Char('#')) && !word.contains(QLatin1Char(';')))
+    if (!word.isEmpty() && !hasBlanks(word) && !word.contains(QLatin1Char('"')) &&
+        !word.contains(QLatin1Char('\\')) && !word.contains(QLatin1Char('\'')) &&
+        !word.contains(QLatin1Char('#')) && !word.contains(QLatin1Char(';')))
         return word;
     QString out = word;
     out.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
@@ -159,8 +159,8 @@ int VpnConfig::parse(const QByteArray& bytes, bool strict)
     if (bytes.contains('\0'))
         return -1;
     QTextCodec::ConverterState state;
-    const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(),
-                                                                      bytes.size(), &state);
+    const QString text =
+        QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
     if (state.invalidChars > 0)
         return -1;
 
@@ -215,8 +215,8 @@ int VpnConfig::parse(const QByteArray& bytes, bool strict)
         QStringList words;
         if (!splitWords(line, words) || words.isEmpty())
             return -1;
-        const QString name = words.first().startsWith(QLatin1String("--")) ? words.first().mid(2)
-                                                                           : words.first();
+        const QString name =
+            words.first().startsWith(QLatin1String("--")) ? words.first().mid(2) : words.first();
         if (!directive.match(name).hasMatch()) {
             // PEM blocks, keys and other text are not configuration lines.
             if (strict)
@@ -302,8 +302,8 @@ QByteArray VpnConfig::toText() const
     if (fallbackLive) {
         lines << remoteLine(fallbackRemote, fallbackRemotePort, fallbackRemoteProto);
     } else {
-        lines << QLatin1String(DisabledFallback)
-                     + remoteLine(fallbackRemote, fallbackRemotePort, fallbackRemoteProto).mid(6);
+        lines << QLatin1String(DisabledFallback) +
+                     remoteLine(fallbackRemote, fallbackRemotePort, fallbackRemoteProto).mid(6);
         if (fallbackEnabled)
             lines << QLatin1String(FallbackEnabled);
     }
@@ -323,11 +323,11 @@ int VpnConfig::toFile(const QString& path) const
 
 bool VpnConfig::operator==(const VpnConfig& o) const
 {
-    return remote == o.remote && remotePort == o.remotePort && remoteProto == o.remoteProto
-           && dev == o.dev && compEnabled == o.compEnabled && fallbackEnabled == o.fallbackEnabled
-           && fallbackRemote == o.fallbackRemote && fallbackRemotePort == o.fallbackRemotePort
-           && fallbackRemoteProto == o.fallbackRemoteProto && caPath == o.caPath
-           && p12Path == o.p12Path;
+    return remote == o.remote && remotePort == o.remotePort && remoteProto == o.remoteProto &&
+           dev == o.dev && compEnabled == o.compEnabled && fallbackEnabled == o.fallbackEnabled &&
+           fallbackRemote == o.fallbackRemote && fallbackRemotePort == o.fallbackRemotePort &&
+           fallbackRemoteProto == o.fallbackRemoteProto && caPath == o.caPath &&
+           p12Path == o.p12Path;
 }
 
 int VpnConfig::setRemote(const QString& value)
