@@ -5,11 +5,14 @@
 
 namespace ORVO {
 
+// The enumerations are fixed to int: a number from a setting or a caller
+// that names no enumerator is still a value the range checks can test.
+
 // Log verbosity chosen in the interface.
-enum Verbosity { VerbosityHigh = 0, VerbosityNormal = 1, VerbosityLow = 2 };
+enum Verbosity : int { VerbosityHigh = 0, VerbosityNormal = 1, VerbosityLow = 2 };
 
 // The part of the client that reports an error.
-enum Module {
+enum Module : int {
     ModuleNone = 0,
     ModuleManager = 1,
     ModuleNetworkManager = 2,

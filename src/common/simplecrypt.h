@@ -17,10 +17,10 @@ constexpr quint64 ScramblerKey = 0x5d2e8f71c40b9a36ULL;
 class SimpleCrypt
 {
 public:
-    enum CompressionMode { CompressAuto = 0, CompressAlways = 1, CompressNever = 2 };
-    enum ProtectionMode { ProtectNone = 0, ProtectChecksum = 1, ProtectHash = 2 };
-    enum Error { ErrorNone = 0, ErrorNoKey = 1, ErrorBadVersion = 2, ErrorIntegrity = 3 };
-    enum CryptoFlag {
+    enum CompressionMode : int { CompressAuto = 0, CompressAlways = 1, CompressNever = 2 };
+    enum ProtectionMode : int { ProtectNone = 0, ProtectChecksum = 1, ProtectHash = 2 };
+    enum Error : int { ErrorNone = 0, ErrorNoKey = 1, ErrorBadVersion = 2, ErrorIntegrity = 3 };
+    enum CryptoFlag : int {
         CryptoFlagNone = 0,
         CryptoFlagCompression = 0x01,
         CryptoFlagChecksum = 0x02,

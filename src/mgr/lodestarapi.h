@@ -28,7 +28,7 @@ class LodestarApi : public QObject
     Q_OBJECT
 
 public:
-    enum LodestarOp { OpNone = 0, OpLogin = 1, OpLogout = 2, OpChangePassword = 3 };
+    enum LodestarOp : int { OpNone = 0, OpLogin = 1, OpLogout = 2, OpChangePassword = 3 };
     Q_ENUM(LodestarOp)
 
     static const char* const LoginPath;

@@ -18,7 +18,7 @@ class Process : public QObject
     Q_OBJECT
 
 public:
-    enum State {
+    enum State : int {
         StateIdle = 0,     // not started yet, or ended
         StateStarting = 1, // start requested
         StateRunning = 2,  // running, pid known
@@ -26,7 +26,7 @@ public:
     };
     Q_ENUM(State)
 
-    enum Error {
+    enum Error : int {
         ErrorNone = 0,
         ErrorBadState = 3, // a start was asked of a Process that already started
         ErrorFailed = 5    // the child failed to run, crashed or exited non-zero

@@ -24,7 +24,7 @@ class ProcessManager : public QObject
     Q_OBJECT
 
 public:
-    enum Error {
+    enum Error : int {
         ErrorNone = 0,
         ErrorBadParams = 1,
         ErrorOutOfMemory = 2,
@@ -35,7 +35,7 @@ public:
     Q_ENUM(Error)
 
     // Argument type of stateChanged, which is never emitted.
-    enum State { StateNone = 0 };
+    enum State : int { StateNone = 0 };
     Q_ENUM(State)
 
     ProcessManager();

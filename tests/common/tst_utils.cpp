@@ -3,6 +3,8 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <climits>
+
 #include "common/common.h"
 #include "common/utils.h"
 #include "gui/widgets/widgetutils.h"
@@ -40,6 +42,9 @@ private slots:
         QTest::newRow("4") << 4 << "" << -1 << -1 << "API Manager";
         QTest::newRow("5") << 5 << "" << -1 << -1 << "";
         QTest::newRow("-1") << -1 << "" << -1 << -1 << "";
+        QTest::newRow("8") << 8 << "" << -1 << -1 << "";
+        QTest::newRow("int max") << INT_MAX << "" << -1 << -1 << "";
+        QTest::newRow("int min") << INT_MIN << "" << -1 << -1 << "";
     }
 
     void verbosityAndModules()

@@ -24,6 +24,8 @@ private slots:
     void setType_data();
     void setType();
     void ownerAndConnMode();
+    void wordsFromConfig_data();
+    void wordsFromConfig();
     void basePathAndId();
     void confPath_data();
     void confPath();
@@ -183,6 +185,67 @@ void TestConnProfile::ownerAndConnMode()
     QCOMPARE(p.setOwner(static_cast<ConnProfile::Owner>(-1)), -1);
     QCOMPARE(p.getOwner(), ConnProfile::AllOwner);
     QCOMPARE(p.setConfigMode(static_cast<ConnProfile::ConfigMode>(2)), -1);
+}
+
+void TestConnProfile::wordsFromConfig_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("type ls") << "type"
+                             << "ls" << true;
+    QTest::newRow("type upper case") << "type"
+                                     << "VPN" << false;
+    QTest::newRow("type empty") << "type"
+                                << "" << false;
+    QTest::newRow("type number") << "type"
+                                 << "-1" << false;
+    QTest::newRow("mode files") << "configMode"
+                                << "files" << true;
+    QTest::newRow("mode unknown") << "configMode"
+                                  << "auto" << false;
+    QTest::newRow("owner all") << "owner"
+                               << "all" << true;
+    QTest::newRow("owner unknown") << "owner"
+                                   << "root" << false;
+    QTest::newRow("connection login") << "connMode"
+                                      << "login" << true;
+    QTest::newRow("connection blank") << "connMode"
+                                      << " manual" << false;
+}
+
+// The words of config.json as the store hands them on: an unknown word
+// gives a value outside the enumeration, which the setter refuses, leaving
+// the record as it was; a known one goes back to the same word.
+void TestConnProfile::wordsFromConfig()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, word);
+    QFETCH(bool, taken);
+    ConnProfile p;
+    const ConnProfile before(p);
+    int rc = 0;
+    QString back;
+    if (field == "type") {
+        rc = p.setType(ConnProfile::typeFromString(word));
+        back = ConnProfile::typeToString(p.getType());
+    } else if (field == "configMode") {
+        rc = p.setConfigMode(ConnProfile::configModeFromString(word));
+        back = ConnProfile::configModeToString(p.getConfigMode());
+    } else if (field == "owner") {
+        rc = p.setOwner(ConnProfile::ownerFromString(word));
+        back = ConnProfile::ownerToString(p.getOwner());
+    } else {
+        rc = p.setConnMode(ConnProfile::connModeFromString(word));
+        back = ConnProfile::connModeToString(p.getConnMode());
+    }
+    QCOMPARE(rc, taken ? 0 : -1);
+    if (taken) {
+        QCOMPARE(back, word);
+    } else {
+        QVERIFY(p == before);
+        QVERIFY(!back.isEmpty());
+    }
 }
 
 void TestConnProfile::basePathAndId()

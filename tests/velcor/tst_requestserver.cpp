@@ -1,11 +1,13 @@
 // The local request server: action requests from the service (played by
 // the simulator and by raw sockets) over real loopback connections.
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <climits>
 #include <memory>
 
 #include "libvelcor/server.h"
@@ -65,6 +67,8 @@ private slots:
         QVERIFY(!none.isValid());
         QCOMPARE(none.start(), -1);
         QCOMPARE(Server(nullptr, libvelcor::Mode(7)).isValid(), false);
+        QCOMPARE(Server(nullptr, libvelcor::Mode(-1)).isValid(), false);
+        QCOMPARE(Server(nullptr, libvelcor::Mode(INT_MIN)).isValid(), false);
     }
 
     void initialPortRange()

@@ -2,6 +2,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <climits>
+
 #include "libvelcor/auth.h"
 #include "libvelcor/crypto.h"
 #include "libvelcor/json.h"
@@ -134,6 +136,47 @@ private slots:
         QVERIFY(paramsFind(params, "missing").isNull());
         QCOMPARE(stateToString(StateConnected), QStringLiteral("Connected"));
         QVERIFY(!stateToString(static_cast<State>(-1)).isEmpty());
+    }
+
+    // Numbers that name no enumerator, as a caller may hand them over:
+    // refused or named "Unknown", and the held value stays.
+    void enumerationRanges_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("authId");
+        QTest::addColumn<bool>("authType");
+        QTest::addColumn<bool>("vpnEnum");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("int min") << INT_MIN << false << false << false << "Unknown";
+        QTest::newRow("-2") << -2 << false << false << false << "Unknown";
+        QTest::newRow("-1") << -1 << false << true << false << "Unknown";
+        QTest::newRow("0") << 0 << true << true << true << "Idle";
+        QTest::newRow("1") << 1 << true << true << true << "Error";
+        QTest::newRow("2") << 2 << false << false << false << "Connecting";
+        QTest::newRow("4") << 4 << false << false << false << "Connected";
+        QTest::newRow("5") << 5 << false << false << false << "Unknown";
+        QTest::newRow("int max") << INT_MAX << false << false << false << "Unknown";
+    }
+
+    void enumerationRanges()
+    {
+        QFETCH(int, value);
+        QFETCH(bool, authId);
+        QFETCH(bool, authType);
+        QFETCH(bool, vpnEnum);
+        QFETCH(QString, state);
+        Auth auth;
+        QCOMPARE(auth.setId(Auth::ProxyId), 0);
+        QCOMPARE(auth.setType(Auth::CertificateType), 0);
+        QCOMPARE(auth.setId(static_cast<Auth::Id>(value)), authId ? 0 : -1);
+        QCOMPARE(int(auth.getId()), authId ? value : int(Auth::ProxyId));
+        QCOMPARE(auth.setType(static_cast<Auth::Type>(value)), authType ? 0 : -1);
+        QCOMPARE(int(auth.getType()), authType ? value : int(Auth::CertificateType));
+        VpnConfig c;
+        QCOMPARE(c.setRemoteProto(static_cast<VpnConfig::Proto>(value)), vpnEnum ? 0 : -1);
+        QCOMPARE(c.setFallbackRemoteProto(static_cast<VpnConfig::Proto>(value)), vpnEnum ? 0 : -1);
+        QCOMPARE(c.setDev(static_cast<VpnConfig::Dev>(value)), vpnEnum ? 0 : -1);
+        QCOMPARE(stateToString(static_cast<State>(value)), state);
     }
 
     void vpnConfigRoundTrip_data()

@@ -15,7 +15,7 @@ namespace detail {
 class LineDecoder
 {
 public:
-    enum Overflow { CutLine, FailStream };
+    enum Overflow : int { CutLine, FailStream };
 
     LineDecoder(int maxLine, Overflow overflow) : maxLine(maxLine), overflow(overflow) {}
 

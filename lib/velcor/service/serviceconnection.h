@@ -70,7 +70,7 @@ private slots:
     void _livenessTimeout();
 
 private:
-    enum Phase { Stopped, Refused, Connecting, Handshake, Ready, Waiting };
+    enum Phase : int { Stopped, Refused, Connecting, Handshake, Ready, Waiting };
 
     struct Pending
     {

@@ -16,7 +16,7 @@ Auth::Auth(Id id, Type type, const QString& url, const QString& user, const QStr
 
 int Auth::setId(Id value)
 {
-    if (static_cast<int>(value) < 0)
+    if (value != ProfileId && value != ProxyId)
         return -1;
     id = value;
     return 0;
