@@ -2,7 +2,11 @@
 // service connection, the request server, the log listener and the
 // simulator.
 #include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
+
+#include <climits>
 
 #include "address.h"
 #include "linedecoder.h"
@@ -35,6 +39,12 @@ Out feed(LineDecoder& d, const QByteArray& input, int piece, bool* ok = nullptr)
     if (ok)
         *ok = good;
     return out;
+}
+
+// One JSON value as the parser gives it, from its text.
+QJsonValue jsonValue(const QByteArray& text)
+{
+    return QJsonDocument::fromJson("[" + text + "]").array().at(0);
 }
 
 } // namespace
@@ -187,6 +197,17 @@ private slots:
         QTest::newRow("fraction") << QByteArray("{\"type\":\"r\",\"id\":1.5}") << qint64(-1);
         QTest::newRow("text") << QByteArray("{\"type\":\"r\",\"id\":\"1\"}") << qint64(-1);
         QTest::newRow("huge") << QByteArray("{\"type\":\"r\",\"id\":1e300}") << qint64(-1);
+        QTest::newRow("largest") << QByteArray("{\"type\":\"r\",\"id\":9007199254740991}")
+                                 << qint64(9007199254740991LL);
+        // Above 2^53 the parser rounds: 2^53+1 arrives as 2^53.
+        QTest::newRow("2^53") << QByteArray("{\"type\":\"r\",\"id\":9007199254740992}")
+                              << qint64(-1);
+        QTest::newRow("2^53+1") << QByteArray("{\"type\":\"r\",\"id\":9007199254740993}")
+                                << qint64(-1);
+        QTest::newRow("negative") << QByteArray("{\"type\":\"r\",\"id\":-7}") << qint64(-1);
+        QTest::newRow("beyond 64 bits") << QByteArray("{\"type\":\"r\",\"id\":1e19}") << qint64(-1);
+        QTest::newRow("huge negative")
+            << QByteArray("{\"type\":\"r\",\"id\":-1e300}") << qint64(-1);
     }
 
     void messageIds()
@@ -197,6 +218,106 @@ private slots:
         QString why;
         QVERIFY(P::decodeLine(line.constData(), line.size(), m, why));
         QCOMPARE(P::messageId(m), id);
+    }
+
+    // Every number is checked as a double before it becomes an int.
+    void intValues_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("value");
+        QTest::newRow("zero") << QByteArray("0") << true << 0;
+        QTest::newRow("negative zero") << QByteArray("-0.0") << true << 0;
+        QTest::newRow("whole double") << QByteArray("4.0") << true << 4;
+        QTest::newRow("int max") << QByteArray("2147483647") << true << INT_MAX;
+        QTest::newRow("int min") << QByteArray("-2147483648") << true << INT_MIN;
+        QTest::newRow("above int") << QByteArray("2147483648") << false << 0;
+        QTest::newRow("below int") << QByteArray("-2147483649") << false << 0;
+        QTest::newRow("3e9") << QByteArray("3e9") << false << 0;
+        QTest::newRow("1e10") << QByteArray("1e10") << false << 0;
+        QTest::newRow("-1e10") << QByteArray("-1e10") << false << 0;
+        QTest::newRow("1e300") << QByteArray("1e300") << false << 0;
+        QTest::newRow("fraction") << QByteArray("2.5") << false << 0;
+        QTest::newRow("tiny fraction") << QByteArray("1e-300") << false << 0;
+        QTest::newRow("text") << QByteArray("\"4\"") << false << 0;
+        QTest::newRow("bool") << QByteArray("true") << false << 0;
+        QTest::newRow("null") << QByteArray("null") << false << 0;
+    }
+
+    void intValues()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(bool, ok);
+        QFETCH(int, value);
+        int out = -12345;
+        QCOMPARE(P::intValue(jsonValue(json), out), ok);
+        QCOMPARE(out, ok ? value : -12345);
+    }
+
+    // Configuration values: whole numbers an int holds become ints, every
+    // other number stays the double it was.
+    void configNumbers_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("int") << QByteArray("7") << QVariant(7);
+        QTest::newRow("negative int") << QByteArray("-2147483648") << QVariant(INT_MIN);
+        QTest::newRow("3e9") << QByteArray("3e9") << QVariant(3e9);
+        QTest::newRow("below int") << QByteArray("-2147483649") << QVariant(-2147483649.0);
+        QTest::newRow("fraction") << QByteArray("0.5") << QVariant(0.5);
+        QTest::newRow("1e300") << QByteArray("1e300") << QVariant(1e300);
+        QTest::newRow("-1e300") << QByteArray("-1e300") << QVariant(-1e300);
+        QTest::newRow("nested") << QByteArray("{\"a\":[1e10,-5]}")
+                                << QVariant(QVariantMap{
+                                       {"a", QVariantList{QVariant(1e10), QVariant(-5)}}});
+    }
+
+    void configNumbers()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QVariant, value);
+        const QVariant got = P::jsonToVariant(jsonValue(json));
+        QCOMPARE(got, value);
+        QCOMPARE(got.type(), value.type());
+    }
+
+    // A credential from the service's side of the protocol: id and type
+    // must be ones the credential knows, whatever number carries them.
+    void authMembers_data()
+    {
+        QTest::addColumn<QByteArray>("member");
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("proxy id") << QByteArray("id") << QByteArray("1") << true;
+        QTest::newRow("id as double") << QByteArray("id") << QByteArray("1.0") << true;
+        QTest::newRow("id 2") << QByteArray("id") << QByteArray("2") << false;
+        QTest::newRow("id -1") << QByteArray("id") << QByteArray("-1") << false;
+        QTest::newRow("id 1e10") << QByteArray("id") << QByteArray("1e10") << false;
+        QTest::newRow("id -1e10") << QByteArray("id") << QByteArray("-1e10") << false;
+        QTest::newRow("id fraction") << QByteArray("id") << QByteArray("0.5") << false;
+        QTest::newRow("type none") << QByteArray("type") << QByteArray("-1") << true;
+        QTest::newRow("type -2") << QByteArray("type") << QByteArray("-2") << false;
+        QTest::newRow("type 2") << QByteArray("type") << QByteArray("2") << false;
+        QTest::newRow("type 3e9") << QByteArray("type") << QByteArray("3e9") << false;
+        QTest::newRow("type text") << QByteArray("type") << QByteArray("\"1\"") << false;
+    }
+
+    void authMembers()
+    {
+        QFETCH(QByteArray, member);
+        QFETCH(QByteArray, json);
+        QFETCH(bool, ok);
+        const libvelcor::Auth before(libvelcor::Auth::ProfileId, libvelcor::Auth::CertificateType,
+                                     "u", "alice", "pw", "/c.p12");
+        QJsonObject o = P::authToJson(before);
+        o.insert(QString::fromLatin1(member), jsonValue(json));
+        libvelcor::Auth auth = before;
+        QCOMPARE(P::authFromJson(o, auth), ok);
+        if (!ok)
+            QVERIFY(auth == before);
+        else
+            QCOMPARE(QJsonValue(P::authToJson(auth).value(QString::fromLatin1(member)).toDouble()),
+                     QJsonValue(jsonValue(json).toDouble()));
     }
 
     void authRoundTrip()

@@ -226,6 +226,13 @@ private slots:
             << 150;
         QTest::newRow("empty server section")
             << QVariant(QVariantMap{{"server", QVariantMap()}}) << 0;
+        // Numbers beyond int stay doubles, at any depth.
+        QTest::newRow("a number, 3e9") << QVariant(3e9) << 0;
+        QTest::newRow("numbers beyond int")
+            << QVariant(QVariantMap{{"server", QVariantMap{{"big", 1e10},
+                                                           {"low", -2147483649.0},
+                                                           {"list", QVariantList{1e300, 7}}}}})
+            << 0;
     }
 
     void configReplies()
@@ -420,6 +427,20 @@ private slots:
             << QByteArray("{\"type\":\"need\",\"need\":\"\xc0\xaf\"}\n");
         QTest::newRow("state out of range") << QByteArray("{\"type\":\"state\",\"state\":9}\n");
         QTest::newRow("state as text") << QByteArray("{\"type\":\"state\",\"state\":\"4\"}\n");
+        // Numbers no int holds: refused as numbers, never converted first.
+        QTest::newRow("state 1e10") << QByteArray("{\"type\":\"state\",\"state\":1e10}\n");
+        QTest::newRow("state -1e10") << QByteArray("{\"type\":\"state\",\"state\":-1e10}\n");
+        QTest::newRow("state 2^32+2") << QByteArray("{\"type\":\"state\",\"state\":4294967298}\n");
+        QTest::newRow("state fraction") << QByteArray("{\"type\":\"state\",\"state\":2.5}\n");
+        QTest::newRow("state negative") << QByteArray("{\"type\":\"state\",\"state\":-1}\n");
+        QTest::newRow("progress 1e10")
+            << QByteArray("{\"type\":\"progress\",\"step\":1e10,\"total\":3}\n");
+        QTest::newRow("progress total -3e9")
+            << QByteArray("{\"type\":\"progress\",\"step\":1,\"total\":-3e9}\n");
+        QTest::newRow("error code 3e9")
+            << QByteArray("{\"type\":\"error\",\"code\":3e9,\"desc\":\"x\"}\n");
+        QTest::newRow("answer with id 1e10")
+            << QByteArray("{\"type\":\"result\",\"id\":1e10,\"rc\":0}\n");
         QTest::newRow("progress without numbers")
             << QByteArray("{\"type\":\"progress\",\"desc\":\"x\"}\n");
         QTest::newRow("answer to nothing")
@@ -434,12 +455,14 @@ private slots:
         auto apis = connected();
         QVERIFY(apis);
         QSignalSpy state(apis->status.get(), SIGNAL(apiState(libvelcor::State)));
+        QSignalSpy progress(apis->status.get(), SIGNAL(apiProgress(libvelcor::Progress)));
         QSignalSpy need(apis->status.get(), SIGNAL(apiNeed(QString)));
         QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
         sim->sendRaw(bytes);
         sim->emitState(3);
         QTRY_COMPARE(state.count(), 1);
         QCOMPARE(state.at(0).at(0).value<libvelcor::State>(), libvelcor::StateReconnecting);
+        QCOMPARE(progress.count(), 0);
         QCOMPARE(need.count(), 0);
         QCOMPARE(error.count(), 0);
         QCOMPARE(sim->clientCount(), 1);

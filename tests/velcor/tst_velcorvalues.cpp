@@ -45,6 +45,49 @@ private slots:
         QCOMPARE(map.value("big").toLongLong(), Q_INT64_C(4294967296));
     }
 
+    // Numbers from files: ints where an int holds them, whole numbers up to
+    // 2^53 as 64-bit integers, anything else (fractions, beyond 2^53,
+    // beyond any integer) as the double it was.
+    void jsonNumbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("int max") << "2147483647" << QVariant(INT_MAX);
+        QTest::newRow("int min") << "-2147483648" << QVariant(INT_MIN);
+        QTest::newRow("3e9") << "3e9" << QVariant(qlonglong(3000000000LL));
+        QTest::newRow("-1e10") << "-1e10" << QVariant(qlonglong(-10000000000LL));
+        QTest::newRow("2^53") << "9007199254740992" << QVariant(qlonglong(9007199254740992LL));
+        QTest::newRow("beyond 2^53") << "1e17" << QVariant(1e17);
+        QTest::newRow("beyond 64 bits") << "1e19" << QVariant(1e19);
+        QTest::newRow("1e300") << "1e300" << QVariant(1e300);
+        QTest::newRow("-1e300") << "-1e300" << QVariant(-1e300);
+        QTest::newRow("fraction") << "-2.5" << QVariant(-2.5);
+    }
+
+    void jsonNumbers()
+    {
+        QFETCH(QString, text);
+        QFETCH(QVariant, value);
+        bool ok = false;
+        const QVariant got =
+            json::parse(QLatin1Char('[') + text + QLatin1Char(']'), ok).toList().value(0);
+        QVERIFY(ok);
+        QCOMPARE(got.type(), value.type());
+        QCOMPARE(got, value);
+    }
+
+    // Unsigned values keep their sign when written.
+    void jsonWritesUnsigned()
+    {
+        bool ok = false;
+        const QString twoTo63 = json::serialize(QVariant(qulonglong(1) << 63), ok);
+        QVERIFY(ok);
+        QCOMPARE(twoTo63, json::serialize(QVariant(9223372036854775808.0), ok));
+        QVERIFY(!twoTo63.startsWith(QLatin1Char('-')));
+        QCOMPARE(json::serialize(QVariant(UINT_MAX), ok), QStringLiteral("4294967295"));
+        QCOMPARE(json::serialize(QVariant(qlonglong(-5)), ok), QStringLiteral("-5"));
+    }
+
     void jsonRejectsAndSorts()
     {
         bool ok = true;

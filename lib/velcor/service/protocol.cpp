@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace libvelcor {
@@ -99,13 +101,33 @@ QString messageType(const QJsonObject& message)
 
 qint64 messageId(const QJsonObject& message)
 {
-    const QJsonValue v = message.value(QLatin1String("id"));
-    if (!v.isDouble())
+    // An id above 2^53 reaches us rounded to a neighbour: only the range
+    // where every integer is exact is taken.
+    qint64 id = 0;
+    if (!wholeNumber(message.value(QLatin1String("id")), 1, 9007199254740991.0, id))
         return -1;
-    const double d = v.toDouble();
-    if (!(d >= 1 && d <= 9007199254740991.0) || d != double(qint64(d)))
-        return -1;
-    return qint64(d);
+    return id;
+}
+
+bool wholeNumber(const QJsonValue& value, double min, double max, qint64& out)
+{
+    if (!value.isDouble())
+        return false;
+    const double d = value.toDouble();
+    // Written so that NaN fails too.
+    if (!(d >= min && d <= max) || std::trunc(d) != d)
+        return false;
+    out = qint64(d);
+    return true;
+}
+
+bool intValue(const QJsonValue& value, int& out)
+{
+    qint64 n = 0;
+    if (!wholeNumber(value, INT_MIN, INT_MAX, n))
+        return false;
+    out = int(n);
+    return true;
 }
 
 QJsonObject authToJson(const Auth& auth)
@@ -124,14 +146,7 @@ namespace {
 
 bool intMember(const QJsonObject& o, const char* name, int& out)
 {
-    const QJsonValue v = o.value(QLatin1String(name));
-    if (!v.isDouble())
-        return false;
-    const double d = v.toDouble();
-    if (d != double(int(d)))
-        return false;
-    out = int(d);
-    return true;
+    return intValue(o.value(QLatin1String(name)), out);
 }
 
 bool stringMember(const QJsonObject& o, const char* name, QString& out)
@@ -157,7 +172,8 @@ bool authFromJson(const QJsonValue& value, Auth& auth)
         !stringMember(o, "user", user) || !stringMember(o, "pass", pass) ||
         !stringMember(o, "path", path))
         return false;
-    if (id < 0 || type < Auth::NoneType || type > Auth::CertificateType)
+    if ((id != Auth::ProfileId && id != Auth::ProxyId) ||
+        (type != Auth::NoneType && type != Auth::UserPassType && type != Auth::CertificateType))
         return false;
     auth = Auth(Auth::Id(id), Auth::Type(type), url, user, pass, path);
     return true;
@@ -227,10 +243,12 @@ QVariant jsonToVariant(const QJsonValue& value)
         return map;
     }
     case QJsonValue::Double: {
-        const double d = value.toDouble();
-        if (d == double(int(d)) && d >= -2147483648.0 && d <= 2147483647.0)
-            return int(d);
-        return d;
+        // Whole numbers an int holds become ints; any other number stays a
+        // double.
+        int n = 0;
+        if (intValue(value, n))
+            return n;
+        return value.toDouble();
     }
     case QJsonValue::Bool:
         return value.toBool();

@@ -37,6 +37,13 @@ QString messageType(const QJsonObject& message);
 // A request id: a positive integer below 2^53, else -1.
 qint64 messageId(const QJsonObject& message);
 
+// Numbers arrive as doubles; they are range-checked as doubles before any
+// conversion, as converting one outside the target type is undefined.
+// True when value is a whole number from min to max (both within +-2^53).
+bool wholeNumber(const QJsonValue& value, double min, double max, qint64& out);
+// True when value is a whole number an int holds.
+bool intValue(const QJsonValue& value, int& out);
+
 QJsonObject authToJson(const Auth& auth);
 // False when a member is missing or of the wrong type, or the credential
 // refuses a value.

@@ -2,6 +2,8 @@
 
 #include <QTcpSocket>
 
+#include <climits>
+
 #include "address.h"
 #include "libvelcor/api.h"
 #include "protocol.h"
@@ -211,7 +213,8 @@ void ServiceConnection::handleMessage(const QJsonObject& message)
     const QString type = protocol::messageType(message);
     if (phase == Handshake) {
         if (type == QLatin1String("settings")) {
-            const int version = message.value(QLatin1String("protocol")).toInt(-1);
+            int version = -1;
+            protocol::intValue(message.value(QLatin1String("protocol")), version);
             if (version != protocol::Version) {
                 fail(QStringLiteral("The local service speaks protocol version %1, not %2")
                          .arg(version)
@@ -278,14 +281,12 @@ void ServiceConnection::handleResult(const QJsonObject& message)
     }
     Pending p = it.value();
     inFlight.erase(it);
-    const QJsonValue rcValue = message.value(QLatin1String("rc"));
+    // Negative codes are the library's own; any code that is not one of
+    // the service's counts as a failure.
     int rc = libvelcor::Api::ResultFailed;
-    if (rcValue.isDouble()) {
-        const double d = rcValue.toDouble();
-        // Negative codes are the library's own.
-        if (d >= 0 && d <= 2147483647.0 && d == double(int(d)))
-            rc = int(d);
-    }
+    qint64 code = 0;
+    if (protocol::wholeNumber(message.value(QLatin1String("rc")), 0, INT_MAX, code))
+        rc = int(code);
     finish(p, rc, message, false);
 }
 

@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "protocol.h"
 #include "serviceconnection.h"
 #include "vlog.h"
 
@@ -33,11 +34,7 @@ namespace {
 
 bool intValue(const QJsonObject& m, const char* name, int& out)
 {
-    const QJsonValue v = m.value(QLatin1String(name));
-    if (!v.isDouble() || v.toDouble() != double(int(v.toDouble())))
-        return false;
-    out = int(v.toDouble());
-    return true;
+    return protocol::intValue(m.value(QLatin1String(name)), out);
 }
 
 } // namespace

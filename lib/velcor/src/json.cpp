@@ -95,14 +95,17 @@ bool toJson(const QVariant& value, QJsonValue& out, int depth)
         out = value.toBool();
         return true;
     case QMetaType::Int:
-    case QMetaType::UInt:
     case QMetaType::Short:
-    case QMetaType::UShort:
     case QMetaType::Long:
     case QMetaType::LongLong:
+        out = static_cast<double>(value.toLongLong());
+        return true;
+    case QMetaType::UInt:
+    case QMetaType::UShort:
     case QMetaType::ULong:
     case QMetaType::ULongLong:
-        out = static_cast<double>(value.toLongLong());
+        // Through the unsigned type: above 2^63 the signed one turns negative.
+        out = static_cast<double>(value.toULongLong());
         return true;
     case QMetaType::Double:
     case QMetaType::Float:
