@@ -158,11 +158,15 @@ private slots:
             << QByteArray("{\"type\":\"action\",\"action\":\"\xff\"}") << 2;
         QTest::newRow("unknown type") << QByteArray("{\"type\":\"shutdown\",\"id\":3}") << 3;
         QTest::newRow("no action") << QByteArray("{\"type\":\"action\",\"id\":4}") << 2;
-        QTest::newRow("empty action") << QByteArray("{\"type\":\"action\",\"action\":\"\"}") << 2;
+        QTest::newRow("empty action")
+            << QByteArray("{\"type\":\"action\",\"id\":5,\"action\":\"\"}") << 2;
         QTest::newRow("params not pairs")
-            << QByteArray("{\"type\":\"action\",\"action\":\"open\",\"params\":[[\"name\"]]}") << 2;
+            << QByteArray(
+                   "{\"type\":\"action\",\"id\":5,\"action\":\"open\",\"params\":[[\"name\"]]}")
+            << 2;
         QTest::newRow("param value not text")
-            << QByteArray("{\"type\":\"action\",\"action\":\"open\",\"params\":[[\"name\",1]]}")
+            << QByteArray(
+                   "{\"type\":\"action\",\"id\":5,\"action\":\"open\",\"params\":[[\"name\",1]]}")
             << 2;
     }
 
@@ -184,6 +188,60 @@ private slots:
         QCOMPARE(answers.at(1).value("id").toInt(), 9);
         QCOMPARE(requests.count(), 1);
         QCOMPARE(requests.at(0).at(0).toString(), QString("open"));
+    }
+
+    // The id is what the service matches the answer by: anything but a
+    // whole number from 1 to 2^53-1 is refused (rc 2, no id) before the
+    // action is looked at, and the action is not passed on.
+    void requestIds_data()
+    {
+        QTest::addColumn<QByteArray>("id");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("one") << QByteArray("1") << true;
+        QTest::newRow("largest") << QByteArray("9007199254740991") << true;
+        QTest::newRow("written as a double") << QByteArray("4.0e0") << true;
+        QTest::newRow("negative") << QByteArray("-7") << false;
+        QTest::newRow("zero") << QByteArray("0") << false;
+        QTest::newRow("2^53") << QByteArray("9007199254740992") << false;
+        QTest::newRow("2^53+1") << QByteArray("9007199254740993") << false;
+        QTest::newRow("beyond 64 bits") << QByteArray("18446744073709551617") << false;
+        QTest::newRow("fraction") << QByteArray("1.5") << false;
+        QTest::newRow("huge") << QByteArray("1e300") << false;
+        QTest::newRow("huge negative") << QByteArray("-1e300") << false;
+        QTest::newRow("text") << QByteArray("\"5\"") << false;
+        QTest::newRow("null") << QByteArray("null") << false;
+        QTest::newRow("bool") << QByteArray("true") << false;
+        QTest::newRow("object") << QByteArray("{\"n\":1}") << false;
+        QTest::newRow("missing") << QByteArray() << false;
+    }
+
+    void requestIds()
+    {
+        QFETCH(QByteArray, id);
+        QFETCH(bool, accepted);
+        const int port = startServer();
+        QVERIFY(port > 0);
+        QSignalSpy requests(server->getRequestHandler(),
+                            SIGNAL(actionRequest(QString, libvelcor::Params)));
+        Peer peer;
+        QVERIFY(peer.open(port));
+        const QByteArray member = id.isNull() ? QByteArray() : ",\"id\":" + id;
+        peer.socket.write("{\"type\":\"action\"" + member + ",\"action\":\"first\"}\n" +
+                          "{\"type\":\"action\",\"id\":9,\"action\":\"second\"}\n");
+        QTRY_COMPARE(peer.answers().size(), 2);
+        const QList<QJsonObject> answers = peer.answers();
+        QCOMPARE(answers.at(0).value("rc").toInt(), accepted ? 0 : 2);
+        if (accepted)
+            QCOMPARE(answers.at(0).value("id").toDouble(),
+                     QJsonDocument::fromJson("[" + id + "]").array().at(0).toDouble());
+        else
+            QVERIFY(!answers.at(0).contains("id"));
+        QCOMPARE(answers.at(1).value("rc").toInt(), 0);
+        QCOMPARE(answers.at(1).value("id").toInt(), 9);
+        QStringList emitted;
+        for (const QList<QVariant>& r : requests)
+            emitted << r.at(0).toString();
+        QCOMPARE(emitted, accepted ? QStringList({"first", "second"}) : QStringList({"second"}));
     }
 
     void splitAndOversizeLines()
@@ -261,8 +319,8 @@ private slots:
                 [raw]() { delete raw; });
         Peer peer;
         QVERIFY(peer.open(port));
-        peer.socket.write(
-            "{\"type\":\"action\",\"action\":\"a\"}\n{\"type\":\"action\",\"action\":\"b\"}\n");
+        peer.socket.write("{\"type\":\"action\",\"id\":1,\"action\":\"a\"}\n"
+                          "{\"type\":\"action\",\"id\":2,\"action\":\"b\"}\n");
         QTRY_COMPARE(peer.socket.state(), QAbstractSocket::UnconnectedState);
     }
 };

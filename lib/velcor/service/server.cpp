@@ -140,7 +140,15 @@ void Server::_handleLine(QTcpSocket* socket, const char* data, int size)
         reply(socket, -1, Api::ResultRefused, why);
         return;
     }
+    // A request the service cannot match to its answer is refused before
+    // anything else is looked at; the answer then carries no id.
     const qint64 id = protocol::messageId(m);
+    if (id < 0) {
+        VLOG_ERROR << "Request server: request without a valid id (a whole number from 1 to "
+                      "2^53-1) refused";
+        reply(socket, -1, Api::ResultRefused, QStringLiteral("invalid request id"));
+        return;
+    }
     const QString type = protocol::messageType(m);
     if (type != QLatin1String("action")) {
         VLOG_ERROR << "Request server: unknown request " << type;
