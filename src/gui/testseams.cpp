@@ -8,12 +8,9 @@ namespace seams {
 
 namespace {
 
-// Read from the environment on first use; an in-process setter wins.
 struct Switches
 {
-    bool answerKnown = false;
     int answer = 0;
-    bool trayKnown = false;
     bool tray = false;
 };
 
@@ -46,35 +43,21 @@ int messageBoxAnswerFromWord(const QByteArray& word)
 void setMessageBoxAutoAnswer(int button)
 {
     switches().answer = button;
-    switches().answerKnown = true;
 }
 
 int messageBoxAutoAnswer()
 {
-    Switches& s = switches();
-    if (!s.answerKnown) {
-        const int answer = messageBoxAnswerFromWord(qgetenv("ORVO_TEST_MESSAGEBOX_ANSWER"));
-        // An unknown word must not leave a test hanging on a modal box.
-        s.answer = answer == -1 ? CloseAnswer : answer;
-        s.answerKnown = true;
-    }
-    return s.answer;
+    return switches().answer;
 }
 
 void setAssumeSystemTray(bool on)
 {
     switches().tray = on;
-    switches().trayKnown = true;
 }
 
 bool systemTrayAvailable()
 {
-    Switches& s = switches();
-    if (!s.trayKnown) {
-        s.tray = qgetenv("ORVO_TEST_ASSUME_TRAY") == "1";
-        s.trayKnown = true;
-    }
-    return s.tray || QSystemTrayIcon::isSystemTrayAvailable();
+    return switches().tray || QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 } // namespace seams

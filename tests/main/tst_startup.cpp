@@ -22,6 +22,10 @@ private slots:
     void logLines();
     void languages_data();
     void languages();
+    void noTestSwitchInProgram_data();
+    void noTestSwitchInProgram();
+    void testVariablesIgnored_data();
+    void testVariablesIgnored();
 
 private:
     // Starts the program in command-line mode against a simulated service
@@ -29,9 +33,11 @@ private:
     void startRunning(ChildClient& child, orvosim::ServiceSimulator& sim);
     void stopWithSignal(ChildClient& child);
 
-    // A copy of the program in a bundle of its own, whose resources the
-    // tests shape (the configuration comes from the executable's place).
-    QString bundleProgram(const QByteArray& templateJson);
+    // A copy of the program (or of another build of it) in a bundle of its
+    // own, whose resources the tests shape (the configuration comes from the
+    // executable's place).
+    QString bundleProgram(const QByteArray& templateJson,
+                          const QString& from = ChildClient().program);
 
     QTemporaryDir bundles;
     int bundleCount = 0;
@@ -40,14 +46,15 @@ private:
 void TestStartup::initTestCase()
 {
     QVERIFY(QFile::exists(ChildClient().program));
+    QVERIFY(QFile::exists(ChildClient::answeringProgram()));
 }
 
-QString TestStartup::bundleProgram(const QByteArray& templateJson)
+QString TestStartup::bundleProgram(const QByteArray& templateJson, const QString& from)
 {
     const QString dir = bundles.path() + "/b" + QString::number(++bundleCount);
     QDir().mkpath(dir + "/bin");
     const QString program = dir + "/bin/bastiva-connect";
-    if (!QFile::copy(ChildClient().program, program))
+    if (!QFile::copy(from, program))
         return QString();
     if (!templateJson.isNull())
         orvotest::writeFile(dir + "/Resources/etc/vtx.json", templateJson);
@@ -107,8 +114,9 @@ void TestStartup::failures_data()
     // Command-line mode has no box: its text goes to standard error.
     QTest::newRow("no template, cmd") << "no template" << QStringList{"cmd"} << 1
                                       << QByteArray("Fatal error: Missing configuration file: ");
-    // GUI mode shows the box (answered by the test seam); in English even
-    // when another language is set, as no catalogue is loaded yet.
+    // GUI mode shows the box (answered by the test build of the client);
+    // in English even when another language is set, as no catalogue is
+    // loaded yet.
     QTest::newRow("no template, gui, German")
         << "no template de" << QStringList{"gui"} << 1
         << QByteArray("\"Fatal error\": \"Missing configuration file: ");
@@ -132,10 +140,12 @@ void TestStartup::failures()
 
     ChildClient child;
     if (situation.startsWith("no template")) {
-        child.program = bundleProgram(QByteArray());
+        // Only a box needs the test build; command-line mode runs the program.
+        child.program =
+            bundleProgram(QByteArray(), args.contains("gui") ? ChildClient::answeringProgram()
+                                                             : ChildClient().program);
         if (situation.endsWith("de"))
             orvotest::writeFile(child.settingsFile(), "[General]\nlang=de\n");
-        child.env.insert("ORVO_TEST_MESSAGEBOX_ANSWER", "ok");
     } else if (situation == "broken template") {
         child.program = bundleProgram("{ \"version\": 1, ");
     } else if (situation == "bad level") {
@@ -233,6 +243,52 @@ void TestStartup::languages()
     QByteArray missing;
     QVERIFY2(inOrder(child.err, lines, &missing) == 0, missing.constData());
     QCOMPARE(child.err.count("Fatal error: Failed loading translation resource: "), failures);
+}
+
+void TestStartup::noTestSwitchInProgram_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("box answer") << QByteArray("ORVO_TEST_MESSAGEBOX_ANSWER");
+    QTest::newRow("tray") << QByteArray("ORVO_TEST_ASSUME_TRAY");
+    QTest::newRow("any test variable") << QByteArray("ORVO_TEST_");
+}
+
+// The test switches cannot be reached from outside the shipped program: it
+// holds no name of a variable that would set one.
+void TestStartup::noTestSwitchInProgram()
+{
+    QFETCH(QByteArray, name);
+    const QByteArray program = orvotest::readFile(ChildClient().program);
+    QVERIFY(program.size() > 100000);
+    QVERIFY2(!program.contains(name), name.constData());
+}
+
+void TestStartup::testVariablesIgnored_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("ok") << QByteArray("ok");
+    QTest::newRow("close") << QByteArray("close");
+}
+
+// The shipped program with the variables the test switches once read: its
+// fatal box waits for a user like any other, where the test build answers
+// it at once (failures above).
+void TestStartup::testVariablesIgnored()
+{
+    QFETCH(QByteArray, answer);
+    ChildClient child;
+    child.program = bundleProgram(QByteArray());
+    QVERIFY(!child.program.isEmpty());
+    child.env.insert("ORVO_TEST_MESSAGEBOX_ANSWER", QString::fromLatin1(answer));
+    child.env.insert("ORVO_TEST_ASSUME_TRAY", "1");
+    child.start({"gui"});
+    QTRY_VERIFY_WITH_TIMEOUT(child.err.contains("[Main] resources: ") ||
+                                 child.proc.state() == QProcess::NotRunning,
+                             10000);
+    QVERIFY(!child.proc.waitForFinished(2000));
+    QCOMPARE(child.proc.state(), QProcess::Running);
+    child.err += child.proc.readAllStandardError();
+    QVERIFY2(!child.err.contains("Auto-answer"), child.err.constData());
 }
 
 ORVO_TEST_MAIN(TestStartup)

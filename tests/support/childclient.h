@@ -29,7 +29,6 @@ public:
         // Nothing may hide or reshape the debug lines the tests read.
         env.remove("QT_LOGGING_RULES");
         env.remove("QT_MESSAGE_PATTERN");
-        env.remove("ORVO_TEST_MESSAGEBOX_ANSWER");
         // No service unless a test gives one: a closed loopback port.
         env.insert("VELCOR_SERVICE_ADDR", "127.0.0.1:1");
         QDir().mkpath(root.path() + "/run");
@@ -48,6 +47,13 @@ public:
             proc.kill();
             proc.waitForFinished(3000);
         }
+    }
+
+    // The client built with its message boxes answered in code, for tests
+    // that reach a box (tests/support/answeringclient.cpp).
+    static QString answeringProgram()
+    {
+        return QString::fromLocal8Bit(qgetenv("ORVO_BUNDLE_DIR")) + "/tests/orvo-answering-client";
     }
 
     QString dataDir() const { return root.path() + "/data/" + ORVO::org() + "/BastivaConnectApp"; }
