@@ -1,19 +1,17 @@
 #include "mgr/manager.h"
 
-#include <QMetaMethod>
 #include <QNetworkCookieJar>
 #include <QUrl>
 
 #include "common/cookiejar.h"
 #include "common/log.h"
+#include "common/plugininterfaces.h"
 #include "libvelcor/logger.h"
 #include "mgr/apimanager.h"
 
 namespace ORVO {
 
 namespace {
-
-const char* const SetCookieJarSignature = "setCookieJar(QNetworkCookieJar*)";
 
 libvelcor::Auth emptyAuth(libvelcor::Auth::Id id)
 {
@@ -24,16 +22,6 @@ libvelcor::Auth emptyAuth(libvelcor::Auth::Id id)
 QObject* objectProperty(const QObject* object, const char* name)
 {
     return object ? qvariant_cast<QObject*>(object->property(name)) : nullptr;
-}
-
-// The portal plugin's setCookieJar, reached through its meta-object.
-bool giveCookieJar(QObject* portal, QNetworkCookieJar* jar)
-{
-    const int index = portal->metaObject()->indexOfMethod(SetCookieJarSignature);
-    if (index < 0)
-        return false;
-    return portal->metaObject()->method(index).invoke(portal, Qt::DirectConnection,
-                                                      Q_ARG(QNetworkCookieJar*, jar));
 }
 
 } // namespace
@@ -68,11 +56,8 @@ Manager::~Manager()
     // network manager that owns the program's cookie jar: the portal is
     // handed a jar of its own (an empty one, owned by the plugin object) so
     // it never reaches the deleted one.
-    if (portal) {
-        QNetworkCookieJar* own = new ORVO::CookieJar(portal.data());
-        if (!giveCookieJar(portal.data(), own))
-            LOG_ERROR;
-    }
+    if (ConfigGfxPluginInterface* iface = qobject_cast<ConfigGfxPluginInterface*>(portal.data()))
+        iface->setCookieJar(new ORVO::CookieJar(portal.data()));
     delete apiManager;
     apiManager = nullptr;
     delete networkManager;
@@ -161,7 +146,10 @@ int Manager::_setup()
 
         // Group B: the portal plugin.
         QObject* configPlugin = objectProperty(mainWindow, "configPlugin");
-        if (configPlugin && giveCookieJar(configPlugin, networkManager->getCookieJar())) {
+        ConfigGfxPluginInterface* configIface =
+            qobject_cast<ConfigGfxPluginInterface*>(configPlugin);
+        if (configIface) {
+            configIface->setCookieJar(networkManager->getCookieJar());
             portal = configPlugin;
             connect(this, SIGNAL(authSupply(libvelcor::Auth)), configPlugin,
                     SLOT(gotAuth(libvelcor::Auth)));
@@ -182,7 +170,7 @@ int Manager::_setup()
             connect(configPlugin, SIGNAL(sigDisconnect()), this, SLOT(_sigDisconnect()));
             connect(this, SIGNAL(sigDisconnect()), configPlugin, SLOT(onDisconnect()));
         } else if (configPlugin) {
-            LOG_ERROR << "[Manager] The portal plugin offers no " << SetCookieJarSignature;
+            LOG_ERROR << "[Manager] The portal plugin is not a ConfigGfxPluginInterface: not wired";
         }
 
         // Group C: the login plugin.
@@ -426,7 +414,7 @@ void Manager::_actionPerform(QVariantMap data)
 
 void Manager::_actionPerformRemap(QString action, libvelcor::Params params)
 {
-    LOG_DEBUG << "[Manager] Remapping action: \"" << action << "\"";
+    LOG_DEBUG << "[Manager] Remapping action: " << action;
     QVariantMap map;
     map.insert(QStringLiteral("_type"), action);
     static const char* const keys[] = {"name", "endpoint", "remark", "ips", "path", "args"};
@@ -455,7 +443,7 @@ void Manager::_startDownload(QString url, QString target)
 void Manager::_netError(ORVO::NetworkManager::Error err, QString msg)
 {
     const QString errStr = NetworkManager::errorString(err);
-    LOG_DEBUG << "[Manager] network error: " << int(err) << " (\"" << errStr << "\")";
+    LOG_DEBUG << "[Manager] network error: " << int(err) << " (" << errStr << ")";
     _clear();
     emit sigError(ORVO::ModuleNetworkManager, errStr, msg);
 }
@@ -463,7 +451,7 @@ void Manager::_netError(ORVO::NetworkManager::Error err, QString msg)
 void Manager::_processError(ORVO::ProcessManager::Error err, QString msg)
 {
     const QString errStr = ProcessManager::errorString(err);
-    LOG_DEBUG << "[Manager] process error: " << int(err) << " \"" << errStr << "\"";
+    LOG_DEBUG << "[Manager] process error: " << int(err) << " " << errStr;
     _clear();
     emit sigError(ORVO::ModuleProcessManager, errStr, msg);
 }

@@ -37,9 +37,10 @@ class Config;
 //                      command-line mode)
 //   the main window:   "loginPlugin" and "configPlugin" (QObject*, null when
 //                      the plugin was not found)
-//   the portal plugin: setCookieJar(QNetworkCookieJar*) callable through the
-//                      meta-object (a slot or Q_INVOKABLE); a portal object
-//                      without it is not wired.
+//   the portal plugin: an ORVO::ConfigGfxPluginInterface
+//                      ("common/plugininterfaces.h"), found by qobject_cast;
+//                      it is lent the cookie jar through the interface. An
+//                      object that is not one is not wired.
 // All connections are made by signature strings; the peers must declare the
 // signals and slots below with exactly these (fully qualified) types.
 class Manager : public QObject

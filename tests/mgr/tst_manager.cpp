@@ -8,7 +8,9 @@
 #include <QtTest>
 
 #include "common/cookiejar.h"
+#include "common/plugininterfaces.h"
 #include "libvelcor/logger.h"
+#include "logcapture.h"
 #include "rig.h"
 #include "testmain.h"
 
@@ -50,6 +52,51 @@ QVariantMap action(const QString& type, const QString& name, const QString& endp
     return m;
 }
 
+// A portal whose setCookieJar is the interface's virtual function only:
+// not a slot, not invokable, so only a cast to the interface reaches it.
+class InterfaceOnlyPortal : public QObject, public ORVO::ConfigGfxPluginInterface
+{
+    Q_OBJECT
+    Q_INTERFACES(ORVO::ConfigGfxPluginInterface)
+public:
+    QList<QNetworkCookieJar*> jars;
+    QVariantMap pages;
+    int disconnects = 0;
+
+    void setCookieJar(QNetworkCookieJar* jar) override { jars << jar; }
+    ORVO::PluginWindow* newWindow(const QVariantMap&) override { return nullptr; }
+    void setLogForm(LogForm*) override {}
+    bool isReady() const override { return !pages.isEmpty(); }
+
+signals:
+    void action(const QString& name, const QVariantMap& params) override;
+    void syncRoutes(const QStringList& connectedEndpoints) override;
+    void loadStarted() override;
+    void loadFinished() override;
+    void changePassword(QString newPass);
+    void sigDisconnect();
+
+public slots:
+    void onDisconnect() override { ++disconnects; }
+    void gotAuth(const libvelcor::Auth&) override {}
+    void gotPages(const QVariantMap& newPages) override { pages = newPages; }
+    void gotServerAddr(const QString&, const QString&) override {}
+    void gotFallback(bool) override {}
+    void gotServerId(QUuid) {}
+};
+
+// Everything a portal offers by name, but not the interface.
+class NamedOnlyPortal : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QNetworkCookieJar*> jars;
+    QVariantMap pages;
+    Q_INVOKABLE void setCookieJar(QNetworkCookieJar* jar) { jars << jar; }
+public slots:
+    void gotPages(QVariantMap newPages) { pages = newPages; }
+};
+
 } // namespace
 
 class TestManager : public QObject
@@ -60,6 +107,7 @@ private slots:
     void wiringByMode_data();
     void wiringByMode();
     void runWithoutGuiConnectsNothing();
+    void portalIsWiredThroughItsInterface();
     void credentialRouting_data();
     void credentialRouting();
     void securityFragment_data();
@@ -147,6 +195,46 @@ void TestManager::wiringByMode()
     const int expected = (withLogin && mode != Mode::CommandLine ? 1 : 0) + (loginWired ? 1 : 0);
     QCOMPARE(rig.log.count(QStringLiteral("login.sigDisconnect")), expected);
     QCOMPARE(rig.log.count(QStringLiteral("portal.onDisconnect")), portalWired ? 1 : 0);
+}
+
+// Only a portal that is the interface is lent the jar and wired; one that
+// merely offers the same names is left alone, with an error line.
+void TestManager::portalIsWiredThroughItsInterface()
+{
+    Rig rig;
+    QVERIFY(rig.start(Mode::Full, true, false));
+    InterfaceOnlyPortal iface;
+    NamedOnlyPortal named;
+    const QVariantMap pages = Rig::pages();
+    for (QObject* portal : {static_cast<QObject*>(&iface), static_cast<QObject*>(&named)}) {
+        orvotest::LogCapture log;
+        rig.window()->configPlugin = portal;
+        ORVO::Manager manager(nullptr);
+        manager.gui = rig.gui.get();
+        QCOMPARE(manager.run(), 0);
+        emit manager.pagesSupply(pages);
+        emit manager.sigDisconnect();
+        const bool isIface = portal == &iface;
+        QCOMPARE(log.count(QRegularExpression(
+                     QStringLiteral("\\[ERROR\\].*not a ConfigGfxPluginInterface"))),
+                 isIface ? 0 : 1);
+        if (isIface) {
+            QCOMPARE(iface.jars,
+                     QList<QNetworkCookieJar*>{manager.getNetworkManager()->getCookieJar()});
+            QCOMPARE(iface.pages, pages);
+            QCOMPARE(iface.disconnects, 1);
+        } else {
+            QVERIFY(named.jars.isEmpty());
+            QVERIFY(named.pages.isEmpty());
+        }
+    }
+    // Going, Manager hands the portal a jar of its own in place of the one
+    // that goes with it.
+    QCOMPARE(iface.jars.size(), 2);
+    QVERIFY(iface.jars.at(1) != nullptr);
+    QCOMPARE(iface.jars.at(1)->parent(), static_cast<QObject*>(&iface));
+    QVERIFY(named.jars.isEmpty());
+    rig.window()->configPlugin = nullptr;
 }
 
 void TestManager::runWithoutGuiConnectsNothing()
@@ -656,8 +744,13 @@ void TestManager::failedDownloadIsReportedAndResets()
     QVERIFY(rig.start());
     rig.web.setStatus(QStringLiteral("/broken/"), 500);
     const int mark = rig.simMark();
+    orvotest::LogCapture lines;
     emit rig.window()->startDownload(rig.web.baseUrl() + QStringLiteral("/broken"), QString(""));
     QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
+    // The error text is quoted once.
+    QCOMPARE(lines.count(QRegularExpression(
+                 QStringLiteral("\\[Manager\\] network error: \\d+ \\(\"Error in reply\"\\)$"))),
+             1);
     const orvofake::Call error = rig.log.last(QStringLiteral("gui._gotError"));
     QCOMPARE(error.args.at(0).toInt(), int(ORVO::ModuleNetworkManager));
     QCOMPARE(error.args.at(1).toString(), QStringLiteral("Error in reply"));
@@ -727,8 +820,12 @@ void TestManager::requestServerActionsWaitForTheUser()
                                    {QStringLiteral("path"), QStringLiteral("%PROGRAM_PATH%/sleep")},
                                    {QStringLiteral("args"), QStringLiteral("30")},
                                    {QStringLiteral("extra"), QStringLiteral("dropped")}};
+    orvotest::LogCapture lines;
     rig.sim.injectAction(verb, params);
     QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._requestAction")), 1, 5000);
+    QCOMPARE(lines.count(QRegularExpression(QStringLiteral("\\[Manager\\] Remapping action: \"") +
+                                            verb + QStringLiteral("\"$"))),
+             1);
     const QVariantMap expected{{QStringLiteral("_type"), verb},
                                {QStringLiteral("name"), QStringLiteral("sleeper")},
                                {QStringLiteral("endpoint"), QStringLiteral("7")},
@@ -751,9 +848,13 @@ void TestManager::processErrorIsReportedAndResets()
     QVERIFY(rig.start());
     const int mark = rig.simMark();
     // Without a remark the action is refused.
+    orvotest::LogCapture lines;
     emit rig.window()->startAction(action(QStringLiteral("open"), QStringLiteral("x"),
                                           QStringLiteral("1"), QString(),
                                           QStringLiteral("/bin/true"), QString("")));
+    QCOMPARE(lines.count(QRegularExpression(
+                 QStringLiteral("\\[Manager\\] process error: \\d+ \"Bad parameters\"$"))),
+             1);
     QCOMPARE(rig.log.last(QStringLiteral("gui._gotError")).args,
              (QVariantList{int(ORVO::ModuleProcessManager), QStringLiteral("Bad parameters"),
                            QString("")}));

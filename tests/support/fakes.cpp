@@ -152,13 +152,13 @@ void FakePortalPlugin::onDisconnect()
     emit sigDisconnect();
 }
 
-void FakePortalPlugin::gotAuth(libvelcor::Auth newAuth)
+void FakePortalPlugin::gotAuth(const libvelcor::Auth& newAuth)
 {
     log->add(QStringLiteral("portal"), QStringLiteral("gotAuth"), {authArg(newAuth)});
     auth = newAuth;
 }
 
-void FakePortalPlugin::gotPages(QVariantMap newPages)
+void FakePortalPlugin::gotPages(const QVariantMap& newPages)
 {
     log->add(QStringLiteral("portal"), QStringLiteral("gotPages"), {newPages});
     pages = newPages;
@@ -171,7 +171,7 @@ void FakePortalPlugin::gotServerId(QUuid uuid)
     serverId = uuid;
 }
 
-void FakePortalPlugin::gotServerAddr(QString newAddr, QString newFallbackAddr)
+void FakePortalPlugin::gotServerAddr(const QString& newAddr, const QString& newFallbackAddr)
 {
     log->add(QStringLiteral("portal"), QStringLiteral("gotServerAddr"), {newAddr, newFallbackAddr});
     addr = newAddr;

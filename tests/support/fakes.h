@@ -19,6 +19,7 @@
 #include <QVariantMap>
 
 #include "common/common.h"
+#include "common/plugininterfaces.h"
 #include "libvelcor/auth.h"
 #include "libvelcor/progress.h"
 #include "libvelcor/state.h"
@@ -90,16 +91,20 @@ private:
     CallLog* log;
 };
 
-class FakePortalPlugin : public QObject
+class FakePortalPlugin : public QObject, public ORVO::ConfigGfxPluginInterface
 {
     Q_OBJECT
+    Q_INTERFACES(ORVO::ConfigGfxPluginInterface)
 public:
     explicit FakePortalPlugin(CallLog* log, QObject* parent = nullptr);
 
-    // The interface operation, reachable through the meta-object. Borrows
-    // the jar the way a web view does: installed on an access manager that
-    // keeps a plain pointer to it.
-    Q_INVOKABLE void setCookieJar(QNetworkCookieJar* jar);
+    // Reached through the interface only. Borrows the jar the way a web
+    // view does: installed on an access manager that keeps a plain pointer
+    // to it.
+    void setCookieJar(QNetworkCookieJar* jar) override;
+    ORVO::PluginWindow* newWindow(const QVariantMap&) override { return nullptr; }
+    void setLogForm(LogForm*) override {}
+    bool isReady() const override { return ready; }
 
     QNetworkCookieJar* jar = nullptr;
     QNetworkAccessManager nam;
@@ -113,20 +118,20 @@ public:
     libvelcor::Auth auth;
 
 signals:
-    void action(QString name, QVariantMap data);
-    void syncRoutes(QStringList connectedEndpoints);
+    void action(const QString& name, const QVariantMap& data) override;
+    void syncRoutes(const QStringList& connectedEndpoints) override;
     void changePassword(QString newPass);
-    void loadStarted();
-    void loadFinished();
+    void loadStarted() override;
+    void loadFinished() override;
     void sigDisconnect();
 
 public slots:
-    void onDisconnect();
-    void gotAuth(libvelcor::Auth auth);
-    void gotPages(QVariantMap pages);
+    void onDisconnect() override;
+    void gotAuth(const libvelcor::Auth& auth) override;
+    void gotPages(const QVariantMap& pages) override;
     void gotServerId(QUuid uuid);
-    void gotServerAddr(QString addr, QString fallbackAddr);
-    void gotFallback(bool isFallback);
+    void gotServerAddr(const QString& addr, const QString& fallbackAddr) override;
+    void gotFallback(bool isFallback) override;
 
 private:
     CallLog* log;
