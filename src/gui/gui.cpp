@@ -116,7 +116,9 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
         ORVO::utils::printErr(title + QStringLiteral(": ") + text);
         return;
     }
-    MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
+    // The error text and message come from the service or a server.
+    MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton,
+                         Qt::PlainText);
 }
 
 void Gui::_gotQuery(int id, QString query)
@@ -144,7 +146,9 @@ void Gui::_gotAuthChanged(libvelcor::Auth auth)
         ORVO::utils::printErr(tr("Info") + QStringLiteral(": ") + text);
         return;
     }
-    MessageBox::information(nullptr, tr("Info"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    // The user name is data, shown as it is.
+    MessageBox::information(nullptr, tr("Info"), text, QMessageBox::Ok, QMessageBox::NoButton,
+                            Qt::PlainText);
 }
 
 void Gui::_requestAction(QVariantMap data)
@@ -170,6 +174,8 @@ void Gui::_requestAction(QVariantMap data)
     auto* box = new TimedMessageBox(ActionConfirmSeconds, QVariant(data));
     box->setWindowModality(Qt::NonModal);
     box->setWindowTitle(versionInfo());
+    // Name and endpoint come from the service's request.
+    box->setTextFormat(Qt::PlainText);
     box->setText(text);
     box->setInformativeText(tr("Allow action execution? (Autoaccept in %1 seconds)")
                                 .arg(QString::number(ActionConfirmSeconds)));

@@ -16,11 +16,13 @@ namespace {
 const char StyleSheet[] = ":/messagebox.css";
 
 int showModal(QMessageBox::Icon icon, const char* image, const QString& title, const QString& text,
-              QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
+              QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+              Qt::TextFormat format)
 {
     // No parent, whatever the caller passed: the box is always a top-level
     // window of its own.
     MessageBox box(icon, title, text, buttons, nullptr);
+    box.setTextFormat(format);
     box.setDefaultButton(defaultButton);
     box.setIconPixmap(QPixmap(QLatin1String(image)));
     return box.exec();
@@ -31,7 +33,6 @@ int showModal(QMessageBox::Icon icon, const char* image, const QString& title, c
 MessageBox::MessageBox(QWidget* parent) : QMessageBox(parent)
 {
     setStyleSheet(utils::loadStyleSheet(QLatin1String(StyleSheet)));
-    setTextFormat(Qt::PlainText);
 }
 
 MessageBox::MessageBox(QMessageBox::Icon icon, QString title, QString text,
@@ -39,43 +40,42 @@ MessageBox::MessageBox(QMessageBox::Icon icon, QString title, QString text,
     : QMessageBox(icon, title, text, buttons, parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setStyleSheet(utils::loadStyleSheet(QLatin1String(StyleSheet)));
-    setTextFormat(Qt::PlainText);
 }
 
 int MessageBox::warning(QWidget* parent, QString title, QString text,
                         QMessageBox::StandardButtons buttons,
-                        QMessageBox::StandardButton defaultButton)
+                        QMessageBox::StandardButton defaultButton, Qt::TextFormat format)
 {
     Q_UNUSED(parent);
     return showModal(QMessageBox::Warning, "rc:messagebox-warn.png", title, text, buttons,
-                     defaultButton);
+                     defaultButton, format);
 }
 
 int MessageBox::information(QWidget* parent, QString title, QString text,
                             QMessageBox::StandardButtons buttons,
-                            QMessageBox::StandardButton defaultButton)
+                            QMessageBox::StandardButton defaultButton, Qt::TextFormat format)
 {
     Q_UNUSED(parent);
     return showModal(QMessageBox::Information, "rc:messagebox-info.png", title, text, buttons,
-                     defaultButton);
+                     defaultButton, format);
 }
 
 int MessageBox::critical(QWidget* parent, QString title, QString text,
                          QMessageBox::StandardButtons buttons,
-                         QMessageBox::StandardButton defaultButton)
+                         QMessageBox::StandardButton defaultButton, Qt::TextFormat format)
 {
     Q_UNUSED(parent);
     return showModal(QMessageBox::Critical, "rc:messagebox-crit.png", title, text, buttons,
-                     defaultButton);
+                     defaultButton, format);
 }
 
 int MessageBox::question(QWidget* parent, QString title, QString text,
                          QMessageBox::StandardButtons buttons,
-                         QMessageBox::StandardButton defaultButton)
+                         QMessageBox::StandardButton defaultButton, Qt::TextFormat format)
 {
     Q_UNUSED(parent);
     return showModal(QMessageBox::Question, "rc:messagebox-quest.png", title, text, buttons,
-                     defaultButton);
+                     defaultButton, format);
 }
 
 void MessageBox::showEvent(QShowEvent* event)

@@ -8,9 +8,10 @@ class QShowEvent;
 namespace ORVO {
 
 // The program's message box: a QMessageBox with the program's style sheet
-// (":/messagebox.css") and its own icon images. Texts are shown as plain
-// text: they often carry what the service or a server sent, which must
-// never be read as markup. A caller that wants rich text sets it itself.
+// (":/messagebox.css") and its own icon images. The text format is Qt's
+// automatic one, right for the program's own texts. A text that carries
+// what the service or a server sent must never be read as markup: its
+// caller asks for Qt::PlainText (the format argument, or setTextFormat).
 class MessageBox : public QMessageBox
 {
     Q_OBJECT
@@ -23,16 +24,20 @@ public:
     // parent is accepted and not used: the box is always a top-level window.
     static int warning(QWidget* parent, QString title, QString text,
                        QMessageBox::StandardButtons buttons,
-                       QMessageBox::StandardButton defaultButton);
+                       QMessageBox::StandardButton defaultButton,
+                       Qt::TextFormat format = Qt::AutoText);
     static int information(QWidget* parent, QString title, QString text,
                            QMessageBox::StandardButtons buttons,
-                           QMessageBox::StandardButton defaultButton);
+                           QMessageBox::StandardButton defaultButton,
+                           Qt::TextFormat format = Qt::AutoText);
     static int critical(QWidget* parent, QString title, QString text,
                         QMessageBox::StandardButtons buttons,
-                        QMessageBox::StandardButton defaultButton);
+                        QMessageBox::StandardButton defaultButton,
+                        Qt::TextFormat format = Qt::AutoText);
     static int question(QWidget* parent, QString title, QString text,
                         QMessageBox::StandardButtons buttons,
-                        QMessageBox::StandardButton defaultButton);
+                        QMessageBox::StandardButton defaultButton,
+                        Qt::TextFormat format = Qt::AutoText);
 
 protected:
     // Test seam: with an auto-answer set (see ORVO/testseams.h), a box

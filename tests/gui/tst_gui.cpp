@@ -197,7 +197,8 @@ void TestGui::queryBox()
     QCOMPARE(answers.at(0).at(1).toBool(), ok);
     QCOMPARE(driver.seen.title, QStringLiteral("Bastiva Connect App Warning"));
     QCOMPARE(driver.seen.text, QStringLiteral("Untrusted Server! <a href=x>go</a>"));
-    QCOMPARE(driver.seen.labelFormat, Qt::PlainText);
+    // The question is the program's own text: Qt's automatic format.
+    QCOMPARE(driver.seen.labelFormat, Qt::AutoText);
     QCOMPARE(driver.seen.defaultButton, int(QMessageBox::Cancel));
 }
 
@@ -206,10 +207,11 @@ void TestGui::authChangedBox()
     Gui gui(nullptr, true, false);
     BoxDriver driver(QMessageBox::Ok);
     const libvelcor::Auth auth(libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, QString(),
-                               QStringLiteral("mara"), QStringLiteral("pw"), QString());
+                               QStringLiteral("<i>mara"), QStringLiteral("pw"), QString());
     QMetaObject::invokeMethod(&gui, "_gotAuthChanged", Q_ARG(libvelcor::Auth, auth));
     QCOMPARE(driver.seen.title, QStringLiteral("Info"));
-    QCOMPARE(driver.seen.text, QStringLiteral("Password successfully changed for user: mara"));
+    QCOMPARE(driver.seen.text, QStringLiteral("Password successfully changed for user: <i>mara"));
+    QCOMPARE(driver.seen.labelFormat, Qt::PlainText);
 }
 
 // How a confirmation box ends decides whether its action runs, whatever

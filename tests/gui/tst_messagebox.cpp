@@ -21,7 +21,8 @@ private slots:
     void cleanup();
     void staticBoxes_data();
     void staticBoxes();
-    void styleSheetAndPlainText();
+    void styleSheetAndTextFormat_data();
+    void styleSheetAndTextFormat();
     void autoAnswer_data();
     void autoAnswer();
     void answerWords_data();
@@ -46,7 +47,7 @@ void TestMessageBox::cleanup()
 }
 
 typedef int (*StaticBox)(QWidget*, QString, QString, QMessageBox::StandardButtons,
-                         QMessageBox::StandardButton);
+                         QMessageBox::StandardButton, Qt::TextFormat);
 Q_DECLARE_METATYPE(StaticBox)
 
 void TestMessageBox::staticBoxes_data()
@@ -89,9 +90,9 @@ void TestMessageBox::staticBoxes()
 
     QWidget parent;
     BoxDriver driver(answer);
-    const int result =
-        function(&parent, QStringLiteral("Title"), QStringLiteral("Text"),
-                 QMessageBox::StandardButtons(buttons), QMessageBox::StandardButton(defaultButton));
+    const int result = function(&parent, QStringLiteral("Title"), QStringLiteral("Text"),
+                                QMessageBox::StandardButtons(buttons),
+                                QMessageBox::StandardButton(defaultButton), Qt::AutoText);
     QCOMPARE(result, expected);
     QVERIFY(driver.seen.shown);
     QVERIFY(!driver.seen.hasParent);
@@ -101,21 +102,40 @@ void TestMessageBox::staticBoxes()
     QCOMPARE(driver.seen.defaultButton, defaultButton);
 }
 
-void TestMessageBox::styleSheetAndPlainText()
+void TestMessageBox::styleSheetAndTextFormat_data()
 {
+    QTest::addColumn<bool>("outside");
+    QTest::addColumn<int>("format");
+    // The program's own texts keep Qt's automatic format.
+    QTest::newRow("own text") << false << int(Qt::AutoText);
+    // A text the service sent is shown as it is, tags included.
+    QTest::newRow("service text") << true << int(Qt::PlainText);
+}
+
+void TestMessageBox::styleSheetAndTextFormat()
+{
+    QFETCH(bool, outside);
+    QFETCH(int, format);
     const QString sheet = ORVO::utils::loadStyleSheet(QStringLiteral(":/messagebox.css"));
     QVERIFY(sheet.contains(QLatin1String("QMessageBox")));
     MessageBox box(QMessageBox::Warning, QStringLiteral("t"), QStringLiteral("<b>bold</b>"),
                    QMessageBox::Ok, nullptr);
     QCOMPARE(box.styleSheet(), sheet);
     QVERIFY(box.windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+    QCOMPARE(box.textFormat(), Qt::AutoText);
+    QCOMPARE(MessageBox(nullptr).textFormat(), Qt::AutoText);
 
-    // A text the service sent is shown as it is, tags included.
     BoxDriver driver(QMessageBox::Ok);
-    MessageBox::critical(nullptr, QStringLiteral("t"), QStringLiteral("<img src=x>&amp;"),
-                         QMessageBox::Ok, QMessageBox::NoButton);
-    QCOMPARE(driver.seen.labelFormat, Qt::PlainText);
-    QCOMPARE(driver.seen.text, QStringLiteral("<img src=x>&amp;"));
+    const QString text = QStringLiteral("<img src=x>&amp;");
+    if (outside)
+        MessageBox::critical(nullptr, QStringLiteral("t"), text, QMessageBox::Ok,
+                             QMessageBox::NoButton, Qt::PlainText);
+    else
+        MessageBox::critical(nullptr, QStringLiteral("t"), text, QMessageBox::Ok,
+                             QMessageBox::NoButton);
+    QVERIFY(driver.seen.shown);
+    QCOMPARE(int(driver.seen.labelFormat), format);
+    QCOMPARE(driver.seen.text, text);
 }
 
 void TestMessageBox::autoAnswer_data()
