@@ -11,6 +11,25 @@
 
 #include "address.h"
 
+namespace {
+
+// As the library reads a service address, except that port 0 asks for any
+// free port, which the "listening on" line then names.
+bool parseListenAddress(const QString& text, QHostAddress& host, quint16& port, QString& why)
+{
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon > 0 && text.mid(colon + 1).trimmed() == QLatin1String("0")) {
+        if (!libvelcor::detail::parseLoopbackAddress(text.left(colon) + QStringLiteral(":1"), host,
+                                                     port, why))
+            return false;
+        port = 0;
+        return true;
+    }
+    return libvelcor::detail::parseLoopbackAddress(text, host, port, why);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -28,8 +47,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     const QCommandLineOption listenOpt(
         QStringLiteral("listen"),
-        QStringLiteral("Address to listen on (loopback only; default: VELCOR_SERVICE_ADDR, else "
-                       "127.0.0.1:%1).")
+        QStringLiteral("Address to listen on (loopback only; port 0: any free port; default: "
+                       "VELCOR_SERVICE_ADDR, else 127.0.0.1:%1).")
             .arg(libvelcor::Api::DefaultServicePort),
         QStringLiteral("address:port"));
     const QCommandLineOption msOpt(
@@ -60,7 +79,7 @@ int main(int argc, char** argv)
     QHostAddress host;
     quint16 port = 0;
     QString why;
-    if (!libvelcor::detail::parseLoopbackAddress(addrText, host, port, why)) {
+    if (!parseListenAddress(addrText, host, port, why)) {
         err << "velcor-simulator: " << why << "\n";
         return 2;
     }
