@@ -1,14 +1,18 @@
 // A management-server sign-in with the service simulator answering at once
 // and the test server on loopback: the time from the connect request to
 // "loggedIn", minus the 100 ms start delay and the 500 ms login delay, is
-// the client's own time; it must stay under 20 ms.
+// the client's own time; it must stay under 20 ms. The wait is a real
+// event loop that sleeps until something happens, as the program's does:
+// polling would spin the processor and time wake-ups the program never has.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 
@@ -29,16 +33,38 @@ constexpr double SpecifiedDelaysMs =
 
 void silentHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
 
+// Runs an event loop until the signal comes or the time is up; true when
+// it came.
+template <typename Sender, typename Signal>
+bool runUntil(const Sender* sender, Signal signal, int timeoutMs = 10000)
+{
+    QEventLoop loop;
+    bool came = false;
+    QObject::connect(sender, signal, &loop, [&]() {
+        came = true;
+        loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return came;
+}
+
+// For the untimed steps: an event loop that looks at the condition every
+// 5 ms and sleeps in between.
 template <typename Pred> bool waitFor(Pred pred, int timeoutMs = 10000)
 {
     QElapsedTimer t;
     t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
+    QEventLoop loop;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&]() {
+        if (pred() || t.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    tick.start(5);
+    if (!pred())
+        loop.exec();
+    return pred();
 }
 
 struct Client
@@ -112,7 +138,8 @@ void BM_SignInOwnTime(benchmark::State& state)
         t.start();
         emit c.gui->authSupply(auth);
         emit c.gui->sigConnect();
-        if (!waitFor([&]() { return c.loggedIn > before; })) {
+        runUntil(c.manager->getApiManager(), &ORVO::ApiManager::loggedIn);
+        if (c.loggedIn <= before) {
             state.SkipWithError("no login");
             return;
         }
