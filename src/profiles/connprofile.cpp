@@ -1,5 +1,5 @@
 // The connection profile record: construction, equality, identity and the
-// field rules. Saving and importing files live in profiles.cpp.
+// field rules. Its save, with the import of files, lives in profilewriter.cpp.
 
 #include "profiles/connprofile.h"
 
@@ -371,6 +371,15 @@ int ConnProfile::loadVpnConfig(const QString& path, bool fromFileFlag)
         return -1;
     }
     if (setConfPath(path, true) != 0) {
+        LOG_ERROR;
+        return -1;
+    }
+    return 0;
+}
+
+int ConnProfile::validate()
+{
+    if (manualAuth && rememberAuth && auth.validate() != 0) {
         LOG_ERROR;
         return -1;
     }

@@ -77,7 +77,6 @@ private:
     int beginCycle(const QVector<SaveItem>& order, int first);
     int endCycle();
     void undoCycle();
-    int rollbackCycle();
 
     bool isForeign(const QString& id) const;
     QString dirOf(const QString& id) const;
