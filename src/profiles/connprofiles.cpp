@@ -5,6 +5,7 @@
 
 #include "profiles/connprofiles.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QObject>
 
@@ -62,6 +63,7 @@ int ConnProfiles::clear()
     LOG_TRACE;
     qDeleteAll(profiles);
     profiles.clear();
+    setText.clear();
     qDeleteAll(snapshots);
     snapshots.clear();
     newCounter = 0;
@@ -80,7 +82,7 @@ QStringList ConnProfiles::ids() const
 
 ConnProfile* ConnProfiles::get(const QString& id) const
 {
-    LOG_DEBUG << "[Profiles] map: " << profiles;
+    LOG_DEBUG << "[Profiles] map: " << workingSetText().constData();
     LOG_DEBUG << "[Profiles] Retrieving id: " << id;
     if (ConnProfile::checkId(id) != 0) {
         LOG_ERROR;
@@ -102,9 +104,23 @@ int ConnProfiles::addProfile(ConnProfile* p)
     }
     ConnProfile* copy = new ConnProfile(*p);
     profiles.insert(id, p);
+    setText.clear();
     delete snapshots.value(id, nullptr);
     snapshots.insert(id, copy);
     return 0;
+}
+
+const QByteArray& ConnProfiles::workingSetText() const
+{
+    // Built once per state of the working set: a save fetches every profile
+    // in turn, and formatting the whole set for each would cost the square
+    // of its size.
+    if (setText.isEmpty()) {
+        QString text;
+        QDebug(&text).nospace() << profiles;
+        setText = text.toUtf8();
+    }
+    return setText;
 }
 
 QString ConnProfiles::dirOf(const QString& id) const
@@ -168,8 +184,16 @@ int ConnProfiles::load()
         // A directory whose name yields no valid id is someone else's.
         bool ok = ConnProfile::checkId(id) == 0;
         if (ok) {
-            const QVariant json = libvelcor::json::parseFromFile(file, ok);
-            ok = ok && parseProfile(id, json.toMap()) == 0;
+            // Only a regular file is read: a FIFO or a device put in its
+            // place would hold load for ever.
+            QByteArray bytes;
+            ok = readRegularFile(file, libvelcor::json::MaxFileSize, bytes) == 0;
+            if (!ok && isNonRegular(file))
+                LOG_ERROR << "[Profiles] Not a regular file: " << file;
+            if (ok) {
+                const QVariant json = libvelcor::json::parse(bytes, ok);
+                ok = ok && parseProfile(id, json.toMap()) == 0;
+            }
         }
         if (!ok) {
             LOG_DEBUG << "[Profiles] Failed parsing profile configuration: " << file;
@@ -222,6 +246,7 @@ int ConnProfiles::remove(const QString& id)
         LOG_ERROR;
         return -1;
     }
+    setText.clear();
     delete p;
     departed.insert(id);
     return 0;
@@ -243,6 +268,7 @@ int ConnProfiles::rename(const QString& oldId, const QString& newId)
     if (p->getOrigId().isEmpty())
         p->setOrigId(oldId);
     profiles.insert(newId, p);
+    setText.clear();
     departed.insert(oldId);
     return 0;
 }
@@ -256,6 +282,7 @@ int ConnProfiles::rollback()
     }
     qDeleteAll(profiles);
     profiles.clear();
+    setText.clear();
     for (auto it = snapshots.cbegin(); it != snapshots.cend(); ++it) {
         if (!it.value())
             continue;

@@ -29,6 +29,9 @@ namespace renamecycle {
 
 namespace {
 
+// Far more than the ids of any cycle of renames take.
+constexpr qint64 MaxJournalSize = 1024 * 1024;
+
 QString journalPath(const QString& root)
 {
     return root + QLatin1Char('/') + CycleJournal;
@@ -81,14 +84,12 @@ int rollBack(const QString& root)
     }
     if (!entryExists(journal))
         return 0;
-    QFile file(journal);
-    if (!file.open(QIODevice::ReadOnly)) {
-        LOG_ERROR;
+    QByteArray text;
+    if (readRegularFile(journal, MaxJournalSize, text) != 0) {
+        LOG_ERROR << "[Profiles] Cannot read the journal: " << journal;
         return -1;
     }
-    const QStringList ids =
-        QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    file.close();
+    const QStringList ids = QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     int result = 0;
     for (const QString& id : ids) {
         if (ConnProfile::checkId(id) != 0) {
@@ -187,14 +188,15 @@ int ConnProfiles::save(QString& failedId)
         return -1;
     }
     int result = 0;
-    // Records taken straight from the map: fetching each through get, which
-    // logs the whole set, would make a save cost the square of the set.
+    // Id order, except that a renamed profile goes before the profile that
+    // takes its old id (saveOrder). Each record is fetched through get,
+    // whose lines show in the log which profile the save is at.
     const QVector<SaveItem> order = saveOrder();
     int cycleEnd = -1;
     for (int i = 0; i < order.size(); ++i) {
         const SaveItem& item = order.at(i);
         const QString& id = item.id;
-        ConnProfile* p = item.profile;
+        ConnProfile* p = get(id);
         if (p && p->getId() != id) {
             // An id set on the record behind the store's back.
             LOG_ERROR;
@@ -366,13 +368,18 @@ int ConnProfiles::updateProfilePost(ConnProfile* p)
         LOG_ERROR;
         return -1;
     }
-    // Only a written profile has a new directory to resolve its OpenVPN
-    // file in; an unchanged one is not touched, so a save costs what changed.
-    if (lastWritten && p->getType() == ConnProfile::VpnType &&
-        p->getConfigMode() == ConnProfile::FilesConfigMode &&
-        p->setConfigFiles(p->getConfigFiles(), QString(), true) != 0) {
-        LOG_ERROR;
-        return -1;
+    if (p->getType() == ConnProfile::VpnType &&
+        p->getConfigMode() == ConnProfile::FilesConfigMode) {
+        // A written profile resolves its OpenVPN file in its new directory.
+        // An unchanged one keeps the file it resolved before while that is
+        // still there, which one stat tells, so a save still costs what
+        // changed; only when it went is the list searched again.
+        const bool kept = !lastWritten && isReadableFile(p->getConfPath());
+        if (!kept && p->setConfigFiles(p->getConfigFiles(), QString(), true) != 0) {
+            LOG_DEBUG << "[Profiles] No usable OpenVPN file: " << p->getConfPath();
+            LOG_ERROR;
+            return -1;
+        }
     }
     p->setOrigId(QString());
     return 0;
