@@ -1,5 +1,5 @@
 // The connection profile record: construction, equality, identity and the
-// field rules. Saving and importing files live in profiles.cpp.
+// field rules. Its save, with the import of files, lives in profilewriter.cpp.
 
 #include "profiles/connprofile.h"
 
@@ -8,8 +8,11 @@
 
 #include "common/log.h"
 #include "common/simplecrypt.h"
+#include "profiles/profilefs.h"
 
 namespace ORVO {
+
+using profilefs::isNonRegular;
 
 namespace {
 
@@ -331,6 +334,11 @@ int ConnProfile::setConfigFiles(const QStringList& files, QString searchDir, boo
             probePath = entry;
         }
         LOG_DEBUG << "[Profile] Searching config in: " << probePath;
+        // Only regular files: opening a FIFO would wait for a writer.
+        if (isNonRegular(probePath)) {
+            LOG_ERROR << "[Profile] Not a regular file: " << probePath;
+            continue;
+        }
         if (probe.fromFile(probePath, true) == 0) {
             chosen = candidate;
             found = true;
@@ -366,11 +374,25 @@ int ConnProfile::setConfPath(const QString& path, bool check)
 
 int ConnProfile::loadVpnConfig(const QString& path, bool fromFileFlag)
 {
+    // Only a regular file: opening a FIFO would wait for a writer.
+    if (isNonRegular(path)) {
+        LOG_ERROR << "[Profile] Not a regular file: " << path;
+        return -1;
+    }
     if (vpnConfig.fromFile(path, fromFileFlag) != 0) {
         LOG_ERROR;
         return -1;
     }
     if (setConfPath(path, true) != 0) {
+        LOG_ERROR;
+        return -1;
+    }
+    return 0;
+}
+
+int ConnProfile::validate()
+{
+    if (manualAuth && rememberAuth && auth.validate() != 0) {
         LOG_ERROR;
         return -1;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QMap>
 #include <QSet>
@@ -77,14 +78,17 @@ private:
     int beginCycle(const QVector<SaveItem>& order, int first);
     int endCycle();
     void undoCycle();
-    int rollbackCycle();
 
+    // The working set as get logs it, in the notation of Qt's debug stream.
+    const QByteArray& workingSetText() const;
     bool isForeign(const QString& id) const;
     QString dirOf(const QString& id) const;
     void dropSnapshot(const QString& id);
 
     QMap<QString, ConnProfile*> profiles;
     QMap<QString, ConnProfile*> snapshots;
+    // The text of workingSetText; emptied whenever profiles changes.
+    mutable QByteArray setText;
     QString profilesPath;
     int newCounter = 0;
     SimpleCrypt* crypt = nullptr;

@@ -36,6 +36,47 @@ bool isSymLink(const QString& path)
            S_ISLNK(st.st_mode);
 }
 
+bool isReadableFile(const QString& path)
+{
+    struct stat st;
+    const QByteArray name = QFile::encodeName(path);
+    return !path.isEmpty() && ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(name.constData(), R_OK) == 0;
+}
+
+bool isNonRegular(const QString& path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0 &&
+           !S_ISREG(st.st_mode);
+}
+
+int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes)
+{
+    bytes.clear();
+    if (path.isEmpty())
+        return -1;
+    // Opened without blocking, so that a FIFO without a writer cannot hold
+    // the caller; the type is then checked on what was opened.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    int result = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= maxSize) {
+        QFile file;
+        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+            // One byte more than it had, to see it grow past the limit.
+            bytes = file.read(qMin<qint64>(st.st_size, maxSize) + 1);
+            result = file.error() == QFileDevice::NoError && bytes.size() <= maxSize ? 0 : -1;
+        }
+    }
+    ::close(fd);
+    if (result != 0)
+        bytes.clear();
+    return result;
+}
+
 int moveEntry(const QString& from, const QString& to)
 {
     if (from.isEmpty() || to.isEmpty())

@@ -4,6 +4,7 @@
 // copies that never overwrite, private permissions. None of them logs; the
 // callers do, under their own names.
 
+#include <QByteArray>
 #include <QString>
 
 namespace ORVO {
@@ -13,6 +14,14 @@ namespace profilefs {
 bool entryExists(const QString& path);
 // True for a symbolic link, whatever it points to.
 bool isSymLink(const QString& path);
+// True for a regular file (links followed) that this process may read.
+bool isReadableFile(const QString& path);
+// True when something other than a regular file (a FIFO, a device, a
+// socket, a directory) has this name, links followed.
+bool isNonRegular(const QString& path);
+// Reads a regular file of at most maxSize bytes. Anything else (a FIFO, a
+// device, a directory, a larger file) is refused without blocking: -1.
+int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes);
 // Renames a file, directory or link; fails when the target name is taken.
 int moveEntry(const QString& from, const QString& to);
 // Creates dir (with missing parents) and makes it private to the user.

@@ -1,15 +1,20 @@
 #include <functional>
 
+#include "fakes.h"
 #include "gui/gui.h"
 #include "gui/guiwiring.h"
-#include "guifakes.h"
 #include "logcapture.h"
 #include "testmain.h"
 
 using namespace ORVO;
+using orvofake::CallLog;
+using orvofake::FakeLoginPlugin;
+using orvofake::FakeMainWindow;
+using orvofake::FakeManager;
+using orvofake::FakeTray;
 
-// The window-side connections of the GUI controller, against stand-ins
-// with the windows' signatures.
+// The window-side connections of the GUI controller, against the fake kit's
+// windows; one call log across all of them gives the order of receivers.
 class TestGuiWiring : public QObject
 {
     Q_OBJECT
@@ -21,94 +26,108 @@ private slots:
     void missingEnd();
 };
 
-using Trigger = std::function<void(Gui&, FakeLogin&, FakeWindow&, FakeTray&)>;
+using Trigger = std::function<void(Gui&, FakeLoginPlugin&, FakeMainWindow&, FakeTray&)>;
 Q_DECLARE_METATYPE(Trigger)
 
 void TestGuiWiring::receiverOrder_data()
 {
     QTest::addColumn<Trigger>("trigger");
-    QTest::addColumn<QStringList>("journal");
+    QTest::addColumn<QStringList>("calls");
 
     QTest::newRow("login credential: window, Manager, tray")
-        << Trigger([](Gui&, FakeLogin& l, FakeWindow&, FakeTray&) {
+        << Trigger([](Gui&, FakeLoginPlugin& l, FakeMainWindow&, FakeTray&) {
                emit l.authSupply(libvelcor::Auth());
            })
-        << QStringList{"W:authReceived", "M:_authReceive", "T:authReceive"};
+        << QStringList{"window.authReceived", "manager._authReceive", "tray.authReceive"};
     QTest::newRow("login configuration: Manager, window, tray")
-        << Trigger(
-               [](Gui&, FakeLogin& l, FakeWindow&, FakeTray&) { emit l.configSupply(QVariant()); })
-        << QStringList{"M:configSupply", "W:configReceive", "T:configReceive"};
+        << Trigger([](Gui&, FakeLoginPlugin& l, FakeMainWindow&, FakeTray&) {
+               emit l.configSupply(QVariant());
+           })
+        << QStringList{"manager.configSupply", "window.configReceive", "tray.configReceive"};
     QTest::newRow("disconnect: login plugin, then Manager")
-        << Trigger([](Gui& g, FakeLogin&, FakeWindow&, FakeTray&) { emit g.sigDisconnect(); })
-        << QStringList{"L:sigDisconnect", "M:_sigDisconnect"};
+        << Trigger(
+               [](Gui& g, FakeLoginPlugin&, FakeMainWindow&, FakeTray&) { emit g.sigDisconnect(); })
+        << QStringList{"login.sigDisconnect", "manager._sigDisconnect"};
     QTest::newRow("tray quit: login plugin, then Manager")
-        << Trigger([](Gui&, FakeLogin&, FakeWindow&, FakeTray& t) { emit t.close(); })
-        << QStringList{"L:close", "M:close"};
+        << Trigger([](Gui&, FakeLoginPlugin&, FakeMainWindow&, FakeTray& t) { emit t.close(); })
+        << QStringList{"login.close", "manager.close"};
     QTest::newRow("window disconnect")
-        << Trigger([](Gui&, FakeLogin&, FakeWindow& w, FakeTray&) { emit w.sigDisconnect(); })
-        << QStringList{"L:sigDisconnect", "M:_sigDisconnect"};
+        << Trigger(
+               [](Gui&, FakeLoginPlugin&, FakeMainWindow& w, FakeTray&) { emit w.sigDisconnect(); })
+        << QStringList{"login.sigDisconnect", "manager._sigDisconnect"};
     QTest::newRow("state: window, then tray")
-        << Trigger([](Gui& g, FakeLogin&, FakeWindow&, FakeTray&) {
+        << Trigger([](Gui& g, FakeLoginPlugin&, FakeMainWindow&, FakeTray&) {
                emit g.stateChanged(libvelcor::StateConnected);
            })
-        << QStringList{"W:stateChanged", "T:_stateChanged"};
+        << QStringList{"window.stateChanged", "tray._stateChanged"};
     QTest::newRow("progress: window, then tray")
-        << Trigger([](Gui& g, FakeLogin&, FakeWindow&, FakeTray&) {
+        << Trigger([](Gui& g, FakeLoginPlugin&, FakeMainWindow&, FakeTray&) {
                emit g.progress(libvelcor::Progress());
            })
-        << QStringList{"W:progress", "T:progress"};
+        << QStringList{"window.progress", "tray.progress"};
     QTest::newRow("Manager's fragments: window, then tray")
-        << Trigger([](Gui& g, FakeLogin&, FakeWindow&, FakeTray&) {
+        << Trigger([](Gui& g, FakeLoginPlugin&, FakeMainWindow&, FakeTray&) {
                emit g.configSupplyInt(QVariant());
            })
-        << QStringList{"W:configReceive", "T:configReceive"};
+        << QStringList{"window.configReceive", "tray.configReceive"};
+    QTest::newRow("window closed: tray")
+        << Trigger([](Gui&, FakeLoginPlugin&, FakeMainWindow& w, FakeTray&) { emit w.close(); })
+        << QStringList{"tray.windowClosed"};
+    QTest::newRow("error: tray") << Trigger([](Gui& g, FakeLoginPlugin&, FakeMainWindow&,
+                                               FakeTray&) { emit g.error("e"); })
+                                 << QStringList{"tray.gotError"};
+    QTest::newRow("login profile: tray")
+        << Trigger([](Gui&, FakeLoginPlugin& l, FakeMainWindow&, FakeTray&) {
+               emit l.profileSupply(nullptr);
+           })
+        << QStringList{"tray.profileReceive"};
 }
 
 // Full GUI mode: the Gui's own connections first, then Manager's.
 void TestGuiWiring::receiverOrder()
 {
     QFETCH(Trigger, trigger);
-    QFETCH(QStringList, journal);
-    Journal j;
+    QFETCH(QStringList, calls);
+    CallLog log;
     Gui gui(nullptr, false, false);
-    FakeLogin login(j);
-    FakeWindow window(j);
-    FakeTray tray(j);
+    FakeLoginPlugin login(&log);
+    FakeMainWindow window(&log, false, false);
+    FakeTray tray(&log);
     QCOMPARE(guiwiring::connectLogin(&gui, &login, &window), 0);
     QCOMPARE(guiwiring::connectMainWindow(&gui, &window), 0);
     QCOMPARE(guiwiring::connectTray(&gui, &tray, &login, &window), 0);
-    FakeManager manager(j, &gui);
+    FakeManager manager(&log, &gui);
     trigger(gui, login, window, tray);
-    QCOMPARE(j, journal);
+    QCOMPARE(log.names(), calls);
 }
 
 void TestGuiWiring::minimalModeLeavesMainWindowOut()
 {
-    Journal j;
+    CallLog log;
     Gui gui(nullptr, false, true);
-    FakeLogin login(j);
-    FakeWindow window(j);
-    FakeTray tray(j);
+    FakeLoginPlugin login(&log);
+    FakeMainWindow window(&log, false, false);
+    FakeTray tray(&log);
     QCOMPARE(guiwiring::connectLogin(&gui, &login, &window), 0);
     QCOMPARE(guiwiring::connectTray(&gui, &tray, &login, &window), 0);
     emit gui.stateChanged(libvelcor::StateIdle);
     emit login.authSupply(libvelcor::Auth());
     emit window.sigDisconnect();
-    QCOMPARE(j, QStringList({"T:_stateChanged", "T:authReceive"}));
+    QCOMPARE(log.names(), QStringList({"tray._stateChanged", "tray.authReceive"}));
 }
 
 // No login plugin: its connections are skipped with an ERROR line, without
 // Qt's connect warnings, and the others are still made.
 void TestGuiWiring::missingEnd()
 {
-    Journal j;
+    CallLog calls;
     Gui gui(nullptr, false, false);
-    FakeWindow window(j);
+    FakeMainWindow window(&calls, false, false);
     orvotest::LogCapture log;
     QCOMPARE(guiwiring::connectLogin(&gui, nullptr, &window), -1);
     QCOMPARE(log.linesAt(QStringLiteral("ERROR")).size(), 10);
     emit gui.configSupplyInt(QVariant());
-    QCOMPARE(j, QStringList({"W:configReceive"}));
+    QCOMPARE(calls.names(), QStringList({"window.configReceive"}));
 }
 
 ORVO_TEST_MAIN(TestGuiWiring)

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "common/cookiejar.h"
+#include "profiles/connprofile.h"
 
 namespace orvofake {
 
@@ -272,9 +273,25 @@ void FakeTray::progress(libvelcor::Progress p)
              {p.getStep(), p.getTotal(), p.getDesc()});
 }
 
+void FakeTray::profileReceive(ORVO::ConnProfile* profile)
+{
+    log->add(QStringLiteral("tray"), QStringLiteral("profileReceive"),
+             {profile ? profile->getId() : QString()});
+}
+
 void FakeTray::authReceive(libvelcor::Auth auth)
 {
     log->add(QStringLiteral("tray"), QStringLiteral("authReceive"), {authArg(auth)});
+}
+
+void FakeTray::gotError(QString msg)
+{
+    log->add(QStringLiteral("tray"), QStringLiteral("gotError"), {msg});
+}
+
+void FakeTray::windowClosed()
+{
+    log->add(QStringLiteral("tray"), QStringLiteral("windowClosed"));
 }
 
 // ---- FakeGui --------------------------------------------------------------------
@@ -367,6 +384,67 @@ void FakeGui::_requestAction(QVariantMap data)
     if (actionAnswer != Accept)
         return;
     QTimer::singleShot(0, this, [this, data]() { emit startAction(data); });
+}
+
+// ---- FakeManager ------------------------------------------------------------
+
+FakeManager::FakeManager(CallLog* log, QObject* gui) : log(log)
+{
+    // Its own relays first, so that each is recorded as it passes.
+    connect(this, SIGNAL(sigConnect()), this, SLOT(onSigConnect()));
+    connect(this, SIGNAL(configSupply(QVariant)), this, SLOT(onConfigSupply(QVariant)));
+    connect(this, SIGNAL(logPortSupplyApi(int)), this, SLOT(onLogPortSupplyApi(int)));
+    connect(this, SIGNAL(close()), this, SLOT(onClose()));
+
+    connect(gui, SIGNAL(sigConnect()), this, SIGNAL(sigConnect()));
+    connect(gui, SIGNAL(sigDisconnect()), this, SLOT(_sigDisconnect()));
+    connect(gui, SIGNAL(startAction(QVariantMap)), this, SLOT(_actionPerform(QVariantMap)));
+    connect(gui, SIGNAL(startDownload(QString, QString)), this,
+            SLOT(_startDownload(QString, QString)));
+    connect(gui, SIGNAL(authSupply(libvelcor::Auth)), this, SLOT(_authReceive(libvelcor::Auth)));
+    connect(gui, SIGNAL(logPortSupply(int)), this, SIGNAL(logPortSupplyApi(int)));
+    connect(gui, SIGNAL(configSupply(QVariant)), this, SIGNAL(configSupply(QVariant)));
+    connect(gui, SIGNAL(close()), this, SIGNAL(close()));
+}
+
+void FakeManager::_sigDisconnect()
+{
+    log->add(QStringLiteral("manager"), QStringLiteral("_sigDisconnect"));
+}
+
+void FakeManager::_actionPerform(QVariantMap data)
+{
+    log->add(QStringLiteral("manager"), QStringLiteral("_actionPerform"), {data});
+}
+
+void FakeManager::_startDownload(QString url, QString target)
+{
+    log->add(QStringLiteral("manager"), QStringLiteral("_startDownload"), {url, target});
+}
+
+void FakeManager::_authReceive(libvelcor::Auth auth)
+{
+    log->add(QStringLiteral("manager"), QStringLiteral("_authReceive"), {authArg(auth)});
+}
+
+void FakeManager::onSigConnect()
+{
+    log->add(QStringLiteral("manager"), QStringLiteral("sigConnect"));
+}
+
+void FakeManager::onConfigSupply(QVariant config)
+{
+    log->add(QStringLiteral("manager"), QStringLiteral("configSupply"), {config});
+}
+
+void FakeManager::onLogPortSupplyApi(int port)
+{
+    log->add(QStringLiteral("manager"), QStringLiteral("logPortSupplyApi"), {port});
+}
+
+void FakeManager::onClose()
+{
+    log->add(QStringLiteral("manager"), QStringLiteral("close"));
 }
 
 } // namespace orvofake

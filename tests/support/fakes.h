@@ -1,11 +1,13 @@
 #pragma once
 
-// Recording stand-ins for the GUI controller, the main window, the login
-// plugin, the portal plugin and the tray: they declare the signals and slots
-// that Manager connects by signature (fully qualified types, as the real
-// classes declare them), wire themselves to each other the way the real GUI
-// controller does before Manager exists, and write every slot call into one
-// ordered log shared by all of them.
+// The fake kit: recording stand-ins for the GUI controller, the main window,
+// the login plugin, the portal plugin, the tray and Manager's side of the
+// GUI wiring. They declare the signals and slots that are connected by
+// signature, with the real classes' signatures (fully qualified types);
+// FakeGui wires the others to each other the way the real GUI controller
+// does before Manager exists. Every slot call, and every input signal of a
+// plugin, goes into one CallLog shared by all of them, so that its order is
+// the order in which receivers ran across objects.
 
 #include <QList>
 #include <QNetworkAccessManager>
@@ -32,7 +34,7 @@ namespace orvofake {
 
 struct Call
 {
-    QString object; // "gui", "window", "login", "portal", "tray"
+    QString object; // "gui", "window", "login", "portal", "tray", "manager"
     QString member;
     QVariantList args;
     QString name() const { return object + QLatin1Char('.') + member; }
@@ -187,13 +189,17 @@ public:
 signals:
     void sigConnect();
     void sigDisconnect();
+    void unhide();
     void close();
 
 public slots:
     void configReceive(QVariant config);
-    void _stateChanged(libvelcor::State state);
-    void progress(libvelcor::Progress progress);
+    void profileReceive(ORVO::ConnProfile* profile);
     void authReceive(libvelcor::Auth auth);
+    void gotError(QString msg);
+    void _stateChanged(libvelcor::State state);
+    void windowClosed();
+    void progress(libvelcor::Progress progress);
 
 private:
     CallLog* log;
@@ -257,6 +263,36 @@ private slots:
     void _gotQuery(int id, QString query);
     void _gotAuthChanged(libvelcor::Auth auth);
     void _requestAction(QVariantMap data);
+
+private:
+    CallLog* log;
+};
+
+// Manager's side of the GUI wiring, for tests of the GUI controller without
+// Manager: connects to the controller afterwards, by the signatures Manager
+// uses, and records what reaches it. What Manager relays as a signal of its
+// own is relayed here too, and recorded under that signal's name.
+class FakeManager : public QObject
+{
+    Q_OBJECT
+public:
+    FakeManager(CallLog* log, QObject* gui);
+
+signals:
+    void sigConnect();
+    void configSupply(QVariant config);
+    void logPortSupplyApi(int port);
+    void close();
+
+private slots:
+    void _sigDisconnect();
+    void _actionPerform(QVariantMap data);
+    void _startDownload(QString url, QString target);
+    void _authReceive(libvelcor::Auth auth);
+    void onSigConnect();
+    void onConfigSupply(QVariant config);
+    void onLogPortSupplyApi(int port);
+    void onClose();
 
 private:
     CallLog* log;
