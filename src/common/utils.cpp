@@ -1,13 +1,19 @@
 #include "common/utils.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSettings>
 
 #include "common/log.h"
+
+#include <unistd.h>
 
 namespace ORVO {
 namespace utils {
@@ -98,6 +104,32 @@ void printErr(const QString& text)
 {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
+}
+
+QString errnoText(int code)
+{
+    QString text = QString::fromLocal8Bit(std::strerror(code));
+    if (!text.isEmpty())
+        text[0] = text.at(0).toLower();
+    return text;
+}
+
+QString mkpathFailure(const QString& dir)
+{
+    QString existing = QDir::cleanPath(dir);
+    while (!QFileInfo::exists(existing)) {
+        const QString parent = QFileInfo(existing).absolutePath();
+        if (parent == existing)
+            break;
+        existing = parent;
+    }
+    const QFileInfo info(existing);
+    const QString text = QStringLiteral("cannot create the folder ") + dir + QStringLiteral(": ");
+    if (info.exists() && !info.isDir())
+        return text + existing + QStringLiteral(" is not a folder");
+    if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
+        return text + existing + QStringLiteral(": ") + errnoText(errno);
+    return text + QStringLiteral("reason unknown");
 }
 
 } // namespace utils

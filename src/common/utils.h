@@ -28,5 +28,12 @@ bool caseInsensitiveLessThan(const QString& a, const QString& b);
 // has no windows, what a box would show goes there.
 void printErr(const QString& text);
 
+// The C library's text for an errno value, first letter in lower case so
+// that it reads inside a sentence ("permission denied").
+QString errnoText(int code);
+// Why QDir::mkpath could not make dir: the deepest part of it that exists
+// is not a folder, or cannot be written into.
+QString mkpathFailure(const QString& dir);
+
 } // namespace utils
 } // namespace ORVO
