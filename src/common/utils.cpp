@@ -106,6 +106,34 @@ void printErr(const QString& text)
     std::fflush(stderr);
 }
 
+const char DisplayCutMark[] = u8" [\u2026]";
+
+QString cutForDisplay(const QString& text, int maxChars, int maxLines)
+{
+    int end = text.size();
+    if (maxLines > 0) {
+        int lines = 1;
+        for (int i = 0; i < text.size(); ++i) {
+            // A final line break starts no line of its own.
+            if (text.at(i) == QLatin1Char('\n') && i + 1 < text.size() && ++lines > maxLines) {
+                end = i;
+                break;
+            }
+        }
+    }
+    if (maxChars >= 0 && end > maxChars)
+        end = maxChars;
+    if (end == text.size())
+        return text;
+    // Never half a character.
+    if (end > 0 && text.at(end - 1).isHighSurrogate())
+        --end;
+    QString out = text.left(end);
+    while (!out.isEmpty() && out.at(out.size() - 1).isSpace())
+        out.chop(1);
+    return out + QString::fromUtf8(DisplayCutMark);
+}
+
 QString errnoText(int code)
 {
     QString text = QString::fromLocal8Bit(std::strerror(code));

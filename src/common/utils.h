@@ -28,6 +28,16 @@ bool caseInsensitiveLessThan(const QString& a, const QString& b);
 // has no windows, what a box would show goes there.
 void printErr(const QString& text);
 
+// Texts from outside the program (the service, the management server) as
+// a box or a line on standard error shows them: at most maxChars
+// characters and maxLines lines, a cut marked by DisplayCutMark at its end.
+// The log keeps its own limit.
+constexpr int DisplayMaxChars = 2000;
+constexpr int DisplayMaxLines = 30;
+extern const char DisplayCutMark[];
+QString cutForDisplay(const QString& text, int maxChars = DisplayMaxChars,
+                      int maxLines = DisplayMaxLines);
+
 // The C library's text for an errno value, first letter in lower case so
 // that it reads inside a sentence ("permission denied").
 QString errnoText(int code);
