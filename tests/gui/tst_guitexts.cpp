@@ -119,12 +119,13 @@ private slots:
         StderrCapture err;
 
         if (path == QLatin1String("error")) {
-            QMetaObject::invokeMethod(&gui, "_gotError", Q_ARG(ORVO::Module, ORVO::ModuleApiManager),
+            QMetaObject::invokeMethod(&gui, "_gotError",
+                                      Q_ARG(ORVO::Module, ORVO::ModuleApiManager),
                                       Q_ARG(QString, hugeLine()), Q_ARG(QString, manyLines()));
         } else if (path == QLatin1String("error extra")) {
-            QMetaObject::invokeMethod(&gui, "_gotError", Q_ARG(ORVO::Module, ORVO::ModuleApiManager),
-                                      Q_ARG(QString, QStringLiteral("Login failed")),
-                                      Q_ARG(QString, manyLines()));
+            QMetaObject::invokeMethod(
+                &gui, "_gotError", Q_ARG(ORVO::Module, ORVO::ModuleApiManager),
+                Q_ARG(QString, QStringLiteral("Login failed")), Q_ARG(QString, manyLines()));
         } else if (path == QLatin1String("query")) {
             QMetaObject::invokeMethod(&gui, "_gotQuery", Q_ARG(int, 3),
                                       Q_ARG(QString, hugeLine() + manyLines()));
