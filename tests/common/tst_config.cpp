@@ -488,7 +488,7 @@ private slots:
         QVERIFY(cfg.caFile.filePath().isEmpty());
     }
 
-    // The Part's conversions that stay: numbers as text, digit strings as
+    // The conversions that stay: numbers as text, digit strings as
     // numbers, the low 16 bits of a port inside int.
     void acceptedConversions()
     {
