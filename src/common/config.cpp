@@ -6,13 +6,7 @@
 #include <QJsonParseError>
 #include <QSettings>
 
-#include <cerrno>
-#include <cstdio>
 #include <limits>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "common/common.h"
 #include "common/log.h"
@@ -154,87 +148,13 @@ int versionOf(const QVariant& doc)
     return version;
 }
 
-// What makes a file's status unfit for reading, or empty for a regular file.
-QString notRegular(const struct stat& st)
-{
-    if (S_ISREG(st.st_mode))
-        return QString();
-    if (S_ISDIR(st.st_mode))
-        return QStringLiteral("is a directory, not a file");
-    const char* kind = S_ISFIFO(st.st_mode)                         ? "a FIFO"
-                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
-                       : S_ISSOCK(st.st_mode)                       ? "a socket"
-                                                                    : "a special file";
-    return QStringLiteral("is not a regular file but ") + QLatin1String(kind);
-}
-
-// Reads an open regular file whose size was given, up to the size limit;
-// problem is set when that fails or the file is over the limit.
-void readAll(int fd, qint64 size, QByteArray& bytes, QString& problem)
-{
-    // One byte more than allowed tells a file that grew meanwhile.
-    const qint64 limit = libvelcor::json::MaxFileSize + 1;
-    bytes.resize(static_cast<int>(qMin<qint64>(size + 1, limit)));
-    qint64 have = 0;
-    for (;;) {
-        if (have == bytes.size()) {
-            if (have >= limit)
-                break;
-            bytes.resize(static_cast<int>(qMin<qint64>(have * 2 + 4096, limit)));
-        }
-        const ssize_t n = ::read(fd, bytes.data() + have, static_cast<size_t>(bytes.size() - have));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            problem = QStringLiteral("cannot be read: ") + utils::errnoText(errno);
-            break;
-        }
-        if (n == 0)
-            break;
-        have += n;
-    }
-    bytes.resize(static_cast<int>(have));
-    if (problem.isEmpty() && have > libvelcor::json::MaxFileSize)
-        problem =
-            QStringLiteral("is too large: more than %1 bytes").arg(libvelcor::json::MaxFileSize);
-}
-
 // Reads a JSON document from a regular file of bounded size. On failure
 // problem says what is wrong, to follow the file's path in a sentence.
 int readJson(const QString& path, QByteArray& bytes, QVariant& doc, QString& problem)
 {
-    bytes.clear();
     doc = QVariant();
-    const QByteArray native = QFile::encodeName(path);
-    // Only a regular file is opened: opening a device can have effects of
-    // its own, and opening a FIFO waits for a writer.
-    struct stat st = {};
-    if (::stat(native.constData(), &st) == 0) {
-        problem = notRegular(st);
-        if (!problem.isEmpty())
-            return -1;
-    }
-    // O_NONBLOCK and the second look: the name may have changed meanwhile.
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        problem = errno == ENOENT ? QStringLiteral("does not exist")
-                                  : QStringLiteral("cannot be read: ") + utils::errnoText(errno);
+    if (utils::readRegularFile(path, libvelcor::json::MaxFileSize, bytes, problem) != 0)
         return -1;
-    }
-    if (::fstat(fd, &st) != 0)
-        problem = QStringLiteral("cannot be read: ") + utils::errnoText(errno);
-    else
-        problem = notRegular(st);
-    if (problem.isEmpty() && st.st_size > libvelcor::json::MaxFileSize)
-        problem = QStringLiteral("is too large: %1 bytes, at most %2")
-                      .arg(qint64(st.st_size))
-                      .arg(libvelcor::json::MaxFileSize);
-    if (problem.isEmpty())
-        readAll(fd, st.st_size, bytes, problem);
-    ::close(fd);
-    if (!problem.isEmpty())
-        return -1;
-
     const QByteArray text = bytes.trimmed();
     if (text.isEmpty()) {
         problem = QStringLiteral("is empty");
@@ -253,46 +173,6 @@ int readJson(const QString& path, QByteArray& bytes, QVariant& doc, QString& pro
                       .arg(error.errorString())
                       .arg(error.offset);
         doc = QVariant();
-        return -1;
-    }
-    return 0;
-}
-
-QString lowerFirst(QString text)
-{
-    if (!text.isEmpty())
-        text[0] = text.at(0).toLower();
-    return text;
-}
-
-// Writes bytes to target through a temporary sibling that replaces the
-// target in one rename, so a failure never leaves a partial or missing
-// target behind. perms, when given, are set before any byte is written.
-int writeReplacing(const QByteArray& bytes, const QString& target, QFileDevice::Permissions perms,
-                   QString& problem)
-{
-    const QString temp = target + QStringLiteral(".tmp");
-    QFile::remove(temp);
-    QFile file(temp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        problem = QStringLiteral("cannot write ") + temp + QStringLiteral(": ") +
-                  lowerFirst(file.errorString());
-        return -1;
-    }
-    if ((perms && !file.setPermissions(perms)) || file.write(bytes) != bytes.size() ||
-        !file.flush() || ::fsync(file.handle()) != 0) {
-        problem = QStringLiteral("cannot write ") + temp + QStringLiteral(": ") +
-                  lowerFirst(file.errorString());
-        file.close();
-        QFile::remove(temp);
-        return -1;
-    }
-    file.close();
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) !=
-        0) {
-        problem = QStringLiteral("cannot replace ") + target + QStringLiteral(": ") +
-                  utils::errnoText(errno);
-        QFile::remove(temp);
         return -1;
     }
     return 0;
@@ -374,7 +254,7 @@ int Config::installUserCopy(const QString& templatePath)
                         problem + QStringLiteral("; it was not installed as ") + userPath);
         if (!QDir().mkpath(confPrefix))
             return fail(utils::mkpathFailure(confPrefix));
-        if (writeReplacing(templateBytes, userPath, {}, problem) != 0)
+        if (utils::writeReplacing(templateBytes, userPath, {}, problem) != 0)
             return fail(QStringLiteral("cannot install the template as ") + userPath +
                         QStringLiteral(": ") + problem);
         confFile.refresh();
@@ -402,13 +282,13 @@ int Config::installUserCopy(const QString& templatePath)
     const QString oldPath = userPath + QStringLiteral(".old");
     const bool edited = userBytes != templateBytes;
     const QFileDevice::Permissions perms = QFile::permissions(userPath);
-    if (edited && writeReplacing(userBytes, oldPath, perms, problem) != 0)
+    if (edited && utils::writeReplacing(userBytes, oldPath, perms, problem) != 0)
         return fail(QStringLiteral("cannot keep the copy to be replaced as ") + oldPath +
                     QStringLiteral(": ") + problem + QStringLiteral("; ") + userPath +
                     QStringLiteral(" is unchanged"));
     // The template goes in under a temporary name first and then replaces
     // the user copy in one step: a failed copy leaves the user copy as it was.
-    if (writeReplacing(templateBytes, userPath, perms, problem) != 0)
+    if (utils::writeReplacing(templateBytes, userPath, perms, problem) != 0)
         return fail(QStringLiteral("cannot replace ") + userPath +
                     QStringLiteral(" by the template: ") + problem +
                     QStringLiteral("; it is unchanged"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 #include <QVariant>
 
@@ -44,6 +46,20 @@ QString errnoText(int code);
 // Why QDir::mkpath could not make dir: the deepest part of it that exists
 // is not a folder, or cannot be written into.
 QString mkpathFailure(const QString& dir);
+
+// Reads a regular file of at most maxSize bytes; nothing else is opened
+// (a FIFO would wait for a writer, a device may act on being opened). 0, or
+// -1 with problem saying what is wrong, to follow the file's path in a
+// sentence: "does not exist", "is a directory, not a file", "is not a
+// regular file but a FIFO", "cannot be read: permission denied", "is too
+// large: ...".
+int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes, QString& problem);
+// Writes bytes to target through a temporary sibling (target + ".tmp")
+// renamed over it, so a failure never leaves a partial or missing target
+// behind. perms, when given, are set before any byte is written. 0, or -1
+// with problem naming the file and the reason.
+int writeReplacing(const QByteArray& bytes, const QString& target, QFileDevice::Permissions perms,
+                   QString& problem);
 
 } // namespace utils
 } // namespace ORVO
