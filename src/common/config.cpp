@@ -2,12 +2,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QSettings>
 
-#include <cstdio>
+#include <limits>
 
 #include "common/common.h"
 #include "common/log.h"
+#include "common/utils.h"
 #include "libabout/about.h"
 #include "libvelcor/json.h"
 
@@ -24,48 +27,155 @@ bool isPresent(const QVariantMap& map, const char* key)
     return !map.value(QLatin1String(key)).isNull();
 }
 
-// A number member: JSON numbers give their value, digit strings convert,
-// anything else is 0.
-int toInt(const QVariant& value)
+enum class NumberRead { Ok, WrongType, OutOfRange };
+
+// A number member: JSON numbers give their value, digit strings convert.
+// The range is checked before any conversion: a double outside int makes
+// the cast undefined.
+NumberRead readInt(const QVariant& value, int& out)
+{
+    constexpr qint64 Min = std::numeric_limits<int>::min();
+    constexpr qint64 Max = std::numeric_limits<int>::max();
+    switch (static_cast<int>(value.type())) {
+    case QMetaType::Int:
+        out = value.toInt();
+        return NumberRead::Ok;
+    case QMetaType::LongLong: {
+        const qint64 n = value.toLongLong();
+        if (n < Min || n > Max)
+            return NumberRead::OutOfRange;
+        out = static_cast<int>(n);
+        return NumberRead::Ok;
+    }
+    case QMetaType::UInt:
+    case QMetaType::ULongLong: {
+        const quint64 n = value.toULongLong();
+        if (n > static_cast<quint64>(Max))
+            return NumberRead::OutOfRange;
+        out = static_cast<int>(n);
+        return NumberRead::Ok;
+    }
+    case QMetaType::Double: {
+        const double d = value.toDouble();
+        // Truncation toward zero keeps every value between these bounds
+        // inside int; NaN fails both tests.
+        if (!(d > static_cast<double>(Min) - 1.0 && d < static_cast<double>(Max) + 1.0))
+            return NumberRead::OutOfRange;
+        out = static_cast<int>(d);
+        return NumberRead::Ok;
+    }
+    case QMetaType::QString: {
+        const QString text = value.toString();
+        bool ok = false;
+        const int n = text.toInt(&ok);
+        if (ok) {
+            out = n;
+            return NumberRead::Ok;
+        }
+        text.toDouble(&ok);
+        return ok ? NumberRead::OutOfRange : NumberRead::WrongType;
+    }
+    default:
+        return NumberRead::WrongType;
+    }
+}
+
+// A text member: a string, or a number as its text.
+bool readText(const QVariant& value, QString& out)
 {
     switch (static_cast<int>(value.type())) {
+    case QMetaType::QString:
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
-        return static_cast<int>(value.toLongLong());
     case QMetaType::Double:
-        return static_cast<int>(static_cast<qint64>(value.toDouble()));
-    case QMetaType::QString: {
-        bool ok = false;
-        const int n = value.toString().toInt(&ok);
-        return ok ? n : 0;
-    }
+        out = value.toString();
+        return true;
     default:
-        return 0;
+        return false;
     }
 }
 
+// A value as a refusal names it; texts are shortened.
+QString describe(const QVariant& value)
+{
+    switch (static_cast<int>(value.type())) {
+    case QMetaType::QString: {
+        const QString text = value.toString();
+        return QStringLiteral("the text \"") +
+               (text.size() > 40 ? text.left(40) + QStringLiteral("...") : text) + QLatin1Char('"');
+    }
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QMetaType::QVariantMap:
+        return QStringLiteral("an object");
+    case QMetaType::QVariantList:
+        return QStringLiteral("a list");
+    case QMetaType::Double:
+        return QString::number(value.toDouble(), 'g', 6);
+    default:
+        return value.toString();
+    }
+}
+
+QString member(const char* key)
+{
+    return QLatin1Char('"') + QLatin1String(key) + QLatin1Char('"');
+}
+
+QString member(const char* object, const char* key)
+{
+    return member(object) + QLatin1Char('/') + member(key);
+}
+
+// What is wrong with a number member, or empty when it is usable.
+QString numberProblem(const QString& name, NumberRead read, const QVariant& value)
+{
+    if (read == NumberRead::WrongType)
+        return name + QStringLiteral(" must be a whole number, not ") + describe(value);
+    if (read == NumberRead::OutOfRange)
+        return name + QStringLiteral(" is out of range: ") + describe(value);
+    return QString();
+}
+
+// The "version" rule: missing, not a number or out of range counts as 0.
 int versionOf(const QVariant& doc)
 {
-    return toInt(doc.toMap().value(QStringLiteral("version")));
+    int version = 0;
+    if (readInt(doc.toMap().value(QStringLiteral("version")), version) != NumberRead::Ok)
+        return 0;
+    return version;
 }
 
-// Copies the file to target through a temporary sibling that replaces the
-// target in one rename, so a failed copy never leaves a partial or missing
-// target behind.
-bool copyReplacing(const QString& source, const QString& target)
+// Reads a JSON document from a regular file of bounded size. On failure
+// problem says what is wrong, to follow the file's path in a sentence.
+int readJson(const QString& path, QByteArray& bytes, QVariant& doc, QString& problem)
 {
-    const QString temp = target + QStringLiteral(".tmp");
-    QFile::remove(temp);
-    if (!QFile::copy(source, temp))
-        return false;
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) !=
-        0) {
-        QFile::remove(temp);
-        return false;
+    doc = QVariant();
+    if (utils::readRegularFile(path, libvelcor::json::MaxFileSize, bytes, problem) != 0)
+        return -1;
+    const QByteArray text = bytes.trimmed();
+    if (text.isEmpty()) {
+        problem = QStringLiteral("is empty");
+        return -1;
     }
-    return true;
+    if (text.at(0) != '{' && text.at(0) != '[') {
+        problem = QStringLiteral("is not valid JSON: it must begin with '{' or '['");
+        return -1;
+    }
+    bool ok = false;
+    doc = libvelcor::json::parse(bytes, ok);
+    if (!ok) {
+        QJsonParseError error;
+        QJsonDocument::fromJson(bytes, &error);
+        problem = QStringLiteral("is not valid JSON: %1 at offset %2")
+                      .arg(error.errorString())
+                      .arg(error.offset);
+        doc = QVariant();
+        return -1;
+    }
+    return 0;
 }
 
 // The dump goes to the log and the log viewer: no password may show in it.
@@ -113,49 +223,84 @@ Config::Config(const QString& appDir)
 
     settings = new QSettings(org(), QLatin1String(ORVO::ApplicationId));
     if (!settings) {
-        LOG_ERROR;
+        LOG_ERROR << "[Config] the settings store could not be created";
         return;
     }
     LOG_DEBUG << "[Config] settings file=" << settings->fileName();
     valid = true;
 }
 
+int Config::fail(const QString& text)
+{
+    errorText = text;
+    LOG_ERROR << "[Config] " << text.toUtf8().constData();
+    return -1;
+}
+
 int Config::installUserCopy(const QString& templatePath)
 {
     const QString userPath = confFile.absoluteFilePath();
+    // Shown to people: without the "/../" and the doubled separator.
+    const QString shownTemplate = QDir::cleanPath(templatePath);
+    QByteArray templateBytes;
+    QVariant tmpl;
+    QString problem;
+
     if (!confFile.exists()) {
-        QDir().mkpath(confPrefix);
-        // A first install copies the template as it is; a broken template
-        // is only noticed when the copy is loaded.
-        if (!copyReplacing(templatePath, userPath)) {
-            LOG_ERROR;
-            return -1;
-        }
+        // The template is checked before it becomes the user copy: a broken
+        // copy would fail every later start, even once the template is mended.
+        if (readJson(templatePath, templateBytes, tmpl, problem) != 0)
+            return fail(QStringLiteral("the template ") + shownTemplate + QLatin1Char(' ') +
+                        problem + QStringLiteral("; it was not installed as ") + userPath);
+        if (!QDir().mkpath(confPrefix))
+            return fail(utils::mkpathFailure(confPrefix));
+        if (utils::writeReplacing(templateBytes, userPath, {}, problem) != 0)
+            return fail(QStringLiteral("cannot install the template as ") + userPath +
+                        QStringLiteral(": ") + problem);
         confFile.refresh();
         return 0;
     }
 
-    bool userOk = false;
-    bool templateOk = false;
-    const QVariant user = libvelcor::json::parseFromFile(userPath, userOk);
-    const QVariant tmpl = libvelcor::json::parseFromFile(templatePath, templateOk);
-    if (!userOk || !templateOk) {
-        LOG_ERROR;
-        return -1;
-    }
+    // Both are read before either is judged.
+    QByteArray userBytes;
+    QVariant user;
+    QString userProblem;
+    const int userRead = readJson(userPath, userBytes, user, userProblem);
+    const int templateRead = readJson(templatePath, templateBytes, tmpl, problem);
+    if (userRead != 0)
+        return fail(userPath + QLatin1Char(' ') + userProblem);
+    if (templateRead != 0)
+        return fail(QStringLiteral("the template ") + shownTemplate + QLatin1Char(' ') + problem);
     const int userVersion = versionOf(user);
     const int templateVersion = versionOf(tmpl);
     if (userVersion != 0 && templateVersion != 0 && templateVersion <= userVersion)
         return 0;
 
     LOG_DEBUG << "[Config] replacing: " << userPath;
+    // What the user had is kept beside the new copy (the newest replaced
+    // one only), unless it is the template already and nothing is lost.
+    const QString oldPath = userPath + QStringLiteral(".old");
+    const bool edited = userBytes != templateBytes;
+    const QFileDevice::Permissions perms = QFile::permissions(userPath);
+    if (edited && utils::writeReplacing(userBytes, oldPath, perms, problem) != 0)
+        return fail(QStringLiteral("cannot keep the copy to be replaced as ") + oldPath +
+                    QStringLiteral(": ") + problem + QStringLiteral("; ") + userPath +
+                    QStringLiteral(" is unchanged"));
     // The template goes in under a temporary name first and then replaces
     // the user copy in one step: a failed copy leaves the user copy as it was.
-    if (!copyReplacing(templatePath, userPath)) {
-        LOG_ERROR;
-        return -1;
-    }
+    if (utils::writeReplacing(templateBytes, userPath, perms, problem) != 0)
+        return fail(QStringLiteral("cannot replace ") + userPath +
+                    QStringLiteral(" by the template: ") + problem +
+                    QStringLiteral("; it is unchanged"));
     confFile.refresh();
+    if (edited) {
+        const QString notice = userPath + QStringLiteral(" was replaced by the template ") +
+                               shownTemplate + QStringLiteral(" (its version is ") +
+                               QString::number(templateVersion) +
+                               QStringLiteral("); the replaced copy is kept as ") + oldPath;
+        notices << notice;
+        LOG_NOTICE << "[Config] " << notice.toUtf8().constData();
+    }
     return 0;
 }
 
@@ -167,38 +312,89 @@ Config::~Config()
 
 int Config::loadFromFile()
 {
-    bool ok = false;
+    errorText.clear();
     const QString path = confFile.absoluteFilePath();
-    json = libvelcor::json::parseFromFile(path, ok);
-    if (!ok) {
-        LOG_DEBUG << "[Config] Failed parsing config file" << path;
+    QByteArray bytes;
+    QString problem;
+    if (readJson(path, bytes, json, problem) != 0) {
+        errorText = path + QLatin1Char(' ') + problem;
+        LOG_DEBUG << "[Config] Failed parsing config file" << path << ": "
+                  << problem.toUtf8().constData();
         return -1;
     }
     if (parse(json.toMap()) != 0) {
-        LOG_ERROR;
+        LOG_ERROR << "[Config] not applied: " << errorText.toUtf8().constData();
         return -1;
     }
     return 0;
 }
 
+// A member of the wrong type or out of range takes the error road of an
+// unknown proxy type or an out-of-range level: nothing is guessed.
+int Config::refuse(const QString& text)
+{
+    errorText = confFile.absoluteFilePath() + QStringLiteral(": ") + text;
+    return -1;
+}
+
 int Config::parse(const QVariantMap& map)
 {
-    if (isPresent(map, "ca"))
-        caFile = QFileInfo(map.value(QStringLiteral("ca")).toString());
-    if (isPresent(map, "login"))
-        parseLogin(map.value(QStringLiteral("login")).toMap());
-    if (isPresent(map, "proxy")) {
-        if (parseProxy(map.value(QStringLiteral("proxy")).toMap()) != 0) {
-            LOG_ERROR;
+    if (isPresent(map, "ca")) {
+        const QVariant value = map.value(QStringLiteral("ca"));
+        QString path;
+        if (!readText(value, path)) {
+            refuse(member("ca") + QStringLiteral(" must be a path, not ") + describe(value));
+            LOG_ERROR << errorText.toUtf8().constData();
+            return -1;
+        }
+        caFile = QFileInfo(path);
+    }
+    if (isPresent(map, "login")) {
+        const QVariant value = map.value(QStringLiteral("login"));
+        if (value.type() != QVariant::Map) {
+            refuse(member("login") + QStringLiteral(" must be an object, not ") + describe(value));
+            LOG_ERROR << errorText.toUtf8().constData();
+            return -1;
+        }
+        if (parseLogin(value.toMap()) != 0) {
+            LOG_ERROR << errorText.toUtf8().constData();
             return -1;
         }
     }
-    const QVariant lev = map.value(QStringLiteral("log")).toMap().value(QStringLiteral("lev"));
+    if (isPresent(map, "proxy")) {
+        const QVariant value = map.value(QStringLiteral("proxy"));
+        if (value.type() != QVariant::Map) {
+            refuse(member("proxy") + QStringLiteral(" must be an object, not ") + describe(value));
+            LOG_ERROR << errorText.toUtf8().constData();
+            return -1;
+        }
+        if (parseProxy(value.toMap()) != 0) {
+            LOG_ERROR << errorText.toUtf8().constData();
+            return -1;
+        }
+    }
+    if (!isPresent(map, "log"))
+        return 0;
+    const QVariant log = map.value(QStringLiteral("log"));
+    if (log.type() != QVariant::Map) {
+        refuse(member("log") + QStringLiteral(" must be an object, not ") + describe(log));
+        LOG_ERROR << errorText.toUtf8().constData();
+        return -1;
+    }
+    const QVariant lev = log.toMap().value(QStringLiteral("lev"));
     if (lev.isNull())
         return 0;
-    logLevel = toInt(lev);
+    int level = 0;
+    const NumberRead read = readInt(lev, level);
+    if (read != NumberRead::Ok) {
+        refuse(numberProblem(member("log", "lev"), read, lev));
+        LOG_ERROR << "log level must be between 0 and 7! " << errorText.toUtf8().constData();
+        return -1;
+    }
+    logLevel = level;
     if (logLevel < 0 || logLevel > 7) {
-        LOG_ERROR << "log level must be between 0 and 7!";
+        refuse(member("log", "lev") + QStringLiteral(" is ") + QString::number(level));
+        LOG_ERROR << "log level must be between 0 and 7! " << errorText.toUtf8().constData();
         return -1;
     }
     return 0;
@@ -206,12 +402,23 @@ int Config::parse(const QVariantMap& map)
 
 int Config::parseLogin(const QVariantMap& map)
 {
+    // Every member is checked before any is applied.
+    QString values[3];
+    const char* const keys[3] = {"url", "user", "pass"};
+    for (int i = 0; i < 3; ++i) {
+        if (!isPresent(map, keys[i]))
+            continue;
+        const QVariant value = map.value(QLatin1String(keys[i]));
+        if (!readText(value, values[i]))
+            return refuse(member("login", keys[i]) + QStringLiteral(" must be text, not ") +
+                          describe(value));
+    }
     if (isPresent(map, "url"))
-        loginUrl = map.value(QStringLiteral("url")).toString();
+        loginUrl = values[0];
     if (isPresent(map, "user"))
-        loginUser = map.value(QStringLiteral("user")).toString();
+        loginUser = values[1];
     if (isPresent(map, "pass"))
-        loginPass = map.value(QStringLiteral("pass")).toString();
+        loginPass = values[2];
     hasLogin = true;
     return 0;
 }
@@ -220,25 +427,58 @@ int Config::parseProxy(const QVariantMap& map)
 {
     QNetworkProxy::ProxyType type = QNetworkProxy::HttpProxy;
     if (isPresent(map, "type")) {
-        const QString word = map.value(QStringLiteral("type")).toString();
+        const QVariant value = map.value(QStringLiteral("type"));
+        QString word;
+        if (!readText(value, word)) {
+            return refuse(member("proxy", "type") + QStringLiteral(" must be text, not ") +
+                          describe(value));
+        }
         if (word == QLatin1String("http")) {
             type = QNetworkProxy::HttpProxy;
         } else if (word == QLatin1String("socks5")) {
             type = QNetworkProxy::Socks5Proxy;
         } else {
-            LOG_ERROR << QString(QStringLiteral("unknown proxy type: ") + word);
+            refuse(member("proxy", "type") + QStringLiteral(" must be \"http\" or \"socks5\""));
+            LOG_ERROR << QString(QStringLiteral("unknown proxy type: ") + word) << " in "
+                      << confFile.absoluteFilePath();
             return -1;
         }
     }
+    // Every member is checked before any is applied: a refused proxy leaves
+    // the application proxy as it was.
+    QString host;
+    QString user;
+    QString pass;
+    int port = 0;
+    const struct
+    {
+        const char* key;
+        QString* out;
+    } texts[] = {{"host", &host}, {"user", &user}, {"pass", &pass}};
+    for (const auto& text : texts) {
+        if (!isPresent(map, text.key))
+            continue;
+        const QVariant value = map.value(QLatin1String(text.key));
+        if (!readText(value, *text.out))
+            return refuse(member("proxy", text.key) + QStringLiteral(" must be text, not ") +
+                          describe(value));
+    }
+    if (isPresent(map, "port")) {
+        const QVariant value = map.value(QStringLiteral("port"));
+        const NumberRead read = readInt(value, port);
+        if (read != NumberRead::Ok)
+            return refuse(numberProblem(member("proxy", "port"), read, value));
+    }
+
     proxy.setType(type);
     if (isPresent(map, "host"))
-        proxy.setHostName(map.value(QStringLiteral("host")).toString());
+        proxy.setHostName(host);
     if (isPresent(map, "port"))
-        proxy.setPort(static_cast<quint16>(toInt(map.value(QStringLiteral("port"))) & 0xffff));
+        proxy.setPort(static_cast<quint16>(port & 0xffff));
     if (isPresent(map, "user"))
-        proxy.setUser(map.value(QStringLiteral("user")).toString());
+        proxy.setUser(user);
     if (isPresent(map, "pass"))
-        proxy.setPassword(map.value(QStringLiteral("pass")).toString());
+        proxy.setPassword(pass);
     QNetworkProxy::setApplicationProxy(proxy);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QNetworkProxy>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class QSettings;
@@ -42,9 +43,17 @@ public:
     QString confPrefix;
     QString confTemplatePrefix;
     QNetworkProxy proxy;
+    // What the last failure of construction or loading was, naming the file
+    // (and the member) at fault; empty while nothing failed.
+    QString errorText;
+    // Lines worth keeping in the file log, which opens only after
+    // construction: the replacement of the user copy.
+    QStringList notices;
 
 private:
     int installUserCopy(const QString& templatePath);
+    int fail(const QString& text);
+    int refuse(const QString& text);
 };
 
 } // namespace ORVO

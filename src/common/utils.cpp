@@ -1,9 +1,17 @@
 #include "common/utils.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSettings>
 
@@ -98,6 +106,179 @@ void printErr(const QString& text)
 {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
+}
+
+namespace {
+
+// What makes a file's status unfit for reading, or empty for a regular file.
+QString notRegular(const struct stat& st)
+{
+    if (S_ISREG(st.st_mode))
+        return QString();
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("is a directory, not a file");
+    const char* kind = S_ISFIFO(st.st_mode)                         ? "a FIFO"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                       : S_ISSOCK(st.st_mode)                       ? "a socket"
+                                                                    : "a special file";
+    return QStringLiteral("is not a regular file but ") + QLatin1String(kind);
+}
+
+// Reads an open regular file whose size was given, up to maxSize bytes;
+// problem is set when that fails or the file is over the limit.
+void readAll(int fd, qint64 size, qint64 maxSize, QByteArray& bytes, QString& problem)
+{
+    // One byte more than allowed tells a file that grew meanwhile.
+    const qint64 limit = maxSize + 1;
+    bytes.resize(static_cast<int>(qMin<qint64>(size + 1, limit)));
+    qint64 have = 0;
+    for (;;) {
+        if (have == bytes.size()) {
+            if (have >= limit)
+                break;
+            bytes.resize(static_cast<int>(qMin<qint64>(have * 2 + 4096, limit)));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + have, static_cast<size_t>(bytes.size() - have));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            problem = QStringLiteral("cannot be read: ") + errnoText(errno);
+            break;
+        }
+        if (n == 0)
+            break;
+        have += n;
+    }
+    bytes.resize(static_cast<int>(have));
+    if (problem.isEmpty() && have > maxSize)
+        problem = QStringLiteral("is too large: more than %1 bytes").arg(maxSize);
+}
+
+QString lowerFirst(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text.at(0).toLower();
+    return text;
+}
+
+} // namespace
+
+int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes, QString& problem)
+{
+    bytes.clear();
+    problem.clear();
+    const QByteArray native = QFile::encodeName(path);
+    // Only a regular file is opened: opening a device can have effects of
+    // its own, and opening a FIFO waits for a writer.
+    struct stat st = {};
+    if (::stat(native.constData(), &st) == 0) {
+        problem = notRegular(st);
+        if (!problem.isEmpty())
+            return -1;
+    }
+    // O_NONBLOCK and the second look: the name may have changed meanwhile.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        problem = errno == ENOENT ? QStringLiteral("does not exist")
+                                  : QStringLiteral("cannot be read: ") + errnoText(errno);
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0)
+        problem = QStringLiteral("cannot be read: ") + errnoText(errno);
+    else
+        problem = notRegular(st);
+    if (problem.isEmpty() && st.st_size > maxSize)
+        problem = QStringLiteral("is too large: %1 bytes, at most %2")
+                      .arg(qint64(st.st_size))
+                      .arg(maxSize);
+    if (problem.isEmpty())
+        readAll(fd, st.st_size, maxSize, bytes, problem);
+    ::close(fd);
+    return problem.isEmpty() ? 0 : -1;
+}
+
+int writeReplacing(const QByteArray& bytes, const QString& target, QFileDevice::Permissions perms,
+                   QString& problem)
+{
+    const QString temp = target + QStringLiteral(".tmp");
+    QFile::remove(temp);
+    QFile file(temp);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        problem = QStringLiteral("cannot write ") + temp + QStringLiteral(": ") +
+                  lowerFirst(file.errorString());
+        return -1;
+    }
+    if ((perms && !file.setPermissions(perms)) || file.write(bytes) != bytes.size() ||
+        !file.flush() || ::fsync(file.handle()) != 0) {
+        problem = QStringLiteral("cannot write ") + temp + QStringLiteral(": ") +
+                  lowerFirst(file.errorString());
+        file.close();
+        QFile::remove(temp);
+        return -1;
+    }
+    file.close();
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) !=
+        0) {
+        problem =
+            QStringLiteral("cannot replace ") + target + QStringLiteral(": ") + errnoText(errno);
+        QFile::remove(temp);
+        return -1;
+    }
+    return 0;
+}
+
+const char DisplayCutMark[] = u8" [\u2026]";
+
+QString cutForDisplay(const QString& text, int maxChars, int maxLines)
+{
+    int end = text.size();
+    if (maxLines > 0) {
+        int lines = 1;
+        for (int i = 0; i < text.size(); ++i) {
+            // A final line break starts no line of its own.
+            if (text.at(i) == QLatin1Char('\n') && i + 1 < text.size() && ++lines > maxLines) {
+                end = i;
+                break;
+            }
+        }
+    }
+    if (maxChars >= 0 && end > maxChars)
+        end = maxChars;
+    if (end == text.size())
+        return text;
+    // Never half a character.
+    if (end > 0 && text.at(end - 1).isHighSurrogate())
+        --end;
+    QString out = text.left(end);
+    while (!out.isEmpty() && out.at(out.size() - 1).isSpace())
+        out.chop(1);
+    return out + QString::fromUtf8(DisplayCutMark);
+}
+
+QString errnoText(int code)
+{
+    QString text = QString::fromLocal8Bit(std::strerror(code));
+    if (!text.isEmpty())
+        text[0] = text.at(0).toLower();
+    return text;
+}
+
+QString mkpathFailure(const QString& dir)
+{
+    QString existing = QDir::cleanPath(dir);
+    while (!QFileInfo::exists(existing)) {
+        const QString parent = QFileInfo(existing).absolutePath();
+        if (parent == existing)
+            break;
+        existing = parent;
+    }
+    const QFileInfo info(existing);
+    const QString text = QStringLiteral("cannot create the folder ") + dir + QStringLiteral(": ");
+    if (info.exists() && !info.isDir())
+        return text + existing + QStringLiteral(" is not a folder");
+    if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
+        return text + existing + QStringLiteral(": ") + errnoText(errno);
+    return text + QStringLiteral("reason unknown");
 }
 
 } // namespace utils

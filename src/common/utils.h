@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 #include <QVariant>
 
@@ -27,6 +29,37 @@ bool caseInsensitiveLessThan(const QString& a, const QString& b);
 // Writes one line to the standard error stream at once: where the program
 // has no windows, what a box would show goes there.
 void printErr(const QString& text);
+
+// Texts from outside the program (the service, the management server) as
+// a box or a line on standard error shows them: at most maxChars
+// characters and maxLines lines, a cut marked by DisplayCutMark at its end.
+// The log keeps its own limit.
+constexpr int DisplayMaxChars = 2000;
+constexpr int DisplayMaxLines = 30;
+extern const char DisplayCutMark[];
+QString cutForDisplay(const QString& text, int maxChars = DisplayMaxChars,
+                      int maxLines = DisplayMaxLines);
+
+// The C library's text for an errno value, first letter in lower case so
+// that it reads inside a sentence ("permission denied").
+QString errnoText(int code);
+// Why QDir::mkpath could not make dir: the deepest part of it that exists
+// is not a folder, or cannot be written into.
+QString mkpathFailure(const QString& dir);
+
+// Reads a regular file of at most maxSize bytes; nothing else is opened
+// (a FIFO would wait for a writer, a device may act on being opened). 0, or
+// -1 with problem saying what is wrong, to follow the file's path in a
+// sentence: "does not exist", "is a directory, not a file", "is not a
+// regular file but a FIFO", "cannot be read: permission denied", "is too
+// large: ...".
+int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes, QString& problem);
+// Writes bytes to target through a temporary sibling (target + ".tmp")
+// renamed over it, so a failure never leaves a partial or missing target
+// behind. perms, when given, are set before any byte is written. 0, or -1
+// with problem naming the file and the reason.
+int writeReplacing(const QByteArray& bytes, const QString& target, QFileDevice::Permissions perms,
+                   QString& problem);
 
 } // namespace utils
 } // namespace ORVO

@@ -110,6 +110,9 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
     if (!msg.isEmpty())
         text += QStringLiteral("\n\n(") + msg.trimmed() + QLatin1Char(')');
     LOG_ERROR << text;
+    // The service's and the server's texts have no bound of their own: the
+    // log keeps them whole, a box or a terminal line gets a readable part.
+    text = utils::cutForDisplay(text);
     emit error(text);
     const QString title = app() + QLatin1Char(' ') + tr("Error");
     if (!withGui) {
@@ -125,6 +128,7 @@ void Gui::_gotQuery(int id, QString query)
 {
     LOG_TRACE;
     const QString title = app() + QLatin1Char(' ') + tr("Warning");
+    query = utils::cutForDisplay(query);
     if (!withGui) {
         // Nobody can answer: the safe answer is no.
         ORVO::utils::printErr(title + QStringLiteral(": ") + query);
@@ -141,7 +145,8 @@ void Gui::_gotQuery(int id, QString query)
 void Gui::_gotAuthChanged(libvelcor::Auth auth)
 {
     LOG_TRACE;
-    const QString text = tr("Password successfully changed for user: ") + auth.getUser();
+    const QString text =
+        utils::cutForDisplay(tr("Password successfully changed for user: ") + auth.getUser());
     if (!withGui) {
         ORVO::utils::printErr(tr("Info") + QStringLiteral(": ") + text);
         return;
@@ -160,6 +165,7 @@ void Gui::_requestAction(QVariantMap data)
     text += QStringLiteral("\n\n") + QStringLiteral("name: ") +
             data.value(QStringLiteral("name")).toString() + QLatin1Char('\n') +
             QStringLiteral("endpoint: ") + data.value(QStringLiteral("endpoint")).toString();
+    text = utils::cutForDisplay(text);
 
     if (!withGui) {
         // Actions of the request server need the user's consent, and no

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QObject>
-#include <QResource>
 #include <QSettings>
 #include <QTranslator>
 
@@ -21,7 +20,9 @@
 #include "gui/messagebox.h"
 #include "libvelcor/logger.h"
 #include "main/application.h"
+#include "main/instancelock.h"
 #include "main/signalwatcher.h"
+#include "main/startupsteps.h"
 #include "mgr/manager.h"
 #include "profiles/connprofile.h"
 
@@ -65,6 +66,35 @@ int loadOne(const QString& file, QTranslator& translator, bool withGui)
     // The message is not translated: no catalogue may be there to do it.
     reportWarning(withGui, QObject::tr("Fatal error"),
                   QStringLiteral("Failed loading translation resource: %1!").arg(file));
+    return 1;
+}
+
+// A second client of the same user ends here, before it touches the
+// configuration or the log: a line on standard error, and a box in the GUI
+// modes (no catalogue is loaded yet: in English).
+int reportNoLock(int argc, char** argv, bool withGui, const ORVO::InstanceLock& lock)
+{
+    QString title;
+    QString text;
+    if (lock.heldElsewhere()) {
+        title = ORVO::app();
+        text = QObject::tr("%1 is already running for this user.").arg(ORVO::app());
+        if (lock.ownerPid() > 0)
+            text += QStringLiteral(" (process %1)").arg(lock.ownerPid());
+    } else {
+        title = QObject::tr("Fatal error");
+        text = QStringLiteral("Cannot start: ") + lock.errorString();
+    }
+    ORVO::utils::printErr(title + QStringLiteral(": ") + text);
+    if (withGui) {
+        ORVO::Application app(argc, argv, nullptr, withGui);
+        if (lock.heldElsewhere())
+            ORVO::MessageBox::information(nullptr, title, text, QMessageBox::Ok,
+                                          QMessageBox::NoButton);
+        else
+            ORVO::MessageBox::critical(nullptr, title, text, QMessageBox::Ok,
+                                       QMessageBox::NoButton);
+    }
     return 1;
 }
 
@@ -166,6 +196,11 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
     QCoreApplication::setOrganizationName(ORVO::org());
     QCoreApplication::setApplicationName(QLatin1String(ORVO::ApplicationId));
 
+    // One client per user, held until everything below is gone again.
+    ORVO::InstanceLock instanceLock(ORVO::getAppDataDir());
+    if (instanceLock.acquire() != 0)
+        return reportNoLock(argc, argv, withGui, instanceLock);
+
     // Configuration, found beside the executable's real directory: argv[0] is bare when the program
     // was started through PATH.
     ORVO::Config config(ORVO::getBinDir());
@@ -178,16 +213,21 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
 
     // The file log in the data location.
     libvelcor::Logger logger;
-    logger.setPath(ORVO::getLogDir() + QStringLiteral("/") + QStringLiteral("vtx-log.txt"));
-    if (logger.open() != 0) {
-        LOG_ERROR;
+    QString why;
+    if (ORVO::openFileLog(logger,
+                          ORVO::getLogDir() + QStringLiteral("/") + QStringLiteral("vtx-log.txt"),
+                          why) != 0) {
+        LOG_ERROR << "[Main] " << why.toUtf8().constData();
         return 1;
     }
+    // What the configuration had to say before there was a file log.
+    for (const QString& notice : config.notices)
+        LOG_NOTICE << "[Config] " << notice.toUtf8().constData();
 
-    // The brand bundle: images named "rc:<name>" come from the brand bundle first.
-    if (!QResource::registerResource(ORVO::getResourcesDir() + QStringLiteral("/gui.rcc"),
-                                     QStringLiteral("/rc")))
-        LOG_ERROR << "Error registering brand resources from file gui.rcc";
+    // The brand bundle: images named "rc:<name>" come from the brand bundle first. Unmounted on
+    // the way out, after everything that shows its images.
+    ORVO::BrandBundle brandBundle(ORVO::getResourcesDir() + QStringLiteral("/gui.rcc"),
+                                  QStringLiteral("/rc"));
     QDir::setSearchPaths(QStringLiteral("rc"), {QStringLiteral(":/rc"), QStringLiteral(":/")});
 
     // Who is starting, and how.
@@ -200,22 +240,26 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
     if (withGui)
         QApplication::setQuitOnLastWindowClosed(false);
     if (app.start() != 0) {
-        LOG_ERROR;
+        LOG_ERROR << "[Main] The application object did not start";
         return -1;
     }
 
     // The configuration file must be there. No translator is installed yet: these texts show in
-    // English.
+    // English. What went wrong, and with which file, follows the text.
     const QString confPath = config.confFile.absoluteFilePath();
     if (!config.valid || !QFile::exists(confPath)) {
-        reportCritical(withGui, QObject::tr("Fatal error"),
-                       QObject::tr("Missing configuration file: ") + confPath);
+        QString text = QObject::tr("Missing configuration file: ") + confPath;
+        if (!config.errorText.isEmpty())
+            text += QLatin1Char('\n') + config.errorText;
+        LOG_ERROR << "[Main] " << text.toUtf8().constData();
+        reportCritical(withGui, QObject::tr("Fatal error"), text);
         return 1;
     }
 
     // Load the configuration and publish it through g_cfg.
     if (config.loadFromFile() != 0) {
-        LOG_ERROR;
+        LOG_ERROR << "[Main] Cannot load the configuration file: "
+                  << config.errorText.toUtf8().constData();
         return -1;
     }
     g_cfg = &config;
@@ -231,26 +275,26 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
     // The windows of the mode.
     ORVO::Gui gui(&config, app.withGui, minimal);
     if (!gui.isValid()) {
-        LOG_ERROR;
+        LOG_ERROR << "[Main] The windows of the chosen mode could not be set up";
         return 1;
     }
 
     // Manager and its workers, wired to the windows and the log.
     ORVO::Manager manager(&config);
     if (!manager.valid) {
-        LOG_ERROR;
+        LOG_ERROR << "[Main] The service coordinator could not be set up";
         return 1;
     }
     manager.gui = &gui;
     manager.logger = &logger;
     if (manager.run() != 0) {
-        LOG_ERROR;
+        LOG_ERROR << "[Main] The service coordinator did not start";
         return 1;
     }
 
     // The sign-in window goes on screen.
     if (gui.run() != 0) {
-        LOG_ERROR;
+        LOG_ERROR << "[Main] The windows of the chosen mode did not start";
         return 1;
     }
 

@@ -17,6 +17,7 @@ private slots:
     void refusesRequestedActions();
     void quitsOnSignal_data();
     void quitsOnSignal();
+    void serviceTextsCutOnStderr();
 
 private:
     void startAgainst(ChildClient& child, orvosim::ServiceSimulator& sim);
@@ -124,6 +125,39 @@ void TestCmdMode::quitsOnSignal()
     QCOMPARE(sim.values(QStringLiteral("auth")).first().toMap().value("type").toInt(), -1);
     const QByteArray log = orvotest::readFile(child.logFile());
     QVERIFY(log.contains("[Gui] Emitting quit signals"));
+}
+
+// An error event with a 900 KB description, and one with a 1,000-line
+// extra text: what the terminal shows is a bounded, marked part of each.
+void TestCmdMode::serviceTextsCutOnStderr()
+{
+    ChildClient child;
+    orvosim::ServiceSimulator sim;
+    startAgainst(child, sim);
+    const QByteArray prefix = "Bastiva Connect App Error: API Manager: ";
+    const QByteArray mark = " [\xe2\x80\xa6]";
+
+    sim.emitError(300, QString(900 * 1024, QLatin1Char('d')));
+    QTRY_VERIFY_WITH_TIMEOUT(child.err.contains(prefix + "ddd"), 10000);
+    int at = child.err.indexOf(prefix + "ddd");
+    int end = -1;
+    QTRY_VERIFY_WITH_TIMEOUT((end = child.err.indexOf('\n', at)) > 0, 5000);
+    const QByteArray line = child.err.mid(at, end - at);
+    QVERIFY2(line.size() <= prefix.size() + 2000 + mark.size(), QByteArray::number(line.size()));
+    QVERIFY(line.endsWith(mark));
+
+    QString extra;
+    for (int i = 0; i < 1000; ++i)
+        extra += QStringLiteral("extra %1\n").arg(i);
+    child.err.clear();
+    sim.emitError(300, QStringLiteral("Login failed"), extra);
+    QTRY_VERIFY_WITH_TIMEOUT(child.err.contains(prefix + "Login failed\n"), 10000);
+    at = child.err.indexOf(prefix + "Login failed\n");
+    QTRY_VERIFY_WITH_TIMEOUT(child.err.indexOf(mark + '\n', at) > 0, 5000);
+    const QByteArray shown = child.err.mid(at, child.err.indexOf(mark + '\n', at) - at);
+    QVERIFY2(shown.count('\n') < 30, shown.constData());
+    QVERIFY(shown.endsWith("extra 27"));
+    QCOMPARE(child.proc.state(), QProcess::Running);
 }
 
 ORVO_TEST_MAIN(TestCmdMode)

@@ -1,5 +1,8 @@
 #include <QSettings>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "childclient.h"
 #include "common/common.h"
 #include "main/startup.h"
@@ -22,6 +25,11 @@ private slots:
     void logLines();
     void languages_data();
     void languages();
+    void repairedTemplateInstalled();
+    void replacedCopyNoticeInLog();
+    void oneClientPerUser_data();
+    void oneClientPerUser();
+    void killedClientsLockTakenOver();
     void noTestSwitchInProgram_data();
     void noTestSwitchInProgram();
     void testVariablesIgnored_data();
@@ -110,25 +118,56 @@ void TestStartup::failures_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("code");
     QTest::addColumn<QByteArray>("message");
+    // What failed and where, on standard error and, once it is open, in the
+    // log; %D stands for the data folder, %B for the program's bundle.
+    QTest::addColumn<QByteArray>("reason");
 
     // Command-line mode has no box: its text goes to standard error.
-    QTest::newRow("no template, cmd") << "no template" << QStringList{"cmd"} << 1
-                                      << QByteArray("Fatal error: Missing configuration file: ");
+    QTest::newRow("no template, cmd")
+        << "no template" << QStringList{"cmd"} << 1
+        << QByteArray("Fatal error: Missing configuration file: ")
+        << QByteArray("the template %B/Resources/etc/vtx.json does not exist");
     // GUI mode shows the box (answered by the test build of the client);
     // in English even when another language is set, as no catalogue is
     // loaded yet.
     QTest::newRow("no template, gui, German")
         << "no template de" << QStringList{"gui"} << 1
-        << QByteArray("\"Fatal error\": \"Missing configuration file: ");
+        << QByteArray("\"Fatal error\": \"Missing configuration file: ")
+        << QByteArray("the template %B/Resources/etc/vtx.json does not exist");
+    // A broken template is reported and never becomes the user copy.
     QTest::newRow("broken template, first install")
-        << "broken template" << QStringList{"cmd"} << 255 << QByteArray("[Config] Failed parsing");
+        << "broken template" << QStringList{"cmd"} << 1
+        << QByteArray("Missing configuration file: ")
+        << QByteArray("the template %B/Resources/etc/vtx.json is not valid JSON: ");
     QTest::newRow("log level out of range")
-        << "bad level" << QStringList{"cmd"} << 255 << QByteArray("log level must be between");
+        << "bad level" << QStringList{"cmd"} << 255 << QByteArray("log level must be between")
+        << QByteArray("Cannot load the configuration file: %D/vtx.json: \"log\"/\"lev\" is 9");
+    QTest::newRow("proxy of the wrong type")
+        << "proxy word" << QStringList{"cmd"} << 255 << QByteArray("Cannot load the configuration")
+        << QByteArray("%D/vtx.json: \"proxy\" must be an object, not the text \"x\"");
     QTest::newRow("broken user copy")
-        << "broken copy" << QStringList{"cmd"} << 1 << QByteArray("Missing configuration file: ");
+        << "broken copy" << QStringList{"cmd"} << 1 << QByteArray("Missing configuration file: ")
+        << QByteArray("%D/vtx.json is not valid JSON: ");
+    QTest::newRow("empty user copy")
+        << "empty copy" << QStringList{"cmd"} << 1 << QByteArray("Missing configuration file: ")
+        << QByteArray("%D/vtx.json is empty");
+    QTest::newRow("user copy is a directory")
+        << "copy dir" << QStringList{"cmd"} << 1 << QByteArray("Missing configuration file: ")
+        << QByteArray("%D/vtx.json is a directory, not a file");
+    // It used to hang the start for ever.
+    QTest::newRow("user copy is a FIFO")
+        << "copy fifo" << QStringList{"cmd"} << 1 << QByteArray("Missing configuration file: ")
+        << QByteArray("%D/vtx.json is not a regular file but a FIFO");
     QTest::newRow("log file cannot be opened")
         << "log blocked" << QStringList{"cmd"} << 1
-        << QByteArray("[ERROR] [BastivaConnectApp:startup.cpp:runClient()");
+        << QByteArray("[ERROR] [BastivaConnectApp:startup.cpp:runClient()")
+        << QByteArray("Cannot open the log file %D/vtx-log.txt: is a directory");
+    QTest::newRow("data folder is a file")
+        << "data file" << QStringList{"cmd"} << 1 << QByteArray("Fatal error: Cannot start: ")
+        << QByteArray("cannot create the folder %D: %D is not a folder");
+    QTest::newRow("data folder not writable")
+        << "data read-only" << QStringList{"cmd"} << 1 << QByteArray("Fatal error: Cannot start: ")
+        << QByteArray("cannot create the lock file %D/vtx.lock: permission denied");
 }
 
 void TestStartup::failures()
@@ -137,6 +176,9 @@ void TestStartup::failures()
     QFETCH(QStringList, args);
     QFETCH(int, code);
     QFETCH(QByteArray, message);
+    QFETCH(QByteArray, reason);
+    if (situation == "data read-only" && ::geteuid() == 0)
+        QSKIP("root writes anywhere");
 
     ChildClient child;
     if (situation.startsWith("no template")) {
@@ -151,8 +193,22 @@ void TestStartup::failures()
     } else if (situation == "bad level") {
         orvotest::writeFile(child.dataDir() + "/vtx.json",
                             "{\"version\": 1, \"log\": {\"lev\": 9}}");
+    } else if (situation == "proxy word") {
+        orvotest::writeFile(child.dataDir() + "/vtx.json", "{\"version\": 1, \"proxy\": \"x\"}");
     } else if (situation == "broken copy") {
         orvotest::writeFile(child.dataDir() + "/vtx.json", "[1, 2");
+    } else if (situation == "empty copy") {
+        orvotest::writeFile(child.dataDir() + "/vtx.json", "");
+    } else if (situation == "copy dir") {
+        QVERIFY(QDir().mkpath(child.dataDir() + "/vtx.json"));
+    } else if (situation == "copy fifo") {
+        QVERIFY(QDir().mkpath(child.dataDir()));
+        QCOMPARE(::mkfifo(QFile::encodeName(child.dataDir() + "/vtx.json").constData(), 0600), 0);
+    } else if (situation == "data file") {
+        QVERIFY(orvotest::writeFile(child.dataDir(), "x"));
+    } else if (situation == "data read-only") {
+        QVERIFY(QDir().mkpath(child.dataDir()));
+        QVERIFY(QFile::setPermissions(child.dataDir(), QFile::ReadOwner | QFile::ExeOwner));
     } else if (situation == "log blocked") {
         // A directory where the log file goes: works as root too.
         QVERIFY(QDir().mkpath(child.logFile()));
@@ -162,6 +218,19 @@ void TestStartup::failures()
     QCOMPARE(child.run(args), code);
     QVERIFY2(child.err.contains(message), child.err.constData());
     QVERIFY(!child.err.contains("[Main] Starting main loop"));
+    const QString bundle = QFileInfo(child.program).absolutePath() + "/..";
+    reason.replace("%D", child.dataDir().toLocal8Bit())
+        .replace("%B", QDir::cleanPath(bundle).toLocal8Bit());
+    QVERIFY2(child.err.contains(reason), child.err.constData());
+    // In the log as well, when there is one to write to; no ERROR line
+    // without its text.
+    const QByteArray log = orvotest::readFile(child.logFile());
+    if (QFileInfo(child.logFile()).isFile())
+        QVERIFY2(log.contains(reason), log.constData());
+    QVERIFY(!QRegularExpression(QStringLiteral("\\[ERROR\\] \\[[^]]*\\] \n"))
+                 .match(QString::fromLocal8Bit(child.err))
+                 .hasMatch());
+    QFile::setPermissions(child.dataDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (situation.startsWith("no template")) {
         QVERIFY(child.err.contains((child.dataDir() + "/vtx.json").toLocal8Bit()));
         // The start-up writes no log line of its own for this failure.
@@ -243,6 +312,123 @@ void TestStartup::languages()
     QByteArray missing;
     QVERIFY2(inOrder(child.err, lines, &missing) == 0, missing.constData());
     QCOMPARE(child.err.count("Fatal error: Failed loading translation resource: "), failures);
+}
+
+// A broken template fails the start without leaving a spoiled user copy
+// behind: once it is mended, the next start installs it and runs.
+void TestStartup::repairedTemplateInstalled()
+{
+    ChildClient child;
+    child.program = bundleProgram("{ \"version\": 2, \"log\": ");
+    QVERIFY(!child.program.isEmpty());
+    QCOMPARE(child.run({"cmd"}), 1);
+    QVERIFY(!QFile::exists(child.dataDir() + "/vtx.json"));
+
+    const QString tmpl = QFileInfo(child.program).absolutePath() + "/../Resources/etc/vtx.json";
+    QVERIFY(orvotest::writeFile(tmpl, "{ \"version\": 2, \"log\": { \"lev\": 7 } }"));
+    child.err.clear();
+    orvosim::ServiceSimulator sim;
+    startRunning(child, sim);
+    stopWithSignal(child);
+    QCOMPARE(orvotest::readFile(child.dataDir() + "/vtx.json"),
+             QByteArray("{ \"version\": 2, \"log\": { \"lev\": 7 } }"));
+}
+
+// The version rule replaces an old user copy; the replaced copy is kept
+// and the notice naming both files reaches the file log, which opens only
+// after the replacement.
+void TestStartup::replacedCopyNoticeInLog()
+{
+    ChildClient child;
+    const QByteArray mine = "{\"proxy\": {\"host\": \"proxy.test\", \"port\": 3128}}";
+    orvotest::writeFile(child.dataDir() + "/vtx.json", mine);
+    orvosim::ServiceSimulator sim;
+    startRunning(child, sim);
+    stopWithSignal(child);
+    QCOMPARE(orvotest::readFile(child.dataDir() + "/vtx.json.old"), mine);
+    const QByteArray notice =
+        (child.dataDir() + "/vtx.json was replaced by the template ").toLocal8Bit();
+    const QByteArray log = orvotest::readFile(child.logFile());
+    QVERIFY2(log.contains("[notice]") && log.contains(notice) &&
+                 log.contains(("kept as " + child.dataDir() + "/vtx.json.old").toLocal8Bit()),
+             log.constData());
+    QVERIFY(child.err.contains(notice));
+}
+
+void TestStartup::oneClientPerUser_data()
+{
+    QTest::addColumn<QString>("secondMode");
+    QTest::newRow("second in command-line mode") << "cmd";
+    QTest::newRow("second with windows") << "gui";
+}
+
+// A second client of the same user says that one runs and ends, leaving
+// the running one, its log and its configuration alone; when the first
+// has quit, a client starts again.
+void TestStartup::oneClientPerUser()
+{
+    QFETCH(QString, secondMode);
+    ChildClient first;
+    orvosim::ServiceSimulator sim;
+    startRunning(first, sim);
+    const QByteArray configBefore = orvotest::readFile(first.dataDir() + "/vtx.json");
+    QTest::qWait(200);
+    const qint64 logBefore = QFileInfo(first.logFile()).size();
+
+    ChildClient second;
+    second.env = first.env;
+    // A box needs the test build of the client, which answers it.
+    if (secondMode == "gui")
+        second.program = ChildClient::answeringProgram();
+    QCOMPARE(second.run({secondMode}), 1);
+    const QByteArray line = "Bastiva Connect App: Bastiva Connect App is already running for "
+                            "this user. (process " +
+                            QByteArray::number(first.proc.processId()) + ")\n";
+    QVERIFY2(second.err.contains(line), second.err.constData());
+    if (secondMode == "gui")
+        QVERIFY2(second.err.contains("[MessageBox] Auto-answer 1024: \"Bastiva Connect App\": "
+                                     "\"Bastiva Connect App is already running for this user."),
+                 second.err.constData());
+    // Nothing of the second one reached the first one's files.
+    QVERIFY(!second.err.contains("[Config] prefix="));
+    QCOMPARE(orvotest::readFile(first.dataDir() + "/vtx.json"), configBefore);
+    QCOMPARE(QFileInfo(first.logFile()).size(), logBefore);
+    QCOMPARE(first.proc.state(), QProcess::Running);
+    QCOMPARE(sim.clientCount(), 1);
+
+    stopWithSignal(first);
+    QVERIFY(!QFile::exists(first.dataDir() + "/vtx.lock"));
+    ChildClient third;
+    third.env = first.env;
+    orvosim::ServiceSimulator sim3;
+    startRunning(third, sim3);
+    stopWithSignal(third);
+    QVERIFY(!third.err.contains("already running"));
+}
+
+// A client killed outright leaves its lock file; the next start takes it
+// over.
+void TestStartup::killedClientsLockTakenOver()
+{
+    ChildClient first;
+    orvosim::ServiceSimulator sim;
+    startRunning(first, sim);
+    const qint64 pid = first.proc.processId();
+    QVERIFY(first.signal(SIGKILL));
+    QVERIFY(first.proc.waitForFinished(5000));
+    QCOMPARE(first.proc.exitStatus(), QProcess::CrashExit);
+    QVERIFY(orvotest::readFile(first.dataDir() + "/vtx.lock")
+                .startsWith(QByteArray::number(pid) + '\n'));
+
+    ChildClient second;
+    second.env = first.env;
+    orvosim::ServiceSimulator sim2;
+    startRunning(second, sim2);
+    QVERIFY(!second.err.contains("already running"));
+    QVERIFY(orvotest::readFile(first.dataDir() + "/vtx.lock")
+                .startsWith(QByteArray::number(second.proc.processId()) + '\n'));
+    stopWithSignal(second);
+    QVERIFY(!QFile::exists(first.dataDir() + "/vtx.lock"));
 }
 
 void TestStartup::noTestSwitchInProgram_data()

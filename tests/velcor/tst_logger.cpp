@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <unistd.h>
+
 #include "common/log.h"
 #include "libvelcor/logger.h"
 #include "testenv.h"
@@ -54,6 +56,90 @@ private slots:
         QCOMPARE(logger.open(), -1);
         logger.setPath(QString());
         QCOMPARE(logger.open(), -1);
+    }
+
+    // setPath refuses what cannot name the file, and keeps the path it had.
+    void setPathRefuses_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty") << QString() << "empty";
+        QTest::newRow("NUL inside")
+            << QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b") << "NUL";
+    }
+
+    void setPathRefuses()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, reason);
+        libvelcor::Logger logger;
+        QCOMPARE(logger.setPath(QStringLiteral("/tmp/kept.txt")), 0);
+        QVERIFY(logger.errorString().isEmpty());
+        QCOMPARE(logger.setPath(path), -1);
+        QCOMPARE(logger.getPath(), QStringLiteral("/tmp/kept.txt"));
+        QVERIFY2(logger.errorString().contains(reason), qPrintable(logger.errorString()));
+    }
+
+    // The open file's path cannot change under it.
+    void setPathWhileOpen()
+    {
+        orvotest::TestEnv env;
+        libvelcor::Logger logger;
+        QCOMPARE(logger.setPath(env.root() + "/vtx-log.txt"), 0);
+        QCOMPARE(logger.open(), 0);
+        QCOMPARE(logger.setPath(env.root() + "/other.txt"), -1);
+        QCOMPARE(logger.getPath(), env.root() + "/vtx-log.txt");
+        QVERIFY(logger.errorString().contains(env.root() + "/vtx-log.txt"));
+        logger.close();
+        QCOMPARE(logger.setPath(env.root() + "/other.txt"), 0);
+    }
+
+    // open says what failed and where.
+    void openFailureReasons_data()
+    {
+        QTest::addColumn<QString>("blocker");
+        QTest::addColumn<QString>("logPath");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("log file is a directory")
+            << "dir:vtx-log.txt"
+            << "vtx-log.txt"
+            << "cannot open the log file %1/vtx-log.txt: is a directory";
+        QTest::newRow("data folder is a file")
+            << "file:box"
+            << "box/vtx-log.txt"
+            << "cannot create the folder %1/box: %1/box is not a folder";
+        QTest::newRow("a file higher up") << "file:box"
+                                          << "box/a/b/vtx-log.txt"
+                                          << "%1/box is not a folder";
+        QTest::newRow("folder not writable")
+            << "ro:box"
+            << "box/vtx-log.txt"
+            << "cannot open the log file %1/box/vtx-log.txt: permission denied";
+    }
+
+    void openFailureReasons()
+    {
+        QFETCH(QString, blocker);
+        QFETCH(QString, logPath);
+        QFETCH(QString, reason);
+        if (blocker.startsWith("ro:") && ::geteuid() == 0)
+            QSKIP("root writes anywhere");
+        orvotest::TestEnv env;
+        const QString target = env.root() + '/' + blocker.section(':', 1);
+        if (blocker.startsWith("dir:"))
+            QVERIFY(QDir().mkpath(target));
+        else if (blocker.startsWith("file:"))
+            QVERIFY(orvotest::writeFile(target, "x"));
+        else
+            QVERIFY(QDir().mkpath(target) &&
+                    QFile::setPermissions(target, QFile::ReadOwner | QFile::ExeOwner));
+        libvelcor::Logger logger;
+        QCOMPARE(logger.setPath(env.root() + '/' + logPath), 0);
+        QCOMPARE(logger.open(), -1);
+        QVERIFY(!logger.isOpen());
+        QVERIFY2(logger.errorString().contains(reason.arg(env.root())),
+                 qPrintable(logger.errorString()));
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 };
 
