@@ -19,12 +19,12 @@ LoginWidget::LoginWidget(QWidget* parent, ORVO::LoginGfxPluginInterface* plugin)
         LOG_ERROR;
         return;
     }
-    layout = new QVBoxLayout();
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    setLayout(layout);
+    vbox = new QVBoxLayout();
+    vbox->setContentsMargins(0, 0, 0, 0);
+    vbox->setSpacing(0);
+    setLayout(vbox);
     mainView = new MainView();
-    layout->addWidget(mainView);
+    vbox->addWidget(mainView);
     list = new PluginWindowList();
     loginContainer = new PluginWindowContainer();
     loginContainer->setWindow(plugin->newWindow(QVariantMap()));
@@ -47,8 +47,8 @@ LoginWidget::~LoginWidget()
     list = nullptr;
     delete mainView;
     mainView = nullptr;
-    delete layout;
-    layout = nullptr;
+    delete vbox;
+    vbox = nullptr;
 }
 
 void LoginWidget::show()

@@ -34,7 +34,7 @@ public:
 
 private:
     ORVO::LoginGfxPluginInterface* plugin = nullptr;
-    QVBoxLayout* layout = nullptr;
+    QVBoxLayout* vbox = nullptr;
     MainView* mainView = nullptr;
     PluginWindowList* list = nullptr;
     ORVO::PluginWindowContainer* loginContainer = nullptr;
