@@ -277,6 +277,14 @@ QStringList PluginWindow::tabNames() const
     return names;
 }
 
+QList<QPushButton*> PluginWindow::tabButtons() const
+{
+    QList<QPushButton*> buttons;
+    for (const PluginWindowTab& t : tabs)
+        buttons.append(buttonOf(t));
+    return buttons;
+}
+
 int PluginWindow::currentIndex() const
 {
     if (!current)

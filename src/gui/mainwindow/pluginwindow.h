@@ -13,6 +13,7 @@ class PushButton;
 class QButtonGroup;
 class QGraphicsLinearLayout;
 class QMovie;
+class QPushButton;
 class QPainter;
 class QStyleOptionGraphicsItem;
 
@@ -54,8 +55,9 @@ public:
     // The page of the first tab with that name, or null.
     PluginWindowPage* tab(const QString& name) const;
     QList<PluginWindowPage*> pages() const;
-    // The tab names, in tab order.
+    // The tab names and their buttons, in tab order.
     QStringList tabNames() const;
+    QList<QPushButton*> tabButtons() const;
     // The page shown now, or null; index of its tab, or -1.
     PluginWindowPage* currentPage() const { return current.data(); }
     int currentIndex() const;
