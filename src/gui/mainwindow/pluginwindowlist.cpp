@@ -23,17 +23,17 @@ namespace ORVO {
 
 PluginWindowContainer::PluginWindowContainer()
 {
-    layout = new QGraphicsLinearLayout(Qt::Vertical);
-    layout->setSpacing(0.0);
+    column = new QGraphicsLinearLayout(Qt::Vertical);
+    column->setSpacing(0.0);
     setContentsMargins(0, 0, 0, 0);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::MinimumExpanding);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::MinimumExpanding);
     auto* spacer = new QGraphicsWidget();
     spacer->setMaximumHeight(0.0);
     spacer->setVisible(false);
-    layout->addItem(spacer);
-    layout->setItemSpacing(0, 0.0);
-    setLayout(layout);
+    column->addItem(spacer);
+    column->setItemSpacing(0, 0.0);
+    setLayout(column);
 }
 
 void PluginWindowContainer::setWindow(ORVO::PluginWindow* window)
@@ -41,8 +41,8 @@ void PluginWindowContainer::setWindow(ORVO::PluginWindow* window)
     win = window;
     if (!window)
         return;
-    layout->addItem(window);
-    layout->setAlignment(window, Qt::AlignHCenter | Qt::AlignVCenter);
+    column->addItem(window);
+    column->setAlignment(window, Qt::AlignHCenter | Qt::AlignVCenter);
 }
 
 void PluginWindowContainer::paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
@@ -64,7 +64,10 @@ using ORVO::PluginWindowContainer;
 PluginWindowList::PluginWindowList()
 {
     row = new QGraphicsLinearLayout(Qt::Horizontal);
+    row->setContentsMargins(0, 0, 0, 0);
     setLayout(row);
+    // The row is as wide as the slots, whatever its containers' limits.
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     slide = new QPropertyAnimation(this, "pos", this);
     slide->setObjectName(QStringLiteral("slideAnimation"));
     slide->setDuration(SlideMs);
@@ -146,9 +149,13 @@ void PluginWindowList::adjustGeometry(QRectF sceneRect)
     itemWidth = static_cast<float>(sceneRect.width()) - Spacing;
     row->setSpacing(Spacing);
     resize(containers.size() * sceneRect.width(), sceneRect.height() + 10.0);
+    // Kept at exactly the item width, so that the slots stay one scene width
+    // apart and a slide lands on a container.
     for (const QPointer<PluginWindowContainer>& c : qAsConst(containers)) {
-        if (c)
+        if (c) {
             c->setPreferredWidth(itemWidth);
+            c->setMaximumWidth(itemWidth);
+        }
     }
     row->activate();
     showPluginWindow(current.data());

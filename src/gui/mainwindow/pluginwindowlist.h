@@ -31,7 +31,7 @@ public:
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 private:
-    QGraphicsLinearLayout* layout = nullptr;
+    QGraphicsLinearLayout* column = nullptr;
     QPointer<ORVO::PluginWindow> win;
 };
 
