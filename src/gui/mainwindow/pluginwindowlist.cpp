@@ -63,10 +63,12 @@ using ORVO::PluginWindowContainer;
 
 PluginWindowList::PluginWindowList()
 {
+    // Half the spacing at either end and above: each container sits centred
+    // in a slot one scene width wide, a little below the view's top edge,
+    // whatever the style's layout margins.
     row = new QGraphicsLinearLayout(Qt::Horizontal);
-    row->setContentsMargins(0, 0, 0, 0);
+    row->setContentsMargins(Spacing / 2, Spacing / 2, Spacing / 2, 0);
     setLayout(row);
-    // The row is as wide as the slots, whatever its containers' limits.
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     slide = new QPropertyAnimation(this, "pos", this);
     slide->setObjectName(QStringLiteral("slideAnimation"));

@@ -97,6 +97,11 @@ PluginWindowPage::PluginWindowPage()
     bar->setOrientation(Qt::Vertical);
     bar->setIconSize(closeOff.size());
     bar->setObjectName(QStringLiteral("pluginPageToolBar"));
+    // A proxied widget is a window of its own: it gets the sheet itself and
+    // shows only its icons. Its place is fixed, so it has no grip.
+    bar->setStyleSheet(utils::loadStyleSheet(QLatin1String(StyleSheet)));
+    bar->setAttribute(Qt::WA_TranslucentBackground);
+    bar->setMovable(false);
     toolBarProxy->setPos(size().width() - ToolBarInset, 0);
     toolBarProxy->setFlag(QGraphicsItem::ItemStacksBehindParent);
     bar->setMinimumHeight(4 * closeOff.height());

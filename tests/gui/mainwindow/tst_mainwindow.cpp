@@ -18,6 +18,7 @@
 #include "gui/mainwindow/mainview.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindowlist.h"
+#include "gui/mainwindow/pluginwindowpage.h"
 #include "logcapture.h"
 #include "testconfigplugin.h"
 #include "testenv.h"
@@ -422,6 +423,23 @@ void TestMainWindow::screenshots()
     w.run();
     settle();
     QVERIFY(w.grab().save(dir + "/mainwindow.png"));
+
+    // A portal window slides in beside it.
+    auto* portal = new ORVO::PluginWindowContainer();
+    ORVO::PluginWindow* window = configPlugin()->newWindow(QVariantMap());
+    auto* page = new ORVO::PluginWindowPage();
+    auto* content = new QLabel(QStringLiteral("Portal page"));
+    content->setAlignment(Qt::AlignCenter);
+    content->setStyleSheet(QStringLiteral("background: white;"));
+    page->setWidget(content);
+    page->setDecorationTheme(ORVO::PluginWindowPage::NoDecoration, 0);
+    window->addTab(QStringLiteral("Devices"), QIcon(), page, false);
+    window->activateTab(QStringLiteral("Devices"));
+    portal->setWindow(window);
+    w.windowList->addPluginWindow(portal);
+    w.windowList->showPluginWindow(portal);
+    settle();
+    QVERIFY(w.grab().save(dir + "/portalwindow.png"));
 
     ORVO::LoginWidget login(nullptr, loginPlugin());
     login.setFixedSize(578, 430);

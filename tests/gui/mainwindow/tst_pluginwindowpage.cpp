@@ -217,6 +217,9 @@ void TestPluginWindowPage::toolBar()
     QCOMPARE(bar->orientation(), Qt::Vertical);
     QCOMPARE(bar->iconSize(), icon);
     QCOMPARE(bar->minimumHeight(), 4 * icon.height());
+    // Only its icons show beside the page.
+    QVERIFY(bar->testAttribute(Qt::WA_TranslucentBackground));
+    QVERIFY(!bar->isMovable());
     QCOMPARE(page.toolBarItem()->parentItem(), &page);
     QVERIFY(page.toolBarItem()->flags() & QGraphicsItem::ItemStacksBehindParent);
 

@@ -147,9 +147,10 @@ void TestScene::slideTargets()
     QCOMPARE(stage.slide()->duration(), 500);
     QCOMPARE(stage.slide()->easingCurve().type(), QEasingCurve::OutExpo);
     QTRY_COMPARE(stage.list->pos(), target);
-    // The containers stand one slot apart, each as wide as the view less 20.
+    // Each container centred in its slot, as wide as the view less 20 and
+    // as high as the view, 10 below its top.
     for (int i = 0; i < count; ++i)
-        QCOMPARE(stage.at(i)->geometry(), QRectF(600 * i, 0, 580, 410));
+        QCOMPARE(stage.at(i)->geometry(), QRectF(10 + 600 * i, 10, 580, 400));
 
     // A new scene size refits the row and slides to the same container.
     stage.scene.setSceneRect(0, 0, 800, 400);
