@@ -40,6 +40,10 @@ ComboBox::ComboBox(QWidget* parent) : QWidget(parent), ui(new Ui_ComboBox)
 
 ComboBox::~ComboBox()
 {
+    // The halves outlive this part of the object: nothing of theirs may
+    // reach the relays while the widget goes.
+    ui->comboBox->removeEventFilter(this);
+    ui->comboBox->disconnect(this);
     delete ui;
 }
 

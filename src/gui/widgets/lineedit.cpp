@@ -55,6 +55,11 @@ LineEdit::LineEdit(QWidget* parent) : QWidget(parent), ui(new Ui_LineEdit)
 
 LineEdit::~LineEdit()
 {
+    // The halves outlive this part of the object: a focus leaving the line
+    // edit while the widget goes must not reach the relays.
+    ui->lineEdit->removeEventFilter(this);
+    ui->lineEdit->disconnect(this);
+    ui->label->disconnect(this);
     delete ui;
 }
 

@@ -61,6 +61,7 @@ private slots:
     void lineEditText();
     void lineEditHeight();
     void hiddenMembers();
+    void destroyedWhileFocused();
     void pushButtonIcons();
     void pushButtonsApart();
 };
@@ -294,6 +295,26 @@ void TestCompositeWidgets::hiddenMembers()
     QVERIFY(QTest::qWaitForWindowExposed(&edit));
     QTest::keyClick(edit.lineEdit(), Qt::Key_A);
     QCOMPARE(counter.keys, 1);
+}
+
+// A line edit that loses its focus because the composite goes says nothing
+// on the composite's behalf.
+void TestCompositeWidgets::destroyedWhileFocused()
+{
+    QObject listener;
+    int heard = 0;
+    {
+        LineEdit edit(nullptr);
+        connect(&edit, &LineEdit::editingFinished, &listener, [&heard] { ++heard; });
+        connect(&edit, &LineEdit::textChanged, &listener, [&heard] { ++heard; });
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        edit.lineEdit()->setFocus();
+        QTest::keyClicks(edit.lineEdit(), QStringLiteral("80"));
+        QTRY_VERIFY(edit.lineEdit()->hasFocus());
+        heard = 0;
+    }
+    QCOMPARE(heard, 0);
 }
 
 // The pressed icon while held, the normal one after.
