@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>MainWindow</name>
+    <message>
+        <source>SIGN IN</source>
+        <translation>SIGN IN</translation>
+    </message>
+    <message>
+        <source>CANCEL</source>
+        <translation>CANCEL</translation>
+    </message>
+</context>
+<context>
     <name>ORVO::Gui</name>
     <message>
         <source>Error</source>
@@ -91,6 +102,37 @@
     <message>
         <source>System error</source>
         <translation>System error</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::PluginWindow</name>
+    <message>
+        <source>Refresh</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Zoom In</source>
+        <translation>Zoom In</translation>
+    </message>
+    <message>
+        <source>Zoom Out</source>
+        <translation>Zoom Out</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Logout</translation>
     </message>
 </context>
 <context>

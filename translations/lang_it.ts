@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="it_IT">
 <context>
+    <name>MainWindow</name>
+    <message>
+        <source>SIGN IN</source>
+        <translation>ACCEDI</translation>
+    </message>
+    <message>
+        <source>CANCEL</source>
+        <translation>ANNULLA</translation>
+    </message>
+</context>
+<context>
     <name>ORVO::Gui</name>
     <message>
         <source>Error</source>
@@ -91,6 +102,37 @@
     <message>
         <source>System error</source>
         <translation>Errore di sistema</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::PluginWindow</name>
+    <message>
+        <source>Refresh</source>
+        <translation>Aggiorna</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Indietro</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Impostazioni</translation>
+    </message>
+    <message>
+        <source>Zoom In</source>
+        <translation>Ingrandisci</translation>
+    </message>
+    <message>
+        <source>Zoom Out</source>
+        <translation>Riduci</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Chiudi</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>Esci</translation>
     </message>
 </context>
 <context>

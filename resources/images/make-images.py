@@ -334,6 +334,82 @@ def spinner(out, name, colour):
     save_gif(os.path.join(out, name + ".gif"), frames, w, h, palette, 10)
 
 
+# --- glyphs of the window and page buttons ---------------------------------
+
+def glyph(kind, s):
+    """The shape of a button's glyph in an s x s box."""
+    c, k = s / 2, s / 20
+    if kind == "back":
+        return union(segment(c + 3 * k, c - 6 * k, c - 3 * k, c, 2.6 * k),
+                     segment(c - 3 * k, c, c + 3 * k, c + 6 * k, 2.6 * k))
+    if kind == "settings":
+        teeth = [segment(c + 5 * k * math.sin(math.radians(a)), c - 5 * k * math.cos(math.radians(a)),
+                         c + 8 * k * math.sin(math.radians(a)), c - 8 * k * math.cos(math.radians(a)), 2.8 * k)
+                 for a in range(0, 360, 45)]
+        return subtract(union(circle(c, c, 6 * k), *teeth), circle(c, c, 2.6 * k))
+    if kind == "plus":
+        return union(segment(c - 6 * k, c, c + 6 * k, c, 2.6 * k), segment(c, c - 6 * k, c, c + 6 * k, 2.6 * k))
+    if kind == "minus":
+        return segment(c - 6 * k, c, c + 6 * k, c, 2.6 * k)
+    if kind == "close":
+        return union(segment(c - 5 * k, c - 5 * k, c + 5 * k, c + 5 * k, 2.6 * k),
+                     segment(c + 5 * k, c - 5 * k, c - 5 * k, c + 5 * k, 2.6 * k))
+    if kind == "logout":
+        # The power sign: a ring open at the top and a bar through the gap.
+        return union(arc(c, c + 0.5 * k, 6.5 * k, 2.6 * k, 35, 325), segment(c, c - 8 * k, c, c, 2.6 * k))
+    if kind == "reload":
+        return union(arc(c, c, 6.5 * k, 2.6 * k, 40, 320),
+                     polygon([(c, c - 9.5 * k), (c + 5.5 * k, c - 6.5 * k), (c, c - 3 * k)]))
+    raise ValueError(kind)
+
+
+def window_buttons(out):
+    """The banner buttons of a plugin window: grey when idle, white while held."""
+    for kind in ("back", "settings", "plus", "minus", "close", "logout"):
+        for state, colour in (("off", GREY), ("on", WHITE)):
+            c = Canvas(20, 20)
+            c.draw(glyph(kind, 20), colour)
+            c.save_png(os.path.join(out, "%s-%s.png" % (kind, state)))
+
+
+def page_actions(out):
+    """The page toolbar's actions: a white glyph on a grey disc, teal under the mouse."""
+    for kind in ("close", "reload", "back", "settings", "plus", "minus"):
+        for state, colour in (("off", GREY), ("on", TEAL)):
+            c = Canvas(24, 24)
+            c.draw(circle(12, 12, 11), colour)
+            c.draw(glyph(kind, 24), WHITE)
+            c.save_png(os.path.join(out, "%s%s.png" % (kind, state)))
+
+
+def decoration(out, name, size, cut, body, edge):
+    """A page frame cut in nine slices: a card with straight sides between the
+    top and bottom slices, and a notch pointing up at the tab button."""
+    w, h = size
+    left, right, top_row, notch0, notch1, top, bottom = cut
+    x0, x1 = left - 6, w - (right - 6)
+    y0 = top_row + 1
+    y1 = h - bottom + min(8, bottom // 2)
+    r = min(6, top - y0)
+    c = Canvas(w, h)
+    for i in range(5, 0, -1):
+        c.draw(box(x0 - i, y0, x1 + i, y1 + i, r + i), (0, 0, 0, 0.035))
+    c.draw(box(x0, y0, x1, y1, r), edge)
+    c.draw(box(x0 + 1, y0 + 1, x1 - 1, y1 - 1, max(0, r - 1)), body)
+    mid = (notch0 + notch1) / 2
+    c.draw(polygon([(mid, 3), (notch1 - 2, y0 + 0.5), (notch0 + 2, y0 + 0.5)]), edge)
+    c.draw(polygon([(mid, 4.6), (notch1 - 3.6, y0 + 2), (notch0 + 3.6, y0 + 2)]), body)
+    c.save_png(os.path.join(out, name))
+
+
+def decorations(out):
+    window_cut = (20, 20, 16, 62, 93, 20, 12)
+    card_cut = (20, 20, 16, 65, 88, 32, 37)
+    decoration(out, "windowbg.png", (120, 60), window_cut, WHITE, rgb("#c9d0d6"))
+    decoration(out, "bgwhite.png", (120, 100), card_cut, rgb("#ffffff", 0.97), rgb("#c9d0d6"))
+    decoration(out, "bgblack.png", (120, 100), card_cut, rgb("#1e2329", 0.92), rgb("#000000", 0.6))
+
+
 def style_images(out):
     down = Canvas(12, 12)
     down.draw(polygon([(2, 4), (10, 4), (6, 9)]), INK)
@@ -356,6 +432,9 @@ def main():
 
     messagebox_icons(images)
     small_controls(images)
+    window_buttons(images)
+    page_actions(images)
+    decorations(images)
     tray_icons(images, {"idle": GREY, "error": RED, "connecting": AMBER, "connected": GREEN}, "plain")
     banner(images, rgb("#3a4450"), rgb("#222a33"), GREY)
     org_logo(images, GREY)

@@ -1,17 +1,14 @@
 #pragma once
 
-// The interfaces of the two plugins, the login plugin (type 0) and the
-// portal plugin (type 1). A plugin class derives from QObject first and
-// from its interface second, and names the interface in Q_INTERFACES, so
-// that qobject_cast to the interface works through the interface id.
+// The interfaces of the client's two feature plugins. A plugin class derives
+// from QObject first and from one interface second, and names the interface
+// with Q_INTERFACES, so that qobject_cast to the interface works through its
+// id. The interfaces declare their signals as pure virtual functions; the
+// plugin class declares them again as Qt signals, whose emitters moc writes.
+// Callers never call those: they connect to them by signature.
 //
-// The widget classes appear here only by name: this header is seen by
-// layers without QtWidgets (the service coordination wires the portal
-// plugin through it).
-//
-// Signals of the interfaces are pure virtual here and declared as Qt
-// signals by the plugin class, whose meta-object code implements them;
-// callers connect to them by signature and never call them.
+// Only forward declarations of widget classes here: the service side sees
+// this header and links no widgets.
 
 #include <QObject>
 #include <QString>
@@ -27,14 +24,14 @@ namespace ORVO {
 
 class PluginWindow;
 
+// The base of both plugin interfaces.
 class GfxPluginInterface
 {
 public:
-    virtual ~GfxPluginInterface() = default;
-    // Builds the plugin's window; every caller passes an empty map.
+    virtual ~GfxPluginInterface() {}
+    // Builds and returns the plugin's window; every caller passes an empty map.
     virtual ORVO::PluginWindow* newWindow(const QVariantMap& params) = 0;
-    // 0 login plugin, 1 portal plugin; given by the derived interface, so a
-    // plugin never chooses its own type.
+    // 0 login plugin, 1 portal plugin; fixed by the derived interface.
     virtual int type() const = 0;
 };
 
@@ -43,14 +40,12 @@ class LoginGfxPluginInterface : public GfxPluginInterface
 public:
     int type() const override { return 0; }
 
-    // Shows connection progress in the login window (a slot).
+    // Slot in the implementation.
     virtual void setProgress(int step, int totSteps, const QString& description) = 0;
-    // The second log viewer, the one the portal's settings dialog shows.
     virtual LogForm* getLogFormExt() = 0;
-    // The main window's sign-in button was pressed.
     virtual void signInClicked() = 0;
 
-    // Signals.
+    // Signals in the implementation.
     virtual void authRequest() = 0;
     virtual void authSupply(const libvelcor::Auth& auth) = 0;
     virtual void close() = 0;
@@ -61,20 +56,17 @@ class ConfigGfxPluginInterface : public GfxPluginInterface
 public:
     int type() const override { return 1; }
 
-    // The program-wide cookie jar, borrowed: the plugin never deletes it.
     virtual void setCookieJar(QNetworkCookieJar* jar) = 0;
-    // The log viewer of the settings dialog, borrowed.
     virtual void setLogForm(LogForm* form) = 0;
-    // True once the portal pages have arrived.
     virtual bool isReady() const = 0;
 
-    // Signals.
+    // Signals in the implementation.
     virtual void action(const QString& name, const QVariantMap& params) = 0;
     virtual void syncRoutes(const QStringList& connectedEndpoints) = 0;
     virtual void loadStarted() = 0;
     virtual void loadFinished() = 0;
 
-    // Slots.
+    // Slots in the implementation.
     virtual void onDisconnect() = 0;
     virtual void gotAuth(const libvelcor::Auth& auth) = 0;
     virtual void gotPages(const QVariantMap& pages) = 0;
@@ -84,5 +76,8 @@ public:
 
 } // namespace ORVO
 
-Q_DECLARE_INTERFACE(ORVO::LoginGfxPluginInterface, "com.corvane.ORVO.LoginGfxPluginInterface/1.0")
-Q_DECLARE_INTERFACE(ORVO::ConfigGfxPluginInterface, "com.corvane.ORVO.ConfigGfxPluginInterface/1.0")
+#define ORVO_LoginGfxPluginInterface_iid "com.bastiva.ORVO.LoginGfxPluginInterface/1.0"
+#define ORVO_ConfigGfxPluginInterface_iid "com.bastiva.ORVO.ConfigGfxPluginInterface/1.0"
+
+Q_DECLARE_INTERFACE(ORVO::LoginGfxPluginInterface, ORVO_LoginGfxPluginInterface_iid)
+Q_DECLARE_INTERFACE(ORVO::ConfigGfxPluginInterface, ORVO_ConfigGfxPluginInterface_iid)

@@ -9,6 +9,8 @@
 
 #include "common/log.h"
 #include "common/utils.h"
+#include "gui/guiwiring.h"
+#include "gui/mainwindow/mainwindow.h"
 #include "gui/messagebox.h"
 #include "gui/timedmessagebox.h"
 
@@ -61,11 +63,31 @@ int Gui::_setup()
         LOG_DEBUG << "[Gui] Running in command-line mode";
         return 0;
     }
-    // The main window and the tray of the two GUI modes plug in here, wired
-    // by guiwiring.h; until they exist only command-line mode can run.
-    LOG_DEBUG << "[Gui] The windows of the GUI modes are not available in this build";
-    LOG_ERROR;
-    return -1;
+
+    // Stored at once, so that the destructor deletes it on any later failure.
+    mainWindow = new MainWindow(nullptr, minimal);
+    if (!mainWindow->isValid()) {
+        LOG_ERROR;
+        return -1;
+    }
+    // A missing login plugin leaves its links out, each with an ERROR line.
+    guiwiring::connectLogin(this, mainWindow->loginPlugin, mainWindow);
+
+    if (minimal) {
+        LOG_DEBUG << "[Gui] Running in minimal GUI mode";
+    } else {
+        LOG_DEBUG << "[Gui] Running in full GUI mode";
+        guiwiring::connectMainWindow(this, mainWindow);
+        mainWindow->show();
+    }
+
+    // Hook: the tray plugs in here. Create ORVO::SystemTray(mainWindow,
+    // minimal) into systemTray (an invalid tray fails the set-up), hand it
+    // the login plugin with setLoginPlugin (a non-zero result fails it), then
+    // guiwiring::connectTray(this, tray, mainWindow->loginPlugin, mainWindow).
+    // Until the tray class exists both GUI modes run without one.
+    LOG_DEBUG << "[Gui] No tray in this build";
+    return 0;
 }
 
 int Gui::run()
@@ -75,8 +97,16 @@ int Gui::run()
         // Nothing to put on screen: the event loop runs without windows.
         return 0;
     }
-    LOG_ERROR;
-    return -1;
+    if (mainWindow->run() != 0) {
+        LOG_ERROR;
+        return -1;
+    }
+    return 0;
+}
+
+QWidget* Gui::mainWindowWidget() const
+{
+    return mainWindow;
 }
 
 void Gui::quit()

@@ -12,6 +12,7 @@
 #include "libvelcor/state.h"
 #include "profiles/connprofile.h"
 
+class MainWindow;
 class QAbstractButton;
 
 namespace ORVO {
@@ -31,7 +32,7 @@ class Gui : public QObject
     Q_OBJECT
     Q_PROPERTY(bool withGui MEMBER withGui CONSTANT)
     Q_PROPERTY(bool minimal MEMBER minimal CONSTANT)
-    Q_PROPERTY(QWidget* mainWindow MEMBER mainWindow CONSTANT)
+    Q_PROPERTY(QWidget* mainWindow READ mainWindowWidget CONSTANT)
 public:
     Gui(ORVO::Config* config, bool withGui, bool minimal);
     ~Gui() override;
@@ -40,14 +41,15 @@ public:
 
     bool isValid() const { return valid; }
     int run();
+    QWidget* mainWindowWidget() const;
 
     bool valid = false;
     ORVO::Config* config = nullptr;
     bool withGui = false;
     bool minimal = false;
-    // Owned; null in command-line mode. Held as widgets until the main
-    // window and the tray classes exist; both are QWidgets.
-    QWidget* mainWindow = nullptr;
+    // Owned; null in command-line mode.
+    MainWindow* mainWindow = nullptr;
+    // Held as a widget until the tray class exists.
     QWidget* systemTray = nullptr;
 
 signals:

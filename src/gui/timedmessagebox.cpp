@@ -24,9 +24,11 @@ void TimedMessageBox::_timeout()
 {
     --secs;
     emit timeLeft(secs, data);
-    // The timer goes on: the creator deletes the box once it reached zero.
-    if (secs == 0)
+    // Zero is the end: a box its creator keeps does not tick on below it.
+    if (secs <= 0) {
+        timer.stop();
         close();
+    }
 }
 
 void TimedMessageBox::_buttonClicked(QAbstractButton* aButton)

@@ -182,8 +182,8 @@ void TestMessageBox::answerWords()
     QCOMPARE(ORVO::seams::messageBoxAnswerFromWord(word), answer);
 }
 
-// The one real-time test: two ticks a second apart, closing at zero; boxes
-// built with no time left stay silent meanwhile.
+// The one real-time test: two ticks a second apart, closing and stopping at
+// zero; boxes built with no time left stay silent meanwhile.
 void TestMessageBox::countdown()
 {
     const QVariant tag(QStringLiteral("tag"));
@@ -217,6 +217,10 @@ void TestMessageBox::countdown()
     QCOMPARE(finished.at(0).at(0).toInt(), 0);
     QCOMPARE(finished.at(0).at(1), tag);
     QVERIFY(!box.isVisible());
+    // The countdown ends at zero, also for a box nobody deleted.
+    QTest::qWait(1300);
+    QCOMPARE(left.count(), 2);
+    QCOMPARE(finished.count(), 1);
 
     // A silent box behaves as a plain one: a click passes no tagged signal.
     zero.setStandardButtons(QMessageBox::Ok);

@@ -81,6 +81,14 @@ void TestResources::catalogues_data()
                                                << "ORVO::Manager"
                                                << "Do you still want to continue?"
                                                << "Continuare comunque?";
+    QTest::newRow("lang_de main window") << ":/lang_de.qm"
+                                         << "MainWindow"
+                                         << "SIGN IN"
+                                         << "ANMELDEN";
+    QTest::newRow("lang_it plugin window") << ":/lang_it.qm"
+                                           << "ORVO::PluginWindow"
+                                           << "Logout"
+                                           << "Esci";
     // Qt's own texts, such as the standard buttons of every message box.
     QTest::newRow("qt_de") << ":/qt_de.qm"
                            << "QPlatformTheme"

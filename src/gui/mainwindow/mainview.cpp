@@ -1,0 +1,142 @@
+#include "gui/mainwindow/mainview.h"
+
+#include <QEasingCurve>
+#include <QGraphicsScene>
+#include <QPainter>
+#include <QPalette>
+#include <QPropertyAnimation>
+#include <QResizeEvent>
+#include <QStaticText>
+#include <QTextOption>
+
+#include "common/utils.h"
+
+namespace {
+
+const int FadeMs = 500;
+const int OsdFadeMs = 1000;
+const qreal Everywhere = 1000000.0;
+
+} // namespace
+
+MainView::MainView()
+{
+    // The view owns its scene.
+    setScene(new QGraphicsScene(this));
+    setFrameStyle(0);
+    setStyleSheet(ORVO::utils::loadStyleSheet(QStringLiteral(":/main.css")));
+    setObjectName(QStringLiteral("MainView"));
+}
+
+void MainView::resizeEvent(QResizeEvent* event)
+{
+    QGraphicsView::resizeEvent(event);
+    scene()->setSceneRect(0, 0, event->size().width(), event->size().height());
+}
+
+BlackCurtain::BlackCurtain(QGraphicsScene* scene, double z)
+{
+    setOpacity(0.0);
+    setAutoFillBackground(true);
+    setPalette(QPalette(Qt::black));
+    setVisible(false);
+    setGeometry(-Everywhere, -Everywhere, 2 * Everywhere, 2 * Everywhere);
+    setZValue(z);
+    if (scene)
+        scene->addItem(this);
+    fade = new QPropertyAnimation(this, "opacity", this);
+    fade->setObjectName(QStringLiteral("fadeAnimation"));
+    fade->setDuration(FadeMs);
+    fade->setEasingCurve(QEasingCurve::OutExpo);
+    connect(fade, &QPropertyAnimation::finished, this, &BlackCurtain::hideAnimationCompleted);
+}
+
+void BlackCurtain::show()
+{
+    fade->stop();
+    fade->setStartValue(opacity());
+    fade->setEndValue(0.9);
+    setVisible(true);
+    fade->start();
+}
+
+void BlackCurtain::hide()
+{
+    fade->stop();
+    fade->setStartValue(opacity());
+    fade->setEndValue(0.0);
+    fade->start();
+}
+
+void BlackCurtain::hideAnimationCompleted()
+{
+    // The end of a show() leaves it on screen.
+    if (opacity() == 0.0)
+        setVisible(false);
+}
+
+OSDInfo::OSDInfo(QGraphicsScene* scene, double z)
+{
+    setOpacity(1.0);
+    setAutoFillBackground(true);
+    setPalette(QPalette(Qt::transparent));
+    setVisible(false);
+    setGeometry(-Everywhere, -Everywhere, 2 * Everywhere, 2 * Everywhere);
+    setZValue(z);
+    if (scene)
+        scene->addItem(this);
+    fade = new QPropertyAnimation(this, "opacity", this);
+    fade->setObjectName(QStringLiteral("fadeAnimation"));
+    fade->setDuration(OsdFadeMs);
+    fade->setEasingCurve(QEasingCurve::InExpo);
+    connect(fade, &QPropertyAnimation::finished, this, &QGraphicsWidget::close);
+    setEnabled(false);
+    staticText = new QStaticText();
+    QTextOption option;
+    option.setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    staticText->setTextOption(option);
+    staticText->setTextWidth(400.0);
+}
+
+OSDInfo::~OSDInfo()
+{
+    delete staticText;
+}
+
+void OSDInfo::show(const QString& text)
+{
+    staticText->setText(text);
+    fade->stop();
+    fade->setStartValue(0.95);
+    fade->setEndValue(0.0);
+    setVisible(true);
+    fade->start();
+}
+
+QString OSDInfo::text() const
+{
+    return staticText->text();
+}
+
+void OSDInfo::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
+{
+    Q_UNUSED(option);
+    Q_UNUSED(widget);
+    if (!painter || !scene())
+        return;
+    const QRectF rect = scene()->sceneRect();
+    const QPointF centre =
+        mapFromScene(QPointF(rect.x() + rect.width() * 0.5, rect.y() + rect.height() * 0.5));
+    QFont font = painter->font();
+    font.setPixelSize(32);
+    painter->setFont(font);
+    staticText->prepare(painter->transform(), font);
+    const QSizeF size = staticText->size();
+    const QPointF origin = centre - QPointF(size.width() * 0.5, size.height() * 0.5);
+    painter->setBrush(QBrush(Qt::white, Qt::SolidPattern));
+    painter->setPen(QPen(Qt::transparent));
+    painter->drawRoundedRect(QRectF(origin - QPointF(20, 20), size + QSizeF(40, 40)), 10, 10,
+                             Qt::AbsoluteSize);
+    painter->setPen(QPen(Qt::black));
+    painter->drawStaticText(origin, *staticText);
+}

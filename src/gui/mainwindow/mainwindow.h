@@ -1,0 +1,159 @@
+#pragma once
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QVariant>
+#include <QVariantMap>
+
+#include "libvelcor/auth.h"
+#include "libvelcor/progress.h"
+#include "libvelcor/state.h"
+
+class BlackCurtain;
+class MainView;
+class PluginWindowList;
+class QCloseEvent;
+class QEvent;
+class QLabel;
+class QMenuBar;
+class QMovie;
+class QPushButton;
+class QResizeEvent;
+class QSettings;
+class QStatusBar;
+class QToolBar;
+
+namespace ORVO {
+class ConfigGfxPluginInterface;
+class LoginGfxPluginInterface;
+class PluginWindowContainer;
+} // namespace ORVO
+
+// The form of the main window.
+class Ui_MainWindow
+{
+public:
+    QWidget* centralWidget = nullptr;
+    QMenuBar* menuBar = nullptr;
+    QToolBar* mainToolBar = nullptr;
+    QStatusBar* statusBar = nullptr;
+
+    void setupUi(QMainWindow* window);
+};
+
+// The window of the full GUI mode: a banner strip, a graphics view that
+// shows the plugin windows as animated items, and a bottom bar with the
+// organisation logo and the sign-in buttons, at a fixed size. In minimal
+// mode the object builds no widgets: it finds the plugins and wires the
+// portal plugin's commands, for the tray and the stand-alone login window.
+//
+// The controller and Manager read the plugin members (also as the
+// properties loginPlugin and configPlugin) to wire the plugins.
+//
+// close() is a signal here and hides QWidget::close(): a call through a
+// MainWindow pointer announces, it does not close.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+    Q_PROPERTY(QObject* loginPlugin MEMBER loginPlugin CONSTANT)
+    Q_PROPERTY(QObject* configPlugin MEMBER configPlugin CONSTANT)
+public:
+    MainWindow(QWidget* parent, bool minimal);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    bool isValid() const { return valid; }
+    // Puts the login window into the scene (full mode) and wires the
+    // portal plugin's commands; 0.
+    int run();
+    // Locks or unlocks the plugin windows (curtain over them when locked).
+    void setLocked(bool locked);
+
+    Q_INVOKABLE void backToLogin();
+    Q_INVOKABLE void saveDebugEndpoint(QString endpoint);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    Ui_MainWindow* ui;
+    bool valid = false;
+    QSettings* settings = nullptr;
+    bool minimal = false;
+    bool setupEnabled = true;
+    libvelcor::State state = libvelcor::StateIdle;
+    QString userName;
+    bool connected = false;
+    QDateTime connectedSince;
+    QTimer connectedTimer;
+    QLabel* statusLabel = nullptr;
+    QObject* loginPlugin = nullptr;
+    QPointer<ORVO::PluginWindowContainer> loginContainer;
+    ORVO::LoginGfxPluginInterface* loginIface = nullptr;
+    QObject* configPlugin = nullptr;
+    QPointer<ORVO::PluginWindowContainer> configContainer;
+    ORVO::ConfigGfxPluginInterface* configIface = nullptr;
+    PluginWindowList* windowList = nullptr;
+    BlackCurtain* curtain = nullptr;
+    MainView* mainView = nullptr;
+    QWidget* bannerWidget = nullptr;
+    QWidget* bottomBar = nullptr;
+    QWidget* signInWidget = nullptr;
+    QLabel* bgLabelLg = nullptr;
+    QPushButton* signInButton = nullptr;
+    QPushButton* iconButton = nullptr;
+    QPushButton* disconnectButton = nullptr;
+    QPushButton* loadButton = nullptr;
+    QMovie* loadingMovie = nullptr;
+    int loginWidth = 578;
+    int loginHeight = 660;
+    QString lastDownloadDir;
+    bool configShown = false;
+    bool downloadQueryActive = false;
+
+signals:
+    void sigDisconnect();
+    void startAction(QVariantMap data);
+    void startDownload(QString url, QString target);
+    void chosenOpenFile(QString file);
+    void close();
+    void loadBegin();
+    void loadEnd();
+
+private slots:
+    // The sign-in view and the connection states.
+    void authReceived(libvelcor::Auth auth);
+    void loggedIn();
+    void connectedTimerTimeout();
+    void stateChanged(libvelcor::State state);
+    void progress(libvelcor::Progress progress);
+    void configWaitAndShow();
+    void showLogin();
+    void updateLoadingIcon();
+    void signInOutClicked();
+
+    // The portal view, actions and downloads.
+    void actionTriggered(QString appName, QVariantMap data);
+    void javaScriptWindowObjectCleared();
+    void configReceive(QVariant config);
+    void chooseOpenFile(QString msg);
+    void queryDownloadTarget(QString url, QString defaultFileName);
+    void loadStarted();
+    void loadFinished();
+    void createConfig(bool debug);
+    void createConfig();
+    void showConfig(bool debug);
+    void showConfig();
+    void hideConfig();
+    void hideDebugConfig();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void _buildWidgets();
+    void _setWallpaper();
+};
