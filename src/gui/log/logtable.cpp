@@ -59,6 +59,35 @@ bool locationField(const QChar* s, int n, int open, int* close)
     return false;
 }
 
+// Letter case folded as QString::indexOf(..., Qt::CaseInsensitive) does,
+// with a shortcut for ASCII, which most log text is.
+inline char16_t folded(char16_t c)
+{
+    if (c < 128)
+        return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    return char16_t(QChar::toCaseFolded(ushort(c)));
+}
+
+// Whether text contains term (folded already), ignoring letter case.
+bool containsFolded(const QString& text, const QString& term)
+{
+    const int m = term.size();
+    const int last = text.size() - m;
+    const char16_t* t = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* p = reinterpret_cast<const char16_t*>(term.constData());
+    const char16_t first = p[0];
+    for (int i = 0; i <= last; ++i) {
+        if (folded(t[i]) != first)
+            continue;
+        int j = 1;
+        while (j < m && folded(t[i + j]) == p[j])
+            ++j;
+        if (j == m)
+            return true;
+    }
+    return false;
+}
+
 // Level words are few: rows share one copy of each.
 QString internLevel(const QString& level)
 {
@@ -255,8 +284,8 @@ void LogTable::store(LogElem elem)
 
 bool LogTable::matches(const QString& time, const QString& message) const
 {
-    for (const QStringMatcher& term : matchers) {
-        if (term.indexIn(time) < 0 && term.indexIn(message) < 0)
+    for (const QString& term : foldedTerms) {
+        if (!containsFolded(time, term) && !containsFolded(message, term))
             return false;
     }
     return true;
@@ -347,10 +376,14 @@ void LogTable::searchTextChanged(const QString& text)
                                            QRegularExpression::UseUnicodePropertiesOption);
     // Leading or trailing blanks give empty words, which match every line.
     terms = text.isEmpty() ? QStringList() : text.split(blanks);
-    matchers.clear();
+    foldedTerms.clear();
     for (const QString& term : qAsConst(terms)) {
-        if (!term.isEmpty())
-            matchers.append(QStringMatcher(term, Qt::CaseInsensitive));
+        if (term.isEmpty())
+            continue;
+        QString f(term.size(), Qt::Uninitialized);
+        for (int i = 0; i < term.size(); ++i)
+            f[i] = QChar(folded(term.at(i).unicode()));
+        foldedTerms.append(f);
     }
 
     qDeleteAll(pending);

@@ -3,10 +3,8 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QStringList>
-#include <QStringMatcher>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QVector>
 
 #include <deque>
 
@@ -103,7 +101,8 @@ private:
     QPixmap* maskPixmap = nullptr;
     std::deque<Entry> elems;
     QStringList terms;
-    QVector<QStringMatcher> matchers;
+    // The non-empty words, letter case folded.
+    QStringList foldedTerms;
     // Rows made for lines that match but not yet in the view, oldest first.
     QList<Row*> pending;
     quint64 nextSerial = 0;

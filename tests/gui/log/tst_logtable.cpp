@@ -156,18 +156,19 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("shown");
         QTest::newRow("empty") << ""
-                               << QStringList{"[VPN] tunnel up", "[Api] login ok", "[Api] logout",
-                                              "[VPN] tunnel down"};
+                               << QStringList{"[VPN] tunnel up über", "[Api] login ok",
+                                              "[Api] logout", "[VPN] tunnel down"};
         QTest::newRow("one word") << "tunnel"
-                                  << QStringList{"[VPN] tunnel up", "[VPN] tunnel down"};
+                                  << QStringList{"[VPN] tunnel up über", "[VPN] tunnel down"};
         QTest::newRow("two words, both needed") << "api LOGIN" << QStringList{"[Api] login ok"};
         QTest::newRow("word and date across columns")
             << "2026-12-08 tunnel" << QStringList{"[VPN] tunnel down"};
-        QTest::newRow("blanks around") << "  tunnel   up " << QStringList{"[VPN] tunnel up"};
+        QTest::newRow("blanks around") << "  tunnel   up " << QStringList{"[VPN] tunnel up über"};
         QTest::newRow("raw time stamp text is not searched") << "Dec" << QStringList();
         QTest::newRow("time of day")
-            << "09:59:44" << QStringList{"[VPN] tunnel up", "[Api] login ok", "[Api] logout"};
+            << "09:59:44" << QStringList{"[VPN] tunnel up über", "[Api] login ok", "[Api] logout"};
         QTest::newRow("no match") << "absent" << QStringList();
+        QTest::newRow("non-ASCII, other case") << "ÜBER" << QStringList{"[VPN] tunnel up über"};
     }
 
     void search()
@@ -176,7 +177,7 @@ private slots:
         QFETCH(QStringList, shown);
         LogTable table;
         const QString day2 = "Tue Dec 8 10:00:00 2026";
-        table.appendLine(QtDebugMsg, line("notice", "[VPN] tunnel up"), ORVO::VerbosityLow);
+        table.appendLine(QtDebugMsg, line("notice", "[VPN] tunnel up über"), ORVO::VerbosityLow);
         table.appendLine(QtDebugMsg, line("debug", "[Api] login ok"), ORVO::VerbosityLow);
         table.appendLine(QtDebugMsg, line("debug", "[Api] logout"), ORVO::VerbosityLow);
         table.appendLine(QtDebugMsg, line("notice", "[VPN] tunnel down", day2), ORVO::VerbosityLow);
