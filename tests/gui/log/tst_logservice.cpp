@@ -20,6 +20,12 @@ class TestLogService : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(resources);
+        Q_INIT_RESOURCE(zelstyle);
+    }
+
     void serviceLogReachesPage()
     {
         Rig rig;
@@ -28,6 +34,7 @@ private slots:
         rig.sim.setStepDelay(20);
 
         LogForm page;
+        page.show();
         LogTable* table = page.findChild<LogTable*>();
         QSignalSpy announced(&page, SIGNAL(logPortSupply(int)));
         // What the login plugin does with each of its pages.
@@ -57,6 +64,19 @@ private slots:
         for (int i = 0; i < table->topLevelItemCount(); ++i) {
             if (table->topLevelItem(i)->text(1).contains("State changed"))
                 QVERIFY(shown.match(table->topLevelItem(i)->text(0)).hasMatch());
+        }
+
+        // For a look at the page: ORVO_SCREENSHOT=<file.png>.
+        const QString shot = qEnvironmentVariable("ORVO_SCREENSHOT");
+        if (!shot.isEmpty()) {
+            rig.sim.sendLog(ServiceSimulator::formatLogLine(
+                "notice", "TCP/UDP: Preserving recently used remote address: "
+                          "[AF_INET]203.0.113.7:1194"));
+            rig.sim.sendLog(ServiceSimulator::formatLogLine("ERROR", "<b>not bold</b> & co"));
+            QTRY_COMPARE(containing(table, "not bold").size(), 1);
+            table->flushRows();
+            QTest::qWait(200);
+            QVERIFY(page.grab().save(shot));
         }
     }
 };
