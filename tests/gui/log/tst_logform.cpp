@@ -17,6 +17,7 @@
 
 #include <memory>
 
+#include "../boxdriver.h"
 #include "common/config.h"
 #include "common/log.h"
 #include "gui/log/logform.h"
@@ -344,7 +345,15 @@ private slots:
         LogForm* page = quietPage();
         page->appendLine(QtDebugMsg, line("notice", "[A] one"));
         QVERIFY(orvotest::writeFile(env.root() + "/blocker", "a file, not a folder"));
-        QCOMPARE(page->saveTo(env.root() + "/blocker/log.csv"), -1);
+        ORVO::seams::setMessageBoxAutoAnswer(0);
+        BoxDriver box(QMessageBox::Ok);
+        const int rc = page->saveTo(env.root() + "/blocker/log.csv");
+        ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Ok);
+        QCOMPARE(rc, -1);
+        QVERIFY(box.seen.shown);
+        QCOMPARE(box.seen.title, ORVO::app() + " Error");
+        QVERIFY2(box.seen.text.contains(env.root() + "/blocker/log.csv"),
+                 qPrintable(box.seen.text));
         QCOMPARE(LineRecorder::count("[ERROR]"), 1);
         QCOMPARE(LineRecorder::count("[Log] Cannot save the log to"), 1);
         QCOMPARE(orvotest::readFile(env.root() + "/blocker"), QByteArray("a file, not a folder"));
