@@ -450,22 +450,6 @@ private slots:
         QCOMPARE(found, 1);
         QTRY_COMPARE(containing(table, "[Worker] from another thread").size(), 1);
     }
-
-    void layout()
-    {
-        LogForm* page = newPage();
-        page->show();
-        QVERIFY(QTest::qWaitForWindowExposed(page));
-        QCOMPARE(page->size(), QSize(500, 345));
-        QLineEdit* search = page->findChild<QLineEdit*>("plainLineEdit");
-        QCOMPARE(search->parentWidget(), static_cast<QWidget*>(tableOf(page)));
-        QCOMPARE(search->pos(), QPoint(290, 5));
-        QCOMPARE(tableOf(page)->objectName(), QString("table"));
-        QCOMPARE(tableOf(page)->headerItem()->text(0), QString("Timestamp"));
-        QCOMPARE(tableOf(page)->headerItem()->text(1), QString("Message"));
-        for (const char* text : {"Copy log to clipboard", "Save log to file", "Clear log"})
-            QCOMPARE(button(page, text)->objectName(), QString("actionButton"));
-    }
 };
 
 ORVO_TEST_GUI_MAIN(TestLogForm)
