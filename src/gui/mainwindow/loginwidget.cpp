@@ -27,7 +27,10 @@ LoginWidget::LoginWidget(QWidget* parent, ORVO::LoginGfxPluginInterface* plugin)
     vbox->addWidget(mainView);
     list = new PluginWindowList();
     loginContainer = new PluginWindowContainer();
-    loginContainer->setWindow(plugin->newWindow(QVariantMap()));
+    ORVO::PluginWindow* window = plugin->newWindow(QVariantMap());
+    if (!window)
+        LOG_ERROR << "The login plugin gave no window";
+    loginContainer->setWindow(window);
 
     QGraphicsScene* scene = mainView->scene();
     scene->addItem(list);
@@ -49,6 +52,11 @@ LoginWidget::~LoginWidget()
     mainView = nullptr;
     delete vbox;
     vbox = nullptr;
+}
+
+bool LoginWidget::isValid() const
+{
+    return loginContainer && loginContainer->window();
 }
 
 void LoginWidget::show()

@@ -28,6 +28,9 @@ public:
     // QWidget::show(): call it through a LoginWidget pointer.
     void show();
 
+    // False when the plugin was missing or gave no window.
+    bool isValid() const;
+
     MainView* view() const { return mainView; }
     PluginWindowList* windowList() const { return list; }
     ORVO::PluginWindowContainer* container() const { return loginContainer; }

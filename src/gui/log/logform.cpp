@@ -1,0 +1,332 @@
+#include "gui/log/logform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QHostAddress>
+#include <QLineEdit>
+#include <QResizeEvent>
+#include <QSaveFile>
+#include <QSettings>
+#include <QTimer>
+
+#include "common/config.h"
+#include "common/log.h"
+#include "common/utils.h"
+#include "gui/log/logformlogger.h"
+#include "gui/log/logtable.h"
+#include "gui/log/ui_logform.h"
+#include "gui/messagebox.h"
+#include "libabout/about.h"
+#include "libvelcor/loglevel.h"
+
+bool LogForm::once = false;
+
+namespace {
+
+const int AnnounceDelayMs = 1000;
+quint16 g_listenPort = LogForm::ListenPort;
+
+const char* const VerbosityKey = "logVerbosity";
+const char* const DisabledKey = "logDisabled";
+
+} // namespace
+
+LogForm::LogForm(QWidget* parent) : QWidget(parent), ui(new Ui_LogForm)
+{
+    LOG_TRACE;
+    ui->setupUi(this);
+    settings = new QSettings(QString::fromLatin1(LibVelcorOrganization),
+                             QString::fromLatin1(ORVO::ApplicationId));
+
+    // Ctrl+C in the table copies the selected rows.
+    auto* copyAction = new QAction(QStringLiteral("Copy"), this);
+    connect(copyAction, SIGNAL(triggered()), this, SLOT(copySelectedContent()));
+    copyAction->setShortcut(QKeySequence(tr("Ctrl+C")));
+    ui->logsTable->addAction(copyAction);
+
+    ui->logEnable->setText(tr("Enable logging"));
+    ui->logEnable->setObjectName(QStringLiteral("CheckBox"));
+    ui->verbosityLevelLabel->setText(tr("Verbosity"));
+    ui->verbosityLevelLabel->setObjectName(QStringLiteral("labelRoundedLeftSm"));
+    ui->verbosityLevelLabel->setBuddy(ui->verbosityLevelComboBox);
+    ui->verbosityLevelLabel->setStyleSheet(QStringLiteral("margin-top: 1px"));
+    // The index of each entry is its verbosity.
+    for (ORVO::Verbosity v : {ORVO::VerbosityHigh, ORVO::VerbosityNormal, ORVO::VerbosityLow})
+        ui->verbosityLevelComboBox->addItem(ORVO::verbosityToString(v, true));
+
+    const QString stored =
+        settings
+            ->value(QLatin1String(VerbosityKey), ORVO::verbosityToString(ORVO::VerbosityLow, false))
+            .toString();
+    verbosity = ORVO::stringToVerbosity(stored);
+    setLogVerbosity(verbosity);
+
+    // Connected after the restore, which therefore writes and announces
+    // nothing.
+    ui->verbosityLevelComboBox->setObjectName(QStringLiteral("comboBoxWithLabelSm"));
+    connect(ui->verbosityLevelComboBox, SIGNAL(currentIndexChanged(int)), this,
+            SLOT(currentIndexChanged(int)));
+
+    LogTable* t = ui->logsTable;
+    t->setHeaderLabels({tr("Timestamp"), tr("Message")});
+    t->header()->setSectionsMovable(false);
+    t->header()->resizeSection(0, 138);
+    t->header()->setSectionResizeMode(0, QHeaderView::Fixed);
+    t->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    const QString sheet = ORVO::utils::loadStyleSheet(QStringLiteral(":/main.css"));
+    t->setObjectName(QStringLiteral("table"));
+    t->setStyleSheet(sheet);
+    t->header()->setObjectName(QStringLiteral("table"));
+    t->header()->setStyleSheet(sheet);
+    t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    t->setAlternatingRowColors(true);
+
+    ui->buttonsLayout->setSpacing(20);
+    const struct
+    {
+        QPushButton* button;
+        QString text;
+        const char* slot;
+    } buttons[] = {
+        {ui->copyContentButton, tr("Copy log to clipboard"), SLOT(copyContent())},
+        {ui->saveContentButton, tr("Save log to file"), SLOT(saveContent())},
+        {ui->clearContentButton, tr("Clear log"), SLOT(clearContent())},
+    };
+    for (const auto& b : buttons) {
+        b.button->setText(b.text);
+        b.button->setObjectName(QStringLiteral("actionButton"));
+        b.button->setCursor(QCursor(Qt::PointingHandCursor));
+        connect(b.button, SIGNAL(clicked()), this, b.slot);
+    }
+
+    connect(ui->logEnable, SIGNAL(toggled(bool)), this, SLOT(enableLog(bool)));
+    // A stored "disabled" turns the switch off; its toggled() re-enters
+    // enableLog before this call goes on.
+    const bool disabled =
+        settings->value(QLatin1String(DisabledKey), !ui->logEnable->isChecked()).toBool();
+    enableLog(!disabled);
+
+    searchEdit = new QLineEdit(ui->logsTable);
+    searchEdit->setObjectName(QStringLiteral("plainLineEdit"));
+    searchEdit->setPlaceholderText(tr("Search"));
+    searchEdit->setFixedWidth(200);
+    connect(searchEdit, SIGNAL(textChanged(QString)), ui->logsTable,
+            SLOT(searchTextChanged(QString)));
+
+    if (!once) {
+        connect(&listener, SIGNAL(portBound(int)), this, SLOT(logPortBound(int)));
+        connect(&listener, SIGNAL(log(QString)), this, SLOT(logReceived(QString)));
+        if (listener.start(QHostAddress(QStringLiteral("127.0.0.1")), g_listenPort) != 0) {
+            // The next page tries again with its own listener.
+            LOG_ERROR;
+            return;
+        }
+        QTimer::singleShot(AnnounceDelayMs, this, SLOT(sendLogInfo()));
+        once = true;
+    }
+
+    setStyleSheet(ORVO::utils::loadStyleSheet(QStringLiteral(":/main.css")));
+    setObjectName(QStringLiteral("pluginWindow"));
+}
+
+LogForm::~LogForm()
+{
+    LOG_TRACE;
+    // Only this page leaves the capture; the other pages go on receiving.
+    if (logger)
+        LogFormLogger::removeTarget(this);
+    delete ui;
+    ui = nullptr;
+    delete settings;
+    settings = nullptr;
+}
+
+void LogForm::setListenPort(quint16 port)
+{
+    g_listenPort = port;
+}
+
+void LogForm::resetFirstPage()
+{
+    once = false;
+}
+
+LogTable* LogForm::table() const
+{
+    return ui->logsTable;
+}
+
+void LogForm::setLogVerbosity(ORVO::Verbosity v)
+{
+    const int lev = ORVO::verbosityToLev(v);
+    LOG_TRACE;
+    ui->verbosityLevelComboBox->setCurrentIndex(int(v));
+    if (g_cfg)
+        g_cfg->logLevel = lev;
+    else
+        LOG_ERROR << "[Log] No configuration: the log level stays as it is";
+    g_libvelcorLogLev = lev;
+}
+
+ORVO::Verbosity LogForm::getLogVerbosity()
+{
+    return ORVO::Verbosity(ui->verbosityLevelComboBox->currentIndex());
+}
+
+bool LogForm::logEnabled() const
+{
+    return ui->logEnable->isChecked();
+}
+
+void LogForm::appendLine(QtMsgType type, const QString& line)
+{
+    ui->logsTable->appendLine(type, line, verbosity);
+}
+
+void LogForm::enableLog(bool on)
+{
+    LOG_TRACE;
+    ui->logEnable->setChecked(on);
+    logger = LogFormLogger::instance();
+    if (on) {
+        // Registered first, so that this page shows its own line.
+        LogFormLogger::addTarget(this);
+        LOG_ALWAYS << "[Log] enabled (verbosity = "
+                   << ORVO::verbosityToString(getLogVerbosity(), false) << ")";
+    } else {
+        LOG_ALWAYS << "[Log] disabled";
+        LogFormLogger::removeTarget(this);
+    }
+    if (ORVO::utils::settingsSetSync(settings, QLatin1String(DisabledKey), !on) != 0)
+        LOG_ERROR;
+}
+
+void LogForm::currentIndexChanged(int index)
+{
+    LOG_TRACE << "index: " << QString::number(index);
+    const QString name = ORVO::verbosityToString(ORVO::Verbosity(index), false);
+    if (name.isEmpty()) {
+        LOG_ERROR;
+        return;
+    }
+    LOG_ALWAYS << "[Log] verbosity: " << name;
+    settings->setValue(QLatin1String(VerbosityKey), name);
+    setLogVerbosity(ORVO::Verbosity(index));
+    emit logVerbosityChanged(ORVO::Verbosity(index));
+    verbosity = ORVO::Verbosity(index);
+}
+
+void LogForm::sendLogInfo()
+{
+    emit logVerbosityChanged(verbosity);
+}
+
+void LogForm::logPortBound(int port)
+{
+    LOG_DEBUG << "[Log] Listener bound to port: " << QString::number(port);
+    logPort = port;
+    QTimer::singleShot(AnnounceDelayMs, this, SLOT(logPortSupplyDelayed()));
+}
+
+void LogForm::logPortSupplyDelayed()
+{
+    LOG_DEBUG << "[Log] Supplying log port";
+    emit logPortSupply(logPort);
+}
+
+void LogForm::logReceived(QString log)
+{
+    const LogElem rec = LogTable::logParse(log.trimmed(), verbosity);
+    if (rec.message.isEmpty())
+        return;
+    // The service's own time stamp, thread, level and location, unquoted:
+    // the line reads as if this process had logged it.
+    const QString line = rec.timestamp + QLatin1String(" [") + rec.thread + QLatin1String("] [") +
+                         rec.level + QLatin1String("] [") + rec.location + QLatin1String("] ") +
+                         rec.message;
+    qt_message_output(QtDebugMsg, QMessageLogContext(), line);
+}
+
+QString LogForm::rowLines(const QList<QTreeWidgetItem*>& rows)
+{
+    QString text;
+    for (const QTreeWidgetItem* row : rows) {
+        text += QLatin1Char('"') + row->text(0) + QLatin1String("\";\"") + row->text(1) +
+                QLatin1String("\"\r\n");
+    }
+    return text;
+}
+
+void LogForm::copyContent()
+{
+    LOG_TRACE;
+    LogTable* t = ui->logsTable;
+    t->flushRows();
+    // Every shown row, which is what selecting all would take.
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(t->topLevelItemCount());
+    for (int i = 0; i < t->topLevelItemCount(); ++i)
+        rows.append(t->topLevelItem(i));
+    t->clearSelection();
+    QApplication::clipboard()->setText(rowLines(rows), QClipboard::Clipboard);
+}
+
+void LogForm::copySelectedContent()
+{
+    ui->logsTable->flushRows();
+    QApplication::clipboard()->setText(rowLines(ui->logsTable->selectedItems()),
+                                       QClipboard::Clipboard);
+}
+
+void LogForm::saveContent()
+{
+    const QString path = QFileDialog::getSaveFileName(nullptr, QStringLiteral("Select output file"),
+                                                      QString(), QStringLiteral(".csv"));
+    if (path.isEmpty())
+        return;
+    saveTo(path);
+}
+
+int LogForm::saveTo(const QString& path)
+{
+    LogTable* t = ui->logsTable;
+    t->flushRows();
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(t->topLevelItemCount());
+    for (int i = 0; i < t->topLevelItemCount(); ++i)
+        rows.append(t->topLevelItem(i));
+
+    QSaveFile file(path);
+    QString error;
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+    } else {
+        const QByteArray bytes = rowLines(rows).toUtf8();
+        if (file.write(bytes) != bytes.size() || !file.commit())
+            error = file.errorString();
+    }
+    if (error.isEmpty())
+        return 0;
+    LOG_ERROR << "[Log] Cannot save the log to " << path << ": " << error;
+    ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),
+                               tr("The log could not be saved to %1:\n%2").arg(path, error),
+                               QMessageBox::Ok, QMessageBox::Ok);
+    return -1;
+}
+
+void LogForm::clearContent()
+{
+    LOG_TRACE;
+    ui->logsTable->clearRows();
+}
+
+void LogForm::resizeEvent(QResizeEvent* event)
+{
+    if (searchEdit)
+        searchEdit->move(int(width() * 0.58), 5);
+    QWidget::resizeEvent(event);
+}

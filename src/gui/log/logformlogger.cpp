@@ -1,0 +1,99 @@
+#include "gui/log/logformlogger.h"
+
+#include <QThread>
+
+#include "common/log.h"
+#include "gui/log/logform.h"
+#include "gui/log/logtable.h"
+
+std::atomic<LogFormLogger*> LogFormLogger::m_instance{nullptr};
+QList<QPointer<LogForm>> LogFormLogger::m_logForms;
+QtMessageHandler LogFormLogger::m_defaultMsgHandler = nullptr;
+
+LogFormLogger* LogFormLogger::instance()
+{
+    if (!m_instance.load())
+        new LogFormLogger();
+    return m_instance.load();
+}
+
+LogFormLogger::LogFormLogger() : QObject(nullptr)
+{
+    LOG_TRACE;
+    // Known before the handler runs: lines of other threads are told apart
+    // by this object's thread.
+    m_instance.store(this);
+    m_defaultMsgHandler = qInstallMessageHandler(myMsgHandler);
+}
+
+LogFormLogger::~LogFormLogger()
+{
+    LOG_TRACE;
+    qInstallMessageHandler(m_defaultMsgHandler);
+    m_instance.store(nullptr);
+}
+
+void LogFormLogger::addTarget(LogForm* form)
+{
+    LOG_TRACE << "Appending logform: " << form;
+    m_logForms.append(QPointer<LogForm>(form));
+}
+
+void LogFormLogger::removeTarget(LogForm* form)
+{
+    LOG_DEBUG << "Removing logform: " << form;
+    m_logForms.removeAll(QPointer<LogForm>(form));
+    // Entries of pages destroyed meanwhile go as well.
+    m_logForms.removeAll(QPointer<LogForm>());
+}
+
+void LogFormLogger::close()
+{
+    LOG_TRACE;
+    m_logForms.clear();
+}
+
+void LogFormLogger::myMsgHandler(QtMsgType type, const QMessageLogContext& context,
+                                 const QString& msg)
+{
+    if (msg.isNull())
+        return;
+    LogFormLogger* self = m_instance.load();
+    if (self && QThread::currentThread() != self->thread()) {
+        // The pages are widgets of the GUI thread: the line travels there.
+        if (m_defaultMsgHandler)
+            m_defaultMsgHandler(type, context, msg);
+        QMetaObject::invokeMethod(
+            self, [type, msg]() { deliver(type, msg); }, Qt::QueuedConnection);
+        return;
+    }
+    deliver(type, msg);
+    if (m_defaultMsgHandler)
+        m_defaultMsgHandler(type, context, msg);
+}
+
+void LogFormLogger::deliver(QtMsgType type, const QString& text)
+{
+    Q_UNUSED(type);
+    if (m_logForms.isEmpty())
+        return;
+    // Over a copy: pages registered or removed meanwhile count from the
+    // next line on, and a line logged while this one is delivered runs a
+    // delivery of its own.
+    const QList<QPointer<LogForm>> forms = m_logForms;
+    bool parsed = false;
+    LogElem elem;
+    for (const QPointer<LogForm>& form : forms) {
+        if (!form)
+            continue;
+        if (!form->logEnabled() && !text.contains(QLatin1String("[Log]")))
+            continue;
+        // One parse serves every page; each applies its own verbosity.
+        if (!parsed) {
+            elem = LogTable::logParse(text, ORVO::VerbosityHigh);
+            parsed = true;
+        }
+        if (form)
+            form->table()->appendElem(elem, form->verbosity);
+    }
+}

@@ -1,0 +1,436 @@
+#include "gui/log/logtable.h"
+
+#include <QBitmap>
+#include <QDateTime>
+#include <QPainter>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QResizeEvent>
+
+#include "common/log.h"
+
+namespace {
+
+// While the log is long and busy, batches are spaced by one millisecond
+// per this many rows, at most MaxFlushGapMs: laying out the rows again
+// then stays a small share of the time, however long the log grows.
+constexpr int RowsPerGapMs = 400;
+constexpr int MaxFlushGapMs = 250;
+
+int nextOpen(const QChar* s, int from, int n)
+{
+    for (int i = from; i < n; ++i) {
+        if (s[i] == QLatin1Char('['))
+            return i;
+    }
+    return -1;
+}
+
+// The thread or level field opened at s[open]: its text runs to the "]"
+// that only white space separates from the next "[". *next gets that "["
+// (-1 when there is none, and then no later field can parse either).
+bool innerField(const QChar* s, int n, int open, int* close, int* next)
+{
+    *next = nextOpen(s, open + 1, n);
+    if (*next < 0)
+        return false;
+    int end = *next;
+    while (end > open + 1 && s[end - 1].isSpace())
+        --end;
+    if (end <= open + 1 || s[end - 1] != QLatin1Char(']'))
+        return false;
+    *close = end - 1;
+    return true;
+}
+
+// The location field opened at s[open]: its text ends at the first "]",
+// which must come before any further "[". A "]" inside the message that
+// follows belongs to the message.
+bool locationField(const QChar* s, int n, int open, int* close)
+{
+    for (int i = open + 1; i < n; ++i) {
+        if (s[i] == QLatin1Char(']')) {
+            *close = i;
+            return true;
+        }
+        if (s[i] == QLatin1Char('['))
+            return false;
+    }
+    return false;
+}
+
+// Letter case folded as QString::indexOf(..., Qt::CaseInsensitive) does,
+// with a shortcut for ASCII, which most log text is.
+inline char16_t folded(char16_t c)
+{
+    if (c < 128)
+        return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    return char16_t(QChar::toCaseFolded(ushort(c)));
+}
+
+// Whether text contains term (folded already), ignoring letter case.
+bool containsFolded(const QString& text, const QString& term)
+{
+    const int m = term.size();
+    const int last = text.size() - m;
+    const char16_t* t = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* p = reinterpret_cast<const char16_t*>(term.constData());
+    const char16_t first = p[0];
+    for (int i = 0; i <= last; ++i) {
+        if (folded(t[i]) != first)
+            continue;
+        int j = 1;
+        while (j < m && folded(t[i + j]) == p[j])
+            ++j;
+        if (j == m)
+            return true;
+    }
+    return false;
+}
+
+// Level words are few: rows share one copy of each.
+QString internLevel(const QString& level)
+{
+    static const QString words[] = {QStringLiteral("ERROR"), QStringLiteral("notice"),
+                                    QStringLiteral("debug"), QStringLiteral("trace"),
+                                    QStringLiteral("LOG")};
+    for (const QString& w : words) {
+        if (w == level)
+            return w;
+    }
+    return level;
+}
+
+} // namespace
+
+// One row: the shown time and message, shared with the stored record, and
+// the record's serial number, by which rows of dropped lines are found.
+class LogTable::Row : public QTreeWidgetItem
+{
+public:
+    Row(const QString& time, const QString& message, quint64 serial)
+        : QTreeWidgetItem(0), time(time), message(message), serial(serial)
+    {
+        setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren);
+    }
+
+    QVariant data(int column, int role) const override
+    {
+        if (role == Qt::DisplayRole) {
+            if (column == 0)
+                return time;
+            if (column == 1)
+                return message;
+            return QVariant();
+        }
+        // Log text is shown as it is, never read as markup.
+        if (role == Qt::ToolTipRole && column == 1)
+            return QString(QStringLiteral("<span>") + message.toHtmlEscaped() +
+                           QStringLiteral("</span>"));
+        return QTreeWidgetItem::data(column, role);
+    }
+
+    const QString time;
+    const QString message;
+    const quint64 serial;
+};
+
+LogTable::LogTable(QWidget* parent) : QTreeWidget(parent)
+{
+    // Every row is one line of text; the view then needs no per-row sizes.
+    setUniformRowHeights(true);
+    flushTimer.setSingleShot(true);
+    connect(&flushTimer, &QTimer::timeout, this, &LogTable::_flushDue);
+}
+
+LogTable::~LogTable()
+{
+    delete maskPixmap;
+    qDeleteAll(pending);
+}
+
+LogElem LogTable::logParse(const QString& line, ORVO::Verbosity verbosity)
+{
+    const QChar* s = line.constData();
+    const int n = line.size();
+    // The time stamp is the text since the "[" before the first field
+    // (since the start for the first "["); each "[" is tried in turn.
+    int prev = -1;
+    int open = nextOpen(s, 0, n);
+    while (open >= 0) {
+        int threadEnd = 0, levelOpen = 0, levelEnd = 0, locationOpen = 0, locationEnd = 0;
+        if (!innerField(s, n, open, &threadEnd, &levelOpen)) {
+            if (levelOpen < 0)
+                return LogElem();
+            prev = open;
+            open = levelOpen;
+            continue;
+        }
+        if (!innerField(s, n, levelOpen, &levelEnd, &locationOpen)) {
+            if (locationOpen < 0)
+                return LogElem();
+            prev = open;
+            open = levelOpen;
+            continue;
+        }
+        if (!locationField(s, n, locationOpen, &locationEnd)) {
+            prev = open;
+            open = levelOpen;
+            continue;
+        }
+
+        LogElem elem;
+        elem.level = line.mid(levelOpen + 1, levelEnd - levelOpen - 1);
+        if (verbosity != ORVO::VerbosityHigh && elem.level == QLatin1String("trace"))
+            return LogElem();
+        const int stampFrom = prev + 1;
+        elem.timestamp = line.mid(stampFrom, open - stampFrom).trimmed();
+        elem.thread = line.mid(open + 1, threadEnd - open - 1);
+        elem.location = line.mid(locationOpen + 1, locationEnd - locationOpen - 1);
+
+        int rest = locationEnd + 1;
+        while (rest < n && s[rest].isSpace())
+            ++rest;
+        const QString levelTag = QLatin1Char('[') + elem.level + QLatin1String("] ");
+        if (rest == n) {
+            elem.message = levelTag + elem.location;
+            return elem;
+        }
+        if (s[rest] == QLatin1Char('[')) {
+            // A message that starts with a tag keeps it in front: the tag
+            // runs to the last "]" before the next "[".
+            const int next = nextOpen(s, rest + 1, n);
+            for (int i = (next < 0 ? n : next) - 1; i > rest; --i) {
+                if (s[i] == QLatin1Char(']')) {
+                    elem.message = QLatin1Char('[') + line.mid(rest + 1, i - rest - 1) +
+                                   QLatin1String("] ") + line.mid(i + 1).trimmed();
+                    return elem;
+                }
+            }
+        }
+        elem.message = levelTag + line.mid(rest);
+        return elem;
+    }
+    return LogElem();
+}
+
+QString LogTable::shownTime(const QString& timestamp)
+{
+    // Lines of one second share their time stamp: read it once.
+    thread_local QString lastStamp;
+    thread_local QString lastShown;
+    thread_local bool known = false;
+    if (known && timestamp == lastStamp)
+        return lastShown;
+    lastShown = QDateTime::fromString(timestamp, Qt::TextDate)
+                    .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    lastStamp = timestamp;
+    known = true;
+    return lastShown;
+}
+
+void LogTable::appendLine(QtMsgType type, const QString& line, ORVO::Verbosity verbosity)
+{
+    Q_UNUSED(type);
+    LogElem elem = logParse(line, verbosity);
+    if (elem.message.isEmpty())
+        return;
+    store(std::move(elem));
+}
+
+void LogTable::appendElem(const LogElem& elem, ORVO::Verbosity verbosity)
+{
+    if (elem.message.isEmpty())
+        return;
+    if (verbosity != ORVO::VerbosityHigh && elem.level == QLatin1String("trace"))
+        return;
+    store(elem);
+}
+
+void LogTable::store(LogElem elem)
+{
+    // Neighbouring lines mostly repeat these fields: share the texts.
+    elem.level = internLevel(elem.level);
+    if (!elems.empty()) {
+        const LogElem& last = elems.back().elem;
+        if (elem.timestamp == last.timestamp)
+            elem.timestamp = last.timestamp;
+        if (elem.thread == last.thread)
+            elem.thread = last.thread;
+        if (elem.location == last.location)
+            elem.location = last.location;
+    }
+    const QString time = shownTime(elem.timestamp);
+    const quint64 serial = nextSerial++;
+    const bool shown = matches(time, elem.message);
+    if (shown)
+        pending.append(new Row(time, elem.message, serial));
+    elems.push_back(Entry{std::move(elem), time, serial});
+
+    bool firstDrop = false;
+    while (int(elems.size()) > maxLines) {
+        dropOldest();
+        if (!boundNoted) {
+            boundNoted = true;
+            firstDrop = true;
+        }
+    }
+    scheduleFlush();
+    if (firstDrop) {
+        LOG_ALWAYS << "[Log] The log view keeps the newest " << maxLines
+                   << " lines; older lines are dropped";
+    }
+}
+
+bool LogTable::matches(const QString& time, const QString& message) const
+{
+    for (const QString& term : foldedTerms) {
+        if (!containsFolded(time, term) && !containsFolded(message, term))
+            return false;
+    }
+    return true;
+}
+
+bool LogTable::elemMatches(const LogElem& elem) const
+{
+    return matches(shownTime(elem.timestamp), elem.message);
+}
+
+void LogTable::elemInsert(const LogElem& elem)
+{
+    pending.append(new Row(shownTime(elem.timestamp), elem.message, nextSerial));
+    scheduleFlush();
+}
+
+void LogTable::setCapacity(int lines)
+{
+    maxLines = qMax(1, lines);
+    while (int(elems.size()) > maxLines)
+        dropOldest();
+    scheduleFlush();
+}
+
+void LogTable::dropOldest()
+{
+    const quint64 gone = elems.front().serial;
+    elems.pop_front();
+    while (!pending.isEmpty() && pending.first()->serial <= gone)
+        delete pending.takeFirst();
+}
+
+void LogTable::dropStaleRows()
+{
+    const quint64 first = elems.empty() ? nextSerial : elems.front().serial;
+    const int rows = topLevelItemCount();
+    int stale = 0;
+    while (stale < rows && static_cast<Row*>(topLevelItem(stale))->serial < first)
+        ++stale;
+    for (int i = 0; i < stale; ++i)
+        delete takeTopLevelItem(0);
+}
+
+void LogTable::scheduleFlush()
+{
+    if (flushTimer.isActive())
+        return;
+    const qint64 gap = qMin<qint64>(MaxFlushGapMs, topLevelItemCount() / RowsPerGapMs);
+    const qint64 since = sinceFlush.isValid() ? sinceFlush.elapsed() : gap;
+    flushTimer.start(int(qMax<qint64>(0, gap - since)));
+}
+
+void LogTable::_flushDue()
+{
+    // A hidden table catches up when it is shown.
+    if (isVisible())
+        flushRows();
+}
+
+void LogTable::flushRows()
+{
+    flushTimer.stop();
+    sinceFlush.start();
+    dropStaleRows();
+    if (pending.isEmpty())
+        return;
+    QList<QTreeWidgetItem*> batch;
+    batch.reserve(pending.size());
+    for (Row* row : qAsConst(pending))
+        batch.append(row);
+    pending.clear();
+    addTopLevelItems(batch);
+    // While the user works in the table the view stays where it is.
+    if (!hasFocus())
+        scrollToItem(batch.last(), QAbstractItemView::EnsureVisible);
+}
+
+void LogTable::clearRows()
+{
+    qDeleteAll(pending);
+    pending.clear();
+    clear();
+}
+
+void LogTable::searchTextChanged(const QString& text)
+{
+    static const QRegularExpression blanks(QStringLiteral("\\s+"),
+                                           QRegularExpression::UseUnicodePropertiesOption);
+    // Leading or trailing blanks give empty words, which match every line.
+    terms = text.isEmpty() ? QStringList() : text.split(blanks);
+    foldedTerms.clear();
+    for (const QString& term : qAsConst(terms)) {
+        if (term.isEmpty())
+            continue;
+        QString f(term.size(), Qt::Uninitialized);
+        for (int i = 0; i < term.size(); ++i)
+            f[i] = QChar(folded(term.at(i).unicode()));
+        foldedTerms.append(f);
+    }
+
+    qDeleteAll(pending);
+    pending.clear();
+    clear();
+    QList<QTreeWidgetItem*> rows;
+    for (const Entry& e : elems) {
+        if (matches(e.time, e.elem.message))
+            rows.append(new Row(e.time, e.elem.message, e.serial));
+    }
+    addTopLevelItems(rows);
+    flushTimer.stop();
+    sinceFlush.start();
+    if (!rows.isEmpty() && !hasFocus())
+        scrollToItem(rows.last(), QAbstractItemView::EnsureVisible);
+    LOG_TRACE << "Found " << QString::number(rows.size()) << " matches for search";
+}
+
+void LogTable::resizeEvent(QResizeEvent* event)
+{
+    const int w = width();
+    const int h = height();
+    delete maskPixmap;
+    maskPixmap = nullptr;
+    if (w > 0 && h > 0) {
+        // Rounded top corners: what is painted grey falls outside the mask.
+        const QColor grey(100, 100, 100, 255);
+        maskPixmap = new QPixmap(w, h);
+        maskPixmap->fill(grey);
+        {
+            QPainter painter(maskPixmap);
+            painter.setBrush(Qt::SolidPattern);
+            painter.setPen(grey);
+            for (int i = 10; i >= 1; --i) {
+                painter.drawRect(QRect(QPoint(-1, h - 10), QPoint(i - 3, h - 1)));
+                painter.drawRect(QRect(QPoint(w - 10, h - 10), QPoint(w + i - 12, h - 1)));
+            }
+            painter.drawRoundedRect(QRectF(-1.0, -1.0, w + 1, h + 1), 15.0, 16.0, Qt::AbsoluteSize);
+        }
+        setMask(maskPixmap->createMaskFromColor(grey, Qt::MaskInColor));
+    }
+    // The item view lays out its viewport and header on resize.
+    QTreeWidget::resizeEvent(event);
+}
+
+void LogTable::showEvent(QShowEvent* event)
+{
+    QTreeWidget::showEvent(event);
+    flushRows();
+}

@@ -1,0 +1,366 @@
+#include "gui/tray/systemtray.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QIcon>
+#include <QMenu>
+#include <QMovie>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "common/common.h"
+#include "common/log.h"
+#include "common/utils.h"
+#include "common/plugininterfaces.h"
+#include "gui/testseams.h"
+#include "gui/mainwindow/loginwidget.h"
+
+namespace ORVO {
+
+int SystemTray::timeoutStep = -1;
+
+namespace {
+
+const int QuitDelayMs = 500;
+const int SignInWidth = 578;
+const int SignInHeight = 430;
+
+const char* const IdleIcon = "rc:icon-idle.png";
+const char* const ErrorIcon = "rc:icon-error.png";
+const char* const ConnectingIcon = "rc:icon-connecting.png";
+const char* const ConnectedIcon = "rc:icon-connected.png";
+
+// Scheduled for deletion: the parent window may still be using it.
+template <typename T> void release(T*& object)
+{
+    if (object) {
+        object->deleteLater();
+        object = nullptr;
+    }
+}
+
+void setShown(QAction* action, bool on)
+{
+    if (action) {
+        action->setEnabled(on);
+        action->setVisible(on);
+    }
+}
+
+} // namespace
+
+SystemTray::SystemTray(QWidget* parent, bool minimal) : QWidget(nullptr), minimal(minimal)
+{
+    LOG_TRACE;
+    const bool available = seams::systemTrayAvailable();
+    if (available) {
+        trayIcon = new QSystemTrayIcon(parent);
+    } else {
+        // The menu and the state still work; only the icon is missing.
+        LOG_NOTICE << "[SystemTray] No system tray on this desktop: running without a tray icon";
+    }
+
+    const QString sheet = utils::loadStyleSheet(QStringLiteral(":/main.css"));
+    contextMenu = new QMenu(parent);
+    if (!made(contextMenu))
+        return;
+    contextMenu->setStyleSheet(sheet);
+    contextMenu->setObjectName(QStringLiteral("trayIconMenu"));
+
+    if (!minimal) {
+        showAction = new QAction(tr("Show Connect App"), parent);
+        if (!made(showAction))
+            return;
+        connect(showAction, SIGNAL(triggered()), this, SLOT(_unhideTriggered()));
+        contextMenu->addAction(showAction);
+    }
+
+    statusMenu = new QMenu(parent);
+    statusMenu->setTitle(tr("Status"));
+    statusMenu->setStyleSheet(sheet);
+    statusMenu->setObjectName(QStringLiteral("trayIconStatus"));
+    contextMenu->addMenu(statusMenu);
+    for (QAction** entry : {&connectedToAction, &usernameAction, &connectedSinceAction}) {
+        *entry = new QAction(parent);
+        if (!made(*entry))
+            return;
+        (*entry)->setEnabled(false);
+        statusMenu->addAction(*entry);
+    }
+    connectedToAction->setText(tr("Connected to:"));
+    usernameAction->setText(tr("Username:"));
+    connectedSinceAction->setText(tr("Connected since:"));
+
+    connectAction = new QAction(tr("Connect"), parent);
+    if (!made(connectAction))
+        return;
+    contextMenu->addAction(connectAction);
+
+    disconnectAction = new QAction(tr("Disconnect"), parent);
+    if (!made(disconnectAction))
+        return;
+    disconnectAction->setEnabled(false);
+    connect(disconnectAction, SIGNAL(triggered()), this, SIGNAL(sigDisconnect()));
+    contextMenu->addAction(disconnectAction);
+
+    if (minimal) {
+        settingsAction = new QAction(tr("Settings"), parent);
+        if (!made(settingsAction))
+            return;
+        connect(settingsAction, SIGNAL(triggered()), this, SLOT(_settingsTriggered()));
+        contextMenu->addAction(settingsAction);
+    }
+
+    quitAction = new QAction(tr("Quit"), parent);
+    if (!made(quitAction))
+        return;
+    connect(quitAction, SIGNAL(triggered()), this, SLOT(_quit()));
+    contextMenu->addAction(quitAction);
+
+    if (trayIcon) {
+        trayIcon->setIcon(QIcon(QLatin1String(IdleIcon)));
+        trayIcon->setContextMenu(contextMenu);
+        // Put into a tray only where there is one: tests that assume a tray
+        // on a desktop without one get the icon without placing it.
+        trayIcon->setVisible(QSystemTrayIcon::isSystemTrayAvailable());
+    }
+    _stateChanged(libvelcor::StateIdle);
+    valid = true;
+}
+
+SystemTray::~SystemTray()
+{
+    LOG_TRACE;
+    _delete();
+    delete signInWindow;
+    signInWindow = nullptr;
+    if (movie) {
+        movie->stop();
+        delete movie;
+        movie = nullptr;
+    }
+}
+
+bool SystemTray::made(QObject* object)
+{
+    if (object)
+        return true;
+    LOG_ERROR;
+    _delete();
+    return false;
+}
+
+void SystemTray::_delete()
+{
+    QCoreApplication::quit();
+    release(quitAction);
+    release(settingsAction);
+    release(disconnectAction);
+    release(connectAction);
+    release(showAction);
+    release(connectedToAction);
+    release(usernameAction);
+    release(connectedSinceAction);
+    release(statusMenu);
+    release(contextMenu);
+    release(trayIcon);
+}
+
+int SystemTray::setLoginPlugin(ORVO::LoginGfxPluginInterface* p)
+{
+    LOG_DEBUG << "p: " << static_cast<const void*>(p);
+    if (!p) {
+        LOG_ERROR;
+        return -1;
+    }
+    QObject* plugin = dynamic_cast<QObject*>(p);
+    if (!plugin || !connectAction ||
+        !connect(connectAction, SIGNAL(triggered()), plugin, SIGNAL(authRequest()))) {
+        LOG_ERROR;
+        return -1;
+    }
+    if (minimal) {
+        delete signInWindow;
+        signInWindow = new LoginWidget(nullptr, p);
+        if (!signInWindow->isValid()) {
+            LOG_ERROR;
+            delete signInWindow;
+            signInWindow = nullptr;
+            return -1;
+        }
+        signInWindow->setFixedSize(SignInWidth, SignInHeight);
+        signInWindow->setWindowTitle(versionInfo());
+    }
+    loginPlugin = p;
+    return 0;
+}
+
+void SystemTray::setSystemTrayIcon(QString name)
+{
+    if (name.isEmpty())
+        return;
+    if (movie) {
+        movie->stop();
+        disconnect(movie, SIGNAL(frameChanged(int)), this, SLOT(updateIcon()));
+        delete movie;
+        movie = nullptr;
+    }
+    if (name.endsWith(QLatin1String(".png"))) {
+        if (trayIcon)
+            trayIcon->setIcon(QIcon(name));
+    } else if (name.endsWith(QLatin1String(".gif"))) {
+        movie = new QMovie(name);
+        connect(movie, SIGNAL(frameChanged(int)), this, SLOT(updateIcon()));
+        movie->start();
+    }
+}
+
+void SystemTray::updateIcon()
+{
+    if (movie && trayIcon)
+        trayIcon->setIcon(QIcon(movie->currentPixmap()));
+}
+
+void SystemTray::_stateChanged(libvelcor::State state)
+{
+    switch (state) {
+    case libvelcor::StateIdle:
+        setShown(showAction, true);
+        setShown(connectAction, true);
+        setShown(disconnectAction, false);
+        if (statusMenu)
+            statusMenu->menuAction()->setVisible(false);
+        if (settingsAction)
+            settingsAction->setEnabled(true);
+        setSystemTrayIcon(QLatin1String(IdleIcon));
+        server.clear();
+        user.clear();
+        break;
+    case libvelcor::StateError:
+        setSystemTrayIcon(QLatin1String(ErrorIcon));
+        if (minimal)
+            showSignInWindow();
+        break;
+    case libvelcor::StateConnecting:
+        setShown(connectAction, false);
+        setShown(disconnectAction, true);
+        if (settingsAction)
+            settingsAction->setEnabled(false);
+        setSystemTrayIcon(QLatin1String(ConnectingIcon));
+        break;
+    case libvelcor::StateReconnecting:
+        setSystemTrayIcon(QLatin1String(ConnectingIcon));
+        break;
+    case libvelcor::StateConnected:
+        if (signInWindow)
+            signInWindow->hide();
+        setSystemTrayIcon(QLatin1String(ConnectedIcon));
+        if (statusMenu)
+            statusMenu->menuAction()->setVisible(true);
+        if (connectedToAction)
+            connectedToAction->setText(tr("Connected to:") + QLatin1Char(' ') + server);
+        if (usernameAction) {
+            usernameAction->setVisible(!user.isEmpty());
+            if (!user.isEmpty())
+                usernameAction->setText(tr("Username:") + QLatin1Char(' ') + user);
+        }
+        if (connectedSinceAction) {
+            connectedSinceAction->setText(tr("Connected since:") + QLatin1Char(' ') +
+                                          QDateTime::currentDateTimeUtc().toString(
+                                              QStringLiteral("ddd yyyy-MM-dd hh:mm:ss")));
+        }
+        break;
+    }
+    if (trayIcon) {
+        trayIcon->setToolTip(state == libvelcor::StateError && !lastError.isEmpty()
+                                 ? lastError
+                                 : libvelcor::stateToString(state));
+    }
+}
+
+void SystemTray::showSignInWindow()
+{
+    // Only the minimal GUI mode has one, and only once a login plugin was set.
+    if (signInWindow)
+        signInWindow->show();
+}
+
+void SystemTray::progress(libvelcor::Progress const& progress)
+{
+    if (!minimal || !loginPlugin)
+        return;
+    LOG_DEBUG << "[SystemTray] Progress: " << progress.getDesc();
+    loginPlugin->setProgress(progress.getStep(), progress.getTotal(), progress.getDesc());
+}
+
+void SystemTray::gotError(QString const& msg)
+{
+    lastError = msg;
+}
+
+void SystemTray::profileReceive(ORVO::ConnProfile* profile)
+{
+    LOG_TRACE;
+    if (!profile) {
+        LOG_ERROR;
+        return;
+    }
+    server = profile->getId();
+}
+
+void SystemTray::authReceive(libvelcor::Auth const& auth)
+{
+    LOG_TRACE;
+    user = auth.getUser();
+}
+
+void SystemTray::configReceive(QVariant const& config)
+{
+    const QVariant enabled =
+        config.toMap().value(QStringLiteral("setup")).toMap().value(QStringLiteral("enabled"));
+    if (!enabled.isNull())
+        setupEnabled = enabled.toBool();
+}
+
+void SystemTray::windowClosed()
+{
+    LOG_TRACE;
+}
+
+void SystemTray::_unhideTriggered()
+{
+    LOG_TRACE;
+    emit unhide();
+}
+
+void SystemTray::_settingsTriggered()
+{
+    LOG_TRACE;
+    showSignInWindow();
+}
+
+void SystemTray::_timeout()
+{
+    ++timeoutStep;
+    _stateChanged(libvelcor::State(timeoutStep));
+}
+
+void SystemTray::_quit()
+{
+    LOG_TRACE;
+    LOG_DEBUG << "[SystemTray] Emitting quit signals";
+    emit close();
+    emit sigDisconnect();
+    LOG_DEBUG << "[SystemTray] Scheduling delayed quit";
+    // Precise: the service needs the whole delay to hear the disconnect.
+    QTimer::singleShot(QuitDelayMs, Qt::PreciseTimer, this, SLOT(_quitDelayed()));
+}
+
+void SystemTray::_quitDelayed()
+{
+    LOG_TRACE;
+    QCoreApplication::quit();
+}
+
+} // namespace ORVO
