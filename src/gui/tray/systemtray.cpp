@@ -11,10 +11,10 @@
 
 #include "common/common.h"
 #include "common/log.h"
-#include "common/utils.h"
 #include "common/plugininterfaces.h"
-#include "gui/testseams.h"
+#include "common/utils.h"
 #include "gui/mainwindow/loginwidget.h"
+#include "gui/testseams.h"
 
 namespace ORVO {
 

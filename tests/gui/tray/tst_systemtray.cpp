@@ -14,9 +14,9 @@
 #include "fakeloginplugin.h"
 #include "gui/gui.h"
 #include "gui/guiwiring.h"
+#include "gui/mainwindow/loginwidget.h"
 #include "gui/testseams.h"
 #include "gui/tray/systemtray.h"
-#include "gui/mainwindow/loginwidget.h"
 #include "logcapture.h"
 #include "testmain.h"
 
