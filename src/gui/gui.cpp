@@ -8,11 +8,13 @@
 #include <cstdio>
 
 #include "common/log.h"
+#include "common/plugininterfaces.h"
 #include "common/utils.h"
 #include "gui/guiwiring.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/messagebox.h"
 #include "gui/timedmessagebox.h"
+#include "gui/tray/systemtray.h"
 
 namespace ORVO {
 
@@ -81,12 +83,25 @@ int Gui::_setup()
         mainWindow->show();
     }
 
-    // Hook: the tray plugs in here. Create ORVO::SystemTray(mainWindow,
-    // minimal) into systemTray (an invalid tray fails the set-up), hand it
-    // the login plugin with setLoginPlugin (a non-zero result fails it), then
-    // guiwiring::connectTray(this, tray, mainWindow->loginPlugin, mainWindow).
-    // Until the tray class exists both GUI modes run without one.
-    LOG_DEBUG << "[Gui] No tray in this build";
+    // Stored at once, like the main window. Without a system tray the
+    // controller stays valid and only lacks its icon.
+    auto* tray = new SystemTray(mainWindow, minimal);
+    systemTray = tray;
+    if (!tray->isValid()) {
+        LOG_ERROR;
+        return -1;
+    }
+    auto* login = qobject_cast<ORVO::LoginGfxPluginInterface*>(mainWindow->loginPlugin);
+    if (login) {
+        if (tray->setLoginPlugin(login) != 0) {
+            LOG_ERROR;
+            return -1;
+        }
+    } else {
+        // Until the login plugin is built in, the tray runs without it.
+        LOG_ERROR << "[Gui] No login plugin for the tray";
+    }
+    guiwiring::connectTray(this, tray, mainWindow->loginPlugin, mainWindow);
     return 0;
 }
 
@@ -101,6 +116,10 @@ int Gui::run()
         LOG_ERROR;
         return -1;
     }
+    // The tray-only mode without a system tray: the sign-in window is the
+    // only way in, so it shows at once.
+    if (minimal && systemTray && !systemTray->isTrayAvailable())
+        systemTray->showSignInWindow();
     return 0;
 }
 

@@ -18,6 +18,7 @@ class QAbstractButton;
 namespace ORVO {
 
 class Config;
+class SystemTray;
 
 // The GUI controller: builds the windows of the chosen mode and is the one
 // meeting point between the windows and the service side. Almost every
@@ -50,7 +51,7 @@ public:
     // Owned; null in command-line mode.
     MainWindow* mainWindow = nullptr;
     // Held as a widget until the tray class exists.
-    QWidget* systemTray = nullptr;
+    SystemTray* systemTray = nullptr;
 
 signals:
     void stateChanged(libvelcor::State state);

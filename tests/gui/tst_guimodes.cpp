@@ -84,6 +84,7 @@ void TestGuiModes::startAndQuit_data()
                                               "[Main] minimal: false",
                                               "[MainWindow] Using embedded logo",
                                               "[Gui] Running in full GUI mode",
+                                              "[SystemTray] No system tray on this desktop",
                                               "No login plugin found!",
                                               "[Main] Starting main loop",
                                               "[Main] Quit requested by a signal",
@@ -93,6 +94,7 @@ void TestGuiModes::startAndQuit_data()
     QTest::newRow("min") << QStringList{"min"}
                          << QList<QByteArray>{"[Main] minimal: true",
                                               "[Gui] Running in minimal GUI mode",
+                                              "[SystemTray] No system tray on this desktop",
                                               "[MainWindow] Minimal GUI mode - quitting",
                                               "[Main] Starting main loop",
                                               "[Gui] Emitting quit signals",

@@ -9,6 +9,7 @@
 #include "gui/gui.h"
 #include "gui/timedmessagebox.h"
 #include "logcapture.h"
+#include "testenv.h"
 #include "testmain.h"
 
 using ORVO::Gui;
@@ -79,6 +80,8 @@ class TestGuiTexts : public QObject
     Q_OBJECT
 
 private slots:
+    // Each case builds its own GUI; the last one's tray asked to quit.
+    void init() { orvotest::clearQuitRequest(); }
     void initTestCase()
     {
         Q_INIT_RESOURCE(resources);

@@ -35,4 +35,11 @@ private:
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
+// Qt 5 keeps a quit request made while no event loop runs (the tray's
+// teardown makes one, as the program quits after it) and then ends every
+// loop that starts, a message box's included, at once. Running the
+// application's loop once clears it; tests that build the GUI one after
+// another call this between them.
+void clearQuitRequest();
+
 } // namespace orvotest
