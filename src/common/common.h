@@ -5,11 +5,15 @@
 
 namespace ORVO {
 
+// Enumerations whose values may come from outside (settings, files, the
+// service) are fixed to int: an unknown value is then a valid one that the
+// readers refuse, not undefined behaviour.
+
 // Log verbosity chosen in the interface.
-enum Verbosity { VerbosityHigh = 0, VerbosityNormal = 1, VerbosityLow = 2 };
+enum Verbosity : int { VerbosityHigh = 0, VerbosityNormal = 1, VerbosityLow = 2 };
 
 // The part of the client that reports an error.
-enum Module {
+enum Module : int {
     ModuleNone = 0,
     ModuleManager = 1,
     ModuleNetworkManager = 2,

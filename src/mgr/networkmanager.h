@@ -29,7 +29,7 @@ class NetworkManager : public QObject
     Q_OBJECT
 
 public:
-    enum Error {
+    enum Error : int {
         ErrorNone = 0,
         ErrorBadParams = 1,
         ErrorRequest = 2,

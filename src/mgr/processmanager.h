@@ -24,7 +24,7 @@ class ProcessManager : public QObject
     Q_OBJECT
 
 public:
-    enum Error {
+    enum Error : int {
         ErrorNone = 0,
         ErrorBadParams = 1,
         ErrorOutOfMemory = 2,

@@ -27,10 +27,10 @@ class ConnProfile
     friend class ConnProfiles;
 
 public:
-    enum Type { LsType = 0, VpnType = 1 };
-    enum ConfigMode { ManualConfigMode = 0, FilesConfigMode = 1 };
-    enum Owner { UserOwner = 0, AllOwner = 1 };
-    enum ConnMode { ManualConnMode = 0, LoginConnMode = 1, StartupConnMode = 2 };
+    enum Type : int { LsType = 0, VpnType = 1 };
+    enum ConfigMode : int { ManualConfigMode = 0, FilesConfigMode = 1 };
+    enum Owner : int { UserOwner = 0, AllOwner = 1 };
+    enum ConnMode : int { ManualConnMode = 0, LoginConnMode = 1, StartupConnMode = 2 };
 
     ConnProfile();
     // Copies everything but the previous id; the copy owns its own scrambler.

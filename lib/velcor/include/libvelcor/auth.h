@@ -11,8 +11,8 @@ namespace libvelcor {
 class Auth
 {
 public:
-    enum Id { ProfileId = 0, ProxyId = 1 };
-    enum Type { NoneType = -1, UserPassType = 0, CertificateType = 1 };
+    enum Id : int { ProfileId = 0, ProxyId = 1 };
+    enum Type : int { NoneType = -1, UserPassType = 0, CertificateType = 1 };
 
     Auth();
     Auth(Id id, Type type, const QString& url, const QString& user, const QString& pass,

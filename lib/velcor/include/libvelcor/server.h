@@ -12,7 +12,7 @@ namespace libvelcor {
 
 // How the request server is reached: only over TCP on the loopback
 // address.
-enum Mode { ModeNone = 0, ModeLocal = 1 };
+enum Mode : int { ModeNone = 0, ModeLocal = 1 };
 
 // Turns the action requests that arrive at the request server into
 // signals.

@@ -6,7 +6,7 @@
 namespace libvelcor {
 
 // Connection state of the local service's tunnel.
-enum State {
+enum State : int {
     StateIdle = 0,
     StateError = 1,
     StateConnecting = 2,

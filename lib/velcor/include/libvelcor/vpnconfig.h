@@ -9,8 +9,8 @@ namespace libvelcor {
 class VpnConfig
 {
 public:
-    enum Proto { UdpProto = 0, TcpProto = 1 };
-    enum Dev { TapDev = 0, TunDev = 1 };
+    enum Proto : int { UdpProto = 0, TcpProto = 1 };
+    enum Dev : int { TapDev = 0, TunDev = 1 };
 
     static constexpr int DefaultPort = 1194;
     // Larger files are not OpenVPN configurations a user would write.
