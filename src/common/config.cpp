@@ -34,8 +34,13 @@ int toInt(const QVariant& value)
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
         return static_cast<int>(value.toLongLong());
-    case QMetaType::Double:
-        return static_cast<int>(static_cast<qint64>(value.toDouble()));
+    case QMetaType::Double: {
+        // Beyond qint64 the conversion is undefined: no value.
+        const double d = value.toDouble();
+        if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0))
+            return 0;
+        return static_cast<int>(static_cast<qint64>(d));
+    }
     case QMetaType::QString: {
         bool ok = false;
         const int n = value.toString().toInt(&ok);

@@ -128,7 +128,8 @@ bool intMember(const QJsonObject& o, const char* name, int& out)
     if (!v.isDouble())
         return false;
     const double d = v.toDouble();
-    if (d != double(int(d)))
+    // The range first: converting a double that int cannot hold is undefined.
+    if (!(d >= -2147483648.0 && d <= 2147483647.0) || d != double(int(d)))
         return false;
     out = int(d);
     return true;
@@ -228,7 +229,7 @@ QVariant jsonToVariant(const QJsonValue& value)
     }
     case QJsonValue::Double: {
         const double d = value.toDouble();
-        if (d == double(int(d)) && d >= -2147483648.0 && d <= 2147483647.0)
+        if (d >= -2147483648.0 && d <= 2147483647.0 && d == double(int(d)))
             return int(d);
         return d;
     }

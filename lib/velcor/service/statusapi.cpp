@@ -34,9 +34,11 @@ namespace {
 bool intValue(const QJsonObject& m, const char* name, int& out)
 {
     const QJsonValue v = m.value(QLatin1String(name));
-    if (!v.isDouble() || v.toDouble() != double(int(v.toDouble())))
+    const double d = v.toDouble();
+    // The range first: converting a double that int cannot hold is undefined.
+    if (!v.isDouble() || !(d >= -2147483648.0 && d <= 2147483647.0) || d != double(int(d)))
         return false;
-    out = int(v.toDouble());
+    out = int(d);
     return true;
 }
 
