@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace fuzzkit {
 
@@ -48,8 +47,11 @@ void init(int* argc, char*** argv)
     qputenv("XDG_DATA_HOME", QFile::encodeName(base + QStringLiteral("/data")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(base + QStringLiteral("/config")));
     qputenv("HOME", QFile::encodeName(base));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, base + "/config");
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, base + "/config");
+    // QSettings caches its paths on first use; set them explicitly.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       base + QStringLiteral("/config"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       base + QStringLiteral("/config"));
     qInstallMessageHandler(messageHandler);
 }
 
