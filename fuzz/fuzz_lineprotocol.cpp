@@ -5,6 +5,7 @@
 #include <QVariant>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -19,10 +20,13 @@ namespace {
 
 constexpr int Limit = 64;
 
-void check(bool condition)
+// Says which check failed before the fuzzer stops.
+void check(bool condition, int line = __builtin_LINE())
 {
-    if (!condition)
-        std::abort();
+    if (condition)
+        return;
+    std::fprintf(stderr, "==FUZZ== check at fuzz_lineprotocol.cpp:%d failed\n", line);
+    std::abort();
 }
 
 // The lines a decoder without a limit gives, "\r\n" endings stripped. An
@@ -56,7 +60,8 @@ void decodeMessage(const char* p, int n)
         return;
     }
     check(!P::messageType(m).isEmpty());
-    P::messageId(m);
+    const qint64 id = P::messageId(m);
+    check(id == -1 || (id >= 1 && id <= 9007199254740991LL));
     libvelcor::Params params;
     P::paramsFromJson(m.value(QLatin1String("params")), params);
     libvelcor::Auth auth;
@@ -66,11 +71,17 @@ void decodeMessage(const char* p, int n)
     }
     const QVariant config = P::jsonToVariant(m.value(QLatin1String("config")));
     P::mergeMaps(config.toMap(), config.toMap());
-    // What decodes must encode to one line that decodes again.
+    // What decodes must encode to one line that decodes again, to the same
+    // line. Not to the same object: Qt keeps an integer above 2^53 exact
+    // when it reads one but writes it as a double, so the first round may
+    // round it. Nor always to the same line: each round through Qt drops
+    // one U+FEFF that begins a string or a key (and two keys may become one).
     const QByteArray line = P::encode(m);
     check(line.endsWith('\n') && line.count('\n') == 1);
     QJsonObject back;
-    check(P::decodeLine(line.constData(), line.size() - 1, back, why) && back == m);
+    check(P::decodeLine(line.constData(), line.size() - 1, back, why));
+    if (!QByteArray::fromRawData(p, n).contains("\xef\xbb\xbf"))
+        check(P::encode(back) == line);
 }
 
 } // namespace

@@ -415,12 +415,17 @@ void Manager::_actionPerform(QVariantMap data)
 void Manager::_actionPerformRemap(QString action, libvelcor::Params params)
 {
     LOG_DEBUG << "[Manager] Remapping action: " << action;
+    _actionPerform(_actionMap(action, params));
+}
+
+QVariantMap Manager::_actionMap(const QString& action, const libvelcor::Params& params)
+{
     QVariantMap map;
     map.insert(QStringLiteral("_type"), action);
     static const char* const keys[] = {"name", "endpoint", "remark", "ips", "path", "args"};
     for (const char* key : keys)
         map.insert(QLatin1String(key), libvelcor::paramsFind(params, QLatin1String(key)));
-    _actionPerform(map);
+    return map;
 }
 
 QString Manager::_fixUrl(const QString& url)

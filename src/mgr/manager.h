@@ -58,6 +58,10 @@ public:
     // The download routing's URL fix: a path that does not end in "/" gets
     // one; percent-encoded characters of the path stay encoded.
     static QString _fixUrl(const QString& url);
+    // The action map a request of the local request server becomes: its
+    // action as "_type" and the parameters the actions read (null strings
+    // when absent).
+    static QVariantMap _actionMap(const QString& action, const libvelcor::Params& params);
 
     ORVO::ProcessManager* getProcessManager() const { return processManager; }
     ORVO::NetworkManager* getNetworkManager() const { return networkManager; }

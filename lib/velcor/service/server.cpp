@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "actionrequest.h"
 #include "libvelcor/api.h"
 #include "linedecoder.h"
 #include "listen.h"
@@ -129,44 +130,81 @@ void Server::_newConnection()
     }
 }
 
-void Server::_handleLine(QTcpSocket* socket, const char* data, int size)
+namespace detail {
+
+ActionRequest readActionRequest(const char* data, int size)
 {
-    if (size == 0)
-        return;
+    ActionRequest r;
     QJsonObject m;
-    QString why;
-    if (!protocol::decodeLine(data, size, m, why)) {
-        VLOG_ERROR << "Request server dropped a line: " << why;
-        reply(socket, -1, Api::ResultRefused, why);
-        return;
+    if (!protocol::decodeLine(data, size, m, r.why)) {
+        r.outcome = ActionRequest::Undecodable;
+        r.rc = Api::ResultRefused;
+        r.error = r.why;
+        return r;
     }
     // A request the service cannot match to its answer is refused before
     // anything else is looked at; the answer then carries no id.
-    const qint64 id = protocol::messageId(m);
-    if (id < 0) {
-        VLOG_ERROR << "Request server: request without a valid id (a whole number from 1 to "
-                      "2^53-1) refused";
-        reply(socket, -1, Api::ResultRefused, QStringLiteral("invalid request id"));
-        return;
+    r.id = protocol::messageId(m);
+    if (r.id < 0) {
+        r.outcome = ActionRequest::InvalidId;
+        r.rc = Api::ResultRefused;
+        r.error = QStringLiteral("invalid request id");
+        return r;
     }
     const QString type = protocol::messageType(m);
     if (type != QLatin1String("action")) {
-        VLOG_ERROR << "Request server: unknown request " << type;
-        reply(socket, id, Api::ResultUnknown, QStringLiteral("unknown request type"));
-        return;
+        r.outcome = ActionRequest::UnknownType;
+        r.rc = Api::ResultUnknown;
+        r.error = QStringLiteral("unknown request type");
+        r.why = type;
+        return r;
     }
     const QJsonValue action = m.value(QLatin1String("action"));
     Params params;
     const QJsonValue paramsValue = m.value(QLatin1String("params"));
     if (!action.isString() || action.toString().isEmpty() ||
         (!paramsValue.isUndefined() && !protocol::paramsFromJson(paramsValue, params))) {
-        VLOG_ERROR << "Request server: malformed action request";
-        reply(socket, id, Api::ResultRefused, QStringLiteral("malformed action request"));
-        return;
+        r.outcome = ActionRequest::Malformed;
+        r.rc = Api::ResultRefused;
+        r.error = QStringLiteral("malformed action request");
+        return r;
     }
-    reply(socket, id, Api::ResultOk);
-    VLOG_DEBUG << "[Server] Action request: " << action.toString();
-    emit handler->actionRequest(action.toString(), params);
+    r.outcome = ActionRequest::Accepted;
+    r.rc = Api::ResultOk;
+    r.action = action.toString();
+    r.params = params;
+    return r;
+}
+
+} // namespace detail
+
+void Server::_handleLine(QTcpSocket* socket, const char* data, int size)
+{
+    if (size == 0)
+        return;
+    const detail::ActionRequest r = detail::readActionRequest(data, size);
+    switch (r.outcome) {
+    case detail::ActionRequest::Undecodable:
+        VLOG_ERROR << "Request server dropped a line: " << r.why;
+        break;
+    case detail::ActionRequest::InvalidId:
+        VLOG_ERROR << "Request server: request without a valid id (a whole number from 1 to "
+                      "2^53-1) refused";
+        break;
+    case detail::ActionRequest::UnknownType:
+        VLOG_ERROR << "Request server: unknown request " << r.why;
+        break;
+    case detail::ActionRequest::Malformed:
+        VLOG_ERROR << "Request server: malformed action request";
+        break;
+    case detail::ActionRequest::Accepted:
+        break;
+    }
+    reply(socket, r.id, r.rc, r.error);
+    if (r.outcome != detail::ActionRequest::Accepted)
+        return;
+    VLOG_DEBUG << "[Server] Action request: " << r.action;
+    emit handler->actionRequest(r.action, r.params);
 }
 
 } // namespace libvelcor

@@ -94,6 +94,8 @@ void ServiceConnection::shutdown()
     if (sharedInstance().toStrongRef().data() == this)
         sharedInstance().clear();
     phase = Stopped;
+    ++link;
+    wire = nullptr;
     reconnectTimer.stop();
     attemptTimer.stop();
     deadlineTimer.stop();
@@ -140,6 +142,8 @@ int ServiceConnection::start()
 void ServiceConnection::connectNow()
 {
     phase = Connecting;
+    ++link;
+    wire = nullptr;
     decoder.reset();
     if (socket) {
         socket->disconnect(this);
@@ -165,7 +169,38 @@ void ServiceConnection::_connected()
     hello.insert(QStringLiteral("type"), QStringLiteral("hello"));
     hello.insert(QStringLiteral("protocol"), protocol::Version);
     hello.insert(QStringLiteral("client"), QStringLiteral("libvelcor"));
-    socket->write(protocol::encode(hello));
+    writeLine(protocol::encode(hello));
+}
+
+void ServiceConnection::writeLine(const QByteArray& line)
+{
+    if (wire)
+        wire(line);
+    else if (socket)
+        socket->write(line);
+}
+
+void ServiceConnection::attachWire(std::function<void(const QByteArray&)> newWire)
+{
+    if (socket) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+        socket = nullptr;
+    }
+    attemptTimer.stop();
+    reconnectTimer.stop();
+    decoder.reset();
+    ++link;
+    wire = std::move(newWire);
+    addressText = QStringLiteral("(wire)");
+    _connected();
+}
+
+void ServiceConnection::receiveFromWire(const char* data, qint64 size)
+{
+    if (wire)
+        receive(data, size);
 }
 
 void ServiceConnection::_readyRead()
@@ -176,23 +211,30 @@ void ServiceConnection::_readyRead()
     char buffer[16384];
     while (self && socket == s && s->bytesAvailable() > 0) {
         const qint64 n = s->read(buffer, sizeof buffer);
-        if (n <= 0)
+        if (n <= 0 || !receive(buffer, n))
             break;
-        // Any line proves the service alive.
-        if (statusInterval > 0 && phase == Ready)
-            livenessTimer.start(3 * statusInterval);
-        const bool ok = decoder.feed(buffer, n, [&](const char* data, int size, bool) {
-            if (self && socket == s)
-                handleLine(data, size);
-        });
-        if (!self || socket != s)
-            return;
-        if (!ok) {
-            fail(QStringLiteral("The local service sent a line longer than %1 bytes")
-                     .arg(protocol::MaxLineSize));
-            return;
-        }
     }
+}
+
+bool ServiceConnection::receive(const char* data, qint64 size)
+{
+    QPointer<ServiceConnection> self(this);
+    const quint64 current = link;
+    // Any line proves the service alive.
+    if (statusInterval > 0 && phase == Ready)
+        livenessTimer.start(3 * statusInterval);
+    const bool ok = decoder.feed(data, size, [&](const char* line, int length, bool) {
+        if (self && link == current)
+            handleLine(line, length);
+    });
+    if (!self || link != current)
+        return false;
+    if (!ok) {
+        fail(QStringLiteral("The local service sent a line longer than %1 bytes")
+                 .arg(protocol::MaxLineSize));
+        return false;
+    }
+    return true;
 }
 
 void ServiceConnection::handleLine(const char* data, int size)
@@ -325,7 +367,7 @@ void ServiceConnection::remember(const QString& type, const QJsonObject& body)
 
 void ServiceConnection::send(const Pending& pending)
 {
-    if (phase != Ready || !socket) {
+    if (phase != Ready || (!socket && !wire)) {
         queued.append(pending);
         return;
     }
@@ -337,14 +379,14 @@ void ServiceConnection::send(const Pending& pending)
         finish(pending, libvelcor::Api::ResultInvalid, QJsonObject(), true);
         return;
     }
-    if (socket->bytesToWrite() > MaxUnsent) {
+    if (socket && socket->bytesToWrite() > MaxUnsent) {
         // Not sent: it waits for the next connection.
         queued.append(pending);
         fail(QStringLiteral("The local service at %1 does not read its requests").arg(addressText));
         return;
     }
     inFlight.insert(pending.id, pending);
-    socket->write(line);
+    writeLine(line);
     if (m.value(QLatin1String("type")).toString() == QLatin1String("status.start")) {
         // From now on the service owes us a line per interval.
         statusInterval =
@@ -386,6 +428,8 @@ void ServiceConnection::fail(const QString& description, const QString& extra)
     const bool wasReady = phase == Ready;
     attemptTimer.stop();
     livenessTimer.stop();
+    ++link;
+    wire = nullptr;
     if (socket) {
         socket->disconnect(this);
         socket->abort();

@@ -49,6 +49,13 @@ public:
 
     bool isReady() const { return phase == Ready; }
 
+    // Tests and fuzzing: the connection over a wire instead of a socket.
+    // The connection says hello into wire and waits for the service's
+    // settings; receiveFromWire hands it bytes as if read from the service.
+    // A failure drops the wire, like a lost socket.
+    void attachWire(std::function<void(const QByteArray& line)> wire);
+    void receiveFromWire(const char* data, qint64 size);
+
 signals:
     // A service event: "settings", "state", "progress", "fallback",
     // "need", "error".
@@ -86,6 +93,10 @@ private:
     void shutdown();
 
     void connectNow();
+    void writeLine(const QByteArray& line);
+    // False when the link changed or this object went away meanwhile, or
+    // the stream failed.
+    bool receive(const char* data, qint64 size);
     void fail(const QString& description, const QString& extra = QString());
     void handleLine(const char* data, int size);
     void handleMessage(const QJsonObject& message);
@@ -101,6 +112,9 @@ private:
     QHostAddress host;
     quint16 port = 0;
     QTcpSocket* socket = nullptr;
+    std::function<void(const QByteArray&)> wire;
+    // Bumped whenever the link to the service is made or dropped.
+    quint64 link = 0;
     LineDecoder decoder;
     qint64 nextId = 1;
     QList<Pending> queued;

@@ -1,6 +1,7 @@
 # The service half of libvelcor: API objects over the shared service
 # connection, the request server and the log listener.
 set(VELCOR_SERVICE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/actionrequest.h
   ${CMAKE_CURRENT_LIST_DIR}/address.cpp
   ${CMAKE_CURRENT_LIST_DIR}/address.h
   ${CMAKE_CURRENT_LIST_DIR}/api.cpp
