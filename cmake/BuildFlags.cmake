@@ -14,3 +14,9 @@ target_compile_definitions(orvo_build_flags INTERFACE
   QT_STRICT_ITERATORS
   QT_USE_QSTRINGBUILDER
   QT_NO_FOREACH)
+# A plugin declares the signals of its interface (pure virtual there) again
+# in its signals section, where moc writes their bodies; clang would ask for
+# "override" on each of them beside the interface's other members.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  target_compile_options(orvo_build_flags INTERFACE -Wno-inconsistent-missing-override)
+endif()

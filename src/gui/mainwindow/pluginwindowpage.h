@@ -66,7 +66,7 @@ class PluginWindowPage : public QGraphicsProxyWidget
 {
     Q_OBJECT
 public:
-    enum DefaultDecorationThemes {
+    enum DefaultDecorationThemes : int {
         NoDecoration = 0,
         BlackDecoration = 1,
         WindowDecoration = 2,
