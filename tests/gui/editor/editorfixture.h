@@ -5,9 +5,11 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QList>
 #include <QListWidget>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <QtTest>
@@ -16,9 +18,18 @@
 #include "gui/editor/ui_profilesdialog.h"
 #include "gui/widgets/combobox.h"
 #include "gui/widgets/lineedit.h"
+#include "gui/widgets/pushbutton.h"
 #include "profiles/connprofile.h"
 #include "profiles/connprofiles.h"
 #include "testenv.h"
+
+// The embedded style sheets and images, as the program registers them.
+inline void initEditorResources()
+{
+    Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(zelstyle);
+    QDir::setSearchPaths(QStringLiteral("rc"), {QStringLiteral(":/rc"), QStringLiteral(":/")});
+}
 
 namespace edtest {
 
@@ -65,12 +76,19 @@ inline QByteArray realPem()
                              "-----END CERTIFICATE-----\n");
 }
 
-// A manual OpenVPN profile with a user name, so that it can be saved.
-inline void makeVpnManual(ConnProfile* p, const QString& remote, const QString& user)
+// A manual OpenVPN profile with a user name, a password and a CA file
+// (written into dir), so that it can be saved.
+inline bool makeVpnManual(ConnProfile* p, const QString& remote, const QString& user,
+                          const QString& dir)
 {
+    const QString ca = dir + QStringLiteral("/ca.pem");
+    if (!QFileInfo::exists(ca) && !orvotest::writeFile(ca, realPem()))
+        return false;
     p->getVpnConfig().setRemote(remote);
     p->getVpnConfig().setRemotePort(1194);
     p->getAuth().setUser(user);
+    p->getAuth().setPass(QStringLiteral("secret"));
+    return p->setCaPath(ca) == 0;
 }
 
 // An OpenVPN profile from files: dir receives one configuration file.

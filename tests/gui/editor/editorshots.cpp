@@ -16,12 +16,6 @@
 #include "profiles/connprofiles.h"
 #include "testenv.h"
 
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-    Q_INIT_RESOURCE(zelstyle);
-}
-
 namespace {
 
 bool shoot(ProfilesDialog& dialog, const QString& id, const QString& path)
@@ -50,14 +44,15 @@ bool shoot(ProfilesDialog& dialog, const QString& id, const QString& path)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    initResources();
-    QDir::setSearchPaths(QStringLiteral("rc"), {QStringLiteral(":/rc"), QStringLiteral(":/")});
+    initEditorResources();
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
 
     orvotest::TestEnv env;
     ORVO::ConnProfiles store;
     ORVO::ConnProfile* office = store.add(QStringLiteral("Office VPN"));
-    edtest::makeVpnManual(office, QStringLiteral("vpn.example.org"), QStringLiteral("alice"));
+    if (!edtest::makeVpnManual(office, QStringLiteral("vpn.example.org"), QStringLiteral("alice"),
+                               env.root()))
+        return 1;
     office->getAuth().setPass(QStringLiteral("secret"));
     office->getVpnConfig().setFallbackEnabled(true);
     office->getVpnConfig().setFallbackRemote(QStringLiteral("vpn2.example.org"));

@@ -124,6 +124,7 @@ private:
 
 void TestProfilesDialog::initTestCase()
 {
+    initEditorResources();
     qRegisterMetaType<Shape>();
 }
 
@@ -245,7 +246,7 @@ void TestProfilesDialog::nameValidator()
 void TestProfilesDialog::returnFinishesOnlyTheField()
 {
     ConnProfile* a = rig->store.add("A");
-    edtest::makeVpnManual(a, "vpn.example.org", "alice");
+    QVERIFY(edtest::makeVpnManual(a, "vpn.example.org", "alice", rig->env.root()));
     rig->dialog.load(0, false);
     rig->dialog.show();
     QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
@@ -458,7 +459,7 @@ void TestProfilesDialog::emptyFilesListIsTinted()
 void TestProfilesDialog::showingTwiceChangesNothing()
 {
     ConnProfile* p = rig->store.add("P");
-    edtest::makeVpnManual(p, "vpn.example.org", "");
+    QVERIFY(edtest::makeVpnManual(p, "vpn.example.org", "", rig->env.root()));
     rig->dialog.load(0, false);
     Ui_profilesDialog* f = rig->f();
     // An empty required field is tinted, a filled one is not.
