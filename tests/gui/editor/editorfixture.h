@@ -16,6 +16,7 @@
 
 #include "gui/editor/profilesdialog.h"
 #include "gui/editor/ui_profilesdialog.h"
+#include "gui/widgets/clickablelabel.h"
 #include "gui/widgets/combobox.h"
 #include "gui/widgets/lineedit.h"
 #include "gui/widgets/pushbutton.h"
