@@ -169,9 +169,9 @@ void TestProfilesDialogFields::caChooser_data()
     QTest::newRow("not PEM, then cancelled") << true << QStringList{"text.pem", ""} << 1 << "";
     QTest::newRow("cancelled") << true << QStringList{""} << 0 << "";
     QTest::newRow("several certificates") << true << QStringList{"chain.pem"} << 0 << "chain.pem";
-    // As a pattern it would name ca1x.pem, which holds no certificate.
+    // As a pattern it would name d1/ca.pem, which holds no certificate.
     QTest::newRow("wildcards taken literally")
-        << false << QStringList{"ca[1]*.pem"} << 0 << "ca[1]*.pem";
+        << false << QStringList{"d[1]/ca.pem"} << 0 << "d[1]/ca.pem";
 }
 
 void TestProfilesDialogFields::caChooser()
@@ -184,8 +184,8 @@ void TestProfilesDialogFields::caChooser()
     const QString dir = rig->env.root() + "/certs/";
     QVERIFY(orvotest::writeFile(dir + "good.pem", edtest::realPem()));
     QVERIFY(orvotest::writeFile(dir + "chain.pem", edtest::realPem() + edtest::realPem()));
-    QVERIFY(orvotest::writeFile(dir + "ca[1]*.pem", edtest::realPem()));
-    QVERIFY(orvotest::writeFile(dir + "ca1x.pem", "no certificate here\n"));
+    QVERIFY(orvotest::writeFile(dir + "d[1]/ca.pem", edtest::realPem()));
+    QVERIFY(orvotest::writeFile(dir + "d1/ca.pem", "no certificate here\n"));
     QVERIFY(orvotest::writeFile(dir + "text.pem", "-----BEGIN CERTIFICATE-----\nxx\n"));
     QVERIFY(
         orvotest::writeFile(dir + "der.crt", QByteArray::fromHex("3082018a30820130a003020102")));
