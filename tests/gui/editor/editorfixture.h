@@ -1,30 +1,28 @@
 #pragma once
 
-// Profiles of each kind and file-chooser answers for the profile editor's
-// tests and screenshots.
+// A profile store in a temporary data location with the profile editor over
+// it, profiles of each kind, file-chooser answers and the user's keys.
 
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QList>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
-#include <QString>
-#include <QStringList>
 #include <QtTest>
 
 #include "gui/editor/profilesdialog.h"
 #include "gui/editor/ui_profilesdialog.h"
+#include "gui/testseams.h"
 #include "gui/widgets/clickablelabel.h"
 #include "gui/widgets/combobox.h"
 #include "gui/widgets/lineedit.h"
 #include "gui/widgets/pushbutton.h"
-#include "profiles/connprofile.h"
 #include "profiles/connprofiles.h"
 #include "testenv.h"
 
-// The embedded style sheets and images, as the program registers them.
+// The embedded style sheets and images, registered as the program does.
 inline void initEditorResources()
 {
     Q_INIT_RESOURCE(resources);
@@ -32,36 +30,19 @@ inline void initEditorResources()
     QDir::setSearchPaths(QStringLiteral("rc"), {QStringLiteral(":/rc"), QStringLiteral(":/")});
 }
 
+// For the tests: resources, and message boxes that answer themselves, so
+// that no test waits on a modal box.
+inline void initEditorTests()
+{
+    initEditorResources();
+    ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Ok);
+}
+
 namespace edtest {
 
 using ORVO::ConnProfile;
 
-// Answers the dialog's file choosers from queues, recording each question;
-// an empty queue answers as a cancelled chooser.
-struct Choosers
-{
-    QStringList singleAnswers;
-    QList<QStringList> multipleAnswers;
-    QStringList captions;
-    QStringList filters;
-
-    void install(ProfilesDialog& dialog)
-    {
-        dialog.setFileChoosers(
-            [this](const QString& caption, const QString& filter) {
-                captions << caption;
-                filters << filter;
-                return singleAnswers.isEmpty() ? QString() : singleAnswers.takeFirst();
-            },
-            [this](const QString& caption, const QString& filter) {
-                captions << caption;
-                filters << filter;
-                return multipleAnswers.isEmpty() ? QStringList() : multipleAnswers.takeFirst();
-            });
-    }
-};
-
-// A PEM file that QSslCertificate reads: a self-signed certificate.
+// A self-signed certificate that QSslCertificate reads.
 inline QByteArray realPem()
 {
     return QByteArrayLiteral("-----BEGIN CERTIFICATE-----\n"
@@ -77,59 +58,76 @@ inline QByteArray realPem()
                              "-----END CERTIFICATE-----\n");
 }
 
-// A manual OpenVPN profile with a user name, a password and a CA file
-// (written into dir), so that it can be saved.
-inline bool makeVpnManual(ConnProfile* p, const QString& remote, const QString& user,
-                          const QString& dir)
+// A manual OpenVPN profile that can be saved: user, password, CA file.
+inline bool makeVpnManual(ConnProfile* p, const QString& user, const QString& dir)
 {
     const QString ca = dir + QStringLiteral("/ca.pem");
     if (!QFileInfo::exists(ca) && !orvotest::writeFile(ca, realPem()))
         return false;
-    p->getVpnConfig().setRemote(remote);
-    p->getVpnConfig().setRemotePort(1194);
+    p->getVpnConfig().setRemote(QStringLiteral("vpn.example.org"));
     p->getAuth().setUser(user);
     p->getAuth().setPass(QStringLiteral("secret"));
     return p->setCaPath(ca) == 0;
 }
 
-// An OpenVPN profile from files: dir receives one configuration file.
+// An OpenVPN profile from one configuration file written into dir.
 inline bool makeVpnFiles(ConnProfile* p, const QString& dir, bool manualAuth)
 {
     const QString conf = dir + QStringLiteral("/") + p->getId() + QStringLiteral(".ovpn");
-    if (!orvotest::writeFile(conf, "client\ndev tun\nremote vpn.example.org 1194 udp\n"))
-        return false;
     p->setConfigMode(ConnProfile::FilesConfigMode);
     p->setManualAuth(manualAuth);
-    return p->setConfigFiles(QStringList{conf}, QString(), true) == 0;
+    return orvotest::writeFile(conf, "client\nremote vpn.example.org 1194 udp\n") &&
+           p->setConfigFiles(QStringList{conf}, QString(), true) == 0;
 }
 
-inline void makeLs(ConnProfile* p, const QString& url, const QString& user)
+inline void makeLs(ConnProfile* p, const QString& url)
 {
     p->setType(ConnProfile::LsType);
     p->getAuth().setUrl(url);
-    p->getAuth().setUser(user);
+    p->getAuth().setUser(QStringLiteral("bob"));
 }
 
-// A profile store in a temporary data location with the dialog over it.
 struct Rig
 {
     orvotest::TestEnv env;
     ORVO::ConnProfiles store;
     ProfilesDialog dialog{nullptr, &store};
-    Choosers choosers;
+    // The choosers' answers in turn (then as cancelled), and the captions.
+    QStringList answers;
+    QList<QStringList> multiAnswers;
+    QStringList captions;
 
-    Rig() { choosers.install(dialog); }
+    Rig()
+    {
+        dialog.setFileChoosers(
+            [this](const QString& caption, const QString&) {
+                captions << caption;
+                return answers.isEmpty() ? QString() : answers.takeFirst();
+            },
+            [this](const QString& caption, const QString&) {
+                captions << caption;
+                return multiAnswers.isEmpty() ? QStringList() : multiAnswers.takeFirst();
+            });
+    }
     Ui_profilesDialog* f() const { return dialog.form(); }
-    QString root() const { return env.dataDir() + QStringLiteral("/profiles"); }
     QString dirOf(const QString& id) const
     {
-        return root() + QStringLiteral("/") + id + ".profile";
+        return env.dataDir() + QStringLiteral("/profiles/") + id + QStringLiteral(".profile");
     }
-    // Writes the set and starts over from what is on disk.
-    bool saveAndReload()
+    // Saved manual OpenVPN profiles, the user named as the id, read back.
+    bool saved(const QStringList& ids)
     {
         QString failed;
+        for (const QString& id : ids) {
+            if (!makeVpnManual(store.add(id), id, env.root()))
+                return false;
+        }
         return store.save(failed) == 0 && store.load() == 0;
+    }
+    void open(const QString& id)
+    {
+        dialog.load(id, false);
+        dialog.show();
     }
     QString currentRow() const
     {
@@ -160,21 +158,21 @@ inline void typeInto(LineEdit* edit, const QString& text)
     }
 }
 
-inline void pressReturn(QWidget* widget)
-{
-    QTest::keyClick(widget, Qt::Key_Return);
-}
-
 inline void enter(LineEdit* edit, const QString& text)
 {
     typeInto(edit, text);
-    pressReturn(edit->lineEdit());
+    QTest::keyClick(edit->lineEdit(), Qt::Key_Return);
 }
 
 inline void choose(ComboBox* combo, int row)
 {
     combo->comboBox()->setCurrentIndex(row);
     emit combo->comboBox()->activated(row);
+}
+
+inline void click(QWidget* widget)
+{
+    QTest::mouseClick(widget, Qt::LeftButton);
 }
 
 inline void click(LineEdit* edit)

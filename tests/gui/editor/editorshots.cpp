@@ -50,10 +50,8 @@ int main(int argc, char** argv)
     orvotest::TestEnv env;
     ORVO::ConnProfiles store;
     ORVO::ConnProfile* office = store.add(QStringLiteral("Office VPN"));
-    if (!edtest::makeVpnManual(office, QStringLiteral("vpn.example.org"), QStringLiteral("alice"),
-                               env.root()))
+    if (!edtest::makeVpnManual(office, QStringLiteral("alice"), env.root()))
         return 1;
-    office->getAuth().setPass(QStringLiteral("secret"));
     office->getVpnConfig().setFallbackEnabled(true);
     office->getVpnConfig().setFallbackRemote(QStringLiteral("vpn2.example.org"));
     ORVO::ConnProfile* branch = store.add(QStringLiteral("branch files"));
@@ -62,7 +60,7 @@ int main(int argc, char** argv)
     branch->getAuth().setType(libvelcor::Auth::CertificateType);
     branch->getAuth().setPath(QStringLiteral("/home/alice/certs/branch.p12"));
     ORVO::ConnProfile* cloud = store.add(QStringLiteral("Cloud"));
-    edtest::makeLs(cloud, QStringLiteral("https://ls.example.org:8443"), QStringLiteral("bob"));
+    edtest::makeLs(cloud, QStringLiteral("https://ls.example.org:8443"));
     cloud->setCaVerify(true);
     cloud->setRememberAuth(false);
 
