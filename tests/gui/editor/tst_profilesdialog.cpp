@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "common/common.h"
+#include "common/utils.h"
 #include "editorfixture.h"
 #include "logcapture.h"
 #include "testmain.h"
@@ -129,6 +130,8 @@ void TestProfilesDialog::construction()
     ProfilesDialog& d = rig->dialog;
     Ui_profilesDialog* f = rig->f();
     QCOMPARE(d.windowTitle(), ORVO::app() + " Connection Profiles");
+    QVERIFY(d.styleSheet().startsWith(ORVO::utils::loadStyleSheet(":/main.css")));
+    QVERIFY(!ORVO::utils::loadStyleSheet(":/main.css").isEmpty());
     // The shared style names replace the names the form was built with.
     for (QPushButton* b : d.findChildren<QPushButton*>())
         QCOMPARE(b->objectName(), QStringLiteral("actionButton"));
