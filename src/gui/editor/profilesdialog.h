@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class ComboBox;
+class LineEdit;
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QSpinBox;
+class Ui_profilesDialog;
+
+namespace ORVO {
+class ConnProfile;
+class ConnProfiles;
+} // namespace ORVO
+
+// The profile editor: a non-modal dialog over the login form's profile
+// store in which the user lists, adds, edits, renames and removes profiles.
+// Every edit goes at once into the store's working set; OK writes the whole
+// set to disk, Cancel rolls it back, and closing the window otherwise keeps
+// the unsaved edits in the shared working set.
+//
+// The store and the shown profile are borrowed, never deleted here.
+class ProfilesDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // Ask the user for one file, or for several; empty when cancelled.
+    using OpenFileChooser = std::function<QString(const QString& caption, const QString& filter)>;
+    using OpenFilesChooser =
+        std::function<QStringList(const QString& caption, const QString& filter)>;
+
+    ProfilesDialog(QWidget* parent, ORVO::ConnProfiles* profiles);
+    ~ProfilesDialog() override;
+    ProfilesDialog(const ProfilesDialog&) = delete;
+    ProfilesDialog& operator=(const ProfilesDialog&) = delete;
+
+    // Fills the list from the store (read again from disk with reload) and
+    // shows the profile in row index (a negative index counts as 0); rows
+    // are in the order of ORVO::sortedProfileIds. -1 when the reload fails.
+    int load(int index, bool reload);
+    // The same, opening on the profile with this id, or on the first row
+    // when no profile has it.
+    int load(const QString& id, bool reload);
+
+    int addItem(QListWidget* list, const QString& text);
+    // Marks an empty required field: the edit's background, a label's text.
+    void updateLineEdit(LineEdit* edit, bool tinted);
+    void updateLabel(QLabel* label, bool tinted);
+
+    // Replaces the standard file dialogs (a null function restores them).
+    void setFileChoosers(OpenFileChooser single, OpenFilesChooser multiple);
+
+    // The widget tree, for whoever drives the form.
+    Ui_profilesDialog* form() const { return ui; }
+
+signals:
+    // The profile the form now shows; never null.
+    void profileChanged(ORVO::ConnProfile* profile);
+    // The set was written; the id selected then, or "".
+    void saved(QString currentId);
+
+private slots:
+    void cancelClicked();
+    void okClicked();
+    void itemChanged(QListWidgetItem* item);
+    void currentItemChanged(QListWidgetItem* current, QListWidgetItem* previous);
+    void addButtonClicked();
+    void removeButtonClicked();
+    void nameEdited(QString text);
+    void nameFinished();
+    void configComboActivated(int index);
+    void configFilesButtonClicked();
+    void serverChanged(QString text);
+    void serverEdited();
+    void serverPortEdited();
+    void verifyCaChanged(int state);
+    void selectCaClicked();
+    void selectCaChanged(QString text);
+    void manualAuthChanged(int state);
+    void authComboActivated(int index);
+    void userChanged(QString text);
+    void userEdited();
+    void selectP12Clicked();
+    void selectP12Changed(QString text);
+    void rememberAuthChanged(int state);
+    void passChanged(QString text);
+    void passEdited();
+    void deviceComboActivated(int index);
+    void protoComboActivated(int index);
+    void enableCompChanged(int state);
+    void pullRoutesChanged(int state);
+    void fallbackServerChanged(int state);
+    void fallbackServerEdited();
+    void fallbackPortEdited();
+    void fallbackProtoActivated(int index);
+
+private:
+    void initDialog();
+    void initList();
+    void initTabs();
+    void initConnectionTab();
+    void initAdvancedTab();
+    void initLineEdit(LineEdit* edit, bool readOnly);
+    void initComboBox(ComboBox* combo);
+    void initPortWidget(QLabel* label, QSpinBox* spin);
+    void initCheckBox(QCheckBox* check);
+    void setTabWidth(int totalWidth);
+
+    // Steps of load shared by both forms: reload, list, then select.
+    int fillList(bool reload);
+    void selectItem(QListWidgetItem* item);
+    void quit();
+
+    void setCurrentProfile(ORVO::ConnProfile* profile);
+    int serverSetUrl();
+    QString chooseFile(const QString& caption, const QString& filter);
+    QStringList chooseFiles(const QString& caption, const QString& filter);
+
+    Ui_profilesDialog* ui;
+    ORVO::ConnProfiles* profiles;
+    ORVO::ConnProfile* currentProfile;
+    OpenFileChooser openFile;
+    OpenFilesChooser openFiles;
+};

@@ -1,0 +1,307 @@
+// The profile editor's fields: the CA chooser, the authentication type and
+// the management server's URL; edits saved with OK and read back from disk
+// by a store of their own.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QSignalSpy>
+#include <QSpinBox>
+
+#include <memory>
+
+#include "editorfixture.h"
+#include "logcapture.h"
+#include "profilefixture.h"
+#include "testmain.h"
+
+using edtest::Rig;
+using ORVO::ConnProfile;
+
+class TestProfilesDialogFields : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void caChooser_data();
+    void caChooser();
+    void authType_data();
+    void authType();
+    void lsUrl_data();
+    void lsUrl();
+    void vpnEditsReadBack();
+    void lsEditsReadBack();
+
+private:
+    // OK, then the profile as a new store reads it from disk.
+    ConnProfile* okAndRead(const QString& id);
+
+    std::unique_ptr<orvotest::LogCapture> capture;
+    std::unique_ptr<Rig> rig;
+    std::unique_ptr<ORVO::ConnProfiles> fresh;
+};
+
+void TestProfilesDialogFields::initTestCase()
+{
+    initEditorTests();
+}
+
+void TestProfilesDialogFields::init()
+{
+    capture.reset(new orvotest::LogCapture);
+    rig.reset(new Rig);
+}
+
+void TestProfilesDialogFields::cleanup()
+{
+    fresh.reset();
+    rig.reset();
+    capture.reset();
+}
+
+void TestProfilesDialogFields::caChooser_data()
+{
+    QTest::addColumn<bool>("ls");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<int>("refusals");
+    QTest::addColumn<QString>("taken");
+
+    QTest::newRow("a certificate at once") << false << QStringList{"good.pem"} << 0 << "good.pem";
+    QTest::newRow("not PEM, DER, missing, then a certificate")
+        << true << QStringList{"text.pem", "der.crt", "missing.pem", "good.pem"} << 3 << "good.pem";
+    QTest::newRow("not PEM, then cancelled") << false << QStringList{"text.pem", ""} << 1 << "";
+    QTest::newRow("several certificates") << true << QStringList{"chain.pem"} << 0 << "chain.pem";
+    // As a pattern it would name d1/ca.pem, which holds no certificate.
+    QTest::newRow("wildcards taken literally")
+        << false << QStringList{"d[1]/ca.pem"} << 0 << "d[1]/ca.pem";
+}
+
+void TestProfilesDialogFields::caChooser()
+{
+    QFETCH(bool, ls);
+    QFETCH(QStringList, answers);
+    QFETCH(int, refusals);
+    QFETCH(QString, taken);
+
+    const QString dir = rig->env.root() + "/certs/";
+    const QByteArray pem = edtest::realPem();
+    QVERIFY(orvotest::writeFile(dir + "good.pem", pem) &&
+            orvotest::writeFile(dir + "chain.pem", pem + pem) &&
+            orvotest::writeFile(dir + "d[1]/ca.pem", pem) &&
+            orvotest::writeFile(dir + "d1/ca.pem", "no certificate\n") &&
+            orvotest::writeFile(dir + "text.pem", "-----BEGIN CERTIFICATE-----\nxx\n") &&
+            orvotest::writeFile(dir + "der.crt", QByteArray::fromHex("3082018a30820130a0030201")));
+    ConnProfile* p = rig->store.add("p");
+    if (ls) {
+        edtest::makeLs(p, "https://ls.example.org");
+        p->setCaVerify(true);
+    }
+    rig->open("p");
+    LineEdit* field = ls ? rig->f()->selectLsCaEdit : rig->f()->selectVpnCaEdit;
+    QCOMPARE(field->styleSheet(), "QLineEdit#lineEditSm { background-color: #ffcccc }");
+    for (const QString& answer : answers)
+        rig->answers << (answer.isEmpty() ? QString() : dir + answer);
+
+    // The chooser comes back after each refused file.
+    edtest::click(field);
+    QCOMPARE(rig->captions.size(), answers.size());
+    QCOMPARE(rig->captions.first(), QStringLiteral("Select a CA certificate file"));
+    QCOMPARE(capture->count(QRegularExpression("Auto-answer .*Chosen file is not readable or does "
+                                               "not contain valid certificates!")),
+             refusals);
+    QCOMPARE(p->getCaPath(), taken.isEmpty() ? QString() : dir + taken);
+    QCOMPARE(field->text(), p->getCaPath());
+    if (!taken.isEmpty()) {
+        QCOMPARE(field->lineEdit()->toolTip(), dir + taken);
+        QCOMPARE(field->styleSheet(), QStringLiteral("QLineEdit#lineEditSm { }"));
+    }
+}
+
+void TestProfilesDialogFields::authType_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("ca");
+    QTest::addColumn<QString>("p12");
+
+    // A certificate drops the OpenVPN CA file, a password the PKCS#12 name;
+    // choosing the type shown again does the same.
+    QTest::newRow("password to certificate") << 0 << 1 << ""
+                                             << "client.p12";
+    QTest::newRow("certificate to password") << 1 << 0 << "ca.pem"
+                                             << "";
+    QTest::newRow("password again") << 0 << 0 << "ca.pem"
+                                    << "";
+    QTest::newRow("certificate again") << 1 << 1 << ""
+                                       << "client.p12";
+}
+
+void TestProfilesDialogFields::authType()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QString, ca);
+    QFETCH(QString, p12);
+
+    ConnProfile* p = rig->store.add("v");
+    QVERIFY(edtest::makeVpnManual(p, "alice", rig->env.root()));
+    p->getAuth().setType(static_cast<libvelcor::Auth::Type>(from));
+    p->getAuth().setPath("/certs/client.p12");
+    p->getVpnConfig().setCaPath("ca.pem");
+    p->getVpnConfig().setP12Path("client.p12");
+    rig->open("v");
+
+    edtest::choose(rig->f()->authCombo, to);
+    QCOMPARE(int(p->getAuth().getType()), to);
+    QCOMPARE(p->getVpnConfig().getCaPath(), ca);
+    QCOMPARE(p->getVpnConfig().getP12Path(), p12);
+    QCOMPARE(p->getAuth().getPass(), QString());
+    QCOMPARE(p->getAuth().getPath(), QStringLiteral("/certs/client.p12"));
+    // The form follows at once.
+    const bool cert = to == libvelcor::Auth::CertificateType;
+    QCOMPARE(rig->f()->userEdit->isHidden(), cert);
+    QCOMPARE(rig->f()->selectVpnCaEdit->isHidden(), cert);
+    QCOMPARE(rig->f()->selectP12Edit->isHidden(), !cert);
+    QCOMPARE(rig->f()->passEdit->text(), QString());
+
+    // The PKCS#12 chooser keeps the full path and the file's own name.
+    if (cert) {
+        rig->answers << "/Users/u/certs/client2.p12";
+        edtest::click(rig->f()->selectP12Edit);
+        QCOMPARE(p->getAuth().getPath(), QStringLiteral("/Users/u/certs/client2.p12"));
+        QCOMPARE(p->getVpnConfig().getP12Path(), QStringLiteral("client2.p12"));
+    }
+}
+
+void TestProfilesDialogFields::lsUrl_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+
+    // A URL that names no port means the scheme's, which is written out.
+    QTest::newRow("no port") << "https://ls.example.org"
+                             << "ls.example.org" << 443 << ""
+                             << "https://ls.example.org:443";
+    QTest::newRow("new profile's URL") << "https://:443"
+                                       << "" << 443 << "ls.example.org"
+                                       << "https://ls.example.org:443";
+    QTest::newRow("own port") << "https://ls.example.org:8443"
+                              << "ls.example.org" << 8443 << "ls2.example.org"
+                              << "https://ls2.example.org:8443";
+    // A text the credential refuses is reported and leaves the URL.
+    QTest::newRow("control character") << "https://ls.example.org:8443"
+                                       << "ls.example.org" << 8443 << "ls\texample.org"
+                                       << "https://ls.example.org:8443";
+}
+
+void TestProfilesDialogFields::lsUrl()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, server);
+    QFETCH(int, port);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+
+    ConnProfile* p = rig->store.add("ls");
+    edtest::makeLs(p, url);
+    rig->open("ls");
+    QCOMPARE(rig->f()->serverEdit->text(), server);
+    QCOMPARE(rig->f()->serverPortSpin->value(), port);
+    if (!typed.isEmpty())
+        rig->f()->serverEdit->setText(typed);
+    capture->clear();
+    QTest::keyClick(rig->f()->serverEdit->lineEdit(), Qt::Key_Return);
+    QCOMPARE(p->getAuth().getUrl(), written);
+    const bool refused = typed.contains('\t');
+    QCOMPARE(capture->linesAt("ERROR").filter("serverEdited").size(), refused ? 1 : 0);
+
+    // The port is combined with the server text as it stands.
+    rig->f()->serverPortSpin->setValue(9443);
+    QTest::keyClick(rig->f()->serverPortSpin, Qt::Key_Return);
+    QCOMPARE(capture->linesAt("ERROR").filter("serverPortEdited").size(), refused ? 1 : 0);
+    if (!refused) {
+        QCOMPARE(p->getAuth().getUrl(),
+                 "https://" + rig->f()->serverEdit->text() + QStringLiteral(":9443"));
+    }
+}
+
+ConnProfile* TestProfilesDialogFields::okAndRead(const QString& id)
+{
+    QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
+    edtest::click(rig->f()->okButton);
+    if (saved.count() != 1)
+        return nullptr;
+    fresh.reset(new ORVO::ConnProfiles);
+    fresh->load();
+    return fresh->get(id);
+}
+
+void TestProfilesDialogFields::vpnEditsReadBack()
+{
+    QVERIFY(rig->saved({"office"}));
+    rig->open("office");
+    Ui_profilesDialog* f = rig->f();
+    edtest::enter(f->serverEdit, "vpn2.example.org");
+    f->serverPortSpin->setValue(1195);
+    QTest::keyClick(f->serverPortSpin, Qt::Key_Return);
+    edtest::enter(f->userEdit, "bob");
+    edtest::enter(f->passEdit, "n3w pass");
+    const QString ca = rig->env.root() + "/chosen/other-ca.pem";
+    QVERIFY(orvotest::writeFile(ca, edtest::realPem()));
+    rig->answers << ca;
+    edtest::click(f->selectVpnCaEdit);
+    edtest::choose(f->deviceCombo, libvelcor::VpnConfig::TunDev);
+    edtest::choose(f->protoCombo, libvelcor::VpnConfig::TcpProto);
+    f->enableCompCheck->setChecked(true);
+    f->pullRoutesCheck->setChecked(false);
+    f->fallbackServerEnable->setChecked(true);
+    edtest::enter(f->fallbackServerEdit, "backup.example.org");
+    f->fallbackPortSpin->setValue(1196);
+    QTest::keyClick(f->fallbackPortSpin, Qt::Key_Return);
+    edtest::choose(f->fallbackProtoCombo, libvelcor::VpnConfig::TcpProto);
+
+    ConnProfile* p = okAndRead("office");
+    QVERIFY2(p, qPrintable(capture->linesAt("ERROR").join('\n')));
+    libvelcor::VpnConfig& vpn = p->getVpnConfig();
+    QCOMPARE(vpn.getRemote(), QStringLiteral("vpn2.example.org"));
+    QCOMPARE(vpn.getRemotePort(), 1195);
+    QCOMPARE(vpn.getDev(), libvelcor::VpnConfig::TunDev);
+    QCOMPARE(vpn.getRemoteProto(), libvelcor::VpnConfig::TcpProto);
+    QVERIFY(vpn.isCompEnabled() && !p->getPullRoutes() && vpn.isFallbackEnabled());
+    QCOMPARE(vpn.getFallbackRemote(), QStringLiteral("backup.example.org"));
+    QCOMPARE(vpn.getFallbackRemotePort(), 1196);
+    QCOMPARE(vpn.getFallbackRemoteProto(), libvelcor::VpnConfig::TcpProto);
+    QCOMPARE(p->getAuth().getUser(), QStringLiteral("bob"));
+    QCOMPARE(p->getAuth().getPass(), QStringLiteral("n3w pass"));
+    QCOMPARE(orvotest::readFile(rig->dirOf("office") + "/other-ca.pem"), edtest::realPem());
+}
+
+void TestProfilesDialogFields::lsEditsReadBack()
+{
+    // Written by hand, with a URL that names no port.
+    QVERIFY(proftest::writeLsDir(rig->dirOf("cloud")));
+    QCOMPARE(rig->store.load(), 0);
+    rig->open("cloud");
+    Ui_profilesDialog* f = rig->f();
+    edtest::enter(f->serverEdit, "ls2.example.org");
+    f->verifyCaCheck->setChecked(true);
+    const QString ca = rig->env.root() + "/chosen/ls-ca.pem";
+    QVERIFY(orvotest::writeFile(ca, edtest::realPem()));
+    rig->answers << ca;
+    edtest::click(f->selectLsCaEdit);
+
+    ConnProfile* p = okAndRead("cloud");
+    QVERIFY2(p, qPrintable(capture->linesAt("ERROR").join('\n')));
+    QCOMPARE(p->getType(), ConnProfile::LsType);
+    QCOMPARE(p->getAuth().getUrl(), QStringLiteral("https://ls2.example.org:443"));
+    QVERIFY(p->getCaVerify());
+    QCOMPARE(orvotest::readFile(rig->dirOf("cloud") + "/ls-ca.pem"), edtest::realPem());
+}
+
+ORVO_TEST_GUI_MAIN(TestProfilesDialogFields)
+#include "tst_profilesdialogfields.moc"
