@@ -22,15 +22,14 @@ inline bool writeProfile(const QString& dataDir, const QString& id, const QStrin
                          bool pullRoutes = true)
 {
     const QString dir = dataDir + "/profiles/" + id + ".profile";
-    QVariantMap auth{{"manual", true},
-                     {"remember", remember},
-                     {"type", "user-pass"},
-                     {"user", user}};
+    QVariantMap auth{
+        {"manual", true}, {"remember", remember}, {"type", "user-pass"}, {"user", user}};
     QVariantMap map{{"type", type}, {"auth", auth}};
     if (type == QLatin1String("vpn")) {
         map.insert("mode", "manual");
         map.insert("vpn", QVariantMap{{"conf", "openvpn.conf"}, {"pull_routes", pullRoutes}});
-        if (!orvotest::writeFile(dir + "/openvpn.conf", "client\ndev tun\nremote vpn.example.org 1194 udp\n"))
+        if (!orvotest::writeFile(dir + "/openvpn.conf",
+                                 "client\ndev tun\nremote vpn.example.org 1194 udp\n"))
             return false;
     } else {
         map.insert("url", "https://ls.example.org");

@@ -65,13 +65,19 @@ void TestLoginFlow::signInAndOut()
     QCOMPARE(gui.run(), 0);
     // The stored timeout reaches the service in both modes, the tray-only
     // one included, whose window was built before Manager.
-    QTRY_COMPARE_WITH_TIMEOUT(sim.mergedConfig().value("timeout").toString(), QString("77"),
-                              5000);
+    QTRY_COMPARE_WITH_TIMEOUT(sim.mergedConfig().value("timeout").toString(), QString("77"), 5000);
 
     ORVO::LoginPlugin* p = logintest::plugin();
     QVERIFY(p->loginForm);
     LineEdit* pass = p->loginForm->form()->passwordEdit;
     pass->setText("pw");
+    // For a look at the windows: ORVO_SCREENSHOT_DIR=<dir>, under Xvfb.
+    const QString shots = qEnvironmentVariable("ORVO_SCREENSHOT_DIR");
+    if (!shots.isEmpty() && !minimal) {
+        QTest::qWait(800);
+        QVERIFY(gui.mainWindow->grab().save(shots + "/signin-window.png"));
+        QVERIFY(p->loginForm->grab().save(shots + "/signin-form.png"));
+    }
     const int mark = sim.log().size();
     if (minimal) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -91,6 +97,10 @@ void TestLoginFlow::signInAndOut()
                 "office.profile/openvpn.conf"))
             sawConf = true;
     QVERIFY(sawConf);
+    if (!shots.isEmpty() && !minimal) {
+        QTest::qWait(2300);
+        QVERIFY(gui.mainWindow->grab().save(shots + "/connected-window.png"));
+    }
     // Manager hands the states to the plugin in the full window only.
     if (!minimal) {
         QTRY_COMPARE(pass->text(), QString(""));

@@ -92,16 +92,17 @@ void TestSignInView::states_data()
                                  << QStringList{idle, connecting, "LOGOUT arrow spin", idle};
     QTest::newRow("vpn 0-2-4-3-4-0")
         << false << QList<int>{0, 2, 4, 3, 4, 0}
-        << QStringList{idle, connecting, "LOGOUT arrow spin", "LOGOUT arrow spin",
-                       "LOGOUT arrow spin", idle};
+        << QStringList{
+               idle, connecting, "LOGOUT arrow spin", "LOGOUT arrow spin", "LOGOUT arrow spin",
+               idle};
     // Management server: the bar hides at 4; a reconnection lowers the curtain.
-    QTest::newRow("managed 0-2-4-0") << true << QList<int>{0, 2, 4, 0}
-                                     << QStringList{idle, connecting, "spin", idle};
+    QTest::newRow("managed 0-2-4-0")
+        << true << QList<int>{0, 2, 4, 0} << QStringList{idle, connecting, "spin", idle};
     QTest::newRow("managed 0-2-4-3-4-0")
         << true << QList<int>{0, 2, 4, 3, 4, 0}
         << QStringList{idle, connecting, "spin", "spin", "spin", idle};
-    QTest::newRow("reconnect before connected") << true << QList<int>{0, 2, 3, 0}
-                                                << QStringList{idle, connecting, connecting, idle};
+    QTest::newRow("reconnect before connected")
+        << true << QList<int>{0, 2, 3, 0} << QStringList{idle, connecting, connecting, idle};
 }
 
 void TestSignInView::states()
