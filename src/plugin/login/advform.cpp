@@ -56,9 +56,8 @@ QPalette formPalette()
              {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::Light,
               QPalette::Midlight, QPalette::BrightText, QPalette::AlternateBase})
             pal.setColor(group, role, white);
-        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text,
-                                         QPalette::ButtonText, QPalette::Shadow,
-                                         QPalette::ToolTipText})
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                                         QPalette::Shadow, QPalette::ToolTipText})
             pal.setColor(group, role, black);
         pal.setColor(group, QPalette::Dark, QColor(0x7f, 0x7f, 0x7f));
         pal.setColor(group, QPalette::Mid, QColor(0xaa, 0xaa, 0xaa));
@@ -138,8 +137,7 @@ void Ui_AdvForm::setupUi(QWidget* form)
     proxyTypeLabel->setBuddy(proxyTypeComboBox);
     verticalLayout_2->addWidget(proxyTypeWidget, 0, Qt::AlignHCenter);
     horizontalLayout_2 = new QHBoxLayout();
-    horizontalLayout_2->addItem(
-        new QSpacerItem(104, 0, QSizePolicy::Fixed, QSizePolicy::Minimum));
+    horizontalLayout_2->addItem(new QSpacerItem(104, 0, QSizePolicy::Fixed, QSizePolicy::Minimum));
     proxyAuthEnable = new QCheckBox(proxyTab);
     horizontalLayout_2->addWidget(proxyAuthEnable);
     horizontalLayout_2->addItem(
@@ -219,12 +217,12 @@ AdvForm::AdvForm(QWidget* parent) : QWidget(parent), ui(new Ui_AdvForm)
     ui->proxyUserEdit->setLabelText(tr("Username"));
     ui->proxyPassEdit->setLabelText(tr("Password"));
     ui->proxyPassEdit->setEchoMode(QLineEdit::Password);
-    for (QWidget* w : {static_cast<QWidget*>(ui->proxyEnable), static_cast<QWidget*>(ui->proxyServerEdit),
-                       static_cast<QWidget*>(ui->proxyPortLabel), static_cast<QWidget*>(ui->proxyPortSpin),
-                       static_cast<QWidget*>(ui->proxyTypeLabel),
-                       static_cast<QWidget*>(ui->proxyTypeComboBox),
-                       static_cast<QWidget*>(ui->proxyAuthEnable), static_cast<QWidget*>(ui->proxyUserEdit),
-                       static_cast<QWidget*>(ui->proxyPassEdit)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui->proxyEnable), static_cast<QWidget*>(ui->proxyServerEdit),
+          static_cast<QWidget*>(ui->proxyPortLabel), static_cast<QWidget*>(ui->proxyPortSpin),
+          static_cast<QWidget*>(ui->proxyTypeLabel), static_cast<QWidget*>(ui->proxyTypeComboBox),
+          static_cast<QWidget*>(ui->proxyAuthEnable), static_cast<QWidget*>(ui->proxyUserEdit),
+          static_cast<QWidget*>(ui->proxyPassEdit)})
         w->setStyleSheet(sheet);
 
     connect(ui->proxyEnable, SIGNAL(toggled(bool)), this, SIGNAL(proxyEnabled(bool)));

@@ -20,8 +20,8 @@
 #include "common/common.h"
 #include "common/log.h"
 #include "common/utils.h"
-#include "gui/widgets/combobox.h"
 #include "gui/widgets/clickablelabel.h"
+#include "gui/widgets/combobox.h"
 #include "gui/widgets/lineedit.h"
 #include "gui/widgets/widgetutils.h"
 #include "plugin/login/tabwidget.h"
@@ -143,7 +143,8 @@ LoginForm::LoginForm(QWidget* parent) : QWidget(parent), ui(new Ui_LoginForm)
     infoButton->setIcon(QIcon(QStringLiteral("rc:settings-off.png")));
     infoButton->setIconSize(QSize(64, 64));
     infoButton->setFlat(true);
-    infoButton->setStyleSheet(QStringLiteral("QPushButton:flat { border: none; border-radius: 12px; }"));
+    infoButton->setStyleSheet(
+        QStringLiteral("QPushButton:flat { border: none; border-radius: 12px; }"));
     infoButton->move(LabelWidth + FieldWidth + 5, 0);
     connect(infoButton, &QPushButton::clicked, this, &LoginForm::profileInfoClicked);
 

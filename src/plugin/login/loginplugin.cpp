@@ -223,8 +223,7 @@ void LoginPlugin::onStateChanged(libvelcor::State st)
 
 void LoginPlugin::setVpnTimeout(int seconds)
 {
-    emit configSupply(
-        QVariant(QVariantMap{{QStringLiteral("timeout"), QString::number(seconds)}}));
+    emit configSupply(QVariant(QVariantMap{{QStringLiteral("timeout"), QString::number(seconds)}}));
 }
 
 void LoginPlugin::editedVpnTimeout()
@@ -361,9 +360,9 @@ int LoginPlugin::sendProfile(ORVO::ConnProfile* profile)
         return -1;
     }
     emit authSupply(auth);
-    emit securitySupply(QVariant(QVariantMap{
-        {QStringLiteral("serverCertEnabled"), profile->getCaVerify()},
-        {QStringLiteral("serverCertPath"), profile->getCaPath()}}));
+    emit securitySupply(
+        QVariant(QVariantMap{{QStringLiteral("serverCertEnabled"), profile->getCaVerify()},
+                             {QStringLiteral("serverCertPath"), profile->getCaPath()}}));
     return 0;
 }
 
