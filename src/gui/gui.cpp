@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QMetaObject>
 #include <QTimer>
 #include <QWidget>
 
@@ -115,6 +116,14 @@ int Gui::run()
     if (mainWindow->run() != 0) {
         LOG_ERROR;
         return -1;
+    }
+    // The tray-only mode built its login window inside the constructor,
+    // before Manager was wired: the stored timeout and proxy reached no
+    // service-side receiver, so the plugin announces them again.
+    if (minimal && mainWindow->loginPlugin) {
+        const QMetaObject* meta = mainWindow->loginPlugin->metaObject();
+        if (meta->indexOfMethod("announceSettings()") >= 0)
+            QMetaObject::invokeMethod(mainWindow->loginPlugin, "announceSettings");
     }
     // The tray-only mode without a system tray: the sign-in window is the
     // only way in, so it shows at once.

@@ -1,8 +1,12 @@
 // bastiva-connect: the remote-access client. See usage() for the modes.
 #include <QDebug>
+#include <QtPlugin>
 
 #include "common/common.h"
 #include "main/startup.h"
+
+// The built-in plugins, in discovery order: login first.
+Q_IMPORT_PLUGIN(LoginPlugin)
 
 int main(int argc, char** argv)
 {

@@ -61,6 +61,9 @@ void TestGuiModes::runUntilSignal(ChildClient& child, const QStringList& args)
     orvosim::ServiceSimulator sim;
     QVERIFY(sim.listen(0));
     child.env.insert("VELCOR_SERVICE_ADDR", sim.address());
+    // The login window's log page sets the program's log level from its
+    // stored verbosity; High keeps the debug lines this test reads.
+    QVERIFY(orvotest::writeFile(child.settingsFile(), "[General]\nlogVerbosity=High\n"));
     child.start(args);
     QTRY_VERIFY_WITH_TIMEOUT(child.err.contains("[Main] Starting main loop") ||
                                  child.proc.state() == QProcess::NotRunning,
@@ -85,12 +88,12 @@ void TestGuiModes::startAndQuit_data()
                                               "[MainWindow] Using embedded logo",
                                               "[Gui] Running in full GUI mode",
                                               "[SystemTray] No system tray on this desktop",
-                                              "No login plugin found!",
+                                              "No config plugin found!",
                                               "[Main] Starting main loop",
                                               "[Main] Quit requested by a signal",
                                               "[Gui] Emitting quit signals",
                                               "~MainWindow"}
-                         << QList<QByteArray>{"Minimal GUI mode"};
+                         << QList<QByteArray>{"Minimal GUI mode", "No login plugin found!"};
     QTest::newRow("min") << QStringList{"min"}
                          << QList<QByteArray>{"[Main] minimal: true",
                                               "[Gui] Running in minimal GUI mode",
@@ -100,7 +103,7 @@ void TestGuiModes::startAndQuit_data()
                                               "[Gui] Emitting quit signals",
                                               "~MainWindow"}
                          << QList<QByteArray>{"[MainWindow] Using embedded logo",
-                                              "Running in full GUI mode"};
+                                              "Running in full GUI mode", "No login plugin found!"};
 }
 
 void TestGuiModes::startAndQuit()
@@ -127,9 +130,9 @@ void TestGuiModes::pluginFiles_data()
         << QStringList{"app_bogus.dll"}
         << QList<QByteArray>{"[ERROR] [BastivaConnectApp:plugindiscovery.cpp:",
                              "Error loading plugin \"",
-                             "app_bogus.dll\": ", "No login plugin found!",
+                             "app_bogus.dll\": ", "No config plugin found!",
                              "[Main] Starting main loop"}
-        << QList<QByteArray>{};
+        << QList<QByteArray>{"No login plugin found!"};
     // A login plugin from a file is wired like a built-in one.
     QTest::newRow("login plugin from a file")
         << QStringList{"app_testlogin.dll", "app_bogus.dll"}

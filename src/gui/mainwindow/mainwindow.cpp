@@ -215,6 +215,11 @@ void MainWindow::_buildWidgets()
     bottomLayout->addWidget(bgLabelLg);
 
     // The spinner of the load button, and the scene.
+    connect(&connectedTimer, &QTimer::timeout, this, &MainWindow::connectedTimerTimeout);
+    configWaitTimer.setSingleShot(true);
+    configWaitTimer.setInterval(1000);
+    connect(&configWaitTimer, &QTimer::timeout, this, &MainWindow::configWaitAndShow);
+
     loadingMovie = new QMovie(QStringLiteral("rc:refresh-on.gif"));
     connect(loadingMovie, &QMovie::frameChanged, this, &MainWindow::updateLoadingIcon);
     mainView = new MainView();

@@ -88,6 +88,9 @@ public:
     bool connected = false;
     QDateTime connectedSince;
     QTimer connectedTimer;
+    // The one wait for a ready portal after the web login; stopped when the
+    // connection ends, so a new login never starts a second chain.
+    QTimer configWaitTimer;
     QLabel* statusLabel = nullptr;
     QObject* loginPlugin = nullptr;
     QPointer<ORVO::PluginWindowContainer> loginContainer;

@@ -24,7 +24,13 @@ void MainWindow::javaScriptWindowObjectCleared()
 void MainWindow::configReceive(QVariant config)
 {
     LOG_TRACE;
-    Q_UNUSED(config);
+    // A plain OpenVPN sign-in says "false", Manager's default map "true";
+    // fragments without the key leave the flag alone.
+    const QVariant enabled =
+        config.toMap().value(QStringLiteral("setup")).toMap().value(QStringLiteral("enabled"));
+    if (!enabled.isNull())
+        setupEnabled = enabled.toBool();
+    LOG_DEBUG << "[MainWindow] setupEnabled: " << (setupEnabled ? "true" : "false");
 }
 
 void MainWindow::chooseOpenFile(QString msg)

@@ -1,9 +1,55 @@
-// The sign-in view's reactions to the connection states. The slots exist,
-// so that the controller's wiring reaches them; until the sign-in view is
-// built they keep only what they are given.
-#include "gui/mainwindow/mainwindow.h"
+// The sign-in view: the bottom bar follows the connection states, the
+// curtain covers the windows while a management-server connection
+// reconnects, and the clock shows how long the connection has lasted.
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEvent>
+#include <QLabel>
+#include <QMovie>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStatusBar>
 
 #include "common/log.h"
+#include "common/plugininterfaces.h"
+#include "common/utils.h"
+#include "gui/mainwindow/mainview.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/pluginwindow.h"
+#include "gui/mainwindow/pluginwindowlist.h"
+#include "gui/mainwindow/pluginwindowpage.h"
+
+namespace {
+
+const int ReconnectSteps = 14;
+// One counter for the process: the reconnection bar goes on where it was.
+int reconnectStep = 0;
+
+void sendEvent(QWidget* widget, QEvent::Type type)
+{
+    QEvent event(type);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+void setIcon(QPushButton* button, const QString& name)
+{
+    const QPixmap pixmap(name);
+    button->setIcon(pixmap);
+    button->setIconSize(pixmap.size());
+}
+
+} // namespace
+
+// The page of the current tab of the window that the list shows, if any.
+static ORVO::PluginWindowPage* currentPage(PluginWindowList* list)
+{
+    if (!list)
+        return nullptr;
+    ORVO::PluginWindowContainer* container = list->currentWindow();
+    if (!container || !container->window())
+        return nullptr;
+    return container->window()->currentPage();
+}
 
 void MainWindow::authReceived(libvelcor::Auth auth)
 {
@@ -14,47 +60,218 @@ void MainWindow::authReceived(libvelcor::Auth auth)
 void MainWindow::loggedIn()
 {
     LOG_TRACE;
-}
-
-void MainWindow::connectedTimerTimeout()
-{
-    LOG_TRACE;
-}
-
-void MainWindow::stateChanged(libvelcor::State s)
-{
-    LOG_TRACE;
-    state = s;
-}
-
-void MainWindow::progress(libvelcor::Progress p)
-{
-    LOG_TRACE;
-    Q_UNUSED(p);
+    configWaitAndShow();
 }
 
 void MainWindow::configWaitAndShow()
 {
     LOG_TRACE;
-}
-
-void MainWindow::showLogin()
-{
-    LOG_TRACE;
-}
-
-void MainWindow::updateLoadingIcon()
-{
-    LOG_TRACE;
-}
-
-void MainWindow::signInOutClicked()
-{
-    LOG_TRACE;
+    configWaitTimer.stop();
+    if (!configIface) {
+        LOG_ERROR;
+        return;
+    }
+    if (state == libvelcor::StateIdle)
+        return;
+    if (configIface->isReady()) {
+        sendEvent(disconnectButton, QEvent::HoverLeave);
+        sendEvent(disconnectButton, QEvent::Leave);
+        disconnectButton->setEnabled(true);
+        disconnectButton->show();
+        loadButton->setEnabled(true);
+        loadButton->show();
+        loadingMovie->start();
+        signInButton->hide();
+        signInButton->setEnabled(false);
+        iconButton->hide();
+        iconButton->setEnabled(false);
+        showConfig(false);
+        ui->statusBar->show();
+        return;
+    }
+    LOG_DEBUG << "[MainWindow] Config Plugin is not ready yet... waiting";
+    configWaitTimer.start();
 }
 
 void MainWindow::setLocked(bool locked)
 {
     LOG_TRACE;
-    Q_UNUSED(locked);
+    if (!setupEnabled || !windowList)
+        return;
+    const QList<ORVO::PluginWindowContainer*> containers = windowList->windows();
+    for (ORVO::PluginWindowContainer* container : containers)
+        container->setEnabled(!locked);
+    if (!curtain)
+        return;
+    if (locked)
+        curtain->show();
+    else if (curtain->isVisible())
+        curtain->hide();
+}
+
+void MainWindow::stateChanged(libvelcor::State s)
+{
+    LOG_TRACE << s;
+    if (!signInButton) {
+        // Minimal mode builds no sign-in bar.
+        state = s;
+        return;
+    }
+    switch (s) {
+    case libvelcor::StateIdle:
+    case libvelcor::StateError:
+        // The connection is over: so is any wait for the portal.
+        configWaitTimer.stop();
+        ui->statusBar->hide();
+        bgLabelLg->setText(QString(""));
+        disconnectButton->setEnabled(false);
+        disconnectButton->hide();
+        loadButton->setEnabled(false);
+        loadButton->hide();
+        loadingMovie->stop();
+        signInButton->setText(tr("SIGN IN"));
+        signInButton->show();
+        signInButton->setEnabled(true);
+        setIcon(iconButton, QStringLiteral("rc:login-arrow.png"));
+        iconButton->show();
+        // The portal view disabled the arrow; it works with the button again.
+        iconButton->setEnabled(true);
+        if (loginIface)
+            loginIface->setProgress(0, 12, tr("Idle"));
+        showLogin();
+        setLocked(false);
+        connected = false;
+        lastDownloadDir = QString("");
+        if (ORVO::PluginWindowPage* page = currentPage(windowList))
+            page->hideLoadProgressBar();
+        if (setupEnabled)
+            bottomBar->show();
+        break;
+    case libvelcor::StateConnecting:
+        disconnectButton->setText(tr("CANCEL"));
+        disconnectButton->setEnabled(true);
+        disconnectButton->show();
+        loadButton->setEnabled(true);
+        loadButton->show();
+        loadingMovie->start();
+        signInButton->hide();
+        signInButton->setEnabled(false);
+        iconButton->hide();
+        sendEvent(disconnectButton, QEvent::Enter);
+        break;
+    case libvelcor::StateReconnecting:
+        if (!connected)
+            break;
+        ui->statusBar->showMessage(tr("Reconnecting"));
+        bgLabelLg->setText(QString(""));
+        disconnectButton->setEnabled(true);
+        setLocked(true);
+        break;
+    case libvelcor::StateConnected:
+        ui->statusBar->clearMessage();
+        if (setupEnabled) {
+            bottomBar->hide();
+            LOG_DEBUG << "[MainWindow] Lodestar mode - waiting for config";
+        } else {
+            LOG_DEBUG << "[MainWindow] Plain VPN mode";
+            disconnectButton->hide();
+            disconnectButton->setEnabled(false);
+            loadButton->hide();
+            loadButton->setEnabled(false);
+            signInButton->setText(tr("LOGOUT"));
+            signInButton->show();
+            signInButton->setEnabled(true);
+            setIcon(iconButton, QStringLiteral("rc:logout-on.png"));
+            iconButton->show();
+            iconButton->setEnabled(true);
+        }
+        connectedTimer.stop();
+        connectedSince = QDateTime::currentDateTimeUtc();
+        connectedTimer.start(1000);
+        connected = true;
+        setLocked(false);
+        if (ORVO::PluginWindowPage* page = currentPage(windowList))
+            page->hideLoadProgressBar();
+        break;
+    default:
+        break;
+    }
+    state = s;
+}
+
+void MainWindow::showLogin()
+{
+    LOG_TRACE;
+    configShown = false;
+    bannerWidget->show();
+    signInWidget->show();
+    setWindowState(windowState() & Qt::WindowMinimized);
+    setFixedSize(loginWidth, loginHeight);
+    const QList<ORVO::PluginWindowContainer*> containers = windowList->windows();
+    for (ORVO::PluginWindowContainer* container : containers)
+        container->setEnabled(true);
+    windowList->show();
+    if (loginContainer) {
+        loginContainer->show();
+        windowList->showPluginWindow(loginContainer);
+    }
+    if (configContainer) {
+        windowList->removePluginWindow(configContainer);
+        configContainer = nullptr;
+    }
+}
+
+void MainWindow::progress(libvelcor::Progress p)
+{
+    LOG_TRACE;
+    if (!loginIface)
+        return;
+    loginIface->setProgress(p.getStep(), p.getTotal(), p.getDesc());
+    if (p.getTotal() != 0 && loadButton)
+        loadButton->setText(QString::number((100 / p.getTotal()) * p.getStep()) + QLatin1Char('%'));
+}
+
+void MainWindow::connectedTimerTimeout()
+{
+    if (state == libvelcor::StateReconnecting && connected) {
+        if (ORVO::PluginWindowPage* page = currentPage(windowList)) {
+            page->showLoadProgressBar(reconnectStep, ReconnectSteps,
+                                      tr("Reconnection in progress"));
+            reconnectStep = reconnectStep == ReconnectSteps ? 0 : reconnectStep + 1;
+        }
+    } else if (state == libvelcor::StateConnected) {
+        const qint64 elapsed = connectedSince.secsTo(QDateTime::currentDateTimeUtc());
+        const QString d = ORVO::utils::seconds2Human(static_cast<int>(elapsed));
+        const QString text = userName.isEmpty()
+                                 ? tr("Connection established %1 ago.").arg(d)
+                                 : tr("Connection established by %1 %2 ago.").arg(userName, d);
+        if (bgLabelLg)
+            bgLabelLg->setText(text);
+        if (statusLabel)
+            statusLabel->setText(text);
+    }
+}
+
+void MainWindow::updateLoadingIcon()
+{
+    loadButton->setIcon(QIcon(loadingMovie->currentPixmap()));
+}
+
+void MainWindow::signInOutClicked()
+{
+    LOG_TRACE;
+    switch (state) {
+    case libvelcor::StateConnecting:
+    case libvelcor::StateReconnecting:
+    case libvelcor::StateConnected:
+        emit sigDisconnect();
+        break;
+    case libvelcor::StateIdle:
+    case libvelcor::StateError:
+        if (loginIface)
+            loginIface->signInClicked();
+        break;
+    default:
+        break;
+    }
 }

@@ -1,0 +1,359 @@
+#include "plugin/login/loginform.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpacerItem>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTabBar>
+#include <QVBoxLayout>
+#include <QVariantMap>
+#include <algorithm>
+
+#include "common/common.h"
+#include "common/log.h"
+#include "common/utils.h"
+#include "gui/widgets/clickablelabel.h"
+#include "gui/widgets/combobox.h"
+#include "gui/widgets/lineedit.h"
+#include "gui/widgets/widgetutils.h"
+#include "plugin/login/tabwidget.h"
+
+namespace {
+
+const int FormWidth = 500;
+const int FormHeight = 345;
+const int TabsWidth = 428;
+const int LabelWidth = 140;
+const int FieldWidth = 230;
+const char ProfileKey[] = "profile";
+
+bool asksPassword(const ORVO::ConnProfile* profile)
+{
+    return profile->getManualAuth() && !profile->getRememberAuth();
+}
+
+} // namespace
+
+void Ui_LoginForm::setupUi(QWidget* form)
+{
+    if (form->objectName().isEmpty())
+        form->setObjectName(QStringLiteral("LoginForm"));
+    form->resize(FormWidth, FormHeight);
+    form->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    form->setFixedSize(FormWidth, FormHeight);
+    verticalLayout = new QVBoxLayout(form);
+    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
+    verticalLayout->setSpacing(20);
+    verticalLayout->setContentsMargins(0, 15, 0, 10);
+    tabWidget = new TabWidget(form);
+    tabWidget->setObjectName(QStringLiteral("tabWidget"));
+    tabWidget->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    tabWidget->setFixedSize(430, 200);
+    tabWidget->setCursor(Qt::ArrowCursor);
+    tabWidget->setTabPosition(QTabWidget::North);
+    tabWidget->setTabShape(QTabWidget::Rounded);
+    tabWidget->setIconSize(QSize(16, 16));
+    tabWidget->setElideMode(Qt::ElideNone);
+    tabWidget->setDocumentMode(false);
+    connectionTab = new QWidget();
+    connectionTab->setObjectName(QStringLiteral("connectionTab"));
+    connectionTab->setCursor(Qt::ArrowCursor);
+    profileLayout = new QVBoxLayout(connectionTab);
+    profileLayout->setObjectName(QStringLiteral("profileLayout"));
+    profileLayout->setSpacing(15);
+    profileLayout->setContentsMargins(0, 30, 0, 0);
+    profileHint = new QLabel(connectionTab);
+    profileHint->setObjectName(QStringLiteral("profileHint"));
+    profileLayout->addWidget(profileHint, 0, Qt::AlignHCenter);
+    profileLayout->addItem(new QSpacerItem(0, 15, QSizePolicy::Minimum, QSizePolicy::Expanding));
+    profileComboBox = new ComboBox(connectionTab);
+    profileComboBox->setObjectName(QStringLiteral("profileComboBox"));
+    profileLayout->addWidget(profileComboBox, 0, Qt::AlignHCenter);
+    passwordEdit = new LineEdit(connectionTab);
+    passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
+    passwordEdit->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    passwordEdit->setFixedSize(400, 32);
+    profileLayout->addWidget(passwordEdit, 0, Qt::AlignHCenter);
+    tabWidget->addTab(connectionTab, QString());
+    verticalLayout->addWidget(tabWidget, 0, Qt::AlignHCenter);
+    verticalLayout->addItem(new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
+    retranslateUi(form);
+    tabWidget->setCurrentIndex(0);
+}
+
+void Ui_LoginForm::retranslateUi(QWidget* form)
+{
+    Q_UNUSED(form);
+    tabWidget->setTabText(tabWidget->indexOf(connectionTab),
+                          QCoreApplication::translate("LoginForm", "Username / Password"));
+}
+
+LoginForm::LoginForm(QWidget* parent) : QWidget(parent), ui(new Ui_LoginForm)
+{
+    LOG_TRACE;
+    ui->setupUi(this);
+    setFocusPolicy(Qt::StrongFocus);
+    settings = new QSettings(ORVO::org(), QLatin1String(ORVO::ApplicationId));
+    installEventFilter(this);
+    ui->profileComboBox->QWidget::installEventFilter(this);
+
+    ui->tabWidget->setTabText(0, tr("Connection"));
+    ui->tabWidget->setObjectName(QStringLiteral("tabWidget"));
+    QTabBar* bar = ui->tabWidget->findChild<QTabBar*>(QStringLiteral("qt_tabwidget_tabbar"));
+    if (bar) {
+        bar->setProperty("smalltabs", true);
+        bar->setObjectName(QStringLiteral("tabWidget"));
+    }
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, &LoginForm::tabChanged);
+
+    ui->profileHint->setText(tr("Choose a connection profile or create a new one:"));
+    ui->profileHint->setObjectName(QStringLiteral("textLg"));
+
+    ComboBox* combo = ui->profileComboBox;
+    combo->label()->setObjectName(QStringLiteral("labelRoundedLeft"));
+    combo->comboBox()->setObjectName(QStringLiteral("comboBoxWithLabel"));
+    combo->comboBox()->setMaxVisibleItems(15);
+    if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows"))) {
+        style->setParent(combo->comboBox());
+        combo->comboBox()->setStyle(style);
+    }
+    combo->comboBox()->setView(new QListView());
+    combo->setLabelText(tr("Profile"));
+    combo->setLabelWidth(LabelWidth);
+    combo->setComboWidth(FieldWidth);
+    combo->QWidget::setCursor(Qt::PointingHandCursor);
+    combo->setHeight(34);
+    combo->setStyleSheet(QStringLiteral("QScrollBar:vertical { width: 0px; }"));
+    connect(combo, &ComboBox::clicked, this, &LoginForm::profileComboClicked);
+    connect(combo, QOverload<QString>::of(&ComboBox::activated), this,
+            &LoginForm::profileComboChanged);
+
+    infoButton = new QPushButton(combo);
+    infoButton->setObjectName(QStringLiteral("profileInfoButton"));
+    infoButton->setFixedSize(32, 32);
+    infoButton->setCursor(Qt::PointingHandCursor);
+    infoButton->setIcon(QIcon(QStringLiteral("rc:settings-off.png")));
+    infoButton->setIconSize(QSize(64, 64));
+    infoButton->setFlat(true);
+    infoButton->setStyleSheet(
+        QStringLiteral("QPushButton:flat { border: none; border-radius: 12px; }"));
+    infoButton->move(LabelWidth + FieldWidth + 5, 0);
+    connect(infoButton, &QPushButton::clicked, this, &LoginForm::profileInfoClicked);
+
+    initLineEdit(ui->passwordEdit);
+    ui->passwordEdit->hide();
+    ui->passwordEdit->setEchoMode(QLineEdit::Password);
+    ui->passwordEdit->lineEdit()->installEventFilter(this);
+
+    ui->profileLayout->addStretch(1);
+    ui->tabWidget->setStyleSheet(
+        QStringLiteral("QTabBar::tab { width: %1px; }").arg(TabsWidth / ui->tabWidget->count()));
+    ORVO::utils::update(ui->tabWidget);
+
+    profiles.load();
+    const QString current = settings->value(QLatin1String(ProfileKey), QString()).toString();
+    refreshProfiles(current);
+    if (!current.isEmpty()) {
+        profileComboChanged(current);
+    } else if (combo->comboBox()->count() > 0) {
+        // First start: the first item is current, so its password field
+        // must show; the choice itself is the user's to store.
+        if (ORVO::ConnProfile* first = profiles.get(combo->comboBox()->currentText()))
+            applyFieldState(first);
+    }
+    setStyleSheet(ORVO::utils::loadStyleSheet(QStringLiteral(":/main.css")));
+}
+
+LoginForm::~LoginForm()
+{
+    LOG_TRACE;
+    delete settings;
+    settings = nullptr;
+    delete ui;
+    ui = nullptr;
+}
+
+void LoginForm::initLineEdit(LineEdit* edit)
+{
+    edit->setFixedHeight(34);
+    edit->setHeight(34);
+    edit->setLabelWidth(LabelWidth);
+    edit->setLineWidth(FieldWidth);
+    edit->label()->setObjectName(QStringLiteral("lineEditLabel"));
+    edit->lineEdit()->setObjectName(QStringLiteral("lineEdit"));
+    edit->setCursor(Qt::PointingHandCursor);
+}
+
+void LoginForm::setProgress(int step, int totSteps, QString const& desc)
+{
+    Q_UNUSED(step);
+    Q_UNUSED(totSteps);
+    Q_UNUSED(desc);
+}
+
+void LoginForm::setBlocked(bool blocked)
+{
+    ui->profileComboBox->setEnabled(!blocked);
+    infoButton->setEnabled(!blocked);
+    ui->profileHint->setText(blocked ? tr("Close the connection to modify profiles")
+                                     : tr("Choose a connection profile or create a new one:"));
+}
+
+void LoginForm::resetCredentials()
+{
+    ui->passwordEdit->setText(QString(""));
+}
+
+void LoginForm::showServerAddress(bool visible)
+{
+    Q_UNUSED(visible);
+}
+
+void LoginForm::refreshProfiles(QString current)
+{
+    LOG_DEBUG << "[LoginForm] current profile: " << current;
+    QComboBox* combo = ui->profileComboBox->comboBox();
+    combo->clear();
+    QStringList ids = profiles.ids();
+    std::sort(ids.begin(), ids.end(), ORVO::utils::caseInsensitiveLessThan);
+    for (const QString& id : qAsConst(ids)) {
+        combo->addItem(id);
+        if (!current.isEmpty() && id == current)
+            combo->setCurrentIndex(combo->count() - 1);
+    }
+}
+
+void LoginForm::profileComboChanged(QString text)
+{
+    ORVO::ConnProfile* profile = profiles.get(text);
+    if (!profile) {
+        LOG_ERROR;
+        return;
+    }
+    profileChanged(profile);
+}
+
+void LoginForm::applyFieldState(ORVO::ConnProfile* profile)
+{
+    ui->passwordEdit->setVisible(asksPassword(profile));
+    ui->passwordEdit->setLabelText(profile->getAuth().getType() != libvelcor::Auth::UserPassType
+                                       ? tr("PKCS#12 password")
+                                       : tr("Password"));
+}
+
+void LoginForm::profileChanged(ORVO::ConnProfile* profile)
+{
+    LOG_TRACE;
+    if (!profile) {
+        LOG_ERROR;
+        return;
+    }
+    LOG_DEBUG << "[LoginForm] profile: " << profile->getId();
+    applyFieldState(profile);
+    if (ORVO::utils::settingsSetSync(settings, QLatin1String(ProfileKey), profile->getId()) != 0)
+        LOG_ERROR;
+}
+
+void LoginForm::profileComboClicked()
+{
+    LOG_DEBUG << "size: " << profiles.size();
+    if (profiles.size() == 0)
+        profileInfoClicked();
+}
+
+void LoginForm::profileInfoClicked()
+{
+    LOG_DEBUG << "[LoginForm] opening profile info - count: " << profiles.size();
+    openProfileEditor(ui->profileComboBox->comboBox()->currentIndex());
+}
+
+void LoginForm::openProfileEditor(int index)
+{
+    // The editor's dialog is not part of this build. Once it is, this
+    // makes it once over &profiles, connects its profileChanged and saved
+    // to profileChanged and profilesSaved, loads row index and shows it.
+    LOG_NOTICE << "[LoginForm] The profile editor is unavailable (row " << index << ")";
+}
+
+void LoginForm::profilesSaved(QString currentId)
+{
+    LOG_TRACE;
+    refreshProfiles(currentId);
+    profileComboChanged(currentId);
+}
+
+void LoginForm::signInButtonClicked()
+{
+    LOG_TRACE;
+    authRequest();
+}
+
+void LoginForm::tabChanged(int index)
+{
+    LOG_DEBUG << "[LoginForm] index: " << index;
+}
+
+void LoginForm::authRequest()
+{
+    LOG_TRACE;
+    ORVO::ConnProfile* profile = profiles.get(ui->profileComboBox->comboBox()->currentText());
+    if (!profile) {
+        LOG_ERROR;
+        return;
+    }
+    if (profile->getType() != ORVO::ConnProfile::LsType &&
+        profile->getType() != ORVO::ConnProfile::VpnType) {
+        LOG_ERROR;
+        return;
+    }
+    if (asksPassword(profile))
+        profile->getAuth().setPass(ui->passwordEdit->text());
+    // A credential the service cannot use starts nothing: no fragment,
+    // no profile and no connect request go out.
+    if (profile->getAuth().validate() != 0) {
+        LOG_ERROR << "[LoginForm] The profile's credential is incomplete";
+        return;
+    }
+    switch (profile->getType()) {
+    case ORVO::ConnProfile::LsType:
+        LOG_DEBUG << "[LoginForm] Handling Lodestar profile";
+        break;
+    case ORVO::ConnProfile::VpnType: {
+        LOG_DEBUG << "[LoginForm] Handling VPN profile";
+        QVariantMap vpn;
+        if (!profile->getPullRoutes())
+            vpn.insert(QStringLiteral("args"), QStringLiteral("--route-nopull"));
+        vpn.insert(QStringLiteral("conf"), profile->getConfPath());
+        QVariantMap config;
+        config.insert(QStringLiteral("is_profile"), true);
+        config.insert(QStringLiteral("setup"),
+                      QVariantMap{{QStringLiteral("enabled"), QStringLiteral("false")}});
+        config.insert(QStringLiteral("vpn"), vpn);
+        emit configSupply(QVariant(config));
+        break;
+    }
+    default:
+        break;
+    }
+    emit profileSupply(profile);
+}
+
+bool LoginForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            signInButtonClicked();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include "profiles/connprofile.h"
+#include "profiles/connprofiles.h"
+
+class ComboBox;
+class LineEdit;
+class QEvent;
+class QLabel;
+class QPushButton;
+class QSettings;
+class QSpacerItem;
+class QVBoxLayout;
+class TabWidget;
+
+// The widgets of the login form.
+class Ui_LoginForm
+{
+public:
+    QVBoxLayout* verticalLayout = nullptr;
+    TabWidget* tabWidget = nullptr;
+    QWidget* connectionTab = nullptr;
+    QVBoxLayout* profileLayout = nullptr;
+    QLabel* profileHint = nullptr;
+    ComboBox* profileComboBox = nullptr;
+    LineEdit* passwordEdit = nullptr;
+
+    void setupUi(QWidget* form);
+    void retranslateUi(QWidget* form);
+};
+
+// The "LOGIN" page: the user picks a connection profile, types its password
+// when the profile asks for one, and signs in with Return. The form owns
+// the program's profile store and hands the chosen profile out borrowed;
+// the login plugin relays what it emits.
+class LoginForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit LoginForm(QWidget* parent);
+    ~LoginForm() override;
+    LoginForm(const LoginForm&) = delete;
+    LoginForm& operator=(const LoginForm&) = delete;
+
+    void setProgress(int step, int totSteps, QString const& desc);
+    void setBlocked(bool blocked);
+    void resetCredentials();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    Ui_LoginForm* form() const { return ui; }
+    QPushButton* profileInfoButton() const { return infoButton; }
+    ORVO::ConnProfiles* store() { return &profiles; }
+
+signals:
+    void configSupply(QVariant config);
+    void profileSupply(ORVO::ConnProfile* profile);
+
+public slots:
+    void authRequest();
+    void showServerAddress(bool visible = true);
+
+private slots:
+    void profileChanged(ORVO::ConnProfile* profile);
+    void profilesSaved(QString currentId);
+    void profileInfoClicked();
+    void profileComboChanged(QString text);
+    void profileComboClicked();
+    void signInButtonClicked();
+    void tabChanged(int index);
+
+private:
+    void refreshProfiles(QString current);
+    void initLineEdit(LineEdit* edit);
+    // Shows the password field and its label as the profile asks.
+    void applyFieldState(ORVO::ConnProfile* profile);
+    // Where the profile editor would open; it is not part of this build.
+    void openProfileEditor(int index);
+
+    Ui_LoginForm* ui;
+    QSettings* settings = nullptr;
+    QPushButton* infoButton = nullptr;
+    ORVO::ConnProfiles profiles;
+};

@@ -1,0 +1,290 @@
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QtPlugin>
+
+#include "common/common.h"
+#include "common/simplecrypt.h"
+#include "gui/log/logform.h"
+#include "gui/mainwindow/pluginwindow.h"
+#include "gui/widgets/combobox.h"
+#include "gui/widgets/lineedit.h"
+#include "logcapture.h"
+#include "loginfixture.h"
+#include "plugin/login/advform.h"
+#include "plugin/login/loginform.h"
+#include "testenv.h"
+#include "testmain.h"
+
+Q_IMPORT_PLUGIN(LoginPlugin)
+
+namespace {
+
+// The plugin's outgoing signals, in emission order, by signature.
+class Recorder : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Recorder(QObject* plugin)
+    {
+        connect(plugin, SIGNAL(configSupply(QVariant)), this, SLOT(config(QVariant)));
+        connect(plugin, SIGNAL(authSupply(libvelcor::Auth)), this, SLOT(auth(libvelcor::Auth)));
+        connect(plugin, SIGNAL(securitySupply(QVariant)), this, SLOT(security(QVariant)));
+        connect(plugin, SIGNAL(profileSupply(ORVO::ConnProfile*)), this,
+                SLOT(profile(ORVO::ConnProfile*)));
+        connect(plugin, SIGNAL(sigConnect()), this, SLOT(connectRequest()));
+    }
+    QStringList order;
+    QList<QVariantMap> configs;
+    QList<libvelcor::Auth> auths;
+
+public slots:
+    void config(QVariant c)
+    {
+        const QVariantMap m = c.toMap();
+        order << (m.contains("timeout") ? "timeout" : "fragment");
+        configs << m;
+    }
+    void auth(libvelcor::Auth a)
+    {
+        order << (a.getId() == libvelcor::Auth::ProxyId ? "proxy" : "credential");
+        auths << a;
+    }
+    void security(QVariant) { order << "security"; }
+    void profile(ORVO::ConnProfile* p) { order << "profile:" + (p ? p->getId() : QString()); }
+    void connectRequest() { order << "connect"; }
+};
+
+void pressReturn(QWidget* target)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+}
+
+} // namespace
+
+// The login plugin with its forms: what a sign-in sends and in which order,
+// the settings it keeps, and the form's reactions to the connection states.
+class TestLoginPlugin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // Windows are built in many tests: none of them needs the log port.
+        LogForm::setListenPort(0);
+        // The plugin opens its settings store once, as the program does.
+        env.reset(new orvotest::TestEnv);
+        QVERIFY(env->isValid());
+        QVERIFY(logintest::plugin());
+    }
+    void cleanup()
+    {
+        ORVO::LoginPlugin* p = logintest::plugin();
+        delete p->window.data();
+        p->settings->clear();
+        p->settings->sync();
+        p->proxy = QNetworkProxy(QNetworkProxy::NoProxy);
+        QVERIFY(QDir(env->dataDir() + "/profiles").removeRecursively());
+    }
+    void cleanupTestCase() { env.reset(); }
+
+    void signInOrder_data();
+    void signInOrder();
+    void failedValidationSendsNothing_data();
+    void failedValidationSendsNothing();
+    void firstStartShowsPasswordField();
+    void storedTimeoutAndProxyAnnounced();
+    void proxyEditsStoredScrambled();
+    void statesDriveTheForm();
+    void windowIsGuarded();
+
+private:
+    QScopedPointer<orvotest::TestEnv> env;
+};
+
+void TestLoginPlugin::signInOrder_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<bool>("pullRoutes");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("vpn, pulls routes")
+        << "vpn" << true
+        << QStringList{"fragment", "credential", "security", "profile:office", "connect"};
+    QTest::newRow("vpn, no routes")
+        << "vpn" << false
+        << QStringList{"fragment", "credential", "security", "profile:office", "connect"};
+    QTest::newRow("management server")
+        << "ls" << true << QStringList{"credential", "security", "profile:office", "connect"};
+}
+
+void TestLoginPlugin::signInOrder()
+{
+    QFETCH(QString, type);
+    QFETCH(bool, pullRoutes);
+    QFETCH(QStringList, order);
+    QVERIFY(logintest::writeProfile(env->dataDir(), "office", type, "demo", false, pullRoutes));
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    p->loginForm->form()->passwordEdit->setText("s3cret");
+    Recorder rec(p);
+    p->signInClicked();
+    QCOMPARE(rec.order, order);
+    QCOMPARE(rec.auths.at(0).getPass(), QString("s3cret"));
+    if (type == "vpn") {
+        const QVariantMap vpn = rec.configs.at(0).value("vpn").toMap();
+        QVERIFY(vpn.value("conf").toString().endsWith("/office.profile/openvpn.conf"));
+        QCOMPARE(vpn.contains("args"), !pullRoutes);
+        QCOMPARE(rec.configs.at(0).value("setup").toMap().value("enabled"), QVariant("false"));
+    }
+}
+
+void TestLoginPlugin::failedValidationSendsNothing_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::newRow("vpn") << "vpn";
+    QTest::newRow("management server") << "ls";
+}
+
+void TestLoginPlugin::failedValidationSendsNothing()
+{
+    QFETCH(QString, type);
+    QVERIFY(logintest::writeProfile(env->dataDir(), "nouser", type, ""));
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    Recorder rec(p);
+    orvotest::LogCapture log;
+    p->signInClicked();
+    pressReturn(p->loginForm->form()->passwordEdit->lineEdit());
+    QCOMPARE(rec.order, QStringList());
+    QVERIFY(log.contains("The profile's credential is incomplete"));
+}
+
+void TestLoginPlugin::firstStartShowsPasswordField()
+{
+    QVERIFY(logintest::writeProfile(env->dataDir(), "b-second", "vpn"));
+    QVERIFY(logintest::writeProfile(env->dataDir(), "A-first", "vpn"));
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    LineEdit* pass = p->loginForm->form()->passwordEdit;
+    QCOMPARE(p->loginForm->form()->profileComboBox->comboBox()->currentText(), QString("A-first"));
+    QVERIFY(!pass->isHidden());
+    // The first start applies, but the choice stays unstored.
+    QVERIFY(!QSettings(ORVO::org(), ORVO::ApplicationId).contains("profile"));
+
+    // Return in the field signs in with what was typed.
+    Recorder rec(p);
+    pass->setText("typed");
+    pressReturn(pass->lineEdit());
+    QCOMPARE(rec.order.last(), QString("connect"));
+    QCOMPARE(rec.auths.at(0).getPass(), QString("typed"));
+    QCOMPARE(pass->text(), QString("typed"));
+}
+
+void TestLoginPlugin::storedTimeoutAndProxyAnnounced()
+{
+    {
+        QSettings s(ORVO::org(), ORVO::ApplicationId);
+        s.setValue("vpnTimeout", "90");
+        s.setValue("proxyEnabled", true);
+        s.setValue("proxyServer", "  proxy.example.org ");
+        s.setValue("proxyPort", 3128);
+    }
+    ORVO::LoginPlugin* p = logintest::plugin();
+    Recorder rec(p);
+    QVERIFY(p->newWindow(QVariantMap()));
+    QCOMPARE(rec.configs.at(0).value("timeout"), QVariant("90"));
+    QCOMPARE(rec.auths.last().getUrl(), QString("http://proxy.example.org:3128"));
+    QCOMPARE(p->proxy.type(), QNetworkProxy::HttpProxy);
+
+    // Announced again on request, for receivers wired after the window.
+    rec.order.clear();
+    QVERIFY(QMetaObject::invokeMethod(p, "announceSettings"));
+    QCOMPARE(rec.order, (QStringList{"timeout", "proxy"}));
+    QCOMPARE(rec.configs.last().value("timeout"), QVariant("90"));
+}
+
+void TestLoginPlugin::proxyEditsStoredScrambled()
+{
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    Recorder rec(p);
+    orvotest::LogCapture log;
+    Ui_AdvForm* f = p->advForm->form();
+    f->proxyServerEdit->setText(" gate.example.org ");
+    emit f->proxyServerEdit->editingFinished();
+    f->proxyUserEdit->setText("puser");
+    emit f->proxyUserEdit->editingFinished();
+    f->proxyPassEdit->setText("Pa55-word");
+    emit f->proxyPassEdit->editingFinished();
+    // Unchanged values change nothing.
+    emit f->proxyPassEdit->editingFinished();
+    emit f->proxyServerEdit->editingFinished();
+    QCOMPARE(rec.order, (QStringList{"proxy", "proxy", "proxy"}));
+    QCOMPARE(rec.auths.last().getPass(), QString("Pa55-word"));
+    QCOMPARE(rec.auths.last().getUrl(), QString("http://gate.example.org:8080"));
+
+    QSettings s(ORVO::org(), ORVO::ApplicationId);
+    const QString stored = s.value("proxyPass").toString();
+    QVERIFY(!stored.isEmpty());
+    QVERIFY(!stored.contains("Pa55-word"));
+    QCOMPARE(SimpleCrypt(ORVO::ScramblerKey).decryptToString(stored), QString("Pa55-word"));
+    QCOMPARE(s.value("proxyServer").toString(), QString("gate.example.org"));
+    for (const QString& line : log.lines())
+        QVERIFY2(!line.contains("Pa55-word"), qPrintable(line));
+    QVERIFY(log.contains("[Proxy] server: "));
+}
+
+void TestLoginPlugin::statesDriveTheForm()
+{
+    QVERIFY(logintest::writeProfile(env->dataDir(), "office", "vpn"));
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    LoginForm* form = p->loginForm;
+    ComboBox* combo = form->form()->profileComboBox;
+    LineEdit* pass = form->form()->passwordEdit;
+    pass->setText("typed");
+    Recorder rec(p);
+
+    emit p->stateChanged(libvelcor::StateConnecting);
+    QVERIFY(!combo->comboBox()->isEnabled());
+    QVERIFY(!form->profileInfoButton()->isEnabled());
+    QVERIFY(pass->lineEdit()->isEnabled());
+    // Return while connecting sends the sign-in again.
+    pressReturn(pass->lineEdit());
+    QCOMPARE(rec.order.count("connect"), 1);
+    emit p->stateChanged(libvelcor::StateReconnecting);
+    QVERIFY(!combo->comboBox()->isEnabled());
+    emit p->stateChanged(libvelcor::StateConnected);
+    QCOMPARE(pass->text(), QString(""));
+    emit p->stateChanged(libvelcor::StateIdle);
+    QVERIFY(combo->comboBox()->isEnabled());
+    QVERIFY(form->profileInfoButton()->isEnabled());
+}
+
+void TestLoginPlugin::windowIsGuarded()
+{
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    QPointer<LogForm> firstExt = p->getLogFormExt();
+    delete p->window.data();
+    QVERIFY(p->window.isNull());
+    QVERIFY(p->loginForm.isNull());
+    // The forms went with the window: state changes reach nothing.
+    emit p->stateChanged(libvelcor::StateConnected);
+    p->setProgress(1, 12, "step");
+    // A new window after a deleted one.
+    ORVO::PluginWindow* w = p->newWindow(QVariantMap());
+    QVERIFY(w);
+    QCOMPARE(p->window.data(), w);
+    QVERIFY(!firstExt.isNull());
+    QVERIFY(p->getLogFormExt() != firstExt.data());
+    delete firstExt.data();
+}
+
+ORVO_TEST_GUI_MAIN(TestLoginPlugin)
+#include "tst_loginplugin.moc"

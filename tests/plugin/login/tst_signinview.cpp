@@ -1,0 +1,216 @@
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMovie>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QtPlugin>
+
+#include "../../gui/mainwindow/testconfigplugin.h"
+#include "gui/log/logform.h"
+#include "gui/mainwindow/mainview.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/pluginwindowlist.h"
+#include "logcapture.h"
+#include "loginfixture.h"
+#include "testenv.h"
+#include "testmain.h"
+
+Q_IMPORT_PLUGIN(LoginPlugin)
+Q_IMPORT_PLUGIN(TestConfigPlugin)
+
+namespace {
+
+TestConfigPlugin* portal()
+{
+    for (QObject* o : QPluginLoader::staticInstances())
+        if (auto* p = qobject_cast<TestConfigPlugin*>(o))
+            return p;
+    return nullptr;
+}
+
+void setState(MainWindow& w, int s)
+{
+    QVERIFY(QMetaObject::invokeMethod(&w, "stateChanged",
+                                      Q_ARG(libvelcor::State, libvelcor::State(s))));
+}
+
+// What the bottom bar shows, in one word per part.
+QString bar(MainWindow& w)
+{
+    QStringList parts;
+    if (w.signInButton->isVisible())
+        parts << w.signInButton->text() + (w.signInButton->isEnabled() ? "" : "(off)");
+    if (w.iconButton->isVisible())
+        parts << QString("arrow") + (w.iconButton->isEnabled() ? "" : "(off)");
+    if (w.disconnectButton->isVisible())
+        parts << w.disconnectButton->text();
+    if (w.loadButton->isVisible())
+        parts << "load";
+    if (w.loadingMovie->state() == QMovie::Running)
+        parts << "spin";
+    if (w.ui->statusBar->isVisible())
+        parts << "status";
+    return parts.join(' ');
+}
+
+} // namespace
+
+// The main window's sign-in bar with the real login plugin: buttons,
+// spinner, status bar and curtain through the connection states.
+class TestSignInView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(resources);
+        QDir::setSearchPaths("rc", {":/rc", ":/"});
+        LogForm::setListenPort(0);
+        QVERIFY(logintest::plugin());
+        QVERIFY(portal());
+    }
+
+    void states_data();
+    void states();
+    void signInAndOutFromTheButton();
+    void portalViewKeepsArrowWorking();
+    void oneWaitForThePortal();
+    void progressText();
+};
+
+void TestSignInView::states_data()
+{
+    QTest::addColumn<bool>("managed");
+    QTest::addColumn<QList<int>>("steps");
+    QTest::addColumn<QStringList>("bars");
+    const QString idle = "SIGN IN arrow";
+    const QString connecting = "CANCEL load spin";
+    QTest::newRow("vpn 0-2-4-0") << false << QList<int>{0, 2, 4, 0}
+                                 << QStringList{idle, connecting, "LOGOUT arrow spin", idle};
+    QTest::newRow("vpn 0-2-4-3-4-0")
+        << false << QList<int>{0, 2, 4, 3, 4, 0}
+        << QStringList{
+               idle, connecting, "LOGOUT arrow spin", "LOGOUT arrow spin", "LOGOUT arrow spin",
+               idle};
+    // Management server: the bar hides at 4; a reconnection lowers the curtain.
+    QTest::newRow("managed 0-2-4-0")
+        << true << QList<int>{0, 2, 4, 0} << QStringList{idle, connecting, "spin", idle};
+    QTest::newRow("managed 0-2-4-3-4-0")
+        << true << QList<int>{0, 2, 4, 3, 4, 0}
+        << QStringList{idle, connecting, "spin", "spin", "spin", idle};
+    QTest::newRow("reconnect before connected")
+        << true << QList<int>{0, 2, 3, 0} << QStringList{idle, connecting, connecting, idle};
+}
+
+void TestSignInView::states()
+{
+    QFETCH(bool, managed);
+    QFETCH(QList<int>, steps);
+    QFETCH(QStringList, bars);
+    orvotest::TestEnv env;
+    MainWindow w(nullptr, false);
+    w.show();
+    QCOMPARE(w.run(), 0);
+    w.setupEnabled = managed;
+    for (int i = 0; i < steps.size(); ++i) {
+        setState(w, steps.at(i));
+        QCOMPARE(bar(w), bars.at(i));
+        const bool reconnecting = steps.at(i) == 3 && w.connected;
+        if (reconnecting)
+            QCOMPARE(w.ui->statusBar->currentMessage(), QString("Reconnecting"));
+        if (reconnecting && managed) {
+            QVERIFY(!w.windowList->windows().at(0)->isEnabled());
+            QVERIFY(w.curtain->isVisible());
+        }
+        if (steps.at(i) == 4) {
+            QVERIFY(w.connectedTimer.isActive());
+            QVERIFY(w.windowList->windows().at(0)->isEnabled());
+        }
+    }
+    QCOMPARE(w.state, libvelcor::State(steps.last()));
+    // The curtain is gone once its fade ended.
+    QTRY_VERIFY(!w.curtain->isVisible());
+}
+
+void TestSignInView::signInAndOutFromTheButton()
+{
+    orvotest::TestEnv env;
+    QVERIFY(logintest::writeProfile(env.dataDir(), "office", "vpn"));
+    MainWindow w(nullptr, false);
+    w.show();
+    QCOMPARE(w.run(), 0);
+    w.setupEnabled = false;
+    QSignalSpy connects(logintest::plugin(), SIGNAL(sigConnect()));
+    QSignalSpy disconnects(&w, SIGNAL(sigDisconnect()));
+    setState(w, 0);
+    QTest::mouseClick(w.iconButton, Qt::LeftButton);
+    QCOMPARE(connects.count(), 1);
+    setState(w, 2);
+    setState(w, 4);
+    QTest::mouseClick(w.signInButton, Qt::LeftButton);
+    QCOMPARE(disconnects.count(), 1);
+    QCOMPARE(connects.count(), 1);
+}
+
+void TestSignInView::portalViewKeepsArrowWorking()
+{
+    orvotest::TestEnv env;
+    MainWindow w(nullptr, false);
+    w.show();
+    QCOMPARE(w.run(), 0);
+    portal()->ready = true;
+    setState(w, 2);
+    setState(w, 4);
+    QVERIFY(QMetaObject::invokeMethod(&w, "loggedIn"));
+    QVERIFY(!w.iconButton->isEnabled());
+    QVERIFY(w.ui->statusBar->isVisible());
+    setState(w, 0);
+    QCOMPARE(bar(w), QString("SIGN IN arrow"));
+    portal()->ready = false;
+}
+
+void TestSignInView::oneWaitForThePortal()
+{
+    orvotest::TestEnv env;
+    MainWindow w(nullptr, false);
+    w.show();
+    QCOMPARE(w.run(), 0);
+    portal()->ready = false;
+    setState(w, 2);
+    setState(w, 4);
+    orvotest::LogCapture log;
+    const QRegularExpression waiting("not ready yet");
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(QMetaObject::invokeMethod(&w, "loggedIn"));
+    QCOMPARE(log.count(waiting), 3);
+    QTest::qWait(1300);
+    // One chain, however many web logins came.
+    QCOMPARE(log.count(waiting), 4);
+    setState(w, 1);
+    QVERIFY(!w.configWaitTimer.isActive());
+    QTest::qWait(1200);
+    QCOMPARE(log.count(waiting), 4);
+}
+
+void TestSignInView::progressText()
+{
+    orvotest::TestEnv env;
+    MainWindow w(nullptr, false);
+    QCOMPARE(w.run(), 0);
+    const struct
+    {
+        int step, total;
+        const char* text;
+    } rows[] = {{5, 12, "40%"}, {3, 0, "40%"}, {100, 100, "100%"}, {3, 3, "99%"}};
+    for (const auto& r : rows) {
+        QVERIFY(QMetaObject::invokeMethod(
+            &w, "progress", Q_ARG(libvelcor::Progress, libvelcor::Progress(r.step, r.total, "x"))));
+        QCOMPARE(w.loadButton->text(), QString(r.text));
+    }
+}
+
+ORVO_TEST_GUI_MAIN(TestSignInView)
+#include "tst_signinview.moc"
