@@ -20,6 +20,8 @@
 #include "common/common.h"
 #include "common/log.h"
 #include "common/utils.h"
+#include "gui/editor/profileorder.h"
+#include "gui/editor/profilesdialog.h"
 #include "gui/widgets/clickablelabel.h"
 #include "gui/widgets/combobox.h"
 #include "gui/widgets/lineedit.h"
@@ -223,7 +225,8 @@ void LoginForm::refreshProfiles(QString current)
     QComboBox* combo = ui->profileComboBox->comboBox();
     combo->clear();
     QStringList ids = profiles.ids();
-    std::sort(ids.begin(), ids.end(), ORVO::utils::caseInsensitiveLessThan);
+    // The editor's order, so that a row means the same profile in both.
+    ids = ORVO::sortedProfileIds(ids);
     for (const QString& id : qAsConst(ids)) {
         combo->addItem(id);
         if (!current.isEmpty() && id == current)
@@ -277,10 +280,21 @@ void LoginForm::profileInfoClicked()
 
 void LoginForm::openProfileEditor(int index)
 {
-    // The editor's dialog is not part of this build. Once it is, this
-    // makes it once over &profiles, connects its profileChanged and saved
-    // to profileChanged and profilesSaved, loads row index and shows it.
-    LOG_NOTICE << "[LoginForm] The profile editor is unavailable (row " << index << ")";
+    if (!editor) {
+        editor = new ProfilesDialog(this, &profiles);
+        connect(editor, SIGNAL(profileChanged(ORVO::ConnProfile*)), this,
+                SLOT(profileChanged(ORVO::ConnProfile*)));
+        connect(editor, SIGNAL(saved(QString)), this, SLOT(profilesSaved(QString)));
+    }
+    // Opened by id: the editor lists the profiles in the same order, but
+    // the id cannot point at another profile whatever the order.
+    const QString id = ui->profileComboBox->comboBox()->itemText(index);
+    if (editor->load(id, false) != 0) {
+        LOG_ERROR;
+        return;
+    }
+    editor->show();
+    editor->raise();
 }
 
 void LoginForm::profilesSaved(QString currentId)

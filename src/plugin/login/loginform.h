@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QWidget>
@@ -8,6 +9,7 @@
 #include "profiles/connprofiles.h"
 
 class ComboBox;
+class ProfilesDialog;
 class LineEdit;
 class QEvent;
 class QLabel;
@@ -78,11 +80,13 @@ private:
     void initLineEdit(LineEdit* edit);
     // Shows the password field and its label as the profile asks.
     void applyFieldState(ORVO::ConnProfile* profile);
-    // Where the profile editor would open; it is not part of this build.
+    // Opens the profile editor (made once, over this form's store) on the
+    // profile in row index of the combo box.
     void openProfileEditor(int index);
 
     Ui_LoginForm* ui;
     QSettings* settings = nullptr;
     QPushButton* infoButton = nullptr;
     ORVO::ConnProfiles profiles;
+    QPointer<ProfilesDialog> editor;
 };

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -8,8 +9,11 @@
 
 #include "common/common.h"
 #include "common/simplecrypt.h"
+#include "gui/editor/profilesdialog.h"
+#include "gui/editor/ui_profilesdialog.h"
 #include "gui/log/logform.h"
 #include "gui/mainwindow/pluginwindow.h"
+#include "gui/testseams.h"
 #include "gui/widgets/combobox.h"
 #include "gui/widgets/lineedit.h"
 #include "logcapture.h"
@@ -102,6 +106,7 @@ private slots:
     void proxyEditsStoredScrambled();
     void statesDriveTheForm();
     void windowIsGuarded();
+    void editorOpensOnTheChosenProfile();
 
 private:
     QScopedPointer<orvotest::TestEnv> env;
@@ -284,6 +289,42 @@ void TestLoginPlugin::windowIsGuarded()
     QVERIFY(!firstExt.isNull());
     QVERIFY(p->getLogFormExt() != firstExt.data());
     delete firstExt.data();
+}
+
+// The profile button opens the editor on the profile the combo box shows
+// (by id: the two lists sort alike, but ids equal but for case would
+// otherwise be a matter of order), and an edit saved there reaches the form.
+void TestLoginPlugin::editorOpensOnTheChosenProfile()
+{
+    ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Ok);
+    for (const char* id : {"beta", "Alpha", "alpha"})
+        QVERIFY(logintest::writeProfile(env->dataDir(), id, "ls"));
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    LoginForm* form = p->loginForm;
+    QComboBox* combo = form->form()->profileComboBox->comboBox();
+    QCOMPARE(combo->count(), 3);
+    for (int row = 0; row < combo->count(); ++row) {
+        combo->setCurrentIndex(row);
+        const QString id = combo->currentText();
+        QTest::mouseClick(form->profileInfoButton(), Qt::LeftButton);
+        auto* editor = form->findChild<ProfilesDialog*>();
+        QVERIFY(editor);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(editor->form()->nameEdit->text(), id);
+        editor->hide();
+    }
+    // "beta" is last in both lists; a new user name saved with OK.
+    auto* editor = form->findChild<ProfilesDialog*>();
+    QCOMPARE(editor->form()->nameEdit->text(), QStringLiteral("beta"));
+    editor->form()->userEdit->setText("carol");
+    QMetaObject::invokeMethod(editor->form()->userEdit, "editingFinished");
+    QVERIFY(QMetaObject::invokeMethod(editor, "okClicked"));
+    QCOMPARE(combo->currentText(), QStringLiteral("beta"));
+    ORVO::ConnProfiles fresh;
+    QCOMPARE(fresh.load(), 0);
+    QVERIFY(fresh.get("beta"));
+    QCOMPARE(fresh.get("beta")->getAuth().getUser(), QStringLiteral("carol"));
 }
 
 ORVO_TEST_GUI_MAIN(TestLoginPlugin)
