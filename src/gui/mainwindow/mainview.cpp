@@ -17,6 +17,27 @@ const int FadeMs = 500;
 const int OsdFadeMs = 1000;
 const qreal Everywhere = 1000000.0;
 
+// The curtain and the on-screen text: a layer over the whole scene, hidden,
+// with a fade of its opacity.
+QPropertyAnimation* coverScene(QGraphicsWidget* layer, QGraphicsScene* scene, double z,
+                               qreal opacity, const QColor& color, int fadeMs,
+                               QEasingCurve::Type curve)
+{
+    layer->setOpacity(opacity);
+    layer->setAutoFillBackground(true);
+    layer->setPalette(QPalette(color));
+    layer->setVisible(false);
+    layer->setGeometry(-Everywhere, -Everywhere, 2 * Everywhere, 2 * Everywhere);
+    layer->setZValue(z);
+    if (scene)
+        scene->addItem(layer);
+    auto* fade = new QPropertyAnimation(layer, "opacity", layer);
+    fade->setObjectName(QStringLiteral("fadeAnimation"));
+    fade->setDuration(fadeMs);
+    fade->setEasingCurve(curve);
+    return fade;
+}
+
 } // namespace
 
 MainView::MainView()
@@ -36,18 +57,7 @@ void MainView::resizeEvent(QResizeEvent* event)
 
 BlackCurtain::BlackCurtain(QGraphicsScene* scene, double z)
 {
-    setOpacity(0.0);
-    setAutoFillBackground(true);
-    setPalette(QPalette(Qt::black));
-    setVisible(false);
-    setGeometry(-Everywhere, -Everywhere, 2 * Everywhere, 2 * Everywhere);
-    setZValue(z);
-    if (scene)
-        scene->addItem(this);
-    fade = new QPropertyAnimation(this, "opacity", this);
-    fade->setObjectName(QStringLiteral("fadeAnimation"));
-    fade->setDuration(FadeMs);
-    fade->setEasingCurve(QEasingCurve::OutExpo);
+    fade = coverScene(this, scene, z, 0.0, Qt::black, FadeMs, QEasingCurve::OutExpo);
     connect(fade, &QPropertyAnimation::finished, this, &BlackCurtain::hideAnimationCompleted);
 }
 
@@ -77,18 +87,7 @@ void BlackCurtain::hideAnimationCompleted()
 
 OSDInfo::OSDInfo(QGraphicsScene* scene, double z)
 {
-    setOpacity(1.0);
-    setAutoFillBackground(true);
-    setPalette(QPalette(Qt::transparent));
-    setVisible(false);
-    setGeometry(-Everywhere, -Everywhere, 2 * Everywhere, 2 * Everywhere);
-    setZValue(z);
-    if (scene)
-        scene->addItem(this);
-    fade = new QPropertyAnimation(this, "opacity", this);
-    fade->setObjectName(QStringLiteral("fadeAnimation"));
-    fade->setDuration(OsdFadeMs);
-    fade->setEasingCurve(QEasingCurve::InExpo);
+    fade = coverScene(this, scene, z, 1.0, Qt::transparent, OsdFadeMs, QEasingCurve::InExpo);
     connect(fade, &QPropertyAnimation::finished, this, &QGraphicsWidget::close);
     setEnabled(false);
     staticText = new QStaticText();
