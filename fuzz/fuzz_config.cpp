@@ -92,13 +92,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     {
         ORVO::Config cfg(g_appDir);
-        // The user copy is the one it was or the template, whole; no
-        // temporary file stays behind.
+        // The user copy is the one it was or the template, whole (a template
+        // that does not parse is never installed); a replaced copy is kept
+        // beside it; no temporary file stays behind.
         const bool exists = QFile::exists(g_userPath);
         const QByteArray now = fuzzkit::readAll(g_userPath);
         check((user && exists && now == *user) || (templ && exists && now == *templ) ||
-                  (!user && !templ && !exists),
+                  (!user && !exists),
               "user copy is neither the old one nor the template");
+        if (user && now != *user)
+            check(fuzzkit::readAll(g_userPath + QStringLiteral(".old")) == *user,
+                  "replaced user copy not kept");
         check(fuzzkit::listTree(g_dataDir).filter(QStringLiteral("tmp")).isEmpty(),
               "temporary copy left behind");
 
