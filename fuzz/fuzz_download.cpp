@@ -34,18 +34,6 @@ void checkName(const QString& name)
     check(!name.contains(QChar(0)), "offered file name holds a NUL");
 }
 
-int statusCode(const QByteArray& statusLine)
-{
-    if (statusLine.size() < 3)
-        return -1;
-    for (int i = 0; i < 3; ++i)
-        if (statusLine.at(i) < '0' || statusLine.at(i) > '9')
-            return -1;
-    if (statusLine.size() > 3 && statusLine.at(3) != ' ' && statusLine.at(3) != '\r')
-        return -1;
-    return statusLine.left(3).toInt();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -72,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool get = op.startsWith("get");
     const bool quiet = op.endsWith("-quiet");
     g_stub->setAnswer("HTTP/1.1 " + rest);
-    const int status = statusCode(rest);
+    const int status = HttpStub::statusCode(rest);
 
     fuzzkit::resetDir(g_dir);
     {

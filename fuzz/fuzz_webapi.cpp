@@ -35,19 +35,6 @@ struct Outcome
     int total() const { return loggedIn + loggedOut + changed + errors; }
 };
 
-// The status code when the status line starts with three digits, else -1.
-int statusCode(const QByteArray& statusLine)
-{
-    if (statusLine.size() < 3)
-        return -1;
-    for (int i = 0; i < 3; ++i)
-        if (statusLine.at(i) < '0' || statusLine.at(i) > '9')
-            return -1;
-    if (statusLine.size() > 3 && statusLine.at(3) != ' ' && statusLine.at(3) != '\r')
-        return -1;
-    return statusLine.left(3).toInt();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -69,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray op = input.left(space);
     const QByteArray rest = input.mid(space + 1);
     g_stub->setAnswer("HTTP/1.1 " + rest);
-    const int status = statusCode(rest);
+    const int status = HttpStub::statusCode(rest);
     const bool secretsInInput = input.contains("Pw-");
 
     fuzzkit::setCapture(true);

@@ -45,3 +45,15 @@ void HttpStub::_newConnection()
         });
     }
 }
+
+int HttpStub::statusCode(const QByteArray& statusLine)
+{
+    if (statusLine.size() < 3)
+        return -1;
+    for (int i = 0; i < 3; ++i)
+        if (statusLine.at(i) < '0' || statusLine.at(i) > '9')
+            return -1;
+    if (statusLine.size() > 3 && statusLine.at(3) != ' ' && statusLine.at(3) != '\r')
+        return -1;
+    return statusLine.left(3).toInt();
+}

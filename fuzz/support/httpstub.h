@@ -12,6 +12,8 @@ class HttpStub : public QObject
 {
     Q_OBJECT
 public:
+    // The status code when a status line starts with three digits, else -1.
+    static int statusCode(const QByteArray& statusLine);
     HttpStub();
     quint16 port() const { return server.serverPort(); }
     // The raw bytes of the next answers, status line included.
