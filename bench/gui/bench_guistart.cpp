@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "spawn.h"
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -40,30 +41,7 @@ void stopSimulator()
     }
 }
 
-pid_t spawn(const char* program, const std::vector<const char*>& args, int* errFd)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        std::abort();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], STDERR_FILENO);
-        const int devnull = ::open("/dev/null", O_WRONLY);
-        dup2(devnull, STDOUT_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program));
-        for (const char* a : args)
-            argv.push_back(const_cast<char*>(a));
-        argv.push_back(nullptr);
-        execv(program, argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    *errFd = fds[0];
-    return pid;
-}
+using benchkit::spawn;
 
 // The client's per-user locations and a simulated service, shared by every
 // run (the first run installs the configuration, as on a fresh account).

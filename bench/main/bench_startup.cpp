@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "spawn.h"
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -39,30 +40,7 @@ void prepareRoot()
     unsetenv("QT_LOGGING_RULES");
 }
 
-pid_t spawn(const char* program, const std::vector<const char*>& args, int* errFd)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        std::abort();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], STDERR_FILENO);
-        const int devnull = ::open("/dev/null", O_WRONLY);
-        dup2(devnull, STDOUT_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program));
-        for (const char* a : args)
-            argv.push_back(const_cast<char*>(a));
-        argv.push_back(nullptr);
-        execv(program, argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    *errFd = fds[0];
-    return pid;
-}
+using benchkit::spawn;
 
 void drainAndReap(pid_t pid, int fd)
 {
