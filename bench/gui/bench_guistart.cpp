@@ -49,15 +49,7 @@ void prepare()
 {
     if (!g_root.empty())
         return;
-    char dir[] = "/tmp/bench_guistart.XXXXXX";
-    if (!mkdtemp(dir))
-        std::abort();
-    g_root = dir;
-    setenv("HOME", dir, 1);
-    setenv("XDG_DATA_HOME", (g_root + "/data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (g_root + "/config").c_str(), 1);
-    setenv("VELCOR_SERVICE_ADDR", ServiceAddr, 1);
-    unsetenv("QT_LOGGING_RULES");
+    g_root = benchkit::makeClientHome("bench_guistart", ServiceAddr);
     int fd = -1;
     g_simulator = spawn(ORVO_SIMULATOR, {"--listen", ServiceAddr}, &fd);
     close(fd);

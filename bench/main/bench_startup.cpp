@@ -28,16 +28,8 @@ void prepareRoot()
 {
     if (!g_root.empty())
         return;
-    char dir[] = "/tmp/bench_startup.XXXXXX";
-    if (!mkdtemp(dir))
-        std::abort();
-    g_root = dir;
-    setenv("HOME", dir, 1);
-    setenv("XDG_DATA_HOME", (g_root + "/data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (g_root + "/config").c_str(), 1);
     // No service: a closed loopback port; the measured span ends earlier.
-    setenv("VELCOR_SERVICE_ADDR", "127.0.0.1:1", 1);
-    unsetenv("QT_LOGGING_RULES");
+    g_root = benchkit::makeClientHome("bench_startup", "127.0.0.1:1");
 }
 
 using benchkit::spawn;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace benchkit {
@@ -35,6 +36,22 @@ inline pid_t spawn(const char* program, const std::vector<const char*>& args, in
     close(fds[1]);
     *errFd = fds[0];
     return pid;
+}
+
+// Gives the client programs started from here per-user locations of their
+// own in a new folder under /tmp (HOME, data, settings) and the service
+// address; returns the folder.
+inline std::string makeClientHome(const char* tag, const char* serviceAddr)
+{
+    std::string dir = std::string("/tmp/") + tag + ".XXXXXX";
+    if (!mkdtemp(&dir[0]))
+        std::abort();
+    setenv("HOME", dir.c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+    setenv("VELCOR_SERVICE_ADDR", serviceAddr, 1);
+    unsetenv("QT_LOGGING_RULES");
+    return dir;
 }
 
 } // namespace benchkit
