@@ -18,6 +18,7 @@
 #include "libvelcor/auth.h"
 
 class QNetworkCookieJar;
+class QWidget;
 class LogForm;
 
 namespace ORVO {
@@ -59,6 +60,27 @@ public:
     virtual void setCookieJar(QNetworkCookieJar* jar) = 0;
     virtual void setLogForm(LogForm* form) = 0;
     virtual bool isReady() const = 0;
+
+    // The main window offers an object to the scripts of the portal pages
+    // but links no web engine: the plugin reaches the engine for it.
+    // The main frame of a portal page's web view as a plain object (its
+    // javaScriptWindowObjectCleared() signal can be connected by name), or
+    // null when the widget is not a web view with a page. A plugin without
+    // web pages keeps the defaults.
+    virtual QObject* pageMainFrame(QWidget* view) const
+    {
+        Q_UNUSED(view);
+        return nullptr;
+    }
+    // Adds object to the script window of frame under name; the caller keeps
+    // ownership. False (nothing added) when frame is not a web frame.
+    virtual bool addScriptObject(QObject* frame, const QString& name, QObject* object)
+    {
+        Q_UNUSED(frame);
+        Q_UNUSED(name);
+        Q_UNUSED(object);
+        return false;
+    }
 
     // Signals in the implementation.
     virtual void action(const QString& name, const QVariantMap& params) = 0;

@@ -1,0 +1,1 @@
+#include "plugin/config/settingsdialog.h"
