@@ -281,5 +281,14 @@ QString mkpathFailure(const QString& dir)
     return text + QStringLiteral("reason unknown");
 }
 
+QString bareFileName(const QString& name)
+{
+    const int cut = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    const QString bare = cut >= 0 ? name.mid(cut + 1) : name;
+    if (bare == QLatin1String(".") || bare == QLatin1String(".."))
+        return QString();
+    return bare;
+}
+
 } // namespace utils
 } // namespace ORVO

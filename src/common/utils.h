@@ -43,6 +43,10 @@ QString cutForDisplay(const QString& text, int maxChars = DisplayMaxChars,
 // The C library's text for an errno value, first letter in lower case so
 // that it reads inside a sentence ("permission denied").
 QString errnoText(int code);
+// The last part of a file name that a server proposes ("a/b\\c.txt" gives
+// "c.txt"; "." and ".." give ""), so that it can only name a file in a
+// folder the user chose.
+QString bareFileName(const QString& name);
 // Why QDir::mkpath could not make dir: the deepest part of it that exists
 // is not a folder, or cannot be written into.
 QString mkpathFailure(const QString& dir);

@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 
+#include <utility>
+
 namespace ORVO {
 namespace seams {
 
@@ -12,6 +14,7 @@ struct Switches
 {
     int answer = 0;
     bool tray = false;
+    FileDialogAnswer fileAnswer;
 };
 
 Switches& switches()
@@ -48,6 +51,16 @@ void setMessageBoxAutoAnswer(int button)
 int messageBoxAutoAnswer()
 {
     return switches().answer;
+}
+
+void setFileDialogAnswer(FileDialogAnswer answer)
+{
+    switches().fileAnswer = std::move(answer);
+}
+
+const FileDialogAnswer& fileDialogAnswer()
+{
+    return switches().fileAnswer;
 }
 
 void setAssumeSystemTray(bool on)

@@ -8,6 +8,7 @@
 
 #include "common/cookiejar.h"
 #include "common/log.h"
+#include "common/utils.h"
 #include "libvelcor/crypto.h"
 
 namespace ORVO {
@@ -124,14 +125,8 @@ QString NetworkManager::fileNameFromDisposition(const QByteArray& header)
     if (!match.hasMatch())
         return QString();
 
-    // The server names the file, not where it goes: keep the last part only.
-    QString name = match.captured(1);
-    const int cut = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
-    if (cut >= 0)
-        name = name.mid(cut + 1);
-    if (name == QLatin1String(".") || name == QLatin1String(".."))
-        name.clear();
-    return name;
+    // The server names the file, not where it goes.
+    return ORVO::utils::bareFileName(match.captured(1));
 }
 
 bool NetworkManager::_isErrorStatus(QNetworkReply* reply)

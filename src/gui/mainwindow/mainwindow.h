@@ -13,6 +13,7 @@
 #include "libvelcor/state.h"
 
 class BlackCurtain;
+class MainWindowCallback;
 class MainView;
 class PluginWindowList;
 class QCloseEvent;
@@ -159,4 +160,8 @@ protected:
 private:
     void _buildWidgets();
     void _setWallpaper();
+
+    // The object the portal pages' scripts get; made again when a script
+    // deleted it.
+    QPointer<MainWindowCallback> scriptCallback;
 };

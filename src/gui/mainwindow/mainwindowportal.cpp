@@ -1,25 +1,63 @@
-// The portal view, the portal's commands, downloads and the file dialogs.
-// The slots exist, so that the controller's wiring reaches them; until the
-// portal view is built they do nothing but trace.
-#include "gui/mainwindow/mainwindow.h"
-
+// The portal view: the switch from the fixed-size sign-in view to the
+// resizable portal window, the portal's commands as they reach the main
+// window (local actions, URLs, downloads), the two file dialogs and the
+// window's key and mouse filter.
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QResizeEvent>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
 
 #include "common/log.h"
+#include "common/plugininterfaces.h"
+#include "common/utils.h"
+#include "gui/mainwindow/mainview.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "gui/mainwindow/mainwindowcallback.h"
+#include "gui/mainwindow/pluginwindow.h"
+#include "gui/mainwindow/pluginwindowlist.h"
+#include "gui/mainwindow/pluginwindowpage.h"
+#include "gui/testseams.h"
 
-void MainWindow::actionTriggered(QString appName, QVariantMap data)
+namespace {
+
+const char GeometryKey[] = "guiConfigGeometry";
+const char DebugKey[] = "debug";
+const char DebugEndpointKey[] = "debugEndpoint";
+const int PortalMinWidth = 685;
+const int PortalMinHeight = 450;
+
+// A page may send the user to the web or to the mail program only: file:,
+// javascript: and custom schemes would have the desktop start programs.
+bool isOpenableUrl(const QUrl& url)
 {
-    LOG_TRACE;
-    Q_UNUSED(appName);
-    Q_UNUSED(data);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+                             scheme == QLatin1String("mailto"));
 }
 
-void MainWindow::javaScriptWindowObjectCleared()
+QString askOpenFile(const QString& caption)
 {
-    LOG_TRACE;
+    if (const ORVO::seams::FileDialogAnswer& answer = ORVO::seams::fileDialogAnswer())
+        return answer(caption, QString(), QString());
+    return QFileDialog::getOpenFileName(nullptr, caption, QString(), QString(), nullptr);
 }
+
+QString askSaveFile(QWidget* parent, const QString& caption, const QString& path,
+                    const QString& filter)
+{
+    if (const ORVO::seams::FileDialogAnswer& answer = ORVO::seams::fileDialogAnswer())
+        return answer(caption, path, filter);
+    return QFileDialog::getSaveFileName(parent, caption, path, filter, nullptr);
+}
+
+} // namespace
 
 void MainWindow::configReceive(QVariant config)
 {
@@ -33,44 +71,37 @@ void MainWindow::configReceive(QVariant config)
     LOG_DEBUG << "[MainWindow] setupEnabled: " << (setupEnabled ? "true" : "false");
 }
 
-void MainWindow::chooseOpenFile(QString msg)
-{
-    LOG_TRACE;
-    Q_UNUSED(msg);
-}
-
-void MainWindow::queryDownloadTarget(QString url, QString defaultFileName)
-{
-    LOG_TRACE;
-    Q_UNUSED(url);
-    Q_UNUSED(defaultFileName);
-}
-
-void MainWindow::loadStarted()
-{
-    LOG_TRACE;
-}
-
-void MainWindow::loadFinished()
-{
-    LOG_TRACE;
-}
-
-void MainWindow::createConfig(bool debug)
-{
-    LOG_TRACE;
-    Q_UNUSED(debug);
-}
-
-void MainWindow::createConfig()
-{
-    createConfig(false);
-}
-
 void MainWindow::showConfig(bool debug)
 {
-    LOG_TRACE;
-    Q_UNUSED(debug);
+    LOG_DEBUG << "[MainWindow] debug: " << (debug ? "true" : "false");
+    createConfig(false);
+    if (!configContainer)
+        return;
+
+    setFixedSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setMinimumSize(PortalMinWidth, PortalMinHeight);
+    if (settings->contains(QLatin1String(GeometryKey))) {
+        LOG_DEBUG << "[MainWindow] Restoring saved geometry";
+        restoreGeometry(settings->value(QLatin1String(GeometryKey)).toByteArray());
+    } else {
+        LOG_DEBUG << "[MainWindow] No saved GUI size - will start fullscreen";
+        setWindowState((windowState() & Qt::WindowMinimized) | Qt::WindowMaximized);
+    }
+
+    bannerWidget->hide();
+    signInWidget->hide();
+    if (loginContainer)
+        loginContainer->setVisible(false);
+    windowList->setVisible(true);
+    windowList->showPluginWindow(configContainer);
+
+    // Activating a tab is what has the portal plugin load its page; a new
+    // window has none current yet and starts with its first.
+    if (ORVO::PluginWindow* window = configContainer->window()) {
+        const QStringList names = window->tabNames();
+        window->activateTab(names.value(qMax(window->currentIndex(), 0)));
+    }
+    configShown = true;
 }
 
 void MainWindow::showConfig()
@@ -78,38 +109,198 @@ void MainWindow::showConfig()
     showConfig(false);
 }
 
+void MainWindow::createConfig(bool debug)
+{
+    LOG_TRACE;
+    Q_UNUSED(debug);
+    if (configContainer)
+        return;
+    if (!configIface) {
+        LOG_ERROR << "No config plugin found!";
+        return;
+    }
+    // The endpoint of a debug portal; no portal view uses it yet.
+    QString endpoint = settings->value(QLatin1String(DebugEndpointKey)).toString();
+    if (endpoint.isEmpty())
+        endpoint = QStringLiteral("127.0.0.1");
+
+    configContainer = new ORVO::PluginWindowContainer();
+    ORVO::PluginWindow* window = configIface->newWindow(QVariantMap());
+    if (loginIface)
+        configIface->setLogForm(loginIface->getLogFormExt());
+    if (window) {
+        connect(this, &MainWindow::loadBegin, window, &ORVO::PluginWindow::loadStarted);
+        connect(this, &MainWindow::loadEnd, window, &ORVO::PluginWindow::loadFinished);
+
+        const QList<ORVO::PluginWindowPage*> pages = window->pages();
+        LOG_DEBUG << "[MainWindow] Number of pages: " << pages.size();
+        const bool debugMenus = settings->value(QLatin1String(DebugKey), false).toBool();
+        for (ORVO::PluginWindowPage* page : pages) {
+            QWidget* view = page ? page->widget() : nullptr;
+            QObject* frame = view ? configIface->pageMainFrame(view) : nullptr;
+            if (!frame)
+                continue;
+            if (!debugMenus)
+                view->setContextMenuPolicy(Qt::NoContextMenu);
+            connect(frame, SIGNAL(javaScriptWindowObjectCleared()), this,
+                    SLOT(javaScriptWindowObjectCleared()));
+        }
+    }
+    configContainer->setWindow(window);
+    windowList->addPluginWindow(configContainer);
+}
+
+void MainWindow::createConfig()
+{
+    createConfig(false);
+}
+
 void MainWindow::hideConfig()
 {
     LOG_TRACE;
+    if (curtain)
+        curtain->hide();
+    windowList->hide(PluginWindowList::HideUp);
 }
 
 void MainWindow::hideDebugConfig()
 {
     LOG_TRACE;
+    if (configPlugin)
+        disconnect(configPlugin, SIGNAL(sigDisconnect()), this, SLOT(hideDebugConfig()));
+    stateChanged(libvelcor::StateIdle);
+}
+
+void MainWindow::javaScriptWindowObjectCleared()
+{
+    LOG_TRACE;
+    QObject* frame = sender();
+    if (!scriptCallback)
+        scriptCallback = new MainWindowCallback(this);
+    if (!frame || !configIface ||
+        !configIface->addScriptObject(frame, QStringLiteral("MainWindowCallback"),
+                                      scriptCallback)) {
+        LOG_ERROR;
+    }
 }
 
 void MainWindow::backToLogin()
 {
     LOG_TRACE;
+    showLogin();
 }
 
 void MainWindow::saveDebugEndpoint(QString endpoint)
 {
     LOG_TRACE;
-    Q_UNUSED(endpoint);
+    settings->setValue(QLatin1String(DebugEndpointKey), endpoint);
+}
+
+void MainWindow::loadStarted()
+{
+    LOG_TRACE;
+    emit loadBegin();
+    if (disconnectButton)
+        disconnectButton->setEnabled(false);
+    if (loadButton)
+        loadButton->setEnabled(false);
+}
+
+void MainWindow::loadFinished()
+{
+    LOG_TRACE;
+    emit loadEnd();
+    if (disconnectButton)
+        disconnectButton->setEnabled(true);
+    if (loadButton)
+        loadButton->setEnabled(true);
+}
+
+void MainWindow::actionTriggered(QString appName, QVariantMap data)
+{
+    QString text;
+    for (auto it = data.cbegin(); it != data.cend(); ++it)
+        text += QStringLiteral("('") + it.key() + QStringLiteral("'='") + it.value().toString() +
+                QStringLiteral("')");
+    LOG_DEBUG << "[MainWindow] Action triggered for appName: " << appName << " data: " << text;
+
+    if (appName == QLatin1String("EXECUTE_COMMAND")) {
+        emit startAction(data);
+    } else if (appName == QLatin1String("OPEN_URL")) {
+        const QUrl url(data.value(QStringLiteral("url")).toString());
+        if (isOpenableUrl(url))
+            QDesktopServices::openUrl(url);
+        else
+            LOG_ERROR << "[MainWindow] Not opening a URL of scheme " << url.scheme();
+    } else if (appName == QLatin1String("ACTION_DOWNLOAD")) {
+        emit startDownload(data.value(QStringLiteral("url")).toString(), QString());
+    } else {
+        hideConfig();
+    }
+}
+
+void MainWindow::chooseOpenFile(QString msg)
+{
+    LOG_TRACE;
+    emit chosenOpenFile(askOpenFile(msg));
+}
+
+void MainWindow::queryDownloadTarget(QString url, QString defaultFileName)
+{
+    LOG_TRACE;
+    if (downloadQueryActive)
+        return;
+    downloadQueryActive = true;
+    LOG_DEBUG << "[MainWindow] Download query for url: " << url
+              << " defaultFileName: " << defaultFileName;
+
+    const QString startDir = !lastDownloadDir.isEmpty()
+                                 ? lastDownloadDir
+                                 : QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+    // The name comes from the server: only its last part goes into the
+    // path, so "../x" or "/etc/x" cannot point the dialog elsewhere.
+    const QString name = ORVO::utils::bareFileName(defaultFileName);
+    const QString suffix = QFileInfo(name).suffix();
+    const QString filter = suffix.toUpper() + QStringLiteral(" files (*.") + suffix +
+                           QStringLiteral(");;") + tr("All files") + QStringLiteral(" (*.*)");
+    const QString file =
+        askSaveFile(this, tr("Select output file"), startDir + QLatin1Char('/') + name, filter);
+    if (!file.isEmpty()) {
+        lastDownloadDir = QFileInfo(file).absolutePath();
+        emit startDownload(url, file);
+    }
+    downloadQueryActive = false;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((state == libvelcor::StateConnecting || state == libvelcor::StateReconnecting) &&
+            (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            emit sigDisconnect();
+        }
+    } else if (event->type() == QEvent::MouseButtonPress && windowList) {
+        if (ORVO::PluginWindowPage* page = windowList->currentPage())
+            page->setFocus(Qt::OtherFocusReason);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
+    LOG_DEBUG << "[MainWindow] Resized to " << event->size().width() << "x"
+              << event->size().height();
+    if (configShown) {
+        LOG_TRACE << "[MainWindow] Persisting resize";
+        settings->setValue(QLatin1String(GeometryKey), saveGeometry());
+    }
     QMainWindow::resizeEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    LOG_TRACE;
+    emit close();
     QMainWindow::closeEvent(event);
 }

@@ -43,12 +43,7 @@ void setIcon(QPushButton* button, const QString& name)
 // The page of the current tab of the window that the list shows, if any.
 static ORVO::PluginWindowPage* currentPage(PluginWindowList* list)
 {
-    if (!list)
-        return nullptr;
-    ORVO::PluginWindowContainer* container = list->currentWindow();
-    if (!container || !container->window())
-        return nullptr;
-    return container->window()->currentPage();
+    return list ? list->currentPage() : nullptr;
 }
 
 void MainWindow::authReceived(libvelcor::Auth auth)

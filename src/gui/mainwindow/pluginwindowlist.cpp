@@ -163,6 +163,13 @@ void PluginWindowList::adjustGeometry(QRectF sceneRect)
     showPluginWindow(current.data());
 }
 
+ORVO::PluginWindowPage* PluginWindowList::currentPage() const
+{
+    if (!current || !current->window())
+        return nullptr;
+    return current->window()->currentPage();
+}
+
 void PluginWindowList::showPluginWindow(PluginWindowContainer* container)
 {
     if (!scene())

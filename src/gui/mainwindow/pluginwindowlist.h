@@ -60,6 +60,8 @@ public:
     void hide(HideDirection direction);
 
     ORVO::PluginWindowContainer* currentWindow() const { return current.data(); }
+    // The page of the current tab of the current window, if any.
+    ORVO::PluginWindowPage* currentPage() const;
     ORVO::PluginWindowContainer* nextWindow() const;
     ORVO::PluginWindowContainer* prevWindow() const;
     QList<ORVO::PluginWindowContainer*> windows() const;

@@ -1,10 +1,20 @@
 #include "testconfigplugin.h"
 
+#include <QLabel>
+
+#include "gui/mainwindow/pluginwindowpage.h"
+
 ORVO::PluginWindow* TestConfigPlugin::newWindow(const QVariantMap& params)
 {
     Q_UNUSED(params);
+    ++windows;
     auto* window = new ORVO::PluginWindow();
     window->showBannerAndButtons(0x4e, QPixmap());
+    for (const QString& name : {QStringLiteral("Connection"), QStringLiteral("Users")}) {
+        auto* page = new ORVO::PluginWindowPage();
+        page->setWidget(new QLabel(name));
+        window->addTab(name, QIcon(), page, false);
+    }
     return window;
 }
 

@@ -32,6 +32,8 @@ public:
     bool isReady() const override { return ready; }
 
     bool ready = false;
+    // Windows made so far; each has two tabs whose pages are plain labels.
+    int windows = 0;
 
 public slots:
     void onDisconnect() override { ready = false; }
