@@ -46,6 +46,13 @@ LineEdit* makeEdit(QWidget* parent, int labelWidth, int lineWidth)
     return edit;
 }
 
+// The timeout field's text: the number and the unit in the plural form that
+// the number asks for.
+QString secondsText(int seconds)
+{
+    return AdvForm::tr("%1 seconds", nullptr, seconds).arg(seconds);
+}
+
 QPalette formPalette()
 {
     QPalette pal;
@@ -177,7 +184,7 @@ AdvForm::AdvForm(QWidget* parent) : QWidget(parent), ui(new Ui_AdvForm)
 
     LineEdit* timeout = ui->vpnTimeoutEdit;
     timeout->setLabelText(tr("VPN Connection Timeout"));
-    timeout->setText(tr("%1 seconds").arg(DefaultTimeout));
+    timeout->setText(secondsText(DefaultTimeout));
     validator = new QIntValidator(2, 99999, this);
     timeout->setValidator(validator);
     connect(timeout, &LineEdit::clicked, this, &AdvForm::_vpnTimeoutClicked);
@@ -260,7 +267,7 @@ int AdvForm::vpnTimeout()
 
 void AdvForm::setVpnTimeout(int seconds)
 {
-    ui->vpnTimeoutEdit->setText(tr("%1 seconds").arg(QString::number(seconds)));
+    ui->vpnTimeoutEdit->setText(secondsText(seconds));
 }
 
 QString AdvForm::indexToLang(int index)
@@ -361,7 +368,8 @@ void AdvForm::_vpnTimeoutClicked()
 
 void AdvForm::_vpnTimeoutEdited()
 {
-    ui->vpnTimeoutEdit->setText(tr("%1 seconds").arg(ui->vpnTimeoutEdit->text()));
+    // The validator lets only a number from 2 up finish an edit.
+    ui->vpnTimeoutEdit->setText(secondsText(ui->vpnTimeoutEdit->text().toInt()));
 }
 
 void AdvForm::langComboChanged(int index)
