@@ -99,10 +99,14 @@ void Ui_AdvForm::setupUi(QWidget* form)
     langWidget->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     langWidget->setMinimumSize(400, 32);
     langWidget->setFixedHeight(34);
+    // Named before the form takes its sheet, whose padding reaches a widget
+    // only when it is first polished.
     langLabel = new QLabel(langWidget);
+    langLabel->setObjectName(QStringLiteral("labelRoundedLeft"));
     langLabel->setMinimumSize(130, 32);
     langLabel->setFixedWidth(200);
     langComboBox = new QComboBox(langWidget);
+    langComboBox->setObjectName(QStringLiteral("comboBoxWithLabel"));
     langComboBox->setMinimumSize(200, 32);
     generalTabLayout->addWidget(langWidget, 0, Qt::AlignHCenter | Qt::AlignTop);
     advancedTabWidget->addTab(generalTab, QString());
@@ -154,6 +158,8 @@ void Ui_AdvForm::setupUi(QWidget* form)
     verticalLayout_2->addWidget(proxyUserEdit, 0, Qt::AlignHCenter);
     proxyPassEdit = makeEdit(proxyTab, 130, 270);
     verticalLayout_2->addWidget(proxyPassEdit, 0, Qt::AlignHCenter);
+    // The room left goes below the rows, not into the port row's widget.
+    verticalLayout_2->addStretch(1);
     advancedTabWidget->addTab(proxyTab, QString());
 
     verticalLayout->addWidget(advancedTabWidget, 0, Qt::AlignHCenter | Qt::AlignTop);
@@ -193,8 +199,6 @@ AdvForm::AdvForm(QWidget* parent) : QWidget(parent), ui(new Ui_AdvForm)
     connect(timeout, &LineEdit::editingFinished, this, &AdvForm::vpnTimeoutEdited);
 
     ui->langLabel->setText(tr("Language"));
-    ui->langLabel->setObjectName(QStringLiteral("labelRoundedLeft"));
-    ui->langComboBox->setObjectName(QStringLiteral("comboBoxWithLabel"));
     for (const Language& lang : Languages)
         ui->langComboBox->addItem(QStringLiteral("  ") + QLatin1String(lang.name));
     ui->langComboBox->move(ui->langLabel->width(), 0);
