@@ -159,8 +159,8 @@ private:
         if (auto* label = qobject_cast<QLabel*>(w)) {
             if (label->text().isEmpty())
                 return;
-            const QRect room = label->contentsRect().adjusted(
-                label->margin(), label->margin(), -label->margin(), -label->margin());
+            const QRect room = label->contentsRect().adjusted(label->margin(), label->margin(),
+                                                              -label->margin(), -label->margin());
             if (label->wordWrap()) {
                 report(w, label->text(), label->heightForWidth(label->width()), label->height());
                 return;
@@ -386,8 +386,9 @@ void TestTruncation::initTestCase()
     // The desktop's default font, as the X11 session gives it.
     QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
     const QString family = QFontInfo(QApplication::font()).family();
-    QVERIFY2(family == QLatin1String("DejaVu Sans"),
-             qPrintable("Sans Serif is " + family + ", not DejaVu Sans: install fonts-dejavu-core"));
+    QVERIFY2(
+        family == QLatin1String("DejaVu Sans"),
+        qPrintable("Sans Serif is " + family + ", not DejaVu Sans: install fonts-dejavu-core"));
 }
 
 void TestTruncation::windows_data()
