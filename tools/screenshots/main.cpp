@@ -18,10 +18,10 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
-#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 #include <QTranslator>
 #include <QtPlugin>
 
@@ -85,8 +85,8 @@ void skip(const QString& name, const char* why)
 int seedProfiles(const QString& dataDir)
 {
     for (const char* id : {"demo-vpn", "office"}) {
-        const QString dir = dataDir + QStringLiteral("/profiles/") + QLatin1String(id) +
-                            QStringLiteral(".profile");
+        const QString dir =
+            dataDir + QStringLiteral("/profiles/") + QLatin1String(id) + QStringLiteral(".profile");
         if (!QDir().mkpath(dir))
             return -1;
         QFile conf(dir + QStringLiteral("/openvpn.conf"));
@@ -167,9 +167,10 @@ void fullWindow(orvosim::ServiceSimulator& sim)
         if (box)
             box->button(QMessageBox::Ok)->click();
     });
-    QMetaObject::invokeMethod(plugin->advForm, "langComboChanged",
-                              Q_ARG(int, AdvForm::langToIndex(g_cfg->settings->value(
-                                             QStringLiteral("lang")).toString())));
+    QMetaObject::invokeMethod(
+        plugin->advForm, "langComboChanged",
+        Q_ARG(int,
+              AdvForm::langToIndex(g_cfg->settings->value(QStringLiteral("lang")).toString())));
     clickTab(plugin, 2);
     save(window, QStringLiteral("04-log-page"));
     clickTab(plugin, 0);
