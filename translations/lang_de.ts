@@ -2,6 +2,148 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>AdvForm</name>
+    <message numerus="yes">
+        <source>%1 seconds</source>
+        <translation>
+            <numerusform>%1 Sekunde</numerusform>
+            <numerusform>%1 Sekunden</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message>
+        <source>Proxy</source>
+        <translation>Proxy</translation>
+    </message>
+    <message>
+        <source>VPN Connection Timeout</source>
+        <translation>Zeitlimit VPN-Verbindung</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Sprache</translation>
+    </message>
+    <message>
+        <source>Enable proxy</source>
+        <translation>Proxy verwenden</translation>
+    </message>
+    <message>
+        <source>Server address</source>
+        <translation>Serveradresse</translation>
+    </message>
+    <message>
+        <source>Server port</source>
+        <translation>Serverport</translation>
+    </message>
+    <message>
+        <source>Server type</source>
+        <translation>Servertyp</translation>
+    </message>
+    <message>
+        <source>Authentication</source>
+        <translation>Authentifizierung</translation>
+    </message>
+    <message>
+        <source>Username</source>
+        <translation>Benutzername</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Passwort</translation>
+    </message>
+    <message>
+        <source>Language changed</source>
+        <translation>Sprache geändert</translation>
+    </message>
+    <message>
+        <source>The changes take effect after the next Restart</source>
+        <translation>Die Änderung wird beim nächsten Neustart wirksam</translation>
+    </message>
+</context>
+<context>
+    <name>LogForm</name>
+    <message>
+        <source>Ctrl+C</source>
+        <translation>Ctrl+C</translation>
+    </message>
+    <message>
+        <source>Enable logging</source>
+        <translation>Protokollieren</translation>
+    </message>
+    <message>
+        <source>Verbosity</source>
+        <translation>Detailgrad</translation>
+    </message>
+    <message>
+        <source>Timestamp</source>
+        <translation>Zeitpunkt</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Meldung</translation>
+    </message>
+    <message>
+        <source>Copy log to clipboard</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Save log to file</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Clear log</source>
+        <translation>Leeren</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>The log could not be saved to %1:
+%2</source>
+        <translation>Das Protokoll konnte nicht unter %1 gespeichert werden:
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>LoginForm</name>
+    <message>
+        <source>Username / Password</source>
+        <translation>Benutzername / Passwort</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Verbindung</translation>
+    </message>
+    <message>
+        <source>Choose a connection profile or create a new one:</source>
+        <translation>Wählen Sie ein Verbindungsprofil oder legen Sie ein neues an:</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
+    <message>
+        <source>Close the connection to modify profiles</source>
+        <translation>Trennen Sie die Verbindung, um Profile zu ändern</translation>
+    </message>
+    <message>
+        <source>PKCS#12 password</source>
+        <translation>PKCS#12-Passwort</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Passwort</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>SIGN IN</source>
@@ -10,6 +152,30 @@
     <message>
         <source>CANCEL</source>
         <translation>ABBRECHEN</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>Inaktiv</translation>
+    </message>
+    <message>
+        <source>Reconnecting</source>
+        <translation>Verbindung wird wiederhergestellt</translation>
+    </message>
+    <message>
+        <source>LOGOUT</source>
+        <translation>ABMELDEN</translation>
+    </message>
+    <message>
+        <source>Reconnection in progress</source>
+        <translation>Verbindung wird wiederhergestellt</translation>
+    </message>
+    <message>
+        <source>Connection established %1 ago.</source>
+        <translation>Verbindung vor %1 hergestellt.</translation>
+    </message>
+    <message>
+        <source>Connection established by %1 %2 ago.</source>
+        <translation>Verbindung von %1 vor %2 hergestellt.</translation>
     </message>
 </context>
 <context>
@@ -46,9 +212,12 @@
         <source>Refused: no one can confirm an action in command-line mode.</source>
         <translation>Abgelehnt: Im Befehlszeilenmodus kann niemand eine Aktion bestätigen.</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>Allow action execution? (Autoaccept in %1 seconds)</source>
-        <translation>Ausführung der Aktion erlauben? (Automatische Zustimmung in %1 Sekunden)</translation>
+        <translation>
+            <numerusform>Aktion erlauben? (Automatisch erlaubt in %1 Sekunde)</numerusform>
+            <numerusform>Aktion erlauben? (Automatisch erlaubt in %1 Sekunden)</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -64,6 +233,21 @@
     <message>
         <source>Failed changing password</source>
         <translation>Passwortänderung fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::LoginPlugin</name>
+    <message>
+        <source>LOGIN</source>
+        <translation>ANMELDUNG</translation>
+    </message>
+    <message>
+        <source>ADVANCED</source>
+        <translation>ERWEITERT</translation>
+    </message>
+    <message>
+        <source>LOGS</source>
+        <translation>PROTOKOLL</translation>
     </message>
 </context>
 <context>
@@ -167,6 +351,199 @@
     </message>
 </context>
 <context>
+    <name>ORVO::SystemTray</name>
+    <message>
+        <source>Show Connect App</source>
+        <translation>Connect App anzeigen</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Connected to:</source>
+        <translation>Verbunden mit:</translation>
+    </message>
+    <message>
+        <source>Username:</source>
+        <translation>Benutzername:</translation>
+    </message>
+    <message>
+        <source>Connected since:</source>
+        <translation>Verbunden seit:</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Verbinden</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>Trennen</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+</context>
+<context>
+    <name>ProfilesDialog</name>
+    <message>
+        <source>%1 Connection Profiles</source>
+        <translation>%1 – Verbindungsprofile</translation>
+    </message>
+    <message>
+        <source>Profile name</source>
+        <translation>Profilname</translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>Manuell</translation>
+    </message>
+    <message>
+        <source>From files</source>
+        <translation>Aus Dateien</translation>
+    </message>
+    <message>
+        <source>Configuration mode</source>
+        <translation>Konfiguration</translation>
+    </message>
+    <message>
+        <source>Server address</source>
+        <translation>Serveradresse</translation>
+    </message>
+    <message>
+        <source>CA Certificate file...</source>
+        <translation>CA-Zertifikat...</translation>
+    </message>
+    <message>
+        <source>Manual authentication</source>
+        <translation>Manuelle Authentifizierung</translation>
+    </message>
+    <message>
+        <source>Username / Password</source>
+        <translation>Benutzername / Passwort</translation>
+    </message>
+    <message>
+        <source>Certificate</source>
+        <translation>Zertifikat</translation>
+    </message>
+    <message>
+        <source>Authentication type</source>
+        <translation>Anmeldeart</translation>
+    </message>
+    <message>
+        <source>Username</source>
+        <translation>Benutzername</translation>
+    </message>
+    <message>
+        <source>Remember password</source>
+        <translation>Passwort speichern</translation>
+    </message>
+    <message>
+        <source>Select a PKCS#12 file</source>
+        <translation>PKCS#12-Datei wählen</translation>
+    </message>
+    <message>
+        <source>Server port</source>
+        <translation>Serverport</translation>
+    </message>
+    <message>
+        <source>Verify server certificate when connecting</source>
+        <translation>Serverzertifikat beim Verbinden prüfen</translation>
+    </message>
+    <message>
+        <source>Tunnel device</source>
+        <translation>Tunnelgerät</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protokoll</translation>
+    </message>
+    <message>
+        <source>Enable LZO compression</source>
+        <translation>LZO-Komprimierung verwenden</translation>
+    </message>
+    <message>
+        <source>Set routes automatically</source>
+        <translation>Routen automatisch setzen</translation>
+    </message>
+    <message>
+        <source>Enable fallback server</source>
+        <translation>Ausweichserver verwenden</translation>
+    </message>
+    <message>
+        <source>Fallback server</source>
+        <translation>Ausweichserver</translation>
+    </message>
+    <message>
+        <source>Fallback port</source>
+        <translation>Ausweichport</translation>
+    </message>
+    <message>
+        <source>Fallback protocol</source>
+        <translation>Ausweichprotokoll</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Undefined fields in profile</source>
+        <translation>Nicht ausgefüllte Felder im Profil</translation>
+    </message>
+    <message>
+        <source>Select one or more configuration files</source>
+        <translation>Eine oder mehrere Konfigurationsdateien wählen</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>Alle Dateien</translation>
+    </message>
+    <message>
+        <source>No valid OpenVPN configuration file detected!</source>
+        <translation>Keine gültige OpenVPN-Konfigurationsdatei gefunden!</translation>
+    </message>
+    <message>
+        <source>Select a CA certificate file</source>
+        <translation>CA-Zertifikatsdatei wählen</translation>
+    </message>
+    <message>
+        <source>PEM File (*.pem)</source>
+        <translation>PEM-Datei (*.pem)</translation>
+    </message>
+    <message>
+        <source>Chosen file is not readable or does not contain valid certificates!</source>
+        <translation>Die gewählte Datei ist nicht lesbar oder enthält keine gültigen Zertifikate!</translation>
+    </message>
+    <message>
+        <source>PKCS#12 File (*.p12)</source>
+        <translation>PKCS#12-Datei (*.p12)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) loaded</source>
+        <translation>
+            <numerusform>%n Datei geladen</numerusform>
+            <numerusform>%n Dateien geladen</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>PKCS#12 password</source>
+        <translation>PKCS#12-Passwort</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Passwort</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>Erweitert</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>None</source>
@@ -219,6 +596,37 @@
             <numerusform>%n Tage</numerusform>
         </translation>
     </message>
+    <message>
+        <source>%1 is already running for this user.</source>
+        <translation>%1 läuft für diesen Benutzer bereits.</translation>
+    </message>
+</context>
+<context>
+    <name>libvelcor</name>
+    <message>
+        <source>Unknown</source>
+        <translation>Unbekannt</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>Inaktiv</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Connecting</source>
+        <translation>Verbindung wird aufgebaut</translation>
+    </message>
+    <message>
+        <source>Reconnecting</source>
+        <translation>Verbindung wird wiederhergestellt</translation>
+    </message>
+    <message>
+        <source>Connected</source>
+        <translation>Verbunden</translation>
+    </message>
 </context>
 <context>
     <name>libvelcor::Client</name>
@@ -257,6 +665,29 @@
     <message>
         <source>The request to %1 failed</source>
         <translation>Die Anfrage an %1 ist fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
+    <name>profilesDialog</name>
+    <message>
+        <source>Browse</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Verbindung</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>Erweitert</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>OK</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,148 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>AdvForm</name>
+    <message numerus="yes">
+        <source>%1 seconds</source>
+        <translation>
+            <numerusform>%1 second</numerusform>
+            <numerusform>%1 seconds</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>Proxy</source>
+        <translation>Proxy</translation>
+    </message>
+    <message>
+        <source>VPN Connection Timeout</source>
+        <translation>VPN Connection Timeout</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>Enable proxy</source>
+        <translation>Enable proxy</translation>
+    </message>
+    <message>
+        <source>Server address</source>
+        <translation>Server address</translation>
+    </message>
+    <message>
+        <source>Server port</source>
+        <translation>Server port</translation>
+    </message>
+    <message>
+        <source>Server type</source>
+        <translation>Server type</translation>
+    </message>
+    <message>
+        <source>Authentication</source>
+        <translation>Authentication</translation>
+    </message>
+    <message>
+        <source>Username</source>
+        <translation>Username</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Language changed</source>
+        <translation>Language changed</translation>
+    </message>
+    <message>
+        <source>The changes take effect after the next Restart</source>
+        <translation>The changes take effect after the next Restart</translation>
+    </message>
+</context>
+<context>
+    <name>LogForm</name>
+    <message>
+        <source>Ctrl+C</source>
+        <translation>Ctrl+C</translation>
+    </message>
+    <message>
+        <source>Enable logging</source>
+        <translation>Enable logging</translation>
+    </message>
+    <message>
+        <source>Verbosity</source>
+        <translation>Verbosity</translation>
+    </message>
+    <message>
+        <source>Timestamp</source>
+        <translation>Timestamp</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>Copy log to clipboard</source>
+        <translation>Copy log to clipboard</translation>
+    </message>
+    <message>
+        <source>Save log to file</source>
+        <translation>Save log to file</translation>
+    </message>
+    <message>
+        <source>Clear log</source>
+        <translation>Clear log</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>The log could not be saved to %1:
+%2</source>
+        <translation>The log could not be saved to %1:
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>LoginForm</name>
+    <message>
+        <source>Username / Password</source>
+        <translation>Username / Password</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>Choose a connection profile or create a new one:</source>
+        <translation>Choose a connection profile or create a new one:</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profile</translation>
+    </message>
+    <message>
+        <source>Close the connection to modify profiles</source>
+        <translation>Close the connection to modify profiles</translation>
+    </message>
+    <message>
+        <source>PKCS#12 password</source>
+        <translation>PKCS#12 password</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>SIGN IN</source>
@@ -10,6 +152,30 @@
     <message>
         <source>CANCEL</source>
         <translation>CANCEL</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>Idle</translation>
+    </message>
+    <message>
+        <source>Reconnecting</source>
+        <translation>Reconnecting</translation>
+    </message>
+    <message>
+        <source>LOGOUT</source>
+        <translation>LOGOUT</translation>
+    </message>
+    <message>
+        <source>Reconnection in progress</source>
+        <translation>Reconnection in progress</translation>
+    </message>
+    <message>
+        <source>Connection established %1 ago.</source>
+        <translation>Connection established %1 ago.</translation>
+    </message>
+    <message>
+        <source>Connection established by %1 %2 ago.</source>
+        <translation>Connection established by %1 %2 ago.</translation>
     </message>
 </context>
 <context>
@@ -46,9 +212,12 @@
         <source>Refused: no one can confirm an action in command-line mode.</source>
         <translation>Refused: no one can confirm an action in command-line mode.</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>Allow action execution? (Autoaccept in %1 seconds)</source>
-        <translation>Allow action execution? (Autoaccept in %1 seconds)</translation>
+        <translation>
+            <numerusform>Allow action execution? (Autoaccept in %1 second)</numerusform>
+            <numerusform>Allow action execution? (Autoaccept in %1 seconds)</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -64,6 +233,21 @@
     <message>
         <source>Failed changing password</source>
         <translation>Failed changing password</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::LoginPlugin</name>
+    <message>
+        <source>LOGIN</source>
+        <translation>LOGIN</translation>
+    </message>
+    <message>
+        <source>ADVANCED</source>
+        <translation>ADVANCED</translation>
+    </message>
+    <message>
+        <source>LOGS</source>
+        <translation>LOGS</translation>
     </message>
 </context>
 <context>
@@ -167,38 +351,231 @@
     </message>
 </context>
 <context>
+    <name>ORVO::SystemTray</name>
+    <message>
+        <source>Show Connect App</source>
+        <translation>Show Connect App</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Connected to:</source>
+        <translation>Connected to:</translation>
+    </message>
+    <message>
+        <source>Username:</source>
+        <translation>Username:</translation>
+    </message>
+    <message>
+        <source>Connected since:</source>
+        <translation>Connected since:</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Quit</translation>
+    </message>
+</context>
+<context>
+    <name>ProfilesDialog</name>
+    <message>
+        <source>%1 Connection Profiles</source>
+        <translation>%1 Connection Profiles</translation>
+    </message>
+    <message>
+        <source>Profile name</source>
+        <translation>Profile name</translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>From files</source>
+        <translation>From files</translation>
+    </message>
+    <message>
+        <source>Configuration mode</source>
+        <translation>Configuration mode</translation>
+    </message>
+    <message>
+        <source>Server address</source>
+        <translation>Server address</translation>
+    </message>
+    <message>
+        <source>CA Certificate file...</source>
+        <translation>CA Certificate file...</translation>
+    </message>
+    <message>
+        <source>Manual authentication</source>
+        <translation>Manual authentication</translation>
+    </message>
+    <message>
+        <source>Username / Password</source>
+        <translation>Username / Password</translation>
+    </message>
+    <message>
+        <source>Certificate</source>
+        <translation>Certificate</translation>
+    </message>
+    <message>
+        <source>Authentication type</source>
+        <translation>Authentication type</translation>
+    </message>
+    <message>
+        <source>Username</source>
+        <translation>Username</translation>
+    </message>
+    <message>
+        <source>Remember password</source>
+        <translation>Remember password</translation>
+    </message>
+    <message>
+        <source>Select a PKCS#12 file</source>
+        <translation>Select a PKCS#12 file</translation>
+    </message>
+    <message>
+        <source>Server port</source>
+        <translation>Server port</translation>
+    </message>
+    <message>
+        <source>Verify server certificate when connecting</source>
+        <translation>Verify server certificate when connecting</translation>
+    </message>
+    <message>
+        <source>Tunnel device</source>
+        <translation>Tunnel device</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protocol</translation>
+    </message>
+    <message>
+        <source>Enable LZO compression</source>
+        <translation>Enable LZO compression</translation>
+    </message>
+    <message>
+        <source>Set routes automatically</source>
+        <translation>Set routes automatically</translation>
+    </message>
+    <message>
+        <source>Enable fallback server</source>
+        <translation>Enable fallback server</translation>
+    </message>
+    <message>
+        <source>Fallback server</source>
+        <translation>Fallback server</translation>
+    </message>
+    <message>
+        <source>Fallback port</source>
+        <translation>Fallback port</translation>
+    </message>
+    <message>
+        <source>Fallback protocol</source>
+        <translation>Fallback protocol</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Undefined fields in profile</source>
+        <translation>Undefined fields in profile</translation>
+    </message>
+    <message>
+        <source>Select one or more configuration files</source>
+        <translation>Select one or more configuration files</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>No valid OpenVPN configuration file detected!</source>
+        <translation>No valid OpenVPN configuration file detected!</translation>
+    </message>
+    <message>
+        <source>Select a CA certificate file</source>
+        <translation>Select a CA certificate file</translation>
+    </message>
+    <message>
+        <source>PEM File (*.pem)</source>
+        <translation>PEM File (*.pem)</translation>
+    </message>
+    <message>
+        <source>Chosen file is not readable or does not contain valid certificates!</source>
+        <translation>Chosen file is not readable or does not contain valid certificates!</translation>
+    </message>
+    <message>
+        <source>PKCS#12 File (*.p12)</source>
+        <translation>PKCS#12 File (*.p12)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) loaded</source>
+        <translation>
+            <numerusform>%n file loaded</numerusform>
+            <numerusform>%n files loaded</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>PKCS#12 password</source>
+        <translation>PKCS#12 password</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>Advanced</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>None</source>
-        <translation>None</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Manager</source>
-        <translation>Manager</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Network Manager</source>
-        <translation>Network Manager</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Process Manager</source>
-        <translation>Process Manager</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>API Manager</source>
-        <translation>API Manager</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>High</source>
-        <translation>High</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Normal</source>
-        <translation>Normal</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Low</source>
-        <translation>Low</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>new profile %1</source>
@@ -218,6 +595,37 @@
             <numerusform>%n day</numerusform>
             <numerusform>%n days</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>%1 is already running for this user.</source>
+        <translation>%1 is already running for this user.</translation>
+    </message>
+</context>
+<context>
+    <name>libvelcor</name>
+    <message>
+        <source>Unknown</source>
+        <translation>Unknown</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>Idle</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Connecting</source>
+        <translation>Connecting</translation>
+    </message>
+    <message>
+        <source>Reconnecting</source>
+        <translation>Reconnecting</translation>
+    </message>
+    <message>
+        <source>Connected</source>
+        <translation>Connected</translation>
     </message>
 </context>
 <context>
@@ -257,6 +665,29 @@
     <message>
         <source>The request to %1 failed</source>
         <translation>The request to %1 failed</translation>
+    </message>
+</context>
+<context>
+    <name>profilesDialog</name>
+    <message>
+        <source>Browse</source>
+        <translation>Browse</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>Advanced</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>Ok</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,148 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="it_IT">
 <context>
+    <name>AdvForm</name>
+    <message numerus="yes">
+        <source>%1 seconds</source>
+        <translation>
+            <numerusform>%1 secondo</numerusform>
+            <numerusform>%1 secondi</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>Generale</translation>
+    </message>
+    <message>
+        <source>Proxy</source>
+        <translation>Proxy</translation>
+    </message>
+    <message>
+        <source>VPN Connection Timeout</source>
+        <translation>Timeout connessione VPN</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Lingua</translation>
+    </message>
+    <message>
+        <source>Enable proxy</source>
+        <translation>Usa proxy</translation>
+    </message>
+    <message>
+        <source>Server address</source>
+        <translation>Indirizzo server</translation>
+    </message>
+    <message>
+        <source>Server port</source>
+        <translation>Porta server</translation>
+    </message>
+    <message>
+        <source>Server type</source>
+        <translation>Tipo server</translation>
+    </message>
+    <message>
+        <source>Authentication</source>
+        <translation>Autenticazione</translation>
+    </message>
+    <message>
+        <source>Username</source>
+        <translation>Nome utente</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Language changed</source>
+        <translation>Lingua cambiata</translation>
+    </message>
+    <message>
+        <source>The changes take effect after the next Restart</source>
+        <translation>La modifica avrà effetto al prossimo riavvio</translation>
+    </message>
+</context>
+<context>
+    <name>LogForm</name>
+    <message>
+        <source>Ctrl+C</source>
+        <translation>Ctrl+C</translation>
+    </message>
+    <message>
+        <source>Enable logging</source>
+        <translation>Registra eventi</translation>
+    </message>
+    <message>
+        <source>Verbosity</source>
+        <translation>Dettaglio</translation>
+    </message>
+    <message>
+        <source>Timestamp</source>
+        <translation>Data e ora</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Messaggio</translation>
+    </message>
+    <message>
+        <source>Copy log to clipboard</source>
+        <translation>Copia</translation>
+    </message>
+    <message>
+        <source>Save log to file</source>
+        <translation>Salva</translation>
+    </message>
+    <message>
+        <source>Clear log</source>
+        <translation>Svuota</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Cerca</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Errore</translation>
+    </message>
+    <message>
+        <source>The log could not be saved to %1:
+%2</source>
+        <translation>Impossibile salvare il registro in %1:
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>LoginForm</name>
+    <message>
+        <source>Username / Password</source>
+        <translation>Nome utente / Password</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Connessione</translation>
+    </message>
+    <message>
+        <source>Choose a connection profile or create a new one:</source>
+        <translation>Scegli un profilo di connessione o creane uno nuovo:</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profilo</translation>
+    </message>
+    <message>
+        <source>Close the connection to modify profiles</source>
+        <translation>Chiudi la connessione per modificare i profili</translation>
+    </message>
+    <message>
+        <source>PKCS#12 password</source>
+        <translation>Password PKCS#12</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>SIGN IN</source>
@@ -10,6 +152,30 @@
     <message>
         <source>CANCEL</source>
         <translation>ANNULLA</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>Inattivo</translation>
+    </message>
+    <message>
+        <source>Reconnecting</source>
+        <translation>Riconnessione</translation>
+    </message>
+    <message>
+        <source>LOGOUT</source>
+        <translation>ESCI</translation>
+    </message>
+    <message>
+        <source>Reconnection in progress</source>
+        <translation>Riconnessione in corso</translation>
+    </message>
+    <message>
+        <source>Connection established %1 ago.</source>
+        <translation>Connessione stabilita %1 fa.</translation>
+    </message>
+    <message>
+        <source>Connection established by %1 %2 ago.</source>
+        <translation>Connessione stabilita da %1 %2 fa.</translation>
     </message>
 </context>
 <context>
@@ -46,9 +212,12 @@
         <source>Refused: no one can confirm an action in command-line mode.</source>
         <translation>Rifiutata: in modalità riga di comando nessuno può confermare un&apos;azione.</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>Allow action execution? (Autoaccept in %1 seconds)</source>
-        <translation>Consentire l&apos;esecuzione dell&apos;azione? (Accettazione automatica tra %1 secondi)</translation>
+        <translation>
+            <numerusform>Consentire l&apos;azione? (Automaticamente tra %1 secondo)</numerusform>
+            <numerusform>Consentire l&apos;azione? (Automaticamente tra %1 secondi)</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -64,6 +233,21 @@
     <message>
         <source>Failed changing password</source>
         <translation>Modifica della password non riuscita</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::LoginPlugin</name>
+    <message>
+        <source>LOGIN</source>
+        <translation>ACCESSO</translation>
+    </message>
+    <message>
+        <source>ADVANCED</source>
+        <translation>AVANZATE</translation>
+    </message>
+    <message>
+        <source>LOGS</source>
+        <translation>REGISTRO</translation>
     </message>
 </context>
 <context>
@@ -167,6 +351,199 @@
     </message>
 </context>
 <context>
+    <name>ORVO::SystemTray</name>
+    <message>
+        <source>Show Connect App</source>
+        <translation>Mostra Connect App</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Stato</translation>
+    </message>
+    <message>
+        <source>Connected to:</source>
+        <translation>Connesso a:</translation>
+    </message>
+    <message>
+        <source>Username:</source>
+        <translation>Nome utente:</translation>
+    </message>
+    <message>
+        <source>Connected since:</source>
+        <translation>Connesso da:</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Connetti</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation>Disconnetti</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Impostazioni</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Esci</translation>
+    </message>
+</context>
+<context>
+    <name>ProfilesDialog</name>
+    <message>
+        <source>%1 Connection Profiles</source>
+        <translation>%1 – Profili di connessione</translation>
+    </message>
+    <message>
+        <source>Profile name</source>
+        <translation>Nome profilo</translation>
+    </message>
+    <message>
+        <source>Manual</source>
+        <translation>Manuale</translation>
+    </message>
+    <message>
+        <source>From files</source>
+        <translation>Da file</translation>
+    </message>
+    <message>
+        <source>Configuration mode</source>
+        <translation>Configurazione</translation>
+    </message>
+    <message>
+        <source>Server address</source>
+        <translation>Indirizzo server</translation>
+    </message>
+    <message>
+        <source>CA Certificate file...</source>
+        <translation>Certificato CA...</translation>
+    </message>
+    <message>
+        <source>Manual authentication</source>
+        <translation>Autenticazione manuale</translation>
+    </message>
+    <message>
+        <source>Username / Password</source>
+        <translation>Nome utente / Password</translation>
+    </message>
+    <message>
+        <source>Certificate</source>
+        <translation>Certificato</translation>
+    </message>
+    <message>
+        <source>Authentication type</source>
+        <translation>Autenticazione</translation>
+    </message>
+    <message>
+        <source>Username</source>
+        <translation>Nome utente</translation>
+    </message>
+    <message>
+        <source>Remember password</source>
+        <translation>Ricorda la password</translation>
+    </message>
+    <message>
+        <source>Select a PKCS#12 file</source>
+        <translation>Scegli un file PKCS#12</translation>
+    </message>
+    <message>
+        <source>Server port</source>
+        <translation>Porta server</translation>
+    </message>
+    <message>
+        <source>Verify server certificate when connecting</source>
+        <translation>Verifica il certificato del server alla connessione</translation>
+    </message>
+    <message>
+        <source>Tunnel device</source>
+        <translation>Dispositivo tunnel</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Protocollo</translation>
+    </message>
+    <message>
+        <source>Enable LZO compression</source>
+        <translation>Usa la compressione LZO</translation>
+    </message>
+    <message>
+        <source>Set routes automatically</source>
+        <translation>Imposta le route automaticamente</translation>
+    </message>
+    <message>
+        <source>Enable fallback server</source>
+        <translation>Usa un server di riserva</translation>
+    </message>
+    <message>
+        <source>Fallback server</source>
+        <translation>Server di riserva</translation>
+    </message>
+    <message>
+        <source>Fallback port</source>
+        <translation>Porta di riserva</translation>
+    </message>
+    <message>
+        <source>Fallback protocol</source>
+        <translation>Protocollo di riserva</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Errore</translation>
+    </message>
+    <message>
+        <source>Undefined fields in profile</source>
+        <translation>Campi non compilati nel profilo</translation>
+    </message>
+    <message>
+        <source>Select one or more configuration files</source>
+        <translation>Scegli uno o più file di configurazione</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>Tutti i file</translation>
+    </message>
+    <message>
+        <source>No valid OpenVPN configuration file detected!</source>
+        <translation>Nessun file di configurazione OpenVPN valido trovato!</translation>
+    </message>
+    <message>
+        <source>Select a CA certificate file</source>
+        <translation>Scegli un file di certificato CA</translation>
+    </message>
+    <message>
+        <source>PEM File (*.pem)</source>
+        <translation>File PEM (*.pem)</translation>
+    </message>
+    <message>
+        <source>Chosen file is not readable or does not contain valid certificates!</source>
+        <translation>Il file scelto non è leggibile o non contiene certificati validi!</translation>
+    </message>
+    <message>
+        <source>PKCS#12 File (*.p12)</source>
+        <translation>File PKCS#12 (*.p12)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) loaded</source>
+        <translation>
+            <numerusform>%n file caricato</numerusform>
+            <numerusform>%n file caricati</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>PKCS#12 password</source>
+        <translation>Password PKCS#12</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>Avanzate</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>None</source>
@@ -219,6 +596,37 @@
             <numerusform>%n giorni</numerusform>
         </translation>
     </message>
+    <message>
+        <source>%1 is already running for this user.</source>
+        <translation>%1 è già in esecuzione per questo utente.</translation>
+    </message>
+</context>
+<context>
+    <name>libvelcor</name>
+    <message>
+        <source>Unknown</source>
+        <translation>Sconosciuto</translation>
+    </message>
+    <message>
+        <source>Idle</source>
+        <translation>Inattivo</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Errore</translation>
+    </message>
+    <message>
+        <source>Connecting</source>
+        <translation>Connessione in corso</translation>
+    </message>
+    <message>
+        <source>Reconnecting</source>
+        <translation>Riconnessione in corso</translation>
+    </message>
+    <message>
+        <source>Connected</source>
+        <translation>Connesso</translation>
+    </message>
 </context>
 <context>
     <name>libvelcor::Client</name>
@@ -257,6 +665,29 @@
     <message>
         <source>The request to %1 failed</source>
         <translation>La richiesta a %1 non è riuscita</translation>
+    </message>
+</context>
+<context>
+    <name>profilesDialog</name>
+    <message>
+        <source>Browse</source>
+        <translation>Sfoglia</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Connessione</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>Avanzate</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annulla</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>OK</translation>
     </message>
 </context>
 </TS>

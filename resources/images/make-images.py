@@ -221,7 +221,6 @@ GREY = rgb("#8a9399")
 RED = rgb("#c62f2f")
 AMBER = rgb("#e0a020")
 GREEN = rgb("#2f9e4f")
-BLUE = rgb("#2f6fc6")
 
 
 def messagebox_icons(out):
@@ -232,7 +231,7 @@ def messagebox_icons(out):
     warn.save_png(os.path.join(out, "messagebox-warn.png"))
 
     info = Canvas(s, s)
-    info.draw(circle(24, 24, 21), BLUE)
+    info.draw(circle(24, 24, 21), TEAL)
     info.draw(union(circle(24, 13.5, 3), segment(24, 21, 24, 36, 5.5)), WHITE)
     info.save_png(os.path.join(out, "messagebox-info.png"))
 
@@ -242,7 +241,7 @@ def messagebox_icons(out):
     crit.save_png(os.path.join(out, "messagebox-crit.png"))
 
     quest = Canvas(s, s)
-    quest.draw(circle(24, 24, 21), BLUE)
+    quest.draw(circle(24, 24, 21), TEAL)
     quest.draw(union(arc(24, 18.5, 6.5, 5, 270, 150), segment(27.2, 24.1, 24, 28.5, 5),
                      circle(24, 35.5, 3)), WHITE)
     quest.save_png(os.path.join(out, "messagebox-quest.png"))
@@ -411,13 +410,18 @@ def decorations(out):
 
 
 def style_images(out):
-    down = Canvas(12, 12)
-    down.draw(polygon([(2, 4), (10, 4), (6, 9)]), INK)
-    down.save_png(os.path.join(out, "combo-down.png"))
-    on = Canvas(16, 16)
-    on.draw(box(1, 1, 15, 15, 3), TEAL)
-    on.draw(union(segment(4.5, 8.5, 7, 11, 2.2), segment(7, 11, 12, 5, 2.2)), WHITE)
-    on.save_png(os.path.join(out, "check-on.png"))
+    for name, colour in (("combo-down", INK), ("combo-down-off", GREY)):
+        down = Canvas(12, 12)
+        down.draw(polygon([(2, 4), (10, 4), (6, 9)]), colour)
+        down.save_png(os.path.join(out, name + ".png"))
+    up = Canvas(12, 12)
+    up.draw(polygon([(2, 8), (10, 8), (6, 3)]), INK)
+    up.save_png(os.path.join(out, "spin-up.png"))
+    for name, colour in (("check-on", TEAL), ("check-on-off", GREY)):
+        on = Canvas(16, 16)
+        on.draw(box(1, 1, 15, 15, 3), colour)
+        on.draw(union(segment(4.5, 8.5, 7, 11, 2.2), segment(7, 11, 12, 5, 2.2)), WHITE)
+        on.save_png(os.path.join(out, name + ".png"))
     off = Canvas(16, 16)
     off.draw(subtract(box(1, 1, 15, 15, 3), box(2.5, 2.5, 13.5, 13.5, 2)), GREY)
     off.save_png(os.path.join(out, "check-off.png"))

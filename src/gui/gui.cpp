@@ -37,6 +37,14 @@ bool claimDecision(QObject* box)
     return true;
 }
 
+// The countdown line of the confirmation box, in the plural form that the
+// seconds left ask for.
+QString autoacceptText(int secs)
+{
+    return Gui::tr("Allow action execution? (Autoaccept in %1 seconds)", nullptr, secs)
+        .arg(QString::number(secs));
+}
+
 } // namespace
 
 Gui::Gui(ORVO::Config* config, bool withGui, bool minimal)
@@ -241,8 +249,7 @@ void Gui::_requestAction(QVariantMap data)
     // Name and endpoint come from the service's request.
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
-    box->setInformativeText(tr("Allow action execution? (Autoaccept in %1 seconds)")
-                                .arg(QString::number(ActionConfirmSeconds)));
+    box->setInformativeText(autoacceptText(ActionConfirmSeconds));
     box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     box->setDefaultButton(QMessageBox::Ok);
     connect(box, SIGNAL(timeLeft(int, QVariant)), this, SLOT(_tBoxTimeLeft(int, QVariant)));
@@ -260,8 +267,7 @@ void Gui::_tBoxTimeLeft(int secs, QVariant data)
     if (!box)
         return;
     if (secs != 0) {
-        box->setInformativeText(
-            tr("Allow action execution? (Autoaccept in %1 seconds)").arg(QString::number(secs)));
+        box->setInformativeText(autoacceptText(secs));
         return;
     }
     // The box closes itself right after this signal; that runs the action.

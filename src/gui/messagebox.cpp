@@ -1,6 +1,7 @@
 #include "gui/messagebox.h"
 
 #include <QAbstractButton>
+#include <QIcon>
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
@@ -80,6 +81,10 @@ int MessageBox::question(QWidget* parent, QString title, QString text,
 
 void MessageBox::showEvent(QShowEvent* event)
 {
+    // Plain text buttons on every desktop: some platform themes put icons
+    // on the standard buttons, which the program's boxes do not use.
+    for (QAbstractButton* button : buttons())
+        button->setIcon(QIcon());
     QMessageBox::showEvent(event);
     const int answer = seams::messageBoxAutoAnswer();
     if (answer == 0)

@@ -69,25 +69,48 @@ int loadOne(const QString& file, QTranslator& translator, bool withGui)
     return 1;
 }
 
+// The language the user chose, read before the configuration exists (the
+// same user-scope store).
+QString userLanguage()
+{
+    QSettings settings(ORVO::org(), QLatin1String(ORVO::ApplicationId));
+    return settings.value(QStringLiteral("lang"), QStringLiteral("en")).toString();
+}
+
 // A second client of the same user ends here, before it touches the
 // configuration or the log: a line on standard error, and a box in the GUI
-// modes (no catalogue is loaded yet: in English).
+// modes, both in the user's language when its catalogue loads.
 int reportNoLock(int argc, char** argv, bool withGui, const ORVO::InstanceLock& lock)
 {
+    static const char RunningText[] =
+        QT_TRANSLATE_NOOP("QObject", "%1 is already running for this user.");
+    const QString lang = userLanguage();
+    QTranslator appTranslator;
+    QTranslator qtTranslator;
+    const bool loaded =
+        appTranslator.load(QStringLiteral(":/lang_") + lang + QStringLiteral(".qm"));
+    auto translate = [&](const char* source) {
+        const QString translated = loaded ? appTranslator.translate("QObject", source) : QString();
+        return translated.isEmpty() ? QString::fromLatin1(source) : translated;
+    };
     QString title;
     QString text;
     if (lock.heldElsewhere()) {
         title = ORVO::app();
-        text = QObject::tr("%1 is already running for this user.").arg(ORVO::app());
+        text = translate(RunningText).arg(ORVO::app());
         if (lock.ownerPid() > 0)
             text += QStringLiteral(" (process %1)").arg(lock.ownerPid());
     } else {
-        title = QObject::tr("Fatal error");
+        title = translate(QT_TRANSLATE_NOOP("QObject", "Fatal error"));
         text = QStringLiteral("Cannot start: ") + lock.errorString();
     }
     ORVO::utils::printErr(title + QStringLiteral(": ") + text);
     if (withGui) {
         ORVO::Application app(argc, argv, nullptr, withGui);
+        // Qt's own texts (the box's button) in the same language.
+        if (lang != QLatin1String("en") &&
+            qtTranslator.load(QStringLiteral(":/qt_") + lang + QStringLiteral(".qm")))
+            QCoreApplication::installTranslator(&qtTranslator);
         if (lock.heldElsewhere())
             ORVO::MessageBox::information(nullptr, title, text, QMessageBox::Ok,
                                           QMessageBox::NoButton);

@@ -21,6 +21,8 @@ private slots:
     void initTestCase();
     void catalogues_data();
     void catalogues();
+    void pluralForms_data();
+    void pluralForms();
     void loadTranslations_data();
     void loadTranslations();
     void foundationTexts_data();
@@ -98,6 +100,69 @@ void TestResources::catalogues_data()
                            << "QPlatformTheme"
                            << "Cancel"
                            << "Annulla";
+    // English shows the source texts of the module and verbosity names:
+    // its catalogue carries none of them.
+    QTest::newRow("lang_en without verbosity") << ":/lang_en.qm"
+                                               << "QObject"
+                                               << "Low"
+                                               << "";
+    QTest::newRow("lang_en without module") << ":/lang_en.qm"
+                                            << "QObject"
+                                            << "Network Manager"
+                                            << "";
+    QTest::newRow("lang_de tray") << ":/lang_de.qm"
+                                  << "ORVO::SystemTray"
+                                  << "Quit"
+                                  << "Beenden";
+    QTest::newRow("lang_it service state") << ":/lang_it.qm"
+                                           << "libvelcor"
+                                           << "Connected"
+                                           << "Connesso";
+}
+
+// Texts that count take the form their number asks for, in every language.
+void TestResources::pluralForms_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("translation");
+    const QString seconds = "%1 seconds";
+    const QString files = "%n file(s) loaded";
+    const QString autoaccept = "Allow action execution? (Autoaccept in %1 seconds)";
+    QTest::newRow("en one second") << ":/lang_en.qm"
+                                   << "AdvForm" << seconds << 1 << "%1 second";
+    QTest::newRow("en seconds") << ":/lang_en.qm"
+                                << "AdvForm" << seconds << 60 << "%1 seconds";
+    QTest::newRow("de one second") << ":/lang_de.qm"
+                                   << "AdvForm" << seconds << 1 << "%1 Sekunde";
+    QTest::newRow("it seconds") << ":/lang_it.qm"
+                                << "AdvForm" << seconds << 2 << "%1 secondi";
+    QTest::newRow("en one file") << ":/lang_en.qm"
+                                 << "ProfilesDialog" << files << 1 << "%n file loaded";
+    QTest::newRow("de files") << ":/lang_de.qm"
+                              << "ProfilesDialog" << files << 3 << "%n Dateien geladen";
+    QTest::newRow("it one file") << ":/lang_it.qm"
+                                 << "ProfilesDialog" << files << 1 << "%n file caricato";
+    QTest::newRow("en last second")
+        << ":/lang_en.qm"
+        << "ORVO::Gui" << autoaccept << 1 << "Allow action execution? (Autoaccept in %1 second)";
+    QTest::newRow("de last second")
+        << ":/lang_de.qm"
+        << "ORVO::Gui" << autoaccept << 1 << "Aktion erlauben? (Automatisch erlaubt in %1 Sekunde)";
+}
+
+void TestResources::pluralForms()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(int, n);
+    QFETCH(QString, translation);
+    QTranslator translator;
+    QVERIFY2(translator.load(file), qPrintable(file));
+    QCOMPARE(translator.translate(context.toLatin1(), source.toUtf8(), nullptr, n), translation);
 }
 
 void TestResources::catalogues()

@@ -358,8 +358,18 @@ void TestStartup::replacedCopyNoticeInLog()
 void TestStartup::oneClientPerUser_data()
 {
     QTest::addColumn<QString>("secondMode");
-    QTest::newRow("second in command-line mode") << "cmd";
-    QTest::newRow("second with windows") << "gui";
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<QByteArray>("running");
+    const QByteArray english = "Bastiva Connect App is already running for this user.";
+    QTest::newRow("second in command-line mode") << "cmd"
+                                                 << "en" << english;
+    QTest::newRow("second with windows") << "gui"
+                                         << "en" << english;
+    // Said in the user's language, though no catalogue is loaded yet.
+    QTest::newRow("second in German") << "gui"
+                                      << "de"
+                                      << QByteArray("Bastiva Connect App läuft für diesen "
+                                                    "Benutzer bereits.");
 }
 
 // A second client of the same user says that one runs and ends, leaving
@@ -368,7 +378,10 @@ void TestStartup::oneClientPerUser_data()
 void TestStartup::oneClientPerUser()
 {
     QFETCH(QString, secondMode);
+    QFETCH(QString, lang);
+    QFETCH(QByteArray, running);
     ChildClient first;
+    QVERIFY(orvotest::writeFile(first.settingsFile(), "[General]\nlang=" + lang.toLatin1() + "\n"));
     orvosim::ServiceSimulator sim;
     startRunning(first, sim);
     const QByteArray configBefore = orvotest::readFile(first.dataDir() + "/vtx.json");
@@ -381,13 +394,12 @@ void TestStartup::oneClientPerUser()
     if (secondMode == "gui")
         second.program = ChildClient::answeringProgram();
     QCOMPARE(second.run({secondMode}), 1);
-    const QByteArray line = "Bastiva Connect App: Bastiva Connect App is already running for "
-                            "this user. (process " +
+    const QByteArray line = "Bastiva Connect App: " + running + " (process " +
                             QByteArray::number(first.proc.processId()) + ")\n";
     QVERIFY2(second.err.contains(line), second.err.constData());
     if (secondMode == "gui")
-        QVERIFY2(second.err.contains("[MessageBox] Auto-answer 1024: \"Bastiva Connect App\": "
-                                     "\"Bastiva Connect App is already running for this user."),
+        QVERIFY2(second.err.contains("[MessageBox] Auto-answer 1024: \"Bastiva Connect App\": \"" +
+                                     running),
                  second.err.constData());
     // Nothing of the second one reached the first one's files.
     QVERIFY(!second.err.contains("[Config] prefix="));

@@ -1,3 +1,5 @@
+#include <QCoreApplication>
+
 #include "libvelcor/loglevel.h"
 #include "libvelcor/params.h"
 #include "libvelcor/state.h"
@@ -17,19 +19,26 @@ QString paramsFind(const Params& params, const QString& name)
 
 QString stateToString(State state)
 {
+    // A display text (the tray shows it), in the user's language.
+    const char* text = QT_TRANSLATE_NOOP("libvelcor", "Unknown");
     switch (state) {
     case StateIdle:
-        return QStringLiteral("Idle");
+        text = QT_TRANSLATE_NOOP("libvelcor", "Idle");
+        break;
     case StateError:
-        return QStringLiteral("Error");
+        text = QT_TRANSLATE_NOOP("libvelcor", "Error");
+        break;
     case StateConnecting:
-        return QStringLiteral("Connecting");
+        text = QT_TRANSLATE_NOOP("libvelcor", "Connecting");
+        break;
     case StateReconnecting:
-        return QStringLiteral("Reconnecting");
+        text = QT_TRANSLATE_NOOP("libvelcor", "Reconnecting");
+        break;
     case StateConnected:
-        return QStringLiteral("Connected");
+        text = QT_TRANSLATE_NOOP("libvelcor", "Connected");
+        break;
     }
-    return QStringLiteral("Unknown");
+    return QCoreApplication::translate("libvelcor", text);
 }
 
 } // namespace libvelcor

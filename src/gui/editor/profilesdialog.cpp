@@ -42,16 +42,6 @@ const int FieldWidth = 200;
 // over 420.
 const int InitialTabsWidth = 424;
 
-// What the shared style sheet does not style yet of the names the editor
-// uses: the add and remove icons are white glyphs, which need the dark
-// button face of an action button to be seen.
-const char ActionButtonStyle[] =
-    "\nQPushButton#actionButton {"
-    " color: #ffffff; background-color: #1b7f8c;"
-    " border: none; border-radius: 3px; padding: 0 10px; }"
-    "\nQPushButton#actionButton:hover { background-color: #22939f; }"
-    "\nQPushButton#actionButton:pressed { background-color: #12535c; }";
-
 } // namespace
 
 ProfilesDialog::ProfilesDialog(QWidget* parent, ORVO::ConnProfiles* profiles)
@@ -62,8 +52,7 @@ ProfilesDialog::ProfilesDialog(QWidget* parent, ORVO::ConnProfiles* profiles)
     initDialog();
     initList();
     initTabs();
-    setStyleSheet(ORVO::utils::loadStyleSheet(QStringLiteral(":/main.css")) +
-                  QLatin1String(ActionButtonStyle));
+    setStyleSheet(ORVO::utils::loadStyleSheet(QStringLiteral(":/main.css")));
     setAttribute(Qt::WA_AlwaysShowToolTips);
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/log.h"
 #include "common/plugininterfaces.h"
+#include "common/utils.h"
 #include "gui/mainwindow/mainview.h"
 #include "gui/mainwindow/pluginwindowlist.h"
 
@@ -19,6 +20,10 @@ LoginWidget::LoginWidget(QWidget* parent, ORVO::LoginGfxPluginInterface* plugin)
         LOG_ERROR;
         return;
     }
+    // The main window's wallpaper behind the scene, stretched over the
+    // window whatever size its creator gives it (a rule of the sheet).
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(utils::loadStyleSheet(QStringLiteral(":/main.css")));
     vbox = new QVBoxLayout();
     vbox->setContentsMargins(0, 0, 0, 0);
     vbox->setSpacing(0);

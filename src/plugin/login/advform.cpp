@@ -46,6 +46,13 @@ LineEdit* makeEdit(QWidget* parent, int labelWidth, int lineWidth)
     return edit;
 }
 
+// The timeout field's text: the number and the unit in the plural form that
+// the number asks for.
+QString secondsText(int seconds)
+{
+    return AdvForm::tr("%1 seconds", nullptr, seconds).arg(seconds);
+}
+
 QPalette formPalette()
 {
     QPalette pal;
@@ -92,10 +99,14 @@ void Ui_AdvForm::setupUi(QWidget* form)
     langWidget->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     langWidget->setMinimumSize(400, 32);
     langWidget->setFixedHeight(34);
+    // Named before the form takes its sheet, whose padding reaches a widget
+    // only when it is first polished.
     langLabel = new QLabel(langWidget);
+    langLabel->setObjectName(QStringLiteral("labelRoundedLeft"));
     langLabel->setMinimumSize(130, 32);
     langLabel->setFixedWidth(200);
     langComboBox = new QComboBox(langWidget);
+    langComboBox->setObjectName(QStringLiteral("comboBoxWithLabel"));
     langComboBox->setMinimumSize(200, 32);
     generalTabLayout->addWidget(langWidget, 0, Qt::AlignHCenter | Qt::AlignTop);
     advancedTabWidget->addTab(generalTab, QString());
@@ -147,6 +158,8 @@ void Ui_AdvForm::setupUi(QWidget* form)
     verticalLayout_2->addWidget(proxyUserEdit, 0, Qt::AlignHCenter);
     proxyPassEdit = makeEdit(proxyTab, 130, 270);
     verticalLayout_2->addWidget(proxyPassEdit, 0, Qt::AlignHCenter);
+    // The room left goes below the rows, not into the port row's widget.
+    verticalLayout_2->addStretch(1);
     advancedTabWidget->addTab(proxyTab, QString());
 
     verticalLayout->addWidget(advancedTabWidget, 0, Qt::AlignHCenter | Qt::AlignTop);
@@ -177,7 +190,7 @@ AdvForm::AdvForm(QWidget* parent) : QWidget(parent), ui(new Ui_AdvForm)
 
     LineEdit* timeout = ui->vpnTimeoutEdit;
     timeout->setLabelText(tr("VPN Connection Timeout"));
-    timeout->setText(tr("%1 seconds").arg(DefaultTimeout));
+    timeout->setText(secondsText(DefaultTimeout));
     validator = new QIntValidator(2, 99999, this);
     timeout->setValidator(validator);
     connect(timeout, &LineEdit::clicked, this, &AdvForm::_vpnTimeoutClicked);
@@ -186,8 +199,6 @@ AdvForm::AdvForm(QWidget* parent) : QWidget(parent), ui(new Ui_AdvForm)
     connect(timeout, &LineEdit::editingFinished, this, &AdvForm::vpnTimeoutEdited);
 
     ui->langLabel->setText(tr("Language"));
-    ui->langLabel->setObjectName(QStringLiteral("labelRoundedLeft"));
-    ui->langComboBox->setObjectName(QStringLiteral("comboBoxWithLabel"));
     for (const Language& lang : Languages)
         ui->langComboBox->addItem(QStringLiteral("  ") + QLatin1String(lang.name));
     ui->langComboBox->move(ui->langLabel->width(), 0);
@@ -260,7 +271,7 @@ int AdvForm::vpnTimeout()
 
 void AdvForm::setVpnTimeout(int seconds)
 {
-    ui->vpnTimeoutEdit->setText(tr("%1 seconds").arg(QString::number(seconds)));
+    ui->vpnTimeoutEdit->setText(secondsText(seconds));
 }
 
 QString AdvForm::indexToLang(int index)
@@ -361,7 +372,8 @@ void AdvForm::_vpnTimeoutClicked()
 
 void AdvForm::_vpnTimeoutEdited()
 {
-    ui->vpnTimeoutEdit->setText(tr("%1 seconds").arg(ui->vpnTimeoutEdit->text()));
+    // The validator lets only a number from 2 up finish an edit.
+    ui->vpnTimeoutEdit->setText(secondsText(ui->vpnTimeoutEdit->text().toInt()));
 }
 
 void AdvForm::langComboChanged(int index)
