@@ -44,7 +44,7 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
     requests.append(reply);
     // Whoever owns the reply may delete it before the owner of this list
     // removes it; a destroyed reply must not stay behind as a dangling entry.
-    connect(reply, &QObject::destroyed, this, [this, reply]() { requests.removeAll(reply); });
+    connect(reply, &QObject::destroyed, &tracker, [this, reply]() { requests.removeAll(reply); });
     LOG_DEBUG << "request count: " << requests.size();
     return reply;
 }

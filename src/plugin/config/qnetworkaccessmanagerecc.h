@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QNetworkAccessManager>
+#include <QObject>
 
 #include "libvelcor/auth.h"
 
@@ -41,6 +42,10 @@ protected:
 private:
     libvelcor::Auth auth;
     QList<QNetworkReply*> requests;
+    // Context of the connections that drop destroyed replies from the list.
+    // Declared last, so it goes first: the base destructor deletes the
+    // replies left as children after the list is gone.
+    QObject tracker;
 };
 
 } // namespace ORVO
