@@ -122,8 +122,6 @@ void TestPortalPage::requestsAreStamped_data()
         << QByteArray("GET") << QByteArray() << QByteArray("application/x-www-form-urlencoded");
     QTest::newRow("POST with JSON")
         << QByteArray("POST") << QByteArray("application/json") << QByteArray("application/json");
-    QTest::newRow("DELETE without type")
-        << QByteArray("DELETE") << QByteArray() << QByteArray("application/x-www-form-urlencoded");
 }
 
 void TestPortalPage::requestsAreStamped()
@@ -195,11 +193,6 @@ void TestPortalPage::linksBecomeCommands_data()
     QTest::newRow("built-in") << "builtin" << QStringList{"terminal", "ssh"} << QVariantList()
                               << true << "port"
                               << "22";
-    QTest::newRow("ping") << "ping-login" << QStringList{"AJAX_PING_LOGIN"} << QVariantList()
-                          << false << QString() << QString();
-    QTest::newRow("browser") << "open-browser" << QStringList{"OPEN_WITH_BROWSER"} << QVariantList()
-                             << false << "ips"
-                             << "10.0.0.8";
     QTest::newRow("sync routes") << "sync-routes" << QStringList() << r({"10.0.0.5", "10.0.0.9"})
                                  << false << QString() << QString();
     QTest::newRow("csv") << "download-csv" << QStringList{"ACTION_DOWNLOAD"} << QVariantList()
