@@ -54,7 +54,9 @@ private:
     void _insertActions();
     void _insertActionItem(int row, int column, const QString& text);
     int _applyChange(const QString& key, const QString& value);
-    void _applyChanges(const QStringList& removedKeys);
+    // Removes the keys from the store, or, when that cannot be saved,
+    // keeps them and lists the table again.
+    void _removeEntries(const QStringList& keys);
     void _updateButtons();
     void _closeGroups();
 
