@@ -317,7 +317,7 @@ int SettingsDialog::_applyChange(const QString& key, const QString& value)
     if (ORVO::utils::settingsSetSync(settings, key, text) != 0) {
         settings->setValue(key, stored);
         // Not from inside the editor's commit, which the box would disturb.
-        QTimer::singleShot(0, this, [this]() {
+        QTimer::singleShot(0, this, []() {
             ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),
                                        tr("The location could not be saved."), QMessageBox::Ok,
                                        QMessageBox::NoButton);
