@@ -1,151 +1,21 @@
-#include <QApplication>
 #include <QBitmap>
 #include <QDir>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
 
-#include <memory>
-
-#include "common/applocation.h"
-#include "common/common.h"
-#include "gui/log/logform.h"
 #include "gui/testseams.h"
-#include "gui/widgets/lineedit.h"
-#include "libabout/about.h"
-#include "libvelcor/auth.h"
 #include "logcapture.h"
-#include "plugin/config/settingsdialog.h"
-#include "plugin/config/tablewidget.h"
+#include "settingsfixture.h"
 #include "testenv.h"
 #include "testmain.h"
 
-namespace {
-
-const char ServerA[] = "{0b5e1c52-7a1d-4c3e-9f0a-2d6b8e4f1a37}";
-const char ServerB[] = "{8f14e45f-ceea-467f-a8f4-9c2b1d7e3a60}";
-
-// The message boxes shown, as "title: text", while the object lives.
-class BoxRecorder : public QObject
-{
-public:
-    BoxRecorder() { qApp->installEventFilter(this); }
-    ~BoxRecorder() override { qApp->removeEventFilter(this); }
-    QStringList seen;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        auto* box = qobject_cast<QMessageBox*>(watched);
-        if (box && event->type() == QEvent::Show)
-            seen.append(box->windowTitle() + QStringLiteral(": ") + box->text());
-        return false;
-    }
-};
-
-QString group(const char* server)
-{
-    return ORVO::applocation::serverGroup(QUuid(QString::fromLatin1(server))) +
-           QStringLiteral("/Actions/");
-}
-
-// Entries "key=value" of one server; "key" alone gives an empty value.
-using Entries = QStringList;
-
-} // namespace
+using namespace settingstest;
 
 class TestSettingsDialog : public QObject
 {
     Q_OBJECT
 
     orvotest::TestEnv env;
-
-    QSettings* store()
-    {
-        static QSettings* s = nullptr;
-        if (!s)
-            s = new QSettings(QString::fromLatin1(LibVelcorOrganization),
-                              QString::fromLatin1(ORVO::ApplicationId));
-        return s;
-    }
-
-    void seed(const char* server, const Entries& entries)
-    {
-        for (const QString& entry : entries) {
-            const int eq = entry.indexOf('=');
-            store()->setValue(group(server) + entry.left(eq),
-                              eq < 0 ? QString() : entry.mid(eq + 1));
-        }
-        store()->sync();
-    }
-
-    // What the store holds for one server, as "key=value", ascending.
-    Entries stored(const char* server)
-    {
-        store()->sync();
-        Entries out;
-        store()->beginGroup(group(server));
-        for (const QString& key : store()->allKeys())
-            out.append(key + '=' + store()->value(key).toString());
-        store()->endGroup();
-        return out;
-    }
-
-    std::unique_ptr<SettingsDialog> openDialog(const char* server = ServerA,
-                                               const QString& pass = QString("secret"))
-    {
-        auto dialog = std::make_unique<SettingsDialog>(nullptr, new LogForm());
-        dialog->setServerId(QUuid(QString::fromLatin1(server)));
-        dialog->setAuth(libvelcor::Auth(libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType,
-                                        QString(), "user", pass, QString()));
-        dialog->load();
-        return dialog;
-    }
-
-    static TableWidget* table(SettingsDialog* d) { return d->findChild<TableWidget*>(); }
-
-    static QPushButton* button(SettingsDialog* d, const QString& text)
-    {
-        for (QPushButton* b : d->findChildren<QPushButton*>())
-            if (b->text() == text)
-                return b;
-        return nullptr;
-    }
-
-    static LineEdit* edit(SettingsDialog* d, const char* name)
-    {
-        return d->findChild<LineEdit*>(QString::fromLatin1(name));
-    }
-
-    // The rows as "name|remark|default|custom"; a row without cells as "-".
-    static QStringList rows(SettingsDialog* d)
-    {
-        QStringList out;
-        TableWidget* t = table(d);
-        for (int r = 0; r < t->rowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < 4; ++c) {
-                if (t->item(r, c))
-                    cells.append(t->item(r, c)->text());
-            }
-            out.append(cells.isEmpty() ? QString("-") : cells.join('|'));
-        }
-        return out;
-    }
-
-    static void selectRows(SettingsDialog* d, int first, int last)
-    {
-        TableWidget* t = table(d);
-        t->setRangeSelected(QTableWidgetSelectionRange(first, 0, last, 3), true);
-    }
-
-    static QLineEdit* openEditor(SettingsDialog* d)
-    {
-        return table(d)->viewport()->findChild<QLineEdit*>();
-    }
 
 private slots:
     void initTestCase()
@@ -226,34 +96,22 @@ private slots:
 
     void editCustom_data()
     {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("after");
+        QTest::addColumn<QStringList>("edit"); // stored before, typed, stored after
         QTest::addColumn<bool>("logged");
 
-        QTest::newRow("new path") << "R|P|/old"
-                                  << "/new path "
-                                  << "R|P|/new path " << true;
-        QTest::newRow("first location") << "R|P|"
-                                        << "/opt/x"
-                                        << "R|P|/opt/x" << true;
-        QTest::newRow("cleared") << "R|P|/old"
-                                 << ""
-                                 << "R|P|" << true;
-        QTest::newRow("unchanged") << "R|P|/old"
-                                   << "/old"
-                                   << "R|P|/old" << false;
+        QTest::newRow("new path") << QStringList{"R|P|/old", "/new path ", "R|P|/new path "}
+                                  << true;
+        QTest::newRow("first location") << QStringList{"R|P|", "/opt/x", "R|P|/opt/x"} << true;
+        QTest::newRow("cleared") << QStringList{"R|P|/old", "", "R|P|"} << true;
+        QTest::newRow("unchanged") << QStringList{"R|P|/old", "/old", "R|P|/old"} << false;
         // The editor drops the separator, typed or pasted.
-        QTest::newRow("separator typed") << "R|P|/old"
-                                         << "/a|b"
-                                         << "R|P|/ab" << true;
+        QTest::newRow("separator typed") << QStringList{"R|P|/old", "/a|b", "R|P|/ab"} << true;
     }
     void editCustom()
     {
-        QFETCH(QString, before);
-        QFETCH(QString, typed);
-        QFETCH(QString, after);
+        QFETCH(QStringList, edit);
         QFETCH(bool, logged);
+        const QString before = edit.at(0), typed = edit.at(1), after = edit.at(2);
         seed(ServerA, {"app=" + before});
         seed(ServerB, {"app=" + before});
         auto d = openDialog();
@@ -281,25 +139,16 @@ private slots:
 
     void refusedChanges_data()
     {
-        QTest::addColumn<QString>("outside"); // the store's value at the edit, "-" for none
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("shown");
-
-        QTest::newRow("separator from code") << "R|P|/old"
-                                             << "/a|b"
-                                             << "/old";
-        QTest::newRow("entry broken since the listing") << "R|P"
-                                                        << "/new"
-                                                        << "";
-        QTest::newRow("entry gone since the listing") << "-"
-                                                      << "/new"
-                                                      << "";
+        // The store's value at the edit ("-" for none), the text set, the text shown.
+        QTest::addColumn<QStringList>("change");
+        QTest::newRow("separator from code") << QStringList{"R|P|/old", "/a|b", "/old"};
+        QTest::newRow("entry broken since the listing") << QStringList{"R|P", "/new", ""};
+        QTest::newRow("entry gone since the listing") << QStringList{"-", "/new", ""};
     }
     void refusedChanges()
     {
-        QFETCH(QString, outside);
-        QFETCH(QString, text);
-        QFETCH(QString, shown);
+        QFETCH(QStringList, change);
+        const QString outside = change.at(0), text = change.at(1), shown = change.at(2);
         seed(ServerA, {"app=R|P|/old"});
         auto d = openDialog();
         if (outside == "-")
@@ -488,38 +337,22 @@ private slots:
 
     void changeButton_data()
     {
-        QTest::addColumn<QString>("oldPass");
-        QTest::addColumn<QString>("newPass");
-        QTest::addColumn<QString>("confirm");
+        QTest::addColumn<QStringList>("entries"); // old, new, repeat
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("all three") << "o"
-                                   << "n"
-                                   << "n" << true;
-        QTest::newRow("blanks count") << " "
-                                      << " "
-                                      << " " << true;
-        QTest::newRow("old missing") << ""
-                                     << "n"
-                                     << "n" << false;
-        QTest::newRow("new missing") << "o"
-                                     << ""
-                                     << "n" << false;
-        QTest::newRow("repeat missing") << "o"
-                                        << "n"
-                                        << "" << false;
+        QTest::newRow("all three") << QStringList{"o", "n", "n"} << true;
+        QTest::newRow("blanks count") << QStringList{" ", " ", " "} << true;
+        QTest::newRow("old missing") << QStringList{"", "n", "n"} << false;
+        QTest::newRow("new missing") << QStringList{"o", "", "n"} << false;
+        QTest::newRow("repeat missing") << QStringList{"o", "n", ""} << false;
     }
     void changeButton()
     {
-        QFETCH(QString, oldPass);
-        QFETCH(QString, newPass);
-        QFETCH(QString, confirm);
+        QFETCH(QStringList, entries);
         QFETCH(bool, enabled);
         auto d = openDialog();
         QPushButton* change = button(d.get(), "Change password");
         QVERIFY(!change->isEnabled());
-        edit(d.get(), "oldPassEdit")->setText(oldPass);
-        edit(d.get(), "newPassEdit")->setText(newPass);
-        edit(d.get(), "confirmPassEdit")->setText(confirm);
+        fillPasswords(d.get(), entries);
         QCOMPARE(change->isEnabled(), enabled);
         // Opening again empties the fields.
         d->load();
@@ -530,76 +363,49 @@ private slots:
     void changePassword_data()
     {
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("oldPass");
-        QTest::addColumn<QString>("newPass");
-        QTest::addColumn<QString>("confirm");
+        QTest::addColumn<QStringList>("entries"); // old, new, repeat
         QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("error"); // the second box's text, "" for none
         QTest::addColumn<bool>("emitted");
 
         const int ok = QMessageBox::Ok;
+        const QString none;
         const QString wrongOld = "Incorrect Old password!";
         const QString mismatch = "Password reentered incorrectly!";
-        QTest::newRow("accepted") << "secret"
-                                  << "secret"
-                                  << "n 1"
-                                  << "n 1" << ok << "" << true;
-        QTest::newRow("blank new password") << "secret"
-                                            << "secret"
-                                            << " "
-                                            << " " << ok << "" << true;
-        QTest::newRow("stored with blank, part before it") << "my secret"
-                                                           << "my"
-                                                           << "n"
-                                                           << "n" << ok << "" << true;
-        QTest::newRow("stored with blank, full text refused") << "my secret"
-                                                              << "my secret"
-                                                              << "n"
-                                                              << "n" << ok << wrongOld << false;
-        QTest::newRow("two blanks lose the last part") << "a b c"
-                                                       << "a b"
-                                                       << "n"
-                                                       << "n" << ok << "" << true;
-        QTest::newRow("trailing blank dropped") << "secret "
-                                                << "secret"
-                                                << "n"
-                                                << "n" << ok << "" << true;
-        QTest::newRow("case matters") << "Secret"
-                                      << "secret"
-                                      << "n"
-                                      << "n" << ok << wrongOld << false;
-        QTest::newRow("repeat differs") << "secret"
-                                        << "secret"
-                                        << "n"
-                                        << "m" << ok << mismatch << false;
-        QTest::newRow("wrong old before repeat") << "secret"
-                                                 << "wrong"
-                                                 << "n"
-                                                 << "m" << ok << wrongOld << false;
-        QTest::newRow("Cancel, wrong entries") << "secret"
-                                               << "wrong"
-                                               << "n"
-                                               << "m" << int(QMessageBox::Cancel) << "" << false;
-        QTest::newRow("box closed") << "secret"
-                                    << "secret"
-                                    << "n"
-                                    << "n" << ORVO::seams::CloseAnswer << "" << false;
+        QTest::newRow("accepted") << "secret" << QStringList{"secret", "n 1", "n 1"} << ok << none
+                                  << true;
+        QTest::newRow("blank new password")
+            << "secret" << QStringList{"secret", " ", " "} << ok << none << true;
+        QTest::newRow("stored with blank, part before it")
+            << "my secret" << QStringList{"my", "n", "n"} << ok << none << true;
+        QTest::newRow("stored with blank, full text refused")
+            << "my secret" << QStringList{"my secret", "n", "n"} << ok << wrongOld << false;
+        QTest::newRow("two blanks lose the last part")
+            << "a b c" << QStringList{"a b", "n", "n"} << ok << none << true;
+        QTest::newRow("trailing blank dropped")
+            << "secret " << QStringList{"secret", "n", "n"} << ok << none << true;
+        QTest::newRow("case matters")
+            << "Secret" << QStringList{"secret", "n", "n"} << ok << wrongOld << false;
+        QTest::newRow("repeat differs")
+            << "secret" << QStringList{"secret", "n", "m"} << ok << mismatch << false;
+        QTest::newRow("wrong old before repeat")
+            << "secret" << QStringList{"wrong", "n", "m"} << ok << wrongOld << false;
+        QTest::newRow("Cancel, wrong entries") << "secret" << QStringList{"wrong", "n", "m"}
+                                               << int(QMessageBox::Cancel) << none << false;
+        QTest::newRow("box closed") << "secret" << QStringList{"secret", "n", "n"}
+                                    << ORVO::seams::CloseAnswer << none << false;
     }
     void changePassword()
     {
         QFETCH(QString, stored);
-        QFETCH(QString, oldPass);
-        QFETCH(QString, newPass);
-        QFETCH(QString, confirm);
+        QFETCH(QStringList, entries);
         QFETCH(int, answer);
         QFETCH(QString, error);
         QFETCH(bool, emitted);
         auto d = openDialog(ServerA, stored);
         QSignalSpy spy(d.get(), SIGNAL(changePassword(QString)));
         orvotest::LogCapture log;
-        edit(d.get(), "oldPassEdit")->setText(oldPass);
-        edit(d.get(), "newPassEdit")->setText(newPass);
-        edit(d.get(), "confirmPassEdit")->setText(confirm);
+        fillPasswords(d.get(), entries);
         ORVO::seams::setMessageBoxAutoAnswer(answer);
         BoxRecorder recorder;
 
@@ -612,9 +418,9 @@ private slots:
         QCOMPARE(recorder.seen, boxes);
         QCOMPARE(spy.count(), emitted ? 1 : 0);
         if (emitted)
-            QCOMPARE(spy.at(0).at(0).toString(), newPass);
+            QCOMPARE(spy.at(0).at(0).toString(), entries.at(1));
         // The fields keep their texts; no password reaches the log.
-        QCOMPARE(edit(d.get(), "newPassEdit")->text(), newPass);
+        QCOMPARE(edit(d.get(), "newPassEdit")->text(), entries.at(1));
         for (const QString& line : log.lines())
             QVERIFY2(!line.contains(stored.trimmed()), qPrintable(line));
     }
