@@ -97,6 +97,7 @@ QNetworkAccessManagerEcc* ConfigPlugin::_newAccessManager()
     connect(manager, SIGNAL(finished(QNetworkReply*)), this, SLOT(finished(QNetworkReply*)));
     connect(manager, SIGNAL(proxyAuthenticationRequired(const QNetworkProxy&, QAuthenticator*)),
             this, SLOT(proxyAuthenticationRequired(const QNetworkProxy&, QAuthenticator*)));
+    managers.removeAll(nullptr);
     managers.append(manager);
     return manager;
 }

@@ -59,10 +59,10 @@ void ConfigPlugin::gotFallback(bool fallback)
     isFallback = fallback;
 }
 
-void ConfigPlugin::gotPages(const QVariantMap& newPages_)
+void ConfigPlugin::gotPages(const QVariantMap& pageMap)
 {
     LOG_TRACE;
-    pages = newPages_;
+    pages = pageMap;
     if (window) {
         LOG_DEBUG << "[ConfigPlugin] Got pages - recreating";
         newPages(pages);
@@ -79,11 +79,16 @@ void ConfigPlugin::onDisconnect()
         LOG_ERROR;
         return;
     }
-    ready = false;
-
     // A page's error() comes from inside QtWebKit's navigation request for
     // that page; the page must not be reloaded from there (deactivatePage).
-    navigatingPage = qobject_cast<QWebPageEcc*>(sender());
+    auto* page = qobject_cast<QWebPageEcc*>(sender());
+    if (page && page->networkAccessManager() != networkAccessManager) {
+        // A page of a window signed out before: not this session's.
+        LOG_DEBUG << "[ConfigPlugin] Error of an earlier session's page";
+        return;
+    }
+    ready = false;
+    navigatingPage = page;
     // Cleared first: the Manager's sign-out calls back into this slot.
     emit sigDisconnect();
     navigatingPage = nullptr;
