@@ -3,7 +3,6 @@
 // command relays, sign-out, the lifetimes of access managers, cookie jar
 // and replies, and the TLS tolerance.
 
-#include <QApplication>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QPluginLoader>
@@ -179,8 +178,10 @@ bool TestConfigPlugin::load(PluginWindow* window, const QString& tab)
     if (!view)
         return false;
     QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
+    // The view starts loading within the activation (a debug page loads
+    // there in full); leaving a page blanks it first.
     window->activateTab(tab);
-    return loaded.wait(10000) && !view->loading;
+    return QTest::qWaitFor([view] { return !view->loading; }, 10000) && !loaded.isEmpty();
 }
 
 void TestConfigPlugin::tabsInFixedOrder_data()
@@ -199,7 +200,8 @@ void TestConfigPlugin::tabsInFixedOrder_data()
                                << QStringList{"Applications", "Application Profiles"} << 35;
     QTest::newRow("none") << QVariantMap() << QVariantMap() << QStringList() << 0;
     QTest::newRow("debug") << QVariantMap{{"user", p}, {"gateway", p}}
-                           << QVariantMap{{"debug", true}} << QStringList{"Connections"} << 35;
+                           << QVariantMap{{"debug", true}, {"debug-content", "<p>debug</p>"}}
+                           << QStringList{"Connections"} << 35;
 }
 
 void TestConfigPlugin::tabsInFixedOrder()
@@ -216,8 +218,11 @@ void TestConfigPlugin::tabsInFixedOrder()
     QCOMPARE(window->tabNames(), titles);
     for (QPushButton* button : window->tabButtons())
         QCOMPARE(button->maximumHeight(), buttonHeight);
-    if (!params.isEmpty())
+    if (!params.isEmpty()) {
         QCOMPARE(window->pages().value(0)->property("url").toUrl(), QUrl("debug://index.html"));
+        QVERIFY(load(window, "Connections"));
+        QCOMPARE(bodyOf(viewOf(window, "Connections")), QString("debug"));
+    }
 }
 
 void TestConfigPlugin::pageUrls_data()
