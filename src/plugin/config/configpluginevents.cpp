@@ -87,9 +87,9 @@ void ConfigPlugin::onDisconnect()
         LOG_DEBUG << "[ConfigPlugin] Error of an earlier session's page";
         return;
     }
+    // Cleared first: the Manager's sign-out calls back into this slot.
     ready = false;
     navigatingPage = page;
-    // Cleared first: the Manager's sign-out calls back into this slot.
     emit sigDisconnect();
     navigatingPage = nullptr;
 
