@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include "common/applocation.h"
 #include "common/common.h"
 #include "common/log.h"
 #include "common/utils.h"
@@ -318,11 +319,8 @@ void ProcessManager::gotServerId(const QUuid& uuid)
         settings->endGroup();
     if (!settings->group().isEmpty())
         settings->endGroup();
-    QString id = uuid.toString();
-    id.remove(QLatin1Char('{'));
-    id.remove(QLatin1Char('}'));
-    settings->beginGroup(QStringLiteral("ls_") + id);
-    settings->beginGroup(QStringLiteral("Actions"));
+    settings->beginGroup(applocation::serverGroup(uuid));
+    settings->beginGroup(QLatin1String(applocation::ActionsGroup));
 }
 
 void ProcessManager::chosenOpenFile(const QString& file)
@@ -339,12 +337,17 @@ void ProcessManager::chosenOpenFile(const QString& file)
         return;
     }
 
-    pendingValue = pendingValue + QLatin1Char('|') + file;
-    LOG_DEBUG << "[ProcessManager] Storing key: " << pendingName << ", val: " << pendingValue;
-    if (!pendingName.isEmpty())
-        settings->setValue(pendingName, pendingValue);
-    else
+    // A "|" in the remark, the default path or the chosen file would shift
+    // the fields of the entry: such a location is used now, not stored.
+    const QString value = pendingValue + QLatin1Char('|') + file;
+    applocation::Entry entry;
+    LOG_DEBUG << "[ProcessManager] Storing key: " << pendingName << ", val: " << value;
+    if (pendingName.isEmpty())
         LOG_ERROR << "No action waits for a location";
+    else if (applocation::parse(value, entry) != 0)
+        LOG_ERROR << "A location field holds the separator; not stored";
+    else
+        settings->setValue(pendingName, value);
 
     QVariantMap params;
     params.insert(QStringLiteral("args"), pendingArgs);

@@ -88,6 +88,8 @@ private slots:
     void serverGroups();
     void userChoice();
     void userChoiceWithinEmission();
+    void chosenLocationFields_data();
+    void chosenLocationFields();
     void restartReplacesRunning();
     void stopAction_data();
     void stopAction();
@@ -489,6 +491,54 @@ void TestProcessManager::userChoiceWithinEmission()
     QCOMPARE(pm.startAction(act("tool", "host", "R", "P", "z")), -1);
     QVERIFY(waitForArgv(custom));
     QCOMPARE(readArgv(custom), (QStringList{custom, "z"}));
+}
+
+void TestProcessManager::chosenLocationFields_data()
+{
+    QTest::addColumn<QString>("remark");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("stored");
+
+    QTest::newRow("plain") << "R"
+                           << "P"
+                           << "custom" << true;
+    QTest::newRow("separator in the remark") << "R|x"
+                                             << "P"
+                                             << "custom" << false;
+    QTest::newRow("separator in the default path") << "R"
+                                                   << "/a|b"
+                                                   << "custom" << false;
+    QTest::newRow("separator in the chosen file") << "R"
+                                                  << "P"
+                                                  << "cus|tom" << false;
+}
+
+// A field holding the entry's separator would shift the stored fields: the
+// chosen file is started and not stored. A second answer replaces the
+// first instead of adding a field.
+void TestProcessManager::chosenLocationFields()
+{
+    QFETCH(QString, remark);
+    QFETCH(QString, path);
+    QFETCH(QString, file);
+    QFETCH(bool, stored);
+    const QString custom = tool(file);
+    const QString second = tool("second");
+    qputenv("PATH", "");
+    ProcessManager pm;
+    QScopedPointer<QSettings> s(store());
+
+    QCOMPARE(pm.startAction(act("tool", "host", remark, path, "x")), -1);
+    pm.chosenOpenFile(custom);
+    QVERIFY(waitForArgv(custom));
+    QCOMPARE(s->contains("tool"), stored);
+    if (!stored)
+        return;
+    QCOMPARE(s->value("tool").toString(), remark + "|" + path + "|" + custom);
+    pm.chosenOpenFile(second);
+    QVERIFY(waitForArgv(second));
+    QCOMPARE(s->value("tool").toString(), remark + "|" + path + "|" + second);
 }
 
 void TestProcessManager::restartReplacesRunning()

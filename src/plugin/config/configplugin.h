@@ -1,1 +1,143 @@
 #pragma once
+
+#include <QHash>
+#include <QList>
+#include <QNetworkProxy>
+#include <QObject>
+#include <QPointer>
+#include <QSslError>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QUuid>
+#include <QVariant>
+#include <QVariantMap>
+#include <QVector>
+
+#include "common/plugininterfaces.h"
+#include "libvelcor/auth.h"
+
+class LogForm;
+class QAuthenticator;
+class QNetworkCookieJar;
+class QNetworkReply;
+class QWebView;
+class SettingsDialog;
+
+namespace ORVO {
+
+class PluginWindow;
+class QNetworkAccessManagerEcc;
+class QWebPageEcc;
+
+// Page key to tab title, translated once, by the first plugin object.
+extern QHash<QString, QString> stringMap;
+// The page keys that become tabs first, in this order.
+extern QVector<QString> orderMap;
+
+// The portal plugin: keeps what a sign-in to a management server brings
+// (credential, server id, addresses, page list), builds the portal window
+// with one web tab per page, loads a tab each time it is shown and blanks it
+// when it is left, and handles the events of the portal's network access
+// manager. One object for the whole process, made by Qt's static plugin
+// entry.
+//
+// Lifetimes. The window belongs to the main window and the settings dialog
+// to its parent, so both are guarded pointers here. The cookie jar and the
+// log page are borrowed. Every page loads through the access manager that
+// was current when it was built; a sign-out puts a fresh manager in place,
+// and the old one stays until the last page that uses it is gone.
+class ConfigPlugin : public QObject, public ORVO::ConfigGfxPluginInterface
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID ORVO_ConfigGfxPluginInterface_iid)
+    Q_INTERFACES(ORVO::ConfigGfxPluginInterface)
+
+public:
+    explicit ConfigPlugin(QObject* parent = nullptr);
+    ~ConfigPlugin() override;
+    ConfigPlugin(const ConfigPlugin&) = delete;
+    ConfigPlugin& operator=(const ConfigPlugin&) = delete;
+
+    bool isReady() const override;
+    ORVO::PluginWindow* newWindow(const QVariantMap& params) override;
+    void setLogForm(LogForm* form) override;
+    void setCookieJar(QNetworkCookieJar* jar) override;
+    QObject* pageMainFrame(QWidget* view) const override;
+    bool addScriptObject(QObject* frame, const QString& name, QObject* object) override;
+
+    // Removes every tab of the window.
+    void clearPages();
+    // Replaces every tab of the window by one tab per page of the map.
+    void newPages(const QVariantMap& pages);
+    // The tab of one server page: URL from the credential type, the address
+    // in use and the path; title from stringMap, else the key.
+    void newPage(ORVO::PluginWindow* window, const QString& key, const QVariant& path);
+    void addPage(ORVO::PluginWindow* window, const QUrl& url, const QString& title);
+
+    // The page URL rule: scheme by credential type (1, a certificate:
+    // https), the fallback address while it is in use, the path as given
+    // and one closing "/".
+    static QUrl pageUrl(int authType, const QString& host, const QVariant& path);
+
+    QPointer<ORVO::PluginWindow> window;
+    QPointer<LogForm> logForm;
+    QVariantMap params;
+    bool ready = false;
+    QUuid serverId;
+    QString serverAddr;
+    QString fallbackAddr;
+    bool isFallback = false;
+    QVariantMap pages;
+    ORVO::QNetworkAccessManagerEcc* networkAccessManager = nullptr;
+    QPointer<QNetworkCookieJar> cookieJar;
+    QPointer<SettingsDialog> settingsDialog;
+    libvelcor::Auth auth;
+
+signals:
+    void action(const QString& name, const QVariantMap& params);
+    void syncRoutes(const QStringList& connectedEndpoints);
+    void changePassword(const QString& newPass);
+    void loadStarted();
+    void loadFinished();
+    void sigDisconnect();
+
+protected slots:
+    void onDisconnect() override;
+    void onRefresh();
+    void onBack();
+    void gotAuth(const libvelcor::Auth& auth) override;
+    void gotPages(const QVariantMap& pages) override;
+    void gotServerAddr(const QString& addr, const QString& fallbackAddr) override;
+    void gotFallback(bool isFallback) override;
+    void tabClicked(const QString& name);
+    void settingsTriggered();
+    void gotServerId(const QUuid& uuid);
+    void sslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
+    void proxyAuthenticationRequired(const QNetworkProxy& proxy, QAuthenticator* authenticator);
+    void finished(QNetworkReply* reply);
+    void delayedLoadPage();
+    void webLoadStarted();
+    void webLoadFinished(bool ok);
+    void deactivatePage();
+    void unsupportedContent(QNetworkReply* reply);
+
+private slots:
+    void _cookieJarDestroyed(QObject* jar);
+
+private:
+    ORVO::QNetworkAccessManagerEcc* _newAccessManager();
+    void _retireAccessManager(ORVO::QNetworkAccessManagerEcc* manager);
+    void _triggerCurrent(int webAction);
+
+    // Every access manager still alive, the current one included: the
+    // managers that may hold a borrowed cookie jar.
+    QList<QPointer<ORVO::QNetworkAccessManagerEcc>> managers;
+    // Entries of the page map that newPages works from: a lone page's tab
+    // has no button.
+    int buildingPageCount = 0;
+    // The page whose navigation request is running while it signs out.
+    QPointer<ORVO::QWebPageEcc> navigatingPage;
+};
+
+} // namespace ORVO

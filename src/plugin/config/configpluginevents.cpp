@@ -1,0 +1,324 @@
+// The portal plugin's slots: the sign-in state and the sign-out, the
+// window's buttons and the tabs' loading, the settings dialog, and the
+// events of the portal's network access manager.
+#include <QAction>
+#include <QApplication>
+#include <QAuthenticator>
+#include <QMessageBox>
+#include <QNetworkReply>
+#include <QTimer>
+#include <QWebFrame>
+#include <QWebPage>
+
+#include "common/log.h"
+#include "gui/log/logform.h"
+#include "gui/mainwindow/pluginwindow.h"
+#include "gui/mainwindow/pluginwindowpage.h"
+#include "gui/messagebox.h"
+#include "plugin/config/configplugin.h"
+#include "plugin/config/qnetworkaccessmanagerecc.h"
+#include "plugin/config/qwebpageecc.h"
+#include "plugin/config/qwebviewecc.h"
+#include "plugin/config/settingsdialog.h"
+
+namespace ORVO {
+
+namespace {
+
+// Counts the loads that the plugin starts in a view, so that a blank
+// scheduled before a load does not cut it short.
+const char LoadsProperty[] = "orvoPortalLoads";
+
+} // namespace
+
+// ---- sign-in state ---------------------------------------------------------
+
+void ConfigPlugin::gotAuth(const libvelcor::Auth& newAuth)
+{
+    LOG_TRACE;
+    networkAccessManager->setAuth(newAuth);
+    auth = newAuth;
+}
+
+void ConfigPlugin::gotServerId(const QUuid& uuid)
+{
+    LOG_TRACE;
+    serverId = uuid;
+}
+
+void ConfigPlugin::gotServerAddr(const QString& addr, const QString& fallback)
+{
+    LOG_DEBUG << "[ConfigPlugin] Got server addr: " << addr << ", fallback: " << fallback;
+    serverAddr = addr;
+    fallbackAddr = fallback;
+}
+
+void ConfigPlugin::gotFallback(bool fallback)
+{
+    LOG_DEBUG << "[ConfigPlugin] Got fallback: " << fallback;
+    isFallback = fallback;
+}
+
+void ConfigPlugin::gotPages(const QVariantMap& pageMap)
+{
+    LOG_TRACE;
+    pages = pageMap;
+    if (window) {
+        LOG_DEBUG << "[ConfigPlugin] Got pages - recreating";
+        newPages(pages);
+    }
+    ready = true;
+}
+
+void ConfigPlugin::onDisconnect()
+{
+    LOG_TRACE;
+    if (!ready)
+        return;
+    if (!window) {
+        LOG_ERROR;
+        return;
+    }
+    // A page's error() comes from inside QtWebKit's navigation request for
+    // that page; the page must not be reloaded from there (deactivatePage).
+    auto* page = qobject_cast<QWebPageEcc*>(sender());
+    if (page && page->networkAccessManager() != networkAccessManager) {
+        // A page of a window signed out before: not this session's.
+        LOG_DEBUG << "[ConfigPlugin] Error of an earlier session's page";
+        return;
+    }
+    // Cleared first: the Manager's sign-out calls back into this slot.
+    ready = false;
+    navigatingPage = page;
+    emit sigDisconnect();
+    navigatingPage = nullptr;
+
+    // The window may have gone meanwhile, with its owner's sign-out.
+    if (window) {
+        disconnect(window.data(), SIGNAL(refresh()), this, nullptr);
+        disconnect(window.data(), SIGNAL(back()), this, nullptr);
+        disconnect(window.data(), SIGNAL(settings()), this, nullptr);
+        disconnect(window.data(), SIGNAL(logout()), this, nullptr);
+        disconnect(window.data(), SIGNAL(tabClicked(QString)), this, nullptr);
+    }
+    if (settingsDialog)
+        settingsDialog->close();
+
+    LOG_DEBUG << "[ConfigPlugin] request count: " << networkAccessManager->getRequests().size();
+    // The old window's pages keep loading through the old manager until
+    // they are gone; the manager goes after them.
+    _retireAccessManager(networkAccessManager);
+    networkAccessManager = _newAccessManager();
+    window = nullptr;
+}
+
+// ---- window buttons and tabs -----------------------------------------------
+
+void ConfigPlugin::_triggerCurrent(int webAction)
+{
+    const int index = window->currentIndex();
+    if (index < 0)
+        return;
+    const QStringList names = window->tabNames();
+    if (index >= names.size() || names.at(index).isEmpty())
+        return;
+    PluginWindowPage* page = window->currentPage();
+    auto* view = page ? qobject_cast<QWebView*>(page->widget()) : nullptr;
+    if (!view)
+        return;
+    view->pageAction(QWebPage::WebAction(webAction))->trigger();
+}
+
+void ConfigPlugin::onRefresh()
+{
+    if (!window) {
+        LOG_ERROR;
+        return;
+    }
+    LOG_DEBUG << "[ConfigPlugin] Refresh requested";
+    _triggerCurrent(QWebPage::Reload);
+}
+
+void ConfigPlugin::onBack()
+{
+    if (!window) {
+        LOG_ERROR;
+        return;
+    }
+    LOG_DEBUG << "[ConfigPlugin] Back requested";
+    _triggerCurrent(QWebPage::Back);
+}
+
+void ConfigPlugin::tabClicked(const QString& name)
+{
+    LOG_DEBUG << "[ConfigPlugin] Clicked tab: " << name;
+}
+
+void ConfigPlugin::delayedLoadPage()
+{
+    auto* pageWidget = qobject_cast<PluginWindowPage*>(sender());
+    if (!pageWidget) {
+        LOG_ERROR;
+        return;
+    }
+    const QUrl url = pageWidget->property("url").toUrl();
+    auto* view = qobject_cast<QWebViewEcc*>(pageWidget->widget());
+    if (!view) {
+        LOG_ERROR;
+        return;
+    }
+    QWebFrame* frame = view->page() ? view->page()->mainFrame() : nullptr;
+    if (!frame) {
+        LOG_ERROR;
+        return;
+    }
+    LOG_DEBUG << "[ConfigPlugin] Loading url: " << url.toString() << ", frame: " << frame;
+    view->setProperty(LoadsProperty, view->property(LoadsProperty).toUInt() + 1);
+    if (url.scheme() == QLatin1String("debug"))
+        view->setContent(property("debug-content").toString().toUtf8(), QString(), QUrl());
+    else
+        view->setUrl(url);
+}
+
+void ConfigPlugin::deactivatePage()
+{
+    auto* pageWidget = qobject_cast<PluginWindowPage*>(sender());
+    if (!pageWidget) {
+        LOG_ERROR;
+        return;
+    }
+    auto* view = qobject_cast<QWebViewEcc*>(pageWidget->widget());
+    if (!view) {
+        LOG_ERROR;
+        return;
+    }
+    if (view->loading)
+        return;
+    if (navigatingPage && view->page() == navigatingPage.data()) {
+        // Loading other content into the page from inside its own navigation
+        // request pulls the document away under QtWebKit, which may still
+        // be in one of its frames' loaders: the next turn of the event loop
+        // blanks it, unless the tab has been shown again by then.
+        const QVariant loads = view->property(LoadsProperty);
+        QTimer::singleShot(0, view, [view, loads] {
+            if (view->property(LoadsProperty) == loads)
+                view->setHtml(QString(), QUrl());
+        });
+        return;
+    }
+    view->setHtml(QString(), QUrl());
+}
+
+void ConfigPlugin::webLoadStarted()
+{
+    auto* view = qobject_cast<QWebViewEcc*>(sender());
+    if (!view) {
+        LOG_ERROR;
+        return;
+    }
+    view->loading = true;
+}
+
+void ConfigPlugin::webLoadFinished(bool ok)
+{
+    Q_UNUSED(ok);
+    auto* view = qobject_cast<QWebViewEcc*>(sender());
+    if (!view) {
+        LOG_ERROR;
+        return;
+    }
+    view->loading = false;
+}
+
+// ---- settings dialog --------------------------------------------------------
+
+void ConfigPlugin::settingsTriggered()
+{
+    LOG_TRACE;
+    if (!settingsDialog) {
+        settingsDialog = new SettingsDialog(QApplication::activeWindow(), logForm.data());
+        connect(settingsDialog.data(), SIGNAL(changePassword(QString)), this,
+                SIGNAL(changePassword(QString)));
+    }
+    settingsDialog->setServerId(serverId);
+    settingsDialog->setAuth(auth);
+    settingsDialog->load();
+    settingsDialog->setVisible(true);
+}
+
+// ---- network events ---------------------------------------------------------
+
+void ConfigPlugin::sslErrors(QNetworkReply* reply, const QList<QSslError>& errors)
+{
+    // Management servers with a certificate of a private CA, or reached by
+    // an address their certificate does not name, are accepted; a leaf that
+    // signs itself, or an expired or untrusted one, is not.
+    QList<QSslError> ignored;
+    for (const QSslError& e : errors) {
+        const unsigned code = unsigned(e.error());
+        if (code == QSslError::SelfSignedCertificateInChain ||
+            code == QSslError::UnableToGetLocalIssuerCertificate ||
+            code == QSslError::UnableToVerifyFirstCertificate ||
+            code == QSslError::HostNameMismatch)
+            ignored.append(e);
+        else
+            LOG_ERROR << "QSslError (" << int(e.error()) << "): " << e.errorString();
+    }
+    if (reply)
+        reply->ignoreSslErrors(ignored);
+}
+
+void ConfigPlugin::proxyAuthenticationRequired(const QNetworkProxy& proxy,
+                                               QAuthenticator* authenticator)
+{
+    LOG_TRACE;
+    // Answered and refused in turn: a proxy that refuses the credential
+    // gets it once, not forever.
+    static bool done = false;
+    if (done) {
+        LOG_ERROR;
+        done = false;
+        return;
+    }
+    if (authenticator) {
+        authenticator->setUser(proxy.user());
+        authenticator->setPassword(proxy.password());
+    }
+    done = true;
+}
+
+void ConfigPlugin::finished(QNetworkReply* reply)
+{
+    if (!reply) {
+        LOG_ERROR;
+        return;
+    }
+    LOG_TRACE << "[ConfigPlugin] finished - removing request: " << reply;
+    // The reply belongs to the page that asked for it (QtWebKit deletes it
+    // when it is done with it): it is only forgotten here.
+    auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(reply->manager());
+    (manager ? manager : networkAccessManager)->getRequests().removeAll(reply);
+    if (reply->error() == QNetworkReply::NoError)
+        return;
+
+    const QString text = QStringLiteral("Error in reply: ") + QString::number(reply->error()) +
+                         QStringLiteral(" (") + reply->errorString() + QLatin1Char(')');
+    LOG_DEBUG << "[ConfigPlugin] error: " << text;
+    if (reply->error() == QNetworkReply::HostNotFoundError) {
+        // From the next turn of the event loop: a modal box here would run
+        // its loop inside the reply's finished signal, where a sign-out in
+        // the meantime could delete the reply and its manager under it.
+        const QString title = tr("Error");
+        QTimer::singleShot(0, this, [title, text] {
+            MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton,
+                                 Qt::PlainText);
+        });
+    }
+}
+
+void ConfigPlugin::unsupportedContent(QNetworkReply* reply)
+{
+    LOG_DEBUG << "reply: " << (reply ? reply->readAll() : QByteArray());
+}
+
+} // namespace ORVO

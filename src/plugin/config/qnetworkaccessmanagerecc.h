@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QObject>
+
+#include "libvelcor/auth.h"
+
+class QIODevice;
+class QNetworkReply;
+class QNetworkRequest;
+
+namespace ORVO {
+
+// The network access manager of every portal page. It stamps each request
+// with the client's user agent, a default form content type and a cache
+// preference, and keeps the replies in flight so their number can be
+// logged. Made without a parent; its owner deletes it.
+class QNetworkAccessManagerEcc : public QNetworkAccessManager
+{
+    Q_OBJECT
+
+public:
+    QNetworkAccessManagerEcc();
+    ~QNetworkAccessManagerEcc() override;
+
+    // A copy of the signed-in credential; never added to a request.
+    void setAuth(const libvelcor::Auth& auth);
+    const libvelcor::Auth& getAuth() const { return auth; }
+
+    // The replies handed out and not yet removed by the owner, oldest first.
+    // The live list: the owner removes finished replies from it. The list
+    // only tracks: the replies belong to whoever issued the request (the web
+    // engine for the pages) and are neither aborted nor deleted here. A
+    // reply that is destroyed leaves the list by itself.
+    QList<QNetworkReply*>& getRequests() { return requests; }
+
+protected:
+    QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
+                                 const QNetworkRequest& request, QIODevice* outgoingData) override;
+
+private:
+    libvelcor::Auth auth;
+    QList<QNetworkReply*> requests;
+    // Context of the connections that drop destroyed replies from the list.
+    // Declared last, so it goes first: the base destructor deletes the
+    // replies left as children after the list is gone.
+    QObject tracker;
+};
+
+} // namespace ORVO

@@ -1,0 +1,103 @@
+#include "plugin/config/qwebpageecc.h"
+
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+
+#include "common/log.h"
+#include "gui/messagebox.h"
+
+namespace ORVO {
+
+namespace {
+// The portal's scripts rely on the tab staying on its page for a moment
+// before the client acts.
+const int CommandDelayMs = 300;
+} // namespace
+
+QWebPageEcc::QWebPageEcc(QObject* parent) : QWebPage(parent) {}
+
+QWebPageEcc::~QWebPageEcc() = default;
+
+QString QWebPageEcc::decode(QString value)
+{
+    return portalDecode(std::move(value));
+}
+
+bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
+                                          QWebPage::NavigationType type)
+{
+    // Commands count in every frame and for every kind of navigation.
+    Q_UNUSED(frame)
+    Q_UNUSED(type)
+    const QUrl url = request.url();
+    LOG_DEBUG << "[WebPage] Navigating to url: " << url.toString();
+
+    const PortalCommand command = portalCommand(url);
+    if (command.loginPage) {
+        LOG_ERROR << "[WebPage] Cookie authentication error";
+        emit error();
+    }
+    if (command.kind == PortalCommand::Navigate)
+        return true;
+
+    if (command.kind == PortalCommand::Delayed) {
+        if (pending.size() >= MaxPendingCommands) {
+            LOG_ERROR << "[WebPage] Too many commands at once, dropping: " << url.toString();
+            return false;
+        }
+        pending.enqueue(command.actions);
+        // One timer per command: each run takes the oldest waiting command.
+        QTimer::singleShot(CommandDelayMs, this, &QWebPageEcc::delayedAction);
+    }
+    if (command.hasRoutes)
+        emit syncRoutes(command.routes);
+    if (command.kind == PortalCommand::Immediate) {
+        for (const PortalAction& a : command.actions)
+            emit action(a.name, a.params);
+    }
+    return false;
+}
+
+void QWebPageEcc::delayedAction()
+{
+    LOG_TRACE;
+    if (pending.isEmpty()) {
+        LOG_ERROR;
+        return;
+    }
+    const QList<PortalAction> actions = pending.dequeue();
+    for (const PortalAction& a : actions)
+        emit action(a.name, a.params);
+}
+
+void QWebPageEcc::javaScriptAlert(QWebFrame* frame, const QString& msg)
+{
+    Q_UNUSED(frame)
+    // The text comes from the page: never read it as markup.
+    ORVO::MessageBox::information(nullptr, tr("Info"), msg, QMessageBox::Ok, QMessageBox::NoButton,
+                                  Qt::PlainText);
+}
+
+bool QWebPageEcc::javaScriptConfirm(QWebFrame* frame, const QString& msg)
+{
+    Q_UNUSED(frame)
+    return ORVO::MessageBox::question(nullptr, tr("Confirmation"), msg,
+                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                                      Qt::PlainText) == QMessageBox::Yes;
+}
+
+void QWebPageEcc::javaScriptConsoleMessage(const QString& message, int lineNumber,
+                                           const QString& sourceID)
+{
+    LOG_DEBUG << "[WebPage] [" << sourceID << ":" << QString::number(lineNumber)
+              << "] : " << message;
+}
+
+QString QWebPageEcc::userAgentForUrl(const QUrl& url) const
+{
+    Q_UNUSED(url)
+    return QString::fromLatin1(PortalUserAgent);
+}
+
+} // namespace ORVO

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <QWebPage>
+
+#include "plugin/config/portalcommand.h"
+
+class QNetworkRequest;
+class QUrl;
+class QWebFrame;
+
+namespace ORVO {
+
+// The page of one portal tab. It reports the client's user agent, logs the
+// page's console, shows alerts and confirmations as the client's message
+// boxes, and turns navigations to command URLs into signals instead of
+// loading them.
+class QWebPageEcc : public QWebPage
+{
+    Q_OBJECT
+
+public:
+    // Commands that may wait for their delay at the same time; a page that
+    // asks for more in 300 ms is flooding and its extra commands are dropped.
+    static const int MaxPendingCommands = 32;
+
+    explicit QWebPageEcc(QObject* parent = nullptr);
+    ~QWebPageEcc() override;
+
+    // Every "+" becomes a blank.
+    static QString decode(QString value);
+    // Commands whose delay has not yet run out.
+    int pendingCommands() const { return pending.size(); }
+
+signals:
+    void action(const QString& name, const QVariantMap& params);
+    void syncRoutes(const QStringList& connectedEndpoints);
+    // The server sent the page to its login page: the login cookies failed.
+    void error();
+
+protected:
+    bool acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
+                                 QWebPage::NavigationType type) override;
+    void javaScriptAlert(QWebFrame* frame, const QString& msg) override;
+    bool javaScriptConfirm(QWebFrame* frame, const QString& msg) override;
+    void javaScriptConsoleMessage(const QString& message, int lineNumber,
+                                  const QString& sourceID) override;
+    QString userAgentForUrl(const QUrl& url) const override;
+
+protected slots:
+    // Emits the oldest waiting command; run only by the delay timers.
+    void delayedAction();
+
+private:
+    // Delayed commands in arrival order, one per running timer.
+    QQueue<QList<ORVO::PortalAction>> pending;
+};
+
+} // namespace ORVO
