@@ -7,6 +7,7 @@
 
 // The built-in plugins, in discovery order: login first.
 Q_IMPORT_PLUGIN(LoginPlugin)
+Q_IMPORT_PLUGIN(ConfigPlugin)
 
 int main(int argc, char** argv)
 {

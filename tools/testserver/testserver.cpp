@@ -449,10 +449,13 @@ TestServer::Reply TestServer::_answer(const Request& request)
         r.body = s.body;
         return r;
     }
-    if (files.contains(path)) {
+    // The client asks for its downloads with a trailing "/", as the real
+    // server accepts them.
+    const QString filePath = files.contains(path) ? path : normalisedPath(path);
+    if (files.contains(filePath)) {
         if (request.method != "GET" && request.method != "HEAD")
             return _plain(405, "Method not allowed");
-        const FileEntry& f = files[path];
+        const FileEntry& f = files[filePath];
         Reply r;
         r.headers.append(Header{"Content-Type", "application/octet-stream"});
         if (!f.dispositionName.isEmpty())

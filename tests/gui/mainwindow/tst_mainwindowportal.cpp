@@ -114,8 +114,7 @@ void TestMainWindowPortal::configReceive_data()
     QTest::newRow("zero") << true << setup(QStringLiteral("0")) << false;
     QTest::newRow("empty text") << true << setup(QString(QLatin1String(""))) << false;
     QTest::newRow("other text") << false << setup(QStringLiteral("yes")) << true;
-    QTest::newRow("timeout only") << false
-                                  << QVariant(QVariantMap{{QStringLiteral("timeout"), 60}})
+    QTest::newRow("timeout only") << false << QVariant(QVariantMap{{QStringLiteral("timeout"), 60}})
                                   << false;
     QTest::newRow("setup without enabled") << true << setup(QVariant()) << true;
     QTest::newRow("not a map") << false << QVariant(QStringLiteral("setup")) << false;
@@ -152,9 +151,9 @@ void TestMainWindowPortal::commands_data()
     QTest::newRow("download") << "ACTION_DOWNLOAD" << url("https://h/f.zip") << 0
                               << QStringList{QStringLiteral("https://h/f.zip"), QString()}
                               << QString() << false;
-    QTest::newRow("download without url") << "ACTION_DOWNLOAD" << QVariantMap() << 0
-                                          << QStringList{QString(), QString()} << QString()
-                                          << false;
+    QTest::newRow("download without url")
+        << "ACTION_DOWNLOAD" << QVariantMap() << 0 << QStringList{QString(), QString()} << QString()
+        << false;
     QTest::newRow("open https") << "OPEN_URL" << url("https://example.org/a?b=c") << 0
                                 << QStringList() << "https://example.org/a?b=c" << false;
     QTest::newRow("open mailto") << "OPEN_URL" << url("mailto:help@example.org") << 0
@@ -165,8 +164,8 @@ void TestMainWindowPortal::commands_data()
         << "OPEN_URL" << url("javascript:alert(1)") << 0 << QStringList() << QString() << false;
     QTest::newRow("open custom scheme refused")
         << "OPEN_URL" << url("vnc://10.0.0.5") << 0 << QStringList() << QString() << false;
-    QTest::newRow("other name hides") << "AJAX_RELOAD_LOGIN" << QVariantMap() << 0
-                                      << QStringList() << QString() << true;
+    QTest::newRow("other name hides")
+        << "AJAX_RELOAD_LOGIN" << QVariantMap() << 0 << QStringList() << QString() << true;
 }
 
 void TestMainWindowPortal::commands()
@@ -343,14 +342,14 @@ void TestMainWindowPortal::returnCancelsWhileConnecting_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("disconnects");
-    QTest::newRow("connecting, Return") << int(libvelcor::StateConnecting) << int(Qt::Key_Return)
-                                        << 1;
+    QTest::newRow("connecting, Return")
+        << int(libvelcor::StateConnecting) << int(Qt::Key_Return) << 1;
     QTest::newRow("reconnecting, Enter")
         << int(libvelcor::StateReconnecting) << int(Qt::Key_Enter) << 1;
-    QTest::newRow("connecting, Escape") << int(libvelcor::StateConnecting) << int(Qt::Key_Escape)
-                                        << 0;
-    QTest::newRow("connected, Return") << int(libvelcor::StateConnected) << int(Qt::Key_Return)
-                                       << 0;
+    QTest::newRow("connecting, Escape")
+        << int(libvelcor::StateConnecting) << int(Qt::Key_Escape) << 0;
+    QTest::newRow("connected, Return")
+        << int(libvelcor::StateConnected) << int(Qt::Key_Return) << 0;
     QTest::newRow("idle, Return") << int(libvelcor::StateIdle) << int(Qt::Key_Return) << 0;
 }
 
