@@ -48,6 +48,7 @@ QString dataLocation()
 } // namespace
 
 const char* const ApplicationId = "BastivaConnectApp";
+const char* const UserAgent = "Corvane Tavu Connect " ORVO_VERSION " (Macintosh)";
 
 QString org()
 {

@@ -22,6 +22,9 @@ enum Module : int {
 
 // Identity. ApplicationId names the settings store and the data folder.
 extern const char* const ApplicationId;
+// The User-Agent of every request to the management server, the portal
+// pages' included.
+extern const char* const UserAgent;
 QString org();
 QString app();
 QString prod();

@@ -6,6 +6,7 @@
 #include <QUrlQuery>
 #include <QVariantMap>
 
+#include "common/common.h"
 #include "common/cookiejar.h"
 #include "common/log.h"
 #include "libvelcor/json.h"
@@ -94,7 +95,7 @@ int LodestarApi::_runClient(LodestarOp newOp, QUrl& url, QUrl params)
         return -1;
     }
     QMap<QByteArray, QByteArray> headers;
-    headers.insert(QByteArrayLiteral("User-Agent"), QByteArray(ORVO::NetworkManager::UserAgent));
+    headers.insert(QByteArrayLiteral("User-Agent"), QByteArray(ORVO::UserAgent));
     const QString scheme = _scheme(newOp);
     url.setScheme(scheme);
     url.setHost(isFallback ? fallbackAddr : addr);

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QUrl>
 
+#include "common/common.h"
 #include "common/cookiejar.h"
 #include "common/log.h"
 #include "common/utils.h"
@@ -19,8 +20,6 @@ namespace {
 const qint64 ReadBufferSize = 4 * 1024 * 1024;
 
 } // namespace
-
-const char* const NetworkManager::UserAgent = "Corvane Tavu Connect " ORVO_VERSION " (Macintosh)";
 
 NetworkManager::NetworkManager(ProcessManager* processManager_)
     : QObject(nullptr), processManager(processManager_), request(QUrl())
@@ -37,7 +36,7 @@ NetworkManager::NetworkManager(ProcessManager* processManager_)
     connect(&accessManager, &QNetworkAccessManager::finished, this,
             QOverload<QNetworkReply*>::of(&NetworkManager::finished));
 
-    request.setRawHeader("User-Agent", UserAgent);
+    request.setRawHeader("User-Agent", ORVO::UserAgent);
     valid = true;
 }
 

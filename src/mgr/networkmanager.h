@@ -38,9 +38,6 @@ public:
     };
     Q_ENUM(Error)
 
-    // The system's User-Agent, also sent by the web API client and the portal.
-    static const char* const UserAgent;
-
     explicit NetworkManager(ORVO::ProcessManager* processManager);
     ~NetworkManager() override;
 

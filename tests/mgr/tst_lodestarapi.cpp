@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "common/common.h"
 #include "common/cookiejar.h"
 #include "libvelcor/client.h"
 #include "mgr/lodestarapi.h"
@@ -126,7 +127,7 @@ void TestLodestarApi::loginSendsTheForm()
     QCOMPARE(r.method, QByteArray("POST"));
     QCOMPARE(r.body, QByteArray("zub_username=demo&zub_password=demo"));
     QCOMPARE(r.headers.value("user-agent"), QByteArray("Corvane Tavu Connect 3.8.1 (Macintosh)"));
-    QCOMPARE(r.headers.value("user-agent"), QByteArray(ORVO::NetworkManager::UserAgent));
+    QCOMPARE(r.headers.value("user-agent"), QByteArray(ORVO::UserAgent));
     QVERIFY(r.headers.value("content-type").startsWith("application/x-www-form-urlencoded"));
 
     // The session cookie lands in the shared jar, for the portal pages.

@@ -6,7 +6,6 @@
 
 namespace ORVO {
 
-const char* const PortalUserAgent = "Corvane Tavu Connect " ORVO_VERSION " (Macintosh)";
 const char* const PortalLoginPath = "/manage/access/login/";
 
 namespace {

@@ -9,9 +9,6 @@ class QUrl;
 
 namespace ORVO {
 
-// The user agent of the portal pages and of their requests: the same text
-// that the client's other web requests send.
-extern const char* const PortalUserAgent;
 // The management server sends a page here when its login cookies are not
 // (or no longer) accepted.
 extern const char* const PortalLoginPath;

@@ -3,6 +3,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include "common/common.h"
 #include "common/log.h"
 #include "plugin/config/portalcommand.h"
 
@@ -29,7 +30,7 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
                                                        QIODevice* outgoingData)
 {
     QNetworkRequest stamped(request);
-    stamped.setRawHeader("User-Agent", PortalUserAgent);
+    stamped.setRawHeader("User-Agent", ORVO::UserAgent);
     if (!stamped.header(QNetworkRequest::ContentTypeHeader).isValid())
         stamped.setHeader(QNetworkRequest::ContentTypeHeader,
                           QByteArrayLiteral("application/x-www-form-urlencoded"));

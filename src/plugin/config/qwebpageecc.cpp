@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "common/common.h"
 #include "common/log.h"
 #include "gui/messagebox.h"
 
@@ -97,7 +98,7 @@ void QWebPageEcc::javaScriptConsoleMessage(const QString& message, int lineNumbe
 QString QWebPageEcc::userAgentForUrl(const QUrl& url) const
 {
     Q_UNUSED(url)
-    return QString::fromLatin1(PortalUserAgent);
+    return QString::fromLatin1(ORVO::UserAgent);
 }
 
 } // namespace ORVO
