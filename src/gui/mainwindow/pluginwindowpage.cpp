@@ -238,9 +238,11 @@ void PluginWindowPage::showLoadProgressBar(int step, int totSteps, QString descr
     if (!hosted)
         return;
     if (step == totSteps) {
-        delete progress.data();
+        hideLoadProgressBar();
         return;
     }
+    // Made once and then hidden between loads: each new bar would parse the
+    // whole style sheet again, on every page load.
     if (!progress) {
         progress = new QProgressBar(hosted);
         progress->setStyleSheet(utils::loadStyleSheet(QLatin1String(StyleSheet)));
@@ -258,7 +260,13 @@ void PluginWindowPage::showLoadProgressBar(int step, int totSteps, QString descr
 
 void PluginWindowPage::hideLoadProgressBar()
 {
-    delete progress.data();
+    if (progress)
+        progress->hide();
+}
+
+QProgressBar* PluginWindowPage::progressBar() const
+{
+    return progress && !progress->isHidden() ? progress.data() : nullptr;
 }
 
 } // namespace ORVO

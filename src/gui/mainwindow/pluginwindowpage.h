@@ -104,7 +104,8 @@ public:
 
     QGraphicsProxyWidget* toolBarItem() const { return toolBarProxy; }
     QToolBar* toolBar() const { return bar; }
-    QProgressBar* progressBar() const { return progress.data(); }
+    // The load progress bar while it shows, else null.
+    QProgressBar* progressBar() const;
 
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
     void paintWindowFrame(QPainter* painter, const QStyleOptionGraphicsItem* option,
