@@ -715,7 +715,7 @@
     </message>
     <message>
         <source>Confirm password</source>
-        <translation>Passwort wiederholen</translation>
+        <translation>Bestätigung</translation>
     </message>
     <message>
         <source>Change password</source>
