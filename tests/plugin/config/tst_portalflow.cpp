@@ -129,9 +129,9 @@ void TestPortalFlow::signInShowsThePortal()
     // order, the first one loaded with the login cookie.
     QTRY_VERIFY_WITH_TIMEOUT(w->configShown, 15000);
     ORVO::PluginWindow* portal = w->configContainer->window();
-    QCOMPARE(portal->tabNames(), (QStringList{QStringLiteral("Connections"),
-                                              QStringLiteral("Applications"),
-                                              QStringLiteral("Settings")}));
+    QCOMPARE(portal->tabNames(),
+             (QStringList{QStringLiteral("Connections"), QStringLiteral("Applications"),
+                          QStringLiteral("Settings")}));
     QWebView* view = currentView(w);
     QVERIFY(view);
     QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("Portal: connection"), 10000);
@@ -163,8 +163,8 @@ void TestPortalFlow::signInShowsThePortal()
             const auto entries = sim.log();
             for (int i = mark; i < entries.size(); ++i) {
                 const QVariantMap v = entries.at(i).value.toMap();
-                if (entries.at(i).kind == QLatin1String("cloud.action")
-                    && v.value(QStringLiteral("action")) == QLatin1String("syncRoutes"))
+                if (entries.at(i).kind == QLatin1String("cloud.action") &&
+                    v.value(QStringLiteral("action")) == QLatin1String("syncRoutes"))
                     return true;
             }
             return false;
@@ -179,8 +179,8 @@ void TestPortalFlow::signInShowsThePortal()
         return target;
     });
     runScript(view, QStringLiteral("document.getElementById('download').click()"));
-    QTRY_COMPARE_WITH_TIMEOUT(orvotest::readFile(target),
-                              QByteArray("%PDF-1.4\n% test report\n"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(orvotest::readFile(target), QByteArray("%PDF-1.4\n% test report\n"),
+                              10000);
     QVERIFY(proposed.endsWith(QStringLiteral("/report.pdf")));
 
     // The portal's Logout: the service stops, the pages go blank, the
