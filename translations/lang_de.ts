@@ -177,6 +177,53 @@
         <source>Connection established by %1 %2 ago.</source>
         <translation>Verbindung von %1 vor %2 hergestellt.</translation>
     </message>
+    <message>
+        <source>All files</source>
+        <translation>Alle Dateien</translation>
+    </message>
+    <message>
+        <source>Select output file</source>
+        <translation>Zieldatei auswählen</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::ConfigPlugin</name>
+    <message>
+        <source>Applications</source>
+        <translation>Anwendungen</translation>
+    </message>
+    <message>
+        <source>Application Profiles</source>
+        <translation>Anwendungsprofile</translation>
+    </message>
+    <message>
+        <source>Connections</source>
+        <translation>Verbindungen</translation>
+    </message>
+    <message>
+        <source>Devices</source>
+        <translation>Geräte</translation>
+    </message>
+    <message>
+        <source>Device Groups</source>
+        <translation>Gerätegruppen</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Users</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <source>User Groups</source>
+        <translation>Benutzergruppen</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::Gui</name>
@@ -348,6 +395,17 @@
     <message>
         <source>Error running process</source>
         <translation>Fehler beim Ausführen des Prozesses</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::QWebPageEcc</name>
+    <message>
+        <source>Info</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>Confirmation</source>
+        <translation>Bestätigung</translation>
     </message>
 </context>
 <context>
@@ -602,6 +660,105 @@
     </message>
 </context>
 <context>
+    <name>SettingsDialog</name>
+    <message>
+        <source>%1 Settings</source>
+        <translation>%1 – Einstellungen</translation>
+    </message>
+    <message>
+        <source>Applications</source>
+        <translation>Anwendungen</translation>
+    </message>
+    <message>
+        <source>User information</source>
+        <translation>Benutzerdaten</translation>
+    </message>
+    <message>
+        <source>Logs</source>
+        <translation>Protokoll</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Remark</source>
+        <translation>Bemerkung</translation>
+    </message>
+    <message>
+        <source>Default Location</source>
+        <translation>Standardpfad</translation>
+    </message>
+    <message>
+        <source>Custom Location</source>
+        <translation>Eigener Pfad</translation>
+    </message>
+    <message>
+        <source>Reset Selected</source>
+        <translation>Auswahl zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Reset All</source>
+        <translation>Alle zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Passwort</translation>
+    </message>
+    <message>
+        <source>Old password</source>
+        <translation>Altes Passwort</translation>
+    </message>
+    <message>
+        <source>New password</source>
+        <translation>Neues Passwort</translation>
+    </message>
+    <message>
+        <source>Confirm password</source>
+        <translation>Bestätigung</translation>
+    </message>
+    <message>
+        <source>Change password</source>
+        <translation>Passwort ändern</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>The location could not be saved.</source>
+        <translation>Der Pfad konnte nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>The applications could not be reset.</source>
+        <translation>Die Anwendungen konnten nicht zurückgesetzt werden.</translation>
+    </message>
+    <message>
+        <source>Confirmation</source>
+        <translation>Bestätigung</translation>
+    </message>
+    <message>
+        <source>Do you really want to reset the selected applications?</source>
+        <translation>Die ausgewählten Anwendungen wirklich zurücksetzen?</translation>
+    </message>
+    <message>
+        <source>Do you really want to reset ALL applications?</source>
+        <translation>ALLE Anwendungen wirklich zurücksetzen?</translation>
+    </message>
+    <message>
+        <source>Do you really want to change your password?</source>
+        <translation>Ihr Passwort wirklich ändern?</translation>
+    </message>
+    <message>
+        <source>Incorrect Old password!</source>
+        <translation>Das alte Passwort ist falsch!</translation>
+    </message>
+    <message>
+        <source>Password reentered incorrectly!</source>
+        <translation>Die Passwörter stimmen nicht überein!</translation>
+    </message>
+</context>
+<context>
     <name>libvelcor</name>
     <message>
         <source>Unknown</source>
@@ -688,6 +845,37 @@
     <message>
         <source>Ok</source>
         <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>settingsDialog</name>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Remark</source>
+        <translation>Bemerkung</translation>
+    </message>
+    <message>
+        <source>Default Location</source>
+        <translation>Standardpfad</translation>
+    </message>
+    <message>
+        <source>Custom Location</source>
+        <translation>Eigener Pfad</translation>
+    </message>
+    <message>
+        <source>Reset Selected</source>
+        <translation>Auswahl zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Reset All</source>
+        <translation>Alle zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Page</source>
+        <translation>Seite</translation>
     </message>
 </context>
 </TS>

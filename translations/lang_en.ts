@@ -177,6 +177,53 @@
         <source>Connection established by %1 %2 ago.</source>
         <translation>Connection established by %1 %2 ago.</translation>
     </message>
+    <message>
+        <source>All files</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>Select output file</source>
+        <translation>Select output file</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::ConfigPlugin</name>
+    <message>
+        <source>Applications</source>
+        <translation>Applications</translation>
+    </message>
+    <message>
+        <source>Application Profiles</source>
+        <translation>Application Profiles</translation>
+    </message>
+    <message>
+        <source>Connections</source>
+        <translation>Connections</translation>
+    </message>
+    <message>
+        <source>Devices</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>Device Groups</source>
+        <translation>Device Groups</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Users</source>
+        <translation>Users</translation>
+    </message>
+    <message>
+        <source>User Groups</source>
+        <translation>User Groups</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::Gui</name>
@@ -348,6 +395,17 @@
     <message>
         <source>Error running process</source>
         <translation>Error running process</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::QWebPageEcc</name>
+    <message>
+        <source>Info</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>Confirmation</source>
+        <translation>Confirmation</translation>
     </message>
 </context>
 <context>
@@ -602,6 +660,105 @@
     </message>
 </context>
 <context>
+    <name>SettingsDialog</name>
+    <message>
+        <source>%1 Settings</source>
+        <translation>%1 Settings</translation>
+    </message>
+    <message>
+        <source>Applications</source>
+        <translation>Applications</translation>
+    </message>
+    <message>
+        <source>User information</source>
+        <translation>User information</translation>
+    </message>
+    <message>
+        <source>Logs</source>
+        <translation>Logs</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Remark</source>
+        <translation>Remark</translation>
+    </message>
+    <message>
+        <source>Default Location</source>
+        <translation>Default Location</translation>
+    </message>
+    <message>
+        <source>Custom Location</source>
+        <translation>Custom Location</translation>
+    </message>
+    <message>
+        <source>Reset Selected</source>
+        <translation>Reset Selected</translation>
+    </message>
+    <message>
+        <source>Reset All</source>
+        <translation>Reset All</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Old password</source>
+        <translation>Old password</translation>
+    </message>
+    <message>
+        <source>New password</source>
+        <translation>New password</translation>
+    </message>
+    <message>
+        <source>Confirm password</source>
+        <translation>Confirm password</translation>
+    </message>
+    <message>
+        <source>Change password</source>
+        <translation>Change password</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>The location could not be saved.</source>
+        <translation>The location could not be saved.</translation>
+    </message>
+    <message>
+        <source>The applications could not be reset.</source>
+        <translation>The applications could not be reset.</translation>
+    </message>
+    <message>
+        <source>Confirmation</source>
+        <translation>Confirmation</translation>
+    </message>
+    <message>
+        <source>Do you really want to reset the selected applications?</source>
+        <translation>Do you really want to reset the selected applications?</translation>
+    </message>
+    <message>
+        <source>Do you really want to reset ALL applications?</source>
+        <translation>Do you really want to reset ALL applications?</translation>
+    </message>
+    <message>
+        <source>Do you really want to change your password?</source>
+        <translation>Do you really want to change your password?</translation>
+    </message>
+    <message>
+        <source>Incorrect Old password!</source>
+        <translation>Incorrect Old password!</translation>
+    </message>
+    <message>
+        <source>Password reentered incorrectly!</source>
+        <translation>Password reentered incorrectly!</translation>
+    </message>
+</context>
+<context>
     <name>libvelcor</name>
     <message>
         <source>Unknown</source>
@@ -688,6 +845,37 @@
     <message>
         <source>Ok</source>
         <translation>Ok</translation>
+    </message>
+</context>
+<context>
+    <name>settingsDialog</name>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Remark</source>
+        <translation>Remark</translation>
+    </message>
+    <message>
+        <source>Default Location</source>
+        <translation>Default Location</translation>
+    </message>
+    <message>
+        <source>Custom Location</source>
+        <translation>Custom Location</translation>
+    </message>
+    <message>
+        <source>Reset Selected</source>
+        <translation>Reset Selected</translation>
+    </message>
+    <message>
+        <source>Reset All</source>
+        <translation>Reset All</translation>
+    </message>
+    <message>
+        <source>Page</source>
+        <translation>Page</translation>
     </message>
 </context>
 </TS>

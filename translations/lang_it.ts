@@ -177,6 +177,53 @@
         <source>Connection established by %1 %2 ago.</source>
         <translation>Connessione stabilita da %1 %2 fa.</translation>
     </message>
+    <message>
+        <source>All files</source>
+        <translation>Tutti i file</translation>
+    </message>
+    <message>
+        <source>Select output file</source>
+        <translation>Seleziona il file di destinazione</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::ConfigPlugin</name>
+    <message>
+        <source>Applications</source>
+        <translation>Applicazioni</translation>
+    </message>
+    <message>
+        <source>Application Profiles</source>
+        <translation>Profili applicazione</translation>
+    </message>
+    <message>
+        <source>Connections</source>
+        <translation>Connessioni</translation>
+    </message>
+    <message>
+        <source>Devices</source>
+        <translation>Dispositivi</translation>
+    </message>
+    <message>
+        <source>Device Groups</source>
+        <translation>Gruppi dispositivi</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Impostazioni</translation>
+    </message>
+    <message>
+        <source>Users</source>
+        <translation>Utenti</translation>
+    </message>
+    <message>
+        <source>User Groups</source>
+        <translation>Gruppi utenti</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Errore</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::Gui</name>
@@ -348,6 +395,17 @@
     <message>
         <source>Error running process</source>
         <translation>Errore durante l&apos;esecuzione del processo</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::QWebPageEcc</name>
+    <message>
+        <source>Info</source>
+        <translation>Informazioni</translation>
+    </message>
+    <message>
+        <source>Confirmation</source>
+        <translation>Conferma</translation>
     </message>
 </context>
 <context>
@@ -602,6 +660,105 @@
     </message>
 </context>
 <context>
+    <name>SettingsDialog</name>
+    <message>
+        <source>%1 Settings</source>
+        <translation>%1 – Impostazioni</translation>
+    </message>
+    <message>
+        <source>Applications</source>
+        <translation>Applicazioni</translation>
+    </message>
+    <message>
+        <source>User information</source>
+        <translation>Dati utente</translation>
+    </message>
+    <message>
+        <source>Logs</source>
+        <translation>Registro</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Nome</translation>
+    </message>
+    <message>
+        <source>Remark</source>
+        <translation>Nota</translation>
+    </message>
+    <message>
+        <source>Default Location</source>
+        <translation>Percorso predefinito</translation>
+    </message>
+    <message>
+        <source>Custom Location</source>
+        <translation>Percorso scelto</translation>
+    </message>
+    <message>
+        <source>Reset Selected</source>
+        <translation>Ripristina selezionate</translation>
+    </message>
+    <message>
+        <source>Reset All</source>
+        <translation>Ripristina tutte</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Old password</source>
+        <translation>Password attuale</translation>
+    </message>
+    <message>
+        <source>New password</source>
+        <translation>Nuova password</translation>
+    </message>
+    <message>
+        <source>Confirm password</source>
+        <translation>Ripeti password</translation>
+    </message>
+    <message>
+        <source>Change password</source>
+        <translation>Cambia password</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Errore</translation>
+    </message>
+    <message>
+        <source>The location could not be saved.</source>
+        <translation>Impossibile salvare il percorso.</translation>
+    </message>
+    <message>
+        <source>The applications could not be reset.</source>
+        <translation>Impossibile ripristinare le applicazioni.</translation>
+    </message>
+    <message>
+        <source>Confirmation</source>
+        <translation>Conferma</translation>
+    </message>
+    <message>
+        <source>Do you really want to reset the selected applications?</source>
+        <translation>Ripristinare davvero le applicazioni selezionate?</translation>
+    </message>
+    <message>
+        <source>Do you really want to reset ALL applications?</source>
+        <translation>Ripristinare davvero TUTTE le applicazioni?</translation>
+    </message>
+    <message>
+        <source>Do you really want to change your password?</source>
+        <translation>Cambiare davvero la password?</translation>
+    </message>
+    <message>
+        <source>Incorrect Old password!</source>
+        <translation>La password attuale è errata!</translation>
+    </message>
+    <message>
+        <source>Password reentered incorrectly!</source>
+        <translation>Le password non coincidono!</translation>
+    </message>
+</context>
+<context>
     <name>libvelcor</name>
     <message>
         <source>Unknown</source>
@@ -688,6 +845,37 @@
     <message>
         <source>Ok</source>
         <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>settingsDialog</name>
+    <message>
+        <source>Name</source>
+        <translation>Nome</translation>
+    </message>
+    <message>
+        <source>Remark</source>
+        <translation>Nota</translation>
+    </message>
+    <message>
+        <source>Default Location</source>
+        <translation>Percorso predefinito</translation>
+    </message>
+    <message>
+        <source>Custom Location</source>
+        <translation>Percorso scelto</translation>
+    </message>
+    <message>
+        <source>Reset Selected</source>
+        <translation>Ripristina selezionate</translation>
+    </message>
+    <message>
+        <source>Reset All</source>
+        <translation>Ripristina tutte</translation>
+    </message>
+    <message>
+        <source>Page</source>
+        <translation>Pagina</translation>
     </message>
 </context>
 </TS>

@@ -12,6 +12,7 @@
 #include <QGraphicsView>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPluginLoader>
 #include <QPointer>
 #include <QPushButton>
 #include <QStyleOptionButton>
@@ -31,13 +32,18 @@
 #include "gui/log/logform.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindow.h"
+#include "gui/mainwindow/pluginwindowlist.h"
 #include "gui/testseams.h"
 #include "gui/timedmessagebox.h"
 #include "gui/tray/systemtray.h"
+#include "gui/widgets/pushbutton.h"
+#include "plugin/config/configplugin.h"
+#include "plugin/config/settingsdialog.h"
 #include "testenv.h"
 #include "testmain.h"
 
 Q_IMPORT_PLUGIN(LoginPlugin)
+Q_IMPORT_PLUGIN(ConfigPlugin)
 
 namespace {
 
@@ -345,6 +351,58 @@ void confirmationBox(Checker& c)
     ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Ok);
 }
 
+ORVO::ConfigPlugin* configPlugin()
+{
+    for (QObject* o : QPluginLoader::staticInstances())
+        if (auto* p = qobject_cast<ORVO::ConfigPlugin*>(o))
+            return p;
+    return nullptr;
+}
+
+// The full window's portal view after a management-server sign-in, with a
+// tab for every page the plugin knows. The pages point at a closed port:
+// they stay blank, the tabs and banner are what is measured.
+void portalView(Checker& c, bool openSettings)
+{
+    // The tab titles are translated by the first plugin object of the
+    // process; a throwaway one translates them again in this row's language.
+    ORVO::stringMap.clear();
+    delete new ORVO::ConfigPlugin();
+
+    ORVO::Gui gui(nullptr, true, false);
+    QVERIFY(gui.isValid());
+    QCOMPARE(gui.run(), 0);
+    ORVO::ConfigPlugin* plugin = configPlugin();
+    QVERIFY(plugin);
+    ORVO::ConfigGfxPluginInterface* iface = plugin;
+    iface->gotServerAddr(QStringLiteral("127.0.0.1:9"), QString());
+    QVariantMap pages;
+    for (const QString& key : ORVO::stringMap.keys())
+        pages.insert(key, QString(QStringLiteral("/manage/portal/") + key));
+    iface->gotPages(pages);
+    QVERIFY(QMetaObject::invokeMethod(gui.mainWindow, "showConfig"));
+    QVERIFY(gui.mainWindow->configShown);
+    // Maximised on a screen 1280 pixels wide, as under the X servers we
+    // support; the offscreen screen is narrower. The tab row shares the
+    // window's width, so eight titles fit only from about that width up.
+    gui.mainWindow->setWindowState(Qt::WindowNoState);
+    gui.mainWindow->resize(1280, 800);
+    ORVO::PluginWindow* window = gui.mainWindow->configContainer->window();
+    QVERIFY(window && window->settingsButton());
+    QCOMPARE(window->tabNames().value(0),
+             QCoreApplication::translate("ORVO::ConfigPlugin", "Connections"));
+    if (!openSettings) {
+        c.sweep(gui.mainWindow);
+        return;
+    }
+    window->settingsButton()->click();
+    QPointer<SettingsDialog> dialog = plugin->settingsDialog;
+    QVERIFY(dialog && dialog->isVisible());
+    c.sweep(dialog);
+    // The next row builds the dialog again, in its own language.
+    delete dialog;
+}
+
 using Factory = std::function<void(Checker&, const QString& root)>;
 
 // The windows, each built as the program builds it.
@@ -359,6 +417,8 @@ const QList<QPair<QString, Factory>>& windowFactories()
         {"tray-only window", [](Checker& c, const QString&) { trayOnlyWindow(c); }},
         {"profile editor", profileEditor},
         {"confirmation box", [](Checker& c, const QString&) { confirmationBox(c); }},
+        {"portal view", [](Checker& c, const QString&) { portalView(c, false); }},
+        {"settings dialog", [](Checker& c, const QString&) { portalView(c, true); }},
     };
     return list;
 }

@@ -6,11 +6,13 @@
 //
 // The client runs in process as the program builds it: configuration,
 // brand bundle, catalogues, GUI controller and Manager, against the service
-// simulator, on a data folder of its own seeded with two OpenVPN profiles.
+// simulator, on a data folder of its own seeded with two OpenVPN profiles
+// and one of a management server, whose portal the test server serves.
 // The pictures are taken in the order a user meets the windows, each saved
 // as <number>-<name>.png (the list is in scripts/screenshots).
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
@@ -33,19 +35,25 @@
 #include "gui/log/logform.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindow.h"
+#include "gui/mainwindow/pluginwindowlist.h"
 #include "gui/timedmessagebox.h"
 #include "gui/tray/systemtray.h"
+#include "gui/widgets/combobox.h"
 #include "gui/widgets/lineedit.h"
+#include "gui/widgets/pushbutton.h"
 #include "libvelcor/api.h"
 #include "main/startup.h"
 #include "main/startupsteps.h"
 #include "mgr/manager.h"
+#include "plugin/config/configplugin.h"
 #include "plugin/login/advform.h"
 #include "plugin/login/loginform.h"
 #include "plugin/login/loginplugin.h"
 #include "servicesimulator.h"
+#include "testserver.h"
 
 Q_IMPORT_PLUGIN(LoginPlugin)
+Q_IMPORT_PLUGIN(ConfigPlugin)
 
 static void initEmbeddedResources()
 {
@@ -99,7 +107,26 @@ int seedProfiles(const QString& dataDir)
                     "owner": "user", "type": "vpn",
                     "vpn": {"conf": "openvpn.conf", "pull_routes": true}})");
     }
+    const QString dir = dataDir + QStringLiteral("/profiles/portal.profile");
+    QFile json(dir + QStringLiteral("/config.json"));
+    if (!QDir().mkpath(dir) || !json.open(QIODevice::WriteOnly))
+        return -1;
+    json.write(R"({"auth": {"manual": true, "remember": false, "type": "user-pass",
+                "user": "demo"}, "type": "ls", "url": "https://ls.example.org"})");
     return 0;
+}
+
+// A portal page as a management server might show it: a heading and a
+// short table.
+QByteArray portalPage(const char* title, const char* rows)
+{
+    return QByteArray("<!DOCTYPE html><html><head><title>") + title +
+           "</title><style>body{font-family:sans-serif;color:#2b2f33;margin:24px}"
+           "table{border-collapse:collapse;width:100%}"
+           "td,th{border-bottom:1px solid #c9d0d6;padding:6px;text-align:left}</style>"
+           "</head><body><h2>" +
+           title + "</h2><table><tr><th>Name</th><th>Address</th><th>Status</th></tr>" + rows +
+           "</table></body></html>";
 }
 
 ORVO::LoginPlugin* loginPlugin()
@@ -125,6 +152,8 @@ QWidget* topLevel(const char* className)
             return w;
     return nullptr;
 }
+
+void portalView(orvosim::ServiceSimulator& sim, MainWindow* window, ORVO::LoginPlugin* plugin);
 
 // The full window, through a sign-in and out again.
 void fullWindow(orvosim::ServiceSimulator& sim)
@@ -198,16 +227,72 @@ void fullWindow(orvosim::ServiceSimulator& sim)
     if (auto* b = qobject_cast<ORVO::TimedMessageBox*>(box))
         b->button(QMessageBox::Cancel)->click();
 
-    // To come with the portal plugin: import it beside the login plugin,
-    // seed a management-server profile, let the simulator name a
-    // TestServer with portal pages (setManagementServer), sign in with that
-    // profile, save the main window once the portal view shows (06) and the
-    // dialog its Settings button opens (07).
-    skip(QStringLiteral("06-portal-view"), "the portal plugin is not built in yet");
-    skip(QStringLiteral("07-settings-dialog"), "the portal plugin is not built in yet");
-
     QTest::mouseClick(window->signInButton, Qt::LeftButton);
     for (int i = 0; i < 100 && sim.currentState() != 0; ++i)
+        QTest::qWait(50);
+    settle();
+
+    portalView(sim, window, plugin);
+}
+
+// A sign-in with the management-server profile: the portal view, then the
+// dialog of its Settings button.
+void portalView(orvosim::ServiceSimulator& sim, MainWindow* window, ORVO::LoginPlugin* plugin)
+{
+    // The portal's page URLs carry no port, as the real server's do.
+    orvotest::TestServer web;
+    if (!web.listen(false, 80)) {
+        skip(QStringLiteral("06-portal-view"), "port 80 is taken or not ours to take");
+        skip(QStringLiteral("07-settings-dialog"), "port 80 is taken or not ours to take");
+        return;
+    }
+    web.setPortalPage(QStringLiteral("connection"), QStringLiteral("/manage/portal/connection"),
+                      portalPage("Connections",
+                                 "<tr><td>Front desk</td><td>10.8.0.12</td><td>online</td></tr>"
+                                 "<tr><td>Workshop</td><td>10.8.0.31</td><td>offline</td></tr>"));
+    web.setPortalPage(QStringLiteral("gateway"), QStringLiteral("/manage/portal/gateway"),
+                      portalPage("Devices", ""));
+    web.setPortalPage(QStringLiteral("action"), QStringLiteral("/manage/portal/action"),
+                      portalPage("Applications", ""));
+    web.setPortalPage(QStringLiteral("settings"), QStringLiteral("/manage/portal/settings"),
+                      portalPage("Settings", ""));
+    sim.setManagementServer(QStringLiteral("127.0.0.1"), QString(),
+                            QStringLiteral("{da39a3ee-5e6b-5b0d-b255-bfef95601890}"),
+                            web.portalPages());
+
+    QComboBox* profiles = plugin->loginForm->form()->profileComboBox->comboBox();
+    profiles->setCurrentIndex(profiles->findText(QStringLiteral("portal")));
+    plugin->loginForm->form()->passwordEdit->setText(
+        QLatin1String(orvotest::TestServer::DefaultPassword));
+    QTest::mouseClick(window->signInButton, Qt::LeftButton);
+    for (int i = 0; i < 300 && !window->configShown; ++i)
+        QTest::qWait(50);
+    ORVO::PluginWindow* portal =
+        window->configContainer ? window->configContainer->window() : nullptr;
+    if (!window->configShown || !portal) {
+        std::fprintf(stderr, "the portal view did not show\n");
+        ++failures;
+        return;
+    }
+    // Xvfb has no window manager to maximise the window, as a desktop
+    // would: the size of a common laptop screen stands in.
+    window->setWindowState(Qt::WindowNoState);
+    window->resize(1280, 800);
+    // Until the first page has loaded and the Refresh button stops turning.
+    for (int i = 0; i < 200 && web.requests(QStringLiteral("/manage/portal/connection")).isEmpty();
+         ++i)
+        QTest::qWait(50);
+    settle(2000);
+    save(window, QStringLiteral("06-portal-view"));
+
+    portal->settingsButton()->click();
+    settle();
+    save(topLevel("SettingsDialog"), QStringLiteral("07-settings-dialog"));
+    if (QWidget* dialog = topLevel("SettingsDialog"))
+        dialog->hide();
+
+    QMetaObject::invokeMethod(portal, "logout");
+    for (int i = 0; i < 200 && (sim.currentState() != 0 || window->configShown); ++i)
         QTest::qWait(50);
     settle();
 }

@@ -34,6 +34,12 @@ PluginWindowContainer::PluginWindowContainer()
     column->addItem(spacer);
     column->setItemSpacing(0, 0.0);
     setLayout(column);
+    // A hidden container keeps its slot in the row: Qt 5's layouts close
+    // the gap otherwise, and the slide to a later container, which counts
+    // slots, would land on an empty one.
+    QSizePolicy policy = sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    setSizePolicy(policy);
 }
 
 void PluginWindowContainer::setWindow(ORVO::PluginWindow* window)

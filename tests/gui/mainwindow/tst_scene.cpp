@@ -74,6 +74,7 @@ private slots:
     void mainView();
     void slideTargets_data();
     void slideTargets();
+    void hiddenKeepsItsSlot();
     void emptyList();
     void removeCurrent();
     void removeOutsideScene();
@@ -156,6 +157,20 @@ void TestScene::slideTargets()
     stage.scene.setSceneRect(0, 0, 800, 400);
     stage.list->adjustGeometry(stage.scene.sceneRect());
     QCOMPARE(stage.slide()->endValue().toPointF(), target * (800.0 / 600.0));
+}
+
+// The full window hides the sign-in container while the portal shows: the
+// portal's container stays in its own slot, in view once the list has slid
+// there.
+void TestScene::hiddenKeepsItsSlot()
+{
+    Stage stage(2);
+    stage.at(0)->hide();
+    stage.list->showPluginWindow(stage.at(1));
+    QTRY_COMPARE(stage.list->pos(), QPointF(-600, 0));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCOMPARE(stage.at(1)->geometry(), QRectF(610, 10, 580, 400));
+    QCOMPARE(stage.at(1)->sceneBoundingRect(), QRectF(10, 10, 580, 400));
 }
 
 // After clear() the empty list slides one slot to the right, and the next
