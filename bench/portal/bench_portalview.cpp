@@ -57,8 +57,7 @@ ORVO::ConfigPlugin* portalPlugin()
 void signInPortal()
 {
     ORVO::ConfigGfxPluginInterface* plugin = portalPlugin();
-    plugin->gotServerAddr(QStringLiteral("127.0.0.1:") + QString::number(g_web->port()),
-                          QString());
+    plugin->gotServerAddr(QStringLiteral("127.0.0.1:") + QString::number(g_web->port()), QString());
     plugin->gotPages(g_web->portalPages());
 }
 
@@ -85,8 +84,8 @@ QWebView* currentView(MainWindow& w)
 
 QString firstPageUrl()
 {
-    return g_web->baseUrl() + g_web->portalPages().value(QStringLiteral("connection")).toString()
-           + QLatin1Char('/');
+    return g_web->baseUrl() + g_web->portalPages().value(QStringLiteral("connection")).toString() +
+           QLatin1Char('/');
 }
 
 void BM_BareView(benchmark::State& state)

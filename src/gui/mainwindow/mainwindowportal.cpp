@@ -295,6 +295,10 @@ void MainWindow::resizeEvent(QResizeEvent* event)
         LOG_TRACE << "[MainWindow] Persisting resize";
         settings->setValue(QLatin1String(GeometryKey), saveGeometry());
     }
+    // The wallpaper is one picture scaled to the window: a portal view
+    // larger than the sign-in view would show a band beside it.
+    if (!minimal)
+        _setWallpaper();
     QMainWindow::resizeEvent(event);
 }
 

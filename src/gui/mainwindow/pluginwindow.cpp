@@ -359,11 +359,14 @@ void PluginWindow::showBannerAndButtons(int buttons, const QPixmap& logo)
     buttonRow->addItem(bannerProxy);
     buttonRow->setAlignment(bannerProxy, Qt::AlignLeft);
 
+    // Between the logo and the buttons, taking the row's spare width. A
+    // hidden item would take none in a Qt 5 layout, and the buttons would
+    // stretch instead.
     auto* spacer = new QGraphicsWidget();
     spacer->setMaximumHeight(0.0);
     spacer->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::Preferred);
-    spacer->setVisible(false);
     buttonRow->addItem(spacer);
+    buttonRow->setStretchFactor(spacer, 1);
 
     mainLayout->insertItem(0, buttonRow);
 

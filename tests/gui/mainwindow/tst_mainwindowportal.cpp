@@ -315,6 +315,8 @@ void TestMainWindowPortal::portalViewAndGeometry()
         w.setWindowState(Qt::WindowNoState);
         w.resize(900, 640);
         QTRY_VERIFY(settings.contains(QStringLiteral("guiConfigGeometry")));
+        // The wallpaper follows the window.
+        QCOMPARE(w.palette().brush(QPalette::Window).texture().size(), QSize(900, 640));
 
         // A page script's way back: the sign-in view, fixed size again.
         w.backToLogin();
