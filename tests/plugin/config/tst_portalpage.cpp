@@ -170,11 +170,6 @@ private slots:
         QTest::newRow("execute") << "execute" << QStringList{"EXECUTE_COMMAND"}
                                  << r({"10.0.0.5", "10.0.0.6"}) << true << "args"
                                  << "-fullscreen -quality 9";
-        QTest::newRow("open url") << "open-url" << QStringList{"OPEN_URL"} << r({"10.0.0.7"})
-                                  << true << "url" << server.baseUrl() + "/manage/portal/info";
-        QTest::newRow("built-in") << "builtin" << QStringList{"terminal", "ssh"} << QVariantList()
-                                  << true << "port"
-                                  << "22";
         QTest::newRow("sync routes")
             << "sync-routes" << QStringList() << r({"10.0.0.5", "10.0.0.9"}) << false << QString()
             << QString();
