@@ -82,521 +82,451 @@ class TestConfigPlugin : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void tabsInFixedOrder_data();
-    void tabsInFixedOrder();
-    void pageUrls_data();
-    void pageUrls();
-    void activatingLoadsWithLoginCookies();
-    void commandLinksAreRelayed_data();
-    void commandLinksAreRelayed();
-    void signOutStates_data();
-    void signOutStates();
-    void signOutKeepsOldManagerForOldWindow();
-    void sharedCookieJarMayGoFirst();
-    void repliesBelongToTheirIssuer();
-    void pageErrorSignsOutInsideNavigation_data();
-    void pageErrorSignsOutInsideNavigation();
-    void tlsTolerance_data();
-    void tlsTolerance();
-    void tlsAgainstServer_data();
-    void tlsAgainstServer();
-    void scriptObjectsAndSettings();
-    void staticPluginIsFound();
-
-private:
-    void signIn();
-    PluginWindow* makeWindow(const QVariantMap& params = {});
-    bool load(PluginWindow* window, const QString& tab);
-
     TestServer server;
     ORVO::CookieJar* jar = nullptr;
     ConfigPlugin* plugin = nullptr;
     ORVO::ConfigGfxPluginInterface* iface = nullptr;
     QList<QPointer<PluginWindow>> windows;
-};
 
-void TestConfigPlugin::initTestCase()
-{
-    QVERIFY(server.listen(false));
-    server.setPortalPage("connection", "/manage/portal/connection");
-    server.setPortalPage("user", "/manage/portal/user");
-    server.setPortalPage("frames", "/manage/portal/frames",
-                         "<html><body>frames<a id=\"frame\" href=\"#\" onclick=\"var f = "
-                         "document.createElement('iframe'); f.src = '/manage/portal/redirect'; "
-                         "document.body.appendChild(f); return false;\">f</a></body></html>");
-    server.setResponse("/manage/portal/redirect", 302, "", "text/plain",
-                       {{"Location", TestServer::LoginPath}});
-}
+    void signIn()
+    {
+        iface->gotAuth(libvelcor::Auth());
+        iface->gotServerAddr(server.baseUrl().mid(7), "fallback.invalid");
+        QNetworkAccessManager nam;
+        ORVO::borrowCookieJar(&nam, jar);
+        QNetworkRequest request(QUrl(server.baseUrl() + TestServer::LoginPath));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+        QScopedPointer<QNetworkReply> reply(
+            nam.post(request, "zub_username=demo&zub_password=demo"));
+        QSignalSpy done(reply.data(), SIGNAL(finished()));
+        QVERIFY(done.wait(10000));
+        iface->gotPages(server.portalPages());
+    }
 
-void TestConfigPlugin::init()
-{
-    jar = new ORVO::CookieJar();
-    plugin = new ConfigPlugin();
-    iface = plugin;
-    iface->setCookieJar(jar);
-}
+    PluginWindow* makeWindow(const QVariantMap& params = {})
+    {
+        PluginWindow* window = iface->newWindow(params);
+        windows << window;
+        return window;
+    }
 
-void TestConfigPlugin::cleanup()
-{
-    for (const QPointer<PluginWindow>& w : qAsConst(windows))
-        delete w.data();
-    windows.clear();
-    delete plugin;
-    delete jar;
-    QTest::qWait(20); // the deferred deletions
-    ORVO::seams::setMessageBoxAutoAnswer(0);
-}
+    bool load(PluginWindow* window, const QString& tab)
+    {
+        ORVO::QWebViewEcc* view = viewOf(window, tab);
+        if (!view)
+            return false;
+        QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
+        // The view starts loading within the activation (a debug page loads
+        // there in full); leaving a page blanks it first.
+        window->activateTab(tab);
+        return QTest::qWaitFor([view] { return !view->loading; }, 10000) && !loaded.isEmpty();
+    }
 
-void TestConfigPlugin::signIn()
-{
-    iface->gotAuth(libvelcor::Auth());
-    iface->gotServerAddr(server.baseUrl().mid(7), "fallback.invalid");
-    QNetworkAccessManager nam;
-    ORVO::borrowCookieJar(&nam, jar);
-    QNetworkRequest request(QUrl(server.baseUrl() + TestServer::LoginPath));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-    QScopedPointer<QNetworkReply> reply(nam.post(request, "zub_username=demo&zub_password=demo"));
-    QSignalSpy done(reply.data(), SIGNAL(finished()));
-    QVERIFY(done.wait(10000));
-    iface->gotPages(server.portalPages());
-}
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(server.listen(false));
+        server.setPortalPage("connection", "/manage/portal/connection");
+        server.setPortalPage("user", "/manage/portal/user");
+        server.setPortalPage("frames", "/manage/portal/frames",
+                             "<html><body>frames<a id=\"frame\" href=\"#\" onclick=\"var f = "
+                             "document.createElement('iframe'); f.src = '/manage/portal/redirect'; "
+                             "document.body.appendChild(f); return false;\">f</a></body></html>");
+        server.setResponse("/manage/portal/redirect", 302, "", "text/plain",
+                           {{"Location", TestServer::LoginPath}});
+    }
 
-PluginWindow* TestConfigPlugin::makeWindow(const QVariantMap& params)
-{
-    PluginWindow* window = iface->newWindow(params);
-    windows << window;
-    return window;
-}
+    void init()
+    {
+        jar = new ORVO::CookieJar();
+        plugin = new ConfigPlugin();
+        iface = plugin;
+        iface->setCookieJar(jar);
+    }
 
-bool TestConfigPlugin::load(PluginWindow* window, const QString& tab)
-{
-    ORVO::QWebViewEcc* view = viewOf(window, tab);
-    if (!view)
-        return false;
-    QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
-    // The view starts loading within the activation (a debug page loads
-    // there in full); leaving a page blanks it first.
-    window->activateTab(tab);
-    return QTest::qWaitFor([view] { return !view->loading; }, 10000) && !loaded.isEmpty();
-}
+    void cleanup()
+    {
+        for (const QPointer<PluginWindow>& w : qAsConst(windows))
+            delete w.data();
+        windows.clear();
+        delete plugin;
+        delete jar;
+        QTest::qWait(20); // the deferred deletions
+        ORVO::seams::setMessageBoxAutoAnswer(0);
+    }
 
-void TestConfigPlugin::tabsInFixedOrder_data()
-{
-    QTest::addColumn<QVariantMap>("pages");
-    QTest::addColumn<QVariantMap>("params");
-    QTest::addColumn<QStringList>("titles");
-    QTest::addColumn<int>("buttonHeight");
-    const QVariant p("/p");
-    QTest::newRow("known first, then by key")
-        << QVariantMap{{"settings", p}, {"zzz", p}, {"connection", p}, {"Abc", p}, {"user", p}}
-        << QVariantMap() << QStringList{"Connections", "Users", "Settings", "Abc", "zzz"} << 35;
-    QTest::newRow("one page has no tab bar")
-        << QVariantMap{{"gateway", p}} << QVariantMap() << QStringList{"Devices"} << 0;
-    QTest::newRow("two pages") << QVariantMap{{"action_profile", p}, {"action", p}} << QVariantMap()
-                               << QStringList{"Applications", "Application Profiles"} << 35;
-    QTest::newRow("none") << QVariantMap() << QVariantMap() << QStringList() << 0;
-    QTest::newRow("debug") << QVariantMap{{"user", p}, {"gateway", p}}
-                           << QVariantMap{{"debug", true}, {"debug-content", "<p>debug</p>"}}
-                           << QStringList{"Connections"} << 35;
-}
+    void tabsInFixedOrder_data()
+    {
+        QTest::addColumn<QVariantMap>("pages");
+        QTest::addColumn<QVariantMap>("params");
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<int>("buttonHeight");
+        const QVariant p("/p");
+        QTest::newRow("known first, then by key")
+            << QVariantMap{{"settings", p}, {"zzz", p}, {"connection", p}, {"Abc", p}, {"user", p}}
+            << QVariantMap() << QStringList{"Connections", "Users", "Settings", "Abc", "zzz"} << 35;
+        QTest::newRow("one page has no tab bar")
+            << QVariantMap{{"gateway", p}} << QVariantMap() << QStringList{"Devices"} << 0;
+        QTest::newRow("none") << QVariantMap() << QVariantMap() << QStringList() << 0;
+        QTest::newRow("debug") << QVariantMap{{"user", p}, {"gateway", p}}
+                               << QVariantMap{{"debug", true}, {"debug-content", "<p>debug</p>"}}
+                               << QStringList{"Connections"} << 35;
+    }
 
-void TestConfigPlugin::tabsInFixedOrder()
-{
-    QFETCH(QVariantMap, pages);
-    QFETCH(QVariantMap, params);
-    QFETCH(QStringList, titles);
-    QFETCH(int, buttonHeight);
-    iface->gotPages({{"old", "/old"}});
-    PluginWindow* window = makeWindow(params);
-    QCOMPARE(window->tabNames(), QStringList{params.isEmpty() ? "old" : "Connections"});
-    iface->gotPages(pages); // rebuilds the window's tabs
-    QVERIFY(plugin->isReady());
-    QCOMPARE(window->tabNames(), titles);
-    for (QPushButton* button : window->tabButtons())
-        QCOMPARE(button->maximumHeight(), buttonHeight);
-    if (!params.isEmpty()) {
-        QCOMPARE(window->pages().value(0)->property("url").toUrl(), QUrl("debug://index.html"));
+    void tabsInFixedOrder()
+    {
+        QFETCH(QVariantMap, pages);
+        QFETCH(QVariantMap, params);
+        QFETCH(QStringList, titles);
+        QFETCH(int, buttonHeight);
+        iface->gotPages({{"old", "/old"}});
+        PluginWindow* window = makeWindow(params);
+        QCOMPARE(window->tabNames(), QStringList{params.isEmpty() ? "old" : "Connections"});
+        iface->gotPages(pages); // rebuilds the window's tabs
+        QVERIFY(plugin->isReady());
+        QCOMPARE(window->tabNames(), titles);
+        for (QPushButton* button : window->tabButtons())
+            QCOMPARE(button->maximumHeight(), buttonHeight);
+        if (!params.isEmpty()) {
+            QCOMPARE(window->pages().value(0)->property("url").toUrl(), QUrl("debug://index.html"));
+            QVERIFY(load(window, "Connections"));
+            QCOMPARE(bodyOf(viewOf(window, "Connections")), QString("debug"));
+        }
+    }
+
+    void pageUrls_data()
+    {
+        QTest::addColumn<int>("authType");
+        QTest::addColumn<bool>("fallback");
+        QTest::addColumn<QVariant>("path");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("password") << 0 << false << QVariant("/manage/a")
+                                  << "http://h:8080/manage/a/";
+        QTest::newRow("no credential") << -1 << false << QVariant("/b") << "http://h:8080/b/";
+        QTest::newRow("certificate, fallback") << 1 << true << QVariant("/c") << "https://f/c/";
+        QTest::newRow("closing slash kept") << 0 << false << QVariant("/d/") << "http://h:8080/d//";
+        QTest::newRow("path not a string") << 0 << true << QVariant(QVariantList{1}) << "http://f/";
+    }
+
+    void pageUrls()
+    {
+        QFETCH(int, authType);
+        QFETCH(bool, fallback);
+        QFETCH(QVariant, path);
+        QFETCH(QString, url);
+        libvelcor::Auth auth;
+        auth.setType(libvelcor::Auth::Type(authType));
+        iface->gotAuth(auth);
+        iface->gotServerAddr("h:8080", "f");
+        iface->gotFallback(fallback);
+        iface->gotPages({{"user", path}});
+        PluginWindow* window = makeWindow();
+        QCOMPARE(window->tab("Users")->property("url").toUrl().toString(), url);
+        // Later values reach only tabs built afterwards.
+        iface->gotServerAddr("later", "later");
+        QCOMPARE(window->tab("Users")->property("url").toUrl().toString(), url);
+    }
+
+    void activatingLoadsWithLoginCookies()
+    {
+        signIn();
+        PluginWindow* window = makeWindow();
+        server.clearRequests();
         QVERIFY(load(window, "Connections"));
-        QCOMPARE(bodyOf(viewOf(window, "Connections")), QString("debug"));
+        QCOMPARE(bodyOf(viewOf(window, "Connections")).left(10), QString("connection"));
+        const QList<TestServer::Request> got = server.requests("/manage/portal/connection/");
+        QCOMPARE(got.size(), 1);
+        QVERIFY(got[0].headers.value("cookie").contains(TestServer::SessionCookieName));
+
+        // Shown again: loaded again. Left: blanked.
+        QVERIFY(load(window, "Connections"));
+        QCOMPARE(server.requests("/manage/portal/connection/").size(), 2);
+        QVERIFY(load(window, "Users"));
+        QCOMPARE(bodyOf(viewOf(window, "Connections")), QString());
     }
-}
 
-void TestConfigPlugin::pageUrls_data()
-{
-    QTest::addColumn<int>("authType");
-    QTest::addColumn<bool>("fallback");
-    QTest::addColumn<QVariant>("path");
-    QTest::addColumn<QString>("url");
-    QTest::newRow("password") << 0 << false << QVariant("/manage/a") << "http://h:8080/manage/a/";
-    QTest::newRow("no credential") << -1 << false << QVariant("/b") << "http://h:8080/b/";
-    QTest::newRow("certificate, fallback") << 1 << true << QVariant("/c") << "https://f/c/";
-    QTest::newRow("closing slash kept") << 0 << false << QVariant("/d/") << "http://h:8080/d//";
-    QTest::newRow("path not a string") << 0 << true << QVariant(QVariantList{1}) << "http://f/";
-}
-
-void TestConfigPlugin::pageUrls()
-{
-    QFETCH(int, authType);
-    QFETCH(bool, fallback);
-    QFETCH(QVariant, path);
-    QFETCH(QString, url);
-    libvelcor::Auth auth;
-    auth.setType(libvelcor::Auth::Type(authType));
-    iface->gotAuth(auth);
-    iface->gotServerAddr("h:8080", "f");
-    iface->gotFallback(fallback);
-    iface->gotPages({{"user", path}});
-    PluginWindow* window = makeWindow();
-    QCOMPARE(window->tab("Users")->property("url").toUrl().toString(), url);
-    // Later values reach only tabs built afterwards.
-    iface->gotServerAddr("later", "later");
-    QCOMPARE(window->tab("Users")->property("url").toUrl().toString(), url);
-}
-
-void TestConfigPlugin::activatingLoadsWithLoginCookies()
-{
-    signIn();
-    PluginWindow* window = makeWindow();
-    QSignalSpy started(plugin, SIGNAL(loadStarted()));
-    QSignalSpy finished(plugin, SIGNAL(loadFinished()));
-    server.clearRequests();
-    QVERIFY(load(window, "Connections"));
-    QCOMPARE(bodyOf(viewOf(window, "Connections")).left(10), QString("connection"));
-    const QList<TestServer::Request> got = server.requests("/manage/portal/connection/");
-    QCOMPARE(got.size(), 1);
-    QVERIFY(got[0].headers.value("cookie").contains(TestServer::SessionCookieName));
-    QVERIFY(started.count() >= 1 && finished.count() == started.count());
-
-    // Shown again: loaded again. Left: blanked.
-    QVERIFY(load(window, "Connections"));
-    QCOMPARE(server.requests("/manage/portal/connection/").size(), 2);
-    QVERIFY(load(window, "Users"));
-    QCOMPARE(bodyOf(viewOf(window, "Connections")), QString());
-}
-
-void TestConfigPlugin::commandLinksAreRelayed_data()
-{
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QStringList>("routes");
-    QTest::newRow("execute") << "execute"
-                             << "EXECUTE_COMMAND" << QStringList{"10.0.0.5", "10.0.0.6"};
-    QTest::newRow("sync routes") << "sync-routes" << QString()
-                                 << QStringList{"10.0.0.5", "10.0.0.9"};
-    QTest::newRow("download") << "download"
-                              << "ACTION_DOWNLOAD" << QStringList();
-}
-
-void TestConfigPlugin::commandLinksAreRelayed()
-{
-    QFETCH(QString, id);
-    QFETCH(QString, action);
-    QFETCH(QStringList, routes);
-    signIn();
-    PluginWindow* window = makeWindow();
-    QVERIFY(load(window, "Connections"));
-    QSignalSpy actions(plugin, SIGNAL(action(QString, QVariantMap)));
-    QSignalSpy synced(plugin, SIGNAL(syncRoutes(QStringList)));
-    viewOf(window, "Connections")
-        ->page()
-        ->mainFrame()
-        ->findFirstElement("#" + id)
-        .evaluateJavaScript("this.click()");
-    QCOMPARE(synced.count(), routes.isEmpty() ? 0 : 1);
-    if (!routes.isEmpty())
-        QCOMPARE(synced.first().first().toStringList(), routes);
-    if (!action.isEmpty()) {
-        QTRY_COMPARE(actions.count(), 1);
-        QCOMPARE(actions.first().first().toString(), action);
+    void signOutStates_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("byPeer");
+        QTest::addColumn<int>("peerRuns");
+        QTest::addColumn<bool>("readyAfter");
+        QTest::addColumn<int>("errorLines");
+        QTest::newRow("idle") << "idle" << false << 0 << false << 0;
+        QTest::newRow("pages, no window") << "pages" << false << 0 << true << 1;
+        QTest::newRow("shown, logout button") << "shown" << false << 1 << false << 0;
+        QTest::newRow("shown, sign-out elsewhere") << "shown" << true << 1 << false << 0;
     }
-    QTest::qWait(350);
-    QCOMPARE(actions.count(), action.isEmpty() ? 0 : 1);
-}
 
-void TestConfigPlugin::signOutStates_data()
-{
-    QTest::addColumn<QString>("state");
-    QTest::addColumn<bool>("byPeer");
-    QTest::addColumn<int>("peerRuns");
-    QTest::addColumn<bool>("readyAfter");
-    QTest::addColumn<int>("errorLines");
-    QTest::newRow("idle") << "idle" << false << 0 << false << 0;
-    QTest::newRow("pages, no window") << "pages" << false << 0 << true << 1;
-    QTest::newRow("shown, logout button") << "shown" << false << 1 << false << 0;
-    QTest::newRow("shown, sign-out elsewhere") << "shown" << true << 1 << false << 0;
-}
-
-void TestConfigPlugin::signOutStates()
-{
-    QFETCH(QString, state);
-    QFETCH(bool, byPeer);
-    QFETCH(int, peerRuns);
-    QFETCH(bool, readyAfter);
-    QFETCH(int, errorLines);
-    SignOutPeer peer;
-    QVERIFY(connect(plugin, SIGNAL(sigDisconnect()), &peer, SLOT(_sigDisconnect())));
-    QVERIFY(connect(&peer, SIGNAL(sigDisconnect()), plugin, SLOT(onDisconnect())));
-    if (state != "idle")
-        iface->gotPages({{"user", "/u"}});
-    PluginWindow* window = state == "shown" ? makeWindow() : nullptr;
-    ORVO::QNetworkAccessManagerEcc* before = plugin->networkAccessManager;
-    orvotest::LogCapture log;
-    if (byPeer)
-        emit peer.sigDisconnect();
-    else if (window)
-        window->logoutButton()->click();
-    else
-        iface->onDisconnect();
-    QCOMPARE(peer.runs, peerRuns);
-    QCOMPARE(plugin->isReady(), readyAfter);
-    QCOMPARE(log.linesAt("ERROR").size(), errorLines);
-    QCOMPARE(plugin->networkAccessManager != before, window != nullptr);
-    QVERIFY(!plugin->window);
-    if (window) {
-        // Unwired: its buttons reach the plugin no more.
-        window->logoutButton()->click();
-        iface->onDisconnect();
+    void signOutStates()
+    {
+        QFETCH(QString, state);
+        QFETCH(bool, byPeer);
+        QFETCH(int, peerRuns);
+        QFETCH(bool, readyAfter);
+        QFETCH(int, errorLines);
+        SignOutPeer peer;
+        QVERIFY(connect(plugin, SIGNAL(sigDisconnect()), &peer, SLOT(_sigDisconnect())));
+        QVERIFY(connect(&peer, SIGNAL(sigDisconnect()), plugin, SLOT(onDisconnect())));
+        if (state != "idle")
+            iface->gotPages({{"user", "/u"}});
+        PluginWindow* window = state == "shown" ? makeWindow() : nullptr;
+        ORVO::QNetworkAccessManagerEcc* before = plugin->networkAccessManager;
+        orvotest::LogCapture log;
+        if (byPeer)
+            emit peer.sigDisconnect();
+        else if (window)
+            window->logoutButton()->click();
+        else
+            iface->onDisconnect();
         QCOMPARE(peer.runs, peerRuns);
+        QCOMPARE(plugin->isReady(), readyAfter);
+        QCOMPARE(log.linesAt("ERROR").size(), errorLines);
+        QCOMPARE(plugin->networkAccessManager != before, window != nullptr);
+        QVERIFY(!plugin->window);
+        if (window) {
+            // Unwired: its buttons reach the plugin no more.
+            window->logoutButton()->click();
+            iface->onDisconnect();
+            QCOMPARE(peer.runs, peerRuns);
+        }
     }
-}
 
-void TestConfigPlugin::signOutKeepsOldManagerForOldWindow()
-{
-    signIn();
-    PluginWindow* old = makeWindow();
-    QVERIFY(load(old, "Connections"));
-    QPointer<ORVO::QNetworkAccessManagerEcc> oldManager = plugin->networkAccessManager;
-    QVERIFY(oldManager->cookieJar() == jar);
-    iface->onDisconnect();
-    QCOMPARE(bodyOf(viewOf(old, "Connections")), QString());
-    QVERIFY(plugin->networkAccessManager != oldManager);
+    void signOutKeepsOldManagerForOldWindow()
+    {
+        signIn();
+        PluginWindow* old = makeWindow();
+        QVERIFY(load(old, "Connections"));
+        QPointer<ORVO::QNetworkAccessManagerEcc> oldManager = plugin->networkAccessManager;
+        QVERIFY(oldManager->cookieJar() == jar);
+        iface->onDisconnect();
+        QCOMPARE(bodyOf(viewOf(old, "Connections")), QString());
+        QVERIFY(plugin->networkAccessManager != oldManager);
 
-    // The old window lives on (its owner animates it away): its pages still
-    // load through their manager.
-    QTest::qWait(20);
-    QVERIFY(oldManager);
-    QVERIFY(load(old, "Connections"));
-    QCOMPARE(bodyOf(viewOf(old, "Connections")).left(10), QString("connection"));
+        // The old window lives on (its owner animates it away): its pages still
+        // load through their manager.
+        QTest::qWait(20);
+        QVERIFY(oldManager);
+        QVERIFY(load(old, "Connections"));
+        QCOMPARE(bodyOf(viewOf(old, "Connections")).left(10), QString("connection"));
 
-    iface->gotPages(server.portalPages());
-    PluginWindow* fresh = makeWindow();
-    QVERIFY(plugin->networkAccessManager->cookieJar() == jar);
-    QVERIFY(load(fresh, "Users"));
-    QCOMPARE(bodyOf(viewOf(fresh, "Users")).left(4), QString("user"));
-    // A page of the old window that reaches the login page leaves the new
-    // session alone.
-    emit static_cast<ORVO::QWebPageEcc*>(viewOf(old, "Connections")->page())->error();
-    QVERIFY(plugin->isReady());
-    QCOMPARE(plugin->window.data(), fresh);
+        iface->gotPages(server.portalPages());
+        PluginWindow* fresh = makeWindow();
+        QVERIFY(plugin->networkAccessManager->cookieJar() == jar);
+        QVERIFY(load(fresh, "Users"));
+        QCOMPARE(bodyOf(viewOf(fresh, "Users")).left(4), QString("user"));
+        // A page of the old window that reaches the login page leaves the new
+        // session alone.
+        emit static_cast<ORVO::QWebPageEcc*>(viewOf(old, "Connections")->page())->error();
+        QVERIFY(plugin->isReady());
+        QCOMPARE(plugin->window.data(), fresh);
 
-    delete old;
-    QTRY_VERIFY(!oldManager);
-}
-
-void TestConfigPlugin::sharedCookieJarMayGoFirst()
-{
-    signIn();
-    PluginWindow* first = makeWindow();
-    QVERIFY(load(first, "Connections"));
-    iface->onDisconnect();
-    iface->gotPages(server.portalPages());
-    PluginWindow* second = makeWindow();
-    QList<QNetworkAccessManager*> managers{plugin->networkAccessManager};
-    managers << viewOf(first, "Connections")->page()->networkAccessManager();
-    QVERIFY(managers[0] != managers[1]);
-
-    delete jar; // as the network manager goes, before the plugin
-    jar = nullptr;
-    QVERIFY(!plugin->cookieJar);
-    for (QNetworkAccessManager* m : managers) {
-        QVERIFY(m->cookieJar());
-        QVERIFY(m->cookieJar()->parent() == m);
+        delete old;
+        QTRY_VERIFY(!oldManager);
     }
-    // Both windows load with jars of their own now, which hold no login
-    // cookie: the server sends its login page.
-    QVERIFY(load(second, "Users"));
-    QVERIFY(load(first, "Users"));
-    PluginWindow* third = makeWindow();
-    QVERIFY(third);
-}
 
-void TestConfigPlugin::repliesBelongToTheirIssuer()
-{
-    QPointer<QNetworkReply> reply =
-        plugin->networkAccessManager->get(QNetworkRequest(QUrl(server.baseUrl() + "/none")));
-    QTRY_VERIFY(reply->isFinished());
-    QTest::qWait(50);
-    QVERIFY(reply); // deleted by whoever issued it, never by the plugin
-    QVERIFY(plugin->networkAccessManager->getRequests().isEmpty());
-    delete reply;
+    void sharedCookieJarMayGoFirst()
+    {
+        signIn();
+        PluginWindow* first = makeWindow();
+        QVERIFY(load(first, "Connections"));
+        iface->onDisconnect();
+        iface->gotPages(server.portalPages());
+        PluginWindow* second = makeWindow();
+        QList<QNetworkAccessManager*> managers{plugin->networkAccessManager};
+        managers << viewOf(first, "Connections")->page()->networkAccessManager();
+        QVERIFY(managers[0] != managers[1]);
 
-    // Only a host that cannot be found reaches the user.
-    BoxDriver driver(QMessageBox::Ok);
-    QScopedPointer<QNetworkReply> lost(
-        plugin->networkAccessManager->get(QNetworkRequest(QUrl("http://nonexistent.invalid/"))));
-    QTRY_VERIFY_WITH_TIMEOUT(driver.seen.shown, 20000);
-    QCOMPARE(driver.seen.title, QString("Error"));
-    QVERIFY2(driver.seen.text.startsWith("Error in reply: 3 ("), qPrintable(driver.seen.text));
-    QCOMPARE(driver.seen.labelFormat, Qt::PlainText);
-    QVERIFY(lost);
-}
-
-void TestConfigPlugin::pageErrorSignsOutInsideNavigation_data()
-{
-    QTest::addColumn<QString>("tab");
-    QTest::addColumn<QString>("link");
-    QTest::newRow("link to the login page") << "Connections"
-                                            << "login-page";
-    QTest::newRow("frame sent to the login page") << "frames"
-                                                  << "frame";
-}
-
-void TestConfigPlugin::pageErrorSignsOutInsideNavigation()
-{
-    QFETCH(QString, tab);
-    QFETCH(QString, link);
-    signIn();
-    PluginWindow* window = makeWindow();
-    QVERIFY(load(window, "Users"));
-    QVERIFY(load(window, tab));
-    ORVO::QWebViewEcc* view = viewOf(window, tab);
-    QSignalSpy signedOut(plugin, SIGNAL(sigDisconnect()));
-    // Runs after the pages have heard of the sign-out, still inside the
-    // page's navigation request.
-    QString shownAtSignOut;
-    connect(plugin, &ConfigPlugin::sigDisconnect, this, [&] { shownAtSignOut = bodyOf(view); });
-    view->page()->mainFrame()->findFirstElement("#" + link).evaluateJavaScript("this.click()");
-    QTRY_COMPARE(signedOut.count(), 1);
-    QVERIFY(!plugin->isReady());
-    QVERIFY(!plugin->window);
-    QVERIFY(!shownAtSignOut.isEmpty());
-    // Blanked once the navigation request has returned, unless it was
-    // loading (the frame) at the sign-out.
-    QTRY_VERIFY(!view->loading);
-    QTest::qWait(50);
-    QCOMPARE(bodyOf(view).isEmpty(), link == "login-page");
-    QCOMPARE(signedOut.count(), 1);
-}
-
-void TestConfigPlugin::tlsTolerance_data()
-{
-    QTest::addColumn<QList<int>>("codes");
-    QTest::addColumn<QList<int>>("ignored");
-    QTest::addColumn<QStringList>("errors");
-    using E = QSslError;
-    QTest::newRow("private CA, other name")
-        << QList<int>{E::HostNameMismatch, E::UnableToGetLocalIssuerCertificate}
-        << QList<int>{E::HostNameMismatch, E::UnableToGetLocalIssuerCertificate} << QStringList();
-    QTest::newRow("chain") << QList<int>{E::SelfSignedCertificateInChain,
-                                         E::UnableToVerifyFirstCertificate}
-                           << QList<int>{E::SelfSignedCertificateInChain,
-                                         E::UnableToVerifyFirstCertificate}
-                           << QStringList();
-    QTest::newRow("other name, expired")
-        << QList<int>{E::HostNameMismatch, E::CertificateExpired} << QList<int>{E::HostNameMismatch}
-        << QStringList{"QSslError (6): "};
-    QTest::newRow("self-signed leaf")
-        << QList<int>{E::SelfSignedCertificate} << QList<int>() << QStringList{"QSslError (9): "};
-    QTest::newRow("unspecified") << QList<int>{E::UnspecifiedError} << QList<int>()
-                                 << QStringList{"QSslError (-1): "};
-}
-
-void TestConfigPlugin::tlsTolerance()
-{
-    QFETCH(QList<int>, codes);
-    QFETCH(QList<int>, ignored);
-    QFETCH(QStringList, errors);
-    QList<QSslError> in;
-    for (int code : codes)
-        in << QSslError(QSslError::SslError(code));
-    RecordingReply reply;
-    orvotest::LogCapture log;
-    QVERIFY(QMetaObject::invokeMethod(plugin, "sslErrors", Q_ARG(QNetworkReply*, &reply),
-                                      Q_ARG(QList<QSslError>, in)));
-    QList<int> got;
-    for (const QSslError& e : qAsConst(reply.ignored))
-        got << int(e.error());
-    QCOMPARE(got, ignored);
-    const QStringList lines = log.linesAt("ERROR");
-    QCOMPARE(lines.size(), errors.size());
-    for (int i = 0; i < errors.size(); ++i)
-        QVERIFY2(lines[i].contains(errors[i]), qPrintable(lines[i]));
-}
-
-void TestConfigPlugin::tlsAgainstServer_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("loads");
-    QTest::newRow("private CA") << int(TestServer::CaSigned) << true;
-    QTest::newRow("private CA, other name") << int(TestServer::WrongHost) << true;
-    QTest::newRow("self-signed") << int(TestServer::SelfSigned) << false;
-}
-
-void TestConfigPlugin::tlsAgainstServer()
-{
-    QFETCH(int, mode);
-    QFETCH(bool, loads);
-    TestServer tls;
-    tls.setCertificateMode(TestServer::CertificateMode(mode));
-    tls.setPortalRequiresLogin(false);
-    QVERIFY(tls.listen(true));
-    tls.setPortalPage("user", "/manage/portal/user");
-    libvelcor::Auth certificate;
-    certificate.setType(libvelcor::Auth::CertificateType);
-    iface->gotAuth(certificate);
-    iface->gotServerAddr(tls.baseUrl().mid(8), QString());
-    iface->gotPages(tls.portalPages());
-    PluginWindow* window = makeWindow();
-    QVERIFY(window->tab("Users")->property("url").toString().startsWith("https://"));
-    QVERIFY(load(window, "Users") || !loads);
-    QCOMPARE(bodyOf(viewOf(window, "Users")).startsWith("user"), loads);
-}
-
-void TestConfigPlugin::scriptObjectsAndSettings()
-{
-    iface->gotPages({{"user", "/u"}});
-    PluginWindow* window = makeWindow();
-    QWidget plain;
-    QVERIFY(!iface->pageMainFrame(&plain));
-    QObject* frame = iface->pageMainFrame(viewOf(window, "Users"));
-    QVERIFY(qobject_cast<QWebFrame*>(frame));
-    QObject callback;
-    QVERIFY(!iface->addScriptObject(&plain, "MainWindowCallback", &callback));
-    QVERIFY(iface->addScriptObject(frame, "MainWindowCallback", &callback));
-    QCOMPARE(
-        qobject_cast<QWebFrame*>(frame)->evaluateJavaScript("typeof MainWindowCallback").toString(),
-        QString("object"));
-
-    // One settings dialog, shown on each request and closed at sign-out.
-    window->settingsButton()->click();
-    QPointer<SettingsDialog> dialog = plugin->settingsDialog;
-    QVERIFY(dialog && dialog->isVisible());
-    QSignalSpy password(plugin, SIGNAL(changePassword(QString)));
-    emit dialog->changePassword("new");
-    QCOMPARE(password.count(), 1);
-    iface->onDisconnect();
-    QVERIFY(dialog && !dialog->isVisible());
-    iface->gotPages({{"user", "/u"}});
-    makeWindow()->settingsButton()->click();
-    QCOMPARE(plugin->settingsDialog.data(), dialog.data());
-    QVERIFY(dialog->isVisible());
-}
-
-void TestConfigPlugin::staticPluginIsFound()
-{
-    QList<ORVO::GfxPluginInterface*> found;
-    for (QObject* instance : QPluginLoader::staticInstances()) {
-        if (auto* gfx = qobject_cast<ORVO::ConfigGfxPluginInterface*>(instance))
-            found << gfx;
+        delete jar; // as the network manager goes, before the plugin
+        jar = nullptr;
+        QVERIFY(!plugin->cookieJar);
+        for (QNetworkAccessManager* m : managers) {
+            QVERIFY(m->cookieJar());
+            QVERIFY(m->cookieJar()->parent() == m);
+        }
+        // Both windows load with jars of their own now, which hold no login
+        // cookie: the server sends its login page.
+        QVERIFY(load(second, "Users"));
+        QVERIFY(load(first, "Users"));
+        PluginWindow* third = makeWindow();
+        QVERIFY(third);
     }
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found[0]->type(), 1);
-    QCOMPARE(QPluginLoader::staticInstances().count(dynamic_cast<QObject*>(found[0])), 1);
-}
+
+    void repliesBelongToTheirIssuer()
+    {
+        QPointer<QNetworkReply> reply =
+            plugin->networkAccessManager->get(QNetworkRequest(QUrl(server.baseUrl() + "/none")));
+        QTRY_VERIFY(reply->isFinished());
+        QTest::qWait(50);
+        QVERIFY(reply); // deleted by whoever issued it, never by the plugin
+        QVERIFY(plugin->networkAccessManager->getRequests().isEmpty());
+        delete reply;
+
+        // Only a host that cannot be found reaches the user.
+        BoxDriver driver(QMessageBox::Ok);
+        QScopedPointer<QNetworkReply> lost(plugin->networkAccessManager->get(
+            QNetworkRequest(QUrl("http://nonexistent.invalid/"))));
+        QTRY_VERIFY_WITH_TIMEOUT(driver.seen.shown, 20000);
+        QCOMPARE(driver.seen.title, QString("Error"));
+        QVERIFY2(driver.seen.text.startsWith("Error in reply: 3 ("), qPrintable(driver.seen.text));
+        QCOMPARE(driver.seen.labelFormat, Qt::PlainText);
+        QVERIFY(lost);
+    }
+
+    void pageErrorSignsOutInsideNavigation_data()
+    {
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QString>("link");
+        QTest::newRow("link to the login page") << "Connections"
+                                                << "login-page";
+        QTest::newRow("frame sent to the login page") << "frames"
+                                                      << "frame";
+    }
+
+    void pageErrorSignsOutInsideNavigation()
+    {
+        QFETCH(QString, tab);
+        QFETCH(QString, link);
+        signIn();
+        PluginWindow* window = makeWindow();
+        QVERIFY(load(window, "Users"));
+        QVERIFY(load(window, tab));
+        ORVO::QWebViewEcc* view = viewOf(window, tab);
+        QSignalSpy signedOut(plugin, SIGNAL(sigDisconnect()));
+        // Runs after the pages have heard of the sign-out, still inside the
+        // page's navigation request.
+        QString shownAtSignOut;
+        connect(plugin, &ConfigPlugin::sigDisconnect, this, [&] { shownAtSignOut = bodyOf(view); });
+        view->page()->mainFrame()->findFirstElement("#" + link).evaluateJavaScript("this.click()");
+        QTRY_COMPARE(signedOut.count(), 1);
+        QVERIFY(!plugin->isReady());
+        QVERIFY(!plugin->window);
+        QVERIFY(!shownAtSignOut.isEmpty());
+        // Blanked once the navigation request has returned, unless it was
+        // loading (the frame) at the sign-out.
+        QTRY_VERIFY(!view->loading);
+        QTest::qWait(50);
+        QCOMPARE(bodyOf(view).isEmpty(), link == "login-page");
+        QCOMPARE(signedOut.count(), 1);
+    }
+
+    void tlsTolerance_data()
+    {
+        QTest::addColumn<QList<int>>("codes");
+        QTest::addColumn<QList<int>>("ignored");
+        QTest::addColumn<QStringList>("errors");
+        using E = QSslError;
+        QTest::newRow("private CA, other name")
+            << QList<int>{E::HostNameMismatch, E::UnableToGetLocalIssuerCertificate}
+            << QList<int>{E::HostNameMismatch, E::UnableToGetLocalIssuerCertificate}
+            << QStringList();
+        QTest::newRow("chain") << QList<int>{E::SelfSignedCertificateInChain,
+                                             E::UnableToVerifyFirstCertificate}
+                               << QList<int>{E::SelfSignedCertificateInChain,
+                                             E::UnableToVerifyFirstCertificate}
+                               << QStringList();
+        QTest::newRow("other name, expired")
+            << QList<int>{E::HostNameMismatch, E::CertificateExpired}
+            << QList<int>{E::HostNameMismatch} << QStringList{"QSslError (6): "};
+        QTest::newRow("self-signed leaf") << QList<int>{E::SelfSignedCertificate} << QList<int>()
+                                          << QStringList{"QSslError (9): "};
+        QTest::newRow("unspecified")
+            << QList<int>{E::UnspecifiedError} << QList<int>() << QStringList{"QSslError (-1): "};
+    }
+
+    void tlsTolerance()
+    {
+        QFETCH(QList<int>, codes);
+        QFETCH(QList<int>, ignored);
+        QFETCH(QStringList, errors);
+        QList<QSslError> in;
+        for (int code : codes)
+            in << QSslError(QSslError::SslError(code));
+        RecordingReply reply;
+        orvotest::LogCapture log;
+        QVERIFY(QMetaObject::invokeMethod(plugin, "sslErrors", Q_ARG(QNetworkReply*, &reply),
+                                          Q_ARG(QList<QSslError>, in)));
+        QList<int> got;
+        for (const QSslError& e : qAsConst(reply.ignored))
+            got << int(e.error());
+        QCOMPARE(got, ignored);
+        const QStringList lines = log.linesAt("ERROR");
+        QCOMPARE(lines.size(), errors.size());
+        for (int i = 0; i < errors.size(); ++i)
+            QVERIFY2(lines[i].contains(errors[i]), qPrintable(lines[i]));
+    }
+
+    void tlsAgainstServer_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("private CA, other name") << int(TestServer::WrongHost) << true;
+        QTest::newRow("self-signed") << int(TestServer::SelfSigned) << false;
+    }
+
+    void tlsAgainstServer()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, loads);
+        TestServer tls;
+        tls.setCertificateMode(TestServer::CertificateMode(mode));
+        tls.setPortalRequiresLogin(false);
+        QVERIFY(tls.listen(true));
+        tls.setPortalPage("user", "/manage/portal/user");
+        libvelcor::Auth certificate;
+        certificate.setType(libvelcor::Auth::CertificateType);
+        iface->gotAuth(certificate);
+        iface->gotServerAddr(tls.baseUrl().mid(8), QString());
+        iface->gotPages(tls.portalPages());
+        PluginWindow* window = makeWindow();
+        QVERIFY(window->tab("Users")->property("url").toString().startsWith("https://"));
+        QVERIFY(load(window, "Users") || !loads);
+        QCOMPARE(bodyOf(viewOf(window, "Users")).startsWith("user"), loads);
+    }
+
+    void scriptObjectsAndSettings()
+    {
+        iface->gotPages({{"user", "/u"}});
+        PluginWindow* window = makeWindow();
+        QWidget plain;
+        QVERIFY(!iface->pageMainFrame(&plain));
+        QObject* frame = iface->pageMainFrame(viewOf(window, "Users"));
+        QVERIFY(qobject_cast<QWebFrame*>(frame));
+        QObject callback;
+        QVERIFY(!iface->addScriptObject(&plain, "MainWindowCallback", &callback));
+        QVERIFY(iface->addScriptObject(frame, "MainWindowCallback", &callback));
+        QCOMPARE(qobject_cast<QWebFrame*>(frame)
+                     ->evaluateJavaScript("typeof MainWindowCallback")
+                     .toString(),
+                 QString("object"));
+
+        // One settings dialog, shown on each request and closed at sign-out.
+        window->settingsButton()->click();
+        QPointer<SettingsDialog> dialog = plugin->settingsDialog;
+        QVERIFY(dialog && dialog->isVisible());
+        QSignalSpy password(plugin, SIGNAL(changePassword(QString)));
+        emit dialog->changePassword("new");
+        QCOMPARE(password.count(), 1);
+        iface->onDisconnect();
+        QVERIFY(dialog && !dialog->isVisible());
+        iface->gotPages({{"user", "/u"}});
+        makeWindow()->settingsButton()->click();
+        QCOMPARE(plugin->settingsDialog.data(), dialog.data());
+        QVERIFY(dialog->isVisible());
+    }
+
+    void staticPluginIsFound()
+    {
+        QList<ORVO::GfxPluginInterface*> found;
+        for (QObject* instance : QPluginLoader::staticInstances()) {
+            if (auto* gfx = qobject_cast<ORVO::ConfigGfxPluginInterface*>(instance))
+                found << gfx;
+        }
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found[0]->type(), 1);
+        QCOMPARE(QPluginLoader::staticInstances().count(dynamic_cast<QObject*>(found[0])), 1);
+    }
+};
 
 ORVO_TEST_GUI_MAIN(TestConfigPlugin)
 #include "tst_configplugin.moc"

@@ -46,263 +46,242 @@ class TestPortalPage : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void requestsAreStamped_data();
-    void requestsAreStamped();
-    void pendingRepliesAreTrackedOnly();
-    void linksBecomeCommands_data();
-    void linksBecomeCommands();
-    void quickCommandsEachArriveOnceInOrder();
-    void floodOfCommandsIsBounded();
-    void redirectToLoginIsAnError();
-    void scriptDialogs();
-
-private:
-    void loadPortal();
-    void click(const QString& id);
-
     TestServer server;
     ORVO::QNetworkAccessManagerEcc* nam = nullptr;
     ORVO::QWebViewEcc* view = nullptr;
     Page* page = nullptr;
-};
 
-void TestPortalPage::initTestCase()
-{
-    QVERIFY(server.listen(false));
-    server.setPortalPage(QStringLiteral("connection"), PortalPath);
-}
-
-void TestPortalPage::init()
-{
-    server.setPortalRequiresLogin(false);
-    server.clearRequests();
-    nam = new ORVO::QNetworkAccessManagerEcc;
-    page = new Page;
-    page->setNetworkAccessManager(nam);
-    view = new ORVO::QWebViewEcc;
-    view->setPage(page);
-    view->resize(800, 600);
-    view->show();
-}
-
-void TestPortalPage::cleanup()
-{
-    delete view;
-    delete page;
-    delete nam;
-    ORVO::seams::setMessageBoxAutoAnswer(0);
-}
-
-void TestPortalPage::loadPortal()
-{
-    QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
-    view->setUrl(QUrl(server.baseUrl() + PortalPath));
-    QVERIFY(loaded.wait(10000));
-    QCOMPARE(loaded.first().first().toBool(), true);
-    QCOMPARE(page->mainFrame()->findFirstElement("#title").toPlainText(), "connection");
-}
-
-void TestPortalPage::click(const QString& id)
-{
-    const QWebElement link = page->mainFrame()->findFirstElement("#" + id);
-    QVERIFY2(!link.isNull(), qPrintable(id));
-    QTest::mouseClick(view, Qt::LeftButton, {}, link.geometry().center());
-}
-
-void TestPortalPage::requestsAreStamped_data()
-{
-    QTest::addColumn<QByteArray>("method");
-    QTest::addColumn<QByteArray>("contentType");
-    QTest::addColumn<QByteArray>("sentType");
-    QTest::newRow("GET without type")
-        << QByteArray("GET") << QByteArray() << QByteArray("application/x-www-form-urlencoded");
-    QTest::newRow("POST with JSON")
-        << QByteArray("POST") << QByteArray("application/json") << QByteArray("application/json");
-}
-
-void TestPortalPage::requestsAreStamped()
-{
-    QFETCH(QByteArray, method);
-    QFETCH(QByteArray, contentType);
-    QFETCH(QByteArray, sentType);
-    QNetworkRequest request(QUrl(server.baseUrl() + "/stamped"));
-    request.setRawHeader("User-Agent", "Other/1.0");
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    if (!contentType.isEmpty())
-        request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
-    libvelcor::Auth cert;
-    cert.setType(libvelcor::Auth::CertificateType);
-    cert.setUser(QStringLiteral("someone"));
-    nam->setAuth(cert);
-    QNetworkReply* reply = nam->sendCustomRequest(request, method, QByteArray("a=1"));
-    QCOMPARE(reply->request().attribute(QNetworkRequest::CacheLoadControlAttribute).toInt(),
-             int(QNetworkRequest::PreferCache));
-    QSignalSpy done(reply, SIGNAL(finished()));
-    QVERIFY(done.wait(10000));
-    const QList<TestServer::Request> got = server.requests(QStringLiteral("/stamped"));
-    QCOMPARE(got.size(), 1);
-    QCOMPARE(got[0].headers.value("user-agent"), Agent);
-    QCOMPARE(got[0].headers.value("content-type"), sentType);
-    QVERIFY(!got[0].headers.contains("authorization"));
-    delete reply;
-}
-
-void TestPortalPage::pendingRepliesAreTrackedOnly()
-{
-    orvotest::LogCapture log;
-    server.setDelay(QStringLiteral("/slow"), 5000);
-    QList<QNetworkReply*> issued;
-    for (int i = 0; i < 3; ++i)
-        issued << nam->get(QNetworkRequest(QUrl(server.baseUrl() + "/slow")));
-    QCOMPARE(nam->getRequests(), issued);
-    QVERIFY(log.contains("request count: 3"));
-    nam->getRequests().removeAll(issued[1]);
-    QCOMPARE(nam->getRequests(), (QList<QNetworkReply*>{issued[0], issued[2]}));
-    // Its issuer deletes a reply: the list forgets it instead of dangling.
-    delete issued[0];
-    QCOMPARE(nam->getRequests(), QList<QNetworkReply*>{issued[2]});
-    QVERIFY(issued[2]->isRunning());
-    server.clearPath(QStringLiteral("/slow"));
-
-    // The web engine deletes the replies of a page itself; none is left.
-    delete issued[2];
-    loadPortal();
-    QTRY_VERIFY(nam->getRequests().isEmpty());
-    QCOMPARE(page->mainFrame()->evaluateJavaScript("navigator.userAgent").toByteArray(), Agent);
-}
-
-void TestPortalPage::linksBecomeCommands_data()
-{
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QStringList>("actions");
-    QTest::addColumn<QVariantList>("routes"); // one QStringList per syncRoutes
-    QTest::addColumn<bool>("delayed");
-    QTest::addColumn<QString>("key"); // one entry of the action map
-    QTest::addColumn<QString>("value");
-    const auto r = [](const QStringList& l) { return QVariantList{l}; };
-    QTest::newRow("execute") << "execute" << QStringList{"EXECUTE_COMMAND"}
-                             << r({"10.0.0.5", "10.0.0.6"}) << true << "args"
-                             << "-fullscreen -quality 9";
-    QTest::newRow("open url") << "open-url" << QStringList{"OPEN_URL"} << r({"10.0.0.7"}) << true
-                              << "url" << server.baseUrl() + "/manage/portal/info";
-    QTest::newRow("built-in") << "builtin" << QStringList{"terminal", "ssh"} << QVariantList()
-                              << true << "port"
-                              << "22";
-    QTest::newRow("sync routes") << "sync-routes" << QStringList() << r({"10.0.0.5", "10.0.0.9"})
-                                 << false << QString() << QString();
-    QTest::newRow("csv") << "download-csv" << QStringList{"ACTION_DOWNLOAD"} << QVariantList()
-                         << false << "url" << server.baseUrl() + "/manage/report/export?csv=1";
-}
-
-void TestPortalPage::linksBecomeCommands()
-{
-    QFETCH(QString, id);
-    QFETCH(QStringList, actions);
-    QFETCH(QVariantList, routes);
-    QFETCH(bool, delayed);
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    loadPortal();
-    server.clearRequests();
-    QSignalSpy act(page, SIGNAL(action(QString, QVariantMap)));
-    QSignalSpy sync(page, SIGNAL(syncRoutes(QStringList)));
-    QSignalSpy err(page, SIGNAL(error()));
-    QElapsedTimer clock;
-    clock.start();
-    click(id);
-    QCOMPARE(act.count(), delayed ? 0 : actions.size());
-    QTRY_COMPARE(names(act), actions);
-    if (delayed)
-        QVERIFY(clock.elapsed() >= 250);
-    QTest::qWait(400); // nothing more arrives
-    QCOMPARE(names(act), actions);
-    QVariantList gotRoutes;
-    for (const QList<QVariant>& args : sync)
-        gotRoutes << args.at(0);
-    QCOMPARE(gotRoutes, routes);
-    if (!key.isEmpty())
-        QCOMPARE(act.first().at(1).toMap().value(key).toString(), value);
-    QCOMPARE(err.count(), 0);
-    // The tab stays on its page and the command never reaches the server.
-    QCOMPARE(page->mainFrame()->url().path(), PortalPath);
-    QVERIFY(server.requests().isEmpty());
-}
-
-void TestPortalPage::quickCommandsEachArriveOnceInOrder()
-{
-    loadPortal();
-    QSignalSpy act(page, SIGNAL(action(QString, QVariantMap)));
-    click(QStringLiteral("execute"));
-    click(QStringLiteral("open-url"));
-    click(QStringLiteral("builtin"));
-    QTRY_COMPARE(act.count(), 4);
-    QTest::qWait(500);
-    QCOMPARE(names(act), (QStringList{"EXECUTE_COMMAND", "OPEN_URL", "terminal", "ssh"}));
-    QCOMPARE(act.at(0).at(1).toMap().value("name").toString(), "viewer");
-    QVERIFY(!act.at(1).at(1).toMap().contains("name"));
-    QCOMPARE(page->pendingCommands(), 0);
-}
-
-void TestPortalPage::floodOfCommandsIsBounded()
-{
-    orvotest::LogCapture log;
-    QSignalSpy act(page, SIGNAL(action(QString, QVariantMap)));
-    const int sent = ORVO::QWebPageEcc::MaxPendingCommands + 5;
-    for (int i = 0; i < sent; ++i) {
-        const QNetworkRequest request(QUrl(QString("http://x/OPEN_URL?url=%1").arg(i)));
-        QVERIFY(!page->acceptNavigationRequest(page->mainFrame(), request,
-                                               QWebPage::NavigationTypeOther));
+    void loadPortal()
+    {
+        QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
+        view->setUrl(QUrl(server.baseUrl() + PortalPath));
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(loaded.first().first().toBool(), true);
+        QCOMPARE(page->mainFrame()->findFirstElement("#title").toPlainText(), "connection");
     }
-    QCOMPARE(page->pendingCommands(), ORVO::QWebPageEcc::MaxPendingCommands);
-    QCOMPARE(log.count(QRegularExpression("Too many commands")), 5);
-    QTRY_COMPARE(act.count(), ORVO::QWebPageEcc::MaxPendingCommands);
-    for (int i = 0; i < act.count(); ++i)
-        QCOMPARE(act.at(i).at(1).toMap().value("url").toString(), QString::number(i));
-}
 
-void TestPortalPage::redirectToLoginIsAnError()
-{
-    server.setPortalRequiresLogin(true);
-    orvotest::LogCapture log;
-    QSignalSpy err(page, SIGNAL(error()));
-    QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
-    view->setUrl(QUrl(server.baseUrl() + PortalPath));
-    QVERIFY(loaded.wait(10000));
-    QCOMPARE(err.count(), 1);
-    QVERIFY(log.contains("[WebPage] Cookie authentication error"));
-    // The check does not stop the navigation: the login page is shown.
-    QCOMPARE(page->mainFrame()->url().path(), QString(TestServer::LoginPath));
-}
+    void click(const QString& id)
+    {
+        const QWebElement link = page->mainFrame()->findFirstElement("#" + id);
+        QVERIFY2(!link.isNull(), qPrintable(id));
+        QTest::mouseClick(view, Qt::LeftButton, {}, link.geometry().center());
+    }
 
-void TestPortalPage::scriptDialogs()
-{
-    orvotest::LogCapture log;
-    loadPortal();
-    QString text;
-    Qt::TextFormat format = Qt::AutoText;
-    QTimer::singleShot(100, this, [&]() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        text = box->text();
-        format = box->textFormat();
-        box->button(QMessageBox::Ok)->click();
-    });
-    page->mainFrame()->evaluateJavaScript("alert('<b>x</b>'); console.log('done')");
-    QCOMPARE(text, "<b>x</b>");
-    QCOMPARE(format, Qt::PlainText);
-    QVERIFY(log.contains("] : \"done\""));
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(server.listen(false));
+        server.setPortalPage(QStringLiteral("connection"), PortalPath);
+    }
 
-    const char* const ask = "confirm('Sure?')";
-    ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Yes);
-    QCOMPARE(page->mainFrame()->evaluateJavaScript(ask).toBool(), true);
-    ORVO::seams::setMessageBoxAutoAnswer(ORVO::seams::CloseAnswer);
-    QCOMPARE(page->mainFrame()->evaluateJavaScript(ask).toBool(), false);
-}
+    void init()
+    {
+        server.setPortalRequiresLogin(false);
+        server.clearRequests();
+        nam = new ORVO::QNetworkAccessManagerEcc;
+        page = new Page;
+        page->setNetworkAccessManager(nam);
+        view = new ORVO::QWebViewEcc;
+        view->setPage(page);
+        view->resize(800, 600);
+        view->show();
+    }
+
+    void cleanup()
+    {
+        delete view;
+        delete page;
+        delete nam;
+        ORVO::seams::setMessageBoxAutoAnswer(0);
+    }
+
+    void requestsAreStamped_data()
+    {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("sentType");
+        QTest::newRow("GET without type")
+            << QByteArray("GET") << QByteArray() << QByteArray("application/x-www-form-urlencoded");
+        QTest::newRow("POST with JSON") << QByteArray("POST") << QByteArray("application/json")
+                                        << QByteArray("application/json");
+    }
+
+    void requestsAreStamped()
+    {
+        QFETCH(QByteArray, method);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, sentType);
+        QNetworkRequest request(QUrl(server.baseUrl() + "/stamped"));
+        request.setRawHeader("User-Agent", "Other/1.0");
+        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                             QNetworkRequest::AlwaysNetwork);
+        if (!contentType.isEmpty())
+            request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+        libvelcor::Auth cert;
+        cert.setType(libvelcor::Auth::CertificateType);
+        cert.setUser(QStringLiteral("someone"));
+        nam->setAuth(cert);
+        QNetworkReply* reply = nam->sendCustomRequest(request, method, QByteArray("a=1"));
+        QCOMPARE(reply->request().attribute(QNetworkRequest::CacheLoadControlAttribute).toInt(),
+                 int(QNetworkRequest::PreferCache));
+        QSignalSpy done(reply, SIGNAL(finished()));
+        QVERIFY(done.wait(10000));
+        const QList<TestServer::Request> got = server.requests(QStringLiteral("/stamped"));
+        QCOMPARE(got.size(), 1);
+        QCOMPARE(got[0].headers.value("user-agent"), Agent);
+        QCOMPARE(got[0].headers.value("content-type"), sentType);
+        QVERIFY(!got[0].headers.contains("authorization"));
+        delete reply;
+    }
+
+    void pendingRepliesAreTrackedOnly()
+    {
+        orvotest::LogCapture log;
+        server.setDelay(QStringLiteral("/slow"), 5000);
+        QList<QNetworkReply*> issued;
+        for (int i = 0; i < 3; ++i)
+            issued << nam->get(QNetworkRequest(QUrl(server.baseUrl() + "/slow")));
+        QCOMPARE(nam->getRequests(), issued);
+        QVERIFY(log.contains("request count: 3"));
+        nam->getRequests().removeAll(issued[1]);
+        QCOMPARE(nam->getRequests(), (QList<QNetworkReply*>{issued[0], issued[2]}));
+        // Its issuer deletes a reply: the list forgets it instead of dangling.
+        delete issued[0];
+        QCOMPARE(nam->getRequests(), QList<QNetworkReply*>{issued[2]});
+        QVERIFY(issued[2]->isRunning());
+        server.clearPath(QStringLiteral("/slow"));
+
+        // The web engine deletes the replies of a page itself; none is left.
+        delete issued[2];
+        loadPortal();
+        QTRY_VERIFY(nam->getRequests().isEmpty());
+        QCOMPARE(page->mainFrame()->evaluateJavaScript("navigator.userAgent").toByteArray(), Agent);
+    }
+
+    void linksBecomeCommands_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QVariantList>("routes"); // one QStringList per syncRoutes
+        QTest::addColumn<bool>("delayed");
+        QTest::addColumn<QString>("key"); // one entry of the action map
+        QTest::addColumn<QString>("value");
+        const auto r = [](const QStringList& l) { return QVariantList{l}; };
+        QTest::newRow("execute") << "execute" << QStringList{"EXECUTE_COMMAND"}
+                                 << r({"10.0.0.5", "10.0.0.6"}) << true << "args"
+                                 << "-fullscreen -quality 9";
+        QTest::newRow("sync routes")
+            << "sync-routes" << QStringList() << r({"10.0.0.5", "10.0.0.9"}) << false << QString()
+            << QString();
+        QTest::newRow("csv") << "download-csv" << QStringList{"ACTION_DOWNLOAD"} << QVariantList()
+                             << false << "url" << server.baseUrl() + "/manage/report/export?csv=1";
+    }
+
+    void linksBecomeCommands()
+    {
+        QFETCH(QString, id);
+        QFETCH(QStringList, actions);
+        QFETCH(QVariantList, routes);
+        QFETCH(bool, delayed);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        loadPortal();
+        server.clearRequests();
+        QSignalSpy act(page, SIGNAL(action(QString, QVariantMap)));
+        QSignalSpy sync(page, SIGNAL(syncRoutes(QStringList)));
+        QSignalSpy err(page, SIGNAL(error()));
+        QElapsedTimer clock;
+        clock.start();
+        click(id);
+        QCOMPARE(act.count(), delayed ? 0 : actions.size());
+        QTRY_COMPARE(names(act), actions);
+        if (delayed)
+            QVERIFY(clock.elapsed() >= 250);
+        QTest::qWait(400); // nothing more arrives
+        QCOMPARE(names(act), actions);
+        QVariantList gotRoutes;
+        for (const QList<QVariant>& args : sync)
+            gotRoutes << args.at(0);
+        QCOMPARE(gotRoutes, routes);
+        if (!key.isEmpty())
+            QCOMPARE(act.first().at(1).toMap().value(key).toString(), value);
+        QCOMPARE(err.count(), 0);
+        // The tab stays on its page and the command never reaches the server.
+        QCOMPARE(page->mainFrame()->url().path(), PortalPath);
+        QVERIFY(server.requests().isEmpty());
+    }
+
+    void quickCommandsEachArriveOnceInOrder()
+    {
+        loadPortal();
+        QSignalSpy act(page, SIGNAL(action(QString, QVariantMap)));
+        click(QStringLiteral("execute"));
+        click(QStringLiteral("open-url"));
+        click(QStringLiteral("builtin"));
+        QTRY_COMPARE(act.count(), 4);
+        QTest::qWait(500);
+        QCOMPARE(names(act), (QStringList{"EXECUTE_COMMAND", "OPEN_URL", "terminal", "ssh"}));
+        QCOMPARE(act.at(0).at(1).toMap().value("name").toString(), "viewer");
+        QVERIFY(!act.at(1).at(1).toMap().contains("name"));
+        QCOMPARE(page->pendingCommands(), 0);
+    }
+
+    void floodOfCommandsIsBounded()
+    {
+        orvotest::LogCapture log;
+        QSignalSpy act(page, SIGNAL(action(QString, QVariantMap)));
+        const int sent = ORVO::QWebPageEcc::MaxPendingCommands + 5;
+        for (int i = 0; i < sent; ++i) {
+            const QNetworkRequest request(QUrl(QString("http://x/OPEN_URL?url=%1").arg(i)));
+            QVERIFY(!page->acceptNavigationRequest(page->mainFrame(), request,
+                                                   QWebPage::NavigationTypeOther));
+        }
+        QCOMPARE(page->pendingCommands(), ORVO::QWebPageEcc::MaxPendingCommands);
+        QCOMPARE(log.count(QRegularExpression("Too many commands")), 5);
+        QTRY_COMPARE(act.count(), ORVO::QWebPageEcc::MaxPendingCommands);
+        for (int i = 0; i < act.count(); ++i)
+            QCOMPARE(act.at(i).at(1).toMap().value("url").toString(), QString::number(i));
+    }
+
+    void redirectToLoginIsAnError()
+    {
+        server.setPortalRequiresLogin(true);
+        orvotest::LogCapture log;
+        QSignalSpy err(page, SIGNAL(error()));
+        QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
+        view->setUrl(QUrl(server.baseUrl() + PortalPath));
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(err.count(), 1);
+        QVERIFY(log.contains("[WebPage] Cookie authentication error"));
+        // The check does not stop the navigation: the login page is shown.
+        QCOMPARE(page->mainFrame()->url().path(), QString(TestServer::LoginPath));
+    }
+
+    void scriptDialogs()
+    {
+        orvotest::LogCapture log;
+        loadPortal();
+        QString text;
+        Qt::TextFormat format = Qt::AutoText;
+        QTimer::singleShot(100, this, [&]() {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            text = box->text();
+            format = box->textFormat();
+            box->button(QMessageBox::Ok)->click();
+        });
+        page->mainFrame()->evaluateJavaScript("alert('<b>x</b>'); console.log('done')");
+        QCOMPARE(text, "<b>x</b>");
+        QCOMPARE(format, Qt::PlainText);
+        QVERIFY(log.contains("] : \"done\""));
+
+        const char* const ask = "confirm('Sure?')";
+        ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Yes);
+        QCOMPARE(page->mainFrame()->evaluateJavaScript(ask).toBool(), true);
+        ORVO::seams::setMessageBoxAutoAnswer(ORVO::seams::CloseAnswer);
+        QCOMPARE(page->mainFrame()->evaluateJavaScript(ask).toBool(), false);
+    }
+};
 
 ORVO_TEST_GUI_MAIN(TestPortalPage)
 #include "tst_portalpage.moc"
