@@ -137,6 +137,36 @@ void BM_PortalTab(benchmark::State& state)
     }
 }
 
+// A click from one portal tab to the next, to the new tab's loadFinished:
+// what the user waits for on each change of tab. The tab left is blanked,
+// as the portal does.
+void BM_PortalTabSwitch(benchmark::State& state)
+{
+    signInPortal();
+    MainWindow w(nullptr, false);
+    w.run();
+    w.show();
+    QMetaObject::invokeMethod(&w, "showConfig");
+    if (!waitForLoad(currentView(w))) {
+        state.SkipWithError("portal view did not load");
+        return;
+    }
+    ORVO::PluginWindow* window = w.configContainer->window();
+    const QStringList names = window->tabNames();
+    int next = 1;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        window->activateTab(names.at(next));
+        if (!waitForLoad(currentView(w))) {
+            state.SkipWithError("portal tab did not load");
+            return;
+        }
+        state.SetIterationTime(t.nsecsElapsed() / 1e9);
+        next = (next + 1) % names.size();
+    }
+}
+
 // The portal view opened after sign-in: a new portal window with its web
 // views, the switch from the sign-in view, and the first tab's page.
 void BM_PortalViewOpen(benchmark::State& state)
@@ -212,6 +242,7 @@ int residentWith(const char* kind)
 
 BENCHMARK(BM_BareView)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 BENCHMARK(BM_PortalTab)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(BM_PortalTabSwitch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 BENCHMARK(BM_PortalViewOpen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 
 int main(int argc, char** argv)

@@ -136,8 +136,6 @@ private:
     // Entries of the page map that newPages works from: a lone page's tab
     // has no button.
     int buildingPageCount = 0;
-    // The page whose navigation request is running while it signs out.
-    QPointer<ORVO::QWebPageEcc> navigatingPage;
 };
 
 } // namespace ORVO

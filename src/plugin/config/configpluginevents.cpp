@@ -80,7 +80,7 @@ void ConfigPlugin::onDisconnect()
         return;
     }
     // A page's error() comes from inside QtWebKit's navigation request for
-    // that page; the page must not be reloaded from there (deactivatePage).
+    // that page; deactivatePage blanks it only after that request returned.
     auto* page = qobject_cast<QWebPageEcc*>(sender());
     if (page && page->networkAccessManager() != networkAccessManager) {
         // A page of a window signed out before: not this session's.
@@ -89,9 +89,7 @@ void ConfigPlugin::onDisconnect()
     }
     // Cleared first: the Manager's sign-out calls back into this slot.
     ready = false;
-    navigatingPage = page;
     emit sigDisconnect();
-    navigatingPage = nullptr;
 
     // The window may have gone meanwhile, with its owner's sign-out.
     if (window) {
@@ -194,19 +192,17 @@ void ConfigPlugin::deactivatePage()
     }
     if (view->loading)
         return;
-    if (navigatingPage && view->page() == navigatingPage.data()) {
-        // Loading other content into the page from inside its own navigation
-        // request pulls the document away under QtWebKit, which may still
-        // be in one of its frames' loaders: the next turn of the event loop
-        // blanks it, unless the tab has been shown again by then.
-        const QVariant loads = view->property(LoadsProperty);
-        QTimer::singleShot(0, view, [view, loads] {
-            if (view->property(LoadsProperty) == loads)
-                view->setHtml(QString(), QUrl());
-        });
-        return;
-    }
-    view->setHtml(QString(), QUrl());
+    // Blanked on the next turn of the event loop, unless the tab has been
+    // shown and loaded again by then. A tab activated again, or a refresh,
+    // then costs no blanking and no paint of an empty page; and a sign-out
+    // that a page's error() starts from inside QtWebKit's navigation request
+    // for that very page never pulls the document away under the engine's
+    // loaders, which crashes it.
+    const QVariant loads = view->property(LoadsProperty);
+    QTimer::singleShot(0, view, [view, loads] {
+        if (view->property(LoadsProperty) == loads)
+            view->setHtml(QString(), QUrl());
+    });
 }
 
 void ConfigPlugin::webLoadStarted()

@@ -300,7 +300,7 @@ private slots:
         QPointer<ORVO::QNetworkAccessManagerEcc> oldManager = plugin->networkAccessManager;
         QVERIFY(oldManager->cookieJar() == jar);
         iface->onDisconnect();
-        QCOMPARE(bodyOf(viewOf(old, "Connections")), QString());
+        QTRY_COMPARE(bodyOf(viewOf(old, "Connections")), QString());
         QVERIFY(plugin->networkAccessManager != oldManager);
 
         // The old window lives on (its owner animates it away): its pages still
