@@ -37,6 +37,8 @@ for target in "${TARGETS[@]}"; do
     download)
       # No JSON read: the fast unwinder does.
       export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp" ;;
+    *)
+      export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:fast_unwind_on_malloc=0:print_suppressions=0" ;;
   esac
   cp -r "$HERE/corpus/$target" "$WORK/$target"
   cat "$HERE/dict/common.dict" "$HERE/dict/$target.dict" > "$WORK/$target.dict"
