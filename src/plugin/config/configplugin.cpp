@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QWebFrame>
 #include <QWebPage>
+#include <QWebSettings>
 
 #include "common/cookiejar.h"
 #include "common/log.h"
@@ -272,6 +273,13 @@ bool ConfigPlugin::addScriptObject(QObject* frame, const QString& name, QObject*
     // Qt ownership: the script never deletes the object.
     webFrame->addToJavaScriptWindowObject(name, object, QWebFrame::QtOwnership);
     return true;
+}
+
+void ConfigPlugin::enableDeveloperExtras()
+{
+    // The global settings are every page's fallback, so views made before
+    // and after both get the inspector.
+    QWebSettings::globalSettings()->setAttribute(QWebSettings::DeveloperExtrasEnabled, true);
 }
 
 } // namespace ORVO

@@ -65,6 +65,7 @@ public:
     void setCookieJar(QNetworkCookieJar* jar) override;
     QObject* pageMainFrame(QWidget* view) const override;
     bool addScriptObject(QObject* frame, const QString& name, QObject* object) override;
+    void enableDeveloperExtras() override;
 
     // Removes every tab of the window.
     void clearPages();

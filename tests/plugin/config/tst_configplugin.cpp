@@ -8,12 +8,15 @@
 #include <QPluginLoader>
 #include <QPointer>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QWebElement>
 #include <QWebFrame>
+#include <QWebSettings>
 
 #include "../../gui/boxdriver.h"
 #include "common/cookiejar.h"
+#include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindow.h"
 #include "gui/testseams.h"
 #include "gui/widgets/pushbutton.h"
@@ -23,6 +26,7 @@
 #include "plugin/config/qwebpageecc.h"
 #include "plugin/config/qwebviewecc.h"
 #include "plugin/config/settingsdialog.h"
+#include "testenv.h"
 #include "testmain.h"
 #include "testserver.h"
 
@@ -486,8 +490,15 @@ private slots:
 
     void scriptObjectsAndSettings()
     {
+        orvotest::TestEnv env;
+        QSettings().setValue("debug", true);
         iface->gotPages({{"user", "/u"}});
         PluginWindow* window = makeWindow();
+        // "debug" has the main window turn the inspector on in every view.
+        MainWindow w(nullptr, false);
+        QVERIFY(viewOf(window, "Users")
+                    ->settings()
+                    ->testAttribute(QWebSettings::DeveloperExtrasEnabled));
         QWidget plain;
         QVERIFY(!iface->pageMainFrame(&plain));
         QObject* frame = iface->pageMainFrame(viewOf(window, "Users"));
