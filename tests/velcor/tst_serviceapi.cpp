@@ -586,8 +586,14 @@ private slots:
         apis->status->start(1000);
         QTRY_COMPARE(state.count(), 1);
         QCOMPARE(state.at(0).at(0).value<libvelcor::State>(), libvelcor::StateIdle);
+        // The proxy's user is not the connection's.
+        apis->auth->authSupply(
+            {libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, "", "demo", "pw", ""});
+        apis->auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
+                                "http://127.0.0.1:3128", "bob", "pw", ""});
         apis->cloud->actionRequest("start", {});
         QTRY_COMPARE(state.count(), 3);
+        QCOMPARE(sim->connectionUser(), QString("demo"));
         QCOMPARE(state.at(1).at(0).value<libvelcor::State>(), libvelcor::StateConnecting);
         QCOMPARE(state.at(2).at(0).value<libvelcor::State>(), libvelcor::StateConnected);
         QCOMPARE(progress.count(), 3);
