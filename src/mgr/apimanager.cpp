@@ -295,6 +295,10 @@ void ApiManager::_sigDisconnect()
             QTimer::singleShot(QuitLogoutMs, this, SLOT(_quitLogoutExpired()));
         return;
     }
+    // A login still in flight would otherwise fail or succeed later, on
+    // behalf of a connection that is gone.
+    if (lodestarApi->currentOp() == LodestarApi::OpLogin)
+        lodestarApi->reset();
     emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
 }
 
@@ -315,6 +319,13 @@ void ApiManager::_loggedOut()
 void ApiManager::_lodestarError(libvelcor::Error err)
 {
     Q_UNUSED(err);
+    if (lodestarApi->currentOp() == LodestarApi::OpLogin && !isLoggedIn && !logoutPending) {
+        // Without the web login the portal never comes and the window has
+        // nothing to sign out with: the tunnel goes down, back to sign-in.
+        LOG_DEBUG << "[ApiManager] Login failed: stopping the connection";
+        _sigDisconnect();
+        return;
+    }
     if (!logoutPending || lodestarApi->currentOp() != LodestarApi::OpLogout)
         return;
     LOG_DEBUG << "[ApiManager] Logout failed: signing out locally";
