@@ -82,6 +82,9 @@ signals:
 private slots:
     void _sigConnect();
     void _doConnect();
+    // A verb the service could not be reached for; the sign-in is dropped
+    // and the user told why.
+    void _actionNotSent(QString action, QString reason);
     void _sigDisconnect();
     void _syncRoutes(QStringList endpoints);
     void _gotSettings();
