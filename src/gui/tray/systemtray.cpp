@@ -221,10 +221,10 @@ void SystemTray::_addStatusBar()
     signInStatus->setTextFormat(Qt::PlainText);
     signInStatus->setWordWrap(true);
     row->addWidget(signInStatus, 1);
-    signInDisconnect = new QPushButton(tr("Disconnect"), bar);
-    signInDisconnect->setObjectName(QStringLiteral("signInDisconnectButton"));
-    connect(signInDisconnect, SIGNAL(clicked()), this, SIGNAL(sigDisconnect()));
-    row->addWidget(signInDisconnect);
+    signInButton = new QPushButton(bar);
+    signInButton->setObjectName(QStringLiteral("signInStatusButton"));
+    connect(signInButton, SIGNAL(clicked()), this, SLOT(_statusButtonClicked()));
+    row->addWidget(signInButton);
     box->addWidget(bar);
     signInWindow->setFixedSize(SignInWidth, SignInHeight + StatusBarHeight);
     signInWindow->installEventFilter(this);
@@ -331,8 +331,18 @@ void SystemTray::_stateChanged(libvelcor::State state)
             text += QLatin1Char('\n') + connectedSinceAction->text();
         }
         signInStatus->setText(text);
-        signInDisconnect->setEnabled(disconnectAction && disconnectAction->isEnabled());
+        const bool connecting = disconnectAction && disconnectAction->isEnabled();
+        signInButton->setText(connecting ? tr("Disconnect") : tr("Connect"));
+        signInButton->setEnabled(connecting || (connectAction && connectAction->isEnabled()));
     }
+}
+
+void SystemTray::_statusButtonClicked()
+{
+    if (disconnectAction && disconnectAction->isEnabled())
+        disconnectAction->trigger();
+    else if (connectAction && connectAction->isEnabled())
+        connectAction->trigger();
 }
 
 void SystemTray::showSignInWindow()

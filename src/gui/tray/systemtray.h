@@ -34,7 +34,8 @@ class LoginWidget;
 // an icon: isTrayAvailable() tells the windows that they are the only way
 // in (in minimal GUI mode the sign-in window then has to be shown at start,
 // showSignInWindow()). That window then stays up while connected, shows the
-// state with a Disconnect button, and closing it quits as Quit does.
+// state with a Connect or Disconnect button, and closing it quits as Quit
+// does.
 class SystemTray : public QWidget
 {
     Q_OBJECT
@@ -78,6 +79,9 @@ private slots:
     void _timeout();
     void _quit();
     void _quitDelayed();
+    // The sign-in window's own button, without a tray: Connect or Disconnect
+    // as the menu would offer.
+    void _statusButtonClicked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,7 +89,7 @@ protected:
 private:
     // False, with an error line, when the object is missing.
     bool made(QObject* object);
-    // Without a tray: the sign-in window's own state line and Disconnect.
+    // Without a tray: the sign-in window's own state line and button.
     void _addStatusBar();
 
     bool valid = false;
@@ -105,7 +109,7 @@ private:
     QAction* usernameAction = nullptr;
     QAction* connectedSinceAction = nullptr;
     QLabel* signInStatus = nullptr;
-    QPushButton* signInDisconnect = nullptr;
+    QPushButton* signInButton = nullptr;
     QString server;
     QString user;
     QString lastError;

@@ -394,7 +394,7 @@ private slots:
                     .startsWith("Connected to:"));
         QSignalSpy disconnect(tray.get(), SIGNAL(sigDisconnect()));
         QSignalSpy closed(tray.get(), SIGNAL(close()));
-        signInWindow()->findChild<QPushButton*>("signInDisconnectButton")->click();
+        signInWindow()->findChild<QPushButton*>("signInStatusButton")->click();
         QCOMPARE(disconnect.count(), 1);
         signInWindow()->close();
         QCOMPARE(closed.count(), 1);
