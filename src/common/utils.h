@@ -10,9 +10,14 @@ class QSettings;
 namespace ORVO {
 namespace utils {
 
+// Makes the settings store's file readable by its owner only: created 0600
+// (with its folder) when missing, group and other bits dropped when present.
+// 0, or -1 with an error line.
+int settingsMakePrivate(QSettings* settings);
 // Writes a value to the settings store and syncs it. 0 when the store holds
 // the value afterwards (nothing is written when it already did), -1 for a
-// null store, an empty key or a failed sync.
+// null store, an empty key, a file that cannot be made private
+// (settingsMakePrivate) or a failed sync.
 int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value);
 // The text of a style sheet; each path is read once per process, failures
 // included (they give, and cache, the empty text).
