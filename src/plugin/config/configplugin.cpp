@@ -220,6 +220,13 @@ void ConfigPlugin::addPage(PluginWindow* target, const QUrl& url, const QString&
     auto* page = new QWebPageEcc(view);
     LOG_DEBUG << "[ConfigPlugin] Adding page: " << url.toString();
 
+    // Commands come from the server's pages, at either of its addresses.
+    QList<QUrl> origins;
+    for (const QString& host : {serverAddr, fallbackAddr}) {
+        if (!host.isEmpty())
+            origins << pageUrl(auth.getType(), host, QVariant());
+    }
+    page->setCommandOrigins(origins);
     page->setNetworkAccessManager(networkAccessManager);
     holdAccessManager(page, networkAccessManager);
     connect(page, SIGNAL(error()), this, SLOT(onDisconnect()));
