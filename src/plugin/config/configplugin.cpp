@@ -146,6 +146,8 @@ PluginWindow* ConfigPlugin::newWindow(const QVariantMap& windowParams)
     if (cookieJar)
         borrowCookieJar(networkAccessManager, cookieJar.data());
     params = windowParams;
+    if (window)
+        disconnect(window.data(), &QObject::destroyed, this, nullptr);
     window = new PluginWindow();
     window->showBannerAndButtons(PluginWindow::RefreshFlag | PluginWindow::BackFlag |
                                      PluginWindow::SettingsFlag | PluginWindow::LogoutFlag,
@@ -155,6 +157,7 @@ PluginWindow* ConfigPlugin::newWindow(const QVariantMap& windowParams)
     connect(window.data(), SIGNAL(settings()), this, SLOT(settingsTriggered()));
     connect(window.data(), SIGNAL(logout()), this, SLOT(onDisconnect()));
     connect(window.data(), SIGNAL(tabClicked(QString)), this, SLOT(tabClicked(QString)));
+    connect(window.data(), &QObject::destroyed, this, &ConfigPlugin::_windowDestroyed);
     newPages(pages);
     return window.data();
 }

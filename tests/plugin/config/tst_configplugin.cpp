@@ -248,20 +248,26 @@ private slots:
     void signOutStates_data()
     {
         QTest::addColumn<QString>("state");
-        QTest::addColumn<bool>("byPeer");
+        QTest::addColumn<QString>("by");
         QTest::addColumn<int>("peerRuns");
         QTest::addColumn<bool>("readyAfter");
         QTest::addColumn<int>("errorLines");
-        QTest::newRow("idle") << "idle" << false << 0 << false << 0;
-        QTest::newRow("pages, no window") << "pages" << false << 0 << true << 1;
-        QTest::newRow("shown, logout button") << "shown" << false << 1 << false << 0;
-        QTest::newRow("shown, sign-out elsewhere") << "shown" << true << 1 << false << 0;
+        QTest::newRow("idle") << "idle"
+                              << "call" << 0 << false << 0;
+        QTest::newRow("pages, no window") << "pages"
+                                          << "call" << 0 << true << 1;
+        QTest::newRow("shown, logout button") << "shown"
+                                              << "button" << 1 << false << 0;
+        QTest::newRow("shown, sign-out elsewhere") << "shown"
+                                                   << "peer" << 1 << false << 0;
+        QTest::newRow("shown, window deleted") << "shown"
+                                               << "lost" << 0 << false << 0;
     }
 
     void signOutStates()
     {
         QFETCH(QString, state);
-        QFETCH(bool, byPeer);
+        QFETCH(QString, by);
         QFETCH(int, peerRuns);
         QFETCH(bool, readyAfter);
         QFETCH(int, errorLines);
@@ -273,10 +279,12 @@ private slots:
         PluginWindow* window = state == "shown" ? makeWindow() : nullptr;
         ORVO::QNetworkAccessManagerEcc* before = plugin->networkAccessManager;
         orvotest::LogCapture log;
-        if (byPeer)
+        if (by == "peer")
             emit peer.sigDisconnect();
-        else if (window)
+        else if (by == "button")
             window->logoutButton()->click();
+        else if (by == "lost")
+            delete window;
         else
             iface->onDisconnect();
         QCOMPARE(peer.runs, peerRuns);
@@ -286,9 +294,11 @@ private slots:
         QVERIFY(!plugin->window);
         if (window) {
             // Unwired: its buttons reach the plugin no more.
-            window->logoutButton()->click();
+            if (by != "lost")
+                window->logoutButton()->click();
             iface->onDisconnect();
             QCOMPARE(peer.runs, peerRuns);
+            QCOMPARE(log.linesAt("ERROR").size(), 0);
         }
     }
 
