@@ -248,26 +248,21 @@ private slots:
     void signOutStates_data()
     {
         QTest::addColumn<QString>("state");
-        QTest::addColumn<QString>("by");
+        QTest::addColumn<bool>("byPeer");
         QTest::addColumn<int>("peerRuns");
         QTest::addColumn<bool>("readyAfter");
         QTest::addColumn<int>("errorLines");
-        QTest::newRow("idle") << "idle"
-                              << "call" << 0 << false << 0;
-        QTest::newRow("pages, no window") << "pages"
-                                          << "call" << 0 << true << 1;
-        QTest::newRow("shown, logout button") << "shown"
-                                              << "button" << 1 << false << 0;
-        QTest::newRow("shown, sign-out elsewhere") << "shown"
-                                                   << "peer" << 1 << false << 0;
-        QTest::newRow("shown, window deleted") << "shown"
-                                               << "lost" << 0 << false << 0;
+        QTest::newRow("idle") << "idle" << false << 0 << false << 0;
+        QTest::newRow("pages, no window") << "pages" << false << 0 << true << 1;
+        QTest::newRow("shown, logout button") << "shown" << false << 1 << false << 0;
+        QTest::newRow("shown, sign-out elsewhere") << "shown" << true << 1 << false << 0;
+        QTest::newRow("shown, window deleted") << "lost" << false << 0 << false << 0;
     }
 
     void signOutStates()
     {
         QFETCH(QString, state);
-        QFETCH(QString, by);
+        QFETCH(bool, byPeer);
         QFETCH(int, peerRuns);
         QFETCH(bool, readyAfter);
         QFETCH(int, errorLines);
@@ -276,15 +271,15 @@ private slots:
         QVERIFY(connect(&peer, SIGNAL(sigDisconnect()), plugin, SLOT(onDisconnect())));
         if (state != "idle")
             iface->gotPages({{"user", "/u"}});
-        PluginWindow* window = state == "shown" ? makeWindow() : nullptr;
+        PluginWindow* window = state == "shown" || state == "lost" ? makeWindow() : nullptr;
         ORVO::QNetworkAccessManagerEcc* before = plugin->networkAccessManager;
         orvotest::LogCapture log;
-        if (by == "peer")
-            emit peer.sigDisconnect();
-        else if (by == "button")
-            window->logoutButton()->click();
-        else if (by == "lost")
+        if (state == "lost")
             delete window;
+        else if (byPeer)
+            emit peer.sigDisconnect();
+        else if (window)
+            window->logoutButton()->click();
         else
             iface->onDisconnect();
         QCOMPARE(peer.runs, peerRuns);
@@ -294,7 +289,7 @@ private slots:
         QVERIFY(!plugin->window);
         if (window) {
             // Unwired: its buttons reach the plugin no more.
-            if (by != "lost")
+            if (state != "lost")
                 window->logoutButton()->click();
             iface->onDisconnect();
             QCOMPARE(peer.runs, peerRuns);
