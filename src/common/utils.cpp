@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSettings>
+#include <QUrl>
 
 #include "common/log.h"
 
@@ -314,6 +315,17 @@ QString mkpathFailure(const QString& dir)
     if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
         return text + existing + QStringLiteral(": ") + errnoText(errno);
     return text + QStringLiteral("reason unknown");
+}
+
+bool isSameOrigin(const QUrl& a, const QUrl& b)
+{
+    if (!a.isValid() || !b.isValid() || a.host().isEmpty())
+        return false;
+    const auto defaultPort = [](const QUrl& url) {
+        return url.scheme() == QLatin1String("https") ? 443 : 80;
+    };
+    return a.scheme() == b.scheme() && a.host() == b.host() &&
+           a.port(defaultPort(a)) == b.port(defaultPort(b));
 }
 
 QString bareFileName(const QString& name)

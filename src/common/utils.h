@@ -6,6 +6,7 @@
 #include <QVariant>
 
 class QSettings;
+class QUrl;
 
 namespace ORVO {
 namespace utils {
@@ -52,6 +53,10 @@ QString errnoText(int code);
 // "c.txt"; "." and ".." give ""), so that it can only name a file in a
 // folder the user chose.
 QString bareFileName(const QString& name);
+// True when both URLs name the same web origin: the same scheme, host and
+// port (a missing port counts as the scheme's default). A URL without a
+// host is the origin of nothing.
+bool isSameOrigin(const QUrl& a, const QUrl& b);
 // Why QDir::mkpath could not make dir: the deepest part of it that exists
 // is not a folder, or cannot be written into.
 QString mkpathFailure(const QString& dir);

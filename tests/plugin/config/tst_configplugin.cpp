@@ -260,6 +260,7 @@ private slots:
         QTest::newRow("pages, no window") << "pages" << false << 0 << true << 1;
         QTest::newRow("shown, logout button") << "shown" << false << 1 << false << 0;
         QTest::newRow("shown, sign-out elsewhere") << "shown" << true << 1 << false << 0;
+        QTest::newRow("shown, window deleted") << "lost" << false << 0 << false << 0;
     }
 
     void signOutStates()
@@ -274,10 +275,12 @@ private slots:
         QVERIFY(connect(&peer, SIGNAL(sigDisconnect()), plugin, SLOT(onDisconnect())));
         if (state != "idle")
             iface->gotPages({{"user", "/u"}});
-        PluginWindow* window = state == "shown" ? makeWindow() : nullptr;
+        PluginWindow* window = state == "shown" || state == "lost" ? makeWindow() : nullptr;
         ORVO::QNetworkAccessManagerEcc* before = plugin->networkAccessManager;
         orvotest::LogCapture log;
-        if (byPeer)
+        if (state == "lost")
+            delete window;
+        else if (byPeer)
             emit peer.sigDisconnect();
         else if (window)
             window->logoutButton()->click();
@@ -290,9 +293,11 @@ private slots:
         QVERIFY(!plugin->window);
         if (window) {
             // Unwired: its buttons reach the plugin no more.
-            window->logoutButton()->click();
+            if (state != "lost")
+                window->logoutButton()->click();
             iface->onDisconnect();
             QCOMPARE(peer.runs, peerRuns);
+            QCOMPARE(log.linesAt("ERROR").size(), 0);
         }
     }
 
