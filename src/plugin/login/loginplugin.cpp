@@ -96,9 +96,10 @@ ORVO::PluginWindow* LoginPlugin::newWindow(const QVariantMap& args)
     advForm->setProxyServer(server);
     proxy.setHostName(server);
 
-    const int port = settings->value(QLatin1String(KeyProxyPort), DefaultProxyPort).toInt();
-    advForm->setProxyPort(port);
-    proxy.setPort(static_cast<quint16>(port));
+    // The form clamps a stored port outside 1 to 65535: the proxy takes the
+    // port the user sees, not the stored number cut to 16 bits.
+    advForm->setProxyPort(settings->value(QLatin1String(KeyProxyPort), DefaultProxyPort).toInt());
+    proxy.setPort(static_cast<quint16>(advForm->proxyPort()));
 
     const bool authEnabled = settings->value(QLatin1String(KeyProxyAuthEnabled), false).toBool();
     advForm->setProxyAuthEnabled(authEnabled);

@@ -197,13 +197,14 @@ void TestLoginPlugin::storedTimeoutAndProxyAnnounced()
         s.setValue("vpnTimeout", "90");
         s.setValue("proxyEnabled", true);
         s.setValue("proxyServer", "  proxy.example.org ");
-        s.setValue("proxyPort", 3128);
+        // Out of range: the form shows 65535, and so the proxy takes it.
+        s.setValue("proxyPort", 70000);
     }
     ORVO::LoginPlugin* p = logintest::plugin();
     Recorder rec(p);
     QVERIFY(p->newWindow(QVariantMap()));
     QCOMPARE(rec.configs.at(0).value("timeout"), QVariant("90"));
-    QCOMPARE(rec.auths.last().getUrl(), QString("http://proxy.example.org:3128"));
+    QCOMPARE(rec.auths.last().getUrl(), QString("http://proxy.example.org:65535"));
     QCOMPARE(p->proxy.type(), QNetworkProxy::HttpProxy);
 
     // Announced again on request, for receivers wired after the window.
