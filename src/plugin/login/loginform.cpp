@@ -22,6 +22,7 @@
 #include "common/utils.h"
 #include "gui/editor/profileorder.h"
 #include "gui/editor/profilesdialog.h"
+#include "gui/messagebox.h"
 #include "gui/widgets/clickablelabel.h"
 #include "gui/widgets/combobox.h"
 #include "gui/widgets/lineedit.h"
@@ -43,6 +44,14 @@ bool asksPassword(const ORVO::ConnProfile* profile)
 }
 
 } // namespace
+
+bool LoginForm::holdsCredential(const ORVO::ConnProfile* profile)
+{
+    // Only a files-mode OpenVPN profile may leave its credential to its
+    // files, as the profile editor shows it.
+    return profile->getManualAuth() || profile->getType() != ORVO::ConnProfile::VpnType ||
+           profile->getConfigMode() != ORVO::ConnProfile::FilesConfigMode;
+}
 
 void Ui_LoginForm::setupUi(QWidget* form)
 {
@@ -331,9 +340,17 @@ void LoginForm::authRequest()
     if (asksPassword(profile))
         profile->getAuth().setPass(ui->passwordEdit->text());
     // A credential the service cannot use starts nothing: no fragment,
-    // no profile and no connect request go out.
-    if (profile->getAuth().validate() != 0) {
+    // no profile and no connect request go out, and the user is told.
+    if (holdsCredential(profile) && profile->getAuth().validate() != 0) {
         LOG_ERROR << "[LoginForm] The profile's credential is incomplete";
+        // The profile editor's words, which it also uses for such fields.
+        ORVO::MessageBox::warning(
+            this,
+            ORVO::app() + QStringLiteral(" ") +
+                QCoreApplication::translate("ProfilesDialog", "Error"),
+            QCoreApplication::translate("ProfilesDialog", "Undefined fields in profile") +
+                QStringLiteral(" '") + profile->getId() + QStringLiteral("'"),
+            QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
         return;
     }
     switch (profile->getType()) {

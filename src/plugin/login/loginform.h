@@ -58,6 +58,10 @@ public:
     QPushButton* profileInfoButton() const { return infoButton; }
     ORVO::ConnProfiles* store() { return &profiles; }
 
+    // Whether the profile keeps the credential it signs in with, so that
+    // an incomplete one can be told before anything is sent.
+    static bool holdsCredential(const ORVO::ConnProfile* profile);
+
 signals:
     void configSupply(QVariant config);
     void profileSupply(ORVO::ConnProfile* profile);

@@ -355,8 +355,10 @@ int LoginPlugin::sendProfile(ORVO::ConnProfile* profile)
         return -1;
     }
     LOG_TRACE;
+    // A profile that leaves its credential to its OpenVPN files sends the
+    // empty one it holds, which also replaces an earlier sign-in's.
     const libvelcor::Auth auth = profile->getAuth();
-    if (auth.validate() != 0) {
+    if (LoginForm::holdsCredential(profile) && auth.validate() != 0) {
         LOG_ERROR;
         return -1;
     }
