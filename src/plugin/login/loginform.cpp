@@ -22,6 +22,7 @@
 #include "common/utils.h"
 #include "gui/editor/profileorder.h"
 #include "gui/editor/profilesdialog.h"
+#include "gui/messagebox.h"
 #include "gui/widgets/clickablelabel.h"
 #include "gui/widgets/combobox.h"
 #include "gui/widgets/lineedit.h"
@@ -43,6 +44,14 @@ bool asksPassword(const ORVO::ConnProfile* profile)
 }
 
 } // namespace
+
+bool LoginForm::holdsCredential(const ORVO::ConnProfile* profile)
+{
+    // Only a files-mode OpenVPN profile may leave its credential to its
+    // files, as the profile editor shows it.
+    return profile->getManualAuth() || profile->getType() != ORVO::ConnProfile::VpnType ||
+           profile->getConfigMode() != ORVO::ConnProfile::FilesConfigMode;
+}
 
 void Ui_LoginForm::setupUi(QWidget* form)
 {
@@ -161,16 +170,7 @@ LoginForm::LoginForm(QWidget* parent) : QWidget(parent), ui(new Ui_LoginForm)
     ORVO::utils::update(ui->tabWidget);
 
     profiles.load();
-    const QString current = settings->value(QLatin1String(ProfileKey), QString()).toString();
-    refreshProfiles(current);
-    if (!current.isEmpty()) {
-        profileComboChanged(current);
-    } else if (combo->comboBox()->count() > 0) {
-        // First start: the first item is current, so its password field
-        // must show; the choice itself is the user's to store.
-        if (ORVO::ConnProfile* first = profiles.get(combo->comboBox()->currentText()))
-            applyFieldState(first);
-    }
+    selectProfile(settings->value(QLatin1String(ProfileKey), QString()).toString());
     setStyleSheet(ORVO::utils::loadStyleSheet(QStringLiteral(":/main.css")));
 }
 
@@ -244,6 +244,35 @@ void LoginForm::profileComboChanged(QString text)
     profileChanged(profile);
 }
 
+void LoginForm::selectProfile(const QString& id)
+{
+    refreshProfiles(id);
+    if (!id.isEmpty() && ui->profileComboBox->comboBox()->currentText() == id) {
+        profileComboChanged(id);
+        return;
+    }
+    if (!id.isEmpty())
+        LOG_ERROR << "[LoginForm] No profile " << id;
+    // The combo box fell back on its first item: that one's password field
+    // must show, but the choice is the user's to store.
+    applyShownFieldState();
+}
+
+void LoginForm::applyShownFieldState()
+{
+    const QString shown = ui->profileComboBox->comboBox()->currentText();
+    if (shown.isEmpty()) {
+        ui->passwordEdit->hide();
+        return;
+    }
+    if (ORVO::ConnProfile* profile = profiles.get(shown)) {
+        applyFieldState(profile);
+        return;
+    }
+    // Gone from the store with unsaved edits kept: show what it holds.
+    selectProfile(QString());
+}
+
 void LoginForm::applyFieldState(ORVO::ConnProfile* profile)
 {
     ui->passwordEdit->setVisible(asksPassword(profile));
@@ -276,6 +305,17 @@ void LoginForm::profileInfoClicked()
 {
     LOG_DEBUG << "[LoginForm] opening profile info - count: " << profiles.size();
     openProfileEditor(ui->profileComboBox->comboBox()->currentIndex());
+    // The editor applies the profiles it selects; once it is closed, by OK,
+    // Cancel or its window, the form follows its combo box again.
+    if (editor)
+        connect(editor.data(), &QDialog::finished, this, &LoginForm::editorClosed,
+                Qt::UniqueConnection);
+}
+
+void LoginForm::editorClosed()
+{
+    LOG_TRACE;
+    applyShownFieldState();
 }
 
 void LoginForm::openProfileEditor(int index)
@@ -300,8 +340,7 @@ void LoginForm::openProfileEditor(int index)
 void LoginForm::profilesSaved(QString currentId)
 {
     LOG_TRACE;
-    refreshProfiles(currentId);
-    profileComboChanged(currentId);
+    selectProfile(currentId);
 }
 
 void LoginForm::signInButtonClicked()
@@ -331,9 +370,17 @@ void LoginForm::authRequest()
     if (asksPassword(profile))
         profile->getAuth().setPass(ui->passwordEdit->text());
     // A credential the service cannot use starts nothing: no fragment,
-    // no profile and no connect request go out.
-    if (profile->getAuth().validate() != 0) {
+    // no profile and no connect request go out, and the user is told.
+    if (holdsCredential(profile) && profile->getAuth().validate() != 0) {
         LOG_ERROR << "[LoginForm] The profile's credential is incomplete";
+        // The profile editor's words, which it also uses for such fields.
+        ORVO::MessageBox::warning(
+            this,
+            ORVO::app() + QStringLiteral(" ") +
+                QCoreApplication::translate("ProfilesDialog", "Error"),
+            QCoreApplication::translate("ProfilesDialog", "Undefined fields in profile") +
+                QStringLiteral(" '") + profile->getId() + QStringLiteral("'"),
+            QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
         return;
     }
     switch (profile->getType()) {
