@@ -43,18 +43,17 @@ bool innerField(const QChar* s, int n, int open, int* close, int* next)
     return true;
 }
 
-// The location field opened at s[open]: its text ends at the first "]",
-// which must come before any further "[". A "]" inside the message that
-// follows belongs to the message.
+// The location field opened at s[open]: its text runs to the last "]"
+// before the next "[" (or the end of the line), so the text of a message
+// without brackets up to its own last "]" belongs to the location.
 bool locationField(const QChar* s, int n, int open, int* close)
 {
-    for (int i = open + 1; i < n; ++i) {
+    const int next = nextOpen(s, open + 1, n);
+    for (int i = (next < 0 ? n : next) - 1; i > open; --i) {
         if (s[i] == QLatin1Char(']')) {
             *close = i;
             return true;
         }
-        if (s[i] == QLatin1Char('['))
-            return false;
     }
     return false;
 }
@@ -298,7 +297,7 @@ bool LogTable::elemMatches(const LogElem& elem) const
 
 void LogTable::elemInsert(const LogElem& elem)
 {
-    pending.append(new Row(shownTime(elem.timestamp), elem.message, nextSerial));
+    pending.append(new Row(shownTime(elem.timestamp), elem.message, nextSerial++));
     scheduleFlush();
 }
 

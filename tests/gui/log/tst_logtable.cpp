@@ -58,8 +58,10 @@ private slots:
             << line("notice", "[unclosed tag") << low << at("notice") << "[notice] [unclosed tag";
         QTest::newRow("tag, then more brackets")
             << line("notice", "[A] x [B] y") << low << at("notice") << "[A] x [B] y";
-        QTest::newRow("a closing bracket in the message")
-            << line("notice", "done] ok") << low << at("notice") << "[notice] done] ok";
+        QTest::newRow("a closing bracket in the message ends the location")
+            << line("notice", "done] ok") << low
+            << QStringList{QLatin1String(logtest::Stamp), "0x7f00", "notice", loc + "] done"}
+            << "[notice] ok";
         QTest::newRow("newline inside, tag")
             << line("debug", "[Tag] first\nsecond") << low << macro << "[Tag] first\nsecond";
         QTest::newRow("newline inside, no tag")
