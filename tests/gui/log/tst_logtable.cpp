@@ -301,6 +301,19 @@ private slots:
         QCOMPARE(messages(&table), (QStringList{"[notice] 8", "[notice] 9", "[notice] 18"}));
     }
 
+    // Long lines are kept cut, with a mark, and within the byte bound.
+    void byteBound()
+    {
+        LogTable table;
+        for (int i = 0; i < 10000; ++i)
+            table.appendLine(QtDebugMsg, line("notice", QString(5000, 'y')), ORVO::VerbosityLow);
+        QVERIFY(table.lineCount() < 10000);
+        QVERIFY(table.byteCount() <= LogTable::ByteCapacity);
+        QCOMPARE(messages(&table).last(),
+                 QString("[notice] " + QString(4087, 'y') +
+                         QString::fromUtf8(" … (cut: 913 more characters)")));
+    }
+
     void defaultBound()
     {
         LogTable table;
