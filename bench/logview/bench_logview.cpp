@@ -14,6 +14,8 @@
 //                         that at 1000 rows (per_line_ratio in BM_RowsRatio).
 //   BM_Search/<kind>      ms per search over 100000 stored lines (goal: < 100).
 //   BM_Memory             bytes_per_line: heap per stored and shown line.
+//   BM_LongLines/<lines>  heap_MiB: heap of a table fed <lines> lines of
+//                         64 KiB (goal: under the table's byte bound).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -315,6 +317,25 @@ void BM_Memory(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Memory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Heap that lines of 64 KiB (the longest the listener passes on) take in
+// a table with its rows: the table's byte bound caps both counts alike.
+void BM_LongLines(benchmark::State& state)
+{
+    static const QString head = QString::fromUtf8(serviceLine(0)).section(QLatin1Char(']'), 0, 2);
+    const QString line = head + QLatin1String("] [VPN] ") + QString(64 * 1024, QLatin1Char('x'));
+    for (auto _ : state) {
+        auto table = std::make_unique<LogTable>();
+        table->setColumnCount(2);
+        const size_t empty = heapInUse();
+        for (int i = 0; i < state.range(0); ++i)
+            table->appendLine(QtDebugMsg, line, ORVO::VerbosityLow);
+        table->flushRows();
+        state.counters["heap_MiB"] = double(heapInUse() - empty) / (1 << 20);
+        state.counters["lines"] = table->lineCount();
+    }
+}
+BENCHMARK(BM_LongLines)->Arg(6400)->Arg(25600)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

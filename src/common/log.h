@@ -7,12 +7,14 @@
 // log level is at least its threshold; otherwise its operands are not even
 // evaluated. A printed line reads
 //   <date> [<thread>] [<level>] [BastivaConnectApp:<file>:<function>():<line>] <message>
-// and goes to Qt's message output as a debug message.
+// and goes to Qt's message output as a debug message. Control characters
+// in it are written as escapes (see escapeControls).
 
 #include <QByteArray>
 #include <QDebug>
 #include <QLatin1String>
 #include <QString>
+#include <QStringList>
 
 #include <type_traits>
 
@@ -26,6 +28,32 @@ inline bool enabled(int threshold)
     const Config* cfg = g_cfg;
     return cfg == nullptr || cfg->logLevel >= threshold;
 }
+
+// The text with its control characters (line breaks and Unicode line
+// separators included) written as escapes: "\n", "\r", "\t", "\xHH" or
+// "\uHHHH". Texts from pages, servers and the service cannot start a line
+// of their own in the log, and every event stays one line.
+QString escapeControls(const QString& text);
+
+// While the program's message handler delivers a line, Qt does not call it
+// again: a line logged meanwhile would only reach standard error. An object
+// of this class, made by the handler, holds the lines that this thread's
+// statements log until the handler takes them, after the current line.
+class HeldLines
+{
+public:
+    HeldLines();
+    ~HeldLines();
+    HeldLines(const HeldLines&) = delete;
+    HeldLines& operator=(const HeldLines&) = delete;
+
+    // The oldest line held, taken; false when none is.
+    bool take(QString* line);
+
+private:
+    QStringList lines;
+    QStringList* outer;
+};
 
 // One log line being built; handed to Qt's message output when destroyed.
 class Line

@@ -74,6 +74,17 @@ private slots:
                     .hasMatch());
     }
 
+    // Text from outside cannot start a line of its own.
+    void controlCharactersEscaped()
+    {
+        LogCapture log;
+        LOG_DEBUG << "[WebPage] "
+                  << QString::fromUtf8("a\nMon Dec 7 [0x1] [ERROR] [x] forged\r\x1b\u2028");
+        QCOMPARE(log.lines().size(), 1);
+        QVERIFY(log.lines().first().endsWith(
+            "] [WebPage] \"a\\nMon Dec 7 [0x1] [ERROR] [x] forged\\r\\x1b\\u2028\""));
+    }
+
     void entryTraceOfConstructorEndsAfterLocation()
     {
         LogCapture log;

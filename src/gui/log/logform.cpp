@@ -248,7 +248,7 @@ void LogForm::logReceived(QString log)
     const QString line = rec.timestamp + QLatin1String(" [") + rec.thread + QLatin1String("] [") +
                          rec.level + QLatin1String("] [") + rec.location + QLatin1String("] ") +
                          rec.message;
-    qt_message_output(QtDebugMsg, QMessageLogContext(), line);
+    qt_message_output(QtDebugMsg, QMessageLogContext(), ORVO::log::escapeControls(line));
 }
 
 QString LogForm::rowLines(const QList<QTreeWidgetItem*>& rows)

@@ -67,9 +67,19 @@ void LogFormLogger::myMsgHandler(QtMsgType type, const QMessageLogContext& conte
             self, [type, msg]() { deliver(type, msg); }, Qt::QueuedConnection);
         return;
     }
+    // Qt does not call this handler again while it runs: a line logged
+    // meanwhile (the table's note on its bound, say) is held and gets a
+    // delivery of its own after this one.
+    ORVO::log::HeldLines held;
     deliver(type, msg);
     if (m_defaultMsgHandler)
         m_defaultMsgHandler(type, context, msg);
+    QString next;
+    while (held.take(&next)) {
+        deliver(QtDebugMsg, next);
+        if (m_defaultMsgHandler)
+            m_defaultMsgHandler(QtDebugMsg, QMessageLogContext(), next);
+    }
 }
 
 void LogFormLogger::deliver(QtMsgType type, const QString& text)

@@ -43,20 +43,50 @@ bool innerField(const QChar* s, int n, int open, int* close, int* next)
     return true;
 }
 
-// The location field opened at s[open]: its text ends at the first "]",
-// which must come before any further "[". A "]" inside the message that
-// follows belongs to the message.
+// The location field opened at s[open]: its text runs to the last "]"
+// before the next "[" (or the end of the line), so the text of a message
+// without brackets up to its own last "]" belongs to the location.
 bool locationField(const QChar* s, int n, int open, int* close)
 {
-    for (int i = open + 1; i < n; ++i) {
+    const int next = nextOpen(s, open + 1, n);
+    for (int i = (next < 0 ? n : next) - 1; i > open; --i) {
         if (s[i] == QLatin1Char(']')) {
             *close = i;
             return true;
         }
-        if (s[i] == QLatin1Char('['))
-            return false;
     }
     return false;
+}
+
+// Fields of a record longer than this are kept cut, with a mark; the file
+// log keeps the whole line.
+constexpr int MaxMessageChars = 4096;
+constexpr int MaxFieldChars = 256;
+// What a stored and shown line takes besides its texts (record, row and
+// string headers), as measured by the log view benchmark.
+constexpr qint64 LineOverheadBytes = 320;
+
+// What a text's characters take, its unused room included.
+qint64 textBytes(const QString& text)
+{
+    return 2 * qint64(qMax(text.size(), text.capacity()));
+}
+
+QString clipped(const QString& text, int max)
+{
+    if (text.size() <= max)
+        return text;
+    int keep = max;
+    if (text.at(keep - 1).isHighSurrogate())
+        --keep;
+    const QString mark =
+        QStringLiteral(" \u2026 (cut: %1 more characters)").arg(text.size() - keep);
+    // Built to its exact size, without the room that joining strings leaves.
+    QString out;
+    out.reserve(keep + mark.size());
+    out.append(text.constData(), keep);
+    out.append(mark);
+    return out;
 }
 
 // Letter case folded as QString::indexOf(..., Qt::CaseInsensitive) does,
@@ -249,26 +279,32 @@ void LogTable::appendElem(const LogElem& elem, ORVO::Verbosity verbosity)
 
 void LogTable::store(LogElem elem)
 {
-    // Neighbouring lines mostly repeat these fields: share the texts.
-    elem.level = internLevel(elem.level);
-    if (!elems.empty()) {
-        const LogElem& last = elems.back().elem;
-        if (elem.timestamp == last.timestamp)
-            elem.timestamp = last.timestamp;
-        if (elem.thread == last.thread)
-            elem.thread = last.thread;
-        if (elem.location == last.location)
-            elem.location = last.location;
+    // A line of any length costs a bounded share of the byte bound.
+    elem.message = clipped(elem.message, MaxMessageChars);
+    elem.level = internLevel(clipped(elem.level, MaxFieldChars));
+    qint64 bytes = LineOverheadBytes + textBytes(elem.message) + textBytes(elem.level);
+    // Neighbouring lines mostly repeat these fields: share the texts, which
+    // then count once.
+    const LogElem* last = elems.empty() ? nullptr : &elems.back().elem;
+    for (auto field : {&LogElem::timestamp, &LogElem::thread, &LogElem::location}) {
+        QString& text = elem.*field;
+        if (last && text == last->*field) {
+            text = last->*field;
+        } else {
+            text = clipped(text, MaxFieldChars);
+            bytes += textBytes(text);
+        }
     }
     const QString time = shownTime(elem.timestamp);
     const quint64 serial = nextSerial++;
     const bool shown = matches(time, elem.message);
     if (shown)
         pending.append(new Row(time, elem.message, serial));
-    elems.push_back(Entry{std::move(elem), time, serial});
+    elems.push_back(Entry{std::move(elem), time, serial, bytes});
+    storedBytes += bytes;
 
     bool firstDrop = false;
-    while (int(elems.size()) > maxLines) {
+    while (int(elems.size()) > maxLines || (storedBytes > ByteCapacity && elems.size() > 1)) {
         dropOldest();
         if (!boundNoted) {
             boundNoted = true;
@@ -277,8 +313,8 @@ void LogTable::store(LogElem elem)
     }
     scheduleFlush();
     if (firstDrop) {
-        LOG_ALWAYS << "[Log] The log view keeps the newest " << maxLines
-                   << " lines; older lines are dropped";
+        LOG_ALWAYS << "[Log] The log view keeps the newest " << maxLines << " lines ("
+                   << ByteCapacity / (1 << 20) << " MiB); older lines are dropped";
     }
 }
 
@@ -298,7 +334,7 @@ bool LogTable::elemMatches(const LogElem& elem) const
 
 void LogTable::elemInsert(const LogElem& elem)
 {
-    pending.append(new Row(shownTime(elem.timestamp), elem.message, nextSerial));
+    pending.append(new Row(shownTime(elem.timestamp), elem.message, nextSerial++));
     scheduleFlush();
 }
 
@@ -313,6 +349,7 @@ void LogTable::setCapacity(int lines)
 void LogTable::dropOldest()
 {
     const quint64 gone = elems.front().serial;
+    storedBytes -= elems.front().bytes;
     elems.pop_front();
     while (!pending.isEmpty() && pending.first()->serial <= gone)
         delete pending.takeFirst();

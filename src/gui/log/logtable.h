@@ -40,6 +40,9 @@ class LogTable : public QTreeWidget
 public:
     // Lines kept per table; older ones are dropped.
     static constexpr int DefaultCapacity = 100000;
+    // Bytes the kept lines may take, as counted by storedBytes(); long
+    // lines are kept cut, so any input stays under this.
+    static constexpr qint64 ByteCapacity = qint64(64) << 20;
 
     explicit LogTable(QWidget* parent = nullptr);
     ~LogTable() override;
@@ -72,6 +75,8 @@ public:
     // Stored lines.
     int lineCount() const { return int(elems.size()); }
     int capacity() const { return maxLines; }
+    // What the kept lines take: their texts and a fixed share per line.
+    qint64 byteCount() const { return storedBytes; }
     // Lines to keep (at least 1); for tests of the bound.
     void setCapacity(int lines);
 
@@ -89,6 +94,7 @@ private:
         LogElem elem;
         QString time; // the time stamp as shown, worked out once
         quint64 serial;
+        qint64 bytes; // counted in storedBytes
     };
     class Row;
 
@@ -106,6 +112,7 @@ private:
     // Rows made for lines that match but not yet in the view, oldest first.
     QList<Row*> pending;
     quint64 nextSerial = 0;
+    qint64 storedBytes = 0;
     int maxLines = DefaultCapacity;
     bool boundNoted = false;
     QTimer flushTimer;

@@ -428,6 +428,18 @@ private slots:
         QCOMPARE(containing(tableOf(page), none).size(), 0);
     }
 
+    // A line logged while another is delivered follows it to the previous
+    // handler and the pages.
+    void lineLoggedDuringDelivery()
+    {
+        LogForm* page = newPage();
+        tableOf(page)->setCapacity(1);
+        probe("over the bound");
+        const QString note = "[Log] The log view keeps the newest 1 lines";
+        QCOMPARE(LineRecorder::count(note), 1);
+        QCOMPARE(containing(tableOf(page), note).size(), 1);
+    }
+
     // A line of another thread goes to the previous handler at once, on
     // that thread, and reaches the pages on the GUI thread afterwards.
     void lineFromWorkerThread()

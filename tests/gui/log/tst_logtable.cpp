@@ -58,8 +58,10 @@ private slots:
             << line("notice", "[unclosed tag") << low << at("notice") << "[notice] [unclosed tag";
         QTest::newRow("tag, then more brackets")
             << line("notice", "[A] x [B] y") << low << at("notice") << "[A] x [B] y";
-        QTest::newRow("a closing bracket in the message")
-            << line("notice", "done] ok") << low << at("notice") << "[notice] done] ok";
+        QTest::newRow("a closing bracket in the message ends the location")
+            << line("notice", "done] ok") << low
+            << QStringList{QLatin1String(logtest::Stamp), "0x7f00", "notice", loc + "] done"}
+            << "[notice] ok";
         QTest::newRow("newline inside, tag")
             << line("debug", "[Tag] first\nsecond") << low << macro << "[Tag] first\nsecond";
         QTest::newRow("newline inside, no tag")
@@ -297,6 +299,19 @@ private slots:
         table.appendLine(QtDebugMsg, line("notice", "18"), ORVO::VerbosityLow);
         search(table, "");
         QCOMPARE(messages(&table), (QStringList{"[notice] 8", "[notice] 9", "[notice] 18"}));
+    }
+
+    // Long lines are kept cut, with a mark, and within the byte bound.
+    void byteBound()
+    {
+        LogTable table;
+        for (int i = 0; i < 10000; ++i)
+            table.appendLine(QtDebugMsg, line("notice", QString(5000, 'y')), ORVO::VerbosityLow);
+        QVERIFY(table.lineCount() < 10000);
+        QVERIFY(table.byteCount() <= LogTable::ByteCapacity);
+        QCOMPARE(messages(&table).last(),
+                 QString("[notice] " + QString(4087, 'y') +
+                         QString::fromUtf8(" … (cut: 913 more characters)")));
     }
 
     void defaultBound()
