@@ -1,15 +1,20 @@
-// The baseline of bench_startup: a bare QCoreApplication that starts,
-// writes the same main-loop line as the client right before its event
-// loop, runs that loop once and quits.
+// The baseline of bench_startup: a bare QCoreApplication that, like the
+// client's service connection, connects to VELCOR_SERVICE_ADDR and says
+// hello from its event loop once connected, then runs until it is ended.
 #include <QCoreApplication>
-#include <QTimer>
-
-#include <cstdio>
+#include <QHostAddress>
+#include <QTcpSocket>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QTimer::singleShot(0, &app, &QCoreApplication::quit);
-    std::fputs("[Main] Starting main loop\n", stderr);
+    const QByteArray addr = qgetenv("VELCOR_SERVICE_ADDR");
+    const int colon = addr.lastIndexOf(':');
+    QTcpSocket socket;
+    QObject::connect(&socket, &QTcpSocket::connected, &socket, [&socket]() {
+        socket.write("{\"type\":\"hello\",\"protocol\":1,\"client\":\"bare\"}\n");
+    });
+    socket.connectToHost(QHostAddress(QString::fromLatin1(addr.left(colon))),
+                         addr.mid(colon + 1).toUShort());
     return app.exec();
 }
