@@ -406,7 +406,8 @@ void ProfilesDialog::okClicked()
         else if (failedId.isEmpty())
             text = tr("The profiles could not be written: %1").arg(reason);
         else
-            text = tr("The profile '%1' could not be written: %2").arg(failedId, reason);
+            text = tr("The profile %1 could not be written: %2")
+                       .arg(QStringLiteral("'") + failedId + QStringLiteral("'"), reason);
         ORVO::MessageBox::critical(nullptr, ORVO::app() + QStringLiteral(" ") + tr("Error"), text,
                                    QMessageBox::Ok, QMessageBox::NoButton);
         return;
