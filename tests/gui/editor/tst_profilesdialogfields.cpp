@@ -203,9 +203,6 @@ void TestProfilesDialogFields::lsUrl_data()
     // A scheme typed into the server field is taken as one.
     QTest::newRow("scheme typed") << "https://:443" << 443 << "https://127.0.0.1" << 0
                                   << "https://127.0.0.1";
-    QTest::newRow("http typed") << "https://ls.example.org:8443" << 8443
-                                << "http://ls.example.org:8080" << 0
-                                << "http://ls.example.org:8080";
     // A text the URL cannot hold is reported and leaves the URL.
     QTest::newRow("control character") << "https://ls.example.org:8443" << 8443 << "ls\texample.org"
                                        << 0 << "https://ls.example.org:8443";
@@ -265,7 +262,6 @@ void TestProfilesDialogFields::pendingEditReachesItsProfile()
         return field == "user" ? p->getAuth().getUser()
                                : QString::number(p->getVpnConfig().getRemotePort());
     };
-    const QString before = value(rig->store.get("b"));
     if (field == "port") {
         f->serverPortSpin->setFocus();
         f->serverPortSpin->selectAll();
@@ -279,7 +275,6 @@ void TestProfilesDialogFields::pendingEditReachesItsProfile()
                       list->visualItemRect(list->item(1)).center());
     QCOMPARE(rig->currentRow(), QStringLiteral("b"));
     QCOMPARE(value(rig->store.get("a")), QStringLiteral("2001"));
-    QCOMPARE(value(rig->store.get("b")), before);
     ConnProfile* saved = okAndRead("a");
     QVERIFY(saved);
     QCOMPARE(value(saved), QStringLiteral("2001"));
