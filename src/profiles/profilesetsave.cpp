@@ -213,6 +213,8 @@ int ConnProfiles::save(QString& failedId)
             cycleEnd = i + item.cycleLength - 1;
         }
         const QString previousOrigId = p ? p->getOrigId() : QString();
+        if (p)
+            p->writeError.clear();
         if (updateProfile(p) != 0 || saveProfile(p, item.snapshot) != 0 ||
             updateProfilePost(p) != 0) {
             if (p)
