@@ -195,6 +195,13 @@
     </message>
 </context>
 <context>
+    <name>ORVO::ApiManager</name>
+    <message>
+        <source>Cannot sign in: the local service cannot be reached</source>
+        <translation>Anmeldung nicht möglich: der lokale Dienst ist nicht erreichbar</translation>
+    </message>
+</context>
+<context>
     <name>ORVO::ConfigPlugin</name>
     <message>
         <source>Applications</source>
@@ -288,6 +295,10 @@
     <message>
         <source>Failed changing password</source>
         <translation>Passwortänderung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>The management server refused the user name or password</source>
+        <translation>Der Verwaltungsserver hat den Benutzernamen oder das Passwort abgelehnt</translation>
     </message>
 </context>
 <context>

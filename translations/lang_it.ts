@@ -195,6 +195,13 @@
     </message>
 </context>
 <context>
+    <name>ORVO::ApiManager</name>
+    <message>
+        <source>Cannot sign in: the local service cannot be reached</source>
+        <translation>Impossibile accedere: il servizio locale non è raggiungibile</translation>
+    </message>
+</context>
+<context>
     <name>ORVO::ConfigPlugin</name>
     <message>
         <source>Applications</source>
@@ -288,6 +295,10 @@
     <message>
         <source>Failed changing password</source>
         <translation>Modifica della password non riuscita</translation>
+    </message>
+    <message>
+        <source>The management server refused the user name or password</source>
+        <translation>Il server di gestione ha rifiutato il nome utente o la password</translation>
     </message>
 </context>
 <context>

@@ -227,6 +227,9 @@ Config::Config(const QString& appDir)
         return;
     }
     LOG_DEBUG << "[Config] settings file=" << settings->fileName();
+    // Made private before anything writes to it; a failure is logged, and
+    // each later write of a value tries again.
+    utils::settingsMakePrivate(settings);
     valid = true;
 }
 

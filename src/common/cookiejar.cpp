@@ -2,6 +2,7 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkCookie>
+#include <QStringList>
 
 #include "common/log.h"
 
@@ -12,11 +13,25 @@ CookieJar::CookieJar(QObject* parent) : QNetworkCookieJar(parent)
     LOG_TRACE;
 }
 
+namespace {
+
+// The values are session secrets: only the names go to the log.
+void logCookies(const char* when, const QList<QNetworkCookie>& cookies)
+{
+    QStringList names;
+    for (const QNetworkCookie& cookie : cookies)
+        names << QString::fromUtf8(cookie.name());
+    LOG_DEBUG << "[CookieJar] " << when << ": " << cookies.size() << " cookie(s) "
+              << names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
 void CookieJar::reset()
 {
-    LOG_DEBUG << allCookies();
+    logCookies("Before reset", allCookies());
     setAllCookies(QList<QNetworkCookie>());
-    LOG_DEBUG << allCookies();
+    logCookies("After reset", allCookies());
 }
 
 void borrowCookieJar(QNetworkAccessManager* manager, QNetworkCookieJar* jar)

@@ -82,6 +82,10 @@ public:
         return false;
     }
 
+    // Turns the web engine's developer extras (the page inspector) on for
+    // every web view of the process.
+    virtual void enableDeveloperExtras() {}
+
     // Signals in the implementation.
     virtual void action(const QString& name, const QVariantMap& params) = 0;
     virtual void syncRoutes(const QStringList& connectedEndpoints) = 0;

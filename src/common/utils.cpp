@@ -14,11 +14,44 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSettings>
+#include <QUrl>
 
 #include "common/log.h"
 
 namespace ORVO {
 namespace utils {
+
+int settingsMakePrivate(QSettings* settings)
+{
+    if (!settings) {
+        LOG_ERROR;
+        return -1;
+    }
+    const QString path = settings->fileName();
+    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath())) {
+        LOG_ERROR << "[Utils] no folder for the settings file " << path;
+        return -1;
+    }
+    // Created empty if missing, never truncated; the settings store keeps
+    // the mode of the file it replaces on each write.
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int code = errno;
+        LOG_ERROR << "[Utils] cannot open the settings file " << path << ": " << errnoText(code);
+        return -1;
+    }
+    struct stat st;
+    int rc = ::fstat(fd, &st);
+    if (rc == 0 && (st.st_mode & 077) != 0)
+        rc = ::fchmod(fd, st.st_mode & 0700);
+    const int code = errno;
+    ::close(fd);
+    if (rc != 0)
+        LOG_ERROR << "[Utils] cannot make the settings file " << path
+                  << " private: " << errnoText(code);
+    return rc == 0 ? 0 : -1;
+}
 
 int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value)
 {
@@ -30,6 +63,9 @@ int settingsSetSync(QSettings* settings, const QString& key, const QVariant& val
         LOG_ERROR;
         return -1;
     }
+    // It may hold a scrambled password: nobody else may read it.
+    if (settingsMakePrivate(settings) != 0)
+        return -1;
     // Compared as the new value's type, so a stored "8080" equals 8080.
     if (value == settings->value(key, QVariant()))
         return 0;
@@ -279,6 +315,17 @@ QString mkpathFailure(const QString& dir)
     if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
         return text + existing + QStringLiteral(": ") + errnoText(errno);
     return text + QStringLiteral("reason unknown");
+}
+
+bool isSameOrigin(const QUrl& a, const QUrl& b)
+{
+    if (!a.isValid() || !b.isValid() || a.host().isEmpty())
+        return false;
+    const auto defaultPort = [](const QUrl& url) {
+        return url.scheme() == QLatin1String("https") ? 443 : 80;
+    };
+    return a.scheme() == b.scheme() && a.host() == b.host() &&
+           a.port(defaultPort(a)) == b.port(defaultPort(b));
 }
 
 QString bareFileName(const QString& name)

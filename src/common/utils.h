@@ -6,13 +6,19 @@
 #include <QVariant>
 
 class QSettings;
+class QUrl;
 
 namespace ORVO {
 namespace utils {
 
+// Makes the settings store's file readable by its owner only: created 0600
+// (with its folder) when missing, group and other bits dropped when present.
+// 0, or -1 with an error line.
+int settingsMakePrivate(QSettings* settings);
 // Writes a value to the settings store and syncs it. 0 when the store holds
 // the value afterwards (nothing is written when it already did), -1 for a
-// null store, an empty key or a failed sync.
+// null store, an empty key, a file that cannot be made private
+// (settingsMakePrivate) or a failed sync.
 int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value);
 // The text of a style sheet; each path is read once per process, failures
 // included (they give, and cache, the empty text).
@@ -47,6 +53,10 @@ QString errnoText(int code);
 // "c.txt"; "." and ".." give ""), so that it can only name a file in a
 // folder the user chose.
 QString bareFileName(const QString& name);
+// True when both URLs name the same web origin: the same scheme, host and
+// port (a missing port counts as the scheme's default). A URL without a
+// host is the origin of nothing.
+bool isSameOrigin(const QUrl& a, const QUrl& b);
 // Why QDir::mkpath could not make dir: the deepest part of it that exists
 // is not a folder, or cannot be written into.
 QString mkpathFailure(const QString& dir);

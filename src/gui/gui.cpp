@@ -100,15 +100,12 @@ int Gui::_setup()
         LOG_ERROR;
         return -1;
     }
+    // Without a login plugin there is nothing to sign in with: the tray
+    // refuses a null one, and the start fails.
     auto* login = qobject_cast<ORVO::LoginGfxPluginInterface*>(mainWindow->loginPlugin);
-    if (login) {
-        if (tray->setLoginPlugin(login) != 0) {
-            LOG_ERROR;
-            return -1;
-        }
-    } else {
-        // Until the login plugin is built in, the tray runs without it.
-        LOG_ERROR << "[Gui] No login plugin for the tray";
+    if (tray->setLoginPlugin(login) != 0) {
+        LOG_ERROR;
+        return -1;
     }
     guiwiring::connectTray(this, tray, mainWindow->loginPlugin, mainWindow);
     return 0;

@@ -48,9 +48,8 @@ public:
     ORVO::Config* config = nullptr;
     bool withGui = false;
     bool minimal = false;
-    // Owned; null in command-line mode.
+    // Both owned; null in command-line mode.
     MainWindow* mainWindow = nullptr;
-    // Held as a widget until the tray class exists.
     SystemTray* systemTray = nullptr;
 
 signals:

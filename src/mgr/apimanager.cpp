@@ -61,6 +61,8 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
     cloudApi = new libvelcor::CloudApi();
     connect(this, SIGNAL(actionRequest(QString, libvelcor::Params)), cloudApi,
             SLOT(actionRequest(QString, libvelcor::Params)));
+    connect(cloudApi, SIGNAL(actionNotSent(QString, QString)), this,
+            SLOT(_actionNotSent(QString, QString)));
 
     configApi = new libvelcor::ConfigApi();
     connect(this, SIGNAL(configSupply(QVariant)), this, SLOT(_gotConfig(QVariant)));
@@ -157,6 +159,17 @@ void ApiManager::_syncRoutes(QStringList endpoints)
     libvelcor::Params params;
     params.append(qMakePair(QStringLiteral("ips"), endpoints.join(QLatin1Char(','))));
     emit actionRequest(QStringLiteral("syncRoutes"), params);
+}
+
+void ApiManager::_actionNotSent(QString action, QString reason)
+{
+    LOG_DEBUG << "[ApiManager] not sent: " << action << " (" << reason << ")";
+    // Only the sign-in waits for an answer the user can see; a lost "stop"
+    // or route change needs no box (the service's own loss was reported).
+    if (action != QLatin1String("start"))
+        return;
+    emit error(libvelcor::Error(libvelcor::Api::ConnectionErrorCode,
+                                tr("Cannot sign in: the local service cannot be reached"), reason));
 }
 
 void ApiManager::_gotSettings()
@@ -295,6 +308,10 @@ void ApiManager::_sigDisconnect()
             QTimer::singleShot(QuitLogoutMs, this, SLOT(_quitLogoutExpired()));
         return;
     }
+    // A login still in flight would otherwise fail or succeed later, on
+    // behalf of a connection that is gone.
+    if (lodestarApi->currentOp() == LodestarApi::OpLogin)
+        lodestarApi->reset();
     emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
 }
 
@@ -315,6 +332,13 @@ void ApiManager::_loggedOut()
 void ApiManager::_lodestarError(libvelcor::Error err)
 {
     Q_UNUSED(err);
+    if (lodestarApi->currentOp() == LodestarApi::OpLogin && !isLoggedIn && !logoutPending) {
+        // Without the web login the portal never comes and the window has
+        // nothing to sign out with: the tunnel goes down, back to sign-in.
+        LOG_DEBUG << "[ApiManager] Login failed: stopping the connection";
+        _sigDisconnect();
+        return;
+    }
     if (!logoutPending || lodestarApi->currentOp() != LodestarApi::OpLogout)
         return;
     LOG_DEBUG << "[ApiManager] Logout failed: signing out locally";

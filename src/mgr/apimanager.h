@@ -82,6 +82,9 @@ signals:
 private slots:
     void _sigConnect();
     void _doConnect();
+    // A verb the service could not be reached for; the sign-in is dropped
+    // and the user told why.
+    void _actionNotSent(QString action, QString reason);
     void _sigDisconnect();
     void _syncRoutes(QStringList endpoints);
     void _gotSettings();
@@ -103,7 +106,8 @@ private slots:
     void _downloadFinished(QString target);
     // A failed web request; when it was the logout, the sign-out goes on
     // locally all the same (the tunnel must be stoppable while the
-    // management server is unreachable).
+    // management server is unreachable); when it was the login, the
+    // connection is stopped.
     void _lodestarError(libvelcor::Error err);
     // The program is quitting: the event loop ends shortly after the
     // disconnect request, so a logout may not hold back the "stop".

@@ -22,7 +22,7 @@ const char* const LodestarApi::ChangePasswordPath =
 LodestarApi::LodestarApi(QObject* parent) : QObject(parent)
 {
     LOG_TRACE;
-    connect(&client, SIGNAL(error(libvelcor::Error)), this, SIGNAL(error(libvelcor::Error)));
+    connect(&client, SIGNAL(error(libvelcor::Error)), this, SLOT(_clientError(libvelcor::Error)));
     connect(&client, SIGNAL(complete(QString)), this, SLOT(_clientComplete(QString)));
 }
 
@@ -171,6 +171,19 @@ void LodestarApi::_clientComplete(QString response)
         break;
     }
     op = OpNone;
+}
+
+void LodestarApi::_clientError(libvelcor::Error err)
+{
+    // A refused login says so: the bare status would leave the user
+    // guessing whether the server or the password is at fault.
+    if (op == OpLogin && client.httpStatus() == 401) {
+        emit error(libvelcor::Error(err.getCode(),
+                                    tr("The management server refused the user name or password"),
+                                    err.getDesc()));
+        return;
+    }
+    emit error(err);
 }
 
 QString LodestarApi::_opToErrStr(LodestarOp forOp)

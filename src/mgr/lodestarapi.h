@@ -70,6 +70,7 @@ protected slots:
 
 private slots:
     void _jarDestroyed();
+    void _clientError(libvelcor::Error err);
 
 private:
     int _runClient(LodestarOp op, QUrl& url, QUrl params);

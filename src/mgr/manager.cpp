@@ -105,6 +105,8 @@ int Manager::_setup()
             SLOT(gotAuth(libvelcor::Auth)));
     connect(this, SIGNAL(authChanged(libvelcor::Auth)), networkManager,
             SLOT(gotAuth(libvelcor::Auth)));
+    connect(this, SIGNAL(serverAddrSupply(QString, QString)), networkManager,
+            SLOT(gotServerAddr(QString, QString)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
             SIGNAL(stateChanged(libvelcor::State)));
     connect(this, SIGNAL(stateChanged(libvelcor::State)), gui,

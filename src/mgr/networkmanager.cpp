@@ -81,10 +81,18 @@ int NetworkManager::startDownload(const QString& url, QString target, bool quiet
     // A fresh copy each time, so that no header of an earlier credential
     // lingers on the request.
     QNetworkRequest req = request;
-    QMap<QByteArray, QByteArray> map;
-    if (libvelcor::crypto::requestFromAuth(auth, map, req) != 0)
-        LOG_DEBUG;
     req.setUrl(QUrl(url));
+    // The portal decides where a download comes from; the credential is
+    // for the management server only. Elsewhere the file is fetched
+    // without it, as a browser would.
+    if (_isServerUrl(req.url())) {
+        QMap<QByteArray, QByteArray> map;
+        if (libvelcor::crypto::requestFromAuth(auth, map, req) != 0)
+            LOG_DEBUG;
+    } else {
+        LOG_DEBUG << "[NetworkManager] Not the management server, no credential sent to: "
+                  << req.url().host();
+    }
 
     QNetworkReply* reply = target.isEmpty() ? accessManager.head(req) : accessManager.get(req);
     if (!reply) {
@@ -134,6 +142,19 @@ bool NetworkManager::_isErrorStatus(QNetworkReply* reply)
         return true;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     return status.isValid() && status.toInt() >= 400;
+}
+
+bool NetworkManager::_isServerUrl(const QUrl& url) const
+{
+    const QString scheme = url.scheme();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return false;
+    for (const QString& addr : serverAddrs) {
+        if (!addr.isEmpty() &&
+            ORVO::utils::isSameOrigin(QUrl(scheme + QStringLiteral("://") + addr), url))
+            return true;
+    }
+    return false;
 }
 
 bool NetworkManager::_openTarget(Download& d)
@@ -243,6 +264,12 @@ void NetworkManager::gotAuth(const libvelcor::Auth& newAuth)
     LOG_DEBUG << "[NetworkManager] auth url: " << newAuth.getUrl() << " user: " << newAuth.getUser()
               << " pass: <not shown>";
     auth = newAuth;
+}
+
+void NetworkManager::gotServerAddr(const QString& addr, const QString& fallbackAddr)
+{
+    LOG_TRACE;
+    serverAddrs = QStringList{addr, fallbackAddr};
 }
 
 void NetworkManager::sslErrors(QNetworkReply* reply, const QList<QSslError>& errors)

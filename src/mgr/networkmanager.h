@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QSslError>
 #include <QString>
+#include <QStringList>
 
 #include "libvelcor/auth.h"
 
@@ -21,7 +22,9 @@ namespace ORVO {
 class CookieJar;
 class ProcessManager;
 
-// Downloads files over HTTP(S) with the last credential it was given: a HEAD
+// Downloads files over HTTP(S) with the last credential it was given, sent
+// only to the management server's own addresses (a download the portal
+// points elsewhere goes without it): a HEAD
 // asks for the file name ("Content-Disposition"), a GET writes the body into
 // the chosen file. Owns the program-wide cookie jar, which others borrow.
 class NetworkManager : public QObject
@@ -67,6 +70,9 @@ signals:
 
 protected slots:
     void gotAuth(const libvelcor::Auth& auth);
+    // The management server's address and fallback address ("host" or
+    // "host:port"): the only places the credential goes to.
+    void gotServerAddr(const QString& addr, const QString& fallbackAddr);
     void sslErrors(QNetworkReply* reply, const QList<QSslError>& errors);
     void authenticationRequired(QNetworkReply* reply, QAuthenticator* authenticator);
     void proxyAuthenticationRequired(const QNetworkProxy& proxy, QAuthenticator* authenticator);
@@ -94,10 +100,12 @@ private:
     bool _writeBody(QNetworkReply* reply, Download& d);
     void _failWrite(QNetworkReply* reply, Download& d);
     static bool _isErrorStatus(QNetworkReply* reply);
+    bool _isServerUrl(const QUrl& url) const;
 
     bool valid = false;
     ORVO::ProcessManager* processManager = nullptr;
     libvelcor::Auth auth;
+    QStringList serverAddrs;
     QHash<QNetworkReply*, Download> downloads;
     QNetworkAccessManager accessManager;
     QNetworkRequest request; // template of every request: the User-Agent

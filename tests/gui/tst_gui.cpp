@@ -55,6 +55,7 @@ private slots:
     void cleanup();
 
     void commandLineMode();
+    void withoutLoginPlugin();
     void commandLineDialogs();
     void errorText_data();
     void errorText();
@@ -98,6 +99,13 @@ void TestGui::commandLineMode()
     QCOMPARE(gui.property("minimal").toBool(), true);
     QCOMPARE(gui.property("mainWindow").value<QWidget*>(), static_cast<QWidget*>(nullptr));
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+// No plugin is linked here: nothing to sign in with, so no window mode.
+void TestGui::withoutLoginPlugin()
+{
+    for (bool minimal : {false, true})
+        QVERIFY(!Gui(nullptr, true, minimal).isValid());
 }
 
 // Without windows nobody can answer: queries are refused, actions too, and

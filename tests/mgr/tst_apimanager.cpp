@@ -49,6 +49,7 @@ private slots:
     void progressAndFallbackAreRelayed();
     void serviceNeedIsReported();
     void proxyCredentialNeverSignsIn();
+    void refusedLoginSaysSoAndStops();
 };
 
 void TestApiManager::stateMachine_data()
@@ -286,6 +287,20 @@ void TestApiManager::proxyCredentialNeverSignsIn()
     QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.loggedIn")), 1, 5000);
     QCOMPARE(rig.web.requests(QLatin1String(TestServer::LoginPath)).first().body,
              QByteArray("zub_username=demo&zub_password=demo"));
+}
+
+void TestApiManager::refusedLoginSaysSoAndStops()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    emit rig.login()->authSupply(Rig::userPass(QStringLiteral("demo"), QStringLiteral("wrong")));
+    const int mark = rig.simMark();
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
+    QCOMPARE(rig.log.last(QStringLiteral("gui._gotError")).args.at(1).toString(),
+             QStringLiteral("The management server refused the user name or password"));
+    // The window is left with the sign-in it can act on, not a dead tunnel.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(mark).contains(QStringLiteral("stop")), 5000);
 }
 
 ORVO_TEST_MAIN(TestApiManager)

@@ -427,14 +427,15 @@ void TestNetworkManager::requestHeaders()
     QSignalSpy done(&nm, SIGNAL(finished(QString)));
     orvotest::LogCapture log;
 
-    auto fetchHeaders = [&]() {
+    auto fetchHeaders = [&](TestServer* from = nullptr) {
+        from = from ? from : server;
         const int before = done.count();
-        server->clearRequests();
-        if (nm.startDownload(url("/f"), file("f"), false) != 0)
+        from->clearRequests();
+        if (nm.startDownload(from->baseUrl() + "/f", file("f"), false) != 0)
             return QMap<QByteArray, QByteArray>();
         if (!QTest::qWaitFor([&]() { return done.count() > before; }, 5000))
             return QMap<QByteArray, QByteArray>();
-        return server->requests("/f").value(0).headers;
+        return from->requests("/f").value(0).headers;
     };
 
     QMap<QByteArray, QByteArray> headers = fetchHeaders();
@@ -444,8 +445,18 @@ void TestNetworkManager::requestHeaders()
     giveAuth(nm, libvelcor::Auth(libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType,
                                  url("/"), "alice", "s3cret", ""));
     headers = fetchHeaders();
+    QVERIFY(!headers.contains("authorization")); // no management server known yet
+    QVERIFY(QMetaObject::invokeMethod(&nm, "gotServerAddr", Q_ARG(QString, "ls.invalid"),
+                                      Q_ARG(QString, QUrl(url("/")).authority())));
+    headers = fetchHeaders();
     QCOMPARE(headers.value("authorization"), "Basic " + QByteArray("alice:s3cret").toBase64());
     QCOMPARE(headers.value("user-agent"), QByteArray("Corvane Tavu Connect 3.8.1 (Macintosh)"));
+    // Another server, even on the same host, never gets the credential.
+    TestServer other;
+    QVERIFY(other.listen());
+    other.setFile("/f", "x");
+    QVERIFY(!fetchHeaders(&other).contains("authorization"));
+    QVERIFY(other.requests("/f").size() == 1);
 
     // The last credential wins, whatever its id.
     giveAuth(nm, libvelcor::Auth(libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType, "", "bob",

@@ -319,6 +319,11 @@ private slots:
         QTRY_COMPARE(error.count(), 1);
         QVERIFY(
             error.at(0).at(0).value<libvelcor::Error>().getDesc().contains(QString::number(port)));
+        // A sign-in meanwhile is dropped with the reason, never sent later.
+        QSignalSpy notSent(apis.cloud.get(), SIGNAL(actionNotSent(QString, QString)));
+        apis.cloud->actionRequest("start", {});
+        QTRY_COMPARE(notSent.count(), 1);
+        QVERIFY(notSent.at(0).at(1).toString().contains(QString::number(port)));
         // Several retries go by (20, 40, 80, 160 ms ...) without more errors.
         QTest::qWait(500);
         QCOMPARE(error.count(), 1);
@@ -327,6 +332,7 @@ private slots:
         QTRY_COMPARE(settings.count(), 1);
         QTRY_COMPARE(sim->logPort(), 4830);
         QCOMPARE(error.count(), 1);
+        QVERIFY(!sim->kinds().contains("cloud.action"));
     }
 
     // A lost service: an error and the error state, the held ports given
@@ -586,8 +592,14 @@ private slots:
         apis->status->start(1000);
         QTRY_COMPARE(state.count(), 1);
         QCOMPARE(state.at(0).at(0).value<libvelcor::State>(), libvelcor::StateIdle);
+        // The proxy's user is not the connection's.
+        apis->auth->authSupply(
+            {libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, "", "demo", "pw", ""});
+        apis->auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
+                                "http://127.0.0.1:3128", "bob", "pw", ""});
         apis->cloud->actionRequest("start", {});
         QTRY_COMPARE(state.count(), 3);
+        QCOMPARE(sim->connectionUser(), QString("demo"));
         QCOMPARE(state.at(1).at(0).value<libvelcor::State>(), libvelcor::StateConnecting);
         QCOMPARE(state.at(2).at(0).value<libvelcor::State>(), libvelcor::StateConnected);
         QCOMPARE(progress.count(), 3);

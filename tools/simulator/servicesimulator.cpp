@@ -267,6 +267,8 @@ void ServiceSimulator::handleMessage(Client* c, const QJsonObject& m)
             return;
         }
         auths.append(auth);
+        if (auth.getId() == libvelcor::Auth::ProfileId)
+            connUser = auth.getUser();
         QVariantMap a;
         a.insert(QStringLiteral("id"), int(auth.getId()));
         a.insert(QStringLiteral("type"), int(auth.getType()));
@@ -562,6 +564,8 @@ void ServiceSimulator::autopilotAction(const QString& action)
                     forwardLog(steps.at(i));
                 } else {
                     setState(4);
+                    if (!connUser.isEmpty())
+                        forwardLog(QStringLiteral("Connection established by %1").arg(connUser));
                 }
             });
         }

@@ -103,8 +103,8 @@ public:
 
     // Autopilot: "start" runs connecting, a few progress steps and
     // connected, stepDelayMs apart; "stop" returns to idle; "status.start"
-    // is answered with the current state; state changes and actions are
-    // forwarded to the client's log listener.
+    // is answered with the current state; state changes, actions and the
+    // connection's user are forwarded to the client's log listener.
     void setAutopilot(bool on);
     void setStepDelay(int ms);
     int currentState() const { return state; }
@@ -117,6 +117,9 @@ public:
     // The configuration after merging every fragment received.
     QVariantMap mergedConfig() const { return config; }
     QList<libvelcor::Auth> credentials() const { return auths; }
+    // Whom the connection signs in as: the user of the last profile
+    // credential. A proxy credential only reaches the proxy.
+    QString connectionUser() const { return connUser; }
     int requestPort() const { return reqPort; }
     int logPort() const { return logPortValue; }
 
@@ -165,6 +168,7 @@ private:
     int runGeneration = 0;
     QVariantMap config;
     QList<libvelcor::Auth> auths;
+    QString connUser;
     int reqPort = -1;
     int logPortValue = -1;
     QPointer<QTcpSocket> logSocket;

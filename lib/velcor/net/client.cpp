@@ -70,6 +70,11 @@ bool Client::isRunning() const
     return !reply.isNull();
 }
 
+int Client::httpStatus() const
+{
+    return lastStatus;
+}
+
 QByteArray Client::encodeForm(const QUrl& params)
 {
     // Decode the items fully and encode every byte outside the unreserved
@@ -92,6 +97,7 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
         _drop();
     }
     ++generation;
+    lastStatus = 0;
     url = target;
     if (url.port() == -1 && portOverride() > 0)
         url.setPort(portOverride());
@@ -218,6 +224,7 @@ void Client::_finished()
     const QNetworkReply::NetworkError netError = r->error();
     const QString netText = r->errorString();
     const QByteArray data = body;
+    lastStatus = status;
 
     if (status >= 400) {
         _fail(tr("The server answered %1 %2 to %3").arg(status).arg(reason, _where()),

@@ -84,8 +84,13 @@ void CloudApi::actionRequest(QString action, libvelcor::Params params)
     QJsonObject body;
     body.insert(QStringLiteral("action"), action);
     body.insert(QStringLiteral("params"), protocol::paramsToJson(params));
-    connection()->request(QStringLiteral("cloud.action"), body, this,
-                          [](int, const QJsonObject&) {});
+    connection()->request(
+        QStringLiteral("cloud.action"), body, this,
+        [this, action](int rc, const QJsonObject&) {
+            if (rc == ResultNotConnected)
+                emit actionNotSent(action, connection()->problem());
+        },
+        false);
 }
 
 ConfigApi::ConfigApi(QObject* parent) : Api(parent) {}

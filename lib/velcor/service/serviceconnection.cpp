@@ -122,10 +122,10 @@ int ServiceConnection::start()
     if (!parseLoopbackAddress(addressText, host, port, why)) {
         phase = Refused;
         VLOG_ERROR << "Service address refused: " << addressText << " (" << why << ")";
-        const Error e(
-            libvelcor::Api::ConnectionErrorCode,
-            QStringLiteral("The local service address \"%1\" is refused: %2").arg(addressText, why),
-            QString::fromLatin1(libvelcor::Api::ServiceAddrVariable));
+        lastProblem =
+            QStringLiteral("The local service address \"%1\" is refused: %2").arg(addressText, why);
+        const Error e(libvelcor::Api::ConnectionErrorCode, lastProblem,
+                      QString::fromLatin1(libvelcor::Api::ServiceAddrVariable));
         // Not inside the caller's call: it wires its objects first.
         QTimer::singleShot(0, this, [this, e]() { emit connectionError(e); });
         // Whatever was held can never be sent.
@@ -290,6 +290,7 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     phase = Ready;
     delay = firstDelay;
     errorReported = false;
+    lastProblem.clear();
     VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
     // A new session of a service that may have restarted: give it back the
     // ports it needs to reach us.
@@ -333,7 +334,7 @@ void ServiceConnection::handleResult(const QJsonObject& message)
 }
 
 void ServiceConnection::request(const QString& type, const QJsonObject& body, QObject* context,
-                                Reply reply)
+                                Reply reply, bool hold)
 {
     Pending p;
     p.message = body;
@@ -341,7 +342,8 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
     p.context = context;
     p.reply = std::move(reply);
     p.deadline = clock.elapsed() + requestTimeout;
-    if (phase == Refused) {
+    p.hold = hold;
+    if (phase == Refused || (!hold && phase == Waiting)) {
         finish(p, libvelcor::Api::ResultNotConnected, QJsonObject(), true);
         return;
     }
@@ -439,7 +441,15 @@ void ServiceConnection::fail(const QString& description, const QString& extra)
     decoder.reset();
     // A new connection is silent until status reports are asked for again.
     statusInterval = 0;
+    lastProblem = extra.isEmpty() ? description : description + QStringLiteral(": ") + extra;
     failInFlight(libvelcor::Api::ResultDisconnected);
+    QList<Pending> dropped;
+    for (int i = queued.size() - 1; i >= 0; --i) {
+        if (!queued.at(i).hold)
+            dropped.prepend(queued.takeAt(i));
+    }
+    for (const Pending& p : qAsConst(dropped))
+        finish(p, libvelcor::Api::ResultNotConnected, QJsonObject(), true);
     phase = Waiting;
     VLOG_ERROR << description << " " << extra << "; next attempt in " << delay << " ms";
     if (!errorReported) {

@@ -43,11 +43,17 @@ public:
     // Sends a request, or holds it until the service is ready. reply runs
     // later from the event loop with the result code and the answer, unless
     // context has gone by then. A request whose type is remembered (ports)
-    // is sent again after a reconnection.
-    void request(const QString& type, const QJsonObject& body, QObject* context, Reply reply);
+    // is sent again after a reconnection. A request that may not be held
+    // ends with ResultNotConnected at once while the service cannot be
+    // reached, and when the attempt under way fails: it must not go out
+    // whenever a service appears later.
+    void request(const QString& type, const QJsonObject& body, QObject* context, Reply reply,
+                 bool hold = true);
     void remember(const QString& type, const QJsonObject& body);
 
     bool isReady() const { return phase == Ready; }
+    // Why the service cannot be reached, after a failure; empty once ready.
+    QString problem() const { return lastProblem; }
 
     // Tests and fuzzing: the connection over a wire instead of a socket.
     // The connection says hello into wire and waits for the service's
@@ -86,6 +92,7 @@ private:
         QPointer<QObject> context;
         Reply reply;
         qint64 deadline = 0;
+        bool hold = true;
     };
 
     ServiceConnection();
@@ -109,6 +116,7 @@ private:
 
     Phase phase = Stopped;
     QString addressText;
+    QString lastProblem;
     QHostAddress host;
     quint16 port = 0;
     QTcpSocket* socket = nullptr;

@@ -84,6 +84,14 @@ MainWindow::MainWindow(QWidget* parent, bool minimal)
     configPlugin = found.configPlugin;
     configIface = found.configIface;
 
+    // With "debug" set, every web view gets the page inspector. Only the
+    // portal plugin links the web engine, so it switches the extras on.
+    if (!minimal && settings->value(QStringLiteral("debug"), false).toBool()) {
+        LOG_DEBUG << "[MainWindow] Debug mode";
+        if (configIface)
+            configIface->enableDeveloperExtras();
+    }
+
     _setWallpaper();
     valid = true;
 }
@@ -99,11 +107,6 @@ MainWindow::~MainWindow()
 
 void MainWindow::_buildWidgets()
 {
-    // Hook: with "debug" set, WebKit's developer extras go on for every web
-    // view. Only the portal plugin links WebKit; it switches them on.
-    if (settings->value(QStringLiteral("debug"), false).toBool())
-        LOG_DEBUG << "[MainWindow] Debug mode";
-
     installEventFilter(this);
 
     ui->setupUi(this);

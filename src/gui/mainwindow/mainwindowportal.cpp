@@ -160,7 +160,9 @@ void MainWindow::hideConfig()
     LOG_TRACE;
     if (curtain)
         curtain->hide();
-    windowList->hide(PluginWindowList::HideUp);
+    // The tray-only mode has the portal's commands wired but no scene.
+    if (windowList)
+        windowList->hide(PluginWindowList::HideUp);
 }
 
 void MainWindow::hideDebugConfig()

@@ -222,8 +222,14 @@ void MainWindow::progress(libvelcor::Progress p)
     if (!loginIface)
         return;
     loginIface->setProgress(p.getStep(), p.getTotal(), p.getDesc());
-    if (p.getTotal() != 0 && loadButton)
-        loadButton->setText(QString::number((100 / p.getTotal()) * p.getStep()) + QLatin1Char('%'));
+    // The share of one step is taken whole first (12 steps end at 96%).
+    // Step and total come from the service: a total below 1 tells nothing,
+    // and the product is kept wide and within 0..100.
+    const int total = p.getTotal();
+    if (total > 0 && loadButton) {
+        const qint64 percent = qBound<qint64>(0, qint64(100 / total) * p.getStep(), 100);
+        loadButton->setText(QString::number(percent) + QLatin1Char('%'));
+    }
 }
 
 void MainWindow::connectedTimerTimeout()

@@ -228,8 +228,9 @@ void PluginWindowPage::resizeEvent(QGraphicsSceneResizeEvent* event)
 {
     QGraphicsProxyWidget::resizeEvent(event);
     toolBarProxy->setPos(event->newSize().width() - ToolBarInset, 0);
-    if (progress)
-        showLoadProgressBar(progress->value(), progress->maximum(), progress->format());
+    // The bar stays made once hidden: only a shown one is placed again.
+    if (QProgressBar* bar = progressBar())
+        showLoadProgressBar(bar->value(), bar->maximum(), bar->format());
 }
 
 void PluginWindowPage::showLoadProgressBar(int step, int totSteps, QString description)

@@ -1,11 +1,15 @@
 #include "gui/tray/systemtray.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEvent>
 #include <QIcon>
+#include <QLabel>
 #include <QMenu>
 #include <QMovie>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -25,6 +29,8 @@ namespace {
 const int QuitDelayMs = 500;
 const int SignInWidth = 578;
 const int SignInHeight = 430;
+// The state line and Disconnect button below the sign-in window's scene.
+const int StatusBarHeight = 56;
 
 const char* const IdleIcon = "rc:icon-idle.png";
 const char* const ErrorIcon = "rc:icon-error.png";
@@ -191,9 +197,47 @@ int SystemTray::setLoginPlugin(ORVO::LoginGfxPluginInterface* p)
         }
         signInWindow->setFixedSize(SignInWidth, SignInHeight);
         signInWindow->setWindowTitle(versionInfo());
+        if (!trayIcon)
+            _addStatusBar();
     }
     loginPlugin = p;
     return 0;
+}
+
+void SystemTray::_addStatusBar()
+{
+    auto* box = qobject_cast<QBoxLayout*>(signInWindow->layout());
+    if (!box) {
+        LOG_ERROR;
+        return;
+    }
+    auto* bar = new QWidget(signInWindow);
+    bar->setObjectName(QStringLiteral("signInStatusBar"));
+    bar->setFixedHeight(StatusBarHeight);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(12, 4, 12, 4);
+    signInStatus = new QLabel(bar);
+    signInStatus->setObjectName(QStringLiteral("signInStatusLabel"));
+    signInStatus->setTextFormat(Qt::PlainText);
+    signInStatus->setWordWrap(true);
+    row->addWidget(signInStatus, 1);
+    signInButton = new QPushButton(bar);
+    signInButton->setObjectName(QStringLiteral("signInStatusButton"));
+    connect(signInButton, SIGNAL(clicked()), this, SLOT(_statusButtonClicked()));
+    row->addWidget(signInButton);
+    box->addWidget(bar);
+    signInWindow->setFixedSize(SignInWidth, SignInHeight + StatusBarHeight);
+    signInWindow->installEventFilter(this);
+    _stateChanged(libvelcor::StateIdle);
+}
+
+bool SystemTray::eventFilter(QObject* watched, QEvent* event)
+{
+    // Without a tray nothing else is left to quit with: closing the only
+    // window signs out and ends the program, as Quit does.
+    if (watched == signInWindow && event->type() == QEvent::Close && !trayIcon)
+        _quit();
+    return QWidget::eventFilter(watched, event);
 }
 
 void SystemTray::setSystemTrayIcon(QString name)
@@ -253,7 +297,8 @@ void SystemTray::_stateChanged(libvelcor::State state)
         setSystemTrayIcon(QLatin1String(ConnectingIcon));
         break;
     case libvelcor::StateConnected:
-        if (signInWindow)
+        // Without a tray the window is all there is to sign out with.
+        if (signInWindow && trayIcon)
             signInWindow->hide();
         setSystemTrayIcon(QLatin1String(ConnectedIcon));
         if (statusMenu)
@@ -272,11 +317,32 @@ void SystemTray::_stateChanged(libvelcor::State state)
         }
         break;
     }
-    if (trayIcon) {
-        trayIcon->setToolTip(state == libvelcor::StateError && !lastError.isEmpty()
-                                 ? lastError
-                                 : libvelcor::stateToString(state));
+    const QString stateText = state == libvelcor::StateError && !lastError.isEmpty()
+                                  ? lastError
+                                  : libvelcor::stateToString(state);
+    if (trayIcon)
+        trayIcon->setToolTip(stateText);
+    if (signInStatus && connectedToAction && connectedSinceAction && usernameAction) {
+        QString text = stateText.section(QLatin1Char('\n'), 0, 0);
+        if (state == libvelcor::StateConnected) {
+            text = connectedToAction->text();
+            if (usernameAction->isVisible())
+                text += QStringLiteral("   ") + usernameAction->text();
+            text += QLatin1Char('\n') + connectedSinceAction->text();
+        }
+        signInStatus->setText(text);
+        const bool connecting = disconnectAction && disconnectAction->isEnabled();
+        signInButton->setText(connecting ? tr("Disconnect") : tr("Connect"));
+        signInButton->setEnabled(connecting || (connectAction && connectAction->isEnabled()));
     }
+}
+
+void SystemTray::_statusButtonClicked()
+{
+    if (disconnectAction && disconnectAction->isEnabled())
+        disconnectAction->trigger();
+    else if (connectAction && connectAction->isEnabled())
+        connectAction->trigger();
 }
 
 void SystemTray::showSignInWindow()

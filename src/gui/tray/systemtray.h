@@ -10,8 +10,10 @@
 #include "profiles/connprofile.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QMovie;
+class QPushButton;
 class QSystemTrayIcon;
 
 namespace ORVO {
@@ -31,7 +33,9 @@ class LoginWidget;
 // On a desktop without a system tray the controller still works, without
 // an icon: isTrayAvailable() tells the windows that they are the only way
 // in (in minimal GUI mode the sign-in window then has to be shown at start,
-// showSignInWindow()).
+// showSignInWindow()). That window then stays up while connected, shows the
+// state with a Connect or Disconnect button, and closing it quits as Quit
+// does.
 class SystemTray : public QWidget
 {
     Q_OBJECT
@@ -75,10 +79,18 @@ private slots:
     void _timeout();
     void _quit();
     void _quitDelayed();
+    // The sign-in window's own button, without a tray: Connect or Disconnect
+    // as the menu would offer.
+    void _statusButtonClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // False, with an error line, when the object is missing.
     bool made(QObject* object);
+    // Without a tray: the sign-in window's own state line and button.
+    void _addStatusBar();
 
     bool valid = false;
     bool minimal;
@@ -96,6 +108,8 @@ private:
     QAction* connectedToAction = nullptr;
     QAction* usernameAction = nullptr;
     QAction* connectedSinceAction = nullptr;
+    QLabel* signInStatus = nullptr;
+    QPushButton* signInButton = nullptr;
     QString server;
     QString user;
     QString lastError;

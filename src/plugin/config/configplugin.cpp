@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QWebFrame>
 #include <QWebPage>
+#include <QWebSettings>
 
 #include "common/cookiejar.h"
 #include "common/log.h"
@@ -146,6 +147,8 @@ PluginWindow* ConfigPlugin::newWindow(const QVariantMap& windowParams)
     if (cookieJar)
         borrowCookieJar(networkAccessManager, cookieJar.data());
     params = windowParams;
+    if (window)
+        disconnect(window.data(), &QObject::destroyed, this, nullptr);
     window = new PluginWindow();
     window->showBannerAndButtons(PluginWindow::RefreshFlag | PluginWindow::BackFlag |
                                      PluginWindow::SettingsFlag | PluginWindow::LogoutFlag,
@@ -155,6 +158,7 @@ PluginWindow* ConfigPlugin::newWindow(const QVariantMap& windowParams)
     connect(window.data(), SIGNAL(settings()), this, SLOT(settingsTriggered()));
     connect(window.data(), SIGNAL(logout()), this, SLOT(onDisconnect()));
     connect(window.data(), SIGNAL(tabClicked(QString)), this, SLOT(tabClicked(QString)));
+    connect(window.data(), &QObject::destroyed, this, &ConfigPlugin::_windowDestroyed);
     newPages(pages);
     return window.data();
 }
@@ -220,6 +224,13 @@ void ConfigPlugin::addPage(PluginWindow* target, const QUrl& url, const QString&
     auto* page = new QWebPageEcc(view);
     LOG_DEBUG << "[ConfigPlugin] Adding page: " << url.toString();
 
+    // Commands come from the server's pages, at either of its addresses.
+    QList<QUrl> origins;
+    for (const QString& host : {serverAddr, fallbackAddr}) {
+        if (!host.isEmpty())
+            origins << pageUrl(auth.getType(), host, QVariant());
+    }
+    page->setCommandOrigins(origins);
     page->setNetworkAccessManager(networkAccessManager);
     holdAccessManager(page, networkAccessManager);
     connect(page, SIGNAL(error()), this, SLOT(onDisconnect()));
@@ -272,6 +283,13 @@ bool ConfigPlugin::addScriptObject(QObject* frame, const QString& name, QObject*
     // Qt ownership: the script never deletes the object.
     webFrame->addToJavaScriptWindowObject(name, object, QWebFrame::QtOwnership);
     return true;
+}
+
+void ConfigPlugin::enableDeveloperExtras()
+{
+    // The global settings are every page's fallback, so views made before
+    // and after both get the inspector.
+    QWebSettings::globalSettings()->setAttribute(QWebSettings::DeveloperExtrasEnabled, true);
 }
 
 } // namespace ORVO

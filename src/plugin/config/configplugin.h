@@ -65,6 +65,7 @@ public:
     void setCookieJar(QNetworkCookieJar* jar) override;
     QObject* pageMainFrame(QWidget* view) const override;
     bool addScriptObject(QObject* frame, const QString& name, QObject* object) override;
+    void enableDeveloperExtras() override;
 
     // Removes every tab of the window.
     void clearPages();
@@ -124,11 +125,16 @@ protected slots:
 
 private slots:
     void _cookieJarDestroyed(QObject* jar);
+    void _windowDestroyed();
 
 private:
     ORVO::QNetworkAccessManagerEcc* _newAccessManager();
     void _retireAccessManager(ORVO::QNetworkAccessManagerEcc* manager);
     void _triggerCurrent(int webAction);
+    // What every sign-out does after telling the pages: the window is
+    // unwired and forgotten, the settings dialog closed, the access manager
+    // replaced, and the plugin no longer ready.
+    void _endSignIn();
 
     // Every access manager still alive, the current one included: the
     // managers that may hold a borrowed cookie jar.

@@ -90,7 +90,22 @@ void ConfigPlugin::onDisconnect()
     // Cleared first: the Manager's sign-out calls back into this slot.
     ready = false;
     emit sigDisconnect();
+    _endSignIn();
+}
 
+void ConfigPlugin::_windowDestroyed()
+{
+    // Its owner dropped the window without a sign-out here (an error, an
+    // idle service, a page that went back to the sign-in view): the sign-in
+    // it showed is over all the same, and the next one must wait for its
+    // own pages instead of showing these.
+    LOG_DEBUG << "[ConfigPlugin] Portal window gone, sign-in state reset";
+    _endSignIn();
+}
+
+void ConfigPlugin::_endSignIn()
+{
+    ready = false;
     // The window may have gone meanwhile, with its owner's sign-out.
     if (window) {
         disconnect(window.data(), SIGNAL(refresh()), this, nullptr);
@@ -98,6 +113,7 @@ void ConfigPlugin::onDisconnect()
         disconnect(window.data(), SIGNAL(settings()), this, nullptr);
         disconnect(window.data(), SIGNAL(logout()), this, nullptr);
         disconnect(window.data(), SIGNAL(tabClicked(QString)), this, nullptr);
+        disconnect(window.data(), &QObject::destroyed, this, nullptr);
     }
     if (settingsDialog)
         settingsDialog->close();

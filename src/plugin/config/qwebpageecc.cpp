@@ -3,9 +3,11 @@
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
+#include <QWebFrame>
 
 #include "common/common.h"
 #include "common/log.h"
+#include "common/utils.h"
 #include "gui/messagebox.h"
 
 namespace ORVO {
@@ -28,8 +30,8 @@ QString QWebPageEcc::decode(QString value)
 bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                           QWebPage::NavigationType type)
 {
-    // Commands count in every frame and for every kind of navigation.
-    Q_UNUSED(frame)
+    // Commands count for every kind of navigation, but only from the
+    // server's own page (see _mayCommand).
     Q_UNUSED(type)
     const QUrl url = request.url();
     LOG_DEBUG << "[WebPage] Navigating to url: " << url.toString();
@@ -41,6 +43,11 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     }
     if (command.kind == PortalCommand::Navigate)
         return true;
+    if (!_mayCommand(frame, request)) {
+        LOG_ERROR << "[WebPage] Command refused, not from the portal's own page: " << url.toString()
+                  << " (page: " << (frame ? frame->url().toString() : QString()) << ")";
+        return false;
+    }
 
     if (command.kind == PortalCommand::Delayed) {
         if (pending.size() >= MaxPendingCommands) {
@@ -58,6 +65,25 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
             emit action(a.name, a.params);
     }
     return false;
+}
+
+bool QWebPageEcc::_mayCommand(QWebFrame* frame, const QNetworkRequest& request) const
+{
+    // A frame inside the page may hold anyone's document, and a frame's
+    // script may navigate itself at will; a new window has no frame.
+    if (!frame || frame != mainFrame())
+        return false;
+    // A frame may also navigate the whole tab: the engine names the
+    // document that asked in the referrer, and a request that hides it
+    // is no command either.
+    const QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
+    bool pageOk = false;
+    bool askingOk = false;
+    for (const QUrl& origin : commandOrigins) {
+        pageOk = pageOk || utils::isSameOrigin(frame->url(), origin);
+        askingOk = askingOk || utils::isSameOrigin(asking, origin);
+    }
+    return pageOk && askingOk;
 }
 
 void QWebPageEcc::delayedAction()

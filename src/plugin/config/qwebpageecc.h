@@ -1,15 +1,16 @@
 #pragma once
 
+#include <QList>
 #include <QQueue>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QVariantMap>
 #include <QWebPage>
 
 #include "plugin/config/portalcommand.h"
 
 class QNetworkRequest;
-class QUrl;
 class QWebFrame;
 
 namespace ORVO {
@@ -34,6 +35,10 @@ public:
     static QString decode(QString value);
     // Commands whose delay has not yet run out.
     int pendingCommands() const { return pending.size(); }
+    // The management server's origins (scheme, host and port). Commands
+    // count only from the main frame while it shows a page of one of them,
+    // asked for by that page; without any origin, no command counts.
+    void setCommandOrigins(const QList<QUrl>& origins) { commandOrigins = origins; }
 
 signals:
     void action(const QString& name, const QVariantMap& params);
@@ -55,6 +60,9 @@ protected slots:
     void delayedAction();
 
 private:
+    bool _mayCommand(QWebFrame* frame, const QNetworkRequest& request) const;
+
+    QList<QUrl> commandOrigins;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
 };

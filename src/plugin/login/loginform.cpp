@@ -64,6 +64,14 @@ QWidget* hostWindow(QWidget* form)
 
 } // namespace
 
+bool LoginForm::holdsCredential(const ORVO::ConnProfile* profile)
+{
+    // Only a files-mode OpenVPN profile may leave its credential to its
+    // files, as the profile editor shows it.
+    return profile->getManualAuth() || profile->getType() != ORVO::ConnProfile::VpnType ||
+           profile->getConfigMode() != ORVO::ConnProfile::FilesConfigMode;
+}
+
 void Ui_LoginForm::setupUi(QWidget* form)
 {
     if (form->objectName().isEmpty())
@@ -186,16 +194,7 @@ LoginForm::LoginForm(QWidget* parent) : QWidget(parent), ui(new Ui_LoginForm)
             tr("The profiles could not be read: %1").arg(profiles.writeError()), QMessageBox::Ok,
             QMessageBox::NoButton);
     }
-    const QString current = settings->value(QLatin1String(ProfileKey), QString()).toString();
-    refreshProfiles(current);
-    if (!current.isEmpty()) {
-        profileComboChanged(current);
-    } else if (combo->comboBox()->count() > 0) {
-        // First start: the first item is current, so its password field
-        // must show; the choice itself is the user's to store.
-        if (ORVO::ConnProfile* first = profiles.get(combo->comboBox()->currentText()))
-            applyFieldState(first);
-    }
+    selectProfile(settings->value(QLatin1String(ProfileKey), QString()).toString());
     setStyleSheet(ORVO::utils::loadStyleSheet(QStringLiteral(":/main.css")));
 }
 
@@ -272,6 +271,35 @@ void LoginForm::profileComboChanged(QString text)
     profileChanged(profile);
 }
 
+void LoginForm::selectProfile(const QString& id)
+{
+    refreshProfiles(id);
+    if (!id.isEmpty() && ui->profileComboBox->comboBox()->currentText() == id) {
+        profileComboChanged(id);
+        return;
+    }
+    if (!id.isEmpty())
+        LOG_ERROR << "[LoginForm] No profile " << id;
+    // The combo box fell back on its first item: that one's password field
+    // must show, but the choice is the user's to store.
+    applyShownFieldState();
+}
+
+void LoginForm::applyShownFieldState()
+{
+    const QString shown = ui->profileComboBox->comboBox()->currentText();
+    if (shown.isEmpty()) {
+        ui->passwordEdit->hide();
+        return;
+    }
+    if (ORVO::ConnProfile* profile = profiles.get(shown)) {
+        applyFieldState(profile);
+        return;
+    }
+    // Gone from the store with unsaved edits kept: show what it holds.
+    selectProfile(QString());
+}
+
 void LoginForm::applyFieldState(ORVO::ConnProfile* profile)
 {
     ui->passwordEdit->setVisible(asksPassword(profile));
@@ -308,6 +336,17 @@ void LoginForm::profileInfoClicked()
 {
     LOG_DEBUG << "[LoginForm] opening profile info - count: " << profiles.size();
     openProfileEditor(ui->profileComboBox->comboBox()->currentIndex());
+    // The editor applies the profiles it selects; once it is closed, by OK,
+    // Cancel or its window, the form follows its combo box again.
+    if (editor)
+        connect(editor.data(), &QDialog::finished, this, &LoginForm::editorClosed,
+                Qt::UniqueConnection);
+}
+
+void LoginForm::editorClosed()
+{
+    LOG_TRACE;
+    applyShownFieldState();
 }
 
 void LoginForm::openProfileEditor(int index)
@@ -334,8 +373,7 @@ void LoginForm::openProfileEditor(int index)
 void LoginForm::profilesSaved(QString currentId)
 {
     LOG_TRACE;
-    refreshProfiles(currentId);
-    profileComboChanged(currentId);
+    selectProfile(currentId);
 }
 
 void LoginForm::signInButtonClicked()
@@ -365,9 +403,17 @@ void LoginForm::authRequest()
     if (asksPassword(profile))
         profile->getAuth().setPass(ui->passwordEdit->text());
     // A credential the service cannot use starts nothing: no fragment,
-    // no profile and no connect request go out.
-    if (profile->getAuth().validate() != 0) {
+    // no profile and no connect request go out, and the user is told.
+    if (holdsCredential(profile) && profile->getAuth().validate() != 0) {
         LOG_ERROR << "[LoginForm] The profile's credential is incomplete";
+        // The profile editor's words, which it also uses for such fields.
+        ORVO::MessageBox::warning(
+            this,
+            ORVO::app() + QStringLiteral(" ") +
+                QCoreApplication::translate("ProfilesDialog", "Error"),
+            QCoreApplication::translate("ProfilesDialog", "Undefined fields in profile") +
+                QStringLiteral(" '") + profile->getId() + QStringLiteral("'"),
+            QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
         return;
     }
     switch (profile->getType()) {

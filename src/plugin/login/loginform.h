@@ -58,6 +58,10 @@ public:
     QPushButton* profileInfoButton() const { return infoButton; }
     ORVO::ConnProfiles* store() { return &profiles; }
 
+    // Whether the profile keeps the credential it signs in with, so that
+    // an incomplete one can be told before anything is sent.
+    static bool holdsCredential(const ORVO::ConnProfile* profile);
+
 signals:
     void configSupply(QVariant config);
     void profileSupply(ORVO::ConnProfile* profile);
@@ -70,6 +74,7 @@ private slots:
     void profileChanged(ORVO::ConnProfile* profile);
     void profilesSaved(QString currentId);
     void profileInfoClicked();
+    void editorClosed();
     void profileComboChanged(QString text);
     void profileComboClicked();
     void signInButtonClicked();
@@ -77,6 +82,11 @@ private slots:
 
 private:
     void refreshProfiles(QString current);
+    // Refills the combo box on the profile with this id and applies it;
+    // without one, applies the first item without remembering it.
+    void selectProfile(const QString& id);
+    // Shows the password field as the combo box's profile asks.
+    void applyShownFieldState();
     void initLineEdit(LineEdit* edit);
     // Shows the password field and its label as the profile asks.
     void applyFieldState(ORVO::ConnProfile* profile);

@@ -96,9 +96,10 @@ ORVO::PluginWindow* LoginPlugin::newWindow(const QVariantMap& args)
     advForm->setProxyServer(server);
     proxy.setHostName(server);
 
-    const int port = settings->value(QLatin1String(KeyProxyPort), DefaultProxyPort).toInt();
-    advForm->setProxyPort(port);
-    proxy.setPort(static_cast<quint16>(port));
+    // The form clamps a stored port outside 1 to 65535: the proxy takes the
+    // port the user sees, not the stored number cut to 16 bits.
+    advForm->setProxyPort(settings->value(QLatin1String(KeyProxyPort), DefaultProxyPort).toInt());
+    proxy.setPort(static_cast<quint16>(advForm->proxyPort()));
 
     const bool authEnabled = settings->value(QLatin1String(KeyProxyAuthEnabled), false).toBool();
     advForm->setProxyAuthEnabled(authEnabled);
@@ -354,8 +355,10 @@ int LoginPlugin::sendProfile(ORVO::ConnProfile* profile)
         return -1;
     }
     LOG_TRACE;
+    // A profile that leaves its credential to its OpenVPN files sends the
+    // empty one it holds, which also replaces an earlier sign-in's.
     const libvelcor::Auth auth = profile->getAuth();
-    if (auth.validate() != 0) {
+    if (LoginForm::holdsCredential(profile) && auth.validate() != 0) {
         LOG_ERROR;
         return -1;
     }

@@ -251,6 +251,8 @@ void TestMainWindow::minimalMode()
     log.clear();
     emit configPlugin()->action(QStringLiteral("OPEN_URL"), QVariantMap());
     QVERIFY(log.contains(QStringLiteral("actionTriggered()")));
+    // An unknown command would hide the portal, which has no scene here.
+    emit configPlugin()->action(QStringLiteral("HIDE"), QVariantMap());
 }
 
 void TestMainWindow::bannerImage_data()

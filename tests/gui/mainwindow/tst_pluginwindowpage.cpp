@@ -296,12 +296,15 @@ void TestPluginWindowPage::progressBar()
     QCOMPARE(bar->pos(), QPoint(100, 140));
     QCOMPARE(bar->value(), 3);
 
-    // The last step takes it away, as does hiding it.
+    // The last step takes it away, as does hiding it; a resize brings
+    // neither back.
     page->showLoadProgressBar(14, 14);
+    page->resize(500, 400);
     QVERIFY(!page->progressBar());
     page->showLoadProgressBar(5);
     QVERIFY(page->progressBar());
     page->hideLoadProgressBar();
+    page->resize(800, 600);
     QVERIFY(!page->progressBar());
     page->hideLoadProgressBar();
     // At the total with no bar: nothing appears.

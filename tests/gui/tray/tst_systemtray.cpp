@@ -2,8 +2,10 @@
 // window of the minimal mode, quit, and a desktop without a system tray.
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -378,10 +380,25 @@ private slots:
             setState(state);
         QVERIFY(entry("Connect")->isVisible());
         tray->showSignInWindow();
-        if (minimal)
-            QVERIFY(signInWindow()->isVisible());
-        else
+        if (!minimal) {
             QCOMPARE(signInWindow(), static_cast<ORVO::LoginWidget*>(nullptr));
+            return;
+        }
+        // Connected, the only window stays, with the state and a way out.
+        setState(2);
+        setState(4);
+        QVERIFY(signInWindow()->isVisible());
+        QVERIFY(signInWindow()
+                    ->findChild<QLabel*>("signInStatusLabel")
+                    ->text()
+                    .startsWith("Connected to:"));
+        QSignalSpy disconnect(tray.get(), SIGNAL(sigDisconnect()));
+        QSignalSpy closed(tray.get(), SIGNAL(close()));
+        signInWindow()->findChild<QPushButton*>("signInStatusButton")->click();
+        QCOMPARE(disconnect.count(), 1);
+        signInWindow()->close();
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(disconnect.count(), 2);
     }
 
     // The tray's signals and slots match the controller's wiring.

@@ -8,12 +8,15 @@
 #include <QPluginLoader>
 #include <QPointer>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QWebElement>
 #include <QWebFrame>
+#include <QWebSettings>
 
 #include "../../gui/boxdriver.h"
 #include "common/cookiejar.h"
+#include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindow.h"
 #include "gui/testseams.h"
 #include "gui/widgets/pushbutton.h"
@@ -23,6 +26,7 @@
 #include "plugin/config/qwebpageecc.h"
 #include "plugin/config/qwebviewecc.h"
 #include "plugin/config/settingsdialog.h"
+#include "testenv.h"
 #include "testmain.h"
 #include "testserver.h"
 
@@ -256,6 +260,7 @@ private slots:
         QTest::newRow("pages, no window") << "pages" << false << 0 << true << 1;
         QTest::newRow("shown, logout button") << "shown" << false << 1 << false << 0;
         QTest::newRow("shown, sign-out elsewhere") << "shown" << true << 1 << false << 0;
+        QTest::newRow("shown, window deleted") << "lost" << false << 0 << false << 0;
     }
 
     void signOutStates()
@@ -270,10 +275,12 @@ private slots:
         QVERIFY(connect(&peer, SIGNAL(sigDisconnect()), plugin, SLOT(onDisconnect())));
         if (state != "idle")
             iface->gotPages({{"user", "/u"}});
-        PluginWindow* window = state == "shown" ? makeWindow() : nullptr;
+        PluginWindow* window = state == "shown" || state == "lost" ? makeWindow() : nullptr;
         ORVO::QNetworkAccessManagerEcc* before = plugin->networkAccessManager;
         orvotest::LogCapture log;
-        if (byPeer)
+        if (state == "lost")
+            delete window;
+        else if (byPeer)
             emit peer.sigDisconnect();
         else if (window)
             window->logoutButton()->click();
@@ -286,9 +293,11 @@ private slots:
         QVERIFY(!plugin->window);
         if (window) {
             // Unwired: its buttons reach the plugin no more.
-            window->logoutButton()->click();
+            if (state != "lost")
+                window->logoutButton()->click();
             iface->onDisconnect();
             QCOMPARE(peer.runs, peerRuns);
+            QCOMPARE(log.linesAt("ERROR").size(), 0);
         }
     }
 
@@ -486,8 +495,15 @@ private slots:
 
     void scriptObjectsAndSettings()
     {
+        orvotest::TestEnv env;
+        QSettings().setValue("debug", true);
         iface->gotPages({{"user", "/u"}});
         PluginWindow* window = makeWindow();
+        // "debug" has the main window turn the inspector on in every view.
+        MainWindow w(nullptr, false);
+        QVERIFY(viewOf(window, "Users")
+                    ->settings()
+                    ->testAttribute(QWebSettings::DeveloperExtrasEnabled));
         QWidget plain;
         QVERIFY(!iface->pageMainFrame(&plain));
         QObject* frame = iface->pageMainFrame(viewOf(window, "Users"));

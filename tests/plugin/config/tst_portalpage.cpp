@@ -81,6 +81,7 @@ private slots:
         nam = new ORVO::QNetworkAccessManagerEcc;
         page = new Page;
         page->setNetworkAccessManager(nam);
+        page->setCommandOrigins({QUrl(server.baseUrl())});
         view = new ORVO::QWebViewEcc;
         view->setPage(page);
         view->resize(800, 600);
@@ -229,10 +230,12 @@ private slots:
     void floodOfCommandsIsBounded()
     {
         orvotest::LogCapture log;
+        loadPortal();
         QSignalSpy act(page, SIGNAL(action(QString, QVariantMap)));
         const int sent = ORVO::QWebPageEcc::MaxPendingCommands + 5;
         for (int i = 0; i < sent; ++i) {
-            const QNetworkRequest request(QUrl(QString("http://x/OPEN_URL?url=%1").arg(i)));
+            QNetworkRequest request(QUrl(QString("http://x/OPEN_URL?url=%1").arg(i)));
+            request.setRawHeader("Referer", server.baseUrl().toUtf8() + PortalPath.toUtf8());
             QVERIFY(!page->acceptNavigationRequest(page->mainFrame(), request,
                                                    QWebPage::NavigationTypeOther));
         }
@@ -241,6 +244,37 @@ private slots:
         QTRY_COMPARE(act.count(), ORVO::QWebPageEcc::MaxPendingCommands);
         for (int i = 0; i < act.count(); ++i)
             QCOMPARE(act.at(i).at(1).toMap().value("url").toString(), QString::number(i));
+    }
+
+    void commandsOnlyFromThePortalItself_data()
+    {
+        QTest::addColumn<bool>("framed");
+        QTest::addColumn<QByteArray>("target"); // what the foreign script navigates
+        QTest::newRow("frame of another origin") << true << QByteArray("self");
+        QTest::newRow("frame navigating the tab") << true << QByteArray("top");
+        QTest::newRow("page of another origin") << false << QByteArray("self");
+    }
+
+    void commandsOnlyFromThePortalItself()
+    {
+        QFETCH(bool, framed);
+        QFETCH(QByteArray, target);
+        TestServer other;
+        QVERIFY(other.listen(false));
+        other.setResponse("/ad", 200,
+                          "<script>" + target + ".location = '" + server.baseUrl().toUtf8() +
+                              "/run/EXECUTE_COMMAND?command_path=%2Fbin%2Ftouch"
+                              "&command_args=%2Ftmp%2Fpwned&device_ips%5B%5D=10.9.9.9'</script>");
+        server.setResponse("/framed", 200, "<iframe src='" + other.baseUrl().toUtf8() + "/ad'>");
+        orvotest::LogCapture log;
+        QSignalSpy act(page, SIGNAL(action(QString, QVariantMap)));
+        QSignalSpy sync(page, SIGNAL(syncRoutes(QStringList)));
+        view->setUrl(
+            QUrl(framed ? server.baseUrl() + "/framed" : QString(other.baseUrl() + "/ad")));
+        QTRY_VERIFY(log.contains("[WebPage] Command refused"));
+        QTest::qWait(400);
+        QCOMPARE(act.count() + sync.count(), 0);
+        QVERIFY(server.requests("/run/EXECUTE_COMMAND").isEmpty());
     }
 
     void redirectToLoginIsAnError()

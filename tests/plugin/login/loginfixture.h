@@ -16,7 +16,8 @@
 namespace logintest {
 
 // <data>/profiles/<id>.profile/config.json (and the OpenVPN file of a
-// "vpn" profile). Empty user: a credential that fails validation.
+// "vpn" profile). Empty user: a credential that fails validation. Type
+// "files": an OpenVPN profile whose files hold its credential.
 inline bool writeProfile(const QString& dataDir, const QString& id, const QString& type,
                          const QString& user = QStringLiteral("demo"), bool remember = false,
                          bool pullRoutes = true)
@@ -25,9 +26,14 @@ inline bool writeProfile(const QString& dataDir, const QString& id, const QStrin
     QVariantMap auth{
         {"manual", true}, {"remember", remember}, {"type", "user-pass"}, {"user", user}};
     QVariantMap map{{"type", type}, {"auth", auth}};
-    if (type == QLatin1String("vpn")) {
-        map.insert("mode", "manual");
-        map.insert("vpn", QVariantMap{{"conf", "openvpn.conf"}, {"pull_routes", pullRoutes}});
+    if (type == QLatin1String("files"))
+        map = QVariantMap{{"type", "vpn"},
+                          {"mode", "files"},
+                          {"files", QVariantList{"openvpn.conf"}},
+                          {"auth", QVariantMap{{"manual", false}}}};
+    if (type != QLatin1String("ls")) {
+        if (type == QLatin1String("vpn"))
+            map.insert("vpn", QVariantMap{{"conf", "openvpn.conf"}, {"pull_routes", pullRoutes}});
         if (!orvotest::writeFile(dir + "/openvpn.conf",
                                  "client\ndev tun\nremote vpn.example.org 1194 udp\n"))
             return false;

@@ -84,6 +84,7 @@ private slots:
     {
         // Windows are built in many tests: none of them needs the log port.
         LogForm::setListenPort(0);
+        ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Ok);
         // The plugin opens its settings store once, as the program does.
         env.reset(new orvotest::TestEnv);
         QVERIFY(env->isValid());
@@ -104,6 +105,7 @@ private slots:
     void signInOrder();
     void failedValidationSendsNothing_data();
     void failedValidationSendsNothing();
+    void firstStartShowsPasswordField_data();
     void firstStartShowsPasswordField();
     void storedTimeoutAndProxyAnnounced();
     void proxyEditsStoredScrambled();
@@ -130,6 +132,9 @@ void TestLoginPlugin::signInOrder_data()
         << QStringList{"fragment", "credential", "security", "profile:office", "connect"};
     QTest::newRow("management server")
         << "ls" << true << QStringList{"credential", "security", "profile:office", "connect"};
+    QTest::newRow("vpn files, credential not stored")
+        << "files" << true
+        << QStringList{"fragment", "credential", "security", "profile:office", "connect"};
 }
 
 void TestLoginPlugin::signInOrder()
@@ -144,7 +149,7 @@ void TestLoginPlugin::signInOrder()
     Recorder rec(p);
     p->signInClicked();
     QCOMPARE(rec.order, order);
-    QCOMPARE(rec.auths.at(0).getPass(), QString("s3cret"));
+    QCOMPARE(rec.auths.at(0).getPass(), type == "files" ? QString() : QString("s3cret"));
     if (type == "vpn") {
         const QVariantMap vpn = rec.configs.at(0).value("vpn").toMap();
         QVERIFY(vpn.value("conf").toString().endsWith("/office.profile/openvpn.conf"));
@@ -171,27 +176,61 @@ void TestLoginPlugin::failedValidationSendsNothing()
     p->signInClicked();
     pressReturn(p->loginForm->form()->passwordEdit->lineEdit());
     QCOMPARE(rec.order, QStringList());
-    QVERIFY(log.contains("The profile's credential is incomplete"));
+    QVERIFY(log.contains("Undefined fields in profile 'nouser'"));
+}
+
+// The password field is that of the profile shown, also when the combo box
+// falls back on its first one and after the profile editor was cancelled.
+void TestLoginPlugin::firstStartShowsPasswordField_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("files"); // the profile shown is "c-files", else "A-first"
+    QTest::addColumn<QString>("step");
+    QTest::newRow("first start") << "" << false << "";
+    QTest::newRow("remembered profile gone") << "gone" << false << "";
+    QTest::newRow("editor OK without selection") << "c-files" << false << "saved";
+    QTest::newRow("editor added, then Cancel") << "A-first" << false << "add";
+    QTest::newRow("editor removed, then Cancel") << "c-files" << true << "remove";
 }
 
 void TestLoginPlugin::firstStartShowsPasswordField()
 {
+    QFETCH(QString, stored);
+    QFETCH(bool, files);
+    QFETCH(QString, step);
     QVERIFY(logintest::writeProfile(env->dataDir(), "b-second", "vpn"));
     QVERIFY(logintest::writeProfile(env->dataDir(), "A-first", "vpn"));
+    QVERIFY(logintest::writeProfile(env->dataDir(), "c-files", "files"));
+    if (!stored.isEmpty())
+        QSettings(ORVO::org(), ORVO::ApplicationId).setValue("profile", stored);
     ORVO::LoginPlugin* p = logintest::plugin();
     QVERIFY(p->newWindow(QVariantMap()));
     LineEdit* pass = p->loginForm->form()->passwordEdit;
-    QCOMPARE(p->loginForm->form()->profileComboBox->comboBox()->currentText(), QString("A-first"));
-    QVERIFY(!pass->isHidden());
-    // The first start applies, but the choice stays unstored.
-    QVERIFY(!QSettings(ORVO::org(), ORVO::ApplicationId).contains("profile"));
+    // A fallback applies, but the choice stays the user's to store.
+    QCOMPARE(QSettings(ORVO::org(), ORVO::ApplicationId).value("profile").toString(), stored);
+    if (step == "saved")
+        QVERIFY(QMetaObject::invokeMethod(p->loginForm, "profilesSaved", Q_ARG(QString, "")));
+    if (step == "add" || step == "remove") {
+        QTest::mouseClick(p->loginForm->profileInfoButton(), Qt::LeftButton);
+        ProfilesDialog* editor = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && qobject_cast<ProfilesDialog*>(w))
+                editor = qobject_cast<ProfilesDialog*>(w);
+        QVERIFY(editor);
+        QTest::mouseClick(step == "add" ? editor->form()->addButton : editor->form()->removeButton,
+                          Qt::LeftButton);
+        QTest::mouseClick(editor->form()->cancelButton, Qt::LeftButton);
+    }
+    QCOMPARE(p->loginForm->form()->profileComboBox->comboBox()->currentText(),
+             QString(files ? "c-files" : "A-first"));
+    QCOMPARE(pass->isHidden(), files);
 
     // Return in the field signs in with what was typed.
     Recorder rec(p);
     pass->setText("typed");
     pressReturn(pass->lineEdit());
     QCOMPARE(rec.order.last(), QString("connect"));
-    QCOMPARE(rec.auths.at(0).getPass(), QString("typed"));
+    QCOMPARE(rec.auths.at(0).getPass(), QString(files ? "" : "typed"));
     QCOMPARE(pass->text(), QString("typed"));
 }
 
@@ -202,13 +241,14 @@ void TestLoginPlugin::storedTimeoutAndProxyAnnounced()
         s.setValue("vpnTimeout", "90");
         s.setValue("proxyEnabled", true);
         s.setValue("proxyServer", "  proxy.example.org ");
-        s.setValue("proxyPort", 3128);
+        // Out of range: the form shows 65535, and so the proxy takes it.
+        s.setValue("proxyPort", 70000);
     }
     ORVO::LoginPlugin* p = logintest::plugin();
     Recorder rec(p);
     QVERIFY(p->newWindow(QVariantMap()));
     QCOMPARE(rec.configs.at(0).value("timeout"), QVariant("90"));
-    QCOMPARE(rec.auths.last().getUrl(), QString("http://proxy.example.org:3128"));
+    QCOMPARE(rec.auths.last().getUrl(), QString("http://proxy.example.org:65535"));
     QCOMPARE(p->proxy.type(), QNetworkProxy::HttpProxy);
 
     // Announced again on request, for receivers wired after the window.

@@ -204,7 +204,8 @@ void TestSignInView::progressText()
     {
         int step, total;
         const char* text;
-    } rows[] = {{5, 12, "40%"}, {3, 0, "40%"}, {100, 100, "100%"}, {3, 3, "99%"}};
+    } rows[] = {{5, 12, "40%"},        {3, 0, "40%"},  {100, 100, "100%"}, {3, 3, "99%"},
+                {30000000, 1, "100%"}, {-5, 12, "0%"}, {5, -12, "0%"},     {13, 12, "100%"}};
     for (const auto& r : rows) {
         QVERIFY(QMetaObject::invokeMethod(
             &w, "progress", Q_ARG(libvelcor::Progress, libvelcor::Progress(r.step, r.total, "x"))));

@@ -14,9 +14,9 @@ class ServiceConnection;
 // share one connection to the service (TCP on a loopback address, one JSON
 // object per line; see docs/service-protocol.md). The connection is opened
 // by init() or by the first request; requests made before the service has
-// answered are held and sent once it has. Every result and every service
-// event is delivered from the event loop, never inside the call that
-// caused it.
+// answered are held and sent once it has (service verbs excepted, see
+// CloudApi). Every result and every service event is delivered from the
+// event loop, never inside the call that caused it.
 class Api : public QObject
 {
     Q_OBJECT

@@ -55,6 +55,8 @@ public:
     void reset();
 
     bool isRunning() const;
+    // The HTTP status of the last request's answer; 0 until one arrived.
+    int httpStatus() const;
 
     void setTimeout(int ms);
     int timeout() const;
@@ -90,6 +92,7 @@ private:
     QStringList sslErrorTexts;
     QTimer timer;
     int timeoutMs = DefaultTimeoutMs;
+    int lastStatus = 0;
     quint64 generation = 0;
 };
 
