@@ -142,6 +142,14 @@
         <source>Password</source>
         <translation>Passwort</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>The profiles could not be read: %1</source>
+        <translation>Die Profile konnten nicht gelesen werden: %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -610,6 +618,14 @@
     <message>
         <source>Advanced</source>
         <translation>Erweitert</translation>
+    </message>
+    <message>
+        <source>The profiles could not be written: %1</source>
+        <translation>Die Profile konnten nicht geschrieben werden: %1</translation>
+    </message>
+    <message>
+        <source>The profile %1 could not be written: %2</source>
+        <translation>Das Profil %1 konnte nicht geschrieben werden: %2</translation>
     </message>
 </context>
 <context>

@@ -142,6 +142,14 @@
         <source>Password</source>
         <translation>Password</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>Errore</translation>
+    </message>
+    <message>
+        <source>The profiles could not be read: %1</source>
+        <translation>Impossibile leggere i profili: %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -610,6 +618,14 @@
     <message>
         <source>Advanced</source>
         <translation>Avanzate</translation>
+    </message>
+    <message>
+        <source>The profiles could not be written: %1</source>
+        <translation>Impossibile scrivere i profili: %1</translation>
+    </message>
+    <message>
+        <source>The profile %1 could not be written: %2</source>
+        <translation>Impossibile scrivere il profilo %1: %2</translation>
     </message>
 </context>
 <context>

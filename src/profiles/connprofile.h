@@ -160,6 +160,9 @@ private:
     bool inSetSave = false;
     QString setOrigin;
     bool backupMade = false;
+    // Why the last save could not write: the system's reason and the path;
+    // empty when it failed on the content. Never copied.
+    QString writeError;
 };
 
 } // namespace ORVO

@@ -172,6 +172,12 @@ void ConnProfiles::recover()
 int ConnProfiles::load()
 {
     LOG_DEBUG << "[Profiles] path: " << profilesPath;
+    ioError.clear();
+    // A folder that cannot be read is no empty set: the profiles held stay.
+    if (checkListable(profilesPath, ioError) != 0) {
+        LOG_ERROR << "[Profiles] Cannot read the profiles: " << ioError;
+        return -1;
+    }
     recover();
     const QStringList names = listProfileDirs(profilesPath);
     clear();
@@ -202,6 +208,11 @@ int ConnProfiles::load()
         known[id] << name;
     }
     return 0;
+}
+
+bool ConnProfiles::isSaved(const QString& id) const
+{
+    return profiles.contains(id) && known.value(id).contains(id + ProfileSuffix);
 }
 
 // ------------------------------------------------------------------ editing

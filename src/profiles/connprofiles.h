@@ -40,6 +40,12 @@ public:
     int save(QString& failedId);
     int rollback();
 
+    // Whether the profile with this id is on disk under it.
+    bool isSaved(const QString& id) const;
+    // Why the last load or save could not read or write: the system's reason
+    // and the path; empty when it succeeded or failed on a profile's content.
+    const QString& writeError() const { return ioError; }
+
 private:
     int clear();
     int addProfile(ConnProfile* p);
@@ -90,6 +96,7 @@ private:
     // The text of workingSetText; emptied whenever profiles changes.
     mutable QByteArray setText;
     QString profilesPath;
+    QString ioError;
     int newCounter = 0;
     SimpleCrypt* crypt = nullptr;
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -160,6 +161,26 @@ bool sameContent(const QString& a, const QString& b)
 QString lastComponent(const QString& path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString failureText(const QString& path)
+{
+    const int error = errno;
+    return QStringLiteral("%1 (%2)").arg(error != 0 ? qt_error_string(error)
+                                                    : QStringLiteral("unknown error"),
+                                         QDir::toNativeSeparators(path));
+}
+
+int checkListable(const QString& dir, QString& reason)
+{
+    // A listing through QDir says nothing when it fails: it is only empty.
+    DIR* handle = ::opendir(QFile::encodeName(dir).constData());
+    if (!handle) {
+        reason = failureText(dir);
+        return -1;
+    }
+    ::closedir(handle);
+    return 0;
 }
 
 } // namespace profilefs

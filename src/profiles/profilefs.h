@@ -33,6 +33,12 @@ int makePrivateFile(const QString& path);
 int copyToNew(const QString& from, const QString& to);
 // True when both name regular files with the same bytes.
 bool sameContent(const QString& a, const QString& b);
+// The system's reason for the step that has just failed on path, with the
+// path, as the user reads it. Taken before anything else can change errno.
+QString failureText(const QString& path);
+// Whether dir can be listed; the reason, in the words of failureText, when
+// it cannot.
+int checkListable(const QString& dir, QString& reason);
 // The part of a path after its last '/'.
 QString lastComponent(const QString& path);
 

@@ -181,6 +181,7 @@ int ConnProfiles::save(QString& failedId)
     LOG_TRACE;
     aside.clear();
     cycle.clear();
+    ioError.clear();
     // Whatever an earlier failure could not put back of a cycle of renames
     // goes back before anything else is written.
     if (renamecycle::rollBack(profilesPath) != 0) {
@@ -212,8 +213,12 @@ int ConnProfiles::save(QString& failedId)
             cycleEnd = i + item.cycleLength - 1;
         }
         const QString previousOrigId = p ? p->getOrigId() : QString();
+        if (p)
+            p->writeError.clear();
         if (updateProfile(p) != 0 || saveProfile(p, item.snapshot) != 0 ||
             updateProfilePost(p) != 0) {
+            if (p)
+                ioError = p->writeError;
             failedId = id;
             result = -1;
             break;
@@ -429,7 +434,8 @@ int ConnProfiles::saveDeletions()
                 // remove is out of sight, and load clears it should this stop.
                 if ((entryExists(trash) && libvelcor::utils::rmRec(trash) != 0) ||
                     moveEntry(path, trash) != 0) {
-                    LOG_ERROR;
+                    ioError = failureText(path);
+                    LOG_ERROR << ioError;
                     return -1;
                 }
                 if (libvelcor::utils::rmRec(trash) != 0)

@@ -118,7 +118,8 @@ int ConnProfile::importExternalPath(const QString& path, const QString& dir, QSt
         return -1;
     }
     if (copyToNew(source, target) != 0) {
-        LOG_ERROR;
+        writeError = failureText(target);
+        LOG_ERROR << writeError;
         return -1;
     }
     return 0;
@@ -226,12 +227,9 @@ int ConnProfile::copyFile(const QString& from, const QString& to)
     LOG_TRACE << "[Profiles] Copying: " << from << " -> " << to;
     if (!QFile::exists(from))
         return 0;
-    if (entryExists(to) && !QFile::remove(to)) {
-        LOG_ERROR;
-        return -1;
-    }
-    if (copyToNew(from, to) != 0) {
-        LOG_ERROR;
+    if ((entryExists(to) && !QFile::remove(to)) || copyToNew(from, to) != 0) {
+        writeError = failureText(to);
+        LOG_ERROR << writeError;
         return -1;
     }
     return 0;
@@ -268,15 +266,22 @@ int ConnProfile::buildDocument(const QString& tmpDir, QVariantMap& doc)
     if (!caData.isEmpty()) {
         const QString name = getCaPath();
         const QString target = tmpDir + QLatin1Char('/') + name;
-        if (!isBareName(name) || libvelcor::utils::bytes2File(caData.toUtf8(), target) != 0)
+        if (!isBareName(name))
             return -1;
+        if (libvelcor::utils::bytes2File(caData.toUtf8(), target) != 0) {
+            writeError = failureText(target);
+            return -1;
+        }
     }
     if (!p12Data.isEmpty()) {
         const QString name = auth.getPath();
         const QString target = tmpDir + QLatin1Char('/') + name;
-        if (!isBareName(name) || libvelcor::utils::bytes2File(p12Data, target) != 0 ||
-            makePrivateFile(target) != 0)
+        if (!isBareName(name))
             return -1;
+        if (libvelcor::utils::bytes2File(p12Data, target) != 0 || makePrivateFile(target) != 0) {
+            writeError = failureText(target);
+            return -1;
+        }
     }
 
     QVariantMap a;
@@ -313,6 +318,7 @@ int ConnProfile::save(bool newIdIfExists)
 {
     LOG_TRACE;
     LOG_DEBUG << "[Profiles] Saving profile: " << id;
+    writeError.clear();
     // The editor can set any id: only a well-formed one names a directory.
     if (checkId(id) != 0 || basePath.isEmpty()) {
         LOG_ERROR;
@@ -346,7 +352,8 @@ int ConnProfile::save(bool newIdIfExists)
     bool ok = false;
 
     if (makePrivateDir(tmp) != 0) {
-        LOG_ERROR;
+        writeError = failureText(tmp);
+        LOG_ERROR << writeError;
         goto failure;
     }
     if (importExternalFiles(tmp) != 0) {
@@ -366,7 +373,8 @@ int ConnProfile::save(bool newIdIfExists)
     if (entryExists(dir)) {
         LOG_DEBUG << "[Profiles] Updating existing profile";
         if (moveEntry(dir, old) != 0) {
-            LOG_ERROR;
+            writeError = failureText(dir);
+            LOG_ERROR << writeError;
             goto failure;
         }
         moved = true;
@@ -384,18 +392,25 @@ int ConnProfile::save(bool newIdIfExists)
 
     if (libvelcor::utils::bytes2File(json.toUtf8(), tmp + QLatin1Char('/') + ConfigJson) != 0 ||
         makePrivateFile(tmp + QLatin1Char('/') + ConfigJson) != 0) {
-        LOG_ERROR;
+        writeError = failureText(tmp + QLatin1Char('/') + ConfigJson);
+        LOG_ERROR << writeError;
         goto failure;
     }
     if (type == VpnType && configMode == ManualConfigMode) {
         const QString name = lastComponent(confPath);
-        if (!isBareName(name) || vpnConfig.toFile(tmp + QLatin1Char('/') + name) != 0) {
+        if (!isBareName(name)) {
             LOG_ERROR;
+            goto failure;
+        }
+        if (vpnConfig.toFile(tmp + QLatin1Char('/') + name) != 0) {
+            writeError = failureText(tmp + QLatin1Char('/') + name);
+            LOG_ERROR << writeError;
             goto failure;
         }
     }
     if (moveEntry(tmp, dir) != 0) {
-        LOG_ERROR;
+        writeError = failureText(dir);
+        LOG_ERROR << writeError;
         goto failure;
     }
     if (moved) {

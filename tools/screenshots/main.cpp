@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPluginLoader>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -76,6 +77,20 @@ void save(QWidget* widget, const QString& name)
 {
     const QString path = outDir + QLatin1Char('/') + name + QStringLiteral(".png");
     if (!widget || !widget->grab().save(path)) {
+        std::fprintf(stderr, "could not save %s\n", qPrintable(path));
+        ++failures;
+        return;
+    }
+    QTextStream(stdout) << path << "\n";
+}
+
+// The whole screen, for a window whose place over the others is part of
+// what there is to see.
+void saveScreen(const QString& name)
+{
+    const QString path = outDir + QLatin1Char('/') + name + QStringLiteral(".png");
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen || !screen->grabWindow(0).save(path)) {
         std::fprintf(stderr, "could not save %s\n", qPrintable(path));
         ++failures;
         return;
@@ -204,9 +219,10 @@ void fullWindow(orvosim::ServiceSimulator& sim)
     save(window, QStringLiteral("04-log-page"));
     clickTab(plugin, 0);
 
-    plugin->loginForm->profileInfoButton()->click();
+    QTest::mouseClick(plugin->loginForm->profileInfoButton(), Qt::LeftButton);
     settle();
-    save(topLevel("ProfilesDialog"), QStringLiteral("08-profile-editor"));
+    // As the user sees it: a window of its own over the main window.
+    saveScreen(QStringLiteral("08-profile-editor"));
     if (QWidget* editor = topLevel("ProfilesDialog"))
         editor->hide();
 

@@ -348,6 +348,7 @@ int ProfilesDialog::fillList(bool reload)
     if (reload) {
         // The reload deletes every profile of the store, the shown one too.
         currentProfile = nullptr;
+        added.clear();
         if (profiles->load() != 0) {
             LOG_ERROR;
             return -1;
@@ -372,6 +373,8 @@ void ProfilesDialog::currentItemChanged(QListWidgetItem* current, QListWidgetIte
 {
     Q_UNUSED(previous);
     LOG_TRACE;
+    // Into the profile it was typed for, before another one is shown.
+    finishPendingEdit();
     if (!current)
         return;
     const QString id = current->text();
@@ -392,14 +395,24 @@ void ProfilesDialog::okClicked()
     LOG_TRACE;
     QString failedId;
     QString currentId;
+    finishPendingEdit();
     if (profiles->save(failedId) != 0) {
-        LOG_ERROR;
-        ORVO::MessageBox::critical(nullptr, ORVO::app() + QStringLiteral(" ") + tr("Error"),
-                                   tr("Undefined fields in profile") + QStringLiteral(" '") +
-                                       failedId + QStringLiteral("'"),
+        const QString reason = profiles->writeError();
+        LOG_ERROR << reason;
+        QString text;
+        if (reason.isEmpty())
+            text = tr("Undefined fields in profile") + QStringLiteral(" '") + failedId +
+                   QStringLiteral("'");
+        else if (failedId.isEmpty())
+            text = tr("The profiles could not be written: %1").arg(reason);
+        else
+            text = tr("The profile %1 could not be written: %2")
+                       .arg(QStringLiteral("'") + failedId + QStringLiteral("'"), reason);
+        ORVO::MessageBox::critical(nullptr, ORVO::app() + QStringLiteral(" ") + tr("Error"), text,
                                    QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
+    added.clear();
     currentProfile = nullptr;
     if (QListWidgetItem* item = ui->listWidget->currentItem())
         currentId = item->text();
@@ -415,7 +428,19 @@ void ProfilesDialog::cancelClicked()
         LOG_ERROR;
         return;
     }
+    dropAdded();
     quit();
+}
+
+void ProfilesDialog::dropAdded()
+{
+    // The store keeps an added profile through a rollback, as a blank one
+    // under the id it was given; Cancel takes back its adding too.
+    for (const QString& id : qAsConst(added)) {
+        if (profiles->get(id) && profiles->remove(id) != 0)
+            LOG_ERROR;
+    }
+    added.clear();
 }
 
 void ProfilesDialog::quit()
@@ -460,6 +485,7 @@ void ProfilesDialog::addButtonClicked()
         return;
     }
     const QString id = profile->getId();
+    added << id;
     addItem(ui->listWidget, id);
     const QList<QListWidgetItem*> found = ui->listWidget->findItems(id, Qt::MatchExactly);
     if (found.size() != 1) {

@@ -13,6 +13,7 @@ class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QSpinBox;
+class QUrl;
 class Ui_profilesDialog;
 
 namespace ORVO {
@@ -118,8 +119,16 @@ private:
     void selectItem(QListWidgetItem* item);
     void quit();
 
+    // Writes the edit of the field being typed in, which the list's taking
+    // no focus leaves unfinished, into the shown profile.
+    void finishPendingEdit();
+    // Drops the profiles added since the last save, which a rollback keeps.
+    void dropAdded();
+
     void setCurrentProfile(ORVO::ConnProfile* profile);
     int serverSetUrl();
+    // The port a management server's URL connects to.
+    static int urlPort(const QUrl& url);
     QString chooseFile(const QString& caption, const QString& filter);
     QStringList chooseFiles(const QString& caption, const QString& filter);
 
@@ -128,4 +137,6 @@ private:
     ORVO::ConnProfile* currentProfile;
     OpenFileChooser openFile;
     OpenFilesChooser openFiles;
+    // Ids given by add since the set was last saved or read.
+    QStringList added;
 };

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QSpinBox>
 #include <QSslCertificate>
+#include <QUrl>
 
 #include "common/common.h"
 #include "common/log.h"
@@ -124,10 +125,31 @@ int ProfilesDialog::serverSetUrl()
 {
     if (!currentProfile)
         return -1;
-    const QString url =
-        QStringLiteral("https://%1:%2")
-            .arg(ui->serverEdit->text(), QString::number(ui->serverPortSpin->value()));
-    return currentProfile->getAuth().setUrl(url);
+    libvelcor::Auth& auth = currentProfile->getAuth();
+    const QString text = ui->serverEdit->text();
+    const int port = ui->serverPortSpin->value();
+    QUrl url(auth.getUrl());
+    // Fields left as shown write nothing: the stored URL may say more than
+    // they show (its scheme, its path, a default port left out).
+    if (text == url.host() && port == urlPort(url))
+        return 0;
+    if (text.contains(QLatin1String("://"))) {
+        // A whole address typed into the server field.
+        url = QUrl(text, QUrl::StrictMode);
+    } else {
+        if (url.scheme().isEmpty())
+            url.setScheme(QStringLiteral("https"));
+        url.setHost(text, QUrl::StrictMode);
+        if (port != urlPort(url))
+            url.setPort(port);
+    }
+    if (!url.isValid() || url.scheme().isEmpty())
+        return -1;
+    if (auth.setUrl(url.toString(QUrl::FullyEncoded)) != 0)
+        return -1;
+    ui->serverEdit->setText(url.host());
+    ui->serverPortSpin->setValue(urlPort(url));
+    return 0;
 }
 
 void ProfilesDialog::verifyCaChanged(int state)
@@ -216,6 +238,30 @@ void ProfilesDialog::authComboActivated(int index)
         return;
     }
     setCurrentProfile(currentProfile);
+}
+
+void ProfilesDialog::finishPendingEdit()
+{
+    // Only the field with the focus can hold an edit not yet finished.
+    QWidget* focused = focusWidget();
+    if (!focused || !currentProfile)
+        return;
+    Ui_profilesDialog* f = ui;
+    if (focused == f->userEdit->lineEdit()) {
+        userEdited();
+    } else if (focused == f->passEdit->lineEdit()) {
+        passEdited();
+    } else if (focused == f->serverEdit->lineEdit()) {
+        serverEdited();
+    } else if (focused == f->fallbackServerEdit->lineEdit()) {
+        fallbackServerEdited();
+    } else if (focused == f->serverPortSpin || f->serverPortSpin->isAncestorOf(focused)) {
+        f->serverPortSpin->interpretText();
+        serverPortEdited();
+    } else if (focused == f->fallbackPortSpin || f->fallbackPortSpin->isAncestorOf(focused)) {
+        f->fallbackPortSpin->interpretText();
+        fallbackPortEdited();
+    }
 }
 
 // ------------------------------------------------------ credential fields

@@ -22,21 +22,20 @@ namespace {
 // The tab bar's width once a profile is shown.
 const int ShownTabsWidth = 420;
 
-// The port of a management server's URL; one that names none is the
-// scheme's default port, which is what a connection to it would use.
-int urlPort(const QUrl& url)
-{
-    if (url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0)
-        return url.port(80);
-    return url.port(443);
-}
-
 void fill(LineEdit* edit, const QString& text)
 {
     edit->setText(text);
 }
 
 } // namespace
+
+// One that names no port uses its scheme's default port.
+int ProfilesDialog::urlPort(const QUrl& url)
+{
+    if (url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0)
+        return url.port(80);
+    return url.port(443);
+}
 
 void ProfilesDialog::setCurrentProfile(ORVO::ConnProfile* profile)
 {

@@ -3,10 +3,14 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpacerItem>
@@ -41,6 +45,21 @@ const char ProfileKey[] = "profile";
 bool asksPassword(const ORVO::ConnProfile* profile)
 {
     return profile->getManualAuth() && !profile->getRememberAuth();
+}
+
+// The window the form is seen in. In the main window the form sits in an
+// item of a graphics scene: a dialog parented there would be drawn inside
+// the scene, cut off by the view, so the view's own window is taken.
+QWidget* hostWindow(QWidget* form)
+{
+    QWidget* top = form->window();
+    QGraphicsProxyWidget* proxy = top->graphicsProxyWidget();
+    if (proxy && proxy->scene()) {
+        const QList<QGraphicsView*> views = proxy->scene()->views();
+        if (!views.isEmpty())
+            return views.first()->window();
+    }
+    return top;
 }
 
 } // namespace
@@ -169,7 +188,12 @@ LoginForm::LoginForm(QWidget* parent) : QWidget(parent), ui(new Ui_LoginForm)
         QStringLiteral("QTabBar::tab { width: %1px; }").arg(TabsWidth / ui->tabWidget->count()));
     ORVO::utils::update(ui->tabWidget);
 
-    profiles.load();
+    if (profiles.load() != 0) {
+        ORVO::MessageBox::critical(
+            nullptr, ORVO::app() + QStringLiteral(" ") + tr("Error"),
+            tr("The profiles could not be read: %1").arg(profiles.writeError()), QMessageBox::Ok,
+            QMessageBox::NoButton);
+    }
     selectProfile(settings->value(QLatin1String(ProfileKey), QString()).toString());
     setStyleSheet(ORVO::utils::loadStyleSheet(QStringLiteral(":/main.css")));
 }
@@ -177,6 +201,9 @@ LoginForm::LoginForm(QWidget* parent) : QWidget(parent), ui(new Ui_LoginForm)
 LoginForm::~LoginForm()
 {
     LOG_TRACE;
+    // The editor is a child of another window, but works on this form's
+    // store: it goes first.
+    delete editor;
     delete settings;
     settings = nullptr;
     delete ui;
@@ -290,6 +317,10 @@ void LoginForm::profileChanged(ORVO::ConnProfile* profile)
     }
     LOG_DEBUG << "[LoginForm] profile: " << profile->getId();
     applyFieldState(profile);
+    // One never saved, such as one just added in the editor, may never be:
+    // it is not found at the next start.
+    if (!profiles.isSaved(profile->getId()))
+        return;
     if (ORVO::utils::settingsSetSync(settings, QLatin1String(ProfileKey), profile->getId()) != 0)
         LOG_ERROR;
 }
@@ -321,7 +352,8 @@ void LoginForm::editorClosed()
 void LoginForm::openProfileEditor(int index)
 {
     if (!editor) {
-        editor = new ProfilesDialog(this, &profiles);
+        // A window of its own over the one the form is seen in.
+        editor = new ProfilesDialog(hostWindow(this), &profiles);
         connect(editor, SIGNAL(profileChanged(ORVO::ConnProfile*)), this,
                 SLOT(profileChanged(ORVO::ConnProfile*)));
         connect(editor, SIGNAL(saved(QString)), this, SLOT(profilesSaved(QString)));
@@ -335,6 +367,7 @@ void LoginForm::openProfileEditor(int index)
     }
     editor->show();
     editor->raise();
+    editor->activateWindow();
 }
 
 void LoginForm::profilesSaved(QString currentId)

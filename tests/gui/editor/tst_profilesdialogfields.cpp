@@ -31,6 +31,8 @@ private slots:
     void authType();
     void lsUrl_data();
     void lsUrl();
+    void pendingEditReachesItsProfile_data();
+    void pendingEditReachesItsProfile();
     void vpnEditsReadBack();
     void lsEditsReadBack();
 
@@ -178,56 +180,56 @@ void TestProfilesDialogFields::authType()
 void TestProfilesDialogFields::lsUrl_data()
 {
     QTest::addColumn<QString>("url");
-    QTest::addColumn<QString>("server");
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("shownPort");
+    QTest::addColumn<QString>("typed"); // into the server field; "" for none
+    QTest::addColumn<int>("port");      // into the port field; 0 for none
     QTest::addColumn<QString>("written");
 
-    // A URL that names no port means the scheme's, which is written out.
-    QTest::newRow("no port") << "https://ls.example.org"
-                             << "ls.example.org" << 443 << ""
-                             << "https://ls.example.org:443";
-    QTest::newRow("new profile's URL") << "https://:443"
-                                       << "" << 443 << "ls.example.org"
-                                       << "https://ls.example.org:443";
-    QTest::newRow("own port") << "https://ls.example.org:8443"
-                              << "ls.example.org" << 8443 << "ls2.example.org"
-                              << "https://ls2.example.org:8443";
-    // A text the credential refuses is reported and leaves the URL.
-    QTest::newRow("control character") << "https://ls.example.org:8443"
-                                       << "ls.example.org" << 8443 << "ls\texample.org"
-                                       << "https://ls.example.org:8443";
+    // Fields passed through without a change write nothing.
+    QTest::newRow("http, own port")
+        << "http://ls.example.org:8080" << 8080 << "" << 0 << "http://ls.example.org:8080";
+    QTest::newRow("path") << "https://ls.example.org:8443/portal" << 8443 << "" << 0
+                          << "https://ls.example.org:8443/portal";
+    QTest::newRow("http, no port")
+        << "http://ls.example.org" << 80 << "" << 0 << "http://ls.example.org";
+    // An edit keeps the scheme and the path.
+    QTest::newRow("server edited")
+        << "http://ls.example.org:8080/portal" << 8080 << "ls2.example.org" << 0
+        << "http://ls2.example.org:8080/portal";
+    QTest::newRow("port edited") << "https://ls.example.org/portal" << 443 << "" << 9443
+                                 << "https://ls.example.org:9443/portal";
+    QTest::newRow("new profile's URL")
+        << "https://:443" << 443 << "ls.example.org" << 0 << "https://ls.example.org:443";
+    // A scheme typed into the server field is taken as one.
+    QTest::newRow("scheme typed") << "https://:443" << 443 << "https://127.0.0.1" << 0
+                                  << "https://127.0.0.1";
+    // A text the URL cannot hold is reported and leaves the URL.
+    QTest::newRow("control character") << "https://ls.example.org:8443" << 8443 << "ls\texample.org"
+                                       << 0 << "https://ls.example.org:8443";
 }
 
 void TestProfilesDialogFields::lsUrl()
 {
     QFETCH(QString, url);
-    QFETCH(QString, server);
-    QFETCH(int, port);
+    QFETCH(int, shownPort);
     QFETCH(QString, typed);
+    QFETCH(int, port);
     QFETCH(QString, written);
 
     ConnProfile* p = rig->store.add("ls");
     edtest::makeLs(p, url);
     rig->open("ls");
-    QCOMPARE(rig->f()->serverEdit->text(), server);
-    QCOMPARE(rig->f()->serverPortSpin->value(), port);
+    QCOMPARE(rig->f()->serverPortSpin->value(), shownPort);
     if (!typed.isEmpty())
         rig->f()->serverEdit->setText(typed);
     capture->clear();
     QTest::keyClick(rig->f()->serverEdit->lineEdit(), Qt::Key_Return);
-    QCOMPARE(p->getAuth().getUrl(), written);
-    const bool refused = typed.contains('\t');
-    QCOMPARE(capture->linesAt("ERROR").filter("serverEdited").size(), refused ? 1 : 0);
-
-    // The port is combined with the server text as it stands.
-    rig->f()->serverPortSpin->setValue(9443);
+    if (port)
+        rig->f()->serverPortSpin->setValue(port);
     QTest::keyClick(rig->f()->serverPortSpin, Qt::Key_Return);
-    QCOMPARE(capture->linesAt("ERROR").filter("serverPortEdited").size(), refused ? 1 : 0);
-    if (!refused) {
-        QCOMPARE(p->getAuth().getUrl(),
-                 "https://" + rig->f()->serverEdit->text() + QStringLiteral(":9443"));
-    }
+    QCOMPARE(p->getAuth().getUrl(), written);
+    // Refused by the server field, then again by the port field.
+    QCOMPARE(capture->linesAt("ERROR").size(), typed.contains('\t') ? 2 : 0);
 }
 
 ConnProfile* TestProfilesDialogFields::okAndRead(const QString& id)
@@ -239,6 +241,43 @@ ConnProfile* TestProfilesDialogFields::okAndRead(const QString& id)
     fresh.reset(new ORVO::ConnProfiles);
     fresh->load();
     return fresh->get(id);
+}
+
+void TestProfilesDialogFields::pendingEditReachesItsProfile_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::newRow("user") << "user";
+    QTest::newRow("port") << "port";
+}
+
+// Typed, then another profile clicked in the list, which takes no focus:
+// the field is never left, yet the edit belongs to the first profile.
+void TestProfilesDialogFields::pendingEditReachesItsProfile()
+{
+    QFETCH(QString, field);
+    QVERIFY(rig->saved({"a", "b"}));
+    rig->open("a");
+    Ui_profilesDialog* f = rig->f();
+    const auto value = [&](ConnProfile* p) {
+        return field == "user" ? p->getAuth().getUser()
+                               : QString::number(p->getVpnConfig().getRemotePort());
+    };
+    if (field == "port") {
+        f->serverPortSpin->setFocus();
+        f->serverPortSpin->selectAll();
+        QTest::keyClicks(f->serverPortSpin, "2001");
+    } else {
+        f->userEdit->lineEdit()->setFocus();
+        edtest::typeInto(f->userEdit, "2001");
+    }
+    QListWidget* list = f->listWidget;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(1)).center());
+    QCOMPARE(rig->currentRow(), QStringLiteral("b"));
+    QCOMPARE(value(rig->store.get("a")), QStringLiteral("2001"));
+    ConnProfile* saved = okAndRead("a");
+    QVERIFY(saved);
+    QCOMPARE(value(saved), QStringLiteral("2001"));
 }
 
 void TestProfilesDialogFields::vpnEditsReadBack()
@@ -298,7 +337,7 @@ void TestProfilesDialogFields::lsEditsReadBack()
     ConnProfile* p = okAndRead("cloud");
     QVERIFY2(p, qPrintable(capture->linesAt("ERROR").join('\n')));
     QCOMPARE(p->getType(), ConnProfile::LsType);
-    QCOMPARE(p->getAuth().getUrl(), QStringLiteral("https://ls2.example.org:443"));
+    QCOMPARE(p->getAuth().getUrl(), QStringLiteral("https://ls2.example.org"));
     QVERIFY(p->getCaVerify());
     QCOMPARE(orvotest::readFile(rig->dirOf("cloud") + "/ls-ca.pem"), edtest::realPem());
 }

@@ -52,6 +52,7 @@ private slots:
     void removeRows();
     void renameToTakenId();
     void cancelRestores();
+    void writeFailureNamesTheReason();
     void listOrder();
     void orderAfterEdits();
 
@@ -233,8 +234,8 @@ void TestProfilesDialogSet::cancelRestores()
     QVERIFY(!rig->dialog.isVisible());
     QCOMPARE(rig->f()->listWidget->count(), 0);
     QCOMPARE(saved.count() + changed.count(), 0);
-    // Removed and renamed profiles are back; an added one stays blank.
-    QCOMPARE(rig->store.ids(), QStringList({"_new profile 1", "a", "b", "c"}));
+    // Removed and renamed profiles are back; an added one is gone.
+    QCOMPARE(rig->store.ids(), QStringList({"a", "b", "c"}));
     QCOMPARE(rig->store.get("a")->getAuth().getUser(), QStringLiteral("a"));
     QCOMPARE(orvotest::readFile(rig->dirOf("a") + "/config.json"), before);
     QVERIFY(QFileInfo::exists(rig->dirOf("b")));
@@ -242,11 +243,35 @@ void TestProfilesDialogSet::cancelRestores()
     rig->open("a");
     QCOMPARE(rig->f()->userEdit->text(), QStringLiteral("a"));
 
-    // A blank profile is refused by OK, naming it; the dialog stays open.
+    // Nothing of the cancelled pass stands in the way of the next OK.
     edtest::click(rig->f()->okButton);
-    QVERIFY(rig->dialog.isVisible());
-    QVERIFY(capture->contains("Undefined fields in profile '_new profile 1'"));
+    QCOMPARE(saved.count(), 1);
+}
+
+void TestProfilesDialogSet::writeFailureNamesTheReason()
+{
+    // A file where the profiles folder must be: nothing can be written or
+    // listed there, for root too.
+    const QString root = rig->env.dataDir() + "/profiles";
+    QVERIFY(QDir().rename(root, root + ".aside"));
+    QVERIFY(orvotest::writeFile(root, "in the way"));
+    rig->open("a");
+    edtest::enter(rig->f()->userEdit, "edited");
+    QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
+    edtest::click(rig->f()->okButton);
     QCOMPARE(saved.count(), 0);
+    const QString reason = "Not a directory (" + root + "/a.profile.tmp)";
+    QVERIFY(capture->contains("The profile 'a' could not be written: " + reason));
+    QVERIFY(!capture->linesAt("ERROR").filter(reason).isEmpty());
+    // A folder that cannot be listed is said to be so, and what is held stays.
+    QCOMPARE(rig->store.load(), -1);
+    QCOMPARE(rig->store.writeError(), "Not a directory (" + root + ")");
+    QCOMPARE(rig->store.ids(), QStringList({"a", "b", "c"}));
+
+    QVERIFY(QFile::remove(root) && QDir().rename(root + ".aside", root));
+    edtest::click(rig->f()->okButton);
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(userOnDisk("a"), QStringLiteral("edited"));
 }
 
 void TestProfilesDialogSet::listOrder()

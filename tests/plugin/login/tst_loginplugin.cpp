@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QDir>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -110,6 +112,8 @@ private slots:
     void statesDriveTheForm();
     void windowIsGuarded();
     void editorOpensOnTheChosenProfile();
+    void editorIsAWindowOfItsOwn();
+    void cancelledNewProfileLeavesNoTrace();
 
 private:
     QScopedPointer<orvotest::TestEnv> env;
@@ -349,14 +353,14 @@ void TestLoginPlugin::editorOpensOnTheChosenProfile()
         combo->setCurrentIndex(row);
         const QString id = combo->currentText();
         QTest::mouseClick(form->profileInfoButton(), Qt::LeftButton);
-        auto* editor = form->findChild<ProfilesDialog*>();
+        auto* editor = form->window()->findChild<ProfilesDialog*>();
         QVERIFY(editor);
         QVERIFY(editor->isVisible());
         QCOMPARE(editor->form()->nameEdit->text(), id);
         editor->hide();
     }
     // "beta" is last in both lists; a new user name saved with OK.
-    auto* editor = form->findChild<ProfilesDialog*>();
+    auto* editor = form->window()->findChild<ProfilesDialog*>();
     QCOMPARE(editor->form()->nameEdit->text(), QStringLiteral("beta"));
     editor->form()->userEdit->setText("carol");
     QMetaObject::invokeMethod(editor->form()->userEdit, "editingFinished");
@@ -366,6 +370,47 @@ void TestLoginPlugin::editorOpensOnTheChosenProfile()
     QCOMPARE(fresh.load(), 0);
     QVERIFY(fresh.get("beta"));
     QCOMPARE(fresh.get("beta")->getAuth().getUser(), QStringLiteral("carol"));
+}
+
+// In the main window the form sits in an item of a graphics scene: the
+// editor is still a whole window of its own over that window, and goes
+// with the form whose store it edits.
+void TestLoginPlugin::editorIsAWindowOfItsOwn()
+{
+    QVERIFY(logintest::writeProfile(env->dataDir(), "demo-vpn", "vpn"));
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    QGraphicsScene scene;
+    QGraphicsView view(&scene);
+    scene.addItem(p->window.data());
+    view.show();
+    QTest::mouseClick(p->loginForm->profileInfoButton(), Qt::LeftButton);
+    QPointer<ProfilesDialog> editor = view.findChild<ProfilesDialog*>();
+    QVERIFY(editor);
+    QVERIFY(editor->isWindow() && editor->isVisible());
+    QVERIFY(!editor->graphicsProxyWidget());
+    delete p->window.data();
+    QVERIFY(editor.isNull());
+}
+
+// "+" then Cancel: the blank profile neither stays in the store nor becomes
+// the remembered profile.
+void TestLoginPlugin::cancelledNewProfileLeavesNoTrace()
+{
+    ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Ok);
+    QVERIFY(logintest::writeProfile(env->dataDir(), "demo-vpn", "vpn"));
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    LoginForm* form = p->loginForm;
+    QTest::mouseClick(form->profileInfoButton(), Qt::LeftButton);
+    auto* editor = form->window()->findChild<ProfilesDialog*>();
+    QVERIFY(editor);
+    QTest::mouseClick(editor->form()->addButton, Qt::LeftButton);
+    QCOMPARE(editor->form()->nameEdit->text(), QStringLiteral("_new profile 1"));
+    QTest::mouseClick(editor->form()->cancelButton, Qt::LeftButton);
+    QCOMPARE(form->store()->ids(), QStringList{"demo-vpn"});
+    QCOMPARE(QSettings(ORVO::org(), ORVO::ApplicationId).value("profile").toString(),
+             QStringLiteral("demo-vpn"));
 }
 
 ORVO_TEST_GUI_MAIN(TestLoginPlugin)
