@@ -174,9 +174,12 @@ int Manager::_setup()
         } else if (configPlugin) {
             LOG_ERROR << "[Manager] The portal plugin is not a ConfigGfxPluginInterface: not wired";
         }
-
-        // Group C: the login plugin.
-        QObject* loginPlugin = objectProperty(mainWindow, "loginPlugin");
+    }
+    if (withGui) {
+        // Group C: the login plugin. Tray-only mode too: without a system
+        // tray its sign-in window stays up while connected, and its form must
+        // show the connection's state as the full window's does.
+        QObject* loginPlugin = objectProperty(objectProperty(gui, "mainWindow"), "loginPlugin");
         if (loginPlugin) {
             connect(this, SIGNAL(sigDisconnect()), loginPlugin, SIGNAL(sigDisconnect()));
             connect(this, SIGNAL(stateChanged(libvelcor::State)), loginPlugin,

@@ -147,7 +147,7 @@ void TestManager::wiringByMode_data()
     QTest::addColumn<bool>("loginWired");
 
     QTest::newRow("command line") << Mode::CommandLine << true << true << false << false;
-    QTest::newRow("minimal") << Mode::Minimal << true << true << false << false;
+    QTest::newRow("minimal") << Mode::Minimal << true << true << false << true;
     QTest::newRow("full") << Mode::Full << true << true << true << true;
     QTest::newRow("full, no portal") << Mode::Full << true << false << false << true;
     QTest::newRow("full, no login") << Mode::Full << false << true << true << false;
