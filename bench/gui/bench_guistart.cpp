@@ -147,19 +147,6 @@ void prepare()
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 }
 
-// Reads what is there on the program's standard error, so it never blocks
-// on the pipe; false once the program has closed it (it ended).
-bool drain(int fd)
-{
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n > 0)
-            continue;
-        return n < 0 && (errno == EAGAIN || errno == EINTR);
-    }
-}
-
 enum class Shown { Yes, Ended, TimedOut };
 
 // Waits for a window of pid on the display, until the deadline.
@@ -175,7 +162,7 @@ Shown waitForWindow(pid_t pid, int errFd, Clock::time_point deadline)
         pollfd fds[2] = {{g_display->fd(), POLLIN, 0}, {errFd, POLLIN, 0}};
         if (poll(fds, 2, static_cast<int>(left)) < 0 && errno != EINTR)
             return Shown::Ended;
-        if (fds[1].revents != 0 && !drain(errFd))
+        if (fds[1].revents != 0 && !benchkit::drain(errFd))
             return g_display->windowMappedBy(pid) ? Shown::Yes : Shown::Ended;
     }
 }
@@ -188,7 +175,7 @@ void drainFor(int fd, std::chrono::milliseconds span)
         pollfd p{fd, POLLIN, 0};
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-        if (poll(&p, 1, static_cast<int>(left > 0 ? left : 0)) > 0 && !drain(fd))
+        if (poll(&p, 1, static_cast<int>(left > 0 ? left : 0)) > 0 && !benchkit::drain(fd))
             return;
     }
 }
@@ -202,21 +189,6 @@ double residentMiB(pid_t pid)
             return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
     }
     return 0.0;
-}
-
-void endProgram(pid_t pid, int fd)
-{
-    kill(pid, SIGTERM);
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (waitpid(pid, nullptr, WNOHANG) == 0) {
-        if (Clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            break;
-        }
-        drainFor(fd, std::chrono::milliseconds(20));
-    }
-    close(fd);
 }
 
 void run(benchmark::State& state, const char* program, const std::vector<const char*>& args)
@@ -236,12 +208,12 @@ void run(benchmark::State& state, const char* program, const std::vector<const c
                                     ? "the program ended before it showed a window"
                                     : "no window shown within the deadline");
             g_failed = true;
-            endProgram(pid, fd);
+            benchkit::endProgram(pid, fd);
             break;
         }
         drainFor(fd, std::chrono::milliseconds(1000));
         rss += residentMiB(pid);
-        endProgram(pid, fd);
+        benchkit::endProgram(pid, fd);
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
     if (!g_failed && state.iterations() > 0)

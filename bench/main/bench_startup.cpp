@@ -62,18 +62,6 @@ bool prepare()
     return true;
 }
 
-// Empties the pipe without blocking; false once the program closed it.
-bool drain(int fd)
-{
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n > 0)
-            continue;
-        return n < 0 && (errno == EAGAIN || errno == EINTR);
-    }
-}
-
 // Waits, until the deadline, for a connection to the service that brings a
 // whole line; errFd (the program's standard error) is kept empty meanwhile.
 // False when the program ended or the deadline passed first.
@@ -91,7 +79,7 @@ bool waitForFirstLine(int errFd, Clock::time_point deadline, const char** why)
         pollfd fds[2] = {{conn >= 0 ? conn : g_listener, POLLIN, 0}, {errFd, POLLIN, 0}};
         if (poll(fds, 2, static_cast<int>(left)) < 0 && errno != EINTR)
             break;
-        if (fds[1].revents != 0 && !drain(errFd)) {
+        if (fds[1].revents != 0 && !benchkit::drain(errFd)) {
             *why = "the program ended before it said anything to the service";
             break;
         }
@@ -124,19 +112,7 @@ bool waitForFirstLine(int errFd, Clock::time_point deadline, const char** why)
 
 void endProgram(pid_t pid, int fd)
 {
-    kill(pid, SIGTERM);
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (waitpid(pid, nullptr, WNOHANG) == 0) {
-        if (Clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            break;
-        }
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 20) > 0)
-            drain(fd);
-    }
-    close(fd);
+    benchkit::endProgram(pid, fd);
     // A connection the program made while it ended.
     while (true) {
         const int late = accept4(g_listener, nullptr, nullptr, SOCK_CLOEXEC);

@@ -1,8 +1,14 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 
 #include <cstdlib>
 #include <string>
@@ -36,6 +42,38 @@ inline pid_t spawn(const char* program, const std::vector<const char*>& args, in
     close(fds[1]);
     *errFd = fds[0];
     return pid;
+}
+
+// Empties a non-blocking pipe; false once the program closed it.
+inline bool drain(int fd)
+{
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n > 0)
+            continue;
+        return n < 0 && (errno == EAGAIN || errno == EINTR);
+    }
+}
+
+// Ends a program started by spawn (SIGTERM, SIGKILL after 10 s), reading
+// its standard error meanwhile so that it never blocks on a full pipe, and
+// closes the pipe.
+inline void endProgram(pid_t pid, int fd)
+{
+    kill(pid, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            break;
+        }
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 20) > 0)
+            drain(fd);
+    }
+    close(fd);
 }
 
 // Gives the client programs started from here per-user locations of their
