@@ -27,7 +27,7 @@ namespace {
 
 // Short, so a stalled peer costs little; long enough that a peer writing
 // at once is never taken for a stalled one.
-constexpr int IdleMs = 250;
+constexpr int IdleMs = 100;
 constexpr int MaxPeers = Server::MaxConnections + 3;
 constexpr int MaxPayload = 256 * 1024;
 // Longer than any answer the server writes.
@@ -158,21 +158,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     // A reading peer waits for its answers and then goes, unless it stalls;
-    // the server ends stalled and non-reading peers itself.
+    // the server ends stalled and non-reading peers itself (a peer that
+    // does not read does not see that, so the server's side is watched).
     const auto settled = [&]() {
         checkServerBounds();
+        bool done = true;
         for (auto& p : peers) {
-            if (p->socket.state() != QAbstractSocket::ConnectedState)
+            if (!p->reads || p->socket.state() != QAbstractSocket::ConnectedState)
                 continue;
-            if (p->reads)
-                p->collect();
-            if (p->reads && !p->stalls && p->answers >= p->expected && !p->overlong &&
+            p->collect();
+            if (!p->stalls && p->answers >= p->expected && !p->overlong &&
                 p->socket.bytesToWrite() == 0)
                 p->socket.disconnectFromHost();
-            if (p->socket.state() == QAbstractSocket::ConnectedState)
-                return false;
+            done = done && p->socket.state() != QAbstractSocket::ConnectedState;
         }
-        return true;
+        for (QTcpSocket* s : serverSockets())
+            done = done && s->state() != QAbstractSocket::ConnectedState;
+        return done;
     };
     check(fuzzkit::spin(settled, 10000 + IdleMs), "a connection was never ended");
     for (auto& p : peers) {
@@ -185,6 +187,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             qint64(p->expected) * MaxAnswerSize <= Server::MaxUnsentBytes)
             check(p->answers == p->expected, "a line went unanswered");
     }
+    for (auto& p : peers)
+        p->socket.abort();
     check(fuzzkit::spin([]() { return serverSockets().isEmpty(); }, 5000),
           "the server kept a connection");
 
