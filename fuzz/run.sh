@@ -13,7 +13,8 @@ SECONDS_PER_TARGET=${1:-30}
 shift || true
 TARGETS=("$@")
 if [ ${#TARGETS[@]} -eq 0 ]; then
-  TARGETS=(lineprotocol serviceclient requestserver config profiles webapi download logparse)
+  TARGETS=(lineprotocol serviceclient requestserver requestsocket loglistener config profiles
+           webapi download logparse)
 fi
 
 configure_sanitized >/dev/null
@@ -30,7 +31,7 @@ for target in "${TARGETS[@]}"; do
   # checker sees that only when it unwinds through Qt at every allocation,
   # which costs five to twenty times the speed.
   case "$target" in
-    lineprotocol|requestserver|serviceclient)
+    lineprotocol|requestserver|serviceclient|requestsocket|loglistener)
       # No leak check: they read into values and short-lived objects whose
       # life the test suite checks; speed finds more here.
       export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" LSAN_OPTIONS="" ;;

@@ -11,6 +11,8 @@
 #include <QNetworkCookieJar>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <QUrlQuery>
 
 using libvelcor::Client;
@@ -221,16 +223,37 @@ private slots:
         QCOMPARE(o.error.getCode(), Client::ErrorCode);
     }
 
+    void silentServerTimesOut_data()
+    {
+        QTest::addColumn<bool>("drips");
+        QTest::newRow("silent") << false;
+        // Headers, then a byte now and then: the bound is on the whole
+        // request, not on each silence.
+        QTest::newRow("drips") << true;
+    }
+
     void silentServerTimesOut()
     {
+        QFETCH(bool, drips);
         TestServer server;
         QVERIFY(server.listen());
         server.setDelay(QStringLiteral("/slow/"), 10000);
+        QTcpServer dripper;
+        QVERIFY(dripper.listen(QHostAddress::LocalHost));
+        QTimer drip;
+        connect(&dripper, &QTcpServer::newConnection, this, [&]() {
+            QTcpSocket* s = dripper.nextPendingConnection();
+            s->write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+            connect(&drip, &QTimer::timeout, s, [s]() { s->write("x"); });
+            drip.start(50);
+        });
         Client client;
         client.setTimeout(300);
         QElapsedTimer t;
         t.start();
-        const Outcome o = runAndWait(client, server.baseUrl() + "/slow/");
+        const Outcome o = runAndWait(
+            client, drips ? QStringLiteral("http://127.0.0.1:%1/").arg(dripper.serverPort())
+                          : server.baseUrl() + "/slow/");
         QVERIFY(o.done);
         QVERIFY(!o.ok);
         QCOMPARE(o.error.getCode(), Client::ErrorCode);

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "libvelcor/server.h"
+#include "logcapture.h"
 #include "servicesimulator.h"
 #include "testmain.h"
 
@@ -308,6 +309,43 @@ private slots:
         QTRY_COMPARE(peers.back()->socket.state(), QAbstractSocket::UnconnectedState);
         peers.front()->socket.write("{\"type\":\"action\",\"id\":2,\"action\":\"open\"}\n");
         QTRY_COMPARE(peers.front()->answers().size(), 1);
+    }
+
+    // Peers that send half a line and wait are closed after the idle
+    // limit, so the service gets in again.
+    void silentPeersAreClosed()
+    {
+        const int port = startServer();
+        QVERIFY(port > 0);
+        server->setIdleTimeout(300);
+        std::vector<std::unique_ptr<Peer>> peers;
+        for (int i = 0; i < Server::MaxConnections; ++i) {
+            peers.push_back(std::make_unique<Peer>());
+            QVERIFY(peers.back()->open(port));
+            peers.back()->socket.write("{\"type\":");
+        }
+        for (const auto& p : peers)
+            QTRY_COMPARE(p->socket.state(), QAbstractSocket::UnconnectedState);
+        orvosim::ServiceSimulator sim;
+        QSignalSpy answered(&sim, SIGNAL(actionAnswered(int)));
+        sim.injectAction("open", {}, quint16(port));
+        QVERIFY(answered.wait(3000));
+    }
+
+    // A peer that never reads its answers is dropped once they pile up, and
+    // its refused lines are logged a few times, then counted.
+    void unreadAnswersAndRefusalsBounded()
+    {
+        const int port = startServer();
+        QVERIFY(port > 0);
+        orvotest::LogCapture log;
+        Peer peer;
+        peer.socket.setReadBufferSize(1);
+        QVERIFY(peer.open(port));
+        peer.socket.write(QByteArray("x\n").repeated(2 * 1024 * 1024));
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains("answers unread"), 10000);
+        QTRY_VERIFY(log.contains("more refused lines"));
+        QVERIFY(log.linesAt("ERROR").size() <= Server::LoggedRefusalsPerConnection + 2);
     }
 
     void receiverDeletesServer()

@@ -136,10 +136,10 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
     VLOG_DEBUG << "[Client] POST " << _where();
     reply = manager->post(request, encodeForm(params));
     connect(reply, SIGNAL(readyRead()), this, SLOT(_readyRead()));
-    connect(reply, SIGNAL(uploadProgress(qint64, qint64)), this, SLOT(_progress()));
-    connect(reply, SIGNAL(downloadProgress(qint64, qint64)), this, SLOT(_progress()));
     connect(reply, SIGNAL(sslErrors(QList<QSslError>)), this, SLOT(_sslErrors(QList<QSslError>)));
     connect(reply, SIGNAL(finished()), this, SLOT(_finished()));
+    // The whole request, not each silence: a server that drips its reply
+    // must not hold the caller for ever.
     timer.start(timeoutMs);
     return 0;
 }
@@ -187,12 +187,6 @@ void Client::_readyRead()
     if (body.size() > MaxReplyBytes)
         _fail(tr("The reply from %1 is too large").arg(_where()),
               tr("more than %1 bytes").arg(MaxReplyBytes));
-}
-
-void Client::_progress()
-{
-    if (reply)
-        timer.start(timeoutMs);
 }
 
 void Client::_timedOut()

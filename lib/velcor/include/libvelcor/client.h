@@ -31,7 +31,7 @@ public:
     // A code that no receiver acts on specially: a failed web request must
     // never pass for a service error (100, 200, 201, 300, 500, -1).
     static constexpr libvelcor::Error::Code ErrorCode = 900;
-    // Without any data moving for this long a request fails.
+    // A request that has not completed within this long fails.
     static constexpr int DefaultTimeoutMs = 30000;
     // A larger reply body fails instead of being kept.
     static constexpr qint64 MaxReplyBytes = 8 * 1024 * 1024;
@@ -75,7 +75,6 @@ signals:
 
 private slots:
     void _readyRead();
-    void _progress();
     void _finished();
     void _timedOut();
     void _sslErrors(const QList<QSslError>& errors);

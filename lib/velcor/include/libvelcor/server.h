@@ -10,6 +10,10 @@ class QTcpSocket;
 
 namespace libvelcor {
 
+namespace detail {
+class RequestConnection;
+}
+
 // How the request server is reached: only over TCP on the loopback
 // address.
 enum Mode : int { ModeNone = 0, ModeLocal = 1 };
@@ -35,6 +39,16 @@ public:
     static constexpr int DefaultPort = 4814;
     // Service connections served at once; more are turned away.
     static constexpr int MaxConnections = 16;
+    // A connection that has not finished a line this long after it opened
+    // or after its last line is closed, so silent peers cannot hold every
+    // slot; the service sends its request as soon as it connects.
+    static constexpr int DefaultIdleTimeoutMs = 5000;
+    // Answer bytes a connection may leave unsent; a peer that lets more
+    // pile up does not read its answers and is dropped.
+    static constexpr qint64 MaxUnsentBytes = 64 * 1024;
+    // Refused lines logged in full per connection, and connections turned
+    // away logged while the server is full; the rest are counted.
+    static constexpr int LoggedRefusalsPerConnection = 3;
 
     explicit Server(QObject* parent = nullptr, libvelcor::Mode mode = libvelcor::ModeLocal);
     ~Server() override;
@@ -52,16 +66,24 @@ public:
     void stop();
     // The bound port, -1 when not listening.
     int getPort() const;
+    // The idle limit of connections accepted from now on; ms <= 0 restores
+    // the default.
+    void setIdleTimeout(int ms);
 
 signals:
     void portBound(int port);
 
 private:
     void _newConnection();
-    void _handleLine(QTcpSocket* socket, const char* data, int size);
+    void _read(QTcpSocket* socket, detail::RequestConnection* conn);
+    void _handleLine(QTcpSocket* socket, detail::RequestConnection* conn, const char* data,
+                     int size);
 
     bool valid = false;
     int initialPort = DefaultPort;
+    int idleTimeoutMs = DefaultIdleTimeoutMs;
+    // Connections turned away since the last one let in.
+    qint64 turnedAway = 0;
     QTcpServer* tcpServer = nullptr;
     RequestHandler* handler = nullptr;
 };
