@@ -104,7 +104,7 @@ void skip(const QString& name, const char* why)
 }
 
 // Profile folders as the profile store writes them: OpenVPN profiles with a
-// user name, asking for the password.
+// user name and a CA, asking for the password.
 int seedProfiles(const QString& dataDir)
 {
     for (const char* id : {"demo-vpn", "office"}) {
@@ -114,9 +114,14 @@ int seedProfiles(const QString& dataDir)
             return -1;
         QFile conf(dir + QStringLiteral("/openvpn.conf"));
         QFile json(dir + QStringLiteral("/config.json"));
-        if (!conf.open(QIODevice::WriteOnly) || !json.open(QIODevice::WriteOnly))
+        QFile ca(dir + QStringLiteral("/ca.pem"));
+        if (!conf.open(QIODevice::WriteOnly) || !json.open(QIODevice::WriteOnly) ||
+            !ca.open(QIODevice::WriteOnly))
             return -1;
-        conf.write("client\ndev tun\nproto udp\nremote vpn.example.org 1194\n");
+        // Complete profiles: the editor shows no field as missing. Only the
+        // file's name is shown, so its content need not be a real CA.
+        conf.write("client\ndev tun\nproto udp\nremote vpn.example.org 1194\nca ca.pem\n");
+        ca.write("-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----\n");
         json.write(R"({"auth": {"manual": true, "remember": false, "type": "user-pass",
                     "user": "demo"}, "conn_mode": "manual", "mode": "manual",
                     "owner": "user", "type": "vpn",
