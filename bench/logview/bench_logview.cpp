@@ -37,6 +37,7 @@
 #include "gui/log/logformlogger.h"
 #include "gui/log/logtable.h"
 #include "libvelcor/loglistener.h"
+#include "loopback.h"
 
 namespace {
 
@@ -63,41 +64,20 @@ QByteArray serviceLine(int i)
 std::thread startSender(quint16 port, int count)
 {
     return std::thread([port, count]() {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-            ::close(fd);
+        const int fd = benchkit::connectLoopback(port);
+        if (fd < 0)
             return;
-        }
         for (int sent = 0; sent < count; sent += BlockLines) {
             QByteArray block;
             for (int i = sent; i < qMin(count, sent + BlockLines); ++i)
                 block += serviceLine(i);
-            const char* p = block.constData();
-            qint64 left = block.size();
-            while (left > 0) {
-                const ssize_t n = ::send(fd, p, size_t(left), MSG_NOSIGNAL);
-                if (n <= 0) {
-                    ::close(fd);
-                    return;
-                }
-                p += n;
-                left -= n;
+            if (!benchkit::sendAll(fd, block.constData(), block.size())) {
+                ::close(fd);
+                return;
             }
         }
         ::close(fd);
     });
-}
-
-template <class Done> void runUntil(Done done, int limitMs = 120000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < limitMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
 }
 
 LogTable* tableOf(LogForm* page)
@@ -134,7 +114,7 @@ struct Pages
             tableOf(page)->clearRows();
             fill(tableOf(page), rows);
         }
-        runUntil([this]() { return port > 0; }, 5000);
+        benchkit::runUntil([this]() { return port > 0; }, 5000, 20);
     }
 
     // Only the active pair takes lines, as if the other did not exist.
@@ -155,7 +135,7 @@ double pagesRun(Pages& pages)
     QElapsedTimer t;
     t.start();
     std::thread sender = startSender(quint16(pages.port), LinesPerRun);
-    runUntil([&]() { return g_messages.load() - before >= LinesPerRun; });
+    benchkit::runUntil([&]() { return g_messages.load() - before >= LinesPerRun; }, 120000, 20);
     tableOf(pages.first.get())->flushRows();
     tableOf(pages.second.get())->flushRows();
     const double s = t.nsecsElapsed() / 1e9;
@@ -177,7 +157,7 @@ double listenerRun()
     QElapsedTimer t;
     t.start();
     std::thread sender = startSender(quint16(listener.getPort()), LinesPerRun);
-    runUntil([&]() { return lines >= LinesPerRun; });
+    benchkit::runUntil([&]() { return lines >= LinesPerRun; }, 120000, 20);
     const double s = t.nsecsElapsed() / 1e9;
     sender.join();
     benchmark::DoNotOptimize(chars);

@@ -29,6 +29,7 @@
 #include <thread>
 
 #include "libvelcor/loglistener.h"
+#include "loopback.h"
 
 namespace {
 
@@ -51,15 +52,9 @@ std::thread startSender(quint16 port, qint64 count, std::atomic<bool>* stop = nu
                         const QByteArray& extra = QByteArray())
 {
     return std::thread([port, count, stop, extra]() {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-            ::close(fd);
+        const int fd = benchkit::connectLoopback(port);
+        if (fd < 0)
             return;
-        }
         QByteArray block;
         const QByteArray line = makeLine();
         for (int i = 0; i < 655; ++i)
@@ -69,16 +64,9 @@ std::thread startSender(quint16 port, qint64 count, std::atomic<bool>* stop = nu
             if (stop && stop->load())
                 break;
             const qint64 lines = count < 0 ? 655 : qMin<qint64>(655, count - sent);
-            const char* p = block.constData();
-            qint64 left = lines * LineSize;
-            while (left > 0) {
-                const ssize_t n = ::send(fd, p, size_t(left), MSG_NOSIGNAL);
-                if (n <= 0) {
-                    ::close(fd);
-                    return;
-                }
-                p += n;
-                left -= n;
+            if (!benchkit::sendAll(fd, block.constData(), lines * LineSize)) {
+                ::close(fd);
+                return;
             }
             sent += lines;
             if (!extra.isEmpty())
@@ -86,15 +74,6 @@ std::thread startSender(quint16 port, qint64 count, std::atomic<bool>* stop = nu
         }
         ::close(fd);
     });
-}
-
-// Runs the event loop until done() or the time limit.
-template <class Done> void runUntil(Done done, int limitMs = 60000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < limitMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
 // Seconds for the listener to deliver LinesPerRun lines.
@@ -112,7 +91,7 @@ double listenerRun()
     QElapsedTimer t;
     t.start();
     std::thread sender = startSender(quint16(listener.getPort()), LinesPerRun);
-    runUntil([&]() { return lines >= LinesPerRun; });
+    benchkit::runUntil([&]() { return lines >= LinesPerRun; }, 60000);
     const double s = t.nsecsElapsed() / 1e9;
     sender.join();
     benchmark::DoNotOptimize(chars);
@@ -153,7 +132,7 @@ double bareRun(bool byLine)
     QElapsedTimer t;
     t.start();
     std::thread sender = startSender(server.serverPort(), LinesPerRun);
-    runUntil([&]() { return lines >= LinesPerRun; });
+    benchkit::runUntil([&]() { return lines >= LinesPerRun; }, 60000);
     const double s = t.nsecsElapsed() / 1e9;
     sender.join();
     benchmark::DoNotOptimize(bytes);
@@ -227,17 +206,6 @@ void BM_ListenerVsBareSocket(benchmark::State& state)
 }
 BENCHMARK(BM_ListenerVsBareSocket)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
-qint64 residentKib()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
 // A sender floods for a second with lines and, between blocks, a 1 MiB
 // piece of one line that never ends; the receiver is slow (1 µs of work
 // per line). The resident set must not grow with what was sent.
@@ -259,10 +227,11 @@ void BM_Flood(benchmark::State& state)
             while (busy.nsecsElapsed() < 1000) {
             }
         });
-        const qint64 before = residentKib();
+        const qint64 before = benchkit::residentKib();
         qint64 peak = before;
         QTimer sample;
-        QObject::connect(&sample, &QTimer::timeout, [&]() { peak = qMax(peak, residentKib()); });
+        QObject::connect(&sample, &QTimer::timeout,
+                         [&]() { peak = qMax(peak, benchkit::residentKib()); });
         sample.start(10);
         std::atomic<bool> stop{false};
         // Every block is followed by a 1 MiB stretch without "\n".
@@ -270,11 +239,11 @@ void BM_Flood(benchmark::State& state)
             startSender(quint16(listener.getPort()), -1, &stop, QByteArray(1024 * 1024, 'z'));
         QElapsedTimer t;
         t.start();
-        runUntil([&]() { return t.elapsed() >= 1000; }, 2000);
+        benchkit::runUntil([&]() { return t.elapsed() >= 1000; }, 2000);
         stop = true;
         listener.stop();
         sender.join();
-        peak = qMax(peak, residentKib());
+        peak = qMax(peak, benchkit::residentKib());
         growth = qMax(growth, peak - before);
         totalLines += lines;
     }

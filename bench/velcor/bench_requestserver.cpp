@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "libvelcor/server.h"
+#include "loopback.h"
 
 namespace {
 
@@ -41,35 +42,6 @@ void countingHandler(QtMsgType, const QMessageLogContext&, const QString& text)
     g_logBytes += text.toUtf8().size() + 1;
 }
 
-// A connected socket, or -1; rcvbuf > 0 shrinks its receive buffer.
-int connectTo(quint16 port, int rcvbuf = 0)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (rcvbuf > 0)
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool sendAll(int fd, const char* p, qint64 left)
-{
-    while (left > 0) {
-        const ssize_t n = ::send(fd, p, size_t(left), MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
 // The service's side: one connection per request. Milliseconds until an
 // answer came, retrying while the server turns it away; -1 past the limit.
 std::thread startProbe(quint16 port, std::atomic<qint64>* ms)
@@ -79,8 +51,8 @@ std::thread startProbe(quint16 port, std::atomic<qint64>* ms)
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < ProbeLimitMs) {
-            const int fd = connectTo(port);
-            if (fd >= 0 && sendAll(fd, request.constData(), request.size())) {
+            const int fd = benchkit::connectLoopback(port);
+            if (fd >= 0 && benchkit::sendAll(fd, request.constData(), request.size())) {
                 pollfd p{fd, POLLIN, 0};
                 char c = 0;
                 if (::poll(&p, 1, 500) == 1 && ::recv(fd, &c, 1, 0) == 1) {
@@ -97,28 +69,19 @@ std::thread startProbe(quint16 port, std::atomic<qint64>* ms)
     });
 }
 
-qint64 residentKib()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-template <class Done> void runUntil(Done done, int limitMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < limitMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-}
-
 bool startServer(libvelcor::Server& server)
 {
     return server.setInitialPort(0) == 0 && server.start() == 0;
+}
+
+// The probe's wait while the server's own loop runs here.
+qint64 probeMs(quint16 port)
+{
+    std::atomic<qint64> ms{-2};
+    std::thread probe = startProbe(port, &ms);
+    benchkit::runUntil([&]() { return ms != -2; }, ProbeLimitMs + 1000);
+    probe.join();
+    return ms;
 }
 
 // No other peer: the probe's plain round trip.
@@ -130,11 +93,7 @@ void BM_ProbeAlone(benchmark::State& state)
             state.SkipWithError("listen failed");
             return;
         }
-        std::atomic<qint64> ms{-2};
-        std::thread probe = startProbe(quint16(server.getPort()), &ms);
-        runUntil([&]() { return ms != -2; }, ProbeLimitMs + 1000);
-        probe.join();
-        state.counters["probe_ms"] = double(ms);
+        state.counters["probe_ms"] = double(probeMs(quint16(server.getPort())));
     }
 }
 BENCHMARK(BM_ProbeAlone)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -151,17 +110,14 @@ void BM_SilentPeers(benchmark::State& state)
         const quint16 port = quint16(server.getPort());
         std::vector<int> silent;
         for (int i = 0; i < libvelcor::Server::MaxConnections; ++i) {
-            const int fd = connectTo(port);
+            const int fd = benchkit::connectLoopback(port);
             if (fd >= 0)
-                sendAll(fd, "{\"type\":", 8);
+                benchkit::sendAll(fd, "{\"type\":", 8);
             silent.push_back(fd);
         }
         // Let the server take them all in before the probe comes.
-        runUntil([]() { return false; }, 300);
-        std::atomic<qint64> ms{-2};
-        std::thread probe = startProbe(port, &ms);
-        runUntil([&]() { return ms != -2; }, ProbeLimitMs + 1000);
-        probe.join();
+        benchkit::runUntil([]() { return false; }, 300);
+        const qint64 ms = probeMs(port);
         for (int fd : silent)
             if (fd >= 0)
                 ::close(fd);
@@ -180,10 +136,11 @@ void BM_UnreadAnswers(benchmark::State& state)
             return;
         }
         const quint16 port = quint16(server.getPort());
-        const qint64 before = residentKib();
+        const qint64 before = benchkit::residentKib();
         qint64 peak = before;
         QTimer sample;
-        QObject::connect(&sample, &QTimer::timeout, [&]() { peak = qMax(peak, residentKib()); });
+        QObject::connect(&sample, &QTimer::timeout,
+                         [&]() { peak = qMax(peak, benchkit::residentKib()); });
         sample.start(10);
         g_logLines = 0;
         g_logBytes = 0;
@@ -191,9 +148,9 @@ void BM_UnreadAnswers(benchmark::State& state)
         std::atomic<bool> flooded{false};
         std::thread flood([port, &flooded]() {
             const QByteArray block = QByteArray("x\n").repeated(32 * 1024);
-            const int fd = connectTo(port, 4096);
+            const int fd = benchkit::connectLoopback(port, 4096);
             for (int i = 0; fd >= 0 && i < 256; ++i)
-                if (!sendAll(fd, block.constData(), block.size()))
+                if (!benchkit::sendAll(fd, block.constData(), block.size()))
                     break;
             // The peer stays until the server has read what it sent.
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -201,15 +158,15 @@ void BM_UnreadAnswers(benchmark::State& state)
             if (fd >= 0)
                 ::close(fd);
         });
-        runUntil([]() { return false; }, 200);
+        benchkit::runUntil([]() { return false; }, 200);
         std::atomic<qint64> ms{-2};
         std::thread probe = startProbe(port, &ms);
-        runUntil([&]() { return ms != -2 && flooded; }, 60000);
+        benchkit::runUntil([&]() { return ms != -2 && flooded; }, 60000);
         probe.join();
         flood.join();
         // What the server still has to work through.
-        runUntil([]() { return false; }, 500);
-        peak = qMax(peak, residentKib());
+        benchkit::runUntil([]() { return false; }, 500);
+        peak = qMax(peak, benchkit::residentKib());
         qInstallMessageHandler(previous);
         state.counters["probe_ms"] = double(ms);
         state.counters["rss_growth_kib"] = double(peak - before);
