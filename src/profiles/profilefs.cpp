@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "common/utils.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -166,9 +168,8 @@ QString lastComponent(const QString& path)
 QString failureText(const QString& path)
 {
     const int error = errno;
-    return QStringLiteral("%1 (%2)").arg(error != 0 ? qt_error_string(error)
-                                                    : QStringLiteral("unknown error"),
-                                         QDir::toNativeSeparators(path));
+    return QStringLiteral("%1 (%2)").arg(
+        error != 0 ? utils::errnoText(error) : QStringLiteral("unknown error"), path);
 }
 
 int checkListable(const QString& dir, QString& reason)

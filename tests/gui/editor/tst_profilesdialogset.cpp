@@ -260,12 +260,12 @@ void TestProfilesDialogSet::writeFailureNamesTheReason()
     QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
     edtest::click(rig->f()->okButton);
     QCOMPARE(saved.count(), 0);
-    const QString reason = "Not a directory (" + root + "/a.profile.tmp)";
+    const QString reason = "not a directory (" + root + "/a.profile.tmp)";
     QVERIFY(capture->contains("The profile 'a' could not be written: " + reason));
     QVERIFY(!capture->linesAt("ERROR").filter(reason).isEmpty());
     // A folder that cannot be listed is said to be so, and what is held stays.
     QCOMPARE(rig->store.load(), -1);
-    QCOMPARE(rig->store.writeError(), "Not a directory (" + root + ")");
+    QCOMPARE(rig->store.writeError(), "not a directory (" + root + ")");
     QCOMPARE(rig->store.ids(), QStringList({"a", "b", "c"}));
 
     QVERIFY(QFile::remove(root) && QDir().rename(root + ".aside", root));
