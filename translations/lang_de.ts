@@ -150,6 +150,10 @@
         <source>The profiles could not be read: %1</source>
         <translation>Die Profile konnten nicht gelesen werden: %1</translation>
     </message>
+    <message>
+        <source>The profile %1 no longer exists. Choose a profile and sign in again.</source>
+        <translation>Das Profil %1 gibt es nicht mehr. Wählen Sie ein Profil und melden Sie sich erneut an.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

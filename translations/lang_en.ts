@@ -150,6 +150,10 @@
         <source>The profiles could not be read: %1</source>
         <translation>The profiles could not be read: %1</translation>
     </message>
+    <message>
+        <source>The profile %1 no longer exists. Choose a profile and sign in again.</source>
+        <translation>The profile %1 no longer exists. Choose a profile and sign in again.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -150,6 +150,10 @@
         <source>The profiles could not be read: %1</source>
         <translation>Impossibile leggere i profili: %1</translation>
     </message>
+    <message>
+        <source>The profile %1 no longer exists. Choose a profile and sign in again.</source>
+        <translation>Il profilo %1 non esiste più. Scegliere un profilo e accedere di nuovo.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -265,7 +265,7 @@ void LoginForm::profileComboChanged(QString text)
 {
     ORVO::ConnProfile* profile = profiles.get(text);
     if (!profile) {
-        LOG_ERROR;
+        LOG_ERROR << "[LoginForm] No profile " << text;
         return;
     }
     profileChanged(profile);
@@ -346,6 +346,10 @@ void LoginForm::profileInfoClicked()
 void LoginForm::editorClosed()
 {
     LOG_TRACE;
+    // Closed by its window or Escape the editor keeps its edits in the
+    // working set, and Cancel rolls them back: either way the list shows
+    // what the set now holds, on the same profile while it is there.
+    refreshProfiles(ui->profileComboBox->comboBox()->currentText());
     applyShownFieldState();
 }
 
@@ -390,9 +394,20 @@ void LoginForm::tabChanged(int index)
 void LoginForm::authRequest()
 {
     LOG_TRACE;
-    ORVO::ConnProfile* profile = profiles.get(ui->profileComboBox->comboBox()->currentText());
+    const QString shown = ui->profileComboBox->comboBox()->currentText();
+    ORVO::ConnProfile* profile = profiles.get(shown);
     if (!profile) {
-        LOG_ERROR;
+        LOG_ERROR << "[LoginForm] No profile " << shown;
+        // Removed or renamed in the editor while it is open: the user is
+        // told, and the list shows what the store holds now.
+        if (!shown.isEmpty()) {
+            selectProfile(QString());
+            ORVO::MessageBox::warning(
+                this, ORVO::app() + QStringLiteral(" ") + tr("Error"),
+                tr("The profile %1 no longer exists. Choose a profile and sign in again.")
+                    .arg(QStringLiteral("'") + shown + QStringLiteral("'")),
+                QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
+        }
         return;
     }
     if (profile->getType() != ORVO::ConnProfile::LsType &&

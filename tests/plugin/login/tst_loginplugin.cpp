@@ -3,6 +3,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -179,7 +180,8 @@ void TestLoginPlugin::failedValidationSendsNothing()
 }
 
 // The password field is that of the profile shown, also when the combo box
-// falls back on its first one and after the profile editor was cancelled.
+// falls back on its first one and after the profile editor was cancelled or
+// closed; the list then shows the profiles the store holds.
 void TestLoginPlugin::firstStartShowsPasswordField_data()
 {
     QTest::addColumn<QString>("stored");
@@ -190,6 +192,7 @@ void TestLoginPlugin::firstStartShowsPasswordField_data()
     QTest::newRow("editor OK without selection") << "c-files" << false << "saved";
     QTest::newRow("editor added, then Cancel") << "A-first" << false << "add";
     QTest::newRow("editor removed, then Cancel") << "c-files" << true << "remove";
+    QTest::newRow("editor removed another, then closed") << "c-files" << true << "close";
 }
 
 void TestLoginPlugin::firstStartShowsPasswordField()
@@ -210,22 +213,29 @@ void TestLoginPlugin::firstStartShowsPasswordField()
     QCOMPARE(settings.value("profile").toString(), stored);
     if (step == "saved")
         QVERIFY(QMetaObject::invokeMethod(p->loginForm, "profilesSaved", Q_ARG(QString, "")));
-    if (step == "add" || step == "remove") {
+    if (step == "add" || step == "remove" || step == "close") {
         QTest::mouseClick(p->loginForm->profileInfoButton(), Qt::LeftButton);
         ProfilesDialog* editor = nullptr;
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->isVisible() && qobject_cast<ProfilesDialog*>(w))
                 editor = qobject_cast<ProfilesDialog*>(w);
         QVERIFY(editor);
+        if (step == "close")
+            editor->form()->listWidget->setCurrentRow(0);
         QTest::mouseClick(step == "add" ? editor->form()->addButton : editor->form()->removeButton,
                           Qt::LeftButton);
-        QTest::mouseClick(editor->form()->cancelButton, Qt::LeftButton);
+        if (step == "close")
+            editor->close();
+        else
+            QTest::mouseClick(editor->form()->cancelButton, Qt::LeftButton);
     }
     QCOMPARE(p->loginForm->form()->profileComboBox->comboBox()->currentText(),
              QString(files ? "c-files" : "A-first"));
     QCOMPARE(pass->isHidden(), files);
     // A cancelled new profile is neither kept nor remembered.
-    QCOMPARE(p->loginForm->store()->ids().size(), 3);
+    QCOMPARE(p->loginForm->store()->ids().size(), step == "close" ? 2 : 3);
+    QCOMPARE(p->loginForm->form()->profileComboBox->comboBox()->count(),
+             p->loginForm->store()->ids().size());
     QVERIFY(!settings.value("profile").toString().startsWith("_new"));
 
     // Return in the field signs in with what was typed.
