@@ -689,6 +689,10 @@
         <source>%1 is already running for this user.</source>
         <translation>%1 läuft für diesen Benutzer bereits.</translation>
     </message>
+    <message>
+        <source>(process %1)</source>
+        <translation>(Prozess %1)</translation>
+    </message>
 </context>
 <context>
     <name>SettingsDialog</name>

@@ -689,6 +689,10 @@
         <source>%1 is already running for this user.</source>
         <translation>%1 is already running for this user.</translation>
     </message>
+    <message>
+        <source>(process %1)</source>
+        <translation>(process %1)</translation>
+    </message>
 </context>
 <context>
     <name>SettingsDialog</name>

@@ -689,6 +689,10 @@
         <source>%1 is already running for this user.</source>
         <translation>%1 è già in esecuzione per questo utente.</translation>
     </message>
+    <message>
+        <source>(process %1)</source>
+        <translation>(processo %1)</translation>
+    </message>
 </context>
 <context>
     <name>SettingsDialog</name>

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QObject>
 #include <QSettings>
 #include <QTranslator>
@@ -84,6 +85,7 @@ int reportNoLock(int argc, char** argv, bool withGui, const ORVO::InstanceLock& 
 {
     static const char RunningText[] =
         QT_TRANSLATE_NOOP("QObject", "%1 is already running for this user.");
+    static const char ProcessText[] = QT_TRANSLATE_NOOP("QObject", "(process %1)");
     const QString lang = userLanguage();
     QTranslator appTranslator;
     QTranslator qtTranslator;
@@ -99,7 +101,7 @@ int reportNoLock(int argc, char** argv, bool withGui, const ORVO::InstanceLock& 
         title = ORVO::app();
         text = translate(RunningText).arg(ORVO::app());
         if (lock.ownerPid() > 0)
-            text += QStringLiteral(" (process %1)").arg(lock.ownerPid());
+            text += QLatin1Char(' ') + translate(ProcessText).arg(lock.ownerPid());
     } else {
         title = translate(QT_TRANSLATE_NOOP("QObject", "Fatal error"));
         text = QStringLiteral("Cannot start: ") + lock.errorString();
@@ -294,6 +296,8 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
     const QString lang =
         config.settings->value(QStringLiteral("lang"), QStringLiteral("en")).toString();
     loadTranslations(lang, qtTranslator, appTranslator, withGui);
+    // Dates and numbers in the chosen language too, not the system's.
+    QLocale::setDefault(QLocale(lang));
 
     // The windows of the mode.
     ORVO::Gui gui(&config, app.withGui, minimal);

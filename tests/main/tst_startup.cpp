@@ -394,7 +394,8 @@ void TestStartup::oneClientPerUser()
     if (secondMode == "gui")
         second.program = ChildClient::answeringProgram();
     QCOMPARE(second.run({secondMode}), 1);
-    const QByteArray line = "Bastiva Connect App: " + running + " (process " +
+    const QByteArray line = "Bastiva Connect App: " + running +
+                            (lang == "de" ? " (Prozess " : " (process ") +
                             QByteArray::number(first.proc.processId()) + ")\n";
     QVERIFY2(second.err.contains(line), second.err.constData());
     if (secondMode == "gui")

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QIcon>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMovie>
 #include <QPushButton>
@@ -311,9 +312,10 @@ void SystemTray::_stateChanged(libvelcor::State state)
                 usernameAction->setText(tr("Username:") + QLatin1Char(' ') + user);
         }
         if (connectedSinceAction) {
-            connectedSinceAction->setText(tr("Connected since:") + QLatin1Char(' ') +
-                                          QDateTime::currentDateTimeUtc().toString(
-                                              QStringLiteral("ddd yyyy-MM-dd hh:mm:ss")));
+            connectedSinceAction->setText(
+                tr("Connected since:") + QLatin1Char(' ') +
+                QLocale().toString(QDateTime::currentDateTimeUtc(),
+                                   QStringLiteral("ddd yyyy-MM-dd hh:mm:ss")));
         }
         break;
     }
