@@ -60,7 +60,7 @@
     </message>
     <message>
         <source>The changes take effect after the next Restart</source>
-        <translation>Die Änderung wird beim nächsten Neustart wirksam</translation>
+        <translation>Die Änderung wird beim nächsten Neustart wirksam.</translation>
     </message>
 </context>
 <context>

@@ -60,7 +60,7 @@
     </message>
     <message>
         <source>The changes take effect after the next Restart</source>
-        <translation>The changes take effect after the next Restart</translation>
+        <translation>The changes take effect after the next restart.</translation>
     </message>
 </context>
 <context>
@@ -474,7 +474,7 @@
     <name>ProfilesDialog</name>
     <message>
         <source>%1 Connection Profiles</source>
-        <translation>%1 Connection Profiles</translation>
+        <translation>%1 – Connection Profiles</translation>
     </message>
     <message>
         <source>Profile name</source>

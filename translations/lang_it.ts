@@ -60,7 +60,7 @@
     </message>
     <message>
         <source>The changes take effect after the next Restart</source>
-        <translation>La modifica avrà effetto al prossimo riavvio</translation>
+        <translation>La modifica avrà effetto al prossimo riavvio.</translation>
     </message>
 </context>
 <context>
