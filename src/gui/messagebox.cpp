@@ -1,9 +1,11 @@
 #include "gui/messagebox.h"
 
 #include <QAbstractButton>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QPixmap>
 #include <QPointer>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "common/log.h"
@@ -15,6 +17,50 @@ namespace ORVO {
 namespace {
 
 const char StyleSheet[] = ":/messagebox.css";
+
+// A zero-width space: a place where a line may break, shown as nothing.
+const QChar BreakHere(0x200B);
+// Runs of more characters than this, without a blank, get break
+// opportunities: after each slash or backslash, and at the latest after Piece.
+const int LongRun = 40;
+const int Piece = 30;
+
+bool endsRun(QChar c)
+{
+    return c.isSpace() || c == BreakHere;
+}
+
+QString withBreaks(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / Piece);
+    int start = 0;
+    while (start < text.size()) {
+        int end = start;
+        while (end < text.size() && !endsRun(text.at(end)))
+            ++end;
+        if (end - start <= LongRun) {
+            out += text.midRef(start, end - start);
+        } else {
+            int since = 0;
+            for (int i = start; i < end; ++i) {
+                const QChar c = text.at(i);
+                out += c;
+                ++since;
+                // Never between the halves of a surrogate pair.
+                const bool more = i + 1 < end && !text.at(i + 1).isLowSurrogate();
+                if (more && (c == QLatin1Char('/') || c == QLatin1Char('\\') || since >= Piece)) {
+                    out += BreakHere;
+                    since = 0;
+                }
+            }
+        }
+        if (end < text.size())
+            out += text.at(end);
+        start = end + 1;
+    }
+    return out;
+}
 
 int showModal(QMessageBox::Icon icon, const char* image, const QString& title, const QString& text,
               QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
@@ -85,6 +131,21 @@ void MessageBox::showEvent(QShowEvent* event)
     // on the standard buttons, which the program's boxes do not use.
     for (QAbstractButton* button : buttons())
         button->setIcon(QIcon());
+    // Markup is the caller's own and left alone; a plain text wraps even
+    // inside a long path instead of running off the screen.
+    const QString shown = text();
+    const Qt::TextFormat format = textFormat();
+    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(shown))) {
+        const QString broken = withBreaks(shown);
+        if (broken != shown) {
+            setText(broken);
+            if (!watchingClipboard) {
+                watchingClipboard = true;
+                connect(QGuiApplication::clipboard(), &QClipboard::changed, this,
+                        &MessageBox::_copied);
+            }
+        }
+    }
     QMessageBox::showEvent(event);
     const int answer = seams::messageBoxAutoAnswer();
     if (answer == 0)
@@ -96,7 +157,7 @@ void MessageBox::showEvent(QShowEvent* event)
         if (!self || !self->isVisible())
             return;
         LOG_DEBUG << "[MessageBox] Auto-answer " << answer << ": " << self->windowTitle() << ": "
-                  << self->text();
+                  << QString(self->text()).remove(BreakHere);
         QAbstractButton* button =
             answer == seams::CloseAnswer
                 ? nullptr
@@ -106,6 +167,18 @@ void MessageBox::showEvent(QShowEvent* event)
         else
             self->close();
     });
+}
+
+void MessageBox::_copied(QClipboard::Mode mode)
+{
+    // Only what this program put there: another program's text is not ours
+    // to change.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const bool ours =
+        mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
+    const QString copied = clipboard->text(mode);
+    if (ours && copied.contains(BreakHere))
+        clipboard->setText(QString(copied).remove(BreakHere), mode);
 }
 
 } // namespace ORVO

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QClipboard>
 #include <QMessageBox>
 #include <QString>
 
@@ -12,6 +13,9 @@ namespace ORVO {
 // automatic one, right for the program's own texts. A text that carries
 // what the service or a server sent must never be read as markup: its
 // caller asks for Qt::PlainText (the format argument, or setTextFormat).
+// A plain text's long unbroken runs, such as paths, get zero-width break
+// opportunities when the box is shown, so that they wrap inside the box;
+// what is copied from the box has them taken out again.
 class MessageBox : public QMessageBox
 {
     Q_OBJECT
@@ -43,6 +47,12 @@ protected:
     // Test seam: with an auto-answer set (see ORVO/testseams.h), a box
     // answers itself once it is on screen.
     void showEvent(QShowEvent* event) override;
+
+private slots:
+    void _copied(QClipboard::Mode mode);
+
+private:
+    bool watchingClipboard = false;
 };
 
 } // namespace ORVO

@@ -56,7 +56,8 @@ private:
         timer.stop();
         seen.shown = true;
         seen.title = box->windowTitle();
-        seen.text = box->text();
+        // Without the break opportunities a box puts into long runs.
+        seen.text = box->text().remove(QChar(0x200B));
         seen.informative = box->informativeText();
         seen.hasPixmap = !box->iconPixmap().isNull();
         seen.hasParent = box->parentWidget() != nullptr;
