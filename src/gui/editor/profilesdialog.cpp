@@ -107,6 +107,11 @@ void ProfilesDialog::initList()
 void ProfilesDialog::initTabs()
 {
     ui->tabWidget->setFixedSize(InitialTabsWidth, 450);
+    // Hidden while no profile is left, it keeps its room: the window keeps
+    // its size and its title stays readable.
+    QSizePolicy policy = ui->tabWidget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    ui->tabWidget->setSizePolicy(policy);
     ui->tabWidget->setObjectName(QStringLiteral("tabWidget"));
     QTabBar* bar = ui->tabWidget->findChild<QTabBar*>(QStringLiteral("qt_tabwidget_tabbar"));
     if (bar) {
