@@ -23,7 +23,7 @@ const QChar BreakHere(0x200B);
 // Runs of more characters than this, without a blank, get break
 // opportunities: after each slash or backslash, and at the latest after Piece.
 const int LongRun = 40;
-const int Piece = 30;
+const int Piece = 10;
 
 bool endsRun(QChar c)
 {
