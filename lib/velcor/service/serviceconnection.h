@@ -24,6 +24,13 @@ namespace detail {
 // API object. It connects, says hello, waits for the service's settings,
 // then sends requests and hands events and answers on. A lost or refused
 // connection is reported once and retried with a growing, bounded delay.
+//
+// The socket's handlers only read, decode and keep the books (the liveness
+// timer hears every line); what the receivers are told (events, answers,
+// losses, errors) is delivered afterwards from the event loop, one item per
+// turn and in order. A receiver may thus open a modal box: its nested event
+// loop never runs inside the socket's code, goes on reading the service and
+// hears the items that follow.
 class ServiceConnection : public QObject
 {
     Q_OBJECT
@@ -81,6 +88,7 @@ private slots:
     void _attemptTimeout();
     void _checkDeadlines();
     void _livenessTimeout();
+    void _deliver();
 
 private:
     enum Phase : int { Stopped, Refused, Connecting, Handshake, Ready, Waiting };
@@ -110,7 +118,9 @@ private:
     void handleResult(const QJsonObject& message);
     void becomeReady(const QJsonObject& settings);
     void send(const Pending& pending);
-    void finish(Pending pending, int rc, const QJsonObject& reply, bool later);
+    void finish(const Pending& pending, int rc, const QJsonObject& reply);
+    // Queues something to tell the receivers; see the class comment.
+    void deliver(std::function<void()> item);
     void failInFlight(int rc);
     void armDeadlineTimer();
 
@@ -128,6 +138,8 @@ private:
     QList<Pending> queued;
     QHash<qint64, Pending> inFlight;
     QHash<QString, QJsonObject> remembered;
+    QList<std::function<void()>> deliveries;
+    bool deliveryPosted = false;
     QElapsedTimer clock;
     QTimer reconnectTimer;
     QTimer attemptTimer;

@@ -16,7 +16,8 @@ class ServiceConnection;
 // by init() or by the first request; requests made before the service has
 // answered are held and sent once it has (service verbs excepted, see
 // CloudApi). Every result and every service event is delivered from the
-// event loop, never inside the call that caused it.
+// event loop, in order, never inside the call that caused it nor inside the
+// socket's handlers.
 class Api : public QObject
 {
     Q_OBJECT
