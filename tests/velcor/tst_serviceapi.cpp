@@ -314,15 +314,23 @@ private slots:
         Apis apis;
         QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
         QSignalSpy settings(apis.status.get(), SIGNAL(gotSettings()));
+        QSignalSpy authSent(apis.auth.get(), SIGNAL(authSent(libvelcor::Api::ResultCode)));
         apis.setup->logPortSupply(4830);
+        apis.auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
+                               "http://127.0.0.1:3128", "bob", "pw", ""});
         QCOMPARE(apis.status->init(), 0);
         QTRY_COMPARE(error.count(), 1);
         QVERIFY(
             error.at(0).at(0).value<libvelcor::Error>().getDesc().contains(QString::number(port)));
-        // A sign-in meanwhile is dropped with the reason, never sent later.
+        // A sign-in meanwhile is dropped with the reason, its credential with
+        // it: neither is sent later.
         QSignalSpy notSent(apis.cloud.get(), SIGNAL(actionNotSent(QString, QString)));
+        apis.auth->authSupply(
+            {libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, "", "alice", "typed", ""});
         apis.cloud->actionRequest("start", {});
         QTRY_COMPARE(notSent.count(), 1);
+        QTRY_COMPARE(authSent.count(), 1);
+        QCOMPARE(authSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultNotConnected);
         QVERIFY(notSent.at(0).at(1).toString().contains(QString::number(port)));
         // Several retries go by (20, 40, 80, 160 ms ...) without more errors.
         QTest::qWait(500);
@@ -333,6 +341,9 @@ private slots:
         QTRY_COMPARE(sim->logPort(), 4830);
         QCOMPARE(error.count(), 1);
         QVERIFY(!sim->kinds().contains("cloud.action"));
+        // The proxy's credential, handed over at start-up, is the only one.
+        QTRY_COMPARE(sim->values("auth").size(), 1);
+        QCOMPARE(sim->credentials().at(0).getUser(), QString("bob"));
     }
 
     // A lost service: an error and the error state, the held ports given
