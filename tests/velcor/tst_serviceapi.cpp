@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "foreignpeer.h"
 #include "libvelcor/authapi.h"
 #include "libvelcor/cloudapi.h"
 #include "libvelcor/configapi.h"
@@ -344,6 +345,30 @@ private slots:
         // The proxy's credential, handed over at start-up, is the only one.
         QTRY_COMPARE(sim->values("auth").size(), 1);
         QCOMPARE(sim->credentials().at(0).getUser(), QString("bob"));
+    }
+
+    // Another account's program on the service's port gets nothing, not
+    // even the hello; the user is told why, once.
+    void foreignProgramOnServicePort()
+    {
+        if (!ForeignPeer::skipReason().isEmpty())
+            QSKIP(qPrintable(ForeignPeer::skipReason()));
+        const quint16 port = sim->port();
+        sim->close();
+        ForeignPeer peer;
+        QVERIFY(peer.listenOn(port));
+        qputenv(Api::ServiceAddrVariable, QByteArray("127.0.0.1:") + QByteArray::number(port));
+        Apis apis;
+        QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
+        apis.setup->logPortSupply(4830);
+        apis.status->init();
+        QTRY_COMPARE(error.count(), 1);
+        const libvelcor::Error e = error.at(0).at(0).value<libvelcor::Error>();
+        QVERIFY(e.getDesc().startsWith("Nothing is sent"));
+        QCOMPARE(e.getExtra(), QString("owned by uid %1").arg(ForeignPeer::Uid));
+        QTest::qWait(500); // several retries
+        QCOMPARE(error.count(), 1);
+        QCOMPARE(peer.received(), QByteArray("listening\n"));
     }
 
     // A lost service: an error and the error state, the held ports given

@@ -6,6 +6,7 @@
 
 #include "address.h"
 #include "libvelcor/api.h"
+#include "peerowner.h"
 #include "protocol.h"
 #include "vlog.h"
 
@@ -128,6 +129,7 @@ int ServiceConnection::start()
         const Error e(libvelcor::Api::ConnectionErrorCode, lastProblem,
                       QString::fromLatin1(libvelcor::Api::ServiceAddrVariable));
         // Not inside the caller's call: it wires its objects first.
+        reported = UnreachableReported;
         deliver([this, e]() { emit connectionError(e); });
         // Whatever was held can never be sent.
         const QList<Pending> held = queued;
@@ -165,6 +167,19 @@ void ServiceConnection::connectNow()
 
 void ServiceConnection::_connected()
 {
+    if (socket) {
+        // Any account may listen on a loopback port while the service is
+        // not running there: not even a hello goes to another user's
+        // program.
+        const PeerOwner owner = peerOwner(*socket);
+        if (!owner.allowed) {
+            fail(tr("Nothing is sent to the local service at %1: the program listening there "
+                    "does not belong to this user or to the system")
+                     .arg(addressText),
+                 owner.why, true);
+            return;
+        }
+    }
     phase = Handshake;
     QJsonObject hello;
     hello.insert(QStringLiteral("type"), QStringLiteral("hello"));
@@ -290,7 +305,7 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     attemptTimer.stop();
     phase = Ready;
     delay = firstDelay;
-    errorReported = false;
+    reported = NothingReported;
     lastProblem.clear();
     VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
     // A new session of a service that may have restarted: give it back the
@@ -447,7 +462,7 @@ void ServiceConnection::failInFlight(int rc)
         finish(p, rc, QJsonObject());
 }
 
-void ServiceConnection::fail(const QString& description, const QString& extra)
+void ServiceConnection::fail(const QString& description, const QString& extra, bool foreign)
 {
     const bool wasReady = phase == Ready;
     attemptTimer.stop();
@@ -472,8 +487,9 @@ void ServiceConnection::fail(const QString& description, const QString& extra)
     delay = qMin(maxDelay, delay * 2);
     if (wasReady)
         deliver([this]() { emit connectionLost(); });
-    if (!errorReported) {
-        errorReported = true;
+    const Reported now = foreign ? ForeignReported : UnreachableReported;
+    if (reported == NothingReported || (now == ForeignReported && reported != now)) {
+        reported = now;
         const Error e(libvelcor::Api::ConnectionErrorCode, description, extra);
         deliver([this, e]() { emit connectionError(e); });
     }

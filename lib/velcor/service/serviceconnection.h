@@ -21,9 +21,10 @@ namespace libvelcor {
 namespace detail {
 
 // The one connection of the process to the local service, shared by every
-// API object. It connects, says hello, waits for the service's settings,
-// then sends requests and hands events and answers on. A lost or refused
-// connection is reported once and retried with a growing, bounded delay.
+// API object. It connects, makes sure the service's socket belongs to this
+// user or root, says hello, waits for the service's settings, then sends
+// requests and hands events and answers on. A lost or refused connection is
+// reported once and retried with a growing, bounded delay.
 //
 // The socket's handlers only read, decode and keep the books (the liveness
 // timer hears every line); what the receivers are told (events, answers,
@@ -74,7 +75,8 @@ signals:
     // "need", "error".
     void serviceEvent(const QString& type, const QJsonObject& message);
     // The connection failed, was lost or could not be made; reported once
-    // until the service has been reached again.
+    // until the service has been reached again, and once more when another
+    // user's program turns out to hold the service's address.
     void connectionError(const libvelcor::Error& error);
     // An established connection ended.
     void connectionLost();
@@ -92,6 +94,10 @@ private slots:
 
 private:
     enum Phase : int { Stopped, Refused, Connecting, Handshake, Ready, Waiting };
+    // What the receivers were last told about a failure: the user hears of
+    // an unreachable service once, and of a foreign program on its address
+    // once more, until the service has been reached again.
+    enum Reported : int { NothingReported, UnreachableReported, ForeignReported };
 
     struct Pending
     {
@@ -112,7 +118,7 @@ private:
     // False when the link changed or this object went away meanwhile, or
     // the stream failed.
     bool receive(const char* data, qint64 size);
-    void fail(const QString& description, const QString& extra = QString());
+    void fail(const QString& description, const QString& extra = QString(), bool foreign = false);
     void handleLine(const char* data, int size);
     void handleMessage(const QJsonObject& message);
     void handleResult(const QJsonObject& message);
@@ -149,7 +155,7 @@ private:
     // Once "status.start" went out, the service sends at least one line per
     // interval; silence for three intervals counts as a lost service.
     int statusInterval = 0;
-    bool errorReported = false;
+    Reported reported = NothingReported;
     bool everReady = false;
     int requestTimeout;
     int firstDelay;

@@ -15,7 +15,8 @@ class ServiceConnection;
 // object per line; see docs/service-protocol.md). The connection is opened
 // by init() or by the first request; requests made before the service has
 // answered are held and sent once it has (service verbs and the profile's
-// credential excepted, see CloudApi and AuthApi). Every result and every
+// credential excepted, see CloudApi and AuthApi). Only a service whose socket
+// belongs to this user or to root is dealt with. Every result and every
 // service event is delivered from the event loop, in order, never inside the
 // call that caused it nor inside the socket's handlers.
 class Api : public QObject
