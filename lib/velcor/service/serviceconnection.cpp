@@ -479,20 +479,22 @@ void ServiceConnection::fail(const QString& description, const QString& extra, b
     // A new connection is silent until status reports are asked for again.
     statusInterval = 0;
     lastProblem = extra.isEmpty() ? description : description + QStringLiteral(": ") + extra;
-    // The state and the next attempt first: the receivers may keep the
-    // error on screen for as long as they like.
+    // The next attempt is on its way before anyone hears of the failure: a
+    // receiver may keep the error on screen for as long as it likes. The
+    // loss follows the error in the next turn, within such a box too, so
+    // whoever shows the error state has the error's text by then.
     phase = Waiting;
     VLOG_ERROR << lastProblem << "; next attempt in " << delay << " ms";
     reconnectTimer.start(delay);
     delay = qMin(maxDelay, delay * 2);
-    if (wasReady)
-        deliver([this]() { emit connectionLost(); });
     const Reported now = foreign ? ForeignReported : UnreachableReported;
     if (reported == NothingReported || (now == ForeignReported && reported != now)) {
         reported = now;
         const Error e(libvelcor::Api::ConnectionErrorCode, description, extra);
         deliver([this, e]() { emit connectionError(e); });
     }
+    if (wasReady)
+        deliver([this]() { emit connectionLost(); });
     failInFlight(libvelcor::Api::ResultDisconnected);
     QList<Pending> dropped;
     for (int i = queued.size() - 1; i >= 0; --i) {
