@@ -860,6 +860,13 @@
     </message>
 </context>
 <context>
+    <name>libvelcor::detail::ServiceConnection</name>
+    <message>
+        <source>Nothing is sent to the local service at %1: the program listening there does not belong to this user or to the system</source>
+        <translation>An den lokalen Dienst unter %1 wird nichts gesendet: Das Programm, das dort lauscht, gehört weder diesem Benutzer noch dem System</translation>
+    </message>
+</context>
+<context>
     <name>profilesDialog</name>
     <message>
         <source>Browse</source>

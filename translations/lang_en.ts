@@ -860,6 +860,13 @@
     </message>
 </context>
 <context>
+    <name>libvelcor::detail::ServiceConnection</name>
+    <message>
+        <source>Nothing is sent to the local service at %1: the program listening there does not belong to this user or to the system</source>
+        <translation>Nothing is sent to the local service at %1: the program listening there does not belong to this user or to the system</translation>
+    </message>
+</context>
+<context>
     <name>profilesDialog</name>
     <message>
         <source>Browse</source>

@@ -860,6 +860,13 @@
     </message>
 </context>
 <context>
+    <name>libvelcor::detail::ServiceConnection</name>
+    <message>
+        <source>Nothing is sent to the local service at %1: the program listening there does not belong to this user or to the system</source>
+        <translation>Non viene inviato nulla al servizio locale su %1: il programma in ascolto non appartiene né a questo utente né al sistema</translation>
+    </message>
+</context>
+<context>
     <name>profilesDialog</name>
     <message>
         <source>Browse</source>

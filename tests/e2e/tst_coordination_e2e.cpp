@@ -347,17 +347,23 @@ void TestCoordinationE2E::quitWithSilentServerStillStops()
 void TestCoordinationE2E::untrustedServer_data()
 {
     QTest::addColumn<bool>("accept");
-    QTest::newRow("accepted") << true;
-    QTest::newRow("refused") << false;
+    QTest::addColumn<int>("answerAfter"); // ms the box stays open
+    QTest::newRow("accepted") << true << 0;
+    QTest::newRow("refused") << false << 0;
+    // Longer than three heartbeat intervals.
+    QTest::newRow("accepted after 4 s") << true << 4000;
+    QTest::newRow("refused after 4 s") << false << 4000;
 }
 
 void TestCoordinationE2E::untrustedServer()
 {
     QFETCH(bool, accept);
+    QFETCH(int, answerAfter);
 
     Rig rig;
     START(rig);
     rig.gui->queryAnswer = accept ? orvofake::FakeGui::Accept : orvofake::FakeGui::Refuse;
+    rig.gui->queryDelayMs = answerAfter;
     emit rig.login()->authSupply(Rig::proxy());
     rig.login()->signIn(Rig::userPass(), Rig::security(true, QStringLiteral("ca.pem")));
     QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(0).contains(QStringLiteral("start")), 5000);

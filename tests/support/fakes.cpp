@@ -1,5 +1,6 @@
 #include "fakes.h"
 
+#include <QEventLoop>
 #include <QTimer>
 
 #include "common/cookiejar.h"
@@ -369,6 +370,11 @@ void FakeGui::_gotError(ORVO::Module m, QString errStr, QString msg)
 void FakeGui::_gotQuery(int id, QString query)
 {
     log->add(QStringLiteral("gui"), QStringLiteral("_gotQuery"), {id, query});
+    if (queryDelayMs > 0) {
+        QEventLoop box;
+        QTimer::singleShot(queryDelayMs, &box, &QEventLoop::quit);
+        box.exec();
+    }
     if (queryAnswer != NoAnswer)
         emit sigQueryResponse(id, queryAnswer == Accept);
 }

@@ -228,9 +228,10 @@ public:
     FakeMainWindow* mainWindow = nullptr;
     FakeTray* tray = nullptr;
     // Answer of the untrusted-server question (given within the call, as a
-    // modal box does) and of the action confirmation (given later, as the
-    // timed box does).
+    // modal box does, after queryDelayMs in a nested event loop) and of the
+    // action confirmation (given later, as the timed box does).
     Answer queryAnswer = NoAnswer;
+    int queryDelayMs = 0;
     Answer actionAnswer = NoAnswer;
 
 signals:

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "foreignpeer.h"
 #include "libvelcor/authapi.h"
 #include "libvelcor/cloudapi.h"
 #include "libvelcor/configapi.h"
@@ -314,15 +315,23 @@ private slots:
         Apis apis;
         QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
         QSignalSpy settings(apis.status.get(), SIGNAL(gotSettings()));
+        QSignalSpy authSent(apis.auth.get(), SIGNAL(authSent(libvelcor::Api::ResultCode)));
         apis.setup->logPortSupply(4830);
+        apis.auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
+                               "http://127.0.0.1:3128", "bob", "pw", ""});
         QCOMPARE(apis.status->init(), 0);
         QTRY_COMPARE(error.count(), 1);
         QVERIFY(
             error.at(0).at(0).value<libvelcor::Error>().getDesc().contains(QString::number(port)));
-        // A sign-in meanwhile is dropped with the reason, never sent later.
+        // A sign-in meanwhile is dropped with the reason, its credential with
+        // it: neither is sent later.
         QSignalSpy notSent(apis.cloud.get(), SIGNAL(actionNotSent(QString, QString)));
+        apis.auth->authSupply(
+            {libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, "", "alice", "typed", ""});
         apis.cloud->actionRequest("start", {});
         QTRY_COMPARE(notSent.count(), 1);
+        QTRY_COMPARE(authSent.count(), 1);
+        QCOMPARE(authSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultNotConnected);
         QVERIFY(notSent.at(0).at(1).toString().contains(QString::number(port)));
         // Several retries go by (20, 40, 80, 160 ms ...) without more errors.
         QTest::qWait(500);
@@ -333,6 +342,33 @@ private slots:
         QTRY_COMPARE(sim->logPort(), 4830);
         QCOMPARE(error.count(), 1);
         QVERIFY(!sim->kinds().contains("cloud.action"));
+        // The proxy's credential, handed over at start-up, is the only one.
+        QTRY_COMPARE(sim->values("auth").size(), 1);
+        QCOMPARE(sim->credentials().at(0).getUser(), QString("bob"));
+    }
+
+    // Another account's program on the service's port gets nothing, not
+    // even the hello; the user is told why, once.
+    void foreignProgramOnServicePort()
+    {
+        if (!ForeignPeer::skipReason().isEmpty())
+            QSKIP(qPrintable(ForeignPeer::skipReason()));
+        const quint16 port = sim->port();
+        sim->close();
+        ForeignPeer peer;
+        QVERIFY(peer.listenOn(port));
+        qputenv(Api::ServiceAddrVariable, QByteArray("127.0.0.1:") + QByteArray::number(port));
+        Apis apis;
+        QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
+        apis.setup->logPortSupply(4830);
+        apis.status->init();
+        QTRY_COMPARE(error.count(), 1);
+        const libvelcor::Error e = error.at(0).at(0).value<libvelcor::Error>();
+        QVERIFY(e.getDesc().startsWith("Nothing is sent"));
+        QCOMPARE(e.getExtra(), QString("owned by uid %1").arg(ForeignPeer::Uid));
+        QTest::qWait(500); // several retries
+        QCOMPARE(error.count(), 1);
+        QCOMPARE(peer.received(), QByteArray("listening\n"));
     }
 
     // A lost service: an error and the error state, the held ports given
@@ -358,6 +394,12 @@ private slots:
         QTRY_COMPARE(sim->values("auth").size(), 1);
         sim->clearLog();
         sim->setAnswering(true);
+        // A receiver that keeps the error on screen sees the error state
+        // and the connection made again meanwhile.
+        bool meanwhile = false;
+        connect(st, &libvelcor::StatusApi::error, st, [&]() {
+            meanwhile = QTest::qWaitFor([&]() { return state.count() == 2 && settings.count(); });
+        });
         sim->disconnectClients();
 
         QTRY_COMPARE(error.count(), 1);
@@ -367,6 +409,7 @@ private slots:
         QTRY_COMPARE(authSent.count(), 1);
         QCOMPARE(authSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultDisconnected);
         QTRY_COMPARE(settings.count(), 1);
+        QVERIFY(meanwhile);
         QTRY_COMPARE(sim->values("setup.logPort"), (QList<QVariant>{4826}));
         QCOMPARE(sim->values("setup.port"), (QList<QVariant>{4816}));
         QCOMPARE(error.count(), 1);

@@ -21,8 +21,14 @@ void AuthApi::authSupply(libvelcor::Auth auth)
     VLOG_TRACE << "[Service] auth: " << protocol::maskedAuth(auth);
     QJsonObject body;
     body.insert(QStringLiteral("auth"), protocol::authToJson(auth));
-    connection()->request(QStringLiteral("auth"), body, this,
-                          [this](int rc, const QJsonObject&) { emit authSent(ResultCode(rc)); });
+    // The profile's credential belongs to the sign-in under way: like the
+    // "start" that follows it, it is never held for a service that appears
+    // later. The proxy's is a setting, handed over once at start-up, and
+    // waits for the service.
+    const bool hold = auth.getId() != libvelcor::Auth::ProfileId;
+    connection()->request(
+        QStringLiteral("auth"), body, this,
+        [this](int rc, const QJsonObject&) { emit authSent(ResultCode(rc)); }, hold);
 }
 
 SetupApi::SetupApi(QObject* parent) : Api(parent) {}

@@ -6,6 +6,7 @@
 
 #include "address.h"
 #include "libvelcor/api.h"
+#include "peerowner.h"
 #include "protocol.h"
 #include "vlog.h"
 
@@ -109,6 +110,7 @@ void ServiceConnection::shutdown()
     // Nobody is left to hear the answers.
     queued.clear();
     inFlight.clear();
+    deliveries.clear();
 }
 
 int ServiceConnection::start()
@@ -127,12 +129,13 @@ int ServiceConnection::start()
         const Error e(libvelcor::Api::ConnectionErrorCode, lastProblem,
                       QString::fromLatin1(libvelcor::Api::ServiceAddrVariable));
         // Not inside the caller's call: it wires its objects first.
-        QTimer::singleShot(0, this, [this, e]() { emit connectionError(e); });
+        reported = UnreachableReported;
+        deliver([this, e]() { emit connectionError(e); });
         // Whatever was held can never be sent.
         const QList<Pending> held = queued;
         queued.clear();
         for (const Pending& p : held)
-            finish(p, libvelcor::Api::ResultNotConnected, QJsonObject(), true);
+            finish(p, libvelcor::Api::ResultNotConnected, QJsonObject());
         return -1;
     }
     connectNow();
@@ -164,6 +167,19 @@ void ServiceConnection::connectNow()
 
 void ServiceConnection::_connected()
 {
+    if (socket) {
+        // Any account may listen on a loopback port while the service is
+        // not running there: not even a hello goes to another user's
+        // program.
+        const PeerOwner owner = peerOwner(*socket);
+        if (!owner.allowed) {
+            fail(tr("Nothing is sent to the local service at %1: the program listening there "
+                    "does not belong to this user or to the system")
+                     .arg(addressText),
+                 owner.why, true);
+            return;
+        }
+    }
     phase = Handshake;
     QJsonObject hello;
     hello.insert(QStringLiteral("type"), QStringLiteral("hello"));
@@ -278,7 +294,7 @@ void ServiceConnection::handleMessage(const QJsonObject& message)
     } else if (type == QLatin1String("settings") || type == QLatin1String("state") ||
                type == QLatin1String("progress") || type == QLatin1String("fallback") ||
                type == QLatin1String("need") || type == QLatin1String("error")) {
-        emit serviceEvent(type, message);
+        deliver([this, type, message]() { emit serviceEvent(type, message); });
     } else {
         VLOG_ERROR << "Unknown message type from the local service: " << type;
     }
@@ -289,7 +305,7 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     attemptTimer.stop();
     phase = Ready;
     delay = firstDelay;
-    errorReported = false;
+    reported = NothingReported;
     lastProblem.clear();
     VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
     // A new session of a service that may have restarted: give it back the
@@ -311,7 +327,7 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
         send(p);
     armDeadlineTimer();
     if (phase == Ready)
-        emit serviceEvent(QStringLiteral("settings"), settings);
+        deliver([this, settings]() { emit serviceEvent(QStringLiteral("settings"), settings); });
 }
 
 void ServiceConnection::handleResult(const QJsonObject& message)
@@ -330,7 +346,7 @@ void ServiceConnection::handleResult(const QJsonObject& message)
     qint64 code = 0;
     if (protocol::wholeNumber(message.value(QLatin1String("rc")), 0, INT_MAX, code))
         rc = int(code);
-    finish(p, rc, message, false);
+    finish(p, rc, message);
 }
 
 void ServiceConnection::request(const QString& type, const QJsonObject& body, QObject* context,
@@ -344,12 +360,12 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
     p.deadline = clock.elapsed() + requestTimeout;
     p.hold = hold;
     if (phase == Refused || (!hold && phase == Waiting)) {
-        finish(p, libvelcor::Api::ResultNotConnected, QJsonObject(), true);
+        finish(p, libvelcor::Api::ResultNotConnected, QJsonObject());
         return;
     }
     if (queued.size() + inFlight.size() >= MaxPending) {
         VLOG_ERROR << "Too many requests waiting for the local service";
-        finish(p, libvelcor::Api::ResultBusy, QJsonObject(), true);
+        finish(p, libvelcor::Api::ResultBusy, QJsonObject());
         return;
     }
     p.id = nextId++;
@@ -378,7 +394,7 @@ void ServiceConnection::send(const Pending& pending)
     const QByteArray line = protocol::encode(m);
     if (line.size() - 1 > protocol::MaxLineSize) {
         VLOG_ERROR << "Request too large for the protocol: " << protocol::messageType(m);
-        finish(pending, libvelcor::Api::ResultInvalid, QJsonObject(), true);
+        finish(pending, libvelcor::Api::ResultInvalid, QJsonObject());
         return;
     }
     if (socket && socket->bytesToWrite() > MaxUnsent) {
@@ -397,7 +413,7 @@ void ServiceConnection::send(const Pending& pending)
     }
 }
 
-void ServiceConnection::finish(Pending pending, int rc, const QJsonObject& reply, bool later)
+void ServiceConnection::finish(const Pending& pending, int rc, const QJsonObject& reply)
 {
     if (!pending.reply)
         return;
@@ -405,16 +421,37 @@ void ServiceConnection::finish(Pending pending, int rc, const QJsonObject& reply
         VLOG_ERROR << "Request " << protocol::messageType(pending.message) << " ended with result "
                    << rc;
     }
-    if (later) {
-        QObject* ctx = pending.context.data();
-        if (!ctx)
-            return;
-        Reply r = pending.reply;
-        QTimer::singleShot(0, ctx, [r, rc, reply]() { r(rc, reply); });
-        return;
+    const QPointer<QObject> context = pending.context;
+    const Reply r = pending.reply;
+    deliver([context, r, rc, reply]() {
+        if (context)
+            r(rc, reply);
+    });
+}
+
+void ServiceConnection::deliver(std::function<void()> item)
+{
+    deliveries.append(std::move(item));
+    if (!deliveryPosted) {
+        deliveryPosted = true;
+        QMetaObject::invokeMethod(this, &ServiceConnection::_deliver, Qt::QueuedConnection);
     }
-    if (pending.context)
-        pending.reply(rc, reply);
+}
+
+void ServiceConnection::_deliver()
+{
+    deliveryPosted = false;
+    if (deliveries.isEmpty())
+        return;
+    const std::function<void()> item = deliveries.takeFirst();
+    // The next turn is asked for first: should this item open a modal box,
+    // the box's event loop delivers the rest. Nothing of this object is
+    // touched afterwards, as a receiver may delete the last API object.
+    if (!deliveries.isEmpty()) {
+        deliveryPosted = true;
+        QMetaObject::invokeMethod(this, &ServiceConnection::_deliver, Qt::QueuedConnection);
+    }
+    item();
 }
 
 void ServiceConnection::failInFlight(int rc)
@@ -422,10 +459,10 @@ void ServiceConnection::failInFlight(int rc)
     const QList<Pending> lost = inFlight.values();
     inFlight.clear();
     for (const Pending& p : lost)
-        finish(p, rc, QJsonObject(), true);
+        finish(p, rc, QJsonObject());
 }
 
-void ServiceConnection::fail(const QString& description, const QString& extra)
+void ServiceConnection::fail(const QString& description, const QString& extra, bool foreign)
 {
     const bool wasReady = phase == Ready;
     attemptTimer.stop();
@@ -442,6 +479,22 @@ void ServiceConnection::fail(const QString& description, const QString& extra)
     // A new connection is silent until status reports are asked for again.
     statusInterval = 0;
     lastProblem = extra.isEmpty() ? description : description + QStringLiteral(": ") + extra;
+    // The next attempt is on its way before anyone hears of the failure: a
+    // receiver may keep the error on screen for as long as it likes. The
+    // loss follows the error in the next turn, within such a box too, so
+    // whoever shows the error state has the error's text by then.
+    phase = Waiting;
+    VLOG_ERROR << lastProblem << "; next attempt in " << delay << " ms";
+    reconnectTimer.start(delay);
+    delay = qMin(maxDelay, delay * 2);
+    const Reported now = foreign ? ForeignReported : UnreachableReported;
+    if (reported == NothingReported || (now == ForeignReported && reported != now)) {
+        reported = now;
+        const Error e(libvelcor::Api::ConnectionErrorCode, description, extra);
+        deliver([this, e]() { emit connectionError(e); });
+    }
+    if (wasReady)
+        deliver([this]() { emit connectionLost(); });
     failInFlight(libvelcor::Api::ResultDisconnected);
     QList<Pending> dropped;
     for (int i = queued.size() - 1; i >= 0; --i) {
@@ -449,19 +502,7 @@ void ServiceConnection::fail(const QString& description, const QString& extra)
             dropped.prepend(queued.takeAt(i));
     }
     for (const Pending& p : qAsConst(dropped))
-        finish(p, libvelcor::Api::ResultNotConnected, QJsonObject(), true);
-    phase = Waiting;
-    VLOG_ERROR << description << " " << extra << "; next attempt in " << delay << " ms";
-    if (!errorReported) {
-        errorReported = true;
-        emit connectionError(Error(libvelcor::Api::ConnectionErrorCode, description, extra));
-    }
-    if (wasReady)
-        emit connectionLost();
-    if (phase == Waiting) {
-        reconnectTimer.start(delay);
-        delay = qMin(maxDelay, delay * 2);
-    }
+        finish(p, libvelcor::Api::ResultNotConnected, QJsonObject());
 }
 
 void ServiceConnection::_socketError()
@@ -538,7 +579,7 @@ void ServiceConnection::_checkDeadlines()
         }
     }
     for (const Pending& p : qAsConst(expired))
-        finish(p, libvelcor::Api::ResultTimeout, QJsonObject(), true);
+        finish(p, libvelcor::Api::ResultTimeout, QJsonObject());
     armDeadlineTimer();
 }
 

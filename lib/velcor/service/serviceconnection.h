@@ -21,9 +21,17 @@ namespace libvelcor {
 namespace detail {
 
 // The one connection of the process to the local service, shared by every
-// API object. It connects, says hello, waits for the service's settings,
-// then sends requests and hands events and answers on. A lost or refused
-// connection is reported once and retried with a growing, bounded delay.
+// API object. It connects, makes sure the service's socket belongs to this
+// user or root, says hello, waits for the service's settings, then sends
+// requests and hands events and answers on. A lost or refused connection is
+// reported once and retried with a growing, bounded delay.
+//
+// The socket's handlers only read, decode and keep the books (the liveness
+// timer hears every line); what the receivers are told (events, answers,
+// losses, errors) is delivered afterwards from the event loop, one item per
+// turn and in order. A receiver may thus open a modal box: its nested event
+// loop never runs inside the socket's code, goes on reading the service and
+// hears the items that follow.
 class ServiceConnection : public QObject
 {
     Q_OBJECT
@@ -67,7 +75,8 @@ signals:
     // "need", "error".
     void serviceEvent(const QString& type, const QJsonObject& message);
     // The connection failed, was lost or could not be made; reported once
-    // until the service has been reached again.
+    // until the service has been reached again, and once more when another
+    // user's program turns out to hold the service's address.
     void connectionError(const libvelcor::Error& error);
     // An established connection ended.
     void connectionLost();
@@ -81,9 +90,14 @@ private slots:
     void _attemptTimeout();
     void _checkDeadlines();
     void _livenessTimeout();
+    void _deliver();
 
 private:
     enum Phase : int { Stopped, Refused, Connecting, Handshake, Ready, Waiting };
+    // What the receivers were last told about a failure: the user hears of
+    // an unreachable service once, and of a foreign program on its address
+    // once more, until the service has been reached again.
+    enum Reported : int { NothingReported, UnreachableReported, ForeignReported };
 
     struct Pending
     {
@@ -104,13 +118,15 @@ private:
     // False when the link changed or this object went away meanwhile, or
     // the stream failed.
     bool receive(const char* data, qint64 size);
-    void fail(const QString& description, const QString& extra = QString());
+    void fail(const QString& description, const QString& extra = QString(), bool foreign = false);
     void handleLine(const char* data, int size);
     void handleMessage(const QJsonObject& message);
     void handleResult(const QJsonObject& message);
     void becomeReady(const QJsonObject& settings);
     void send(const Pending& pending);
-    void finish(Pending pending, int rc, const QJsonObject& reply, bool later);
+    void finish(const Pending& pending, int rc, const QJsonObject& reply);
+    // Queues something to tell the receivers; see the class comment.
+    void deliver(std::function<void()> item);
     void failInFlight(int rc);
     void armDeadlineTimer();
 
@@ -128,6 +144,8 @@ private:
     QList<Pending> queued;
     QHash<qint64, Pending> inFlight;
     QHash<QString, QJsonObject> remembered;
+    QList<std::function<void()>> deliveries;
+    bool deliveryPosted = false;
     QElapsedTimer clock;
     QTimer reconnectTimer;
     QTimer attemptTimer;
@@ -137,7 +155,7 @@ private:
     // Once "status.start" went out, the service sends at least one line per
     // interval; silence for three intervals counts as a lost service.
     int statusInterval = 0;
-    bool errorReported = false;
+    Reported reported = NothingReported;
     bool everReady = false;
     int requestTimeout;
     int firstDelay;

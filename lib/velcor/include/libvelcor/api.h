@@ -14,9 +14,11 @@ class ServiceConnection;
 // share one connection to the service (TCP on a loopback address, one JSON
 // object per line; see docs/service-protocol.md). The connection is opened
 // by init() or by the first request; requests made before the service has
-// answered are held and sent once it has (service verbs excepted, see
-// CloudApi). Every result and every service event is delivered from the
-// event loop, never inside the call that caused it.
+// answered are held and sent once it has (service verbs and the profile's
+// credential excepted, see CloudApi and AuthApi). Only a service whose socket
+// belongs to this user or to root is dealt with. Every result and every
+// service event is delivered from the event loop, in order, never inside the
+// call that caused it nor inside the socket's handlers.
 class Api : public QObject
 {
     Q_OBJECT

@@ -5,7 +5,9 @@
 
 namespace libvelcor {
 
-// Hands credentials (the profile's and the proxy's) to the service.
+// Hands credentials (the profile's and the proxy's) to the service. The
+// profile's credential is not held while the service cannot be reached: it
+// ends with ResultNotConnected, as a sign-in's "start" does (see CloudApi).
 class AuthApi : public Api
 {
     Q_OBJECT
