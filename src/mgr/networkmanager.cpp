@@ -137,15 +137,16 @@ void NetworkManager::_notTheFile(QNetworkReply* reply, const Download& d)
         why = tr("The server answered with status %1 instead of the file.").arg(status);
     else if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         why = tr("The download was redirected to an address that cannot be fetched: %1")
-                  .arg(to.toString());
+                  .arg(to.toString(QUrl::RemoveUserInfo));
     else if (from.scheme() == QLatin1String("https") && scheme != QLatin1String("https"))
         why = tr("The download was redirected from a secure address to an insecure one: %1")
-                  .arg(to.toString());
+                  .arg(to.toString(QUrl::RemoveUserInfo));
     else if (d.redirects >= MaxRedirects)
-        why = tr("The download was redirected too many times: %1").arg(to.toString());
+        why = tr("The download was redirected too many times: %1")
+                  .arg(to.toString(QUrl::RemoveUserInfo));
 
     if (why.isEmpty()) {
-        LOG_DEBUG << "[NetworkManager] Redirected to " << to.toString();
+        LOG_DEBUG << "[NetworkManager] Redirected to " << to.toString(QUrl::RemoveUserInfo);
         Download next = d;
         ++next.redirects;
         if (_send(to, next))

@@ -53,8 +53,8 @@ private:
         QPointer<QObject> origin;
         QUrl url;
     };
-    // Redirects this many answers old are forgotten: the web engine asks
-    // about a redirect as it follows it.
+    // Records kept at most: the web engine asks about a redirect as it
+    // follows it, so older ones are stale.
     static const int MaxRedirects = 32;
 
     void _noteRedirect(QNetworkReply* reply, const QPointer<QObject>& origin, const QUrl& url);

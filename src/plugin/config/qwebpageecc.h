@@ -37,7 +37,9 @@ public:
     int pendingCommands() const { return pending.size(); }
     // The management server's origins (scheme, host and port). Commands
     // count only from the main frame while it shows a page of one of them,
-    // asked for by that page; without any origin, no command counts.
+    // asked for by that page, and never through a redirect from another
+    // host; without any origin, no command counts. Only the server's own
+    // login page is an error().
     void setCommandOrigins(const QList<QUrl>& origins) { commandOrigins = origins; }
     // The URL is at one of the management server's origins.
     bool isServerUrl(const QUrl& url) const;
