@@ -197,6 +197,18 @@
         <source>Select output file</source>
         <translation>Zieldatei auswählen</translation>
     </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>The page could not be opened in a web browser. Its address:
+
+%1</source>
+        <translation>Die Seite konnte in keinem Webbrowser geöffnet werden. Ihre Adresse:
+
+%1</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ApiManager</name>
@@ -242,6 +254,14 @@
     <message>
         <source>Error</source>
         <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>The management server has ended the session. Please sign in again.</source>
+        <translation>Der Verwaltungsserver hat die Sitzung beendet. Bitte melden Sie sich erneut an.</translation>
     </message>
 </context>
 <context>
@@ -356,6 +376,22 @@
     <message>
         <source>System error</source>
         <translation>Systemfehler</translation>
+    </message>
+    <message>
+        <source>The server answered with status %1 instead of the file.</source>
+        <translation>Der Server hat statt der Datei mit dem Status %1 geantwortet.</translation>
+    </message>
+    <message>
+        <source>The download was redirected to an address that cannot be fetched: %1</source>
+        <translation>Der Download wurde an eine Adresse umgeleitet, die nicht abgerufen werden kann: %1</translation>
+    </message>
+    <message>
+        <source>The download was redirected from a secure address to an insecure one: %1</source>
+        <translation>Der Download wurde von einer sicheren an eine unsichere Adresse umgeleitet: %1</translation>
+    </message>
+    <message>
+        <source>The download was redirected too many times: %1</source>
+        <translation>Der Download wurde zu oft umgeleitet: %1</translation>
     </message>
 </context>
 <context>

@@ -197,6 +197,18 @@
         <source>Select output file</source>
         <translation>Select output file</translation>
     </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>The page could not be opened in a web browser. Its address:
+
+%1</source>
+        <translation>The page could not be opened in a web browser. Its address:
+
+%1</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ApiManager</name>
@@ -242,6 +254,14 @@
     <message>
         <source>Error</source>
         <translation>Error</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>The management server has ended the session. Please sign in again.</source>
+        <translation>The management server has ended the session. Please sign in again.</translation>
     </message>
 </context>
 <context>
@@ -356,6 +376,22 @@
     <message>
         <source>System error</source>
         <translation>System error</translation>
+    </message>
+    <message>
+        <source>The server answered with status %1 instead of the file.</source>
+        <translation>The server answered with status %1 instead of the file.</translation>
+    </message>
+    <message>
+        <source>The download was redirected to an address that cannot be fetched: %1</source>
+        <translation>The download was redirected to an address that cannot be fetched: %1</translation>
+    </message>
+    <message>
+        <source>The download was redirected from a secure address to an insecure one: %1</source>
+        <translation>The download was redirected from a secure address to an insecure one: %1</translation>
+    </message>
+    <message>
+        <source>The download was redirected too many times: %1</source>
+        <translation>The download was redirected too many times: %1</translation>
     </message>
 </context>
 <context>

@@ -197,6 +197,18 @@
         <source>Select output file</source>
         <translation>Seleziona il file di destinazione</translation>
     </message>
+    <message>
+        <source>Warning</source>
+        <translation>Avviso</translation>
+    </message>
+    <message>
+        <source>The page could not be opened in a web browser. Its address:
+
+%1</source>
+        <translation>Impossibile aprire la pagina in un browser web. Il suo indirizzo:
+
+%1</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ApiManager</name>
@@ -242,6 +254,14 @@
     <message>
         <source>Error</source>
         <translation>Errore</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>Informazioni</translation>
+    </message>
+    <message>
+        <source>The management server has ended the session. Please sign in again.</source>
+        <translation>Il server di gestione ha terminato la sessione. Accedere di nuovo.</translation>
     </message>
 </context>
 <context>
@@ -356,6 +376,22 @@
     <message>
         <source>System error</source>
         <translation>Errore di sistema</translation>
+    </message>
+    <message>
+        <source>The server answered with status %1 instead of the file.</source>
+        <translation>Il server ha risposto con lo stato %1 invece di inviare il file.</translation>
+    </message>
+    <message>
+        <source>The download was redirected to an address that cannot be fetched: %1</source>
+        <translation>Il download è stato reindirizzato a un indirizzo che non può essere scaricato: %1</translation>
+    </message>
+    <message>
+        <source>The download was redirected from a secure address to an insecure one: %1</source>
+        <translation>Il download è stato reindirizzato da un indirizzo sicuro a uno non sicuro: %1</translation>
+    </message>
+    <message>
+        <source>The download was redirected too many times: %1</source>
+        <translation>Il download è stato reindirizzato troppe volte: %1</translation>
     </message>
 </context>
 <context>

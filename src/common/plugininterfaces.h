@@ -73,7 +73,8 @@ public:
         return nullptr;
     }
     // Adds object to the script window of frame under name; the caller keeps
-    // ownership. False (nothing added) when frame is not a web frame.
+    // ownership. False (nothing added) when frame is not the frame of a
+    // portal page, or holds a document from outside the management server.
     virtual bool addScriptObject(QObject* frame, const QString& name, QObject* object)
     {
         Q_UNUSED(frame);

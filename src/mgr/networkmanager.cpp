@@ -18,6 +18,8 @@ namespace {
 
 // Bounds what Qt buffers for a reply ahead of our writes to disk.
 const qint64 ReadBufferSize = 4 * 1024 * 1024;
+// As many redirects as a browser follows.
+const int MaxRedirects = 20;
 
 } // namespace
 
@@ -78,39 +80,84 @@ int NetworkManager::startDownload(const QString& url, QString target, bool quiet
     LOG_TRACE;
     LOG_DEBUG << "[NetworkManager] Downloading url: " << url << " target: " << target;
 
+    Download d;
+    d.url = QUrl(url).toString();
+    d.target = target.isEmpty() ? QString("") : target;
+    d.quiet = quiet;
+    if (!_send(QUrl(url), d)) {
+        LOG_ERROR;
+        emit sigError(ErrorRequest, QString(""));
+        return -1;
+    }
+    return 0;
+}
+
+bool NetworkManager::_send(const QUrl& url, Download d)
+{
     // A fresh copy each time, so that no header of an earlier credential
     // lingers on the request.
     QNetworkRequest req = request;
-    req.setUrl(QUrl(url));
-    // The portal decides where a download comes from; the credential is
-    // for the management server only. Elsewhere the file is fetched
-    // without it, as a browser would.
-    if (_isServerUrl(req.url())) {
+    req.setUrl(url);
+    // The portal decides where a download comes from, and each server where
+    // it goes on to; the credential is for the management server only.
+    // Elsewhere the file is fetched without it, as a browser would.
+    d.leftServer = d.leftServer || !_isServerUrl(url);
+    if (!d.leftServer) {
         QMap<QByteArray, QByteArray> map;
         if (libvelcor::crypto::requestFromAuth(auth, map, req) != 0)
             LOG_DEBUG;
     } else {
         LOG_DEBUG << "[NetworkManager] Not the management server, no credential sent to: "
-                  << req.url().host();
+                  << url.host();
     }
 
-    QNetworkReply* reply = target.isEmpty() ? accessManager.head(req) : accessManager.get(req);
-    if (!reply) {
-        LOG_ERROR;
-        emit sigError(ErrorRequest, QString(""));
-        return -1;
-    }
-
-    Download d;
-    d.url = req.url().toString();
-    d.target = target.isEmpty() ? QString("") : target;
-    d.quiet = quiet;
+    QNetworkReply* reply = d.target.isEmpty() ? accessManager.head(req) : accessManager.get(req);
+    if (!reply)
+        return false;
+    d.file = nullptr;
     downloads.insert(reply, d);
-    if (!target.isEmpty()) {
+    if (!d.target.isEmpty()) {
         reply->setReadBufferSize(ReadBufferSize);
         connect(reply, &QNetworkReply::readyRead, this, &NetworkManager::_readyRead);
     }
-    return 0;
+    return true;
+}
+
+void NetworkManager::_notTheFile(QNetworkReply* reply, const Download& d)
+{
+    // Qt does not follow redirects for us, and takes any answer below 400
+    // for success: only a 2xx answer is the file.
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QVariant location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    const QUrl from = reply->url();
+    const QUrl to = from.resolved(location.toUrl());
+    const QString scheme = to.scheme();
+    QString why;
+    if (status < 300 || status > 399 || !location.isValid() || !to.isValid())
+        why = tr("The server answered with status %1 instead of the file.").arg(status);
+    else if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        why = tr("The download was redirected to an address that cannot be fetched: %1")
+                  .arg(to.toString(QUrl::RemoveUserInfo));
+    else if (from.scheme() == QLatin1String("https") && scheme != QLatin1String("https"))
+        why = tr("The download was redirected from a secure address to an insecure one: %1")
+                  .arg(to.toString(QUrl::RemoveUserInfo));
+    else if (d.redirects >= MaxRedirects)
+        why = tr("The download was redirected too many times: %1")
+                  .arg(to.toString(QUrl::RemoveUserInfo));
+
+    if (why.isEmpty()) {
+        LOG_DEBUG << "[NetworkManager] Redirected to " << to.toString(QUrl::RemoveUserInfo);
+        Download next = d;
+        ++next.redirects;
+        if (_send(to, next))
+            return;
+        LOG_ERROR;
+        emit sigError(ErrorRequest, QString(""));
+        return;
+    }
+    LOG_ERROR << "[NetworkManager] " << why;
+    if (!d.quiet)
+        emit sigError(ErrorReply, why);
 }
 
 int NetworkManager::reset()
@@ -136,22 +183,21 @@ QString NetworkManager::fileNameFromDisposition(const QByteArray& header)
     return ORVO::utils::bareFileName(match.captured(1));
 }
 
-bool NetworkManager::_isErrorStatus(QNetworkReply* reply)
+bool NetworkManager::_isFileBody(QNetworkReply* reply)
 {
     if (reply->error() != QNetworkReply::NoError)
-        return true;
+        return false;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    return status.isValid() && status.toInt() >= 400;
+    return !status.isValid() || (status.toInt() >= 200 && status.toInt() <= 299);
 }
 
 bool NetworkManager::_isServerUrl(const QUrl& url) const
 {
-    const QString scheme = url.scheme();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return false;
+    // Scheme, host and port: the same host over plain http is not the
+    // server that the user signed in to over https.
     for (const QString& addr : serverAddrs) {
         if (!addr.isEmpty() &&
-            ORVO::utils::isSameOrigin(QUrl(scheme + QStringLiteral("://") + addr), url))
+            ORVO::utils::isSameOrigin(QUrl(serverScheme + QStringLiteral("://") + addr), url))
             return true;
     }
     return false;
@@ -205,8 +251,8 @@ void NetworkManager::_readyRead()
     if (!reply || it == downloads.end())
         return;
     Download& d = it.value();
-    if (d.failed || _isErrorStatus(reply)) {
-        // An error page is not the file: drop it.
+    if (d.failed || !_isFileBody(reply)) {
+        // An error page or a redirect's body is not the file: drop it.
         reply->readAll();
         return;
     }
@@ -227,6 +273,8 @@ void NetworkManager::finished(QNetworkReply* reply)
 
     if (d.failed) {
         // A write failed and was reported; this is the abort it caused.
+    } else if (reply->error() == QNetworkReply::NoError && !_isFileBody(reply)) {
+        _notTheFile(reply, d);
     } else if (reply->error() == QNetworkReply::NoError) {
         if (!d.target.isEmpty()) {
             if (_writeBody(reply, d) && d.file->commit()) {
@@ -264,6 +312,11 @@ void NetworkManager::gotAuth(const libvelcor::Auth& newAuth)
     LOG_DEBUG << "[NetworkManager] auth url: " << newAuth.getUrl() << " user: " << newAuth.getUser()
               << " pass: <not shown>";
     auth = newAuth;
+    // A proxy credential says nothing of how the server is reached.
+    if (newAuth.getId() == libvelcor::Auth::ProfileId)
+        serverScheme = newAuth.getType() == libvelcor::Auth::CertificateType
+                           ? QStringLiteral("https")
+                           : QStringLiteral("http");
 }
 
 void NetworkManager::gotServerAddr(const QString& addr, const QString& fallbackAddr)

@@ -23,10 +23,12 @@ class CookieJar;
 class ProcessManager;
 
 // Downloads files over HTTP(S) with the last credential it was given, sent
-// only to the management server's own addresses (a download the portal
-// points elsewhere goes without it): a HEAD
-// asks for the file name ("Content-Disposition"), a GET writes the body into
-// the chosen file. Owns the program-wide cookie jar, which others borrow.
+// only to the management server's own origins (a download the portal points
+// elsewhere goes without it): a HEAD asks for the file name
+// ("Content-Disposition"), a GET writes the body into the chosen file.
+// Redirects are followed as a browser would, never from https to http; the
+// credential goes along only while they stay on the server. Owns the
+// program-wide cookie jar, which others borrow.
 class NetworkManager : public QObject
 {
     Q_OBJECT
@@ -89,22 +91,29 @@ private:
     // of this is shared between them.
     struct Download
     {
-        QString url;
+        QString url; // as asked for, whatever it was redirected to
         QString target;
         bool quiet = false;
         bool failed = false;       // already reported (write error)
+        int redirects = 0;         // followed so far
+        bool leftServer = false;   // a request of it went elsewhere
         QSaveFile* file = nullptr; // the target in the making; owned
     };
 
+    bool _send(const QUrl& url, Download d);
+    void _notTheFile(QNetworkReply* reply, const Download& d);
     bool _openTarget(Download& d);
     bool _writeBody(QNetworkReply* reply, Download& d);
     void _failWrite(QNetworkReply* reply, Download& d);
-    static bool _isErrorStatus(QNetworkReply* reply);
+    static bool _isFileBody(QNetworkReply* reply);
     bool _isServerUrl(const QUrl& url) const;
 
     bool valid = false;
     ORVO::ProcessManager* processManager = nullptr;
     libvelcor::Auth auth;
+    // The scheme of the management server's pages and web API: https for a
+    // certificate sign-in, else http, as every other client part has it.
+    QString serverScheme = QStringLiteral("http");
     QStringList serverAddrs;
     QHash<QNetworkReply*, Download> downloads;
     QNetworkAccessManager accessManager;

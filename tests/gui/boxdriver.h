@@ -24,6 +24,7 @@ public:
         bool hasParent = false;
         bool modal = false;
         Qt::TextFormat labelFormat = Qt::AutoText;
+        bool selectable = false; // the text can be selected and copied
         int defaultButton = QMessageBox::NoButton;
     };
 
@@ -64,6 +65,7 @@ private:
         seen.modal = box->isModal();
         if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
             seen.labelFormat = label->textFormat();
+        seen.selectable = box->textInteractionFlags() & Qt::TextSelectableByMouse;
         if (box->defaultButton())
             seen.defaultButton = box->standardButton(box->defaultButton());
         QAbstractButton* button =

@@ -8,12 +8,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
+#include "common/common.h"
 #include "common/log.h"
 #include "common/plugininterfaces.h"
 #include "common/utils.h"
@@ -23,6 +26,7 @@
 #include "gui/mainwindow/pluginwindow.h"
 #include "gui/mainwindow/pluginwindowlist.h"
 #include "gui/mainwindow/pluginwindowpage.h"
+#include "gui/messagebox.h"
 #include "gui/testseams.h"
 
 namespace {
@@ -55,6 +59,16 @@ QString askSaveFile(QWidget* parent, const QString& caption, const QString& path
     if (const ORVO::seams::FileDialogAnswer& answer = ORVO::seams::fileDialogAnswer())
         return answer(caption, path, filter);
     return QFileDialog::getSaveFileName(parent, caption, path, filter, nullptr);
+}
+
+// A warning whose text the user can select and copy; the text is data.
+void showSelectable(const QString& title, const QString& text)
+{
+    ORVO::MessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, nullptr);
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.setIconPixmap(QPixmap(QStringLiteral("rc:messagebox-warn.png")));
+    box.exec();
 }
 
 } // namespace
@@ -177,13 +191,16 @@ void MainWindow::javaScriptWindowObjectCleared()
 {
     LOG_TRACE;
     QObject* frame = sender();
+    if (!frame || !configIface) {
+        LOG_ERROR;
+        return;
+    }
     if (!scriptCallback)
         scriptCallback = new MainWindowCallback(this);
-    if (!frame || !configIface ||
-        !configIface->addScriptObject(frame, QStringLiteral("MainWindowCallback"),
-                                      scriptCallback)) {
-        LOG_ERROR;
-    }
+    // The plugin hands it only to the management server's own documents:
+    // a page the user reached from a portal link never calls back.
+    if (!configIface->addScriptObject(frame, QStringLiteral("MainWindowCallback"), scriptCallback))
+        LOG_DEBUG << "[MainWindow] No MainWindowCallback for this document";
 }
 
 void MainWindow::backToLogin()
@@ -230,10 +247,17 @@ void MainWindow::actionTriggered(QString appName, QVariantMap data)
         emit startAction(data);
     } else if (appName == QLatin1String("OPEN_URL")) {
         const QUrl url(data.value(QStringLiteral("url")).toString());
-        if (isOpenableUrl(url))
-            QDesktopServices::openUrl(url);
-        else
+        if (!isOpenableUrl(url)) {
             LOG_ERROR << "[MainWindow] Not opening a URL of scheme " << url.scheme();
+        } else if (!QDesktopServices::openUrl(url)) {
+            LOG_ERROR << "[MainWindow] No program opened " << url.toString();
+            // From the event loop: the portal's command is still on the stack.
+            const QString title = ORVO::app() + QLatin1Char(' ') + tr("Warning");
+            const QString text =
+                tr("The page could not be opened in a web browser. Its address:\n\n%1")
+                    .arg(url.toString());
+            QTimer::singleShot(0, this, [title, text] { showSelectable(title, text); });
+        }
     } else if (appName == QLatin1String("ACTION_DOWNLOAD")) {
         emit startDownload(data.value(QStringLiteral("url")).toString(), QString());
     } else {

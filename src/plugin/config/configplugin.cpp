@@ -233,7 +233,7 @@ void ConfigPlugin::addPage(PluginWindow* target, const QUrl& url, const QString&
     page->setCommandOrigins(origins);
     page->setNetworkAccessManager(networkAccessManager);
     holdAccessManager(page, networkAccessManager);
-    connect(page, SIGNAL(error()), this, SLOT(onDisconnect()));
+    connect(page, SIGNAL(error()), this, SLOT(_sessionEnded()));
     connect(page, SIGNAL(unsupportedContent(QNetworkReply*)), this,
             SLOT(unsupportedContent(QNetworkReply*)));
     view->setPage(page);
@@ -278,8 +278,16 @@ QObject* ConfigPlugin::pageMainFrame(QWidget* view) const
 bool ConfigPlugin::addScriptObject(QObject* frame, const QString& name, QObject* object)
 {
     auto* webFrame = qobject_cast<QWebFrame*>(frame);
-    if (!webFrame || !object || name.isEmpty())
+    auto* page = webFrame ? qobject_cast<QWebPageEcc*>(webFrame->page()) : nullptr;
+    if (!page || !object || name.isEmpty())
         return false;
+    // The frame holds the document it is about to run: only the server's
+    // own pages get the object, not a page the user reached from a link.
+    if (!page->isServerUrl(webFrame->url())) {
+        LOG_DEBUG << "[ConfigPlugin] No script object for a page outside the management server: "
+                  << webFrame->url().toString();
+        return false;
+    }
     // Qt ownership: the script never deletes the object.
     webFrame->addToJavaScriptWindowObject(name, object, QWebFrame::QtOwnership);
     return true;

@@ -126,11 +126,17 @@ protected slots:
 private slots:
     void _cookieJarDestroyed(QObject* jar);
     void _windowDestroyed();
+    // A page reached the server's login page: the server no longer takes
+    // the session's cookies. Signs out and tells the user why.
+    void _sessionEnded();
 
 private:
     ORVO::QNetworkAccessManagerEcc* _newAccessManager();
     void _retireAccessManager(ORVO::QNetworkAccessManagerEcc* manager);
     void _triggerCurrent(int webAction);
+    // The sign-out of onDisconnect, asked for by page (null: not a page).
+    // False when there was nothing to sign out.
+    bool _signOut(ORVO::QWebPageEcc* page);
     // What every sign-out does after telling the pages: the window is
     // unwired and forgotten, the settings dialog closed, the access manager
     // replaced, and the plugin no longer ready.

@@ -10,6 +10,7 @@
 #include <QWebFrame>
 #include <QWebPage>
 
+#include "common/common.h"
 #include "common/log.h"
 #include "gui/log/logform.h"
 #include "gui/mainwindow/pluginwindow.h"
@@ -72,25 +73,45 @@ void ConfigPlugin::gotPages(const QVariantMap& pageMap)
 
 void ConfigPlugin::onDisconnect()
 {
+    _signOut(qobject_cast<QWebPageEcc*>(sender()));
+}
+
+bool ConfigPlugin::_signOut(QWebPageEcc* page)
+{
     LOG_TRACE;
     if (!ready)
-        return;
+        return false;
     if (!window) {
         LOG_ERROR;
-        return;
+        return false;
     }
     // A page's error() comes from inside QtWebKit's navigation request for
     // that page; deactivatePage blanks it only after that request returned.
-    auto* page = qobject_cast<QWebPageEcc*>(sender());
     if (page && page->networkAccessManager() != networkAccessManager) {
         // A page of a window signed out before: not this session's.
         LOG_DEBUG << "[ConfigPlugin] Error of an earlier session's page";
-        return;
+        return false;
     }
     // Cleared first: the Manager's sign-out calls back into this slot.
     ready = false;
     emit sigDisconnect();
     _endSignIn();
+    return true;
+}
+
+void ConfigPlugin::_sessionEnded()
+{
+    // Only the sign-out this page caused is explained: once signed out,
+    // by the user or by another page, later errors change nothing.
+    if (!_signOut(qobject_cast<QWebPageEcc*>(sender())))
+        return;
+    // From the next turn of the event loop: the page's navigation request
+    // is still on the stack, and a box runs an event loop of its own.
+    const QString title = app() + QLatin1Char(' ') + tr("Info");
+    const QString text = tr("The management server has ended the session. Please sign in again.");
+    QTimer::singleShot(0, this, [title, text] {
+        MessageBox::information(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
+    });
 }
 
 void ConfigPlugin::_windowDestroyed()

@@ -46,8 +46,45 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
     // Whoever owns the reply may delete it before the owner of this list
     // removes it; a destroyed reply must not stay behind as a dangling entry.
     connect(reply, &QObject::destroyed, &tracker, [this, reply]() { requests.removeAll(reply); });
+    // Heard before the web engine hears of the answer: it connects to the
+    // reply only once this returns.
+    if (QObject* origin = stamped.originatingObject()) {
+        const QPointer<QObject> asking(origin);
+        const QUrl url = stamped.url();
+        connect(reply, &QNetworkReply::metaDataChanged, &tracker,
+                [this, reply, asking, url]() { _noteRedirect(reply, asking, url); });
+    }
     LOG_DEBUG << "request count: " << requests.size();
     return reply;
+}
+
+void QNetworkAccessManagerEcc::_noteRedirect(QNetworkReply* reply, const QPointer<QObject>& origin,
+                                             const QUrl& url)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status < 300 || status > 399 ||
+        !reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid() || !origin)
+        return;
+    redirects.append(Redirect{origin, url.adjusted(QUrl::RemoveFragment)});
+    while (redirects.size() > MaxRedirects)
+        redirects.removeFirst();
+}
+
+bool QNetworkAccessManagerEcc::takeRedirect(const QObject* origin, const QUrl& url)
+{
+    const QUrl bare = url.adjusted(QUrl::RemoveFragment);
+    bool found = false;
+    for (auto it = redirects.begin(); it != redirects.end();) {
+        if (!it->origin) {
+            it = redirects.erase(it);
+        } else if (it->origin.data() == origin && it->url == bare) {
+            found = true;
+            it = redirects.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return found;
 }
 
 } // namespace ORVO

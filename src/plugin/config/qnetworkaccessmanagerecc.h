@@ -3,6 +3,8 @@
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
+#include <QPointer>
+#include <QUrl>
 
 #include "libvelcor/auth.h"
 
@@ -35,13 +37,33 @@ public:
     // reply that is destroyed leaves the list by itself.
     QList<QNetworkReply*>& getRequests() { return requests; }
 
+    // Whether the request for url that origin (the web frame that asked)
+    // made through this manager was answered with a redirect. Each answer is
+    // given once: the record goes with it. Compared without the fragment,
+    // which never reaches the server.
+    bool takeRedirect(const QObject* origin, const QUrl& url);
+
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
                                  const QNetworkRequest& request, QIODevice* outgoingData) override;
 
 private:
+    struct Redirect
+    {
+        QPointer<QObject> origin;
+        QUrl url;
+    };
+    // Records kept at most: the web engine asks about a redirect as it
+    // follows it, so older ones are stale.
+    static const int MaxRedirects = 32;
+
+    void _noteRedirect(QNetworkReply* reply, const QPointer<QObject>& origin, const QUrl& url);
+
     libvelcor::Auth auth;
     QList<QNetworkReply*> requests;
+    // Requests of web frames that were answered with a redirect, oldest
+    // first.
+    QList<Redirect> redirects;
     // Context of the connections that drop destroyed replies from the list.
     // Declared last, so it goes first: the base destructor deletes the
     // replies left as children after the list is gone.

@@ -9,6 +9,7 @@
 #include "common/log.h"
 #include "common/utils.h"
 #include "gui/messagebox.h"
+#include "plugin/config/qnetworkaccessmanagerecc.h"
 
 namespace ORVO {
 
@@ -37,12 +38,30 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     LOG_DEBUG << "[WebPage] Navigating to url: " << url.toString();
 
     const PortalCommand command = portalCommand(url);
-    if (command.loginPage) {
+    // Another host's login page says nothing of the server's cookies.
+    if (command.loginPage && isServerUrl(url)) {
         LOG_ERROR << "[WebPage] Cookie authentication error";
         emit error();
     }
-    if (command.kind == PortalCommand::Navigate)
+    const bool viaOtherHost = _redirectedFromElsewhere(frame);
+    if (command.kind == PortalCommand::Navigate) {
+        if (frame && frame == mainFrame()) {
+            navigationUrl = url;
+            navigationLeftServer = viaOtherHost || !isServerUrl(url);
+            // A fresh request for the URL goes out: what an earlier one was
+            // answered is stale.
+            if (auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager()))
+                manager->takeRedirect(frame, url);
+        }
         return true;
+    }
+    if (viaOtherHost) {
+        // The frame still shows the server's page and the engine names it
+        // as the referrer, but another host chose this URL.
+        LOG_ERROR << "[WebPage] Command refused, redirected here from another host: "
+                  << url.toString();
+        return false;
+    }
     if (!_mayCommand(frame, request)) {
         LOG_ERROR << "[WebPage] Command refused, not from the portal's own page: " << url.toString()
                   << " (page: " << (frame ? frame->url().toString() : QString()) << ")";
@@ -67,6 +86,26 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     return false;
 }
 
+bool QWebPageEcc::isServerUrl(const QUrl& url) const
+{
+    for (const QUrl& origin : commandOrigins) {
+        if (utils::isSameOrigin(url, origin))
+            return true;
+    }
+    return false;
+}
+
+bool QWebPageEcc::_redirectedFromElsewhere(QWebFrame* frame)
+{
+    // A request of the main frame that follows a redirect of its last one
+    // continues that navigation; one that went through another host on
+    // its way is not the server's, wherever it ends.
+    if (!frame || frame != mainFrame() || !navigationUrl.isValid())
+        return false;
+    auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
+    return manager && manager->takeRedirect(frame, navigationUrl) && navigationLeftServer;
+}
+
 bool QWebPageEcc::_mayCommand(QWebFrame* frame, const QNetworkRequest& request) const
 {
     // A frame inside the page may hold anyone's document, and a frame's
@@ -77,13 +116,7 @@ bool QWebPageEcc::_mayCommand(QWebFrame* frame, const QNetworkRequest& request) 
     // document that asked in the referrer, and a request that hides it
     // is no command either.
     const QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
-    bool pageOk = false;
-    bool askingOk = false;
-    for (const QUrl& origin : commandOrigins) {
-        pageOk = pageOk || utils::isSameOrigin(frame->url(), origin);
-        askingOk = askingOk || utils::isSameOrigin(asking, origin);
-    }
-    return pageOk && askingOk;
+    return isServerUrl(frame->url()) && isServerUrl(asking);
 }
 
 void QWebPageEcc::delayedAction()

@@ -37,8 +37,12 @@ public:
     int pendingCommands() const { return pending.size(); }
     // The management server's origins (scheme, host and port). Commands
     // count only from the main frame while it shows a page of one of them,
-    // asked for by that page; without any origin, no command counts.
+    // asked for by that page, and never through a redirect from another
+    // host; without any origin, no command counts. Only the server's own
+    // login page is an error().
     void setCommandOrigins(const QList<QUrl>& origins) { commandOrigins = origins; }
+    // The URL is at one of the management server's origins.
+    bool isServerUrl(const QUrl& url) const;
 
 signals:
     void action(const QString& name, const QVariantMap& params);
@@ -61,8 +65,14 @@ protected slots:
 
 private:
     bool _mayCommand(QWebFrame* frame, const QNetworkRequest& request) const;
+    bool _redirectedFromElsewhere(QWebFrame* frame);
 
     QList<QUrl> commandOrigins;
+    // The main frame's navigation under way: the URL it last went to, and
+    // whether it has been outside the management server on its way there.
+    // Its redirects come back through acceptNavigationRequest.
+    QUrl navigationUrl;
+    bool navigationLeftServer = false;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
 };

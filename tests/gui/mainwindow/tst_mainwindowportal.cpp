@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QtPlugin>
 
+#include "../boxdriver.h"
 #include "common/common.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindow.h"
@@ -69,6 +70,7 @@ private slots:
     void configReceive();
     void commands_data();
     void commands();
+    void openUrlWithoutBrowser();
     void downloadTargets();
     void downloadQueryWhileDialogOpen();
     void openFileDialog();
@@ -94,6 +96,7 @@ void TestMainWindowPortal::initTestCase()
 
 void TestMainWindowPortal::cleanup()
 {
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &sink, "open");
     ORVO::seams::setFileDialogAnswer({});
     QSettings(ORVO::org(), QLatin1String(ORVO::ApplicationId)).clear();
 }
@@ -201,6 +204,22 @@ void TestMainWindowPortal::commands()
         QCOMPARE(sink.opened.at(0), QUrl(opened));
     // Hiding slides the window list up and out of sight.
     QTRY_COMPARE(!w.windowList->isVisible(), hidden);
+}
+
+void TestMainWindowPortal::openUrlWithoutBrowser()
+{
+    // No program takes the address: the user is told, and can copy it.
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    MainWindow w(nullptr, false);
+    w.run();
+    const QString url = QStringLiteral("https://example.org/help?topic=a+b");
+    BoxDriver driver(QMessageBox::Ok);
+    emit configPlugin()->action(QStringLiteral("OPEN_URL"), {{QStringLiteral("url"), url}});
+    QTRY_VERIFY(driver.seen.shown);
+    QCOMPARE(driver.seen.title, QStringLiteral("Bastiva Connect App Warning"));
+    QVERIFY(driver.seen.text.endsWith(QStringLiteral("\n\n") + url));
+    QCOMPARE(driver.seen.labelFormat, Qt::PlainText);
+    QVERIFY(driver.seen.selectable);
 }
 
 void TestMainWindowPortal::downloadTargets()

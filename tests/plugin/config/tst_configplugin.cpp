@@ -336,6 +336,7 @@ private slots:
 
     void sharedCookieJarMayGoFirst()
     {
+        ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Ok);
         signIn();
         PluginWindow* first = makeWindow();
         QVERIFY(load(first, "Connections"));
@@ -396,6 +397,8 @@ private slots:
     {
         QFETCH(QString, tab);
         QFETCH(QString, link);
+        ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Ok);
+        orvotest::LogCapture log;
         signIn();
         PluginWindow* window = makeWindow();
         QVERIFY(load(window, "Users"));
@@ -417,6 +420,10 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(bodyOf(view).isEmpty(), link == "login-page");
         QCOMPARE(signedOut.count(), 1);
+        // The user is told why, once.
+        QCOMPARE(log.count(QRegularExpression("Auto-answer 1024: \"Bastiva Connect App Info\": "
+                                              "\"The management server has ended the session")),
+                 1);
     }
 
     void tlsTolerance_data()
@@ -497,6 +504,7 @@ private slots:
     {
         orvotest::TestEnv env;
         QSettings().setValue("debug", true);
+        iface->gotServerAddr(server.baseUrl().mid(7), QString());
         iface->gotPages({{"user", "/u"}});
         PluginWindow* window = makeWindow();
         // "debug" has the main window turn the inspector on in every view.
@@ -510,11 +518,14 @@ private slots:
         QVERIFY(qobject_cast<QWebFrame*>(frame));
         QObject callback;
         QVERIFY(!iface->addScriptObject(&plain, "MainWindowCallback", &callback));
+        // Only a document of the management server gets the object.
+        QVERIFY(load(window, "Users"));
         QVERIFY(iface->addScriptObject(frame, "MainWindowCallback", &callback));
-        QCOMPARE(qobject_cast<QWebFrame*>(frame)
-                     ->evaluateJavaScript("typeof MainWindowCallback")
-                     .toString(),
+        auto* webFrame = qobject_cast<QWebFrame*>(frame);
+        QCOMPARE(webFrame->evaluateJavaScript("typeof MainWindowCallback").toString(),
                  QString("object"));
+        webFrame->setHtml("<p>elsewhere</p>", QUrl("http://elsewhere.invalid/"));
+        QVERIFY(!iface->addScriptObject(frame, "MainWindowCallback", &callback));
 
         // One settings dialog, shown on each request and closed at sign-out.
         window->settingsButton()->click();

@@ -248,32 +248,60 @@ private slots:
 
     void commandsOnlyFromThePortalItself_data()
     {
-        QTest::addColumn<bool>("framed");
-        QTest::addColumn<QByteArray>("target"); // what the foreign script navigates
-        QTest::newRow("frame of another origin") << true << QByteArray("self");
-        QTest::newRow("frame navigating the tab") << true << QByteArray("top");
-        QTest::newRow("page of another origin") << false << QByteArray("self");
+        // The tab's first page: "S..." a path of the server, "O..." of another host.
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("frame of another origin") << "S/framed-self" << true;
+        QTest::newRow("frame navigating the tab") << "S/framed-top" << true;
+        QTest::newRow("page of another origin") << "O/ad-self" << true;
+        QTest::newRow("link redirected by another host") << "S/link-other" << true;
+        QTest::newRow("refresh redirected by another host") << "S/refresh-other" << true;
+        QTest::newRow("another host, then the server's redirect") << "S/link-chain" << true;
+        QTest::newRow("the server's own redirect") << "S/link-own" << false;
     }
 
     void commandsOnlyFromThePortalItself()
     {
-        QFETCH(bool, framed);
-        QFETCH(QByteArray, target);
+        QFETCH(QString, start);
+        QFETCH(bool, refused);
         TestServer other;
         QVERIFY(other.listen(false));
-        other.setResponse("/ad", 200,
-                          "<script>" + target + ".location = '" + server.baseUrl().toUtf8() +
-                              "/run/EXECUTE_COMMAND?command_path=%2Fbin%2Ftouch"
-                              "&command_args=%2Ftmp%2Fpwned&device_ips%5B%5D=10.9.9.9'</script>");
-        server.setResponse("/framed", 200, "<iframe src='" + other.baseUrl().toUtf8() + "/ad'>");
+        const QByteArray s = server.baseUrl().toUtf8(), o = other.baseUrl().toUtf8();
+        const QByteArray command = s + "/run/EXECUTE_COMMAND?command_path=%2Fbin%2Ftouch"
+                                       "&command_args=%2Ftmp%2Fpwned&device_ips%5B%5D=10.9.9.9";
+        for (const QByteArray target : {"self", "top"}) {
+            other.setResponse(QString("/ad-" + target), 200,
+                              "<script>" + target + ".location = '" + command + "'</script>");
+            server.setResponse(QString("/framed-" + target), 200,
+                               "<iframe src='" + o + "/ad-" + target + "'>");
+        }
+        const auto link = [](const QByteArray& to) -> QByteArray {
+            return "<a id=go href='" + to +
+                   "'>go</a><script>document.getElementById('go').click()"
+                   "</script>";
+        };
+        const auto redirect = [](TestServer& at, const char* path, const QByteArray& to) {
+            at.setResponse(path, 302, "", "text/plain", {{"Location", to}});
+        };
+        server.setResponse("/link-other", 200, link(o + "/r"));
+        server.setResponse("/refresh-other", 200,
+                           "<meta http-equiv=refresh content='0;url=" + o + "/r'>");
+        server.setResponse("/link-chain", 200, link(o + "/r2"));
+        server.setResponse("/link-own", 200, link(s + "/own"));
+        redirect(other, "/r", command);
+        redirect(other, "/r2", s + "/own");
+        redirect(server, "/own", command);
         orvotest::LogCapture log;
         QSignalSpy act(page, SIGNAL(action(QString, QVariantMap)));
         QSignalSpy sync(page, SIGNAL(syncRoutes(QStringList)));
-        view->setUrl(
-            QUrl(framed ? server.baseUrl() + "/framed" : QString(other.baseUrl() + "/ad")));
-        QTRY_VERIFY(log.contains("[WebPage] Command refused"));
+        view->setUrl(QUrl((start[0] == 'S' ? server : other).baseUrl() + start.mid(1)));
+        if (refused)
+            QTRY_VERIFY(log.contains("[WebPage] Command refused"));
+        else
+            QTRY_COMPARE(act.count(), 1);
         QTest::qWait(400);
-        QCOMPARE(act.count() + sync.count(), 0);
+        QCOMPARE(act.count() + sync.count(), refused ? 0 : 2);
+        QCOMPARE(log.contains("[WebPage] Command refused"), refused);
         QVERIFY(server.requests("/run/EXECUTE_COMMAND").isEmpty());
     }
 
@@ -289,6 +317,18 @@ private slots:
         QVERIFY(log.contains("[WebPage] Cookie authentication error"));
         // The check does not stop the navigation: the login page is shown.
         QCOMPARE(page->mainFrame()->url().path(), QString(TestServer::LoginPath));
+
+        // Another host's login page, in a frame of the server's page, is not
+        // the server's.
+        TestServer other;
+        QVERIFY(other.listen(false));
+        server.setResponse("/framed-login", 200,
+                           "<iframe src='" + other.baseUrl().toUtf8() + TestServer::LoginPath +
+                               "'>");
+        view->setUrl(QUrl(server.baseUrl() + "/framed-login"));
+        QVERIFY(loaded.wait(10000));
+        QTRY_VERIFY(!other.requests(TestServer::LoginPath).isEmpty());
+        QCOMPARE(err.count(), 1);
     }
 
     void scriptDialogs()
