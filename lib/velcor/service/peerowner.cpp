@@ -99,25 +99,31 @@ qint64 diagLookup(const EndPoint& local, const EndPoint& remote, QString& why)
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
     if (n < 0)
         why = errnoWhy("socket diagnostics");
-    int left = int(n);
-    for (auto* h = reinterpret_cast<nlmsghdr*>(buffer); n > 0 && NLMSG_OK(h, left);
-         h = NLMSG_NEXT(h, left)) {
+    // Walks the answer as NLMSG_OK/NLMSG_NEXT do, without their mixed-sign
+    // comparisons.
+    size_t left = n > 0 ? size_t(n) : 0;
+    const char* at = buffer;
+    while (uid < 0 && left >= sizeof(nlmsghdr)) {
+        const auto* h = reinterpret_cast<const nlmsghdr*>(at);
+        if (h->nlmsg_len < sizeof(nlmsghdr) || h->nlmsg_len > left)
+            break;
         if (h->nlmsg_type == NLMSG_ERROR) {
             const auto* e = static_cast<const nlmsgerr*>(NLMSG_DATA(h));
             why = QStringLiteral("socket diagnostics: %1")
                       .arg(QString::fromLocal8Bit(strerror(-e->error)));
             break;
         }
-        if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY ||
-            h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-            continue;
-        const auto* m = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
-        // The exact lookup falls back to a listening socket on the port; only
-        // the connection itself counts.
-        if (m->id.idiag_dport == htons(remote.port) && m->id.idiag_sport == htons(local.port)) {
-            uid = m->idiag_uid;
-            break;
+        if (h->nlmsg_type == SOCK_DIAG_BY_FAMILY &&
+            h->nlmsg_len >= NLMSG_LENGTH(sizeof(inet_diag_msg))) {
+            const auto* m = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
+            // The exact lookup falls back to a listening socket on the port;
+            // only the connection itself counts.
+            if (m->id.idiag_dport == htons(remote.port) && m->id.idiag_sport == htons(local.port))
+                uid = m->idiag_uid;
         }
+        const size_t step = qMin<size_t>(NLMSG_ALIGN(h->nlmsg_len), left);
+        at += step;
+        left -= step;
     }
     if (uid < 0 && why.isEmpty())
         why = QStringLiteral("socket diagnostics: no such connection");
