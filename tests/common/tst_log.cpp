@@ -88,7 +88,7 @@ private slots:
                                    << "a\\nb\\"
                                    << "] [WebPage] \"a\\\\nb\\\\\"";
         QTest::newRow("library") << "VLOG" << QString::fromUtf8("type\u2028\\")
-                                 << "type\\u2028\\\\";
+                                 << "request \"type\\u2028\\\\\"";
         QTest::newRow("Qt warning") << "Qt" << QString::fromUtf8("w\u2029x") << "w\\u2029x";
     }
 
@@ -109,7 +109,7 @@ private slots:
             if (source == "LOG")
                 LOG_DEBUG << "[WebPage] " << text;
             else if (source == "VLOG")
-                VLOG_ERROR << "unknown request " << text.toUtf8().constData();
+                VLOG_ERROR << "unknown request " << text;
             else
                 qWarning("%s", text.toUtf8().constData());
         }
