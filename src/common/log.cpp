@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QThread>
 
+#include "libvelcor/logger.h"
+
 namespace ORVO {
 namespace log {
 
@@ -27,44 +29,7 @@ QString currentDateText()
 // Where this thread's statements put their lines while a handler delivers.
 thread_local QStringList* t_held = nullptr;
 
-bool isControl(char16_t c)
-{
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029;
-}
-
 } // namespace
-
-QString escapeControls(const QString& text)
-{
-    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
-    const int n = text.size();
-    int i = 0;
-    while (i < n && !isControl(s[i]))
-        ++i;
-    if (i == n)
-        return text;
-    QString out;
-    out.reserve(n + 16);
-    out.append(text.constData(), i);
-    for (; i < n; ++i) {
-        const char16_t c = s[i];
-        if (!isControl(c)) {
-            out += QChar(c);
-        } else if (c == u'\n') {
-            out += QLatin1String("\\n");
-        } else if (c == u'\r') {
-            out += QLatin1String("\\r");
-        } else if (c == u'\t') {
-            out += QLatin1String("\\t");
-        } else if (c < 0x100) {
-            out +=
-                QLatin1String("\\x") + QString::number(c, 16).rightJustified(2, QLatin1Char('0'));
-        } else {
-            out += QLatin1String("\\u") + QString::number(c, 16);
-        }
-    }
-    return out;
-}
 
 HeldLines::HeldLines() : outer(t_held)
 {
@@ -103,11 +68,11 @@ Line::Line(const char* level, const char* file, const char* function, int line)
 
 Line::~Line()
 {
-    const QString text = escapeControls(buffer);
+    const QString text = libvelcor::escapeLogText(buffer);
     if (t_held)
         t_held->append(text);
     else
-        qt_message_output(QtDebugMsg, QMessageLogContext(), text);
+        libvelcor::outputEscapedLine(QtDebugMsg, text);
 }
 
 Line& Line::operator<<(const char* text)

@@ -7,8 +7,10 @@
 // log level is at least its threshold; otherwise its operands are not even
 // evaluated. A printed line reads
 //   <date> [<thread>] [<level>] [BastivaConnectApp:<file>:<function>():<line>] <message>
-// and goes to Qt's message output as a debug message. Control characters
-// in it are written as escapes (see escapeControls).
+// and goes to Qt's message output as a debug message, escaped once: control
+// characters are written as escapes and a backslash is doubled (see
+// libvelcor::escapeLogText). Texts from pages, servers and the service
+// cannot start a line of their own in the log.
 
 #include <QByteArray>
 #include <QDebug>
@@ -29,16 +31,11 @@ inline bool enabled(int threshold)
     return cfg == nullptr || cfg->logLevel >= threshold;
 }
 
-// The text with its control characters (line breaks and Unicode line
-// separators included) written as escapes: "\n", "\r", "\t", "\xHH" or
-// "\uHHHH". Texts from pages, servers and the service cannot start a line
-// of their own in the log, and every event stays one line.
-QString escapeControls(const QString& text);
-
 // While the program's message handler delivers a line, Qt does not call it
 // again: a line logged meanwhile would only reach standard error. An object
 // of this class, made by the handler, holds the lines that this thread's
-// statements log until the handler takes them, after the current line.
+// statements log until the handler takes them, after the current line;
+// they are escaped already.
 class HeldLines
 {
 public:

@@ -241,7 +241,9 @@ ConnProfile* ConnProfiles::add(QString id)
         return nullptr;
     }
     p->setId(id);
-    if (addProfile(p) != 0) {
+    // The record's defaults leave caVerify off; a new profile follows its
+    // type's rules from the start, as it does when it is read back.
+    if (p->setType(ConnProfile::VpnType) != 0 || addProfile(p) != 0) {
         LOG_ERROR;
         delete p;
         return nullptr;

@@ -402,7 +402,8 @@ int ConnProfile::save(bool newIdIfExists)
             LOG_ERROR;
             goto failure;
         }
-        if (vpnConfig.toFile(tmp + QLatin1Char('/') + name) != 0) {
+        if (vpnConfig.toFile(tmp + QLatin1Char('/') + name) != 0 ||
+            makePrivateFile(tmp + QLatin1Char('/') + name) != 0) {
             writeError = failureText(tmp + QLatin1Char('/') + name);
             LOG_ERROR << writeError;
             goto failure;

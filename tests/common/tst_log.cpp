@@ -3,9 +3,11 @@
 #include "common/config.h"
 #include "common/cookiejar.h"
 #include "common/log.h"
+#include "libvelcor/logger.h"
 #include "logcapture.h"
 #include "testenv.h"
 #include "testmain.h"
+#include "vlog.h"
 
 using orvotest::LogCapture;
 
@@ -74,15 +76,46 @@ private slots:
                     .hasMatch());
     }
 
-    // Text from outside cannot start a line of its own.
+    void controlCharactersEscaped_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tail");
+        QTest::newRow("forged line")
+            << "LOG" << QString::fromUtf8("a\nMon Dec 7 [0x1] [ERROR] [x] forged\r\x1b\u2028")
+            << "] [WebPage] \"a\\nMon Dec 7 [0x1] [ERROR] [x] forged\\r\\x1b\\u2028\"";
+        QTest::newRow("backslash") << "LOG"
+                                   << "a\\nb\\"
+                                   << "] [WebPage] \"a\\\\nb\\\\\"";
+        QTest::newRow("library") << "VLOG" << QString::fromUtf8("type\u2028\\")
+                                 << "request \"type\\u2028\\\\\"";
+        QTest::newRow("Qt warning") << "Qt" << QString::fromUtf8("w\u2029x") << "w\\u2029x";
+    }
+
+    // Text from outside cannot start a line of its own, or forge an escape:
+    // whoever logs it, the file log and the handlers after it get the line
+    // escaped once.
     void controlCharactersEscaped()
     {
-        LogCapture log;
-        LOG_DEBUG << "[WebPage] "
-                  << QString::fromUtf8("a\nMon Dec 7 [0x1] [ERROR] [x] forged\r\x1b\u2028");
-        QCOMPARE(log.lines().size(), 1);
-        QVERIFY(log.lines().first().endsWith(
-            "] [WebPage] \"a\\nMon Dec 7 [0x1] [ERROR] [x] forged\\r\\x1b\\u2028\""));
+        QFETCH(QString, source);
+        QFETCH(QString, text);
+        QFETCH(QString, tail);
+        const QString path = env.root() + "/escaped-" + QTest::currentDataTag() + ".txt";
+        LogCapture after;
+        {
+            libvelcor::Logger file;
+            file.setPath(path);
+            QCOMPARE(file.open(), 0);
+            if (source == "LOG")
+                LOG_DEBUG << "[WebPage] " << text;
+            else if (source == "VLOG")
+                VLOG_ERROR << "unknown request " << text;
+            else
+                qWarning("%s", text.toUtf8().constData());
+        }
+        const QString written = QString::fromUtf8(orvotest::readFile(path));
+        QVERIFY2(written.endsWith(tail + "\n"), qPrintable(written));
+        QCOMPARE(after.lines(), QStringList{written.chopped(1)});
     }
 
     void entryTraceOfConstructorEndsAfterLocation()

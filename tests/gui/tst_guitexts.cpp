@@ -9,6 +9,7 @@
 #include "common/utils.h"
 #include "gui/gui.h"
 #include "gui/timedmessagebox.h"
+#include "libvelcor/logger.h"
 #include "logcapture.h"
 #include "testenv.h"
 #include "testmain.h"
@@ -163,7 +164,7 @@ private slots:
             // The log has the whole text, on one line.
             const QStringList logged = log.linesAt(QStringLiteral("ERROR"));
             QCOMPARE(logged.size(), 1);
-            QVERIFY(logged.first().contains(ORVO::log::escapeControls(manyLines().trimmed())));
+            QVERIFY(logged.first().contains(libvelcor::escapeLogText(manyLines().trimmed())));
         }
     }
 

@@ -160,6 +160,7 @@ void TestProfileSave::document()
     if (kind == VpnManual) {
         QCOMPARE(p.getCaPath(), QStringLiteral("ca.pem"));
         QCOMPARE(doc.value("vpn").toMap().value("conf").toString(), QStringLiteral("openvpn.conf"));
+        QCOMPARE(proftest::modeOf(dir + "/openvpn.conf"), QStringLiteral("600"));
     }
     if (kind == VpnFilesPkcs12) {
         QCOMPARE(doc.value("files").toStringList(), (QStringList{"client.conf", "ca.pem"}));

@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include <cstring>
+#include <utility>
 
 #include "libvelcor/loglevel.h"
 
@@ -20,15 +21,40 @@ inline const char* baseName(const char* path)
     return slash ? slash + 1 : path;
 }
 
-inline QDebug logLine(const char* level, const char* file, const char* func, int line)
+// One line being built, handed to Qt's message output when the statement
+// ends. Operands are written in the debug stream's notation, but a text is
+// quoted and not escaped, as in the program's own lines: a line is escaped
+// once, by the message handler (libvelcor::handledLogText).
+class LogLine
+{
+public:
+    explicit LogLine(QDebug stream) : d(std::move(stream)) {}
+
+    LogLine& operator<<(const QString& text)
+    {
+        d << '"' << text << '"';
+        return *this;
+    }
+    LogLine& operator<<(QLatin1String text) { return *this << QString(text); }
+    LogLine& operator<<(const QByteArray& bytes) { return *this << QString::fromUtf8(bytes); }
+    template <typename T> LogLine& operator<<(const T& value)
+    {
+        d << value;
+        return *this;
+    }
+
+private:
+    QDebug d;
+};
+
+inline LogLine logLine(const char* level, const char* file, const char* func, int line)
 {
     QDebug d = QMessageLogger(nullptr, 0, nullptr).debug();
     d.nospace().noquote();
     d << QDateTime::currentDateTime().toString(Qt::TextDate) << " ["
       << static_cast<void*>(QThread::currentThreadId()) << "] [" << level
       << "] [libvelcor:" << baseName(file) << ":" << func << "():" << line << "] ";
-    d.quote();
-    return d;
+    return LogLine(d);
 }
 
 } // namespace detail

@@ -19,6 +19,26 @@ std::atomic<Logger*> g_active{nullptr};
 std::atomic<FILE*> g_file{nullptr};
 std::atomic<QtMessageHandler> g_previous{nullptr};
 
+// Set while a line that is escaped already is handed on.
+thread_local bool t_escaped = false;
+
+class EscapedScope
+{
+public:
+    EscapedScope() : before(t_escaped) { t_escaped = true; }
+    ~EscapedScope() { t_escaped = before; }
+    EscapedScope(const EscapedScope&) = delete;
+    EscapedScope& operator=(const EscapedScope&) = delete;
+
+private:
+    bool before;
+};
+
+bool needsEscape(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == u'\\';
+}
+
 QString errnoText(int code)
 {
     QString text = QString::fromLocal8Bit(std::strerror(code));
@@ -47,6 +67,60 @@ QString mkpathFailure(const QString& dir)
     return text + QStringLiteral("unknown reason");
 }
 } // namespace
+
+QString escapeLogText(const QString& text)
+{
+    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
+    const int n = text.size();
+    int i = 0;
+    while (i < n && !needsEscape(s[i]))
+        ++i;
+    if (i == n)
+        return text;
+    QString out;
+    out.reserve(n + 16);
+    out.append(text.constData(), i);
+    for (; i < n; ++i) {
+        const char16_t c = s[i];
+        if (!needsEscape(c)) {
+            out += QChar(c);
+        } else if (c == u'\\') {
+            out += QLatin1String("\\\\");
+        } else if (c == u'\n') {
+            out += QLatin1String("\\n");
+        } else if (c == u'\r') {
+            out += QLatin1String("\\r");
+        } else if (c == u'\t') {
+            out += QLatin1String("\\t");
+        } else if (c < 0x100) {
+            out +=
+                QLatin1String("\\x") + QString::number(c, 16).rightJustified(2, QLatin1Char('0'));
+        } else {
+            out += QLatin1String("\\u") + QString::number(c, 16);
+        }
+    }
+    return out;
+}
+
+void outputEscapedLine(QtMsgType type, const QString& line)
+{
+    EscapedScope escaped;
+    qt_message_output(type, QMessageLogContext(), line);
+}
+
+QString handledLogText(const QString& msg)
+{
+    return t_escaped ? msg : escapeLogText(msg);
+}
+
+void passEscapedLine(QtMessageHandler next, QtMsgType type, const QMessageLogContext& context,
+                     const QString& line)
+{
+    if (!next)
+        return;
+    EscapedScope escaped;
+    next(type, context, line);
+}
 
 Logger::Logger(QObject* parent) : QObject(parent) {}
 
@@ -125,8 +199,9 @@ void Logger::close()
 
 void Logger::handler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
 {
+    const QString text = handledLogText(msg);
     if (FILE* f = g_file.load()) {
-        const QByteArray line = msg.toLocal8Bit();
+        const QByteArray line = text.toLocal8Bit();
         // One call per line keeps the lines of two threads apart.
         flockfile(f);
         fwrite_unlocked(line.constData(), 1, static_cast<size_t>(line.size()), f);
@@ -134,8 +209,7 @@ void Logger::handler(QtMsgType type, const QMessageLogContext& context, const QS
         funlockfile(f);
     }
     // Qt hands back its default handler when none was installed before.
-    if (QtMessageHandler prev = g_previous.load())
-        prev(type, context, msg);
+    passEscapedLine(g_previous.load(), type, context, text);
 }
 
 } // namespace libvelcor

@@ -244,11 +244,12 @@ void LogForm::logReceived(QString log)
     if (rec.message.isEmpty())
         return;
     // The service's own time stamp, thread, level and location, unquoted:
-    // the line reads as if this process had logged it.
+    // the line reads as if this process had logged it. The message handler
+    // escapes it, as any line that does not come from our statements.
     const QString line = rec.timestamp + QLatin1String(" [") + rec.thread + QLatin1String("] [") +
                          rec.level + QLatin1String("] [") + rec.location + QLatin1String("] ") +
                          rec.message;
-    qt_message_output(QtDebugMsg, QMessageLogContext(), ORVO::log::escapeControls(line));
+    qt_message_output(QtDebugMsg, QMessageLogContext(), line);
 }
 
 QString LogForm::rowLines(const QList<QTreeWidgetItem*>& rows)

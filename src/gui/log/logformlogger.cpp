@@ -5,6 +5,7 @@
 #include "common/log.h"
 #include "gui/log/logform.h"
 #include "gui/log/logtable.h"
+#include "libvelcor/logger.h"
 
 std::atomic<LogFormLogger*> LogFormLogger::m_instance{nullptr};
 QList<QPointer<LogForm>> LogFormLogger::m_logForms;
@@ -58,27 +59,27 @@ void LogFormLogger::myMsgHandler(QtMsgType type, const QMessageLogContext& conte
 {
     if (msg.isNull())
         return;
+    // Escaped here when it was not yet (a line of Qt or of the service
+    // library), and handed on as it is shown.
+    const QString text = libvelcor::handledLogText(msg);
     LogFormLogger* self = m_instance.load();
     if (self && QThread::currentThread() != self->thread()) {
         // The pages are widgets of the GUI thread: the line travels there.
-        if (m_defaultMsgHandler)
-            m_defaultMsgHandler(type, context, msg);
+        libvelcor::passEscapedLine(m_defaultMsgHandler, type, context, text);
         QMetaObject::invokeMethod(
-            self, [type, msg]() { deliver(type, msg); }, Qt::QueuedConnection);
+            self, [type, text]() { deliver(type, text); }, Qt::QueuedConnection);
         return;
     }
     // Qt does not call this handler again while it runs: a line logged
     // meanwhile (the table's note on its bound, say) is held and gets a
     // delivery of its own after this one.
     ORVO::log::HeldLines held;
-    deliver(type, msg);
-    if (m_defaultMsgHandler)
-        m_defaultMsgHandler(type, context, msg);
+    deliver(type, text);
+    libvelcor::passEscapedLine(m_defaultMsgHandler, type, context, text);
     QString next;
     while (held.take(&next)) {
         deliver(QtDebugMsg, next);
-        if (m_defaultMsgHandler)
-            m_defaultMsgHandler(QtDebugMsg, QMessageLogContext(), next);
+        libvelcor::passEscapedLine(m_defaultMsgHandler, QtDebugMsg, QMessageLogContext(), next);
     }
 }
 

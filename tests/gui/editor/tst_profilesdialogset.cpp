@@ -303,6 +303,8 @@ void TestProfilesDialogSet::orderAfterEdits()
     QCOMPARE(rig->rows(), loginList(rig->store));
     edtest::click(rig->f()->addButton);
     QCOMPARE(rig->currentRow(), QStringLiteral("_new profile 2"));
+    // A new VPN profile checks the server, as it will after a restart.
+    QVERIFY(rig->store.get("_new profile 2")->getCaVerify());
     QCOMPARE(rig->rows(), loginList(rig->store));
     rig->dialog.load(3, false);
     QCOMPARE(rig->currentRow(), loginList(rig->store).at(3));

@@ -248,8 +248,10 @@ private slots:
                               "not a log line\n" +
                               line("notice", QString::fromUtf8("Grüße aus 東京"), svcStamp) + "\n")
                           .toUtf8());
+        service.write(line("notice", QString::fromUtf8("[VPN] a\\b\u2028c"), svcStamp).toUtf8() +
+                      '\n');
         service.flush();
-        QTRY_COMPARE(containing(tableOf(second), "Grüße").size(), 1);
+        QTRY_COMPARE(containing(tableOf(second), "[VPN] a\\\\b\\u2028c").size(), 1);
         for (LogForm* page : {first, second}) {
             QCOMPARE(containing(tableOf(page), "[VPN] tunnel up").size(), 1);
             QCOMPARE(containing(tableOf(page), QString::fromUtf8("[notice] Grüße aus 東京")).size(),
@@ -261,6 +263,8 @@ private slots:
         QCOMPARE(relogged.filter("[VPN] tunnel up"),
                  QStringList{QString(svcStamp + " [0x7f00] [notice] [" + logtest::Location +
                                      "] [VPN] tunnel up")});
+        // Escaped once, like any line of the log.
+        QCOMPARE(relogged.filter("[VPN] a\\\\b\\u2028c").size(), 1);
         QCOMPARE(relogged.filter("trace detail").size(), 0);
         QCOMPARE(relogged.filter("not a log line").size(), 0);
         QCOMPARE(secondPort.count() + secondVerbosity.count(), 0);

@@ -14,6 +14,7 @@
 class FakeLoginGfx : public QObject, public ORVO::LoginGfxPluginInterface
 {
     Q_OBJECT
+    Q_INTERFACES(ORVO::LoginGfxPluginInterface)
 public:
     ORVO::PluginWindow* newWindow(const QVariantMap&) override
     {

@@ -2,15 +2,37 @@
 
 #include <QObject>
 #include <QString>
+#include <QtGlobal>
 
 #include <cstdio>
 
 namespace libvelcor {
 
+// Log text as the log keeps it: a backslash doubled ("\\"), control
+// characters (line breaks and the Unicode line and paragraph separators
+// included) written as "\n", "\r", "\t", "\xHH" or "\uHHHH". Every event
+// stays one line, and the text reads back without doubt: a text cannot
+// forge an escape of its own.
+QString escapeLogText(const QString& text);
+
+// Every log line is escaped exactly once. The program's own statements
+// escape their text and hand it over with outputEscapedLine; a message
+// handler takes any other message (the library's lines, Qt's warnings)
+// through handledLogText, and passes what it got on with passEscapedLine.
+
+// Hands a line escaped with escapeLogText to Qt's message output.
+void outputEscapedLine(QtMsgType type, const QString& line);
+// msg as a message handler writes it: escaped, unless it came escaped
+// (through outputEscapedLine or passEscapedLine).
+QString handledLogText(const QString& msg);
+// Calls next, if any, with a line that handledLogText gave.
+void passEscapedLine(QtMessageHandler next, QtMsgType type, const QMessageLogContext& context,
+                     const QString& line);
+
 // The program's file log: once open, every Qt message is appended to the
-// file as one line and then passed on to the handler that was installed
-// before. Lines are flushed one by one, so a crash loses at most the line
-// being written.
+// file as one line, escaped once (handledLogText), and then passed on to
+// the handler that was installed before. Lines are flushed one by one, so
+// a crash loses at most the line being written.
 class Logger : public QObject
 {
     Q_OBJECT
