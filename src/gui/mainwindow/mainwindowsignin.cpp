@@ -144,6 +144,10 @@ void MainWindow::stateChanged(libvelcor::State s)
             bottomBar->show();
         break;
     case libvelcor::StateConnecting:
+        // A new attempt starts from nothing, not from where the last one
+        // (refused, cancelled or failed) stopped.
+        if (state != libvelcor::StateConnecting)
+            loadButton->setText(QStringLiteral("0%"));
         disconnectButton->setText(tr("CANCEL"));
         disconnectButton->setEnabled(true);
         disconnectButton->show();
