@@ -10,6 +10,7 @@
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include "common/config.h"
@@ -33,6 +34,12 @@ const char* const VerbosityKey = "logVerbosity";
 const char* const DisabledKey = "logDisabled";
 
 } // namespace
+
+LogLevelNotifier* LogLevelNotifier::instance()
+{
+    static LogLevelNotifier notifier;
+    return &notifier;
+}
 
 LogForm::LogForm(QWidget* parent) : QWidget(parent), ui(new Ui_LogForm)
 {
@@ -63,6 +70,8 @@ LogForm::LogForm(QWidget* parent) : QWidget(parent), ui(new Ui_LogForm)
             .toString();
     verbosity = ORVO::stringToVerbosity(stored);
     setLogVerbosity(verbosity);
+    connect(LogLevelNotifier::instance(), &LogLevelNotifier::verbosityInForce, this,
+            &LogForm::_followVerbosity);
 
     // Connected after the restore, which therefore writes and announces
     // nothing.
@@ -170,6 +179,16 @@ void LogForm::setLogVerbosity(ORVO::Verbosity v)
     else
         LOG_ERROR << "[Log] No configuration: the log level stays as it is";
     g_libvelcorLogLev = lev;
+    emit LogLevelNotifier::instance()->verbosityInForce(this, v);
+}
+
+void LogForm::_followVerbosity(const LogForm* from, ORVO::Verbosity v)
+{
+    if (from == this || ORVO::verbosityToLev(v) < 0)
+        return;
+    const QSignalBlocker blocker(ui->verbosityLevelComboBox);
+    ui->verbosityLevelComboBox->setCurrentIndex(int(v));
+    verbosity = v;
 }
 
 ORVO::Verbosity LogForm::getLogVerbosity()

@@ -7,12 +7,25 @@
 #include "common/common.h"
 #include "libvelcor/loglistener.h"
 
+class LogForm;
 class LogFormLogger;
 class LogTable;
 class QLineEdit;
 class QResizeEvent;
 class QSettings;
 class Ui_LogForm;
+
+// Tells every log page the verbosity now in force (the program's log
+// level), whichever page set it.
+class LogLevelNotifier : public QObject
+{
+    Q_OBJECT
+public:
+    static LogLevelNotifier* instance();
+
+signals:
+    void verbosityInForce(const LogForm* from, ORVO::Verbosity verbosity);
+};
 
 // The log viewer page: an "Enable logging" switch, the verbosity chooser
 // (which sets the log level of the whole program), the log table with its
@@ -70,6 +83,9 @@ private slots:
     void logPortSupplyDelayed();
     void logReceived(QString log);
     void sendLogInfo();
+    // Another page set the level: the chooser shows it, without a choice
+    // of its own (nothing stored, set or announced again).
+    void _followVerbosity(const LogForm* from, ORVO::Verbosity v);
 
 private:
     LogTable* table() const;

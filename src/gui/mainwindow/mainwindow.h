@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDateTime>
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QVariant>
 #include <QVariantMap>
+#include <QVector>
 
 #include "libvelcor/auth.h"
 #include "libvelcor/progress.h"
@@ -111,6 +113,8 @@ public:
     QPushButton* disconnectButton = nullptr;
     QPushButton* loadButton = nullptr;
     QMovie* loadingMovie = nullptr;
+    // The spinner's frames as icons, by frame number, each made once.
+    QVector<QIcon> loadingIcons;
     int loginWidth = 578;
     int loginHeight = 660;
     QString lastDownloadDir;

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEvent>
+#include <QIcon>
 #include <QLabel>
 #include <QMovie>
 #include <QPixmap>
@@ -143,6 +144,10 @@ void MainWindow::stateChanged(libvelcor::State s)
             bottomBar->show();
         break;
     case libvelcor::StateConnecting:
+        // A new attempt starts from nothing, not from where the last one
+        // (refused, cancelled or failed) stopped.
+        if (state != libvelcor::StateConnecting)
+            loadButton->setText(QStringLiteral("0%"));
         disconnectButton->setText(tr("CANCEL"));
         disconnectButton->setEnabled(true);
         disconnectButton->show();
@@ -255,7 +260,18 @@ void MainWindow::connectedTimerTimeout()
 
 void MainWindow::updateLoadingIcon()
 {
-    loadButton->setIcon(QIcon(loadingMovie->currentPixmap()));
+    // Each frame's icon is made once and reused on every later turn: a new
+    // icon per frame leaves new pixmaps in Qt's pixmap cache each time it is
+    // drawn, for as long as the spinner turns.
+    const int frame = loadingMovie->currentFrameNumber();
+    if (frame < 0)
+        return;
+    if (frame >= loadingIcons.size())
+        loadingIcons.resize(frame + 1);
+    QIcon& icon = loadingIcons[frame];
+    if (icon.isNull())
+        icon = QIcon(loadingMovie->currentPixmap());
+    loadButton->setIcon(icon);
 }
 
 void MainWindow::signInOutClicked()

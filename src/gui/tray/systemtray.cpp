@@ -394,6 +394,11 @@ void SystemTray::configReceive(QVariant const& config)
 void SystemTray::windowClosed()
 {
     LOG_TRACE;
+    // With a tray the closed window comes back through Show. Without one
+    // nothing would be left to bring it back or to quit with: closing the
+    // full window signs out and ends the program, as Quit does.
+    if (!minimal && !trayIcon)
+        _quit();
 }
 
 void SystemTray::_unhideTriggered()

@@ -35,7 +35,7 @@ class LoginWidget;
 // in (in minimal GUI mode the sign-in window then has to be shown at start,
 // showSignInWindow()). That window then stays up while connected, shows the
 // state with a Connect or Disconnect button, and closing it quits as Quit
-// does.
+// does. In full GUI mode closing the main window quits the same way.
 class SystemTray : public QWidget
 {
     Q_OBJECT

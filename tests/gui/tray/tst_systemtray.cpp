@@ -382,6 +382,13 @@ private slots:
         tray->showSignInWindow();
         if (!minimal) {
             QCOMPARE(signInWindow(), static_cast<ORVO::LoginWidget*>(nullptr));
+            // Nothing would bring the closed main window back: it quits.
+            QSignalSpy closed(tray.get(), SIGNAL(close()));
+            QSignalSpy disconnect(tray.get(), SIGNAL(sigDisconnect()));
+            QVERIFY(QMetaObject::invokeMethod(tray.get(), "windowClosed"));
+            QCOMPARE(closed.count() + disconnect.count(), 2);
+            QTimer::singleShot(5000, qApp, []() { QCoreApplication::exit(99); });
+            QCOMPARE(QCoreApplication::exec(), 0);
             return;
         }
         // Connected, the only window stays, with the state and a way out.
@@ -411,6 +418,9 @@ private slots:
         emit gui.stateChanged(libvelcor::StateConnecting);
         QVERIFY(entry("Disconnect")->isEnabled());
         entry("Disconnect")->trigger();
+        QCOMPARE(guiDisconnect.count(), 1);
+        // With a tray a closed main window comes back through Show.
+        emit window->close();
         QCOMPARE(guiDisconnect.count(), 1);
     }
 };

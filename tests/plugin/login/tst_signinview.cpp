@@ -211,6 +211,11 @@ void TestSignInView::progressText()
             &w, "progress", Q_ARG(libvelcor::Progress, libvelcor::Progress(r.step, r.total, "x"))));
         QCOMPARE(w.loadButton->text(), QString(r.text));
     }
+    // The next attempt, after a refusal, starts from nothing.
+    QCOMPARE(w.loadButton->text(), QString("100%"));
+    setState(w, 1);
+    setState(w, 2);
+    QCOMPARE(w.loadButton->text(), QString("0%"));
 }
 
 ORVO_TEST_GUI_MAIN(TestSignInView)
