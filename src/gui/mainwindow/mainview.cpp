@@ -44,6 +44,10 @@ MainView::MainView()
 {
     // The view owns its scene.
     setScene(new QGraphicsScene(this));
+    // Fixed from the start: a scene that measured its items would take in
+    // the curtain's reach and grow the window list without end until the
+    // view's first resize.
+    scene()->setSceneRect(QRectF(QPointF(0, 0), size()));
     setFrameStyle(0);
     setStyleSheet(ORVO::utils::loadStyleSheet(QStringLiteral(":/main.css")));
     setObjectName(QStringLiteral("MainView"));
