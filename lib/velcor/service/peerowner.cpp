@@ -20,6 +20,9 @@ namespace detail {
 
 namespace {
 
+// The timer the kernel reports for a socket in time-wait.
+constexpr int TimeWaitTimer = 3;
+
 // One end point as the kernel stores it: the family and the address in
 // network byte order (an IPv4 address in the first word).
 struct EndPoint
@@ -115,7 +118,13 @@ qint64 diagLookup(const EndPoint& local, const EndPoint& remote, QString& why)
         // The exact lookup falls back to a listening socket on the port; only
         // the connection itself counts.
         if (m->id.idiag_dport == htons(remote.port) && m->id.idiag_sport == htons(local.port)) {
-            uid = m->idiag_uid;
+            // A socket its owner has closed turns into a time-wait entry,
+            // which keeps no owner: the kernel says uid 0, so a peer that
+            // sent and closed before it was looked at would pass for root.
+            if (m->idiag_timer == TimeWaitTimer)
+                why = QStringLiteral("socket diagnostics: closed by its owner");
+            else
+                uid = m->idiag_uid;
             break;
         }
     }
@@ -151,6 +160,10 @@ qint64 procLookup(const EndPoint& local, const EndPoint& remote, QString& why)
     while (!table.atEnd()) {
         const QList<QByteArray> fields = table.readLine().simplified().split(' ');
         if (fields.size() > 7 && fields.at(1) == wantLocal && fields.at(2) == wantRemote) {
+            if (fields.at(5).startsWith("03:")) { // time-wait, as above
+                why += QStringLiteral("; %1: closed by its owner").arg(table.fileName());
+                return -1;
+            }
             bool ok = false;
             const qint64 uid = fields.at(7).toLongLong(&ok);
             if (ok)
