@@ -22,6 +22,9 @@ namespace {
 
 // The timer the kernel reports for a socket in time-wait.
 constexpr int TimeWaitTimer = 3;
+// What diagLookup returns for a socket found closed by its owner: no use
+// searching the socket tables for it.
+constexpr qint64 ClosedByOwner = -2;
 
 // One end point as the kernel stores it: the family and the address in
 // network byte order (an IPv4 address in the first word).
@@ -121,10 +124,12 @@ qint64 diagLookup(const EndPoint& local, const EndPoint& remote, QString& why)
             // A socket its owner has closed turns into a time-wait entry,
             // which keeps no owner: the kernel says uid 0, so a peer that
             // sent and closed before it was looked at would pass for root.
-            if (m->idiag_timer == TimeWaitTimer)
+            if (m->idiag_timer == TimeWaitTimer) {
                 why = QStringLiteral("socket diagnostics: closed by its owner");
-            else
+                uid = ClosedByOwner;
+            } else {
                 uid = m->idiag_uid;
+            }
             break;
         }
     }
@@ -188,7 +193,9 @@ qint64 socketOwnerUid(const QString& localAddress, quint16 localPort, const QStr
         reason = QStringLiteral("not a TCP/IP connection");
     } else {
         uid = diagLookup(local, remote, reason);
-        if (uid < 0)
+        if (uid == ClosedByOwner)
+            uid = -1;
+        else if (uid < 0)
             uid = procLookup(local, remote, reason);
     }
     if (why)
