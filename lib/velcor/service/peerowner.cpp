@@ -60,6 +60,13 @@ QString errnoWhy(const char* what)
                                         QString::fromLocal8Bit(strerror(errno)));
 }
 
+// NLMSG_OK, without its comparison of a signed with an unsigned length.
+bool messageFits(const nlmsghdr* h, int left)
+{
+    return left >= int(sizeof(nlmsghdr)) && h->nlmsg_len >= sizeof(nlmsghdr) &&
+           qint64(h->nlmsg_len) <= left;
+}
+
 // Asks the kernel's socket diagnostics for the one TCP socket with these
 // end points; the answer carries its owner.
 qint64 diagLookup(const EndPoint& local, const EndPoint& remote, QString& why)
@@ -106,7 +113,7 @@ qint64 diagLookup(const EndPoint& local, const EndPoint& remote, QString& why)
     if (n < 0)
         why = errnoWhy("socket diagnostics");
     int left = int(n);
-    for (auto* h = reinterpret_cast<nlmsghdr*>(buffer); n > 0 && NLMSG_OK(h, left);
+    for (auto* h = reinterpret_cast<nlmsghdr*>(buffer); n > 0 && messageFits(h, left);
          h = NLMSG_NEXT(h, left)) {
         if (h->nlmsg_type == NLMSG_ERROR) {
             const auto* e = static_cast<const nlmsgerr*>(NLMSG_DATA(h));
