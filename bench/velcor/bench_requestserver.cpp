@@ -7,7 +7,12 @@
 // Counters: probe_ms, the probe's wait (-1: not answered within the limit);
 // in BM_UnreadAnswers, rss_growth_kib (largest growth of the resident set
 // while a peer sends 16 MiB of refused lines and reads no answer) and
-// log_lines / log_mib (what the server logged meanwhile).
+// log_lines / log_mib (what the server logged meanwhile). BM_Attack runs
+// peers that keep a slot with a refused line every 4 s (argument bit 1),
+// and/or 2,000 peers that connect, send four refused lines and close (bit
+// 2); error_lines / error_kib are the ERROR lines the server logged until it
+// stopped; probe_worst_ms and probes, the longest wait of the probes made
+// one after the other while the peers of bit 2 ran.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -36,37 +41,47 @@ constexpr int ProbeLimitMs = 20000;
 std::atomic<qint64> g_logLines{0};
 std::atomic<qint64> g_logBytes{0};
 
+std::atomic<qint64> g_errorLines{0};
+std::atomic<qint64> g_errorBytes{0};
+
 void countingHandler(QtMsgType, const QMessageLogContext&, const QString& text)
 {
+    const qint64 bytes = text.toUtf8().size() + 1;
     ++g_logLines;
-    g_logBytes += text.toUtf8().size() + 1;
+    g_logBytes += bytes;
+    if (text.contains(QLatin1String("[ERROR]"))) {
+        ++g_errorLines;
+        g_errorBytes += bytes;
+    }
 }
 
 // The service's side: one connection per request. Milliseconds until an
 // answer came, retrying while the server turns it away; -1 past the limit.
+qint64 probeOnce(quint16 port)
+{
+    const QByteArray request = "{\"type\":\"action\",\"id\":1,\"action\":\"probe\"}\n";
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ProbeLimitMs) {
+        const int fd = benchkit::connectLoopback(port);
+        if (fd >= 0 && benchkit::sendAll(fd, request.constData(), request.size())) {
+            pollfd p{fd, POLLIN, 0};
+            char c = 0;
+            if (::poll(&p, 1, 500) == 1 && ::recv(fd, &c, 1, 0) == 1) {
+                ::close(fd);
+                return t.elapsed();
+            }
+        }
+        if (fd >= 0)
+            ::close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+}
+
 std::thread startProbe(quint16 port, std::atomic<qint64>* ms)
 {
-    return std::thread([port, ms]() {
-        const QByteArray request = "{\"type\":\"action\",\"id\":1,\"action\":\"probe\"}\n";
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ProbeLimitMs) {
-            const int fd = benchkit::connectLoopback(port);
-            if (fd >= 0 && benchkit::sendAll(fd, request.constData(), request.size())) {
-                pollfd p{fd, POLLIN, 0};
-                char c = 0;
-                if (::poll(&p, 1, 500) == 1 && ::recv(fd, &c, 1, 0) == 1) {
-                    ::close(fd);
-                    *ms = t.elapsed();
-                    return;
-                }
-            }
-            if (fd >= 0)
-                ::close(fd);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        *ms = -1;
-    });
+    return std::thread([port, ms]() { *ms = probeOnce(port); });
 }
 
 bool startServer(libvelcor::Server& server)
@@ -175,6 +190,123 @@ void BM_UnreadAnswers(benchmark::State& state)
     }
 }
 BENCHMARK(BM_UnreadAnswers)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Peers that keep their slots with a refused line ("x\n") every 4 s, and
+// connect again once the server has closed them, until stop.
+std::thread startRefusedLinePeers(quint16 port, std::atomic<bool>* stop)
+{
+    return std::thread([port, stop]() {
+        std::vector<int> fds(libvelcor::Server::MaxConnections, -1);
+        while (!*stop) {
+            for (int& fd : fds) {
+                if (fd >= 0 && !benchkit::sendAll(fd, "x\n", 2)) {
+                    ::close(fd);
+                    fd = -1;
+                }
+                if (fd < 0 && (fd = benchkit::connectLoopback(port)) >= 0)
+                    benchkit::sendAll(fd, "x\n", 2);
+            }
+            for (int i = 0; i < 80 && !*stop; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        for (int fd : fds)
+            if (fd >= 0)
+                ::close(fd);
+    });
+}
+
+// count peers, one after the other: connect, four refused lines, close.
+// ms: how long they took.
+std::thread startConnectClosePeers(quint16 port, int count, std::atomic<qint64>* ms)
+{
+    return std::thread([port, count, ms]() {
+        QElapsedTimer t;
+        t.start();
+        const QByteArray lines = QByteArray("x\n").repeated(4);
+        for (int i = 0; i < count; ++i) {
+            const int fd = benchkit::connectLoopback(port);
+            if (fd >= 0) {
+                benchkit::sendAll(fd, lines.constData(), lines.size());
+                ::close(fd);
+            }
+        }
+        *ms = t.elapsed();
+    });
+}
+
+// Bit 1: refused-line peers hold the slots first; bit 2: 2,000
+// connect-and-close peers run while the probe waits.
+void BM_Attack(benchmark::State& state)
+{
+    const bool holders = state.range(0) & 1;
+    const bool churn = state.range(0) & 2;
+    for (auto _ : state) {
+        g_logLines = 0;
+        g_logBytes = 0;
+        g_errorLines = 0;
+        g_errorBytes = 0;
+        const QtMessageHandler previous = qInstallMessageHandler(countingHandler);
+        std::atomic<bool> stop{false};
+        std::atomic<qint64> churnMs{churn ? -1 : 0};
+        std::thread holding;
+        std::thread churning;
+        qint64 ms = -2;
+        qint64 worstMs = -2;
+        int probeCount = 0;
+        {
+            libvelcor::Server server(nullptr, libvelcor::ModeLocal);
+            if (!startServer(server)) {
+                qInstallMessageHandler(previous);
+                state.SkipWithError("listen failed");
+                return;
+            }
+            const quint16 port = quint16(server.getPort());
+            if (holders) {
+                holding = startRefusedLinePeers(port, &stop);
+                benchkit::runUntil([]() { return false; }, 300);
+            }
+            if (churn)
+                churning = startConnectClosePeers(port, 2000, &churnMs);
+            // Probes one after the other until the attack is over: the
+            // first one's wait, and the longest.
+            qint64 first = -2;
+            qint64 worst = 0;
+            int probes = 0;
+            std::atomic<bool> probed{false};
+            std::thread probing([&]() {
+                do {
+                    const qint64 wait = probeOnce(port);
+                    if (probes++ == 0)
+                        first = wait;
+                    worst = wait < 0 || worst < 0 ? -1 : qMax(worst, wait);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                } while (first >= 0 && churnMs < 0);
+                probed = true;
+            });
+            benchkit::runUntil([&]() { return probed && churnMs >= 0; }, ProbeLimitMs + 10000);
+            stop = true;
+            probing.join();
+            for (std::thread* t : {&churning, &holding})
+                if (t->joinable())
+                    t->join();
+            ms = first;
+            worstMs = worst;
+            probeCount = probes;
+            // What the server still has to work through.
+            benchkit::runUntil([]() { return false; }, 500);
+        }
+        qInstallMessageHandler(previous);
+        state.counters["probe_ms"] = double(ms);
+        if (churn) {
+            state.counters["churn_ms"] = double(churnMs.load());
+            state.counters["probe_worst_ms"] = double(worstMs);
+            state.counters["probes"] = probeCount;
+        }
+        state.counters["error_lines"] = double(g_errorLines);
+        state.counters["error_kib"] = g_errorBytes / 1024.0;
+    }
+}
+BENCHMARK(BM_Attack)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

@@ -5,7 +5,9 @@
 
 #include <memory>
 
+#include "foreignpeer.h"
 #include "libvelcor/loglistener.h"
+#include "logcapture.h"
 #include "servicesimulator.h"
 #include "testmain.h"
 
@@ -195,6 +197,19 @@ private slots:
         QTRY_COMPARE(received(), QStringList{"from b"});
         a.write("end\n");
         QTRY_COMPARE(received(), (QStringList{"from b", "from a, end"}));
+    }
+
+    // A sender of another account is closed at once and not heard.
+    void foreignSenderRefused()
+    {
+        if (!ForeignPeer::skipReason().isEmpty())
+            QSKIP(qPrintable(ForeignPeer::skipReason()));
+        orvotest::LogCapture log;
+        ForeignPeer foreign;
+        foreign.connectTo(quint16(startListener()), {"a forged line"});
+        QTRY_VERIFY(log.contains("owned by uid 65534"));
+        QTRY_VERIFY(listener->findChildren<QTcpSocket*>().isEmpty());
+        QCOMPARE(logSpy->count(), 0);
     }
 
     // Stopping the listener ends every connection.

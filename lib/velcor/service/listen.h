@@ -6,6 +6,11 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <poll.h>
+
+#include "peerowner.h"
+#include "vlog.h"
+
 namespace libvelcor {
 namespace detail {
 
@@ -39,25 +44,88 @@ template <typename Listener> void announceBound(Listener* listener, int port)
     });
 }
 
-// Takes the next pending connection within the cap: a connection beyond
-// maxOpen connected ones is aborted and reported through refused (with the
-// number open), and the next is tried. nullptr when none is left.
+// Whether the peer has closed its end (or the connection broke) before Qt
+// has read to the end: the socket goes at the next pass of the event loop.
+inline bool peerHasClosed(const QTcpSocket& socket)
+{
+    pollfd p{int(socket.socketDescriptor()), POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+// Takes the next pending connection that may be served: one within the cap
+// of maxOpen connections whose peers are still there, from a socket of this
+// user or root. Any other is closed at once, unanswered, and reported
+// through refused (why), and the next is tried. nullptr when none is left.
 template <typename Refused>
-QTcpSocket* nextWithinCap(QTcpServer& server, int maxOpen, Refused refused)
+QTcpSocket* nextServable(QTcpServer& server, int maxOpen, Refused refused)
 {
     while (QTcpSocket* socket = server.nextPendingConnection()) {
         int open = 0;
         for (QTcpSocket* s : server.findChildren<QTcpSocket*>())
-            if (s != socket && s->state() == QAbstractSocket::ConnectedState)
+            if (s != socket && s->state() == QAbstractSocket::ConnectedState && !peerHasClosed(*s))
                 ++open;
-        if (open < maxOpen)
-            return socket;
-        refused(open);
+        if (open >= maxOpen) {
+            refused(QStringLiteral("%1 connections open").arg(open));
+        } else {
+            const PeerOwner owner = peerOwner(*socket);
+            if (owner.allowed)
+                return socket;
+            refused(QStringLiteral("peer ") + owner.why);
+        }
         socket->abort();
         socket->deleteLater();
     }
     return nullptr;
 }
+
+// Bounds what peers can make a listener log, across all its connections: the
+// first few lines of an interval are written, the rest only counted, and the
+// count is written when the interval ends or the listener stops.
+class RefusalLog : public QObject
+{
+public:
+    RefusalLog(const char* who, int lines, int intervalMs, QObject* parent)
+        : QObject(parent), who(who), lines(lines), intervalMs(intervalMs)
+    {
+        interval.setSingleShot(true);
+        // A coarse timer may end the interval early.
+        interval.setTimerType(Qt::PreciseTimer);
+        connect(&interval, &QTimer::timeout, this, &RefusalLog::flush);
+    }
+    ~RefusalLog() override { flush(); }
+
+    // True when the next line may be written; otherwise it is counted.
+    bool admit()
+    {
+        if (!interval.isActive()) {
+            interval.start(intervalMs);
+            written = 0;
+        }
+        if (written < lines) {
+            ++written;
+            return true;
+        }
+        ++counted;
+        return false;
+    }
+
+    void flush()
+    {
+        interval.stop();
+        if (counted > 0)
+            VLOG_ERROR << who << ": " << counted << " more refusals not logged (" << lines
+                       << " are logged every " << intervalMs / 1000 << " s)";
+        counted = 0;
+    }
+
+private:
+    const char* const who;
+    const int lines;
+    const int intervalMs;
+    QTimer interval;
+    int written = 0;
+    qint64 counted = 0;
+};
 
 // Stops listening and drops every accepted connection. The stop may come
 // from a receiver of one of these sockets' data: each socket must outlive

@@ -48,7 +48,11 @@ QString decodeLogLine(const char* data, int size, bool cut)
 
 } // namespace
 
-LogListener::LogListener(QObject* parent) : QObject(parent) {}
+LogListener::LogListener(QObject* parent)
+    : QObject(parent),
+      refusals(new detail::RefusalLog("Log listener", LoggedRefusals, RefusalLogIntervalMs, this))
+{
+}
 
 LogListener::~LogListener()
 {
@@ -82,6 +86,7 @@ void LogListener::stop()
     if (!tcpServer)
         return;
     detail::stopListening(*tcpServer, this);
+    refusals->flush();
 }
 
 bool LogListener::isListening() const
@@ -96,10 +101,11 @@ int LogListener::getPort() const
 
 void LogListener::_newConnection()
 {
-    const auto refused = [](int open) {
-        VLOG_ERROR << "Log listener turns a sender away: " << open << " connected";
+    const auto refused = [this](const QString& why) {
+        if (refusals->admit())
+            VLOG_ERROR << "Log listener refuses a sender: " << qPrintable(why);
     };
-    while (QTcpSocket* socket = detail::nextWithinCap(*tcpServer, MaxConnections, refused)) {
+    while (QTcpSocket* socket = detail::nextServable(*tcpServer, MaxConnections, refused)) {
         socket->setReadBufferSize(ReadBufferSize);
         detail::LogSender* state = new detail::LogSender(socket);
         connect(socket, &QTcpSocket::readyRead, this,

@@ -20,6 +20,12 @@ namespace detail {
 
 namespace {
 
+// The timer the kernel reports for a socket in time-wait.
+constexpr int TimeWaitTimer = 3;
+// What diagLookup returns for a socket found closed by its owner: no use
+// searching the socket tables for it.
+constexpr qint64 ClosedByOwner = -2;
+
 // One end point as the kernel stores it: the family and the address in
 // network byte order (an IPv4 address in the first word).
 struct EndPoint
@@ -52,6 +58,13 @@ QString errnoWhy(const char* what)
 {
     return QStringLiteral("%1: %2").arg(QLatin1String(what),
                                         QString::fromLocal8Bit(strerror(errno)));
+}
+
+// NLMSG_OK, without its comparison of a signed with an unsigned length.
+bool messageFits(const nlmsghdr* h, int left)
+{
+    return left >= int(sizeof(nlmsghdr)) && h->nlmsg_len >= sizeof(nlmsghdr) &&
+           qint64(h->nlmsg_len) <= left;
 }
 
 // Asks the kernel's socket diagnostics for the one TCP socket with these
@@ -99,31 +112,33 @@ qint64 diagLookup(const EndPoint& local, const EndPoint& remote, QString& why)
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
     if (n < 0)
         why = errnoWhy("socket diagnostics");
-    // Walks the answer as NLMSG_OK/NLMSG_NEXT do, without their mixed-sign
-    // comparisons.
-    size_t left = n > 0 ? size_t(n) : 0;
-    const char* at = buffer;
-    while (uid < 0 && left >= sizeof(nlmsghdr)) {
-        const auto* h = reinterpret_cast<const nlmsghdr*>(at);
-        if (h->nlmsg_len < sizeof(nlmsghdr) || h->nlmsg_len > left)
-            break;
+    int left = int(n);
+    for (auto* h = reinterpret_cast<nlmsghdr*>(buffer); n > 0 && messageFits(h, left);
+         h = NLMSG_NEXT(h, left)) {
         if (h->nlmsg_type == NLMSG_ERROR) {
             const auto* e = static_cast<const nlmsgerr*>(NLMSG_DATA(h));
             why = QStringLiteral("socket diagnostics: %1")
                       .arg(QString::fromLocal8Bit(strerror(-e->error)));
             break;
         }
-        if (h->nlmsg_type == SOCK_DIAG_BY_FAMILY &&
-            h->nlmsg_len >= NLMSG_LENGTH(sizeof(inet_diag_msg))) {
-            const auto* m = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
-            // The exact lookup falls back to a listening socket on the port;
-            // only the connection itself counts.
-            if (m->id.idiag_dport == htons(remote.port) && m->id.idiag_sport == htons(local.port))
+        if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY ||
+            h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+            continue;
+        const auto* m = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
+        // The exact lookup falls back to a listening socket on the port; only
+        // the connection itself counts.
+        if (m->id.idiag_dport == htons(remote.port) && m->id.idiag_sport == htons(local.port)) {
+            // A socket its owner has closed turns into a time-wait entry,
+            // which keeps no owner: the kernel says uid 0, so a peer that
+            // sent and closed before it was looked at would pass for root.
+            if (m->idiag_timer == TimeWaitTimer) {
+                why = QStringLiteral("socket diagnostics: closed by its owner");
+                uid = ClosedByOwner;
+            } else {
                 uid = m->idiag_uid;
+            }
+            break;
         }
-        const size_t step = qMin<size_t>(NLMSG_ALIGN(h->nlmsg_len), left);
-        at += step;
-        left -= step;
     }
     if (uid < 0 && why.isEmpty())
         why = QStringLiteral("socket diagnostics: no such connection");
@@ -157,6 +172,10 @@ qint64 procLookup(const EndPoint& local, const EndPoint& remote, QString& why)
     while (!table.atEnd()) {
         const QList<QByteArray> fields = table.readLine().simplified().split(' ');
         if (fields.size() > 7 && fields.at(1) == wantLocal && fields.at(2) == wantRemote) {
+            if (fields.at(5).startsWith("03:")) { // time-wait, as above
+                why += QStringLiteral("; %1: closed by its owner").arg(table.fileName());
+                return -1;
+            }
             bool ok = false;
             const qint64 uid = fields.at(7).toLongLong(&ok);
             if (ok)
@@ -181,7 +200,9 @@ qint64 socketOwnerUid(const QString& localAddress, quint16 localPort, const QStr
         reason = QStringLiteral("not a TCP/IP connection");
     } else {
         uid = diagLookup(local, remote, reason);
-        if (uid < 0)
+        if (uid == ClosedByOwner)
+            uid = -1;
+        else if (uid < 0)
             uid = procLookup(local, remote, reason);
     }
     if (why)

@@ -47,9 +47,9 @@ public:
         idle.start(idleMs);
     }
     LineDecoder decoder;
-    // Runs from the connection's start and again from each finished line.
+    // Runs from the connection's start and again from each request taken;
+    // refused lines do not keep a connection.
     QTimer idle;
-    int refused = 0;
 };
 
 } // namespace detail
@@ -57,6 +57,7 @@ public:
 Server::Server(QObject* parent, libvelcor::Mode mode) : QObject(parent)
 {
     handler = new RequestHandler(this);
+    refusals = new detail::RefusalLog("Request server", LoggedRefusals, RefusalLogIntervalMs, this);
     valid = mode == ModeLocal;
     if (!valid)
         VLOG_ERROR << "Request server mode not offered: " << int(mode);
@@ -100,6 +101,7 @@ void Server::stop()
     if (!tcpServer)
         return;
     detail::stopListening(*tcpServer, this);
+    refusals->flush();
 }
 
 int Server::getPort() const
@@ -114,31 +116,23 @@ void Server::setIdleTimeout(int ms)
 
 void Server::_newConnection()
 {
-    // While the server is full only the first few turned away are logged;
-    // the next connection let in tells how many more there were.
-    const auto refused = [this](int open) {
-        if (++turnedAway <= LoggedRefusalsPerConnection)
-            VLOG_ERROR << "Request server turns a connection away: " << open << " open";
+    const auto refused = [this](const QString& why) {
+        if (refusals->admit())
+            VLOG_ERROR << "Request server refuses a connection: " << qPrintable(why);
     };
-    while (QTcpSocket* socket = detail::nextWithinCap(*tcpServer, MaxConnections, refused)) {
-        if (turnedAway > LoggedRefusalsPerConnection)
-            VLOG_ERROR << "Request server: " << turnedAway - LoggedRefusalsPerConnection
-                       << " more connections were turned away";
-        turnedAway = 0;
+    while (QTcpSocket* socket = detail::nextServable(*tcpServer, MaxConnections, refused)) {
         socket->setReadBufferSize(ReadBufferSize);
         auto* conn = new detail::RequestConnection(socket, idleTimeoutMs);
-        connect(&conn->idle, &QTimer::timeout, socket, [socket]() {
-            VLOG_ERROR << "Request server: no complete request in time, connection closed";
+        connect(&conn->idle, &QTimer::timeout, socket, [this, socket]() {
+            if (refusals->admit())
+                VLOG_ERROR << "Request server: no request taken in time, connection closed";
             socket->abort();
         });
-        connect(socket, &QTcpSocket::disconnected, socket, [socket, conn]() {
+        connect(socket, &QTcpSocket::disconnected, socket, [this, socket, conn]() {
             conn->idle.stop();
-            if (conn->decoder.pendingSize() > 0)
+            if (conn->decoder.pendingSize() > 0 && refusals->admit())
                 VLOG_ERROR << "Request server: connection closed inside a request, "
                            << conn->decoder.pendingSize() << " bytes dropped";
-            if (conn->refused > LoggedRefusalsPerConnection)
-                VLOG_ERROR << "Request server: " << conn->refused - LoggedRefusalsPerConnection
-                           << " more refused lines on that connection not logged";
             socket->deleteLater();
         });
         connect(socket, &QTcpSocket::readyRead, this,
@@ -165,8 +159,9 @@ void Server::_read(QTcpSocket* socket, detail::RequestConnection* conn)
         if (!self || !guard)
             return;
         if (!ok) {
-            VLOG_ERROR << "Request server: line longer than " << protocol::MaxLineSize
-                       << " bytes, connection dropped";
+            if (refusals->admit())
+                VLOG_ERROR << "Request server: line longer than " << protocol::MaxLineSize
+                           << " bytes, connection dropped";
             socket->abort();
             socket->deleteLater();
             return;
@@ -227,12 +222,12 @@ void Server::_handleLine(QTcpSocket* socket, detail::RequestConnection* conn, co
 {
     if (size == 0)
         return;
-    conn->idle.start();
     const detail::ActionRequest r = detail::readActionRequest(data, size);
-    // A peer sending nothing but refused lines gets a few of them logged and
-    // the rest counted when it goes, so it cannot flood the log.
-    if (r.outcome != detail::ActionRequest::Accepted &&
-        ++conn->refused <= LoggedRefusalsPerConnection) {
+    if (r.outcome == detail::ActionRequest::Accepted)
+        conn->idle.start();
+    // Peers sending nothing but refused lines get a few of them logged and
+    // the rest counted, so they cannot flood the log.
+    if (r.outcome != detail::ActionRequest::Accepted && refusals->admit()) {
         switch (r.outcome) {
         case detail::ActionRequest::Undecodable:
             VLOG_ERROR << "Request server dropped a line: " << r.why;
@@ -257,8 +252,9 @@ void Server::_handleLine(QTcpSocket* socket, detail::RequestConnection* conn, co
     if (socket->bytesToWrite() > MaxUnsentBytes)
         socket->flush();
     if (socket->bytesToWrite() > MaxUnsentBytes) {
-        VLOG_ERROR << "Request server: peer leaves its answers unread (" << socket->bytesToWrite()
-                   << " bytes), connection dropped";
+        if (refusals->admit())
+            VLOG_ERROR << "Request server: peer leaves its answers unread ("
+                       << socket->bytesToWrite() << " bytes), connection dropped";
         socket->abort();
         return;
     }

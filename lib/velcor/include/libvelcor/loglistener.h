@@ -11,18 +11,23 @@ namespace libvelcor {
 
 namespace detail {
 class LogSender;
-}
+class RefusalLog;
+} // namespace detail
 
 // Receives the local service's log: the service connects over TCP on a
 // loopback address and writes plain text lines ("\n"-terminated, UTF-8).
 // Each line is handed on as one log(QString). A line over MaxLineSize bytes
 // is cut there and marked; memory stays bounded whatever a sender does.
+// Only senders whose socket belongs to this user or root are heard.
 class LogListener : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int DefaultPort = 4824;
     static constexpr int MaxConnections = 8;
+    // Senders turned away logged in full per interval; the rest are counted.
+    static constexpr int LoggedRefusals = 3;
+    static constexpr int RefusalLogIntervalMs = 10000;
 
     explicit LogListener(QObject* parent = nullptr);
     ~LogListener() override;
@@ -45,6 +50,7 @@ private:
     bool _read(QTcpSocket* socket, detail::LogSender* sender);
 
     QTcpServer* tcpServer = nullptr;
+    detail::RefusalLog* refusals = nullptr;
 };
 
 } // namespace libvelcor

@@ -11,8 +11,9 @@ class QTcpSocket;
 namespace libvelcor {
 
 namespace detail {
+class RefusalLog;
 class RequestConnection;
-}
+} // namespace detail
 
 // How the request server is reached: only over TCP on the loopback
 // address.
@@ -31,7 +32,8 @@ signals:
 };
 
 // The client's local request server: the service connects to it on
-// 127.0.0.1 and sends action requests, one JSON object per line.
+// 127.0.0.1 and sends action requests, one JSON object per line. Only peers
+// whose socket belongs to this user or root are served.
 class Server : public QObject
 {
     Q_OBJECT
@@ -39,16 +41,19 @@ public:
     static constexpr int DefaultPort = 4814;
     // Service connections served at once; more are turned away.
     static constexpr int MaxConnections = 16;
-    // A connection that has not finished a line this long after it opened
-    // or after its last line is closed, so silent peers cannot hold every
-    // slot; the service sends its request as soon as it connects.
+    // A connection that has sent no request taken this long after it opened
+    // or after its last one is closed, so silent peers and peers sending
+    // refused lines cannot hold every slot; the service sends its request as
+    // soon as it connects.
     static constexpr int DefaultIdleTimeoutMs = 5000;
     // Answer bytes a connection may leave unsent; a peer that lets more
     // pile up does not read its answers and is dropped.
     static constexpr qint64 MaxUnsentBytes = 64 * 1024;
-    // Refused lines logged in full per connection, and connections turned
-    // away logged while the server is full; the rest are counted.
-    static constexpr int LoggedRefusalsPerConnection = 3;
+    // Refusals (lines, peers, connections turned away or dropped) logged in
+    // full per interval, whatever the connection; the rest are counted, and
+    // the count is logged when the interval ends.
+    static constexpr int LoggedRefusals = 3;
+    static constexpr int RefusalLogIntervalMs = 10000;
 
     explicit Server(QObject* parent = nullptr, libvelcor::Mode mode = libvelcor::ModeLocal);
     ~Server() override;
@@ -82,8 +87,7 @@ private:
     bool valid = false;
     int initialPort = DefaultPort;
     int idleTimeoutMs = DefaultIdleTimeoutMs;
-    // Connections turned away since the last one let in.
-    qint64 turnedAway = 0;
+    detail::RefusalLog* refusals = nullptr;
     QTcpServer* tcpServer = nullptr;
     RequestHandler* handler = nullptr;
 };
