@@ -7,28 +7,14 @@
 // they keep the lines of every sign-in (up to their bound), which is not
 // what is measured here. Runs offscreen:
 //   <build>/bench/bench_spinner
-#include <benchmark/benchmark.h>
-
-#include <QApplication>
-#include <QEventLoop>
 #include <QMovie>
 #include <QPushButton>
 #include <QSettings>
-#include <QTimer>
 #include <QtPlugin>
 
-#include "common/common.h"
-#include "gui/gui.h"
-#include "gui/log/logform.h"
 #include "gui/mainwindow/mainwindow.h"
-#include "gui/testseams.h"
-#include "libvelcor/api.h"
-#include "loginfixture.h"
+#include "guirig.h"
 #include "loopback.h"
-#include "mgr/manager.h"
-#include "profiles/connprofile.h"
-#include "servicesimulator.h"
-#include "testenv.h"
 
 Q_IMPORT_PLUGIN(LoginPlugin)
 
@@ -40,23 +26,6 @@ const int StepDelayMs = 250;
 const int EarlyCycles = 10;
 const int Cycles = 200;
 
-void silentHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-bool runUntilState(ORVO::Gui* gui, int wanted, int timeoutMs = 10000)
-{
-    QEventLoop loop;
-    bool came = false;
-    QObject::connect(gui, &ORVO::Gui::stateChanged, &loop, [&](libvelcor::State s) {
-        if (s == wanted) {
-            came = true;
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return came;
-}
-
 double mib(qint64 kib)
 {
     return kib / 1024.0;
@@ -64,44 +33,31 @@ double mib(qint64 kib)
 
 void BM_SpinnerCycles(benchmark::State& state)
 {
-    orvotest::TestEnv env;
-    logintest::writeProfile(env.dataDir(), "office", "vpn");
+    benchkit::GuiRig rig;
     QSettings(ORVO::org(), QLatin1String(ORVO::ApplicationId))
         .setValue(QStringLiteral("logDisabled"), true);
-    orvosim::ServiceSimulator sim;
-    if (!sim.listen(0)) {
-        state.SkipWithError("simulator");
+    if (const char* failed = rig.start(StepDelayMs)) {
+        state.SkipWithError(failed);
         return;
     }
-    sim.setAutopilot(true);
-    sim.setStepDelay(StepDelayMs);
-    qputenv(libvelcor::Api::ServiceAddrVariable, sim.address().toLatin1());
-    LogForm::setListenPort(0);
-    ORVO::seams::setAssumeSystemTray(true);
-    ORVO::Gui gui(nullptr, true, false);
-    ORVO::Manager manager(nullptr);
-    manager.gui = &gui;
-    if (!gui.isValid() || !manager.isValid() || manager.run() != 0 || gui.run() != 0) {
-        state.SkipWithError("start-up");
-        return;
-    }
+    ORVO::Gui& gui = *rig.gui;
     MainWindow* window = gui.mainWindow;
     benchkit::runUntil([] { return false; }, 1500);
     qint64 early = -1;
     int cycle = 0;
     for (auto _ : state) {
         window->signInButton->click();
-        if (!runUntilState(&gui, libvelcor::StateConnecting) ||
+        if (!benchkit::runUntilState(&gui, libvelcor::StateConnecting) ||
             window->loadingMovie->state() != QMovie::Running) {
             state.SkipWithError("no spinner");
             return;
         }
-        if (!runUntilState(&gui, libvelcor::StateConnected)) {
+        if (!benchkit::runUntilState(&gui, libvelcor::StateConnected)) {
             state.SkipWithError("no connection");
             return;
         }
         window->signInButton->click();
-        if (!runUntilState(&gui, libvelcor::StateIdle)) {
+        if (!benchkit::runUntilState(&gui, libvelcor::StateIdle)) {
             state.SkipWithError("no sign-out");
             return;
         }
@@ -120,17 +76,5 @@ BENCHMARK(BM_SpinnerCycles)->Unit(benchmark::kMillisecond)->Iterations(Cycles);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(resources);
-    QDir::setSearchPaths(QStringLiteral("rc"), {QStringLiteral(":/rc"), QStringLiteral(":/")});
-    QCoreApplication::setOrganizationName(ORVO::org());
-    QCoreApplication::setApplicationName(QLatin1String(ORVO::ApplicationId));
-    ORVO::registerMetaTypes();
-    ORVO::registerProfileMetaTypes();
-    qInstallMessageHandler(silentHandler);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchkit::runGuiBenchmarks(argc, argv);
 }
