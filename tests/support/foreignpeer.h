@@ -1,18 +1,18 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
 
 // A loopback peer run as another account (nobody, uid 65534), for the
 // checks that the client deals only with sockets of its own user or root.
-// Starting a program as another account needs root: where that cannot be
-// done, skipReason() says why and the test skips.
+// It is a few lines of Perl (perl-base is part of every Debian system), so
+// nothing of the build tree has to be reachable by that account. Starting a
+// program as another account needs root: where that cannot be done,
+// skipReason() says why and the test skips.
 class ForeignPeer
 {
 public:
@@ -22,22 +22,11 @@ public:
     {
         if (::geteuid() != 0)
             return QStringLiteral("a peer of another account needs root to be started");
-        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
-            return QStringLiteral("setpriv (util-linux) is not installed");
+        for (const char* tool : {"setpriv", "perl"}) {
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                return QStringLiteral("%1 is not installed").arg(QLatin1String(tool));
+        }
         return QString();
-    }
-
-    ForeignPeer()
-    {
-        // The build tree may sit where the other account cannot reach: the
-        // program runs from a copy in a directory anyone may enter.
-        const QString program = QStringLiteral(ORVO_FOREIGN_PEER);
-        copy = dir.path() + QStringLiteral("/orvo-foreign-peer");
-        QFile::copy(program, copy);
-        const auto rx = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-                        QFile::ReadOther | QFile::ExeOther;
-        QFile::setPermissions(dir.path(), rx | QFile::WriteOwner);
-        QFile::setPermissions(copy, rx);
     }
 
     ~ForeignPeer()
@@ -50,18 +39,23 @@ public:
     // until the client closes or stays silent for 3 s.
     void connectTo(quint16 port, const QStringList& lines)
     {
-        start(QStringList{QStringLiteral("connect"), QString::number(port)} + lines);
+        start("$s = IO::Socket::INET->new(PeerAddr => '127.0.0.1', PeerPort => shift) or exit 2;"
+              "print $s \"$_\\n\" for @ARGV; $s->flush; $sel = IO::Select->new($s);"
+              "while ($sel->can_read(3)) { last unless sysread($s, $b, 4096); print $b }",
+              QStringList{QString::number(port)} + lines);
     }
 
     // Listens on 127.0.0.1:port; true once it does.
     bool listenOn(quint16 port)
     {
-        start({QStringLiteral("listen"), QString::number(port)});
+        start("$l = IO::Socket::INET->new(LocalAddr => '127.0.0.1', LocalPort => shift,"
+              "Listen => 8, ReuseAddr => 1) or exit 2; print \"listening\\n\";"
+              "while ($c = $l->accept) { while (sysread($c, $b, 4096)) { print $b } }",
+              {QString::number(port)});
         return QTest::qWaitFor([this] { return received().startsWith("listening\n"); }, 5000);
     }
 
     bool waitDone(int ms = 10000) { return proc.waitForFinished(ms); }
-    int exitCode() const { return proc.exitCode(); }
     // What the peer got, and for a listener the "listening" line first.
     QByteArray received()
     {
@@ -70,18 +64,22 @@ public:
     }
 
 private:
-    void start(const QStringList& args)
+    void start(const char* script, const QStringList& args)
     {
         const QString uid = QString::number(Uid);
+        // The script comes on standard input: perl -e would open /dev/null,
+        // which some systems keep from other accounts.
         proc.start(QStringLiteral("setpriv"),
                    QStringList{QStringLiteral("--reuid=") + uid, QStringLiteral("--regid=") + uid,
-                               QStringLiteral("--clear-groups"), copy} +
+                               QStringLiteral("--clear-groups"), QStringLiteral("perl"),
+                               QStringLiteral("-MIO::Socket::INET"), QStringLiteral("-MIO::Select"),
+                               QStringLiteral("-")} +
                        args);
+        proc.write(QByteArray("$| = 1;") + script);
+        proc.closeWriteChannel();
         proc.waitForStarted(5000);
     }
 
-    QTemporaryDir dir;
-    QString copy;
     QProcess proc;
     QByteArray out;
 };
