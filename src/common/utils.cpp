@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include "common/log.h"
+#include "libvelcor/auth.h"
 
 namespace ORVO {
 namespace utils {
@@ -315,6 +316,12 @@ QString mkpathFailure(const QString& dir)
     if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
         return text + existing + QStringLiteral(": ") + errnoText(errno);
     return text + QStringLiteral("reason unknown");
+}
+
+QString serverScheme(int authType)
+{
+    return authType == libvelcor::Auth::CertificateType ? QStringLiteral("https")
+                                                        : QStringLiteral("http");
 }
 
 bool isSameOrigin(const QUrl& a, const QUrl& b)

@@ -57,6 +57,9 @@ QString bareFileName(const QString& name);
 // port (a missing port counts as the scheme's default). A URL without a
 // host is the origin of nothing.
 bool isSameOrigin(const QUrl& a, const QUrl& b);
+// How the management server is reached with a credential of this type: a
+// certificate sign-in over https, any other over http.
+QString serverScheme(int authType);
 // Why QDir::mkpath could not make dir: the deepest part of it that exists
 // is not a folder, or cannot be written into.
 QString mkpathFailure(const QString& dir);

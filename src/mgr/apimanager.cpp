@@ -8,6 +8,7 @@
 #include "common/common.h"
 #include "common/cookiejar.h"
 #include "common/log.h"
+#include "common/utils.h"
 #include "libvelcor/authapi.h"
 #include "libvelcor/cloudapi.h"
 #include "libvelcor/configapi.h"
@@ -370,9 +371,7 @@ void ApiManager::_finishLogout()
 
 QString ApiManager::_logoUrl(const char* path) const
 {
-    const QString scheme = auth.getType() == libvelcor::Auth::CertificateType
-                               ? QStringLiteral("https")
-                               : QStringLiteral("http");
+    const QString scheme = ORVO::utils::serverScheme(auth.getType());
     const QString host = isFallback ? fallbackAddr : addr;
     return scheme + QStringLiteral("://") + host + QLatin1String(path);
 }

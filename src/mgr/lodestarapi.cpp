@@ -9,6 +9,7 @@
 #include "common/common.h"
 #include "common/cookiejar.h"
 #include "common/log.h"
+#include "common/utils.h"
 #include "libvelcor/json.h"
 #include "mgr/networkmanager.h"
 
@@ -82,8 +83,7 @@ QString LodestarApi::_scheme(LodestarOp forOp) const
 {
     if (forOp == OpLogout && !loginScheme.isEmpty())
         return loginScheme;
-    return auth.getType() == libvelcor::Auth::CertificateType ? QStringLiteral("https")
-                                                              : QStringLiteral("http");
+    return ORVO::utils::serverScheme(auth.getType());
 }
 
 int LodestarApi::_runClient(LodestarOp newOp, QUrl& url, QUrl params)

@@ -314,9 +314,7 @@ void NetworkManager::gotAuth(const libvelcor::Auth& newAuth)
     auth = newAuth;
     // A proxy credential says nothing of how the server is reached.
     if (newAuth.getId() == libvelcor::Auth::ProfileId)
-        serverScheme = newAuth.getType() == libvelcor::Auth::CertificateType
-                           ? QStringLiteral("https")
-                           : QStringLiteral("http");
+        serverScheme = ORVO::utils::serverScheme(newAuth.getType());
 }
 
 void NetworkManager::gotServerAddr(const QString& addr, const QString& fallbackAddr)

@@ -13,6 +13,7 @@
 
 #include "common/cookiejar.h"
 #include "common/log.h"
+#include "common/utils.h"
 #include "gui/log/logform.h"
 #include "gui/mainwindow/pluginwindow.h"
 #include "gui/mainwindow/pluginwindowpage.h"
@@ -200,8 +201,8 @@ void ConfigPlugin::newPages(const QVariantMap& newMap)
 
 QUrl ConfigPlugin::pageUrl(int authType, const QString& host, const QVariant& path)
 {
-    const QString scheme = authType == 1 ? QStringLiteral("https") : QStringLiteral("http");
-    return QUrl(scheme + QStringLiteral("://") + host + path.toString() + QLatin1Char('/'));
+    return QUrl(utils::serverScheme(authType) + QStringLiteral("://") + host + path.toString() +
+                QLatin1Char('/'));
 }
 
 void ConfigPlugin::newPage(PluginWindow* target, const QString& key, const QVariant& path)
