@@ -201,6 +201,25 @@ private slots:
         QCOMPARE(QFile::permissions(userPath()), privateFile);
     }
 
+    // The user copy may hold passwords: it is made for its user only, and
+    // one made before this rule is tightened.
+    void userCopyIsPrivate()
+    {
+        const mode_t umaskBefore = ::umask(022);
+        const auto mode = [this]() {
+            struct stat st = {};
+            ::stat(QFile::encodeName(userPath()).constData(), &st);
+            return st.st_mode & 0777;
+        };
+        QVERIFY(writeFile(templatePath(), R"({"version":2})"));
+        QVERIFY(ORVO::Config(binDir()).valid);
+        QCOMPARE(mode(), 0600u);
+        QCOMPARE(::chmod(QFile::encodeName(userPath()).constData(), 0644), 0);
+        QVERIFY(ORVO::Config(binDir()).valid);
+        QCOMPARE(mode(), 0600u);
+        ::umask(umaskBefore);
+    }
+
     // Without a place for the kept copy nothing is replaced.
     void noReplacementWithoutKeptCopy()
     {
