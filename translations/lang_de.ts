@@ -393,6 +393,10 @@
         <source>The download was redirected too many times: %1</source>
         <translation>Der Download wurde zu oft umgeleitet: %1</translation>
     </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>%1 kann nicht geschrieben werden: %2</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::PluginWindow</name>

@@ -393,6 +393,10 @@
         <source>The download was redirected too many times: %1</source>
         <translation>Il download è stato reindirizzato troppe volte: %1</translation>
     </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>Impossibile scrivere %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::PluginWindow</name>

@@ -21,6 +21,8 @@ namespace ORVO {
 namespace {
 
 const char ConfName[] = "vtx.json";
+// The user copy may hold the proxy's and the server's passwords.
+const QFileDevice::Permissions PrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 bool isPresent(const QVariantMap& map, const char* key)
 {
@@ -257,7 +259,7 @@ int Config::installUserCopy(const QString& templatePath)
                         problem + QStringLiteral("; it was not installed as ") + userPath);
         if (!QDir().mkpath(confPrefix))
             return fail(utils::mkpathFailure(confPrefix));
-        if (utils::writeReplacing(templateBytes, userPath, {}, problem) != 0)
+        if (utils::writeReplacing(templateBytes, userPath, PrivateFile, problem) != 0)
             return fail(QStringLiteral("cannot install the template as ") + userPath +
                         QStringLiteral(": ") + problem);
         confFile.refresh();
@@ -272,6 +274,11 @@ int Config::installUserCopy(const QString& templatePath)
     const int templateRead = readJson(templatePath, templateBytes, tmpl, problem);
     if (userRead != 0)
         return fail(userPath + QLatin1Char(' ') + userProblem);
+    // A copy made before this rule, or by hand, is made private; a failure
+    // stops nothing.
+    QString modeProblem;
+    if (utils::makeFilePrivate(userPath, false, modeProblem) != 0)
+        LOG_ERROR << "[Config] " << modeProblem;
     if (templateRead != 0)
         return fail(QStringLiteral("the template ") + shownTemplate + QLatin1Char(' ') + problem);
     const int userVersion = versionOf(user);
@@ -284,14 +291,13 @@ int Config::installUserCopy(const QString& templatePath)
     // one only), unless it is the template already and nothing is lost.
     const QString oldPath = userPath + QStringLiteral(".old");
     const bool edited = userBytes != templateBytes;
-    const QFileDevice::Permissions perms = QFile::permissions(userPath);
-    if (edited && utils::writeReplacing(userBytes, oldPath, perms, problem) != 0)
+    if (edited && utils::writeReplacing(userBytes, oldPath, PrivateFile, problem) != 0)
         return fail(QStringLiteral("cannot keep the copy to be replaced as ") + oldPath +
                     QStringLiteral(": ") + problem + QStringLiteral("; ") + userPath +
                     QStringLiteral(" is unchanged"));
     // The template goes in under a temporary name first and then replaces
     // the user copy in one step: a failed copy leaves the user copy as it was.
-    if (utils::writeReplacing(templateBytes, userPath, perms, problem) != 0)
+    if (utils::writeReplacing(templateBytes, userPath, PrivateFile, problem) != 0)
         return fail(QStringLiteral("cannot replace ") + userPath +
                     QStringLiteral(" by the template: ") + problem +
                     QStringLiteral("; it is unchanged"));

@@ -10,17 +10,52 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMap>
 #include <QSettings>
 #include <QUrl>
 
 #include "common/log.h"
 #include "libvelcor/auth.h"
+#include "libvelcor/utils.h"
 
 namespace ORVO {
 namespace utils {
+
+int makeFilePrivate(const QString& path, bool create, QString& problem)
+{
+    problem.clear();
+    const QByteArray name = QFile::encodeName(path);
+    // Created empty when asked for, never truncated; what replaces such a
+    // file by a rename takes its mode along. Opened without waiting (a FIFO
+    // would), and only a regular file is changed: the name may lead to a
+    // device.
+    const int fd =
+        ::open(name.constData(),
+               O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0), 0600);
+    if (fd < 0) {
+        problem = QStringLiteral("cannot open ") + path + QStringLiteral(": ") + errnoText(errno);
+        return -1;
+    }
+    struct stat st;
+    int rc = ::fstat(fd, &st);
+    if (rc == 0 && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        problem = path + QStringLiteral(" is not a regular file");
+        return -1;
+    }
+    if (rc == 0 && (st.st_mode & 077) != 0)
+        rc = ::fchmod(fd, st.st_mode & 0700);
+    const int code = errno;
+    ::close(fd);
+    if (rc != 0)
+        problem =
+            QStringLiteral("cannot make ") + path + QStringLiteral(" private: ") + errnoText(code);
+    return rc == 0 ? 0 : -1;
+}
 
 int settingsMakePrivate(QSettings* settings)
 {
@@ -33,25 +68,138 @@ int settingsMakePrivate(QSettings* settings)
         LOG_ERROR << "[Utils] no folder for the settings file " << path;
         return -1;
     }
-    // Created empty if missing, never truncated; the settings store keeps
-    // the mode of the file it replaces on each write.
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        const int code = errno;
-        LOG_ERROR << "[Utils] cannot open the settings file " << path << ": " << errnoText(code);
+    QString problem;
+    if (makeFilePrivate(path, true, problem) != 0) {
+        LOG_ERROR << "[Utils] " << problem;
         return -1;
     }
-    struct stat st;
-    int rc = ::fstat(fd, &st);
-    if (rc == 0 && (st.st_mode & 077) != 0)
-        rc = ::fchmod(fd, st.st_mode & 0700);
-    const int code = errno;
-    ::close(fd);
-    if (rc != 0)
-        LOG_ERROR << "[Utils] cannot make the settings file " << path
-                  << " private: " << errnoText(code);
-    return rc == 0 ? 0 : -1;
+    return 0;
+}
+
+namespace {
+
+// Qt syncs a store on its own once a value changed, and unchecked: on a
+// full disk that write can leave a short file and report nothing. Stores
+// written through settingsSync are synced there only.
+class NoAutoSync : public QObject
+{
+public:
+    explicit NoAutoSync(QObject* parent) : QObject(parent) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        Q_UNUSED(watched)
+        return event->type() == QEvent::UpdateRequest;
+    }
+};
+
+// Every key of the store's own file (no system-wide store behind it, no
+// group) with its value, as the store holds them in memory: read without a
+// sync, which could read the file again. The groups are put back as they
+// were opened.
+QMap<QString, QVariant> settingsInMemory(QSettings* settings)
+{
+    QStringList groups;
+    for (QString group = settings->group(); !group.isEmpty(); group = settings->group()) {
+        settings->endGroup();
+        const QString outer = settings->group();
+        groups.prepend(outer.isEmpty() ? group : group.mid(outer.size() + 1));
+    }
+    const bool fallbacks = settings->fallbacksEnabled();
+    settings->setFallbacksEnabled(false);
+    QMap<QString, QVariant> values;
+    const QStringList keys = settings->allKeys();
+    for (const QString& key : keys)
+        values.insert(key, settings->value(key));
+    settings->setFallbacksEnabled(fallbacks);
+    for (const QString& group : qAsConst(groups))
+        settings->beginGroup(group);
+    return values;
+}
+
+// Whether the file, read afresh by another name (Qt keeps what it read of
+// a file by its name), holds what the store holds: empty, or what differs.
+QString settingsDiffer(QSettings* settings, const QString& copy)
+{
+    const QMap<QString, QVariant> memory = settingsInMemory(settings);
+    const QSettings disk(copy, QSettings::IniFormat);
+    if (disk.status() != QSettings::NoError)
+        return QStringLiteral("it does not read back");
+    const QStringList written = disk.allKeys();
+    if (written.size() != memory.size())
+        return QStringLiteral("it reads back with %1 of %2 keys")
+            .arg(written.size())
+            .arg(memory.size());
+    for (auto it = memory.cbegin(); it != memory.cend(); ++it) {
+        // Compared as the value in memory, so a written 8080 equals "8080";
+        // an empty list is written as no value.
+        const QVariant& value = it.value();
+        const QVariant back = disk.value(it.key());
+        const bool emptyList = (value.userType() == QMetaType::QStringList ||
+                                value.userType() == QMetaType::QVariantList) &&
+                               value.toList().isEmpty() && !back.isValid();
+        if (!disk.contains(it.key()) || (value != back && !emptyList))
+            return QStringLiteral("it reads back without the value of ") + it.key();
+    }
+    return QString();
+}
+
+} // namespace
+
+int settingsSync(QSettings* settings)
+{
+    if (!settings) {
+        LOG_ERROR;
+        return -1;
+    }
+    if (!settings->findChild<NoAutoSync*>(QString(), Qt::FindDirectChildrenOnly))
+        settings->installEventFilter(new NoAutoSync(settings));
+    const QString path = settings->fileName();
+    const QByteArray name = QFile::encodeName(path);
+    // The file that the sync replaces stays under a second name, which costs
+    // no room on a full disk, until the new one has read back whole.
+    static int serial = 0;
+    const QString stem = path + QStringLiteral(".%1-%2").arg(::getpid()).arg(++serial);
+    const QByteArray previous = QFile::encodeName(stem + QStringLiteral(".previous"));
+    const QByteArray written = QFile::encodeName(stem + QStringLiteral(".written"));
+    const bool kept = ::link(name.constData(), previous.constData()) == 0;
+    if (!kept && errno != ENOENT)
+        LOG_ERROR << "[Utils] cannot keep the settings file " << path << ": " << errnoText(errno);
+    // Qt's status keeps its first error for good: only a new one counts.
+    const bool wasOk = settings->status() == QSettings::NoError;
+    settings->sync();
+    QString problem;
+    if (wasOk && settings->status() != QSettings::NoError)
+        problem = QStringLiteral("it cannot be written");
+    else if (::link(name.constData(), written.constData()) != 0)
+        problem = QStringLiteral("it cannot be read back: ") + errnoText(errno);
+    else
+        // Also tells a write that Qt did not make: its values are not in it.
+        problem = settingsDiffer(settings, stem + QStringLiteral(".written"));
+    ::unlink(written.constData());
+    struct stat now = {};
+    struct stat before = {};
+    const bool replaced = kept && ::stat(name.constData(), &now) == 0 &&
+                          ::stat(previous.constData(), &before) == 0 && now.st_ino != before.st_ino;
+    if (problem.isEmpty() || !replaced) {
+        if (kept)
+            ::unlink(previous.constData());
+        if (problem.isEmpty())
+            return 0;
+        LOG_ERROR << "[Utils] the settings file " << path << " was not written: " << problem;
+        return -1;
+    }
+    LOG_ERROR << "[Utils] the settings file " << path << " was not written: " << problem;
+    if (::rename(previous.constData(), name.constData()) != 0) {
+        LOG_ERROR << "[Utils] cannot put back the settings file " << path << ": "
+                  << errnoText(errno);
+        ::unlink(previous.constData());
+    }
+    // Qt took its write for done: read again, so that the store holds what
+    // the file holds.
+    settings->sync();
+    return -1;
 }
 
 int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value)
@@ -70,10 +218,20 @@ int settingsSetSync(QSettings* settings, const QString& key, const QVariant& val
     // Compared as the new value's type, so a stored "8080" equals 8080.
     if (value == settings->value(key, QVariant()))
         return 0;
+    // What this file holds, without the system-wide stores behind it.
+    const bool fallbacks = settings->fallbacksEnabled();
+    settings->setFallbacksEnabled(false);
+    const bool had = settings->contains(key);
+    const QVariant before = settings->value(key);
+    settings->setFallbacksEnabled(fallbacks);
     settings->setValue(key, value);
-    settings->sync();
-    if (settings->status() != QSettings::NoError) {
-        LOG_ERROR;
+    if (settingsSync(settings) != 0) {
+        // A failure Qt saw before writing leaves the value pending: it goes,
+        // so that the next write does not carry it.
+        if (had)
+            settings->setValue(key, before);
+        else
+            settings->remove(key);
         return -1;
     }
     return 0;
@@ -240,15 +398,22 @@ int writeReplacing(const QByteArray& bytes, const QString& target, QFileDevice::
     const QString temp = target + QStringLiteral(".tmp");
     QFile::remove(temp);
     QFile file(temp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Unbuffered: a full disk fails the write that meets it, with its reason.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         problem = QStringLiteral("cannot write ") + temp + QStringLiteral(": ") +
                   lowerFirst(file.errorString());
         return -1;
     }
-    if ((perms && !file.setPermissions(perms)) || file.write(bytes) != bytes.size() ||
-        !file.flush() || ::fsync(file.handle()) != 0) {
-        problem = QStringLiteral("cannot write ") + temp + QStringLiteral(": ") +
-                  lowerFirst(file.errorString());
+    QString reason;
+    if (perms && !file.setPermissions(perms))
+        reason = file.errorString();
+    else if (libvelcor::utils::writeAll(file, bytes.constData(), bytes.size()) != 0)
+        reason = file.errorString();
+    else if (::fsync(file.handle()) != 0)
+        reason = errnoText(errno);
+    if (!reason.isEmpty()) {
+        problem =
+            QStringLiteral("cannot write ") + temp + QStringLiteral(": ") + lowerFirst(reason);
         file.close();
         QFile::remove(temp);
         return -1;

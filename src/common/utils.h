@@ -11,14 +11,25 @@ class QUrl;
 namespace ORVO {
 namespace utils {
 
+// Makes a file readable by its owner only: group and other bits dropped;
+// with create, a missing file is created empty (0600). 0, or -1 with
+// problem naming the file and the reason.
+int makeFilePrivate(const QString& path, bool create, QString& problem);
 // Makes the settings store's file readable by its owner only: created 0600
 // (with its folder) when missing, group and other bits dropped when present.
 // 0, or -1 with an error line.
 int settingsMakePrivate(QSettings* settings);
-// Writes a value to the settings store and syncs it. 0 when the store holds
-// the value afterwards (nothing is written when it already did), -1 for a
-// null store, an empty key, a file that cannot be made private
-// (settingsMakePrivate) or a failed sync.
+// Syncs the settings store and reads the file back: 0 when it holds what
+// the store holds. On -1 (an ERROR line) the file is the one it replaced
+// (a full disk can leave Qt's write short without a word). From the first
+// call on, Qt no longer syncs this store on its own: every change of it
+// goes through here (or settingsSetSync).
+int settingsSync(QSettings* settings);
+// Writes a value to the settings store and syncs it (settingsSync). 0 when
+// the store holds the value afterwards (nothing is written when it already
+// did), -1 for a null store, an empty key, a file that cannot be made
+// private (settingsMakePrivate) or a failed sync, which leaves the file
+// and the value as they were.
 int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value);
 // The text of a style sheet; each path is read once per process, failures
 // included (they give, and cache, the empty text).

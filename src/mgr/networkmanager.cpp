@@ -3,7 +3,6 @@
 #include <QAuthenticator>
 #include <QMap>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QUrl>
 
 #include "common/common.h"
@@ -11,6 +10,7 @@
 #include "common/log.h"
 #include "common/utils.h"
 #include "libvelcor/crypto.h"
+#include "libvelcor/utils.h"
 
 namespace ORVO {
 
@@ -209,12 +209,8 @@ bool NetworkManager::_openTarget(Download& d)
         return true;
     // Written beside the target and renamed over it only once complete, so
     // a failed download leaves an existing file as it was.
-    d.file = new QSaveFile(d.target);
-    if (!d.file->open(QIODevice::WriteOnly)) {
-        LOG_ERROR << "Cannot write " << d.target << ": " << d.file->errorString();
-        return false;
-    }
-    return true;
+    d.file = new libvelcor::utils::AtomicFile(d.target);
+    return d.file->open() == 0;
 }
 
 bool NetworkManager::_writeBody(QNetworkReply* reply, Download& d)
@@ -225,10 +221,8 @@ bool NetworkManager::_writeBody(QNetworkReply* reply, Download& d)
         const QByteArray chunk = reply->read(reply->bytesAvailable());
         if (chunk.isEmpty())
             break;
-        if (d.file->write(chunk) != chunk.size()) {
-            LOG_ERROR << "Short write to " << d.target << ": " << d.file->errorString();
+        if (d.file->write(chunk) != 0)
             return false;
-        }
     }
     return true;
 }
@@ -237,11 +231,20 @@ void NetworkManager::_failWrite(QNetworkReply* reply, Download& d)
 {
     d.failed = true;
     if (d.file)
-        d.file->cancelWriting();
-    emit sigError(ErrorSystem, QString(""));
+        d.file->cancel();
+    _reportWriteError(d);
     // abort() delivers finished() at once; the reply slot sees `failed`.
     // Nothing of d may be touched afterwards.
     reply->abort();
+}
+
+void NetworkManager::_reportWriteError(const Download& d)
+{
+    // The user chose the file and can make room for it: the box says which
+    // file and why, whether or not the download was quiet.
+    const QString reason = d.file ? d.file->errorString() : QString();
+    LOG_ERROR << "Cannot write " << d.target << ": " << reason;
+    emit sigError(ErrorSystem, tr("Cannot write %1: %2").arg(d.target, reason));
 }
 
 void NetworkManager::_readyRead()
@@ -277,16 +280,12 @@ void NetworkManager::finished(QNetworkReply* reply)
         _notTheFile(reply, d);
     } else if (reply->error() == QNetworkReply::NoError) {
         if (!d.target.isEmpty()) {
-            if (_writeBody(reply, d) && d.file->commit()) {
+            if (_writeBody(reply, d) && d.file->commit() == 0) {
                 emit finished(d.target);
             } else {
                 if (d.file)
-                    LOG_ERROR << "Cannot write " << d.target << ": " << d.file->errorString();
-                else
-                    LOG_ERROR;
-                if (d.file)
-                    d.file->cancelWriting();
-                emit sigError(ErrorSystem, QString(""));
+                    d.file->cancel();
+                _reportWriteError(d);
             }
         } else {
             const QString name = fileNameFromDisposition(reply->rawHeader("Content-Disposition"));

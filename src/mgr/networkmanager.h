@@ -15,7 +15,12 @@
 #include "libvelcor/auth.h"
 
 class QAuthenticator;
-class QSaveFile;
+
+namespace libvelcor {
+namespace utils {
+class AtomicFile;
+}
+} // namespace libvelcor
 
 namespace ORVO {
 
@@ -94,10 +99,10 @@ private:
         QString url; // as asked for, whatever it was redirected to
         QString target;
         bool quiet = false;
-        bool failed = false;       // already reported (write error)
-        int redirects = 0;         // followed so far
-        bool leftServer = false;   // a request of it went elsewhere
-        QSaveFile* file = nullptr; // the target in the making; owned
+        bool failed = false;                          // already reported (write error)
+        int redirects = 0;                            // followed so far
+        bool leftServer = false;                      // a request of it went elsewhere
+        libvelcor::utils::AtomicFile* file = nullptr; // the target in the making; owned
     };
 
     bool _send(const QUrl& url, Download d);
@@ -105,6 +110,7 @@ private:
     bool _openTarget(Download& d);
     bool _writeBody(QNetworkReply* reply, Download& d);
     void _failWrite(QNetworkReply* reply, Download& d);
+    void _reportWriteError(const Download& d);
     static bool _isFileBody(QNetworkReply* reply);
     bool _isServerUrl(const QUrl& url) const;
 

@@ -346,8 +346,8 @@ void ProcessManager::chosenOpenFile(const QString& file)
         LOG_ERROR << "No action waits for a location";
     else if (applocation::parse(value, entry) != 0)
         LOG_ERROR << "A location field holds the separator; not stored";
-    else
-        settings->setValue(pendingName, value);
+    else if (utils::settingsSetSync(settings, pendingName, value) != 0)
+        LOG_ERROR << "The location could not be stored";
 
     QVariantMap params;
     params.insert(QStringLiteral("args"), pendingArgs);

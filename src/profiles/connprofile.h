@@ -129,6 +129,8 @@ private:
     References references() const;
     void restoreReferences(const References& refs);
     int buildDocument(const QString& tmpDir, QVariantMap& doc);
+    // Writes a file of the profile, private to the user; writeError on failure.
+    int writeFile(const QByteArray& bytes, const QString& path);
 
     QString basePath;
     QString origId;

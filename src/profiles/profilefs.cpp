@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <libvelcor/utils.h>
+
 #include "common/utils.h"
 
 #include <cerrno>
@@ -111,29 +113,41 @@ int makePrivateFile(const QString& path)
     return QFile::setPermissions(path, PrivateFile) ? 0 : -1;
 }
 
-int copyToNew(const QString& from, const QString& to)
+int copyToNew(const QString& from, const QString& to, QString& problem)
 {
-    if (!QFileInfo(from).isFile())
+    problem.clear();
+    if (!QFileInfo(from).isFile()) {
+        problem = failureText(from, QStringLiteral("not a file"));
         return -1;
+    }
+    // A source that cannot be read is named as it is, not as its copy.
     QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
+    if (!source.open(QIODevice::ReadOnly)) {
+        problem = failureText(from, source.errorString());
         return -1;
+    }
+    // Unbuffered: a full disk fails the write that meets it, with its reason.
     QFile target(to);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        problem = failureText(to, target.errorString());
         return -1;
-    bool ok = target.setPermissions(PrivateFile);
-    while (ok) {
+    }
+    if (!target.setPermissions(PrivateFile))
+        problem = failureText(to, target.errorString());
+    while (problem.isEmpty()) {
         const QByteArray chunk = source.read(ChunkSize);
         if (chunk.isEmpty()) {
-            ok = source.error() == QFileDevice::NoError && source.atEnd();
+            if (source.error() != QFileDevice::NoError || !source.atEnd())
+                problem = failureText(from, source.errorString());
             break;
         }
-        ok = target.write(chunk) == chunk.size();
+        if (libvelcor::utils::writeAll(target, chunk.constData(), chunk.size()) != 0)
+            problem = failureText(to, target.errorString());
     }
-    ok = target.flush() && ok;
+    if (problem.isEmpty() && ::fsync(target.handle()) != 0)
+        problem = failureText(to);
     target.close();
-    ok = ok && target.error() == QFileDevice::NoError;
-    if (!ok) {
+    if (!problem.isEmpty()) {
         target.remove();
         return -1;
     }
@@ -168,8 +182,14 @@ QString lastComponent(const QString& path)
 QString failureText(const QString& path)
 {
     const int error = errno;
-    return QStringLiteral("%1 (%2)").arg(
-        error != 0 ? utils::errnoText(error) : QStringLiteral("unknown error"), path);
+    return failureText(path, error != 0 ? utils::errnoText(error) : QString());
+}
+
+QString failureText(const QString& path, const QString& reason)
+{
+    QString text = reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+    text[0] = text.at(0).toLower();
+    return QStringLiteral("%1 (%2)").arg(text, path);
 }
 
 int checkListable(const QString& dir, QString& reason)

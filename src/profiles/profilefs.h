@@ -29,13 +29,16 @@ int makePrivateDir(const QString& dir);
 // Restricts a file to its owner (0600).
 int makePrivateFile(const QString& path);
 // Copies the regular file from into a new file to (0600); fails when to
-// exists or anything goes wrong, leaving no partial target behind.
-int copyToNew(const QString& from, const QString& to);
+// exists or anything goes wrong, leaving no partial target behind, with
+// problem in the words of failureText, naming whichever of the two failed.
+int copyToNew(const QString& from, const QString& to, QString& problem);
 // True when both name regular files with the same bytes.
 bool sameContent(const QString& a, const QString& b);
 // The system's reason for the step that has just failed on path, with the
 // path, as the user reads it. Taken before anything else can change errno.
 QString failureText(const QString& path);
+// The same with the reason given ("No space left on device").
+QString failureText(const QString& path, const QString& reason);
 // Whether dir can be listed; the reason, in the words of failureText, when
 // it cannot.
 int checkListable(const QString& dir, QString& reason);

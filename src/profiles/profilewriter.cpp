@@ -117,8 +117,7 @@ int ConnProfile::importExternalPath(const QString& path, const QString& dir, QSt
         LOG_ERROR;
         return -1;
     }
-    if (copyToNew(source, target) != 0) {
-        writeError = failureText(target);
+    if (copyToNew(source, target, writeError) != 0) {
         LOG_ERROR << writeError;
         return -1;
     }
@@ -227,8 +226,12 @@ int ConnProfile::copyFile(const QString& from, const QString& to)
     LOG_TRACE << "[Profiles] Copying: " << from << " -> " << to;
     if (!QFile::exists(from))
         return 0;
-    if ((entryExists(to) && !QFile::remove(to)) || copyToNew(from, to) != 0) {
+    if (entryExists(to) && !QFile::remove(to)) {
         writeError = failureText(to);
+        LOG_ERROR << writeError;
+        return -1;
+    }
+    if (copyToNew(from, to, writeError) != 0) {
         LOG_ERROR << writeError;
         return -1;
     }
@@ -268,8 +271,9 @@ int ConnProfile::buildDocument(const QString& tmpDir, QVariantMap& doc)
         const QString target = tmpDir + QLatin1Char('/') + name;
         if (!isBareName(name))
             return -1;
-        if (libvelcor::utils::bytes2File(caData.toUtf8(), target) != 0) {
-            writeError = failureText(target);
+        QString reason;
+        if (libvelcor::utils::bytes2File(caData.toUtf8(), target, &reason) != 0) {
+            writeError = failureText(target, reason);
             return -1;
         }
     }
@@ -278,7 +282,12 @@ int ConnProfile::buildDocument(const QString& tmpDir, QVariantMap& doc)
         const QString target = tmpDir + QLatin1Char('/') + name;
         if (!isBareName(name))
             return -1;
-        if (libvelcor::utils::bytes2File(p12Data, target) != 0 || makePrivateFile(target) != 0) {
+        QString reason;
+        if (libvelcor::utils::bytes2File(p12Data, target, &reason) != 0) {
+            writeError = failureText(target, reason);
+            return -1;
+        }
+        if (makePrivateFile(target) != 0) {
             writeError = failureText(target);
             return -1;
         }
@@ -311,6 +320,22 @@ int ConnProfile::buildDocument(const QString& tmpDir, QVariantMap& doc)
         }
     }
     doc.insert(QStringLiteral("auth"), a);
+    return 0;
+}
+
+int ConnProfile::writeFile(const QByteArray& bytes, const QString& path)
+{
+    QString reason;
+    if (libvelcor::utils::bytes2File(bytes, path, &reason) != 0) {
+        writeError = failureText(path, reason);
+        LOG_ERROR << writeError;
+        return -1;
+    }
+    if (makePrivateFile(path) != 0) {
+        writeError = failureText(path);
+        LOG_ERROR << writeError;
+        return -1;
+    }
     return 0;
 }
 
@@ -390,24 +415,16 @@ int ConnProfile::save(bool newIdIfExists)
         }
     }
 
-    if (libvelcor::utils::bytes2File(json.toUtf8(), tmp + QLatin1Char('/') + ConfigJson) != 0 ||
-        makePrivateFile(tmp + QLatin1Char('/') + ConfigJson) != 0) {
-        writeError = failureText(tmp + QLatin1Char('/') + ConfigJson);
-        LOG_ERROR << writeError;
+    if (writeFile(json.toUtf8(), tmp + QLatin1Char('/') + ConfigJson) != 0)
         goto failure;
-    }
     if (type == VpnType && configMode == ManualConfigMode) {
         const QString name = lastComponent(confPath);
         if (!isBareName(name)) {
             LOG_ERROR;
             goto failure;
         }
-        if (vpnConfig.toFile(tmp + QLatin1Char('/') + name) != 0 ||
-            makePrivateFile(tmp + QLatin1Char('/') + name) != 0) {
-            writeError = failureText(tmp + QLatin1Char('/') + name);
-            LOG_ERROR << writeError;
+        if (writeFile(vpnConfig.toText(), tmp + QLatin1Char('/') + name) != 0)
             goto failure;
-        }
     }
     if (moveEntry(tmp, dir) != 0) {
         writeError = failureText(dir);

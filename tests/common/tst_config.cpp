@@ -201,6 +201,25 @@ private slots:
         QCOMPARE(QFile::permissions(userPath()), privateFile);
     }
 
+    // The user copy may hold passwords: it is made for its user only, and
+    // one made before this rule is tightened.
+    void userCopyIsPrivate()
+    {
+        const mode_t umaskBefore = ::umask(022);
+        const auto mode = [this]() {
+            struct stat st = {};
+            ::stat(QFile::encodeName(userPath()).constData(), &st);
+            return st.st_mode & 0777;
+        };
+        QVERIFY(writeFile(templatePath(), R"({"version":2})"));
+        QVERIFY(ORVO::Config(binDir()).valid);
+        QCOMPARE(mode(), 0600u);
+        QCOMPARE(::chmod(QFile::encodeName(userPath()).constData(), 0644), 0);
+        QVERIFY(ORVO::Config(binDir()).valid);
+        QCOMPARE(mode(), 0600u);
+        ::umask(umaskBefore);
+    }
+
     // Without a place for the kept copy nothing is replaced.
     void noReplacementWithoutKeptCopy()
     {
@@ -322,7 +341,9 @@ private slots:
             QCOMPARE(readFile(userPath()), bytes);
         QVERIFY(!QFile::exists(userPath() + QStringLiteral(".old")));
         QVERIFY(!QFile::exists(userPath() + QStringLiteral(".tmp")));
-        QFile::setPermissions(userPath(), QFile::ReadOwner | QFile::WriteOwner);
+        // Only the unreadable file; the device is a link to /dev/null.
+        if (kind == QLatin1String("unreadable"))
+            QFile::setPermissions(userPath(), QFile::ReadOwner | QFile::WriteOwner);
     }
 
     // The same files put in place after construction: loading refuses them
@@ -348,7 +369,9 @@ private slots:
         QCOMPARE(cfg.logLevel, 7);
         QVERIFY2(cfg.errorText.startsWith(userPath() + QLatin1Char(' ') + problem),
                  qPrintable(cfg.errorText.left(300)));
-        QFile::setPermissions(userPath(), QFile::ReadOwner | QFile::WriteOwner);
+        // Only the unreadable file; the device is a link to /dev/null.
+        if (kind == QLatin1String("unreadable"))
+            QFile::setPermissions(userPath(), QFile::ReadOwner | QFile::WriteOwner);
     }
 
     // A template that cannot be used fails construction even when the user

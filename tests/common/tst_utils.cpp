@@ -9,6 +9,7 @@
 #include "common/utils.h"
 #include "gui/widgets/widgetutils.h"
 #include "logcapture.h"
+#include "smalldisk.h"
 #include "testenv.h"
 #include "testmain.h"
 
@@ -121,6 +122,29 @@ private slots:
         QCOMPARE(QFileInfo(settings.fileName()).lastModified(), before);
         QSettings reader(org(), QStringLiteral("BastivaConnectApp"));
         QCOMPARE(reader.value("port").toString(), QStringLiteral("8080"));
+    }
+
+    // On a full disk Qt's write of the store can leave a short file and
+    // report nothing: the write fails, and the file stays as it was.
+    void settingsOnFullDisk()
+    {
+        orvotest::TestEnv env;
+        QSettings settings(org(), QStringLiteral("BastivaConnectApp"));
+        const QString folder = QFileInfo(settings.fileName()).absolutePath();
+        orvotest::SmallDisk disk(folder);
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.whyNot()));
+        QCOMPARE(utils::settingsSetSync(&settings, "proxyPass", QStringLiteral("secret")), 0);
+        const QByteArray before = orvotest::readFile(settings.fileName());
+        QVERIFY(disk.fill());
+        orvotest::LogCapture log;
+        QCOMPARE(utils::settingsSetSync(&settings, "big", QString(3 * disk.BlockSize, 'x')), -1);
+        QCOMPARE(log.linesAt("ERROR").size(), 1);
+        QCOMPARE(orvotest::readFile(settings.fileName()), before);
+        QCOMPARE(settings.value("big"), QVariant());
+        QCOMPARE(settings.value("proxyPass").toString(), QStringLiteral("secret"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"BastivaConnectApp.conf", "filler"}));
     }
 
     void loadStyleSheet()

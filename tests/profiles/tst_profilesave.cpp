@@ -195,6 +195,9 @@ void TestProfileSave::refusals_data()
                                        << "importExternalPath";
     QTest::newRow("chosen CA a directory") << int(VpnManual) << "ca:/tmp"
                                            << "importExternalPath";
+    // A file that opens but cannot be read, even by root.
+    QTest::newRow("chosen CA unreadable") << int(VpnManual) << "ca:/proc/self/mem"
+                                          << "importExternalPath";
     QTest::newRow("parent as bare name") << int(VpnManual) << "ca:.."
                                          << "importExternalPath";
     QTest::newRow("two files one name") << int(VpnFilesPkcs12) << "files:twins"
@@ -245,6 +248,8 @@ void TestProfileSave::refusals()
     const QStringList errors = log().linesAt("ERROR");
     QVERIFY(!errors.isEmpty());
     QVERIFY2(errors.first().contains(":" + refuser + "():"), qPrintable(errors.first()));
+    // The user can mend the file they chose, not the copy being made of it.
+    QVERIFY2(!errors.first().contains(".profile.tmp"), qPrintable(errors.first()));
     QCOMPARE(readFile(dir + "/config.json"), before);
     QCOMPARE(entries(dir), filesBefore);
     QCOMPARE(entries(base()), QStringList{"p.profile"});

@@ -8,6 +8,7 @@
 #include "logcapture.h"
 #include "profilefixture.h"
 #include "profiles/connprofiles.h"
+#include "smalldisk.h"
 #include "testmain.h"
 
 using ORVO::ConnProfile;
@@ -34,6 +35,7 @@ private slots:
     void renameSaveRollbackSave();
     void failedSaveThenRollback();
     void failedDeletionThenRollback();
+    void fullDiskKeepsProfile();
     void editScripts_data();
     void editScripts();
     void chosenFileSurvivesFailedSave();
@@ -445,6 +447,24 @@ void TestProfileStore::failedSaveThenRollback()
     QCOMPARE(store.rollback(), 0);
     QCOMPARE(store.get("A")->getAuth().getUser(), QStringLiteral("new A"));
     QCOMPARE(differsFromDisk(store), QString());
+}
+
+void TestProfileStore::fullDiskKeepsProfile()
+{
+    orvotest::SmallDisk disk(root());
+    if (!disk.isMounted())
+        QSKIP(qPrintable(disk.whyNot()));
+    ConnProfiles store;
+    threeProfiles(store);
+    QVERIFY(disk.fill());
+    const QMap<QString, QByteArray> before = tree();
+    store.get("B")->getAuth().setUser("user b " + QString(2 * disk.BlockSize, 'x'));
+    QString failed;
+    QCOMPARE(store.save(failed), -1);
+    QCOMPARE(failed, QStringLiteral("B"));
+    QVERIFY2(store.writeError().startsWith("no space left on device ("),
+             qPrintable(store.writeError()));
+    QCOMPARE(tree(), before);
 }
 
 void TestProfileStore::failedDeletionThenRollback()

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/log.h"
@@ -45,6 +46,26 @@ private slots:
         QVERIFY(lines.at(2).isEmpty());
         QCOMPARE(g_chained.size(), 3);
         QVERIFY(g_chained.last().endsWith("[Test] after close"));
+    }
+
+    // The log names users and servers: for its user only, also when it
+    // was made before this rule.
+    void logIsPrivate()
+    {
+        orvotest::TestEnv env;
+        const mode_t umaskBefore = ::umask(022);
+        for (const QString name : {"new.txt", "old.txt"}) {
+            const QByteArray path = QFile::encodeName(env.root() + "/" + name);
+            if (name == "old.txt")
+                QVERIFY(orvotest::writeFile(path, "line\n") && ::chmod(path, 0644) == 0);
+            libvelcor::Logger logger;
+            logger.setPath(path);
+            QCOMPARE(logger.open(), 0);
+            struct stat st = {};
+            QCOMPARE(::stat(path.constData(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, 0600u);
+        }
+        ::umask(umaskBefore);
     }
 
     void openFailsWhenPathIsBlocked()

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace libvelcor {
@@ -167,10 +169,23 @@ int Logger::open()
         return -1;
     }
     const QString target = info.absoluteFilePath();
-    FILE* f = std::fopen(QFile::encodeName(target).constData(), "ae");
+    // The log names users, hosts and servers: readable by its owner only,
+    // also when it was made before this rule. A log of another owner, shared
+    // on purpose, is written as it is, and so is anything but a regular file
+    // (a link to /dev/null).
+    const int fd = ::open(QFile::encodeName(target).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+    struct stat st;
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0 &&
+        st.st_uid == ::geteuid())
+        ::fchmod(fd, st.st_mode & 0700);
+    FILE* f = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
     if (!f) {
+        const int code = errno;
+        if (fd >= 0)
+            ::close(fd);
         error = QStringLiteral("cannot open the log file ") + target + QStringLiteral(": ") +
-                errnoText(errno);
+                errnoText(code);
         return -1;
     }
     error.clear();

@@ -5,19 +5,92 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
 namespace libvelcor {
 namespace utils {
 
-int bytes2File(const QByteArray& bytes, const QString& path)
+int writeAll(QFileDevice& file, const char* data, qint64 size)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 n = file.write(data + done, size - done);
+        if (n <= 0)
+            return -1;
+        done += n;
+    }
+    return 0;
+}
+
+AtomicFile::AtomicFile(const QString& path) : file(path) {}
+
+int AtomicFile::fail(const QString& reason)
+{
+    if (error.isEmpty())
+        error = reason.isEmpty() ? QStringLiteral("Unknown error") : reason;
+    return -1;
+}
+
+int AtomicFile::open()
+{
+    error.clear();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    return 0;
+}
+
+int AtomicFile::write(const char* data, qint64 size)
+{
+    if (!error.isEmpty())
         return -1;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    if (!file.isOpen())
+        return fail(QStringLiteral("The file is not open"));
+    // A short write alone would leave the file open for a commit.
+    return writeAll(file, data, size) == 0 ? 0 : fail(file.errorString());
+}
+
+int AtomicFile::commit()
+{
+    if (!file.isOpen())
+        return fail(QStringLiteral("The file is not open"));
+    if (!error.isEmpty()) {
+        cancel();
         return -1;
     }
-    return file.commit() ? 0 : -1;
+    // Qt syncs too, but ignores the result: a file system that reports a
+    // full disk only now must still fail the commit.
+    if (::fsync(file.handle()) != 0) {
+        fail(QString::fromLocal8Bit(std::strerror(errno)));
+        cancel();
+        return -1;
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return 0;
+}
+
+void AtomicFile::cancel()
+{
+    if (!file.isOpen())
+        return;
+    file.cancelWriting();
+    // Removes the temporary file now, not when this object goes.
+    file.commit();
+}
+
+int bytes2File(const QByteArray& bytes, const QString& path, QString* error)
+{
+    AtomicFile file(path);
+    const int rc = file.open() == 0 && file.write(bytes) == 0 && file.commit() == 0 ? 0 : -1;
+    if (rc != 0) {
+        file.cancel();
+        if (error)
+            *error = file.errorString();
+    }
+    return rc;
 }
 
 int rmRec(const QString& path)

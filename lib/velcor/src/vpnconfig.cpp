@@ -316,9 +316,9 @@ QByteArray VpnConfig::toText() const
     return (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
 }
 
-int VpnConfig::toFile(const QString& path) const
+int VpnConfig::toFile(const QString& path, QString* error) const
 {
-    return utils::bytes2File(toText(), path) == 0 ? 0 : -1;
+    return utils::bytes2File(toText(), path, error) == 0 ? 0 : -1;
 }
 
 bool VpnConfig::operator==(const VpnConfig& o) const

@@ -8,7 +8,6 @@
 #include <QHostAddress>
 #include <QLineEdit>
 #include <QResizeEvent>
-#include <QSaveFile>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -22,6 +21,7 @@
 #include "gui/messagebox.h"
 #include "libabout/about.h"
 #include "libvelcor/loglevel.h"
+#include "libvelcor/utils.h"
 
 bool LogForm::once = false;
 
@@ -233,7 +233,8 @@ void LogForm::currentIndexChanged(int index)
         return;
     }
     LOG_ALWAYS << "[Log] verbosity: " << name;
-    settings->setValue(QLatin1String(VerbosityKey), name);
+    if (ORVO::utils::settingsSetSync(settings, QLatin1String(VerbosityKey), name) != 0)
+        LOG_ERROR;
     setLogVerbosity(ORVO::Verbosity(index));
     emit logVerbosityChanged(ORVO::Verbosity(index));
     verbosity = ORVO::Verbosity(index);
@@ -320,16 +321,8 @@ int LogForm::saveTo(const QString& path)
     for (int i = 0; i < t->topLevelItemCount(); ++i)
         rows.append(t->topLevelItem(i));
 
-    QSaveFile file(path);
     QString error;
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-    } else {
-        const QByteArray bytes = rowLines(rows).toUtf8();
-        if (file.write(bytes) != bytes.size() || !file.commit())
-            error = file.errorString();
-    }
-    if (error.isEmpty())
+    if (libvelcor::utils::bytes2File(rowLines(rows).toUtf8(), path, &error) == 0)
         return 0;
     LOG_ERROR << "[Log] Cannot save the log to " << path << ": " << error;
     ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),

@@ -212,7 +212,8 @@ void MainWindow::backToLogin()
 void MainWindow::saveDebugEndpoint(QString endpoint)
 {
     LOG_TRACE;
-    settings->setValue(QLatin1String(DebugEndpointKey), endpoint);
+    if (ORVO::utils::settingsSetSync(settings, QLatin1String(DebugEndpointKey), endpoint) != 0)
+        LOG_ERROR;
 }
 
 void MainWindow::loadStarted()
@@ -319,7 +320,8 @@ void MainWindow::resizeEvent(QResizeEvent* event)
               << event->size().height();
     if (configShown) {
         LOG_TRACE << "[MainWindow] Persisting resize";
-        settings->setValue(QLatin1String(GeometryKey), saveGeometry());
+        if (ORVO::utils::settingsSetSync(settings, QLatin1String(GeometryKey), saveGeometry()) != 0)
+            LOG_ERROR;
     }
     // The wallpaper is one picture scaled to the window: a portal view
     // larger than the sign-in view would show a band beside it.

@@ -338,9 +338,7 @@ void SettingsDialog::_removeEntries(const QStringList& keys)
         settings->remove(key);
     }
     if (!removed.isEmpty()) {
-        settings->sync();
-        if (settings->status() != QSettings::NoError) {
-            LOG_ERROR;
+        if (ORVO::utils::settingsSync(settings) != 0) {
             // Put back what the store still holds, and show it again.
             for (const auto& entry : qAsConst(removed))
                 settings->setValue(entry.first, entry.second);

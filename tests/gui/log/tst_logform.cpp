@@ -29,6 +29,7 @@
 #include "libvelcor/loglevel.h"
 #include "linerecorder.h"
 #include "logrows.h"
+#include "smalldisk.h"
 #include "testenv.h"
 #include "testmain.h"
 
@@ -350,24 +351,50 @@ private slots:
         QCOMPARE(table->selectedItems().size(), 2);
     }
 
-    // A failed save leaves the previous file, logs and tells the user.
+    // A failed save leaves the previous file, logs and tells the user why.
+    void saveFailure_data()
+    {
+        QTest::addColumn<QString>("target"); // under the environment's root
+        QTest::addColumn<QString>("kept");   // the file that must stay as it was
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("not a folder") << "/blocker/log.csv"
+                                      << "/blocker"
+                                      << "Not a directory";
+        QTest::newRow("full disk") << "/small/log.csv"
+                                   << "/small/log.csv"
+                                   << "No space left on device";
+    }
+
     void saveFailure()
     {
+        QFETCH(QString, target);
+        QFETCH(QString, kept);
+        QFETCH(QString, reason);
+        std::unique_ptr<orvotest::SmallDisk> disk;
+        if (target.startsWith("/small/")) {
+            disk = std::make_unique<orvotest::SmallDisk>(env.root() + "/small");
+            if (!disk->isMounted())
+                QSKIP(qPrintable(disk->whyNot()));
+        }
         LogForm* page = quietPage();
-        page->appendLine(QtDebugMsg, line("notice", "[A] one"));
-        QVERIFY(orvotest::writeFile(env.root() + "/blocker", "a file, not a folder"));
+        // More than the one block left free.
+        for (int i = 0; i < 100; ++i)
+            page->appendLine(QtDebugMsg, line("notice", "[A] line " + QString(80, 'x')));
+        QVERIFY(orvotest::writeFile(env.root() + kept, "the previous file"));
+        if (disk)
+            QVERIFY(disk->fill());
         ORVO::seams::setMessageBoxAutoAnswer(0);
         BoxDriver box(QMessageBox::Ok);
-        const int rc = page->saveTo(env.root() + "/blocker/log.csv");
+        const int rc = page->saveTo(env.root() + target);
         ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Ok);
         QCOMPARE(rc, -1);
         QVERIFY(box.seen.shown);
         QCOMPARE(box.seen.title, ORVO::app() + " Error");
-        QVERIFY2(box.seen.text.contains(env.root() + "/blocker/log.csv"),
+        QVERIFY2(box.seen.text.contains(env.root() + target + ":\n" + reason),
                  qPrintable(box.seen.text));
         QCOMPARE(LineRecorder::count("[ERROR]"), 1);
         QCOMPARE(LineRecorder::count("[Log] Cannot save the log to"), 1);
-        QCOMPARE(orvotest::readFile(env.root() + "/blocker"), QByteArray("a file, not a folder"));
+        QCOMPARE(orvotest::readFile(env.root() + kept), QByteArray("the previous file"));
     }
 
     // Clear removes the rows; the lines come back with the next search.

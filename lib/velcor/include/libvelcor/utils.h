@@ -1,14 +1,54 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSaveFile>
 #include <QString>
 
 namespace libvelcor {
 namespace utils {
 
-// Writes bytes to path atomically: the old file stays whole when the write
-// fails. 0 on success, -1 on failure.
-int bytes2File(const QByteArray& bytes, const QString& path);
+// Writes every byte to a file opened unbuffered, or fails: 0, or -1 with
+// the file's errorString saying why. A short write is followed by a write
+// of the rest, which fails with the reason (a full disk).
+int writeAll(QFileDevice& file, const char* data, qint64 size);
+
+// A file written whole or not at all. The bytes go unbuffered into a
+// temporary file beside path, so that a full disk fails the write that
+// meets it (Qt's QSaveFile, buffered, can commit a short file and call it
+// done); commit syncs that file and renames it over path. Until then, and
+// after any failure, path stays as it was.
+class AtomicFile
+{
+public:
+    explicit AtomicFile(const QString& path);
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // 0, or -1 with errorString.
+    int open();
+    // Writes every byte or fails; after a failure, commit fails too.
+    int write(const char* data, qint64 size);
+    int write(const QByteArray& bytes) { return write(bytes.constData(), bytes.size()); }
+    // 0 when path now holds every byte written; -1 with errorString, path
+    // unchanged and the temporary file gone.
+    int commit();
+    // Drops what was written; path stays as it was.
+    void cancel();
+    // The system's reason for the first failure ("No space left on
+    // device"); empty while nothing failed.
+    QString errorString() const { return error; }
+
+private:
+    int fail(const QString& reason);
+
+    QSaveFile file;
+    QString error;
+};
+
+// Writes bytes to path atomically (AtomicFile): the old file stays whole
+// when the write fails. 0 on success, -1 on failure, with the reason in
+// error when given.
+int bytes2File(const QByteArray& bytes, const QString& path, QString* error = nullptr);
 // Removes a file or a directory tree. A symbolic link is removed itself,
 // never what it points to. A path that does not exist counts as removed.
 // 0 on success, -1 on failure.

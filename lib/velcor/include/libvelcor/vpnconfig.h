@@ -22,8 +22,9 @@ public:
     // be configuration text: certificates, keys and binary files are
     // refused. On failure the object keeps its previous settings.
     int fromFile(const QString& path, bool strict);
-    // Writes the settings as an OpenVPN configuration file, atomically.
-    int toFile(const QString& path) const;
+    // Writes the settings as an OpenVPN configuration file, atomically; the
+    // reason of a failure in error when given.
+    int toFile(const QString& path, QString* error = nullptr) const;
     QByteArray toText() const;
 
     bool operator==(const VpnConfig& other) const;
