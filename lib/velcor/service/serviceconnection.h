@@ -4,16 +4,16 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QJsonObject>
-#include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QSharedPointer>
 #include <QTimer>
 
 #include <functional>
 
+#include "deliveryqueue.h"
 #include "libvelcor/error.h"
 #include "linedecoder.h"
+#include "requestbook.h"
 
 class QTcpSocket;
 
@@ -28,15 +28,18 @@ namespace detail {
 //
 // The socket's handlers only read, decode and keep the books (the liveness
 // timer hears every line); what the receivers are told (events, answers,
-// losses, errors) is delivered afterwards from the event loop, one item per
-// turn and in order. A receiver may thus open a modal box: its nested event
-// loop never runs inside the socket's code, goes on reading the service and
-// hears the items that follow.
+// losses, errors) goes through a DeliveryQueue: from the event loop, in
+// order, one item at a time. A receiver that opens a modal box holds back
+// what follows for every receiver; the socket is still read meanwhile, up
+// to the queue's bound. Beyond it the socket is left unread, so the kernel
+// holds the service back, and the timers that judge the service by its
+// lines (the attempt, liveness, answers' deadlines) wait until reading
+// goes on: a pause of ours is never taken for a silent service.
 class ServiceConnection : public QObject
 {
     Q_OBJECT
 public:
-    typedef std::function<void(int rc, const QJsonObject& reply)> Reply;
+    typedef RequestBook::Reply Reply;
 
     // The shared connection, made when no API object holds it.
     static QSharedPointer<ServiceConnection> acquire();
@@ -90,7 +93,7 @@ private slots:
     void _attemptTimeout();
     void _checkDeadlines();
     void _livenessTimeout();
-    void _deliver();
+    void _resumeReading();
 
 private:
     enum Phase : int { Stopped, Refused, Connecting, Handshake, Ready, Waiting };
@@ -99,22 +102,18 @@ private:
     // once more, until the service has been reached again.
     enum Reported : int { NothingReported, UnreachableReported, ForeignReported };
 
-    struct Pending
-    {
-        qint64 id = 0;
-        QJsonObject message;
-        QPointer<QObject> context;
-        Reply reply;
-        qint64 deadline = 0;
-        bool hold = true;
-    };
+    typedef RequestBook::Pending Pending;
 
     ServiceConnection();
     ~ServiceConnection() override;
     void shutdown();
 
     void connectNow();
+    void dropSocket();
     void writeLine(const QByteArray& line);
+    // Reads what the socket holds into receive(); stops while the
+    // receivers have enough to hear, unless evenIfFull.
+    void readSocket(bool evenIfFull);
     // False when the link changed or this object went away meanwhile, or
     // the stream failed.
     bool receive(const char* data, qint64 size);
@@ -140,12 +139,9 @@ private:
     // Bumped whenever the link to the service is made or dropped.
     quint64 link = 0;
     LineDecoder decoder;
-    qint64 nextId = 1;
-    QList<Pending> queued;
-    QHash<qint64, Pending> inFlight;
+    RequestBook requests;
     QHash<QString, QJsonObject> remembered;
-    QList<std::function<void()>> deliveries;
-    bool deliveryPosted = false;
+    DeliveryQueue deliveries;
     QElapsedTimer clock;
     QTimer reconnectTimer;
     QTimer attemptTimer;
