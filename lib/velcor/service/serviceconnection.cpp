@@ -312,6 +312,9 @@ void ServiceConnection::handleMessage(const QJsonObject& message)
     const bool report = type == QLatin1String("state") || type == QLatin1String("progress") ||
                         type == QLatin1String("fallback") || type == QLatin1String("need") ||
                         type == QLatin1String("error");
+    // The service keeps its word on status reports: the connection is good.
+    if (report || type == QLatin1String("heartbeat"))
+        reported = NothingReported;
     if (type == QLatin1String("result")) {
         handleResult(message);
     } else if (report || type == QLatin1String("settings")) {
@@ -326,7 +329,6 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     attemptTimer.stop();
     phase = Ready;
     delay = firstDelay;
-    reported = NothingReported;
     lastProblem.clear();
     VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
     // A new session of a service that may have restarted: give it back the

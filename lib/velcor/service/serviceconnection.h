@@ -24,7 +24,7 @@ namespace detail {
 // API object. It connects, makes sure the service's socket belongs to this
 // user or root, says hello, waits for the service's settings, then sends
 // requests and hands events and answers on. A lost or refused connection is
-// reported once and retried with a growing, bounded delay.
+// retried with a growing, bounded delay.
 //
 // The socket's handlers only read, decode and keep the books (the liveness
 // timer hears every line); what the receivers are told (events, answers,
@@ -35,6 +35,14 @@ namespace detail {
 // holds the service back, and the timers that judge the service by its
 // lines (the attempt, liveness, answers' deadlines) wait until reading
 // goes on: a pause of ours is never taken for a silent service.
+//
+// A failure is reported once per outage: after the first report, further
+// failures are only logged until a connection has proved good, that is
+// until the service sent a status report or a heartbeat on a ready
+// connection (it does so only once status reports were asked for). A
+// service that answers the hello and then stays silent, or closes, again
+// and again is thus one outage. Another user's program found on the
+// service's address is reported once more.
 class ServiceConnection : public QObject
 {
     Q_OBJECT
@@ -78,8 +86,9 @@ signals:
     // "need", "error".
     void serviceEvent(const QString& type, const QJsonObject& message);
     // The connection failed, was lost or could not be made; reported once
-    // until the service has been reached again, and once more when another
-    // user's program turns out to hold the service's address.
+    // until a connection has proved good again (see the class comment), and
+    // once more when another user's program turns out to hold the service's
+    // address.
     void connectionError(const libvelcor::Error& error);
     // An established connection ended.
     void connectionLost();
@@ -99,7 +108,7 @@ private:
     enum Phase : int { Stopped, Refused, Connecting, Handshake, Ready, Waiting };
     // What the receivers were last told about a failure: the user hears of
     // an unreachable service once, and of a foreign program on its address
-    // once more, until the service has been reached again.
+    // once more, until a connection has proved good.
     enum Reported : int { NothingReported, UnreachableReported, ForeignReported };
 
     typedef RequestBook::Pending Pending;
