@@ -493,9 +493,19 @@ void ServiceConnection::fail(const QString& description, const QString& extra, b
         finish(p, libvelcor::Api::ResultNotConnected, QJsonObject());
 }
 
+bool ServiceConnection::readRest()
+{
+    // The service's last lines before the socket ended are told before the
+    // loss; the socket holds no more than it read ahead.
+    QPointer<ServiceConnection> self(this);
+    QTcpSocket* s = socket;
+    readSocket(true);
+    return self && s && socket == s;
+}
+
 void ServiceConnection::_socketError()
 {
-    if (!socket)
+    if (!readRest())
         return;
     const QString why = socket->errorString();
     if (phase == Ready)
@@ -507,14 +517,7 @@ void ServiceConnection::_socketError()
 
 void ServiceConnection::_disconnected()
 {
-    if (!socket)
-        return;
-    // The service's last lines before it closed are told before the loss;
-    // all the socket holds is what it read ahead.
-    QPointer<ServiceConnection> self(this);
-    QTcpSocket* s = socket;
-    readSocket(true);
-    if (!self || socket != s)
+    if (!readRest())
         return;
     if (phase == Ready)
         fail(QStringLiteral("The local service at %1 closed the connection").arg(addressText));

@@ -123,6 +123,9 @@ private:
     // Reads what the socket holds into receive(); stops while the
     // receivers have enough to hear, unless evenIfFull.
     void readSocket(bool evenIfFull);
+    // Before a failure of the socket: false when the link changed or this
+    // object went away meanwhile.
+    bool readRest();
     // False when the link changed or this object went away meanwhile, or
     // the stream failed.
     bool receive(const char* data, qint64 size);
