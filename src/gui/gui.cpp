@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -182,9 +183,21 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
         ORVO::utils::printErr(title + QStringLiteral(": ") + text);
         return;
     }
-    // The error text and message come from the service or a server.
-    MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton,
-                         Qt::PlainText);
+    // One box per failure: the same error again while its box is open (a
+    // service that keeps failing the same way) adds none; the log has it.
+    if (openErrors.contains(text))
+        return;
+    openErrors.insert(text);
+    // From the event loop, as every box of the service's events: its own
+    // event loop must not run inside their delivery.
+    const QPointer<Gui> self(this);
+    QTimer::singleShot(0, this, [self, title, text]() {
+        // The error text and message come from the service or a server.
+        MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton,
+                             Qt::PlainText);
+        if (self)
+            self->openErrors.remove(text);
+    });
 }
 
 void Gui::_gotQuery(int id, QString query)
@@ -200,9 +213,14 @@ void Gui::_gotQuery(int id, QString query)
         emit sigQueryResponse(id, false);
         return;
     }
-    const int answer = MessageBox::warning(
-        nullptr, title, query, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
-    emit sigQueryResponse(id, answer == QMessageBox::Ok);
+    // From the event loop; the answer goes back by the question's id.
+    const QPointer<Gui> self(this);
+    QTimer::singleShot(0, this, [self, id, title, query]() {
+        const int answer = MessageBox::warning(
+            nullptr, title, query, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
+        if (self)
+            emit self->sigQueryResponse(id, answer == QMessageBox::Ok);
+    });
 }
 
 void Gui::_gotAuthChanged(libvelcor::Auth auth)

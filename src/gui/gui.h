@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -25,6 +26,8 @@ class SystemTray;
 // signal is a relay that the windows or Manager fill; the dialog slots
 // turn errors, questions and action requests of the service side into
 // message boxes (or, in command-line mode, into lines on standard error).
+// Error and question boxes open from the event loop after the slot has
+// returned, so that what the service reports meanwhile reaches the windows.
 //
 // Manager reads withGui, minimal and mainWindow, through the properties
 // of the same names, to wire itself.
@@ -99,6 +102,8 @@ private:
     int _setup();
 
     bool quitting = false;
+    // Texts of the error boxes open or about to open.
+    QSet<QString> openErrors;
 };
 
 } // namespace ORVO

@@ -56,6 +56,7 @@ private slots:
     void quitWithSilentServerStillStops();
     void untrustedServer_data();
     void untrustedServer();
+    void errorBoxHoldsNoStateBack();
     void requestServerActionReachesTheController();
     void passwordChangeIsUsedByLaterLogins();
     void passwordChangeFailures_data();
@@ -399,6 +400,25 @@ void TestCoordinationE2E::untrustedServer()
                      .toMap(),
                  (QVariantMap{{QStringLiteral("verify_ca"), true},
                               {QStringLiteral("ca"), QString("")}}));
+    }
+}
+
+// The box of an error 100 kept open inside the delivery, and the service
+// connected meanwhile: the window, the tray and the sign-in form hear the
+// error state first and end on connected.
+void TestCoordinationE2E::errorBoxHoldsNoStateBack()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.gui->errorDelayMs = 300;
+    rig.log.clear();
+    rig.sim.emitError(100, QStringLiteral("Connection failed"));
+    rig.sim.emitState(libvelcor::StateConnected);
+    for (const char* heard : {"window.stateChanged", "tray._stateChanged", "login.stateChanged"}) {
+        QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QLatin1String(heard)), 2, 5000);
+        const QList<orvofake::Call> states = rig.log.of(QLatin1String(heard));
+        QCOMPARE(states.at(0).args.at(0).toInt(), int(libvelcor::StateError));
+        QCOMPARE(states.at(1).args.at(0).toInt(), int(libvelcor::StateConnected));
     }
 }
 

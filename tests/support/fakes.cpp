@@ -362,19 +362,30 @@ FakeGui::~FakeGui()
     delete mainWindow;
 }
 
+namespace {
+
+// What a modal box open for ms does to its caller.
+void holdBox(int ms)
+{
+    if (ms <= 0)
+        return;
+    QEventLoop box;
+    QTimer::singleShot(ms, &box, &QEventLoop::quit);
+    box.exec();
+}
+
+} // namespace
+
 void FakeGui::_gotError(ORVO::Module m, QString errStr, QString msg)
 {
     log->add(QStringLiteral("gui"), QStringLiteral("_gotError"), {int(m), errStr, msg});
+    holdBox(errorDelayMs);
 }
 
 void FakeGui::_gotQuery(int id, QString query)
 {
     log->add(QStringLiteral("gui"), QStringLiteral("_gotQuery"), {id, query});
-    if (queryDelayMs > 0) {
-        QEventLoop box;
-        QTimer::singleShot(queryDelayMs, &box, &QEventLoop::quit);
-        box.exec();
-    }
+    holdBox(queryDelayMs);
     if (queryAnswer != NoAnswer)
         emit sigQueryResponse(id, queryAnswer == Accept);
 }

@@ -229,9 +229,11 @@ public:
     FakeTray* tray = nullptr;
     // Answer of the untrusted-server question (given within the call, as a
     // modal box does, after queryDelayMs in a nested event loop) and of the
-    // action confirmation (given later, as the timed box does).
+    // action confirmation (given later, as the timed box does). An error
+    // keeps its box open in a nested event loop for errorDelayMs.
     Answer queryAnswer = NoAnswer;
     int queryDelayMs = 0;
+    int errorDelayMs = 0;
     Answer actionAnswer = NoAnswer;
 
 signals:

@@ -394,12 +394,22 @@ private slots:
         QTRY_COMPARE(sim->values("auth").size(), 1);
         sim->clearLog();
         sim->setAnswering(true);
-        // A receiver that keeps the error on screen sees the error state
-        // and the connection made again meanwhile.
-        bool meanwhile = false;
-        connect(st, &libvelcor::StatusApi::error, st, [&]() {
-            meanwhile = QTest::qWaitFor([&]() { return state.count() == 2 && settings.count(); });
-        });
+        // Two receivers; the first keeps the error on screen until the
+        // connection has been made again. Each hears every event in order,
+        // and neither hears one before the other has heard the one before.
+        QStringList heard;
+        for (const QString& who : {QStringLiteral("first"), QStringLiteral("second")}) {
+            connect(st, &libvelcor::StatusApi::error, st, [&, who]() {
+                heard << who + " error";
+                if (who == QLatin1String("first"))
+                    QVERIFY(
+                        QTest::qWaitFor([&]() { return !sim->values("setup.port").isEmpty(); }));
+            });
+            connect(st, &libvelcor::StatusApi::apiState, st,
+                    [&, who]() { heard << who + " state"; });
+            connect(st, &libvelcor::StatusApi::gotSettings, st,
+                    [&, who]() { heard << who + " settings"; });
+        }
         sim->disconnectClients();
 
         QTRY_COMPARE(error.count(), 1);
@@ -409,7 +419,8 @@ private slots:
         QTRY_COMPARE(authSent.count(), 1);
         QCOMPARE(authSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultDisconnected);
         QTRY_COMPARE(settings.count(), 1);
-        QVERIFY(meanwhile);
+        QCOMPARE(heard, (QStringList{"first error", "second error", "first state", "second state",
+                                     "first settings", "second settings"}));
         QTRY_COMPARE(sim->values("setup.logPort"), (QList<QVariant>{4826}));
         QCOMPARE(sim->values("setup.port"), (QList<QVariant>{4816}));
         QCOMPARE(error.count(), 1);
@@ -440,13 +451,79 @@ private slots:
         QVERIFY(apis);
         QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
         QSignalSpy settings(apis->status.get(), SIGNAL(gotSettings()));
+        // Status reports asked for on each connection, as the client does.
+        connect(apis->status.get(), &libvelcor::StatusApi::gotSettings, apis->status.get(),
+                [&]() { apis->status->start(100); });
         sim->setHeartbeat(false);
         apis->status->start(100);
         QTRY_COMPARE(error.count(), 1);
         QVERIFY(
             error.at(0).at(0).value<libvelcor::Error>().getDesc().contains("stopped answering"));
-        // It reconnects to the (still running) service.
-        QTRY_COMPARE(settings.count(), 1);
+        // It reconnects to the (still running) service, which stays silent
+        // through several connections: the user hears of it once.
+        QTRY_VERIFY_WITH_TIMEOUT(settings.count() >= 4, 10000);
+        QCOMPARE(error.count(), 1);
+        // A connection that proved good ends the outage: the next is told.
+        sim->setHeartbeat(true);
+        const int asked = sim->values("status.start").size();
+        QTRY_VERIFY(sim->values("status.start").size() > asked);
+        QTest::qWait(500); // a few heartbeats
+        sim->setHeartbeat(false);
+        QTRY_COMPARE(error.count(), 2);
+    }
+
+    // A flood while a receiver holds the first line, then the service
+    // closes: the client stops reading (the service keeps what it could
+    // not send), does not take that pause for silence, and hears every
+    // line in order before the loss.
+    void floodWaitsForReceivers()
+    {
+        QTcpServer service;
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        qputenv(Api::ServiceAddrVariable, "127.0.0.1:" + QByteArray::number(service.serverPort()));
+        libvelcor::StatusApi st;
+        QSignalSpy error(&st, SIGNAL(error(libvelcor::Error)));
+        st.init();
+        QTRY_VERIFY(service.hasPendingConnections());
+        std::unique_ptr<QTcpSocket> peer(service.nextPendingConnection());
+        peer->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 65536);
+        QTRY_VERIFY(peer->canReadLine()); // the hello
+        peer->write("{\"type\":\"settings\",\"protocol\":1,\"settings\":{}}\n");
+        QList<int> steps;
+        int stepsAtError = -1;
+        connect(&st, &libvelcor::StatusApi::error, &st, [&]() { stepsAtError = steps.size(); });
+        qint64 unsent = 0;
+        connect(&st, &libvelcor::StatusApi::apiProgress, &st, [&](const libvelcor::Progress& p) {
+            steps << p.getStep();
+            if (steps.size() > 1)
+                return;
+            // Well past three status intervals, until the service's
+            // buffer stops shrinking.
+            qint64 last = -1;
+            QElapsedTimer still;
+            QVERIFY(QTest::qWaitFor([&]() {
+                if (peer->bytesToWrite() != last) {
+                    last = peer->bytesToWrite();
+                    still.start();
+                }
+                return still.elapsed() > 600;
+            }));
+            unsent = peer->bytesToWrite();
+            peer->disconnectFromHost();
+        });
+        st.start(100);
+        const int lines = 32768;
+        QList<int> sent;
+        for (int i = 1; i <= lines; ++i) {
+            sent << i;
+            peer->write(QByteArray("{\"type\":\"progress\",\"step\":") + QByteArray::number(i) +
+                        ",\"total\":1,\"desc\":\"" + QByteArray(100, 'x') + "\"}\n");
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(error.count(), 1, 60000);
+        QVERIFY(unsent > 0);
+        QCOMPARE(steps, sent);
+        QCOMPARE(stepsAtError, lines);
+        QVERIFY(!error.at(0).at(0).value<libvelcor::Error>().getDesc().contains("answering"));
     }
 
     void heartbeatKeepsConnection()

@@ -25,6 +25,11 @@ constexpr int AttemptTimeout = 5000;
 constexpr int MaxPending = 1024;
 // Unsent bytes beyond this mean the service no longer reads.
 constexpr qint64 MaxUnsent = 8 * 1024 * 1024;
+// Items waiting for the receivers beyond which the socket is left unread.
+constexpr int MaxUndelivered = 64;
+// What the socket takes from the kernel ahead of us: while we do not read,
+// the kernel holds the rest and the service waits.
+constexpr qint64 ReadAhead = 64 * 1024;
 constexpr int MinInterval = 100;
 constexpr int MaxInterval = 60000;
 
@@ -70,8 +75,9 @@ void ServiceConnection::setReconnectDelays(int firstMs, int maxMs)
 }
 
 ServiceConnection::ServiceConnection()
-    : decoder(protocol::MaxLineSize, LineDecoder::FailStream), requestTimeout(g_requestTimeout),
-      firstDelay(g_firstDelay), maxDelay(g_maxDelay)
+    : decoder(protocol::MaxLineSize, LineDecoder::FailStream), requests(MaxPending),
+      deliveries(MaxUndelivered), requestTimeout(g_requestTimeout), firstDelay(g_firstDelay),
+      maxDelay(g_maxDelay)
 {
     clock.start();
     reconnectTimer.setSingleShot(true);
@@ -82,6 +88,7 @@ ServiceConnection::ServiceConnection()
     connect(&attemptTimer, &QTimer::timeout, this, &ServiceConnection::_attemptTimeout);
     connect(&deadlineTimer, &QTimer::timeout, this, &ServiceConnection::_checkDeadlines);
     connect(&livenessTimer, &QTimer::timeout, this, &ServiceConnection::_livenessTimeout);
+    connect(&deliveries, &DeliveryQueue::drained, this, &ServiceConnection::_resumeReading);
     delay = firstDelay;
 }
 
@@ -101,15 +108,9 @@ void ServiceConnection::shutdown()
     attemptTimer.stop();
     deadlineTimer.stop();
     livenessTimer.stop();
-    if (socket) {
-        socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
-        socket = nullptr;
-    }
+    dropSocket();
     // Nobody is left to hear the answers.
-    queued.clear();
-    inFlight.clear();
+    requests.clear();
     deliveries.clear();
 }
 
@@ -132,9 +133,7 @@ int ServiceConnection::start()
         reported = UnreachableReported;
         deliver([this, e]() { emit connectionError(e); });
         // Whatever was held can never be sent.
-        const QList<Pending> held = queued;
-        queued.clear();
-        for (const Pending& p : held)
+        for (const Pending& p : requests.takeHeld())
             finish(p, libvelcor::Api::ResultNotConnected, QJsonObject());
         return -1;
     }
@@ -148,14 +147,11 @@ void ServiceConnection::connectNow()
     ++link;
     wire = nullptr;
     decoder.reset();
-    if (socket) {
-        socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
-    }
+    dropSocket();
     socket = new QTcpSocket(this);
     // Requests and answers are small; do not wait to fill segments.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setReadBufferSize(ReadAhead);
     connect(socket, &QTcpSocket::connected, this, &ServiceConnection::_connected);
     connect(socket, &QTcpSocket::readyRead, this, &ServiceConnection::_readyRead);
     connect(socket, &QTcpSocket::disconnected, this, &ServiceConnection::_disconnected);
@@ -188,6 +184,16 @@ void ServiceConnection::_connected()
     writeLine(protocol::encode(hello));
 }
 
+void ServiceConnection::dropSocket()
+{
+    if (!socket)
+        return;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    socket = nullptr;
+}
+
 void ServiceConnection::writeLine(const QByteArray& line)
 {
     if (wire)
@@ -198,12 +204,7 @@ void ServiceConnection::writeLine(const QByteArray& line)
 
 void ServiceConnection::attachWire(std::function<void(const QByteArray&)> newWire)
 {
-    if (socket) {
-        socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
-        socket = nullptr;
-    }
+    dropSocket();
     attemptTimer.stop();
     reconnectTimer.stop();
     decoder.reset();
@@ -221,15 +222,36 @@ void ServiceConnection::receiveFromWire(const char* data, qint64 size)
 
 void ServiceConnection::_readyRead()
 {
+    readSocket(false);
+}
+
+void ServiceConnection::readSocket(bool evenIfFull)
+{
     // The last API object may go while a line is handled.
     QPointer<ServiceConnection> self(this);
     QTcpSocket* s = socket;
     char buffer[16384];
-    while (self && socket == s && s->bytesAvailable() > 0) {
+    while (self && socket == s && s && (evenIfFull || !deliveries.isFull()) &&
+           s->bytesAvailable() > 0) {
         const qint64 n = s->read(buffer, sizeof buffer);
         if (n <= 0 || !receive(buffer, n))
             break;
     }
+}
+
+void ServiceConnection::_resumeReading()
+{
+    QPointer<ServiceConnection> self(this);
+    // What waited in the socket meanwhile, first.
+    readSocket(false);
+    if (!self || deliveries.isFull())
+        return;
+    // The time we did not read counts for nothing.
+    if (phase == Ready && statusInterval > 0)
+        livenessTimer.start(3 * statusInterval);
+    if ((phase == Connecting || phase == Handshake) && !attemptTimer.isActive())
+        attemptTimer.start(AttemptTimeout);
+    armDeadlineTimer();
 }
 
 bool ServiceConnection::receive(const char* data, qint64 size)
@@ -287,15 +309,17 @@ void ServiceConnection::handleMessage(const QJsonObject& message)
     }
     if (phase != Ready)
         return;
+    const bool report = type == QLatin1String("state") || type == QLatin1String("progress") ||
+                        type == QLatin1String("fallback") || type == QLatin1String("need") ||
+                        type == QLatin1String("error");
+    // The service keeps its word on status reports: the connection is good.
+    if (report || type == QLatin1String("heartbeat"))
+        reported = NothingReported;
     if (type == QLatin1String("result")) {
         handleResult(message);
-    } else if (type == QLatin1String("heartbeat")) {
-        // Only keeps the liveness timer going.
-    } else if (type == QLatin1String("settings") || type == QLatin1String("state") ||
-               type == QLatin1String("progress") || type == QLatin1String("fallback") ||
-               type == QLatin1String("need") || type == QLatin1String("error")) {
+    } else if (report || type == QLatin1String("settings")) {
         deliver([this, type, message]() { emit serviceEvent(type, message); });
-    } else {
+    } else if (type != QLatin1String("heartbeat")) {
         VLOG_ERROR << "Unknown message type from the local service: " << type;
     }
 }
@@ -305,7 +329,6 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     attemptTimer.stop();
     phase = Ready;
     delay = firstDelay;
-    reported = NothingReported;
     lastProblem.clear();
     VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
     // A new session of a service that may have restarted: give it back the
@@ -313,7 +336,7 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     if (everReady) {
         for (auto it = remembered.constBegin(); it != remembered.constEnd(); ++it) {
             Pending p;
-            p.id = nextId++;
+            p.id = requests.newId();
             p.message = it.value();
             p.message.insert(QStringLiteral("type"), it.key());
             p.deadline = clock.elapsed() + requestTimeout;
@@ -321,9 +344,7 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
         }
     }
     everReady = true;
-    const QList<Pending> held = queued;
-    queued.clear();
-    for (const Pending& p : held)
+    for (const Pending& p : requests.takeHeld())
         send(p);
     armDeadlineTimer();
     if (phase == Ready)
@@ -333,13 +354,11 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
 void ServiceConnection::handleResult(const QJsonObject& message)
 {
     const qint64 id = protocol::messageId(message);
-    auto it = inFlight.find(id);
-    if (id < 0 || it == inFlight.end()) {
+    Pending p;
+    if (!requests.takeAnswered(id, p)) {
         VLOG_ERROR << "Answer to no request from the local service, id " << id;
         return;
     }
-    Pending p = it.value();
-    inFlight.erase(it);
     // Negative codes are the library's own; any code that is not one of
     // the service's counts as a failure.
     int rc = libvelcor::Api::ResultFailed;
@@ -363,16 +382,16 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
         finish(p, libvelcor::Api::ResultNotConnected, QJsonObject());
         return;
     }
-    if (queued.size() + inFlight.size() >= MaxPending) {
+    if (requests.isFull()) {
         VLOG_ERROR << "Too many requests waiting for the local service";
         finish(p, libvelcor::Api::ResultBusy, QJsonObject());
         return;
     }
-    p.id = nextId++;
+    p.id = requests.newId();
     if (phase == Ready)
         send(p);
     else
-        queued.append(p);
+        requests.hold(p);
     armDeadlineTimer();
     if (phase == Stopped)
         start();
@@ -386,7 +405,7 @@ void ServiceConnection::remember(const QString& type, const QJsonObject& body)
 void ServiceConnection::send(const Pending& pending)
 {
     if (phase != Ready || (!socket && !wire)) {
-        queued.append(pending);
+        requests.hold(pending);
         return;
     }
     QJsonObject m = pending.message;
@@ -399,17 +418,18 @@ void ServiceConnection::send(const Pending& pending)
     }
     if (socket && socket->bytesToWrite() > MaxUnsent) {
         // Not sent: it waits for the next connection.
-        queued.append(pending);
+        requests.hold(pending);
         fail(QStringLiteral("The local service at %1 does not read its requests").arg(addressText));
         return;
     }
-    inFlight.insert(pending.id, pending);
+    requests.sent(pending);
     writeLine(line);
     if (m.value(QLatin1String("type")).toString() == QLatin1String("status.start")) {
         // From now on the service owes us a line per interval.
         statusInterval =
             qBound(MinInterval, m.value(QLatin1String("interval")).toInt(), MaxInterval);
-        livenessTimer.start(3 * statusInterval);
+        if (!deliveries.isFull())
+            livenessTimer.start(3 * statusInterval);
     }
 }
 
@@ -431,34 +451,12 @@ void ServiceConnection::finish(const Pending& pending, int rc, const QJsonObject
 
 void ServiceConnection::deliver(std::function<void()> item)
 {
-    deliveries.append(std::move(item));
-    if (!deliveryPosted) {
-        deliveryPosted = true;
-        QMetaObject::invokeMethod(this, &ServiceConnection::_deliver, Qt::QueuedConnection);
-    }
-}
-
-void ServiceConnection::_deliver()
-{
-    deliveryPosted = false;
-    if (deliveries.isEmpty())
-        return;
-    const std::function<void()> item = deliveries.takeFirst();
-    // The next turn is asked for first: should this item open a modal box,
-    // the box's event loop delivers the rest. Nothing of this object is
-    // touched afterwards, as a receiver may delete the last API object.
-    if (!deliveries.isEmpty()) {
-        deliveryPosted = true;
-        QMetaObject::invokeMethod(this, &ServiceConnection::_deliver, Qt::QueuedConnection);
-    }
-    item();
+    deliveries.push(std::move(item));
 }
 
 void ServiceConnection::failInFlight(int rc)
 {
-    const QList<Pending> lost = inFlight.values();
-    inFlight.clear();
-    for (const Pending& p : lost)
+    for (const Pending& p : requests.takeInFlight())
         finish(p, rc, QJsonObject());
 }
 
@@ -469,19 +467,14 @@ void ServiceConnection::fail(const QString& description, const QString& extra, b
     livenessTimer.stop();
     ++link;
     wire = nullptr;
-    if (socket) {
-        socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
-        socket = nullptr;
-    }
+    dropSocket();
     decoder.reset();
     // A new connection is silent until status reports are asked for again.
     statusInterval = 0;
     lastProblem = extra.isEmpty() ? description : description + QStringLiteral(": ") + extra;
     // The next attempt is on its way before anyone hears of the failure: a
     // receiver may keep the error on screen for as long as it likes. The
-    // loss follows the error in the next turn, within such a box too, so
+    // loss follows the error once every receiver has heard the error, so
     // whoever shows the error state has the error's text by then.
     phase = Waiting;
     VLOG_ERROR << lastProblem << "; next attempt in " << delay << " ms";
@@ -496,18 +489,23 @@ void ServiceConnection::fail(const QString& description, const QString& extra, b
     if (wasReady)
         deliver([this]() { emit connectionLost(); });
     failInFlight(libvelcor::Api::ResultDisconnected);
-    QList<Pending> dropped;
-    for (int i = queued.size() - 1; i >= 0; --i) {
-        if (!queued.at(i).hold)
-            dropped.prepend(queued.takeAt(i));
-    }
-    for (const Pending& p : qAsConst(dropped))
+    for (const Pending& p : requests.takeUnheld())
         finish(p, libvelcor::Api::ResultNotConnected, QJsonObject());
+}
+
+bool ServiceConnection::readRest()
+{
+    // The service's last lines before the socket ended are told before the
+    // loss; the socket holds no more than it read ahead.
+    QPointer<ServiceConnection> self(this);
+    QTcpSocket* s = socket;
+    readSocket(true);
+    return self && s && socket == s;
 }
 
 void ServiceConnection::_socketError()
 {
-    if (!socket)
+    if (!readRest())
         return;
     const QString why = socket->errorString();
     if (phase == Ready)
@@ -519,7 +517,7 @@ void ServiceConnection::_socketError()
 
 void ServiceConnection::_disconnected()
 {
-    if (!socket)
+    if (!readRest())
         return;
     if (phase == Ready)
         fail(QStringLiteral("The local service at %1 closed the connection").arg(addressText));
@@ -534,27 +532,25 @@ void ServiceConnection::_reconnect()
         connectNow();
 }
 
+// The timers judge the service by what it sent; while its lines wait
+// unread for the receivers, _resumeReading starts them again.
 void ServiceConnection::_attemptTimeout()
 {
+    if (deliveries.isFull())
+        return;
     if (phase == Connecting || phase == Handshake)
         fail(QStringLiteral("The local service at %1 did not answer").arg(addressText));
 }
 
 void ServiceConnection::_livenessTimeout()
 {
-    if (phase == Ready)
+    if (phase == Ready && !deliveries.isFull())
         fail(QStringLiteral("The local service at %1 stopped answering").arg(addressText));
 }
 
 void ServiceConnection::armDeadlineTimer()
 {
-    qint64 next = -1;
-    for (const Pending& p : qAsConst(queued))
-        if (next < 0 || p.deadline < next)
-            next = p.deadline;
-    for (const Pending& p : qAsConst(inFlight))
-        if (next < 0 || p.deadline < next)
-            next = p.deadline;
+    const qint64 next = requests.nextDeadline();
     if (next < 0) {
         deadlineTimer.stop();
         return;
@@ -564,21 +560,10 @@ void ServiceConnection::armDeadlineTimer()
 
 void ServiceConnection::_checkDeadlines()
 {
-    const qint64 now = clock.elapsed();
-    QList<Pending> expired;
-    for (int i = queued.size() - 1; i >= 0; --i) {
-        if (queued.at(i).deadline <= now)
-            expired.prepend(queued.takeAt(i));
-    }
-    for (auto it = inFlight.begin(); it != inFlight.end();) {
-        if (it->deadline <= now) {
-            expired.append(it.value());
-            it = inFlight.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (const Pending& p : qAsConst(expired))
+    // Answers may wait unread; see _attemptTimeout.
+    if (deliveries.isFull())
+        return;
+    for (const Pending& p : requests.takeExpired(clock.elapsed()))
         finish(p, libvelcor::Api::ResultTimeout, QJsonObject());
     armDeadlineTimer();
 }

@@ -4,16 +4,16 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QJsonObject>
-#include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QSharedPointer>
 #include <QTimer>
 
 #include <functional>
 
+#include "deliveryqueue.h"
 #include "libvelcor/error.h"
 #include "linedecoder.h"
+#include "requestbook.h"
 
 class QTcpSocket;
 
@@ -24,19 +24,30 @@ namespace detail {
 // API object. It connects, makes sure the service's socket belongs to this
 // user or root, says hello, waits for the service's settings, then sends
 // requests and hands events and answers on. A lost or refused connection is
-// reported once and retried with a growing, bounded delay.
+// retried with a growing, bounded delay.
 //
 // The socket's handlers only read, decode and keep the books (the liveness
 // timer hears every line); what the receivers are told (events, answers,
-// losses, errors) is delivered afterwards from the event loop, one item per
-// turn and in order. A receiver may thus open a modal box: its nested event
-// loop never runs inside the socket's code, goes on reading the service and
-// hears the items that follow.
+// losses, errors) goes through a DeliveryQueue: from the event loop, in
+// order, one item at a time. A receiver that opens a modal box holds back
+// what follows for every receiver; the socket is still read meanwhile, up
+// to the queue's bound. Beyond it the socket is left unread, so the kernel
+// holds the service back, and the timers that judge the service by its
+// lines (the attempt, liveness, answers' deadlines) wait until reading
+// goes on: a pause of ours is never taken for a silent service.
+//
+// A failure is reported once per outage: after the first report, further
+// failures are only logged until a connection has proved good, that is
+// until the service sent a status report or a heartbeat on a ready
+// connection (it does so only once status reports were asked for). A
+// service that answers the hello and then stays silent, or closes, again
+// and again is thus one outage. Another user's program found on the
+// service's address is reported once more.
 class ServiceConnection : public QObject
 {
     Q_OBJECT
 public:
-    typedef std::function<void(int rc, const QJsonObject& reply)> Reply;
+    typedef RequestBook::Reply Reply;
 
     // The shared connection, made when no API object holds it.
     static QSharedPointer<ServiceConnection> acquire();
@@ -75,8 +86,9 @@ signals:
     // "need", "error".
     void serviceEvent(const QString& type, const QJsonObject& message);
     // The connection failed, was lost or could not be made; reported once
-    // until the service has been reached again, and once more when another
-    // user's program turns out to hold the service's address.
+    // until a connection has proved good again (see the class comment), and
+    // once more when another user's program turns out to hold the service's
+    // address.
     void connectionError(const libvelcor::Error& error);
     // An established connection ended.
     void connectionLost();
@@ -90,31 +102,30 @@ private slots:
     void _attemptTimeout();
     void _checkDeadlines();
     void _livenessTimeout();
-    void _deliver();
+    void _resumeReading();
 
 private:
     enum Phase : int { Stopped, Refused, Connecting, Handshake, Ready, Waiting };
     // What the receivers were last told about a failure: the user hears of
     // an unreachable service once, and of a foreign program on its address
-    // once more, until the service has been reached again.
+    // once more, until a connection has proved good.
     enum Reported : int { NothingReported, UnreachableReported, ForeignReported };
 
-    struct Pending
-    {
-        qint64 id = 0;
-        QJsonObject message;
-        QPointer<QObject> context;
-        Reply reply;
-        qint64 deadline = 0;
-        bool hold = true;
-    };
+    typedef RequestBook::Pending Pending;
 
     ServiceConnection();
     ~ServiceConnection() override;
     void shutdown();
 
     void connectNow();
+    void dropSocket();
     void writeLine(const QByteArray& line);
+    // Reads what the socket holds into receive(); stops while the
+    // receivers have enough to hear, unless evenIfFull.
+    void readSocket(bool evenIfFull);
+    // Before a failure of the socket: false when the link changed or this
+    // object went away meanwhile.
+    bool readRest();
     // False when the link changed or this object went away meanwhile, or
     // the stream failed.
     bool receive(const char* data, qint64 size);
@@ -140,12 +151,9 @@ private:
     // Bumped whenever the link to the service is made or dropped.
     quint64 link = 0;
     LineDecoder decoder;
-    qint64 nextId = 1;
-    QList<Pending> queued;
-    QHash<qint64, Pending> inFlight;
+    RequestBook requests;
     QHash<QString, QJsonObject> remembered;
-    QList<std::function<void()>> deliveries;
-    bool deliveryPosted = false;
+    DeliveryQueue deliveries;
     QElapsedTimer clock;
     QTimer reconnectTimer;
     QTimer attemptTimer;
