@@ -171,7 +171,7 @@ void ServiceConnection::_connected()
         // Any account may listen on a loopback port while the service is
         // not running there: not even a hello goes to another user's
         // program.
-        const PeerOwner owner = peerOwner(*socket);
+        const PeerOwner owner = serviceOwner(*socket);
         if (!owner.allowed) {
             fail(tr("Nothing is sent to the local service at %1: the program listening there "
                     "does not belong to this user or to the system")
