@@ -52,8 +52,11 @@ public:
 
     // How a listener takes connections: Serve prints what each sends;
     // Deferred too, but the kernel holds each connection until the client
-    // sends (TCP_DEFER_ACCEPT).
-    enum Listen { Serve, Deferred };
+    // sends (TCP_DEFER_ACCEPT); CloseAtOnce closes the first one and the
+    // listener as soon as it has taken it, and exits. So that its end is
+    // left in time-wait, it ends its sending at once and exits once the
+    // client's kernel has acknowledged that (within 200 ms).
+    enum Listen { Serve, Deferred, CloseAtOnce };
 
     // Listens on 127.0.0.1:port; true once it does.
     bool listenOn(quint16 port, Listen how = Serve)
@@ -61,8 +64,9 @@ public:
         start("$l = IO::Socket::INET->new(LocalAddr => '127.0.0.1', LocalPort => shift,"
               "Listen => 8, ReuseAddr => 1) or exit 2; $how = shift;"
               "$how != 1 or setsockopt($l, 6, 9, 30) or exit 3;" // TCP_DEFER_ACCEPT, 30 s
-              "print \"listening\\n\";"
-              "while ($c = $l->accept) { while (sysread($c, $b, 4096)) { print $b } }",
+              "print \"listening\\n\"; while ($c = $l->accept) {"
+              "if ($how == 2) { shutdown($c, 1); select(undef, undef, undef, 0.5); exit }"
+              "while (sysread($c, $b, 4096)) { print $b } }",
               {QString::number(port), QString::number(how)});
         return QTest::qWaitFor([this] { return received().startsWith("listening\n"); }, 5000);
     }

@@ -172,11 +172,18 @@ void ServiceConnection::_connected()
         // not running there: not even a hello goes to another user's
         // program.
         const PeerOwner owner = serviceOwner(*socket);
-        if (!owner.allowed) {
+        if (!owner.allowed && owner.uid >= 0) {
             fail(tr("Nothing is sent to the local service at %1: the program listening there "
                     "does not belong to this user or to the system")
                      .arg(addressText),
                  owner.why, true);
+            return;
+        }
+        // Gone before it could be looked at (or the kernel cannot say): an
+        // ordinary failed attempt, retried.
+        if (!owner.allowed) {
+            fail(QStringLiteral("Cannot reach the local service at %1").arg(addressText),
+                 owner.why);
             return;
         }
     }
