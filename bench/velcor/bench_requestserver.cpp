@@ -12,12 +12,15 @@
 // and/or 2,000 peers that connect, send four refused lines and close (bit
 // 2); error_lines / error_kib are the ERROR lines the server logged until it
 // stopped; probe_worst_ms and probes, the longest wait of the probes made
-// one after the other while the peers of bit 2 ran.
+// one after the other while the peers of bit 2 ran. BM_PeerOwnerLookup:
+// us_per_lookup, the time of the owner check of one loopback connection.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -33,6 +36,7 @@
 
 #include "libvelcor/server.h"
 #include "loopback.h"
+#include "peerowner.h"
 
 namespace {
 
@@ -307,6 +311,53 @@ void BM_Attack(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Attack)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The owner checks of one connection, timed alone: argument 0, the
+// accepted connection's (the request server's, the log listener's);
+// argument 1, the service client's, made before the service has taken the
+// connection in, so that the listener names the owner.
+void BM_PeerOwnerLookup(benchmark::State& state)
+{
+    const bool service = state.range(0) == 1;
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost, 0)) {
+        state.SkipWithError("listen failed");
+        return;
+    }
+    qint64 ns = 0;
+    qint64 lookups = 0;
+    for (auto _ : state) {
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        if (!client.waitForConnected(5000)) {
+            state.SkipWithError("connect failed");
+            return;
+        }
+        QElapsedTimer t;
+        t.start();
+        bool allowed = service && libvelcor::detail::serviceOwner(client).allowed;
+        if (service)
+            ns += t.nsecsElapsed();
+        if (!server.waitForNewConnection(5000)) {
+            state.SkipWithError("accept failed");
+            return;
+        }
+        QTcpSocket* accepted = server.nextPendingConnection();
+        if (!service) {
+            t.start();
+            allowed = libvelcor::detail::peerOwner(*accepted).allowed;
+            ns += t.nsecsElapsed();
+        }
+        ++lookups;
+        delete accepted;
+        if (!allowed) {
+            state.SkipWithError("own peer refused");
+            return;
+        }
+    }
+    state.counters["us_per_lookup"] = lookups ? ns / 1000.0 / double(lookups) : 0.0;
+}
+BENCHMARK(BM_PeerOwnerLookup)->Arg(0)->Arg(1)->Iterations(5000);
 
 } // namespace
 

@@ -7,8 +7,9 @@
 
 #include <unistd.h>
 
-// A loopback peer run as another account (nobody, uid 65534), for the
-// checks that the client deals only with sockets of its own user or root.
+// A loopback peer run as another account (nobody, uid 65534), or as this
+// user for comparison, for the checks that the client deals only with
+// sockets of its own user or root.
 // It is a few lines of Perl (perl-base is part of every Debian system), so
 // nothing of the build tree has to be reachable by that account. Starting a
 // program as another account needs root: where that cannot be done,
@@ -18,14 +19,18 @@ class ForeignPeer
 public:
     static constexpr int Uid = 65534;
 
-    static QString skipReason()
+    // Runs as uid: another account (which needs root) or this process's own.
+    explicit ForeignPeer(int uid = Uid) : uid(uid) {}
+
+    static QString skipReason(int uid = Uid)
     {
-        if (::geteuid() != 0)
+        const bool other = uid != int(::geteuid());
+        if (other && ::geteuid() != 0)
             return QStringLiteral("a peer of another account needs root to be started");
-        for (const char* tool : {"setpriv", "perl"}) {
-            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
-                return QStringLiteral("%1 is not installed").arg(QLatin1String(tool));
-        }
+        if (other && QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            return QStringLiteral("setpriv is not installed");
+        if (QStandardPaths::findExecutable(QStringLiteral("perl")).isEmpty())
+            return QStringLiteral("perl is not installed");
         return QString();
     }
 
@@ -45,13 +50,24 @@ public:
               QStringList{QString::number(port)} + lines);
     }
 
+    // How a listener takes connections: Serve prints what each sends;
+    // Deferred too, but the kernel holds each connection until the client
+    // sends (TCP_DEFER_ACCEPT); CloseAtOnce closes the first one and the
+    // listener as soon as it has taken it, and exits. So that its end is
+    // left in time-wait, it ends its sending at once and exits once the
+    // client's kernel has acknowledged that (within 200 ms).
+    enum Listen { Serve, Deferred, CloseAtOnce };
+
     // Listens on 127.0.0.1:port; true once it does.
-    bool listenOn(quint16 port)
+    bool listenOn(quint16 port, Listen how = Serve)
     {
         start("$l = IO::Socket::INET->new(LocalAddr => '127.0.0.1', LocalPort => shift,"
-              "Listen => 8, ReuseAddr => 1) or exit 2; print \"listening\\n\";"
-              "while ($c = $l->accept) { while (sysread($c, $b, 4096)) { print $b } }",
-              {QString::number(port)});
+              "Listen => 8, ReuseAddr => 1) or exit 2; $how = shift;"
+              "$how != 1 or setsockopt($l, 6, 9, 30) or exit 3;" // TCP_DEFER_ACCEPT, 30 s
+              "print \"listening\\n\"; while ($c = $l->accept) {"
+              "if ($how == 2) { shutdown($c, 1); select(undef, undef, undef, 0.5); exit }"
+              "while (sysread($c, $b, 4096)) { print $b } }",
+              {QString::number(port), QString::number(how)});
         return QTest::qWaitFor([this] { return received().startsWith("listening\n"); }, 5000);
     }
 
@@ -66,20 +82,24 @@ public:
 private:
     void start(const char* script, const QStringList& args)
     {
-        const QString uid = QString::number(Uid);
+        const QStringList perl{QStringLiteral("perl"), QStringLiteral("-MIO::Socket::INET"),
+                               QStringLiteral("-MIO::Select"), QStringLiteral("-")};
+        const QString id = QString::number(uid);
         // The script comes on standard input: perl -e would open /dev/null,
         // which some systems keep from other accounts.
-        proc.start(QStringLiteral("setpriv"),
-                   QStringList{QStringLiteral("--reuid=") + uid, QStringLiteral("--regid=") + uid,
-                               QStringLiteral("--clear-groups"), QStringLiteral("perl"),
-                               QStringLiteral("-MIO::Socket::INET"), QStringLiteral("-MIO::Select"),
-                               QStringLiteral("-")} +
-                       args);
+        if (uid == int(::geteuid()))
+            proc.start(perl.first(), perl.mid(1) + args);
+        else
+            proc.start(QStringLiteral("setpriv"),
+                       QStringList{QStringLiteral("--reuid=") + id, QStringLiteral("--regid=") + id,
+                                   QStringLiteral("--clear-groups")} +
+                           perl + args);
         proc.write(QByteArray("$| = 1;") + script);
         proc.closeWriteChannel();
         proc.waitForStarted(5000);
     }
 
+    const int uid;
     QProcess proc;
     QByteArray out;
 };

@@ -167,12 +167,19 @@ void ServiceConnection::_connected()
         // Any account may listen on a loopback port while the service is
         // not running there: not even a hello goes to another user's
         // program.
-        const PeerOwner owner = peerOwner(*socket);
-        if (!owner.allowed) {
+        const PeerOwner owner = serviceOwner(*socket);
+        if (!owner.allowed && owner.uid >= 0) {
             fail(tr("Nothing is sent to the local service at %1: the program listening there "
                     "does not belong to this user or to the system")
                      .arg(addressText),
                  owner.why, true);
+            return;
+        }
+        // Gone before it could be looked at (or the kernel cannot say): an
+        // ordinary failed attempt, retried.
+        if (!owner.allowed) {
+            fail(QStringLiteral("Cannot reach the local service at %1").arg(addressText),
+                 owner.why);
             return;
         }
     }
