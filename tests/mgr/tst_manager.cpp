@@ -669,6 +669,7 @@ void TestManager::repeatedServiceErrorIsReportedAgainAfterConnect()
     QVERIFY(sendAndSettle(200));
     QCOMPARE(rig.log.count(QStringLiteral("gui._gotError")), 2);
     // A new sign-in hears the same failure again.
+    emit rig.login()->authSupply(Rig::userPass());
     emit rig.gui->tray->sigConnect();
     QVERIFY(sendAndSettle(200));
     QCOMPARE(rig.log.count(QStringLiteral("gui._gotError")), 3);
