@@ -48,6 +48,13 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
     connect(this, SIGNAL(authChanged(libvelcor::Auth)), authApi, SLOT(authSupply(libvelcor::Auth)));
     connect(authApi, SIGNAL(authSent(libvelcor::Api::ResultCode)), this,
             SLOT(_authApiSent(libvelcor::Api::ResultCode)));
+    // Right after the AuthApi took the credential, so its number is known.
+    connect(this, SIGNAL(authSupply(libvelcor::Auth)), this,
+            SLOT(_credentialHandedOver(libvelcor::Auth)));
+    connect(this, SIGNAL(authChanged(libvelcor::Auth)), this,
+            SLOT(_credentialHandedOver(libvelcor::Auth)));
+    connect(authApi, SIGNAL(credentialSent(int, libvelcor::Api::ResultCode)), this,
+            SLOT(_credentialSent(int, libvelcor::Api::ResultCode)));
 
     setupApi = new libvelcor::SetupApi();
     connect(this, SIGNAL(portSupplyApi(int)), setupApi, SLOT(portSupply(int)));
@@ -145,13 +152,75 @@ int ApiManager::getRequestPort() const
 void ApiManager::_sigConnect()
 {
     LOG_TRACE;
-    QTimer::singleShot(StartDelayMs, this, SLOT(_doConnect()));
+    // The sign-in's credential went out just before its connect request.
+    StartRequest request;
+    request.credential = credential;
+    request.generation = disconnectGeneration;
+    QTimer::singleShot(StartDelayMs, this, [this, request]() {
+        dueStarts.append(request);
+        _doConnect();
+    });
 }
 
 void ApiManager::_doConnect()
 {
     LOG_TRACE;
-    emit actionRequest(QStringLiteral("start"), libvelcor::Params());
+    // A "start" without its own sign-in's credential at the service would
+    // connect with whatever the service still holds, another sign-in's.
+    while (!dueStarts.isEmpty()) {
+        const StartRequest request = dueStarts.first();
+        if (request.generation != disconnectGeneration) {
+            dueStarts.removeFirst();
+            LOG_DEBUG << "[ApiManager] Start dropped: signed out meanwhile";
+            continue;
+        }
+        if (request.credential != credential) {
+            dueStarts.removeFirst();
+            LOG_DEBUG << "[ApiManager] Start dropped: a later sign-in's credential went out";
+            continue;
+        }
+        if (request.credential == 0) {
+            dueStarts.removeFirst();
+            LOG_ERROR << "[ApiManager] Start dropped: no credential was handed over";
+            _signInFailed(QStringLiteral("no credential was handed to the service"));
+            continue;
+        }
+        if (!credentialAnswered)
+            return; // _credentialSent comes back here
+        dueStarts.removeFirst();
+        if (credentialResult == libvelcor::Api::ResultOk) {
+            emit actionRequest(QStringLiteral("start"), libvelcor::Params());
+            continue;
+        }
+        LOG_DEBUG << "[ApiManager] Start dropped: the credential did not reach the service";
+        if (credentialFailureTold)
+            continue;
+        credentialFailureTold = true;
+        QString reason = authApi->problem();
+        if (reason.isEmpty())
+            reason = QStringLiteral("the service did not take the credential (result %1)")
+                         .arg(int(credentialResult));
+        _signInFailed(reason);
+    }
+}
+
+void ApiManager::_credentialHandedOver(libvelcor::Auth newAuth)
+{
+    if (newAuth.getId() != libvelcor::Auth::ProfileId)
+        return;
+    credential = authApi->lastCredential();
+    credentialAnswered = false;
+    credentialFailureTold = false;
+}
+
+void ApiManager::_credentialSent(int number, libvelcor::Api::ResultCode rc)
+{
+    // An earlier credential's answer, or the proxy's.
+    if (number != credential)
+        return;
+    credentialAnswered = true;
+    credentialResult = rc;
+    _doConnect();
 }
 
 void ApiManager::_syncRoutes(QStringList endpoints)
@@ -169,6 +238,11 @@ void ApiManager::_actionNotSent(QString action, QString reason)
     // or route change needs no box (the service's own loss was reported).
     if (action != QLatin1String("start"))
         return;
+    _signInFailed(reason);
+}
+
+void ApiManager::_signInFailed(const QString& reason)
+{
     emit error(libvelcor::Error(libvelcor::Api::ConnectionErrorCode,
                                 tr("Cannot sign in: the local service cannot be reached"), reason));
 }
@@ -218,9 +292,9 @@ void ApiManager::_statusApiState(libvelcor::State st)
         setupApi->configRetrieve();
     }
     if (st == libvelcor::StateConnected && setupEnabled) {
-        const quint64 generation = loginGeneration;
+        const quint64 generation = disconnectGeneration;
         QTimer::singleShot(LoginDelayMs, this, [this, generation]() {
-            if (generation != loginGeneration) {
+            if (generation != disconnectGeneration) {
                 LOG_DEBUG << "[ApiManager] Login dropped: disconnected meanwhile";
                 return;
             }
@@ -296,9 +370,10 @@ void ApiManager::_authReceive(libvelcor::Auth newAuth)
 void ApiManager::_sigDisconnect()
 {
     LOG_TRACE;
-    // A login still waiting for its timer belongs to the connection that
-    // is going away.
-    ++loginGeneration;
+    // A login or a "start" still waiting belongs to the connection that is
+    // going away.
+    ++disconnectGeneration;
+    dueStarts.clear();
     if (setupEnabled && isLoggedIn) {
         logoutPending = true;
         if (lodestarApi->logout() != 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -81,10 +82,16 @@ signals:
 
 private slots:
     void _sigConnect();
+    // Sends the "start" of each connect request whose delay has passed, in
+    // order, once its sign-in's credential has reached the service.
     void _doConnect();
     // A verb the service could not be reached for; the sign-in is dropped
     // and the user told why.
     void _actionNotSent(QString action, QString reason);
+    // A profile credential went to the AuthApi: the next connect requests
+    // belong to it.
+    void _credentialHandedOver(libvelcor::Auth auth);
+    void _credentialSent(int number, libvelcor::Api::ResultCode rc);
     void _sigDisconnect();
     void _syncRoutes(QStringList endpoints);
     void _gotSettings();
@@ -115,6 +122,15 @@ private slots:
     void _quitLogoutExpired();
 
 private:
+    // A connect request: the profile credential that preceded it (its
+    // number at the AuthApi, 0 for none) and the disconnects before it.
+    struct StartRequest
+    {
+        int credential = 0;
+        quint64 generation = 0;
+    };
+
+    void _signInFailed(const QString& reason);
     void _finishLogout();
     QString _logoUrl(const char* path) const;
 
@@ -136,9 +152,18 @@ private:
     QString fallbackAddr;
     bool isFallback = false;
     libvelcor::Auth auth;
-    // Bumped by every disconnect request: a login scheduled before it is
-    // dropped when its timer fires.
-    quint64 loginGeneration = 0;
+    // Bumped by every disconnect request: a login or a "start" scheduled
+    // before it is dropped.
+    quint64 disconnectGeneration = 0;
+    // Connect requests whose delay has passed, waiting for the answer to
+    // their credential.
+    QList<StartRequest> dueStarts;
+    // The last profile credential handed to the service and, once known,
+    // its result; a failure is told once.
+    int credential = 0;
+    bool credentialAnswered = false;
+    libvelcor::Api::ResultCode credentialResult = libvelcor::Api::ResultOk;
+    bool credentialFailureTold = false;
     // A logout was asked for and has not ended yet.
     bool logoutPending = false;
     bool quitting = false;

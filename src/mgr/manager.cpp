@@ -109,6 +109,8 @@ int Manager::_setup()
             SLOT(gotServerAddr(QString, QString)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
             SIGNAL(stateChanged(libvelcor::State)));
+    connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
+            SLOT(_stateReceive(libvelcor::State)));
     connect(this, SIGNAL(stateChanged(libvelcor::State)), gui,
             SIGNAL(stateChanged(libvelcor::State)));
     connect(apiManager, SIGNAL(loggedIn()), gui, SIGNAL(loggedIn()));
@@ -252,8 +254,12 @@ int Manager::_clear()
 {
     LOG_TRACE;
     _clearConfig();
+    // The sign-in is over, and with it any question about its attempt. The
+    // proxy credential is a setting of the user's, not the sign-in's: it is
+    // kept, and never replaced at the service by an empty one.
     profileAuth = emptyAuth(libvelcor::Auth::ProfileId);
-    proxyAuth = emptyAuth(libvelcor::Auth::ProxyId);
+    profileGiven = false;
+    questionOpen = false;
     return 0;
 }
 
@@ -261,12 +267,14 @@ void Manager::_authReceive(libvelcor::Auth auth)
 {
     if (auth.getId() == libvelcor::Auth::ProxyId) {
         proxyAuth = auth;
+        proxyGiven = true;
         emit authSupply(auth);
         return;
     }
     if (auth.getId() != libvelcor::Auth::ProfileId)
         return;
     profileAuth = auth;
+    profileGiven = true;
     // The credential goes out before its fragment.
     emit authSupply(auth);
     QVariantMap sslOp;
@@ -324,15 +332,33 @@ void Manager::_sigDisconnect()
     emit sigDisconnect();
 }
 
+void Manager::_stateReceive(libvelcor::State state)
+{
+    if (state == libvelcor::StateIdle || state == libvelcor::StateError)
+        questionOpen = false;
+}
+
 void Manager::_gotQueryResponse(int id, bool ok)
 {
     if (id != 0) {
         LOG_ERROR;
         return;
     }
+    // An answer given after its attempt ended (reset, sign-out, idle or
+    // error) is about nothing that still goes on: it sends nothing.
+    if (!questionOpen) {
+        LOG_NOTICE << "[Manager] Answer dropped: the attempt it was asked about has ended";
+        return;
+    }
+    // One answer per attempt: other boxes of the same question are late.
+    questionOpen = false;
     if (!ok) {
         LOG_DEBUG << "[Manager] Operation cancelled by user";
         _clear();
+        return;
+    }
+    if (!profileGiven) {
+        LOG_NOTICE << "[Manager] Answer dropped: no sign-in to continue";
         return;
     }
     LOG_DEBUG << "[Manager] User confirmed operation";
@@ -349,7 +375,8 @@ void Manager::_gotQueryResponse(int id, bool ok)
     // the latest one end up holding it.
     const libvelcor::Auth proxy = proxyAuth;
     const libvelcor::Auth profile = profileAuth;
-    emit authSupply(proxy);
+    if (proxyGiven)
+        emit authSupply(proxy);
     emit authSupply(profile);
     emit sigConnect();
 }
@@ -480,6 +507,7 @@ void Manager::_apiError(libvelcor::Error err)
         _clear();
         return;
     case 201:
+        questionOpen = true;
         emit sigQuery(
             0,
             tr("Untrusted Server!") + QStringLiteral(" ") +

@@ -111,6 +111,8 @@ private slots:
     // A password changed on the management server replaces the stored
     // profile credential, so later sign-ins use the new one.
     void _authChangedReceive(libvelcor::Auth auth);
+    // An idle or error state ends the attempt an open question was about.
+    void _stateReceive(libvelcor::State state);
 
 private:
     int _setup();
@@ -121,6 +123,12 @@ private:
     ORVO::Config* config = nullptr; // borrowed, not read
     libvelcor::Auth proxyAuth;
     libvelcor::Auth profileAuth;
+    // The user gave a proxy credential; it stays in force until the next.
+    bool proxyGiven = false;
+    // A sign-in's profile credential is held (none since the last reset).
+    bool profileGiven = false;
+    // The untrusted-server question is open and its attempt goes on.
+    bool questionOpen = false;
     ORVO::ProcessManager* processManager = nullptr;
     ORVO::NetworkManager* networkManager = nullptr;
     ORVO::ApiManager* apiManager = nullptr;

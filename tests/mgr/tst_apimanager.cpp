@@ -39,6 +39,7 @@ private slots:
     void stateMachine_data();
     void stateMachine();
     void startFollowsTheConnectRequest();
+    void signInBetweenAttemptsSendsNoStart();
     void syncRoutes_data();
     void syncRoutes();
     void setupFlagFollowsFragments_data();
@@ -109,7 +110,8 @@ void TestApiManager::startFollowsTheConnectRequest()
 {
     Rig rig;
     QVERIFY(rig.start(Mode::CommandLine));
-    const int mark = rig.simMark();
+    emit rig.gui->authSupply(Rig::userPass());
+    int mark = rig.simMark();
     QElapsedTimer t;
     t.start();
     emit rig.gui->sigConnect();
@@ -123,6 +125,33 @@ void TestApiManager::startFollowsTheConnectRequest()
     emit rig.gui->sigConnect();
     emit rig.gui->sigConnect();
     QTRY_COMPARE_WITH_TIMEOUT(rig.actionsSince(mark).size(), 3, 5000);
+
+    // A sign-out before the delay has passed: "stop" is the last word.
+    emit rig.gui->authSupply(Rig::userPass());
+    mark = rig.simMark();
+    emit rig.gui->sigConnect();
+    emit rig.gui->sigDisconnect();
+    QTest::qWait(300);
+    QCOMPARE(rig.actionsSince(mark), QStringList{QStringLiteral("stop")});
+}
+
+// The service lost and about to be tried again: the sign-in's credential
+// cannot go, so neither may its "start", though the service is back by then.
+void TestApiManager::signInBetweenAttemptsSendsNoStart()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.sim.disconnectClients();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
+    const int mark = rig.simMark();
+    rig.login()->signIn(Rig::userPass(), Rig::security());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 2, 5000);
+    QCOMPARE(rig.log.last(QStringLiteral("gui._gotError")).args.at(1).toString(),
+             QStringLiteral("Cannot sign in: the local service cannot be reached"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sim.clientCount(), 1, 5000);
+    QTest::qWait(300);
+    QVERIFY(rig.valuesSince(QStringLiteral("auth"), mark).isEmpty());
+    QVERIFY(rig.actionsSince(mark).isEmpty());
 }
 
 void TestApiManager::syncRoutes_data()

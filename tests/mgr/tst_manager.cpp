@@ -397,8 +397,8 @@ void TestManager::signOutSequence()
     QCOMPARE(rig.valuesSince(QStringLiteral("config"), mark).first().toMap(),
              orvotest::defaultMap());
     QCOMPARE(rig.manager->getProfileAuth().getType(), libvelcor::Auth::NoneType);
-    QCOMPARE(rig.manager->getProxyAuth().getType(), libvelcor::Auth::NoneType);
-    QCOMPARE(rig.manager->getProxyAuth().getId(), libvelcor::Auth::ProxyId);
+    // The user's proxy stays in force.
+    QCOMPARE(orvofake::authToMap(rig.manager->getProxyAuth()), orvofake::authToMap(Rig::proxy()));
     // The GUI hears the default map after the service side.
     QCOMPARE(rig.log.last(QStringLiteral("window.configReceive")).args.at(0).toMap(),
              orvotest::defaultMap());
@@ -472,6 +472,8 @@ void TestManager::queryResponse()
     emit rig.login()->authSupply(Rig::proxy());
     emit rig.login()->authSupply(Rig::userPass());
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.values(QStringLiteral("auth")).size(), 2, 5000);
+    rig.sim.emitError(201, QStringLiteral("Untrusted server"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotQuery")), 1, 5000);
     QTest::qWait(50);
     const int mark = rig.simMark();
 
@@ -669,6 +671,7 @@ void TestManager::repeatedServiceErrorIsReportedAgainAfterConnect()
     QVERIFY(sendAndSettle(200));
     QCOMPARE(rig.log.count(QStringLiteral("gui._gotError")), 2);
     // A new sign-in hears the same failure again.
+    emit rig.login()->authSupply(Rig::userPass());
     emit rig.gui->tray->sigConnect();
     QVERIFY(sendAndSettle(200));
     QCOMPARE(rig.log.count(QStringLiteral("gui._gotError")), 3);

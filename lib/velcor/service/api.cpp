@@ -17,6 +17,11 @@ int Api::init()
     return conn->start();
 }
 
+QString Api::problem() const
+{
+    return conn->problem();
+}
+
 void Api::setRequestTimeout(int ms)
 {
     detail::ServiceConnection::setRequestTimeout(ms);

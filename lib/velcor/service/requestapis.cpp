@@ -26,9 +26,14 @@ void AuthApi::authSupply(libvelcor::Auth auth)
     // later. The proxy's is a setting, handed over once at start-up, and
     // waits for the service.
     const bool hold = auth.getId() != libvelcor::Auth::ProfileId;
+    const int credential = ++credentials;
     connection()->request(
         QStringLiteral("auth"), body, this,
-        [this](int rc, const QJsonObject&) { emit authSent(ResultCode(rc)); }, hold);
+        [this, credential](int rc, const QJsonObject&) {
+            emit authSent(ResultCode(rc));
+            emit credentialSent(credential, ResultCode(rc));
+        },
+        hold);
 }
 
 SetupApi::SetupApi(QObject* parent) : Api(parent) {}

@@ -241,6 +241,11 @@ void LoginForm::resetCredentials()
     ui->passwordEdit->setText(QString(""));
 }
 
+void LoginForm::setSignedOut(bool newSignedOut)
+{
+    signedOut = newSignedOut;
+}
+
 void LoginForm::showServerAddress(bool visible)
 {
     Q_UNUSED(visible);
@@ -394,6 +399,12 @@ void LoginForm::tabChanged(int index)
 void LoginForm::authRequest()
 {
     LOG_TRACE;
+    // Return in the (emptied) password field while connected would start
+    // the tunnel again with an empty password.
+    if (!signedOut) {
+        LOG_DEBUG << "[LoginForm] Not signed out: no sign-in started";
+        return;
+    }
     const QString shown = ui->profileComboBox->comboBox()->currentText();
     ORVO::ConnProfile* profile = profiles.get(shown);
     if (!profile) {

@@ -51,6 +51,9 @@ public:
     void setProgress(int step, int totSteps, QString const& desc);
     void setBlocked(bool blocked);
     void resetCredentials();
+    // Whether the connection is down (idle, error, or none reported yet):
+    // only then does a sign-in request start anything.
+    void setSignedOut(bool signedOut);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -99,4 +102,5 @@ private:
     QPushButton* infoButton = nullptr;
     ORVO::ConnProfiles profiles;
     QPointer<ProfilesDialog> editor;
+    bool signedOut = true;
 };

@@ -76,6 +76,7 @@ ORVO::PluginWindow* LoginPlugin::newWindow(const QVariantMap& args)
     delete window.data();
     window = new ORVO::PluginWindow();
     loginForm = new LoginForm(nullptr);
+    loginForm->setSignedOut(signedOut);
     advForm = new AdvForm(nullptr);
     logForm = new LogForm(nullptr);
     logFormExt = new LogForm(nullptr);
@@ -204,8 +205,14 @@ void LoginPlugin::_test()
 void LoginPlugin::onStateChanged(libvelcor::State st)
 {
     LOG_TRACE;
+    if (st == libvelcor::StateIdle || st == libvelcor::StateError)
+        signedOut = true;
+    else if (st == libvelcor::StateConnecting || st == libvelcor::StateReconnecting ||
+             st == libvelcor::StateConnected)
+        signedOut = false;
     if (!loginForm)
         return;
+    loginForm->setSignedOut(signedOut);
     switch (st) {
     case libvelcor::StateIdle:
     case libvelcor::StateError:

@@ -95,6 +95,9 @@ private:
     void proxyApply(const QNetworkProxy& proxy);
     int sendProfile(ORVO::ConnProfile* profile);
     int vpnTimeoutSetting() const;
+
+    // The connection is down, as the last state said; given to each form.
+    bool signedOut = true;
 };
 
 } // namespace ORVO

@@ -3,6 +3,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QSharedPointer>
+#include <QString>
 
 namespace libvelcor {
 
@@ -53,6 +54,10 @@ public:
     // 0 on success, -1 when the service address is refused (an error
     // follows on the status API).
     int init();
+
+    // Why the service could not be reached, after a failure; empty once it
+    // has been reached again.
+    QString problem() const;
 
     // Tuning for tests; they apply to connections opened afterwards.
     // Defaults: 30000 ms, reconnection after 500 ms doubling up to 10000 ms.
