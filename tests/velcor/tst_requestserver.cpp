@@ -149,17 +149,32 @@ private slots:
         QCOMPARE(requests.at(0).at(1).value<Params>(), params);
     }
 
-    // Untrusted lines: each gets an error answer (where one can be sent),
-    // nothing is emitted, and the connection goes on serving.
+    // Untrusted lines. A line that is not a protocol message closes the
+    // connection unanswered, and what follows it is not read; a message
+    // that is not an acceptable request gets an error answer (rc), nothing
+    // is emitted, and the connection goes on serving.
     void garbageLines_data()
     {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<int>("rc");
-        QTest::newRow("malformed JSON") << QByteArray("{\"type\":\"action\"") << 2;
-        QTest::newRow("not an object") << QByteArray("\"action\"") << 2;
-        QTest::newRow("NUL byte") << QByteArray("{\"type\":\"act\0ion\"}", 18) << 2;
+        const int closes = -1;
+        QTest::newRow("malformed JSON") << QByteArray("{\"type\":\"action\"") << closes;
+        QTest::newRow("not an object") << QByteArray("\"action\"") << closes;
+        QTest::newRow("no type") << QByteArray("{\"id\":1,\"action\":\"open\"}") << closes;
+        QTest::newRow("NUL byte") << QByteArray("{\"type\":\"act\0ion\"}", 18) << closes;
         QTest::newRow("invalid UTF-8")
-            << QByteArray("{\"type\":\"action\",\"action\":\"\xff\"}") << 2;
+            << QByteArray("{\"type\":\"action\",\"action\":\"\xff\"}") << closes;
+        // What a web page can send to a loopback port.
+        QTest::newRow("HTTP POST, an action as its body")
+            << QByteArray(
+                   "POST / HTTP/1.1\r\nHost: 127.0.0.1:4814\r\nContent-Type: text/plain\r\n"
+                   "Content-Length: 41\r\n\r\n{\"type\":\"action\",\"id\":1,\"action\":\"open\"}")
+            << closes;
+        QTest::newRow("WebSocket handshake")
+            << QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1:4814\r\nUpgrade: websocket\r\n"
+                          "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                          "Sec-WebSocket-Version: 13\r\n\r\n")
+            << closes;
         QTest::newRow("unknown type") << QByteArray("{\"type\":\"shutdown\",\"id\":3}") << 3;
         QTest::newRow("no action") << QByteArray("{\"type\":\"action\",\"id\":4}") << 2;
         QTest::newRow("empty action")
@@ -185,6 +200,12 @@ private slots:
         Peer peer;
         QVERIFY(peer.open(port));
         peer.socket.write(line + "\n" + "{\"type\":\"action\",\"id\":9,\"action\":\"open\"}\n");
+        if (rc < 0) {
+            QTRY_COMPARE(peer.socket.state(), QAbstractSocket::UnconnectedState);
+            QCOMPARE(peer.answers().size(), 0);
+            QCOMPARE(requests.count(), 0);
+            return;
+        }
         QTRY_COMPARE(peer.answers().size(), 2);
         const QList<QJsonObject> answers = peer.answers();
         QCOMPARE(answers.at(0).value("rc").toInt(), rc);
@@ -335,11 +356,12 @@ private slots:
             QVERIFY(peers.back()->open(port));
             peers.back()->socket.write("{\"type\":");
         }
+        // Each write ends a refused request and begins the next.
         QTimer again;
         connect(&again, &QTimer::timeout, [&]() {
             for (const auto& p : peers)
                 if (p->socket.state() == QAbstractSocket::ConnectedState)
-                    p->socket.write("x\n");
+                    p->socket.write("\"x\"}\n{\"type\":");
         });
         again.start(100);
         for (const auto& p : peers)
@@ -351,22 +373,33 @@ private slots:
     }
 
     // A peer that never reads its answers is dropped once they pile up;
-    // refused lines, of one connection or of many short ones, are logged a
-    // few times, then counted.
+    // refused requests, of one connection or of many short ones, are logged
+    // a few times, then counted.
     void unreadAnswersAndRefusalsBounded()
     {
         const int port = startServer();
         QVERIFY(port > 0);
         orvotest::LogCapture log;
+        // Only the unread answers may end the first peer in time.
+        server->setIdleTimeout(60000);
+        const QByteArray refused = "{\"type\":\"x\"}\n";
         Peer peer;
         peer.socket.setReadBufferSize(1);
         QVERIFY(peer.open(port));
-        peer.socket.write(QByteArray("x\n").repeated(2 * 1024 * 1024));
+        // It goes on writing, so that it sees the server close.
+        QTimer more;
+        connect(&more, &QTimer::timeout, [&]() {
+            if (peer.socket.state() == QAbstractSocket::ConnectedState &&
+                peer.socket.bytesToWrite() < 1024 * 1024)
+                peer.socket.write(refused.repeated(64 * 1024));
+        });
+        more.start(10);
         QTRY_COMPARE_WITH_TIMEOUT(peer.socket.state(), QAbstractSocket::UnconnectedState, 10000);
+        more.stop();
         for (int i = 0; i < 50; ++i) {
             Peer brief;
             QVERIFY(brief.open(port));
-            brief.socket.write("x\nx\nx\nx\n");
+            brief.socket.write(refused.repeated(4));
             QTRY_COMPARE(brief.answers().size(), 4);
         }
         server.reset();
