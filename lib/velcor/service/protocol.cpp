@@ -1,5 +1,6 @@
 #include "protocol.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -128,6 +129,62 @@ bool intValue(const QJsonValue& value, int& out)
         return false;
     out = int(n);
     return true;
+}
+
+namespace {
+
+enum LogField { Thread, Level, Location };
+
+bool logFieldByte(LogField field, unsigned char c)
+{
+    if (c < 0x20 || c == 0x7f || c == '[')
+        return false;
+    switch (field) {
+    case Thread:
+        return c > ' ' && c < 0x80;
+    case Level:
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    case Location:
+        break;
+    }
+    return true;
+}
+
+} // namespace
+
+bool LogLineCheck::accepts(const char* data, int size)
+{
+    const char* end = data + size;
+    const char* open = static_cast<const char*>(std::memchr(data, '[', size_t(size)));
+    if (!open || open - data < 2 || open[-1] != ' ')
+        return false;
+    const int dateSize = int(open - 1 - data);
+    if (dateSize != lastDate.size() || std::memcmp(data, lastDate.constData(), size_t(dateSize))) {
+        for (const char* p = data; p < open - 1; ++p)
+            if (static_cast<unsigned char>(*p) < 0x20 || static_cast<unsigned char>(*p) >= 0x7f)
+                return false;
+        if (!QDateTime::fromString(QString::fromLatin1(data, dateSize), Qt::TextDate).isValid())
+            return false;
+        lastDate = QByteArray(data, dateSize);
+    }
+    const char* p = open;
+    for (LogField field : {Thread, Level, Location}) {
+        if (field != Thread) {
+            if (end - p < 2 || p[0] != ' ' || p[1] != '[')
+                return false;
+            ++p;
+        }
+        const char* start = ++p;
+        while (p < end && *p != ']') {
+            if (!logFieldByte(field, static_cast<unsigned char>(*p)))
+                return false;
+            ++p;
+        }
+        if (p == end || p == start)
+            return false;
+        ++p;
+    }
+    return p == end || *p == ' ';
 }
 
 QJsonObject authToJson(const Auth& auth)
