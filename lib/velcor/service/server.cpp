@@ -234,6 +234,8 @@ void Server::_handleLine(QTcpSocket* socket, detail::RequestConnection* conn, co
             VLOG_ERROR << "Request server: a line that is not a message (" << r.why
                        << "), connection closed";
         conn->closedHere = true;
+        // The answers to the requests before it still go out.
+        socket->flush();
         socket->abort();
         return;
     }
