@@ -133,54 +133,58 @@ bool intValue(const QJsonValue& value, int& out)
 
 namespace {
 
-enum LogField { Thread, Level, Location };
+// What each field of a log line's head may hold, one bit per field.
+enum LogField : unsigned char { Thread = 1, Level = 2, Location = 4 };
 
-bool logFieldByte(LogField field, unsigned char c)
+struct LogFieldBytes
 {
-    if (c < 0x20 || c == 0x7f || c == '[')
-        return false;
-    switch (field) {
-    case Thread:
-        return c > ' ' && c < 0x80;
-    case Level:
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    case Location:
-        break;
+    unsigned char allowed[256] = {};
+    constexpr LogFieldBytes()
+    {
+        for (int c = 0x20; c < 256; ++c) {
+            if (c == 0x7f || c == '[' || c == ']')
+                continue;
+            allowed[c] = Location;
+            if (c > ' ' && c < 0x80)
+                allowed[c] |= Thread;
+            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+                allowed[c] |= Level;
+        }
     }
-    return true;
-}
+};
+
+constexpr LogFieldBytes logFieldBytes;
 
 } // namespace
 
 bool LogLineCheck::accepts(const char* data, int size)
 {
-    const char* end = data + size;
-    const char* open = static_cast<const char*>(std::memchr(data, '[', size_t(size)));
-    if (!open || open - data < 2 || open[-1] != ' ')
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+    const unsigned char* end = p + size;
+    const unsigned char* open =
+        static_cast<const unsigned char*>(std::memchr(p, '[', size_t(size)));
+    if (!open || open - p < 2 || open[-1] != ' ')
         return false;
-    const int dateSize = int(open - 1 - data);
+    const int dateSize = int(open - 1 - p);
     if (dateSize != lastDate.size() || std::memcmp(data, lastDate.constData(), size_t(dateSize))) {
-        for (const char* p = data; p < open - 1; ++p)
-            if (static_cast<unsigned char>(*p) < 0x20 || static_cast<unsigned char>(*p) >= 0x7f)
+        for (const unsigned char* d = p; d < open - 1; ++d)
+            if (*d < 0x20 || *d >= 0x7f)
                 return false;
         if (!QDateTime::fromString(QString::fromLatin1(data, dateSize), Qt::TextDate).isValid())
             return false;
         lastDate = QByteArray(data, dateSize);
     }
-    const char* p = open;
-    for (LogField field : {Thread, Level, Location}) {
+    p = open;
+    for (const LogField field : {Thread, Level, Location}) {
         if (field != Thread) {
             if (end - p < 2 || p[0] != ' ' || p[1] != '[')
                 return false;
             ++p;
         }
-        const char* start = ++p;
-        while (p < end && *p != ']') {
-            if (!logFieldByte(field, static_cast<unsigned char>(*p)))
-                return false;
+        const unsigned char* start = ++p;
+        while (p < end && (logFieldBytes.allowed[*p] & field))
             ++p;
-        }
-        if (p == end || p == start)
+        if (p == end || *p != ']' || p == start)
             return false;
         ++p;
     }
