@@ -2,8 +2,9 @@
 // senders (more than the listener takes) write their bytes in pieces and
 // close. Invariants: a lone sender's lines come out exactly as the reader
 // splits them (cut and marked when too long, no NUL, the unterminated
-// last line too), no line is longer than the limit allows, the cap holds,
-// and every connection ends.
+// last line too) up to its first line that is not a log line, after which
+// nothing comes; every line handed on is a log line; no line is longer
+// than the limit allows, the cap holds, and every connection ends.
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -34,9 +35,15 @@ QStringList expectedLines(const QByteArray& bytes)
 {
     QStringList out;
     LineDecoder decoder(P::MaxLogLineSize, LineDecoder::CutLine);
-    const auto sink = [&out](const char* data, int size, bool cut) {
-        if (size == 0)
+    P::LogLineCheck logLine;
+    bool closed = false;
+    const auto sink = [&](const char* data, int size, bool cut) {
+        if (size == 0 || closed)
             return;
+        if (!logLine.accepts(data, size)) {
+            closed = true;
+            return;
+        }
         QString line = QString::fromUtf8(data, size);
         line.replace(QChar(0), QChar::ReplacementCharacter);
         if (cut)
@@ -118,7 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
           "a connection was never ended");
 
     for (const QString& line : g_lines) {
-        // (A line may decode empty: a lone byte order mark.)
+        // Invalid UTF-8, replaced, is still text of a message or location.
+        const QByteArray bytes = line.toUtf8();
+        check(P::LogLineCheck().accepts(bytes.constData(), bytes.size()),
+              "a line handed on is not a log line");
         check(!line.contains(QChar(0)), "NUL handed on");
         check(line.size() <= P::MaxLogLineSize + int(std::strlen(P::CutMarker)),
               "line longer than the limit");

@@ -2,7 +2,8 @@
 // sends to the request server, split into lines as the server splits them
 // (the first byte chooses the read size), each read as the server reads it,
 // answered, and an accepted action turned into the action map the program
-// acts on.
+// acts on. A line that is not a protocol message ends the connection: no
+// answer, and nothing after it is read.
 #include <QJsonObject>
 #include <QVariantMap>
 
@@ -23,11 +24,19 @@ namespace P = libvelcor::protocol;
 
 namespace {
 
-void handleLine(const char* data, int size)
+// False when the line ends the connection.
+bool handleLine(const char* data, int size)
 {
     if (size == 0)
-        return;
+        return true;
     const ActionRequest r = libvelcor::detail::readActionRequest(data, size);
+    QJsonObject message;
+    QString error;
+    const bool isMessage = P::decodeLine(data, size, message, error);
+    check(isMessage == (r.outcome != ActionRequest::Undecodable),
+          "a message is taken for none, or the other way round");
+    if (!isMessage)
+        return false;
     const bool accepted = r.outcome == ActionRequest::Accepted;
     check(accepted == (r.rc == Api::ResultOk), "result code does not match the outcome");
     check(accepted == r.error.isEmpty(), "error text does not match the outcome");
@@ -49,12 +58,13 @@ void handleLine(const char* data, int size)
     check(P::messageId(back) == (r.id > 0 ? r.id : -1), "answer lost the request id");
 
     if (!accepted)
-        return;
+        return true;
     check(!r.action.isEmpty(), "accepted without an action");
     const QVariantMap map = ORVO::Manager::_actionMap(r.action, r.params);
     check(map.value(QStringLiteral("_type")).toString() == r.action, "action map lost the action");
     for (auto it = map.cbegin(); it != map.cend(); ++it)
         check(it.value().type() == QVariant::String, "action map value is not text");
+    return true;
 }
 
 } // namespace
@@ -73,11 +83,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ++data;
     --size;
     LineDecoder decoder(P::MaxLineSize, LineDecoder::FailStream);
-    for (size_t i = 0; i < size; i += piece) {
+    bool open = true;
+    for (size_t i = 0; i < size && open; i += piece) {
         const size_t n = std::min(piece, size - i);
-        const bool ok =
-            decoder.feed(reinterpret_cast<const char*>(data + i), qint64(n),
-                         [](const char* line, int length, bool) { handleLine(line, length); });
+        const bool ok = decoder.feed(reinterpret_cast<const char*>(data + i), qint64(n),
+                                     [&open](const char* line, int length, bool) {
+                                         if (open)
+                                             open = handleLine(line, length);
+                                     });
         if (!ok)
             break;
     }

@@ -6,14 +6,16 @@
 //
 // Counters: probe_ms, the probe's wait (-1: not answered within the limit);
 // in BM_UnreadAnswers, rss_growth_kib (largest growth of the resident set
-// while a peer sends 16 MiB of refused lines and reads no answer) and
+// while a peer sends 16 MiB of refused requests and reads no answer) and
 // log_lines / log_mib (what the server logged meanwhile). BM_Attack runs
-// peers that keep a slot with a refused line every 4 s (argument bit 1),
-// and/or 2,000 peers that connect, send four refused lines and close (bit
+// peers that keep a slot with a refused request every 4 s (argument bit 1),
+// and/or 2,000 peers that connect, send four refused requests and close (bit
 // 2); error_lines / error_kib are the ERROR lines the server logged until it
 // stopped; probe_worst_ms and probes, the longest wait of the probes made
-// one after the other while the peers of bit 2 ran. BM_PeerOwnerLookup:
-// us_per_lookup, the time of the owner check of one loopback connection.
+// one after the other while the peers of bit 2 ran. A refused request is a
+// message the server answers and goes on: a line that is no message at all
+// would close the connection at once. BM_PeerOwnerLookup: us_per_lookup,
+// the time of the owner check of one loopback connection.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -41,6 +43,9 @@
 namespace {
 
 constexpr int ProbeLimitMs = 20000;
+
+// A message of an unknown type: answered as refused, the connection kept.
+const QByteArray Refused = "{\"type\":\"x\"}\n";
 
 std::atomic<qint64> g_logLines{0};
 std::atomic<qint64> g_logBytes{0};
@@ -145,7 +150,7 @@ void BM_SilentPeers(benchmark::State& state)
 }
 BENCHMARK(BM_SilentPeers)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// A peer sends 16 MiB of refused lines ("x\n") and never reads.
+// A peer sends 16 MiB of refused requests and never reads.
 void BM_UnreadAnswers(benchmark::State& state)
 {
     for (auto _ : state) {
@@ -166,7 +171,7 @@ void BM_UnreadAnswers(benchmark::State& state)
         const QtMessageHandler previous = qInstallMessageHandler(countingHandler);
         std::atomic<bool> flooded{false};
         std::thread flood([port, &flooded]() {
-            const QByteArray block = QByteArray("x\n").repeated(32 * 1024);
+            const QByteArray block = Refused.repeated(64 * 1024 / Refused.size());
             const int fd = benchkit::connectLoopback(port, 4096);
             for (int i = 0; fd >= 0 && i < 256; ++i)
                 if (!benchkit::sendAll(fd, block.constData(), block.size()))
@@ -195,7 +200,7 @@ void BM_UnreadAnswers(benchmark::State& state)
 }
 BENCHMARK(BM_UnreadAnswers)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// Peers that keep their slots with a refused line ("x\n") every 4 s, and
+// Peers that keep their slots with a refused request every 4 s, and
 // connect again once the server has closed them, until stop.
 std::thread startRefusedLinePeers(quint16 port, std::atomic<bool>* stop)
 {
@@ -203,12 +208,12 @@ std::thread startRefusedLinePeers(quint16 port, std::atomic<bool>* stop)
         std::vector<int> fds(libvelcor::Server::MaxConnections, -1);
         while (!*stop) {
             for (int& fd : fds) {
-                if (fd >= 0 && !benchkit::sendAll(fd, "x\n", 2)) {
+                if (fd >= 0 && !benchkit::sendAll(fd, Refused.constData(), Refused.size())) {
                     ::close(fd);
                     fd = -1;
                 }
                 if (fd < 0 && (fd = benchkit::connectLoopback(port)) >= 0)
-                    benchkit::sendAll(fd, "x\n", 2);
+                    benchkit::sendAll(fd, Refused.constData(), Refused.size());
             }
             for (int i = 0; i < 80 && !*stop; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -219,14 +224,14 @@ std::thread startRefusedLinePeers(quint16 port, std::atomic<bool>* stop)
     });
 }
 
-// count peers, one after the other: connect, four refused lines, close.
+// count peers, one after the other: connect, four refused requests, close.
 // ms: how long they took.
 std::thread startConnectClosePeers(quint16 port, int count, std::atomic<qint64>* ms)
 {
     return std::thread([port, count, ms]() {
         QElapsedTimer t;
         t.start();
-        const QByteArray lines = QByteArray("x\n").repeated(4);
+        const QByteArray lines = Refused.repeated(4);
         for (int i = 0; i < count; ++i) {
             const int fd = benchkit::connectLoopback(port);
             if (fd >= 0) {

@@ -17,6 +17,15 @@ namespace {
 
 const char* const CutMarker = " [line cut]";
 
+// The head of a service log line; the message follows.
+const QByteArray Head =
+    "Mon Dec 7 08:43:01 2026 [0x7f3a] [notice] [vtx-service:tunnel.c:run():42] ";
+
+QByteArray logLine(const QByteArray& message)
+{
+    return Head + message;
+}
+
 } // namespace
 
 class TestLogListener : public QObject
@@ -93,44 +102,68 @@ private slots:
         QCOMPARE(l.start(QHostAddress(QHostAddress::LocalHost), 0), -1);
     }
 
-    // Bytes as a sender writes them, and the lines that come out.
+    // Bytes as a sender writes them ("%": the head of a log line), and the
+    // lines that come out. The first line that is not a log line closes the
+    // sender: nothing after it is handed on.
     void lines_data()
     {
         QTest::addColumn<QList<QByteArray>>("writes");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("one line") << QList<QByteArray>{"a line\n"} << QStringList{"a line"};
-        QTest::newRow("CRLF") << QList<QByteArray>{"one\r\ntwo\r\n"} << QStringList{"one", "two"};
-        QTest::newRow("split across writes")
-            << QList<QByteArray>{"fir", "st\nsec", "ond\n"} << QStringList{"first", "second"};
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("one line") << QList<QByteArray>{"%a line\n"} << QStringList{"%a line"}
+                                  << false;
+        QTest::newRow("CRLF") << QList<QByteArray>{"%one\r\n%two\r\n"}
+                              << QStringList{"%one", "%two"} << false;
+        QTest::newRow("split across writes") << QList<QByteArray>{"%fir", "st\n%sec", "ond\n"}
+                                             << QStringList{"%first", "%second"} << false;
         QTest::newRow("split inside a character")
-            << QList<QByteArray>{"gr\xc3", "\xbc\xc3\x9f", "e\n"}
-            << QStringList{QString::fromUtf8("grüße")};
+            << QList<QByteArray>{"%gr\xc3", "\xbc\xc3\x9f", "e\n"}
+            << QStringList{QString::fromUtf8("%grüße")} << false;
         QTest::newRow("empty lines skipped")
-            << QList<QByteArray>{"\n\na\n\r\n"} << QStringList{"a"};
-        QTest::newRow("NUL replaced") << QList<QByteArray>{QByteArray("a\0b\n", 4)}
-                                      << QStringList{QString("a") + QChar(0xFFFD) + "b"};
+            << QList<QByteArray>{"\n\n%a\n\r\n"} << QStringList{"%a"} << false;
+        QTest::newRow("NUL replaced") << QList<QByteArray>{QByteArray("%a\0b\n", 5)}
+                                      << QStringList{QString("%a") + QChar(0xFFFD) + "b"} << false;
         QTest::newRow("invalid UTF-8 replaced")
-            << QList<QByteArray>{"x\xff y\n"} << QStringList{QString("x") + QChar(0xFFFD) + " y"};
+            << QList<QByteArray>{"%x\xff y\n"} << QStringList{QString("%x") + QChar(0xFFFD) + " y"}
+            << false;
         QTest::newRow("last line without newline")
-            << QList<QByteArray>{"a\nb"} << QStringList{"a", "b"};
+            << QList<QByteArray>{"%a\n%b"} << QStringList{"%a", "%b"} << false;
+        QTest::newRow("no message, C date form")
+            << QList<QByteArray>{"Mon Dec  7 08:43:01 2026 [1] [ERROR] [a.c:f()]\n"}
+            << QStringList{"Mon Dec  7 08:43:01 2026 [1] [ERROR] [a.c:f()]"} << false;
+        QTest::newRow("HTTP POST, a log line as its body")
+            << QList<QByteArray>{"POST / HTTP/1.1\r\nHost: 127.0.0.1:4824\r\n\r\n%forged\n"}
+            << QStringList{} << true;
+        QTest::newRow("a line after log lines")
+            << QList<QByteArray>{"%a\nthe rest\n%b\n"} << QStringList{"%a"} << true;
+        QTest::newRow("no date")
+            << QList<QByteArray>{"Mon Dex 7 08:43:01 2026 [1] [notice] [l] m\n"} << QStringList{}
+            << true;
+        QTest::newRow("a field missing")
+            << QList<QByteArray>{"Mon Dec 7 08:43:01 2026 [1] [l] m\n"} << QStringList{} << true;
+        QTest::newRow("too long, not a log line")
+            << QList<QByteArray>{QByteArray(100000, 'x') + "\n%a\n"} << QStringList{} << true;
     }
 
     void lines()
     {
         QFETCH(QList<QByteArray>, writes);
         QFETCH(QStringList, expected);
+        QFETCH(bool, closed);
         const int port = startListener();
         QVERIFY(port > 0);
         QTcpSocket sender;
         sender.connectToHost(QHostAddress::LocalHost, quint16(port));
         QVERIFY(sender.waitForConnected(2000));
-        for (const QByteArray& w : writes) {
-            sender.write(w);
+        for (QByteArray& w : writes) {
+            sender.write(w.replace('%', Head));
             sender.waitForBytesWritten(1000);
             QTest::qWait(5);
         }
+        if (closed)
+            QTRY_COMPARE(sender.state(), QAbstractSocket::UnconnectedState);
         sender.disconnectFromHost();
-        QTRY_COMPARE(received(), expected);
+        QTRY_COMPARE(received(), expected.replaceInStrings("%", Head));
     }
 
     void overlongLineIsCut_data()
@@ -151,7 +184,8 @@ private slots:
         QTcpSocket sender;
         sender.connectToHost(QHostAddress::LocalHost, quint16(port));
         QVERIFY(sender.waitForConnected(2000));
-        const QByteArray line = QByteArray(length, 'x') + "\nnext\n";
+        const QByteArray line =
+            logLine(QByteArray(length - Head.size(), 'x')) + "\n" + logLine("next") + "\n";
         for (int i = 0; i < line.size(); i += chunk) {
             sender.write(line.mid(i, chunk));
             sender.waitForBytesWritten(1000);
@@ -161,9 +195,9 @@ private slots:
         if (length <= 64 * 1024) {
             QCOMPARE(first.size(), length);
         } else {
-            QCOMPARE(first, QString(64 * 1024, 'x') + CutMarker);
+            QCOMPARE(first, logLine(QByteArray(64 * 1024 - Head.size(), 'x')) + CutMarker);
         }
-        QCOMPARE(received().at(1), QString("next"));
+        QCOMPARE(received().at(1), QString(logLine("next")));
     }
 
     // A cut never splits a multi-byte character.
@@ -174,10 +208,10 @@ private slots:
         QTcpSocket sender;
         sender.connectToHost(QHostAddress::LocalHost, quint16(port));
         QVERIFY(sender.waitForConnected(2000));
-        QByteArray line = QByteArray(64 * 1024 - 1, 'a') + "\xe2\x82\xac\xe2\x82\xac\n";
-        sender.write(line);
+        const QByteArray head = logLine(QByteArray(64 * 1024 - 1 - Head.size(), 'a'));
+        sender.write(head + "\xe2\x82\xac\xe2\x82\xac\n");
         QTRY_COMPARE(logSpy->count(), 1);
-        QCOMPARE(received().at(0), QString(64 * 1024 - 1, 'a') + CutMarker);
+        QCOMPARE(received().at(0), head + CutMarker);
     }
 
     void severalSenders()
@@ -190,13 +224,13 @@ private slots:
         b.connectToHost(QHostAddress::LocalHost, quint16(port));
         QVERIFY(a.waitForConnected(2000) && b.waitForConnected(2000));
         // Each sender's partial line is its own.
-        a.write("from a, ");
+        a.write(logLine("from a, "));
         a.waitForBytesWritten(1000);
-        b.write("from b\n");
+        b.write(logLine("from b\n"));
         b.waitForBytesWritten(1000);
-        QTRY_COMPARE(received(), QStringList{"from b"});
+        QTRY_COMPARE(received(), QStringList{logLine("from b")});
         a.write("end\n");
-        QTRY_COMPARE(received(), (QStringList{"from b", "from a, end"}));
+        QTRY_COMPARE(received(), (QStringList{logLine("from b"), logLine("from a, end")}));
     }
 
     // A sender of another account is closed at once and not heard.
@@ -220,7 +254,7 @@ private slots:
         QTcpSocket sender;
         sender.connectToHost(QHostAddress::LocalHost, quint16(port));
         QVERIFY(sender.waitForConnected(2000));
-        sender.write("before\n");
+        sender.write(logLine("before\n"));
         QTRY_COMPARE(logSpy->count(), 1);
         listener->stop();
         QVERIFY(!listener->isListening());
@@ -242,7 +276,7 @@ private slots:
         QTcpSocket sender;
         sender.connectToHost(QHostAddress::LocalHost, quint16(port));
         QVERIFY(sender.waitForConnected(2000));
-        sender.write("one\ntwo\nthree\n");
+        sender.write(logLine("one\n") + logLine("two\n") + logLine("three\n"));
         QTRY_COMPARE(sender.state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(seen, 1);
     }

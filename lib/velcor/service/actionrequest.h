@@ -8,7 +8,9 @@ namespace libvelcor {
 namespace detail {
 
 // One line sent to the request server, as the server reads it: the answer
-// it gets and, when accepted, the action it asks for.
+// it gets and, when accepted, the action it asks for. An Undecodable line
+// is not a protocol message at all: the server closes its connection
+// instead of answering.
 struct ActionRequest
 {
     enum Outcome { Accepted, Undecodable, InvalidId, UnknownType, Malformed };

@@ -16,7 +16,7 @@ namespace libvelcor {
 
 namespace detail {
 
-// The line decoder of one sender, owned by its socket.
+// What the listener keeps of one sender, owned by its socket.
 class LogSender : public QObject
 {
 public:
@@ -25,6 +25,9 @@ public:
     {
     }
     LineDecoder decoder;
+    protocol::LogLineCheck check;
+    // Set when a line was not a log line: nothing more of it is heard.
+    bool closed = false;
 };
 
 } // namespace detail
@@ -111,15 +114,21 @@ void LogListener::_newConnection()
         connect(socket, &QTcpSocket::readyRead, this,
                 [this, socket, state]() { _read(socket, state); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket, state]() {
+            // Closed here after a line that was not a log line: the sender's
+            // remaining bytes are not looked at.
+            if (state->closed) {
+                socket->deleteLater();
+                return;
+            }
             QPointer<QTcpSocket> guard(socket);
             if (!_read(socket, state) || !guard)
                 return;
             // What is left after the last "\n" still counts as a line.
             if (state->decoder.pendingSize() > 0) {
                 QPointer<LogListener> self(this);
-                state->decoder.feed("\n", 1, [this](const char* data, int size, bool cut) {
-                    if (size > 0)
-                        emit log(decodeLogLine(data, size, cut));
+                state->decoder.feed("\n", 1, [&](const char* data, int size, bool cut) {
+                    if (self && guard)
+                        _line(socket, state, data, size, cut);
                 });
                 if (!self || !guard)
                     return;
@@ -140,12 +149,32 @@ bool LogListener::_read(QTcpSocket* socket, detail::LogSender* state)
             return true;
         state->decoder.feed(buffer, n, [&](const char* data, int size, bool cut) {
             // Receivers may stop or delete the listener meanwhile.
-            if (size > 0 && self && guard)
-                emit log(decodeLogLine(data, size, cut));
+            if (self && guard)
+                _line(socket, state, data, size, cut);
         });
         if (!self || !guard)
             return false;
+        if (state->closed)
+            return true;
     }
+}
+
+void LogListener::_line(QTcpSocket* socket, detail::LogSender* state, const char* data, int size,
+                        bool cut)
+{
+    if (size == 0 || state->closed)
+        return;
+    // Anything but the service's log format (an HTTP request from a web
+    // page, for one) ends the sender at its first such line.
+    if (!state->check.accepts(data, size)) {
+        state->closed = true;
+        if (refusals->admit())
+            VLOG_ERROR << "Log listener: a line that is not a log line (" << size
+                       << " bytes), sender closed";
+        socket->abort();
+        return;
+    }
+    emit log(decodeLogLine(data, size, cut));
 }
 
 } // namespace libvelcor

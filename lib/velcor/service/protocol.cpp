@@ -1,5 +1,6 @@
 #include "protocol.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -128,6 +129,66 @@ bool intValue(const QJsonValue& value, int& out)
         return false;
     out = int(n);
     return true;
+}
+
+namespace {
+
+// What each field of a log line's head may hold, one bit per field.
+enum LogField : unsigned char { Thread = 1, Level = 2, Location = 4 };
+
+struct LogFieldBytes
+{
+    unsigned char allowed[256] = {};
+    constexpr LogFieldBytes()
+    {
+        for (int c = 0x20; c < 256; ++c) {
+            if (c == 0x7f || c == '[' || c == ']')
+                continue;
+            allowed[c] = Location;
+            if (c > ' ' && c < 0x80)
+                allowed[c] |= Thread;
+            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+                allowed[c] |= Level;
+        }
+    }
+};
+
+constexpr LogFieldBytes logFieldBytes;
+
+} // namespace
+
+bool LogLineCheck::accepts(const char* data, int size)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+    const unsigned char* end = p + size;
+    const unsigned char* open =
+        static_cast<const unsigned char*>(std::memchr(p, '[', size_t(size)));
+    if (!open || open - p < 2 || open[-1] != ' ')
+        return false;
+    const int dateSize = int(open - 1 - p);
+    if (dateSize != lastDate.size() || std::memcmp(data, lastDate.constData(), size_t(dateSize))) {
+        for (const unsigned char* d = p; d < open - 1; ++d)
+            if (*d < 0x20 || *d >= 0x7f)
+                return false;
+        if (!QDateTime::fromString(QString::fromLatin1(data, dateSize), Qt::TextDate).isValid())
+            return false;
+        lastDate = QByteArray(data, dateSize);
+    }
+    p = open;
+    for (const LogField field : {Thread, Level, Location}) {
+        if (field != Thread) {
+            if (end - p < 2 || p[0] != ' ' || p[1] != '[')
+                return false;
+            ++p;
+        }
+        const unsigned char* start = ++p;
+        while (p < end && (logFieldBytes.allowed[*p] & field))
+            ++p;
+        if (p == end || *p != ']' || p == start)
+            return false;
+        ++p;
+    }
+    return p == end || *p == ' ';
 }
 
 QJsonObject authToJson(const Auth& auth)

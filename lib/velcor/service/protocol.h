@@ -44,6 +44,23 @@ bool wholeNumber(const QJsonValue& value, double min, double max, qint64& out);
 // True when value is a whole number an int holds.
 bool intValue(const QJsonValue& value, int& out);
 
+// Tells the service's log lines from anything else. A log line is
+// "<date and time> [<thread>] [<level>] [<location>]", then its end or a
+// blank and the message (any text). The date and time is text that Qt's
+// text date form reads, as the log viewer reads it; the thread is printable
+// ASCII without blanks, the level a word of ASCII letters, the location any
+// text; none of the three is empty or holds a bracket or a control
+// character. A sender's lines mostly share one second, so the last date
+// found good is kept and not read again.
+class LogLineCheck
+{
+public:
+    bool accepts(const char* data, int size);
+
+private:
+    QByteArray lastDate;
+};
+
 QJsonObject authToJson(const Auth& auth);
 // False when a member is missing or of the wrong type, or the credential
 // refuses a value.

@@ -50,6 +50,8 @@ public:
     // Runs from the connection's start and again from each request taken;
     // refused lines do not keep a connection.
     QTimer idle;
+    // Set when the server closes the connection itself, having said why.
+    bool closedHere = false;
 };
 
 } // namespace detail
@@ -123,14 +125,15 @@ void Server::_newConnection()
     while (QTcpSocket* socket = detail::nextServable(*tcpServer, MaxConnections, refused)) {
         socket->setReadBufferSize(ReadBufferSize);
         auto* conn = new detail::RequestConnection(socket, idleTimeoutMs);
-        connect(&conn->idle, &QTimer::timeout, socket, [this, socket]() {
+        connect(&conn->idle, &QTimer::timeout, socket, [this, socket, conn]() {
             if (refusals->admit())
                 VLOG_ERROR << "Request server: no request taken in time, connection closed";
+            conn->closedHere = true;
             socket->abort();
         });
         connect(socket, &QTcpSocket::disconnected, socket, [this, socket, conn]() {
             conn->idle.stop();
-            if (conn->decoder.pendingSize() > 0 && refusals->admit())
+            if (!conn->closedHere && conn->decoder.pendingSize() > 0 && refusals->admit())
                 VLOG_ERROR << "Request server: connection closed inside a request, "
                            << conn->decoder.pendingSize() << " bytes dropped";
             socket->deleteLater();
@@ -223,15 +226,25 @@ void Server::_handleLine(QTcpSocket* socket, detail::RequestConnection* conn, co
     if (size == 0)
         return;
     const detail::ActionRequest r = detail::readActionRequest(data, size);
+    // A line that is not a message of this protocol (an HTTP request or a
+    // WebSocket handshake from a web page, for one) gets no answer, and
+    // nothing after it is read: what follows could be a request in its body.
+    if (r.outcome == detail::ActionRequest::Undecodable) {
+        if (refusals->admit())
+            VLOG_ERROR << "Request server: a line that is not a message (" << r.why
+                       << "), connection closed";
+        conn->closedHere = true;
+        // The answers to the requests before it still go out.
+        socket->flush();
+        socket->abort();
+        return;
+    }
     if (r.outcome == detail::ActionRequest::Accepted)
         conn->idle.start();
     // Peers sending nothing but refused lines get a few of them logged and
     // the rest counted, so they cannot flood the log.
     if (r.outcome != detail::ActionRequest::Accepted && refusals->admit()) {
         switch (r.outcome) {
-        case detail::ActionRequest::Undecodable:
-            VLOG_ERROR << "Request server dropped a line: " << r.why;
-            break;
         case detail::ActionRequest::InvalidId:
             VLOG_ERROR << "Request server: request without a valid id (a whole number from 1 "
                           "to 2^53-1) refused";
@@ -242,6 +255,7 @@ void Server::_handleLine(QTcpSocket* socket, detail::RequestConnection* conn, co
         case detail::ActionRequest::Malformed:
             VLOG_ERROR << "Request server: malformed action request";
             break;
+        case detail::ActionRequest::Undecodable:
         case detail::ActionRequest::Accepted:
             break;
         }
@@ -255,6 +269,7 @@ void Server::_handleLine(QTcpSocket* socket, detail::RequestConnection* conn, co
         if (refusals->admit())
             VLOG_ERROR << "Request server: peer leaves its answers unread ("
                        << socket->bytesToWrite() << " bytes), connection dropped";
+        conn->closedHere = true;
         socket->abort();
         return;
     }

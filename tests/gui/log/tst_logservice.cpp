@@ -4,6 +4,7 @@
 // simulator sends there show in the page.
 #include <QApplication>
 #include <QSignalSpy>
+#include <QTcpSocket>
 
 #include "gui/log/logform.h"
 #include "gui/log/logtable.h"
@@ -48,8 +49,13 @@ private slots:
         // Lines the service writes itself.
         rig.sim.sendLog(ServiceSimulator::formatLogLine("notice", "[VPN] Grüße aus 東京"));
         rig.sim.sendLog(ServiceSimulator::formatLogLine("trace", "[VPN] below Low"));
-        rig.sim.sendLog(QStringLiteral("garbage without fields"));
         QTRY_COMPARE(containing(table, "[VPN] Grüße aus 東京").size(), 1);
+        // A sender of anything else is closed at its first line.
+        QTcpSocket other;
+        other.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QVERIFY(other.waitForConnected(2000));
+        other.write("garbage without fields\n");
+        QTRY_COMPARE(other.state(), QAbstractSocket::UnconnectedState);
 
         // The state changes of a sign-in, which the service forwards.
         rig.login()->signIn(Rig::userPass(), Rig::security());

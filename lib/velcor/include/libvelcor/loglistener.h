@@ -15,17 +15,20 @@ class RefusalLog;
 } // namespace detail
 
 // Receives the local service's log: the service connects over TCP on a
-// loopback address and writes plain text lines ("\n"-terminated, UTF-8).
-// Each line is handed on as one log(QString). A line over MaxLineSize bytes
-// is cut there and marked; memory stays bounded whatever a sender does.
-// Only senders whose socket belongs to this user or root are heard.
+// loopback address and writes plain text lines ("\n"-terminated, UTF-8) in
+// the log-line format. Each line is handed on as one log(QString). A line
+// over MaxLineSize bytes is cut there and marked; memory stays bounded
+// whatever a sender does. Only senders whose socket belongs to this user or
+// root are heard, and only as long as they send log lines: the first line
+// that is not one closes the sender.
 class LogListener : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int DefaultPort = 4824;
     static constexpr int MaxConnections = 8;
-    // Senders turned away logged in full per interval; the rest are counted.
+    // Refusals (senders turned away, lines that are not log lines) logged in
+    // full per interval; the rest are counted.
     static constexpr int LoggedRefusals = 3;
     static constexpr int RefusalLogIntervalMs = 10000;
 
@@ -48,6 +51,7 @@ private:
     void _newConnection();
     // False when the listener or the socket went away meanwhile.
     bool _read(QTcpSocket* socket, detail::LogSender* sender);
+    void _line(QTcpSocket* socket, detail::LogSender* sender, const char* data, int size, bool cut);
 
     QTcpServer* tcpServer = nullptr;
     detail::RefusalLog* refusals = nullptr;

@@ -33,7 +33,9 @@ signals:
 
 // The client's local request server: the service connects to it on
 // 127.0.0.1 and sends action requests, one JSON object per line. Only peers
-// whose socket belongs to this user or root are served.
+// whose socket belongs to this user or root are served, and only as long as
+// they speak the protocol: a line that is not a protocol message closes its
+// connection unanswered.
 class Server : public QObject
 {
     Q_OBJECT
