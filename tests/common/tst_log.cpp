@@ -90,6 +90,13 @@ private slots:
         QTest::newRow("library") << "VLOG" << QString::fromUtf8("type\u2028\\")
                                  << "request \"type\\u2028\\\\\"";
         QTest::newRow("Qt warning") << "Qt" << QString::fromUtf8("w\u2029x") << "w\\u2029x";
+        // Format characters that make a line read as another; lone surrogates.
+        QTest::newRow("bidi and invisible")
+            << "LOG"
+            << QString::fromUtf8("a\u202eb\u2066\u200b\ufeff\U0001F600") + QChar(0xdc00) +
+                   QChar(0xd800)
+            << QString::fromUtf8(
+                   "] [WebPage] \"a\\u202eb\\u2066\\u200b\\ufeff\U0001F600\\udc00\\ud800\"");
     }
 
     // Text from outside cannot start a line of its own, or forge an escape:
