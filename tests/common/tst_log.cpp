@@ -125,6 +125,15 @@ private slots:
         QCOMPARE(after.lines(), QStringList{written.chopped(1)});
     }
 
+    // What reaches the handler of standard error (a capture here) is escaped.
+    void standardErrorEscaped()
+    {
+        LogCapture standardError;
+        ORVO::log::escapeStandardError();
+        qWarning("%s", "title\x1b]0;x\x07\xc2\x9b\nPassword:");
+        QCOMPARE(standardError.lines(), QStringList{"title\\x1b]0;x\\x07\\x9b\\nPassword:"});
+    }
+
     void entryTraceOfConstructorEndsAfterLocation()
     {
         LogCapture log;
