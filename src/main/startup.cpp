@@ -329,13 +329,14 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
         return 1;
     }
 
-    // SIGINT and SIGTERM take the path of the tray's Quit, in every mode:
-    // without windows nobody can pick Quit, and a session ending sends them too.
+    // SIGINT, SIGTERM and SIGHUP take the path of the tray's Quit, in every
+    // mode: without windows nobody can pick Quit, and a session or terminal
+    // ending sends them too.
     auto watcher = std::make_unique<SignalWatcher>();
     if (watcher->isValid())
         QObject::connect(watcher.get(), SIGNAL(quitRequested()), &gui, SLOT(quit()));
     else
-        LOG_ERROR << "SIGINT and SIGTERM will end the program at once";
+        LOG_ERROR << "SIGINT, SIGTERM and SIGHUP will end the program at once";
 
     // The event loop. Everything goes in reverse order of creation on return.
     LOG_DEBUG << "[Main] Starting main loop";

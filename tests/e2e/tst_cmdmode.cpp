@@ -8,7 +8,7 @@
 
 // Command-line mode against the simulated service: it connects, refuses
 // what the request server asks (nobody can confirm it), shrugs off garbage
-// on that server, and quits cleanly on SIGINT and SIGTERM.
+// on that server, and quits cleanly on SIGINT, SIGTERM and SIGHUP.
 class TestCmdMode : public QObject
 {
     Q_OBJECT
@@ -96,8 +96,11 @@ void TestCmdMode::refusesRequestedActions()
 void TestCmdMode::quitsOnSignal_data()
 {
     QTest::addColumn<int>("signo");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::addColumn<bool>("ignored");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+    QTest::newRow("SIGINT") << int(SIGINT) << false;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+    QTest::newRow("SIGHUP under nohup, then SIGTERM") << int(SIGHUP) << true;
 }
 
 // The tray's quit path: close (the log), disconnect (the service hears an
@@ -105,9 +108,22 @@ void TestCmdMode::quitsOnSignal_data()
 void TestCmdMode::quitsOnSignal()
 {
     QFETCH(int, signo);
+    QFETCH(bool, ignored);
     ChildClient child;
     orvosim::ServiceSimulator sim;
+    // The child inherits an ignored SIGHUP as nohup leaves it, else the default.
+    struct sigaction hup = {}, before;
+    hup.sa_handler = ignored ? SIG_IGN : SIG_DFL;
+    ::sigaction(SIGHUP, &hup, &before);
     startAgainst(child, sim);
+    ::sigaction(SIGHUP, &before, nullptr);
+    if (ignored) { // still serving after the hangup; SIGTERM ends it
+        QVERIFY(child.signal(signo));
+        sim.injectAction(QStringLiteral("open"),
+                         actionParams(QStringLiteral("ssh"), child.root.path() + "/ran"));
+        QTRY_VERIFY_WITH_TIMEOUT(child.err.contains("Refused: no one can confirm"), 5000);
+        signo = SIGTERM;
+    }
     sim.clearLog();
 
     QElapsedTimer clock;
@@ -127,6 +143,8 @@ void TestCmdMode::quitsOnSignal()
     QCOMPARE(sim.values(QStringLiteral("auth")).first().toMap().value("type").toInt(), -1);
     const QByteArray log = orvotest::readFile(child.logFile());
     QVERIFY(log.contains("[Gui] Emitting quit signals"));
+    child.err += child.proc.readAllStandardError();
+    QCOMPARE(child.err.count("Quit requested by a signal"), 1);
 }
 
 // An error event with a 900 KB description, and one with a 1,000-line
