@@ -29,6 +29,14 @@ QString currentDateText()
 // Where this thread's statements put their lines while a handler delivers.
 thread_local QStringList* t_held = nullptr;
 
+// Qt's own handler, which writes standard error.
+QtMessageHandler g_standardError = nullptr;
+
+void standardErrorHandler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+{
+    libvelcor::passEscapedLine(g_standardError, type, context, libvelcor::handledLogText(msg));
+}
+
 } // namespace
 
 HeldLines::HeldLines() : outer(t_held)
@@ -39,6 +47,12 @@ HeldLines::HeldLines() : outer(t_held)
 HeldLines::~HeldLines()
 {
     t_held = outer;
+}
+
+void escapeStandardError()
+{
+    if (!g_standardError)
+        g_standardError = qInstallMessageHandler(&standardErrorHandler);
 }
 
 bool HeldLines::take(QString* line)

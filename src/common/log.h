@@ -86,6 +86,12 @@ private:
     QString buffer;
 };
 
+// Makes Qt's messages that reach standard error without the file log
+// (before it opens, after it closes: Qt's warnings, the service library's
+// lines) escaped as the log escapes them. Called once, before any other
+// message handler is installed: those hand their lines on to it.
+void escapeStandardError();
+
 // The file name of a path, for compilers without __FILE_NAME__.
 constexpr const char* baseName(const char* path)
 {

@@ -20,6 +20,7 @@
 
 #include "common/log.h"
 #include "libvelcor/auth.h"
+#include "libvelcor/logger.h"
 #include "libvelcor/utils.h"
 
 namespace ORVO {
@@ -299,7 +300,17 @@ bool caseInsensitiveLessThan(const QString& a, const QString& b)
 
 void printErr(const QString& text)
 {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    printErr(QStringList{text});
+}
+
+void printErr(const QStringList& lines)
+{
+    QByteArray out;
+    for (const QString& line : lines) {
+        out += libvelcor::escapeLogText(line).toLocal8Bit();
+        out += '\n';
+    }
+    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stderr);
     std::fflush(stderr);
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFileDevice>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class QSettings;
@@ -44,8 +45,13 @@ int pid2Int(qint64 pid);
 bool caseInsensitiveLessThan(const QString& a, const QString& b);
 
 // Writes one line to the standard error stream at once: where the program
-// has no windows, what a box would show goes there.
+// has no windows, what a box would show goes there. The text is escaped as
+// the log escapes it (libvelcor::escapeLogText): a text from outside cannot
+// send the terminal a control sequence or start a line of its own.
 void printErr(const QString& text);
+// Each of the lines escaped so, written at once: the program's own line
+// breaks between texts.
+void printErr(const QStringList& lines);
 
 // Texts from outside the program (the service, the management server) as
 // a box or a line on standard error shows them: at most maxChars

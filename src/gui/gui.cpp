@@ -180,7 +180,14 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
     emit error(text);
     const QString title = app() + QLatin1Char(' ') + tr("Error");
     if (!withGui) {
-        ORVO::utils::printErr(title + QStringLiteral(": ") + text);
+        // The message on a line of its own, as in the box; the texts' own
+        // line breaks are escaped.
+        QStringList lines{title + QStringLiteral(": ") +
+                          utils::cutForDisplay(moduleString(m) + QStringLiteral(": ") + errStr)};
+        if (!msg.isEmpty())
+            lines << QString()
+                  << utils::cutForDisplay(QLatin1Char('(') + msg.trimmed() + QLatin1Char(')'));
+        ORVO::utils::printErr(lines);
         return;
     }
     // One box per failure: the same error again while its box is open (a
@@ -206,8 +213,10 @@ void Gui::_gotQuery(int id, QString query)
     const QString title = app() + QLatin1Char(' ') + tr("Warning");
     query = utils::cutForDisplay(query);
     if (!withGui) {
-        // Nobody can answer: the safe answer is no.
-        ORVO::utils::printErr(title + QStringLiteral(": ") + query);
+        // Nobody can answer: the safe answer is no. The question is the
+        // program's own: its lines stay lines.
+        ORVO::utils::printErr(
+            QString(title + QStringLiteral(": ") + query).split(QLatin1Char('\n')));
         ORVO::utils::printErr(tr("No one can answer in command-line mode: answered no."));
         LOG_NOTICE << "[Gui] Query " << id << " answered no in command-line mode";
         emit sigQueryResponse(id, false);
@@ -241,20 +250,24 @@ void Gui::_requestAction(QVariantMap data)
 {
     LOG_TRACE;
     const bool open = data.value(QStringLiteral("_type")).toString() == QLatin1String("open");
-    QString text = open ? tr("Connect Service is attemping to run the following action:")
-                        : tr("Connect Service is attemping to close the following action:");
-    text += QStringLiteral("\n\n") + QStringLiteral("name: ") +
-            data.value(QStringLiteral("name")).toString() + QLatin1Char('\n') +
-            QStringLiteral("endpoint: ") + data.value(QStringLiteral("endpoint")).toString();
-    text = utils::cutForDisplay(text);
+    const QString heading = open
+                                ? tr("Connect Service is attemping to run the following action:")
+                                : tr("Connect Service is attemping to close the following action:");
+    const QString name = QStringLiteral("name: ") + data.value(QStringLiteral("name")).toString();
+    const QString endpoint =
+        QStringLiteral("endpoint: ") + data.value(QStringLiteral("endpoint")).toString();
+    const QString text = utils::cutForDisplay(heading + QStringLiteral("\n\n") + name +
+                                              QLatin1Char('\n') + endpoint);
 
     if (!withGui) {
         // Actions of the request server need the user's consent, and no
         // one can give it without windows.
         LOG_NOTICE << "[Gui] Action refused in command-line mode: "
                    << data.value(QStringLiteral("name")).toString();
-        ORVO::utils::printErr(text);
-        ORVO::utils::printErr(tr("Refused: no one can confirm an action in command-line mode."));
+        // Name and endpoint on a line each, their own line breaks escaped.
+        ORVO::utils::printErr(QStringList{
+            heading, QString(), utils::cutForDisplay(name), utils::cutForDisplay(endpoint),
+            tr("Refused: no one can confirm an action in command-line mode.")});
         return;
     }
 

@@ -3,6 +3,7 @@
 #include <QtPlugin>
 
 #include "common/common.h"
+#include "common/log.h"
 #include "main/startup.h"
 
 // The built-in plugins, in discovery order: login first.
@@ -12,6 +13,8 @@ Q_IMPORT_PLUGIN(ConfigPlugin)
 int main(int argc, char** argv)
 {
     using namespace ORVO;
+    // Whatever reaches the terminal is escaped, as the log is.
+    log::escapeStandardError();
     // No application object yet: Qt's own debug stream, not the log.
     qDebug() << "Starting" << ORVO::versionInfo() << " rev: " << ORVO::revision();
 

@@ -38,6 +38,9 @@ SignalWatcher::SignalWatcher(QObject* parent) : QObject(parent)
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &sa, &oldInt);
     ::sigaction(SIGTERM, &sa, &oldTerm);
+    ::sigaction(SIGHUP, nullptr, &oldHup);
+    if (oldHup.sa_handler != SIG_IGN)
+        ::sigaction(SIGHUP, &sa, nullptr);
     valid = true;
 }
 
@@ -48,6 +51,7 @@ SignalWatcher::~SignalWatcher()
         return;
     ::sigaction(SIGINT, &oldInt, nullptr);
     ::sigaction(SIGTERM, &oldTerm, nullptr);
+    ::sigaction(SIGHUP, &oldHup, nullptr);
     delete notifier;
     ::close(g_fds[0]);
     ::close(g_fds[1]);

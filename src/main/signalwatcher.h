@@ -6,10 +6,12 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal delivered by the event loop.
-// The handler only writes the signal number into a socket pair (all a
-// signal handler may safely do); the notifier reads it on the GUI thread.
-// One instance at a time; the previous handlers come back when it goes.
+// Turns SIGINT, SIGTERM and SIGHUP (the terminal went away) into a Qt
+// signal delivered by the event loop. A SIGHUP that the starter ignores
+// (nohup) stays ignored. The handler only writes the signal number into a
+// socket pair (all a signal handler may safely do); the notifier reads it
+// on the GUI thread. One instance at a time; the previous handlers come
+// back when it goes.
 class SignalWatcher : public QObject
 {
     Q_OBJECT
@@ -32,4 +34,5 @@ private:
     QSocketNotifier* notifier = nullptr;
     struct sigaction oldInt;
     struct sigaction oldTerm;
+    struct sigaction oldHup;
 };

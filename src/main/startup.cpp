@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QObject>
 #include <QSettings>
+#include <QStringList>
 #include <QTranslator>
 
 #include <cstdio>
@@ -40,13 +41,16 @@ const char UsageText[] =
     "          min                          minimal gui mode (systray only) \n"
     "          cmd                          command-line mode               \n";
 
-// A box in the GUI modes; without windows, a line on standard error.
-void reportCritical(bool withGui, const QString& title, const QString& text)
+// A box in the GUI modes; without windows, the lines on standard error.
+void reportCritical(bool withGui, const QString& title, QStringList lines)
 {
-    if (withGui)
-        ORVO::MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
-    else
-        ORVO::utils::printErr(title + QStringLiteral(": ") + text);
+    if (withGui) {
+        ORVO::MessageBox::critical(nullptr, title, lines.join(QLatin1Char('\n')), QMessageBox::Ok,
+                                   QMessageBox::NoButton);
+    } else {
+        lines.first().prepend(title + QStringLiteral(": "));
+        ORVO::utils::printErr(lines);
+    }
 }
 
 void reportWarning(bool withGui, const QString& title, const QString& text)
@@ -273,11 +277,11 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
     // English. What went wrong, and with which file, follows the text.
     const QString confPath = config.confFile.absoluteFilePath();
     if (!config.valid || !QFile::exists(confPath)) {
-        QString text = QObject::tr("Missing configuration file: ") + confPath;
+        QStringList lines{QObject::tr("Missing configuration file: ") + confPath};
         if (!config.errorText.isEmpty())
-            text += QLatin1Char('\n') + config.errorText;
-        LOG_ERROR << "[Main] " << text.toUtf8().constData();
-        reportCritical(withGui, QObject::tr("Fatal error"), text);
+            lines << config.errorText;
+        LOG_ERROR << "[Main] " << lines.join(QLatin1Char('\n')).toUtf8().constData();
+        reportCritical(withGui, QObject::tr("Fatal error"), lines);
         return 1;
     }
 
@@ -325,13 +329,14 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
         return 1;
     }
 
-    // SIGINT and SIGTERM take the path of the tray's Quit, in every mode:
-    // without windows nobody can pick Quit, and a session ending sends them too.
+    // SIGINT, SIGTERM and SIGHUP take the path of the tray's Quit, in every
+    // mode: without windows nobody can pick Quit, and a session or terminal
+    // ending sends them too.
     auto watcher = std::make_unique<SignalWatcher>();
     if (watcher->isValid())
         QObject::connect(watcher.get(), SIGNAL(quitRequested()), &gui, SLOT(quit()));
     else
-        LOG_ERROR << "SIGINT and SIGTERM will end the program at once";
+        LOG_ERROR << "SIGINT, SIGTERM and SIGHUP will end the program at once";
 
     // The event loop. Everything goes in reverse order of creation on return.
     LOG_DEBUG << "[Main] Starting main loop";

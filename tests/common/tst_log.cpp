@@ -90,6 +90,13 @@ private slots:
         QTest::newRow("library") << "VLOG" << QString::fromUtf8("type\u2028\\")
                                  << "request \"type\\u2028\\\\\"";
         QTest::newRow("Qt warning") << "Qt" << QString::fromUtf8("w\u2029x") << "w\\u2029x";
+        // Format characters that make a line read as another; lone surrogates.
+        QTest::newRow("bidi and invisible")
+            << "LOG"
+            << QString::fromUtf8("a\u202eb\u2066\u200b\ufeff\U0001F600") + QChar(0xdc00) +
+                   QChar(0xd800)
+            << QString::fromUtf8(
+                   "] [WebPage] \"a\\u202eb\\u2066\\u200b\\ufeff\U0001F600\\udc00\\ud800\"");
     }
 
     // Text from outside cannot start a line of its own, or forge an escape:
@@ -116,6 +123,15 @@ private slots:
         const QString written = QString::fromUtf8(orvotest::readFile(path));
         QVERIFY2(written.endsWith(tail + "\n"), qPrintable(written));
         QCOMPARE(after.lines(), QStringList{written.chopped(1)});
+    }
+
+    // What reaches the handler of standard error (a capture here) is escaped.
+    void standardErrorEscaped()
+    {
+        LogCapture standardError;
+        ORVO::log::escapeStandardError();
+        qWarning("%s", "title\x1b]0;x\x07\xc2\x9b\nPassword:");
+        QCOMPARE(standardError.lines(), QStringList{"title\\x1b]0;x\\x07\\x9b\\nPassword:"});
     }
 
     void entryTraceOfConstructorEndsAfterLocation()

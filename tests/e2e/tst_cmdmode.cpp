@@ -8,7 +8,7 @@
 
 // Command-line mode against the simulated service: it connects, refuses
 // what the request server asks (nobody can confirm it), shrugs off garbage
-// on that server, and quits cleanly on SIGINT and SIGTERM.
+// on that server, and quits cleanly on SIGINT, SIGTERM and SIGHUP.
 class TestCmdMode : public QObject
 {
     Q_OBJECT
@@ -18,6 +18,7 @@ private slots:
     void quitsOnSignal_data();
     void quitsOnSignal();
     void serviceTextsCutOnStderr();
+    void serviceTextsEscapedOnStderr();
 
 private:
     void startAgainst(ChildClient& child, orvosim::ServiceSimulator& sim);
@@ -25,10 +26,11 @@ private:
 
 namespace {
 
-libvelcor::Params actionParams(const QString& name, const QString& marker)
+libvelcor::Params actionParams(const QString& name, const QString& marker,
+                               const QString& endpoint = QStringLiteral("10.0.0.9"))
 {
     return {{QStringLiteral("name"), name},
-            {QStringLiteral("endpoint"), QStringLiteral("10.0.0.9")},
+            {QStringLiteral("endpoint"), endpoint},
             {QStringLiteral("remark"), QString()},
             {QStringLiteral("ips"), QStringLiteral("10.0.0.9")},
             {QStringLiteral("path"), QStringLiteral("/bin/sh")},
@@ -94,8 +96,11 @@ void TestCmdMode::refusesRequestedActions()
 void TestCmdMode::quitsOnSignal_data()
 {
     QTest::addColumn<int>("signo");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::addColumn<bool>("ignored");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+    QTest::newRow("SIGINT") << int(SIGINT) << false;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+    QTest::newRow("SIGHUP under nohup, then SIGTERM") << int(SIGHUP) << true;
 }
 
 // The tray's quit path: close (the log), disconnect (the service hears an
@@ -103,9 +108,22 @@ void TestCmdMode::quitsOnSignal_data()
 void TestCmdMode::quitsOnSignal()
 {
     QFETCH(int, signo);
+    QFETCH(bool, ignored);
     ChildClient child;
     orvosim::ServiceSimulator sim;
+    // The child inherits an ignored SIGHUP as nohup leaves it, else the default.
+    struct sigaction hup = {}, before;
+    hup.sa_handler = ignored ? SIG_IGN : SIG_DFL;
+    ::sigaction(SIGHUP, &hup, &before);
     startAgainst(child, sim);
+    ::sigaction(SIGHUP, &before, nullptr);
+    if (ignored) { // still serving after the hangup; SIGTERM ends it
+        QVERIFY(child.signal(signo));
+        sim.injectAction(QStringLiteral("open"),
+                         actionParams(QStringLiteral("ssh"), child.root.path() + "/ran"));
+        QTRY_VERIFY_WITH_TIMEOUT(child.err.contains("Refused: no one can confirm"), 5000);
+        signo = SIGTERM;
+    }
     sim.clearLog();
 
     QElapsedTimer clock;
@@ -125,6 +143,8 @@ void TestCmdMode::quitsOnSignal()
     QCOMPARE(sim.values(QStringLiteral("auth")).first().toMap().value("type").toInt(), -1);
     const QByteArray log = orvotest::readFile(child.logFile());
     QVERIFY(log.contains("[Gui] Emitting quit signals"));
+    child.err += child.proc.readAllStandardError();
+    QCOMPARE(child.err.count("Quit requested by a signal"), 1);
 }
 
 // An error event with a 900 KB description, and one with a 1,000-line
@@ -155,9 +175,28 @@ void TestCmdMode::serviceTextsCutOnStderr()
     at = child.err.indexOf(prefix + "Login failed\n");
     QTRY_VERIFY_WITH_TIMEOUT(child.err.indexOf(mark + '\n', at) > 0, 5000);
     const QByteArray shown = child.err.mid(at, child.err.indexOf(mark + '\n', at) - at);
-    QVERIFY2(shown.count('\n') < 30, shown.constData());
-    QVERIFY(shown.endsWith("extra 27"));
+    QVERIFY2(shown.count('\n') == 2, shown.constData());
+    QVERIFY(shown.contains("(extra 0\\nextra 1\\n"));
+    QVERIFY(shown.endsWith("extra 29"));
     QCOMPARE(child.proc.state(), QProcess::Running);
+}
+
+// Texts of the service with a terminal's control sequences and a line that
+// poses as a prompt: standard error shows them escaped.
+void TestCmdMode::serviceTextsEscapedOnStderr()
+{
+    ChildClient child;
+    orvosim::ServiceSimulator sim;
+    startAgainst(child, sim);
+    const QString text = QString::fromUtf8("x\x1b]0;owned\x07\x1b[2J\xc2\x9b\u202e\nPassword:");
+    const QByteArray shown = "x\\x1b]0;owned\\x07\\x1b[2J\\x9b\\u202e\\nPassword:";
+    sim.injectAction(QStringLiteral("open"), actionParams(text, child.root.path() + "/ran", text));
+    sim.emitError(300, text, text);
+    QTRY_VERIFY_WITH_TIMEOUT(child.err.contains("\n(" + shown + ")\n"), 10000);
+    QTRY_VERIFY(child.err.contains("\nname: " + shown + "\nendpoint: " + shown + '\n'));
+    QVERIFY(child.err.contains("Error: API Manager: " + shown + '\n'));
+    QVERIFY(!QString::fromUtf8(child.err).contains(QRegularExpression(
+        QStringLiteral("[\\x{0}-\\x{9}\\x{b}-\\x{1f}\\x{7f}-\\x{9f}\\x{202e}]"))));
 }
 
 ORVO_TEST_MAIN(TestCmdMode)

@@ -36,9 +36,28 @@ private:
     bool before;
 };
 
+// C0 and C1 controls, the backslash, the line and paragraph separators,
+// the bidirectional and invisible format characters (they make one line
+// read as another) and surrogates; a surrogate pair is kept (keptAt).
 bool needsEscape(char16_t c)
 {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == u'\\';
+    if (c < 0x7f)
+        return c < 0x20 || c == u'\\';
+    if (c <= 0x9f)
+        return true;
+    if (c < 0x200b)
+        return false;
+    return c <= 0x200f || (c >= 0x2028 && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) ||
+           (c >= 0xd800 && c <= 0xdfff) || c == 0xfeff;
+}
+
+// How many code units at i stay as they are: 0 for one to escape, 2 for a
+// surrogate pair, 1 otherwise.
+int keptAt(const char16_t* s, int n, int i)
+{
+    if (QChar::isHighSurrogate(s[i]) && i + 1 < n && QChar::isLowSurrogate(s[i + 1]))
+        return 2;
+    return needsEscape(s[i]) ? 0 : 1;
 }
 
 QString errnoText(int code)
@@ -75,18 +94,22 @@ QString escapeLogText(const QString& text)
     const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
     const int n = text.size();
     int i = 0;
-    while (i < n && !needsEscape(s[i]))
-        ++i;
+    for (int kept = 0; i < n && (kept = keptAt(s, n, i)) > 0;)
+        i += kept;
     if (i == n)
         return text;
     QString out;
     out.reserve(n + 16);
     out.append(text.constData(), i);
-    for (; i < n; ++i) {
-        const char16_t c = s[i];
-        if (!needsEscape(c)) {
-            out += QChar(c);
-        } else if (c == u'\\') {
+    while (i < n) {
+        const int kept = keptAt(s, n, i);
+        if (kept > 0) {
+            out.append(text.constData() + i, kept);
+            i += kept;
+            continue;
+        }
+        const char16_t c = s[i++];
+        if (c == u'\\') {
             out += QLatin1String("\\\\");
         } else if (c == u'\n') {
             out += QLatin1String("\\n");
