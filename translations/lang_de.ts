@@ -209,6 +209,10 @@
 
 %1</translation>
     </message>
+    <message>
+        <source>PORTAL</source>
+        <translation>PORTAL</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ApiManager</name>

@@ -8,11 +8,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMovie>
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 
@@ -172,11 +174,34 @@ void MainWindow::createConfig()
 void MainWindow::hideConfig()
 {
     LOG_TRACE;
+    // A command that comes late, from a portal already taken down, leaves
+    // the sign-in view alone. The tray-only mode never shows the portal.
+    if (!configShown || !bottomBar)
+        return;
     if (curtain)
         curtain->hide();
-    // The tray-only mode has the portal's commands wired but no scene.
-    if (windowList)
-        windowList->hide(PluginWindowList::HideUp);
+    windowList->hide(PluginWindowList::HideUp);
+    // Nothing else brings the portal back: the sign-in bar offers it again
+    // beside the sign-out, so that the window keeps a way on.
+    loadingMovie->stop();
+    const auto pair = [](QPushButton* text, const QString& label, QPushButton* icon,
+                         const QString& image) {
+        text->setText(label);
+        const QPixmap pixmap(image);
+        icon->setText(QString());
+        icon->setIcon(pixmap);
+        icon->setIconSize(pixmap.size());
+        for (QPushButton* button : {text, icon}) {
+            button->setEnabled(true);
+            button->show();
+        }
+    };
+    pair(signInButton, tr("PORTAL"), iconButton, QStringLiteral("rc:login-arrow.png"));
+    pair(disconnectButton, tr("LOGOUT"), loadButton, QStringLiteral("rc:logout-on.png"));
+    // The bar has the connection's line.
+    ui->statusBar->hide();
+    signInWidget->show();
+    bottomBar->show();
 }
 
 void MainWindow::hideDebugConfig()

@@ -277,6 +277,14 @@ void MainWindow::updateLoadingIcon()
 void MainWindow::signInOutClicked()
 {
     LOG_TRACE;
+    // Beside the portal view the button shows only once a portal command
+    // took the portal away: it brings the portal back.
+    if (configShown) {
+        bottomBar->hide();
+        ui->statusBar->show();
+        showConfig(false);
+        return;
+    }
     switch (state) {
     case libvelcor::StateConnecting:
     case libvelcor::StateReconnecting:

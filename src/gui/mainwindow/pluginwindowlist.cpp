@@ -166,7 +166,10 @@ void PluginWindowList::adjustGeometry(QRectF sceneRect)
         }
     }
     row->activate();
-    showPluginWindow(current.data());
+    // A list that slid away, or is sliding away, stays out of sight until
+    // it is shown again.
+    if (isVisible() && hideAnimation->state() != QAbstractAnimation::Running)
+        showPluginWindow(current.data());
 }
 
 ORVO::PluginWindowPage* PluginWindowList::currentPage() const

@@ -39,6 +39,10 @@ void ConfigPlugin::gotAuth(const libvelcor::Auth& newAuth)
     LOG_TRACE;
     networkAccessManager->setAuth(newAuth);
     auth = newAuth;
+    // A changed password must be the old one of the next change made in
+    // the dialog that is open now.
+    if (settingsDialog && newAuth.getId() == libvelcor::Auth::ProfileId)
+        settingsDialog->setAuth(newAuth);
 }
 
 void ConfigPlugin::gotServerId(const QUuid& uuid)

@@ -65,7 +65,11 @@ void QNetworkAccessManagerEcc::_noteRedirect(QNetworkReply* reply, const QPointe
     if (status < 300 || status > 399 ||
         !reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid() || !origin)
         return;
-    redirects.append(Redirect{origin, url.adjusted(QUrl::RemoveFragment)});
+    // Resolved as the web engine resolves it before it asks to follow.
+    const QUrl target =
+        url.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+    redirects.append(Redirect{origin, url.adjusted(QUrl::RemoveFragment),
+                              target.adjusted(QUrl::RemoveFragment)});
     while (redirects.size() > MaxRedirects)
         redirects.removeFirst();
 }
@@ -85,6 +89,16 @@ bool QNetworkAccessManagerEcc::takeRedirect(const QObject* origin, const QUrl& u
         }
     }
     return found;
+}
+
+QUrl QNetworkAccessManagerEcc::redirectedFrom(const QObject* origin, const QUrl& target) const
+{
+    const QUrl bare = target.adjusted(QUrl::RemoveFragment);
+    for (auto it = redirects.crbegin(); it != redirects.crend(); ++it) {
+        if (it->origin && it->origin.data() == origin && it->target == bare)
+            return it->url;
+    }
+    return QUrl();
 }
 
 } // namespace ORVO

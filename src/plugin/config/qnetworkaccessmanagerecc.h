@@ -42,6 +42,9 @@ public:
     // given once: the record goes with it. Compared without the fragment,
     // which never reaches the server.
     bool takeRedirect(const QObject* origin, const QUrl& url);
+    // The URL of the latest request of origin whose answer redirected it to
+    // target; empty when none did. The record stays for takeRedirect.
+    QUrl redirectedFrom(const QObject* origin, const QUrl& target) const;
 
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
@@ -52,6 +55,7 @@ private:
     {
         QPointer<QObject> origin;
         QUrl url;
+        QUrl target;
     };
     // Records kept at most: the web engine asks about a redirect as it
     // follows it, so older ones are stale.

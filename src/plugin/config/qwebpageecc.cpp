@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWebFrame>
+#include <QWebSecurityOrigin>
 
 #include "common/common.h"
 #include "common/log.h"
@@ -17,6 +18,19 @@ namespace {
 // The portal's scripts rely on the tab staying on its page for a moment
 // before the client acts.
 const int CommandDelayMs = 300;
+
+// The origin of the document a frame holds now: this engine leaves url()
+// of a child frame empty, its security origin is the document's.
+QUrl documentOrigin(QWebFrame* frame)
+{
+    const QWebSecurityOrigin origin = frame->securityOrigin();
+    QUrl url;
+    url.setScheme(origin.scheme());
+    url.setHost(origin.host());
+    if (origin.port() > 0)
+        url.setPort(origin.port());
+    return url;
+}
 } // namespace
 
 QWebPageEcc::QWebPageEcc(QObject* parent) : QWebPage(parent) {}
@@ -38,8 +52,9 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     LOG_DEBUG << "[WebPage] Navigating to url: " << url.toString();
 
     const PortalCommand command = portalCommand(url);
-    // Another host's login page says nothing of the server's cookies.
-    if (command.loginPage && isServerUrl(url)) {
+    // Another host's login page says nothing of the server's cookies, nor
+    // does the server's when another host's document asks for it.
+    if (command.loginPage && isServerUrl(url) && _sentByServer(frame, request)) {
         LOG_ERROR << "[WebPage] Cookie authentication error";
         emit error();
     }
@@ -117,6 +132,24 @@ bool QWebPageEcc::_mayCommand(QWebFrame* frame, const QNetworkRequest& request) 
     // is no command either.
     const QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
     return isServerUrl(frame->url()) && isServerUrl(asking);
+}
+
+bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request) const
+{
+    if (!frame)
+        return false;
+    // The server answered a request of this frame with a redirect here.
+    const auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
+    if (manager && isServerUrl(manager->redirectedFrom(frame, request.url())))
+        return true;
+    // Or a page of the server leads its own frame here. A foreign frame
+    // inside that page may move it too (top.location): the engine names
+    // the document that asked in the referrer. The login page asking for
+    // itself (its form, a script that breaks out of a frame) says nothing
+    // new of the cookies.
+    const QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
+    return isServerUrl(documentOrigin(frame)) && isServerUrl(asking) &&
+           !portalCommand(asking).loginPage;
 }
 
 void QWebPageEcc::delayedAction()

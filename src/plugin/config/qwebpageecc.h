@@ -39,7 +39,7 @@ public:
     // count only from the main frame while it shows a page of one of them,
     // asked for by that page, and never through a redirect from another
     // host; without any origin, no command counts. Only the server's own
-    // login page is an error().
+    // login page, where the server itself sent a frame, is an error().
     void setCommandOrigins(const QList<QUrl>& origins) { commandOrigins = origins; }
     // The URL is at one of the management server's origins.
     bool isServerUrl(const QUrl& url) const;
@@ -65,6 +65,7 @@ protected slots:
 
 private:
     bool _mayCommand(QWebFrame* frame, const QNetworkRequest& request) const;
+    bool _sentByServer(QWebFrame* frame, const QNetworkRequest& request) const;
     bool _redirectedFromElsewhere(QWebFrame* frame);
 
     QList<QUrl> commandOrigins;

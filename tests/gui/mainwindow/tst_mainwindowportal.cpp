@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QPluginLoader>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -184,6 +185,7 @@ void TestMainWindowPortal::commands()
     w.run();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(QMetaObject::invokeMethod(&w, "showConfig"));
     QSignalSpy actionSpy(&w, &MainWindow::startAction);
     QSignalSpy downloadSpy(&w, &MainWindow::startDownload);
     sink.opened.clear();
@@ -202,8 +204,18 @@ void TestMainWindowPortal::commands()
     QCOMPARE(sink.opened.size(), opened.isEmpty() ? 0 : 1);
     if (!opened.isEmpty())
         QCOMPARE(sink.opened.at(0), QUrl(opened));
-    // Hiding slides the window list up and out of sight.
+    // Hiding slides the window list up and out of sight; the sign-in bar
+    // then signs out or brings the portal back.
     QTRY_COMPARE(!w.windowList->isVisible(), hidden);
+    QCOMPARE(w.signInButton->isVisible(), hidden);
+    if (hidden) {
+        QVERIFY(w.signInButton->isEnabled() && w.disconnectButton->isEnabled());
+        QSignalSpy out(&w, &MainWindow::sigDisconnect);
+        QTest::mouseClick(w.disconnectButton, Qt::LeftButton);
+        QCOMPARE(out.count(), 1);
+        QTest::mouseClick(w.signInButton, Qt::LeftButton);
+        QVERIFY(w.windowList->isVisible() && !w.bottomBar->isVisible());
+    }
 }
 
 void TestMainWindowPortal::openUrlWithoutBrowser()
@@ -342,6 +354,10 @@ void TestMainWindowPortal::portalViewAndGeometry()
         QVERIFY(!w.configShown);
         QVERIFY(!w.configContainer);
         QCOMPARE(w.maximumSize(), QSize(578, 660));
+        // A portal command that comes late leaves the sign-in view alone.
+        emit plugin->action(QStringLiteral("AJAX_PING_LOGIN"), QVariantMap());
+        QCOMPARE(w.windowList->findChild<QPropertyAnimation*>("hideAnimation")->state(),
+                 QAbstractAnimation::Stopped);
     }
     settings.sync();
     const QByteArray saved = settings.value(QStringLiteral("guiConfigGeometry")).toByteArray();

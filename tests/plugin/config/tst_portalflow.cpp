@@ -25,8 +25,10 @@
 #include "loginfixture.h"
 #include "mgr/manager.h"
 #include "mgr/processmanager.h"
+#include "plugin/config/configplugin.h"
 #include "plugin/login/loginform.h"
 #include "servicesimulator.h"
+#include "settingsfixture.h"
 #include "testenv.h"
 #include "testmain.h"
 #include "testserver.h"
@@ -198,6 +200,21 @@ void TestPortalFlow::signInShowsThePortal()
     view = currentView(w);
     QVERIFY(view && view != oldView);
     QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("Portal: connection"), 10000);
+
+    // Two password changes in a row in the same settings dialog: the
+    // second one's old password is the first one's new.
+    QMetaObject::invokeMethod(w->configContainer->window(), "settings");
+    SettingsDialog* dialog = qobject_cast<ORVO::ConfigPlugin*>(w->configPlugin)->settingsDialog;
+    QVERIFY(dialog && dialog->isVisible());
+    QString old = QLatin1String(TestServer::DefaultPassword);
+    for (const QString& pass : {QStringLiteral("n3w"), QStringLiteral("n3wer")}) {
+        settingstest::fillPasswords(dialog, {old, pass, pass});
+        QTest::mouseClick(settingstest::button(dialog, "Change password"), Qt::LeftButton);
+        // Accepted by the server, and the client holds it.
+        QTRY_COMPARE_WITH_TIMEOUT(manager.getProfileAuth().getPass(), pass, 5000);
+        QCOMPARE(web.password(TestServer::DefaultUser), pass);
+        old = pass;
+    }
 
     emit gui.sigDisconnect();
     QTRY_COMPARE_WITH_TIMEOUT(sim.currentState(), 0, 10000);

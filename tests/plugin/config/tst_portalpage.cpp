@@ -305,30 +305,51 @@ private slots:
         QVERIFY(server.requests("/run/EXECUTE_COMMAND").isEmpty());
     }
 
+    void redirectToLoginIsAnError_data()
+    {
+        QTest::addColumn<QString>("start"); // the tab's first page, on the server
+        QTest::addColumn<int>("signOuts");
+        QTest::newRow("the server's expired page") << PortalPath << 1;
+        QTest::newRow("the server's page leads there") << "/own-login" << 1;
+        QTest::newRow("another host's login page") << "/framed-other-login" << 0;
+        QTest::newRow("frame of another origin loads it") << "/framed-self" << 0;
+        QTest::newRow("frame of another origin moves the tab") << "/framed-top" << 0;
+        QTest::newRow("page reached by a link, hidden frame") << "/link-hidden" << 0;
+    }
+
     void redirectToLoginIsAnError()
     {
+        QFETCH(QString, start);
+        QFETCH(int, signOuts);
         server.setPortalRequiresLogin(true);
-        orvotest::LogCapture log;
-        QSignalSpy err(page, SIGNAL(error()));
-        QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
-        view->setUrl(QUrl(server.baseUrl() + PortalPath));
-        QVERIFY(loaded.wait(10000));
-        QCOMPARE(err.count(), 1);
-        QVERIFY(log.contains("[WebPage] Cookie authentication error"));
-        // The check does not stop the navigation: the login page is shown.
-        QCOMPARE(page->mainFrame()->url().path(), QString(TestServer::LoginPath));
-
-        // Another host's login page, in a frame of the server's page, is not
-        // the server's.
         TestServer other;
         QVERIFY(other.listen(false));
-        server.setResponse("/framed-login", 200,
-                           "<iframe src='" + other.baseUrl().toUtf8() + TestServer::LoginPath +
-                               "'>");
-        view->setUrl(QUrl(server.baseUrl() + "/framed-login"));
-        QVERIFY(loaded.wait(10000));
-        QTRY_VERIFY(!other.requests(TestServer::LoginPath).isEmpty());
-        QCOMPARE(err.count(), 1);
+        const QByteArray s = server.baseUrl().toUtf8(), o = other.baseUrl().toUtf8();
+        const QByteArray login = s + TestServer::LoginPath;
+        // Login pages that leave frames: each row ends with the tab on one.
+        for (TestServer* at : {&server, &other})
+            at->setResponse(TestServer::LoginPath, 200,
+                            "<form id=login></form>"
+                            "<script>if (top != self) top.location = self.location</script>");
+        server.setResponse("/own-login", 200, "<script>location = '" + login + "'</script>");
+        server.setResponse("/framed-other-login", 200,
+                           "<iframe src='" + o + TestServer::LoginPath + "'>");
+        for (const QByteArray target : {"self", "top"}) {
+            other.setResponse(QString("/ad-" + target), 200,
+                              "<script>" + target + ".location = '" + login + "'</script>");
+            server.setResponse(QString("/framed-" + target), 200,
+                               "<iframe src='" + o + "/ad-" + target + "'>");
+        }
+        server.setResponse("/link-hidden", 200,
+                           "<a id=go href='" + o + "/hidden'></a><script>go.click()</script>");
+        other.setResponse("/hidden", 200, "<iframe style='display:none' src='" + login + "'>");
+        orvotest::LogCapture log;
+        QSignalSpy err(page, SIGNAL(error()));
+        view->setUrl(QUrl(server.baseUrl() + start));
+        // The check does not stop the navigation: the login page is shown.
+        QTRY_VERIFY(!page->mainFrame()->findFirstElement("form#login").isNull());
+        QCOMPARE(err.count(), signOuts);
+        QCOMPARE(log.contains("[WebPage] Cookie authentication error"), signOuts > 0);
     }
 
     void scriptDialogs()
