@@ -215,8 +215,8 @@ void Gui::_gotAuthChanged(libvelcor::Auth auth)
         return;
     }
     // The user name is data, shown as it is.
-    MessageBox::information(nullptr, app() + QLatin1Char(' ') + tr("Info"), text, QMessageBox::Ok,
-                            QMessageBox::NoButton, Qt::PlainText);
+    MessageBox::information(nullptr, tr("Info"), text, QMessageBox::Ok, QMessageBox::NoButton,
+                            Qt::PlainText);
 }
 
 void Gui::_requestAction(QVariantMap data)

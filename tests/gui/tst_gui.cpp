@@ -220,7 +220,7 @@ void TestGui::authChangedBox()
     const libvelcor::Auth auth(libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, QString(),
                                QStringLiteral("<i>mara"), QStringLiteral("pw"), QString());
     QMetaObject::invokeMethod(&gui, "_gotAuthChanged", Q_ARG(libvelcor::Auth, auth));
-    QCOMPARE(driver.seen.title, QStringLiteral("Bastiva Connect App Info"));
+    QCOMPARE(driver.seen.title, QStringLiteral("Info"));
     QCOMPARE(driver.seen.text, QStringLiteral("Password successfully changed for user: <i>mara"));
     QCOMPARE(driver.seen.labelFormat, Qt::PlainText);
 }

@@ -383,7 +383,7 @@ void AdvForm::langComboChanged(int index)
     if (code.isEmpty())
         return;
     emit langChanged(code);
-    ORVO::MessageBox::information(this, ORVO::app() + QLatin1Char(' ') + tr("Language changed"),
+    ORVO::MessageBox::information(this, tr("Language changed"),
                                   tr("The changes take effect after the next Restart"),
                                   QMessageBox::Ok, QMessageBox::NoButton);
 }
