@@ -62,6 +62,14 @@
         <source>The changes take effect after the next Restart</source>
         <translation>Die Änderung wird beim nächsten Neustart wirksam.</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>The setting could not be saved: %1</source>
+        <translation>Die Einstellung konnte nicht gespeichert werden: %1</translation>
+    </message>
 </context>
 <context>
     <name>LogForm</name>
@@ -797,14 +805,6 @@
         <translation>Fehler</translation>
     </message>
     <message>
-        <source>The location could not be saved.</source>
-        <translation>Der Pfad konnte nicht gespeichert werden.</translation>
-    </message>
-    <message>
-        <source>The applications could not be reset.</source>
-        <translation>Die Anwendungen konnten nicht zurückgesetzt werden.</translation>
-    </message>
-    <message>
         <source>Confirmation</source>
         <translation>Bestätigung</translation>
     </message>
@@ -827,6 +827,14 @@
     <message>
         <source>Password reentered incorrectly!</source>
         <translation>Die Passwörter stimmen nicht überein!</translation>
+    </message>
+    <message>
+        <source>The location could not be saved: %1</source>
+        <translation>Der Pfad konnte nicht gespeichert werden: %1</translation>
+    </message>
+    <message>
+        <source>The applications could not be reset: %1</source>
+        <translation>Die Anwendungen konnten nicht zurückgesetzt werden: %1</translation>
     </message>
 </context>
 <context>

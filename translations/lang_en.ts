@@ -62,6 +62,14 @@
         <source>The changes take effect after the next Restart</source>
         <translation>The changes take effect after the next restart.</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>The setting could not be saved: %1</source>
+        <translation>The setting could not be saved: %1</translation>
+    </message>
 </context>
 <context>
     <name>LogForm</name>
@@ -797,14 +805,6 @@
         <translation>Error</translation>
     </message>
     <message>
-        <source>The location could not be saved.</source>
-        <translation>The location could not be saved.</translation>
-    </message>
-    <message>
-        <source>The applications could not be reset.</source>
-        <translation>The applications could not be reset.</translation>
-    </message>
-    <message>
         <source>Confirmation</source>
         <translation>Confirmation</translation>
     </message>
@@ -827,6 +827,14 @@
     <message>
         <source>Password reentered incorrectly!</source>
         <translation>Password reentered incorrectly!</translation>
+    </message>
+    <message>
+        <source>The location could not be saved: %1</source>
+        <translation>The location could not be saved: %1</translation>
+    </message>
+    <message>
+        <source>The applications could not be reset: %1</source>
+        <translation>The applications could not be reset: %1</translation>
     </message>
 </context>
 <context>

@@ -62,6 +62,14 @@
         <source>The changes take effect after the next Restart</source>
         <translation>La modifica avrà effetto al prossimo riavvio.</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>Errore</translation>
+    </message>
+    <message>
+        <source>The setting could not be saved: %1</source>
+        <translation>Impossibile salvare l&apos;impostazione: %1</translation>
+    </message>
 </context>
 <context>
     <name>LogForm</name>
@@ -797,14 +805,6 @@
         <translation>Errore</translation>
     </message>
     <message>
-        <source>The location could not be saved.</source>
-        <translation>Impossibile salvare il percorso.</translation>
-    </message>
-    <message>
-        <source>The applications could not be reset.</source>
-        <translation>Impossibile ripristinare le applicazioni.</translation>
-    </message>
-    <message>
         <source>Confirmation</source>
         <translation>Conferma</translation>
     </message>
@@ -827,6 +827,14 @@
     <message>
         <source>Password reentered incorrectly!</source>
         <translation>Le password non coincidono!</translation>
+    </message>
+    <message>
+        <source>The location could not be saved: %1</source>
+        <translation>Impossibile salvare il percorso: %1</translation>
+    </message>
+    <message>
+        <source>The applications could not be reset: %1</source>
+        <translation>Impossibile ripristinare le applicazioni: %1</translation>
     </message>
 </context>
 <context>

@@ -237,8 +237,7 @@ void LoginPlugin::editedVpnTimeout()
         LOG_ERROR;
         return;
     }
-    if (utils::settingsSetSync(settings, QLatin1String(KeyVpnTimeout), QString::number(timeout)) !=
-        0) {
+    if (storeSetting(KeyVpnTimeout, QString::number(timeout)) != 0) {
         LOG_ERROR;
         return;
     }
@@ -247,14 +246,14 @@ void LoginPlugin::editedVpnTimeout()
 
 void LoginPlugin::langChanged(const QString& lang)
 {
-    if (utils::settingsSetSync(settings, QLatin1String(KeyLang), lang) != 0)
+    if (storeSetting(KeyLang, lang) != 0)
         LOG_ERROR;
 }
 
 void LoginPlugin::setProxyEnabled(bool enabled)
 {
     LOG_NOTICE << "[Proxy] enabled: " << boolWord(enabled);
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyEnabled), enabled) != 0) {
+    if (storeSetting(KeyProxyEnabled, enabled) != 0) {
         LOG_ERROR;
         return;
     }
@@ -265,7 +264,7 @@ void LoginPlugin::setProxyEnabled(bool enabled)
 void LoginPlugin::setProxyAuthEnabled(bool enabled)
 {
     LOG_NOTICE << "[Proxy] authentication enabled: " << boolWord(enabled);
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyAuthEnabled), enabled) != 0)
+    if (storeSetting(KeyProxyAuthEnabled, enabled) != 0)
         LOG_ERROR;
 }
 
@@ -277,7 +276,7 @@ void LoginPlugin::editedProxyServer()
     if (server == proxy.hostName())
         return;
     LOG_DEBUG << "[Proxy] server: " << server;
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyServer), server) != 0) {
+    if (storeSetting(KeyProxyServer, server) != 0) {
         LOG_ERROR;
         return;
     }
@@ -293,7 +292,7 @@ void LoginPlugin::editedProxyPort()
     if (port == proxy.port())
         return;
     LOG_DEBUG << "[Proxy] port: " << QString::number(port);
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyPort), port) != 0) {
+    if (storeSetting(KeyProxyPort, port) != 0) {
         LOG_ERROR;
         return;
     }
@@ -309,7 +308,7 @@ void LoginPlugin::editedProxyUser()
     if (user == proxy.user())
         return;
     LOG_DEBUG << "[Proxy] user: " << user;
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyUser), user) != 0) {
+    if (storeSetting(KeyProxyUser, user) != 0) {
         LOG_ERROR;
         return;
     }
@@ -329,9 +328,32 @@ void LoginPlugin::editedProxyPass()
     proxy.setPassword(pass);
     proxyApply(proxy);
     SimpleCrypt crypt(ScramblerKey);
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyPass),
-                               crypt.encryptToString(pass)) != 0)
+    if (storeSetting(KeyProxyPass, crypt.encryptToString(pass)) != 0)
         LOG_ERROR;
+}
+
+int LoginPlugin::storeSetting(const char* key, const QVariant& value)
+{
+    const QString name = QLatin1String(key);
+    const QVariant before = settings->value(name);
+    const bool held = settings->contains(name) && value == before;
+    if (utils::settingsSetSync(settings, name, value) == 0)
+        return 0;
+    const QString reason = utils::settingsWriteFailure(settings);
+    LOG_ERROR << "[Settings] " << name << " not saved: " << reason;
+    if (held)
+        return -1;
+    // The store's memory keeps what it could not write and would take it
+    // for stored next time: back to what the file holds.
+    if (before.isValid())
+        settings->setValue(name, before);
+    else
+        settings->remove(name);
+    // Only a change the user made in the form is reported there; the
+    // window's start applies stored values without asking anyone.
+    if (advForm && sender() == advForm.data())
+        advForm->settingNotSaved(reason);
+    return -1;
 }
 
 void LoginPlugin::proxyApply(const QNetworkProxy& applied)
