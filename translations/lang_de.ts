@@ -675,6 +675,18 @@
         <source>The profile %1 could not be written: %2</source>
         <translation>Das Profil %1 konnte nicht geschrieben werden: %2</translation>
     </message>
+    <message>
+        <source>The name %1 cannot be used: another profile has it.</source>
+        <translation>Der Name %1 kann nicht verwendet werden: Ein anderes Profil trägt ihn.</translation>
+    </message>
+    <message>
+        <source>The name %1 cannot be used: a profile of that name is on disk and cannot be read.</source>
+        <translation>Der Name %1 kann nicht verwendet werden: Ein Profil dieses Namens liegt auf der Festplatte und kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</source>
+        <translation>Die Serveradresse kann nicht verwendet werden: Geben Sie einen Hostnamen oder eine IP-Adresse ohne Leer- und Steuerzeichen an.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -675,6 +675,18 @@
         <source>The profile %1 could not be written: %2</source>
         <translation>The profile %1 could not be written: %2</translation>
     </message>
+    <message>
+        <source>The name %1 cannot be used: another profile has it.</source>
+        <translation>The name %1 cannot be used: another profile has it.</translation>
+    </message>
+    <message>
+        <source>The name %1 cannot be used: a profile of that name is on disk and cannot be read.</source>
+        <translation>The name %1 cannot be used: a profile of that name is on disk and cannot be read.</translation>
+    </message>
+    <message>
+        <source>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</source>
+        <translation>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -675,6 +675,18 @@
         <source>The profile %1 could not be written: %2</source>
         <translation>Impossibile scrivere il profilo %1: %2</translation>
     </message>
+    <message>
+        <source>The name %1 cannot be used: another profile has it.</source>
+        <translation>Il nome %1 non può essere usato: lo porta già un altro profilo.</translation>
+    </message>
+    <message>
+        <source>The name %1 cannot be used: a profile of that name is on disk and cannot be read.</source>
+        <translation>Il nome %1 non può essere usato: sul disco c&apos;è un profilo con questo nome che non può essere letto.</translation>
+    </message>
+    <message>
+        <source>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</source>
+        <translation>L&apos;indirizzo del server non può essere usato: indicare un nome host o un indirizzo IP, senza spazi né caratteri di controllo.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
