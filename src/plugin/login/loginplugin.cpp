@@ -4,6 +4,7 @@
 #include <QNetworkProxyFactory>
 #include <QPalette>
 #include <QSettings>
+#include <QSignalBlocker>
 
 #include "common/log.h"
 #include "common/simplecrypt.h"
@@ -351,9 +352,26 @@ int LoginPlugin::storeSetting(const char* key, const QVariant& value)
         settings->remove(name);
     // Only a change the user made in the form is reported there; the
     // window's start applies stored values without asking anyone.
-    if (advForm && sender() == advForm.data())
+    if (advForm && sender() == advForm.data()) {
         advForm->settingNotSaved(reason);
+        showSettingsInForm();
+    }
     return -1;
+}
+
+void LoginPlugin::showSettingsInForm()
+{
+    // What is stored, and for the proxy what is in force; no field's
+    // signal runs, so nothing is stored again.
+    const QSignalBlocker blocker(advForm.data());
+    advForm->setVpnTimeout(vpnTimeoutSetting());
+    advForm->setLang(settings->value(QLatin1String(KeyLang), AdvForm::indexToLang(0)).toString());
+    advForm->setProxyEnabled(proxy.type() == QNetworkProxy::HttpProxy);
+    advForm->setProxyServer(proxy.hostName());
+    advForm->setProxyPort(proxy.port());
+    advForm->setProxyAuthEnabled(
+        settings->value(QLatin1String(KeyProxyAuthEnabled), false).toBool());
+    advForm->setProxyUser(proxy.user());
 }
 
 void LoginPlugin::proxyApply(const QNetworkProxy& applied)

@@ -338,6 +338,9 @@ void TestLoginPlugin::unsavedSettingIsSaid()
                                   folder + ": " + folder + " is not a folder\""),
              qPrintable(boxes.at(0)));
     QVERIFY(!p->settings->contains(key));
+    // The form shows what is stored, not the refused choice.
+    QCOMPARE(key == "lang" ? f->langComboBox->currentIndex() : p->advForm->vpnTimeout(),
+             key == "lang" ? 0 : 60);
 }
 
 void TestLoginPlugin::statesDriveTheForm()
