@@ -62,6 +62,14 @@
         <source>The changes take effect after the next Restart</source>
         <translation>Die Änderung wird beim nächsten Neustart wirksam.</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>The setting could not be saved: %1</source>
+        <translation>Die Einstellung konnte nicht gespeichert werden: %1</translation>
+    </message>
 </context>
 <context>
     <name>LogForm</name>
@@ -675,6 +683,18 @@
         <source>The profile %1 could not be written: %2</source>
         <translation>Das Profil %1 konnte nicht geschrieben werden: %2</translation>
     </message>
+    <message>
+        <source>The name %1 cannot be used: another profile has it.</source>
+        <translation>Der Name %1 kann nicht verwendet werden: Ein anderes Profil trägt ihn.</translation>
+    </message>
+    <message>
+        <source>The name %1 cannot be used: a profile of that name is on disk and cannot be read.</source>
+        <translation>Der Name %1 kann nicht verwendet werden: Ein Profil dieses Namens liegt auf der Festplatte und kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</source>
+        <translation>Die Serveradresse kann nicht verwendet werden: Geben Sie einen Hostnamen oder eine IP-Adresse ohne Leer- und Steuerzeichen an.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -805,14 +825,6 @@
         <translation>Fehler</translation>
     </message>
     <message>
-        <source>The location could not be saved.</source>
-        <translation>Der Pfad konnte nicht gespeichert werden.</translation>
-    </message>
-    <message>
-        <source>The applications could not be reset.</source>
-        <translation>Die Anwendungen konnten nicht zurückgesetzt werden.</translation>
-    </message>
-    <message>
         <source>Confirmation</source>
         <translation>Bestätigung</translation>
     </message>
@@ -835,6 +847,14 @@
     <message>
         <source>Password reentered incorrectly!</source>
         <translation>Die Passwörter stimmen nicht überein!</translation>
+    </message>
+    <message>
+        <source>The location could not be saved: %1</source>
+        <translation>Der Pfad konnte nicht gespeichert werden: %1</translation>
+    </message>
+    <message>
+        <source>The applications could not be reset: %1</source>
+        <translation>Die Anwendungen konnten nicht zurückgesetzt werden: %1</translation>
     </message>
 </context>
 <context>

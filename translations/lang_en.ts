@@ -62,6 +62,14 @@
         <source>The changes take effect after the next Restart</source>
         <translation>The changes take effect after the next restart.</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>The setting could not be saved: %1</source>
+        <translation>The setting could not be saved: %1</translation>
+    </message>
 </context>
 <context>
     <name>LogForm</name>
@@ -675,6 +683,18 @@
         <source>The profile %1 could not be written: %2</source>
         <translation>The profile %1 could not be written: %2</translation>
     </message>
+    <message>
+        <source>The name %1 cannot be used: another profile has it.</source>
+        <translation>The name %1 cannot be used: another profile has it.</translation>
+    </message>
+    <message>
+        <source>The name %1 cannot be used: a profile of that name is on disk and cannot be read.</source>
+        <translation>The name %1 cannot be used: a profile of that name is on disk and cannot be read.</translation>
+    </message>
+    <message>
+        <source>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</source>
+        <translation>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -805,14 +825,6 @@
         <translation>Error</translation>
     </message>
     <message>
-        <source>The location could not be saved.</source>
-        <translation>The location could not be saved.</translation>
-    </message>
-    <message>
-        <source>The applications could not be reset.</source>
-        <translation>The applications could not be reset.</translation>
-    </message>
-    <message>
         <source>Confirmation</source>
         <translation>Confirmation</translation>
     </message>
@@ -835,6 +847,14 @@
     <message>
         <source>Password reentered incorrectly!</source>
         <translation>Password reentered incorrectly!</translation>
+    </message>
+    <message>
+        <source>The location could not be saved: %1</source>
+        <translation>The location could not be saved: %1</translation>
+    </message>
+    <message>
+        <source>The applications could not be reset: %1</source>
+        <translation>The applications could not be reset: %1</translation>
     </message>
 </context>
 <context>

@@ -62,6 +62,14 @@
         <source>The changes take effect after the next Restart</source>
         <translation>La modifica avrà effetto al prossimo riavvio.</translation>
     </message>
+    <message>
+        <source>Error</source>
+        <translation>Errore</translation>
+    </message>
+    <message>
+        <source>The setting could not be saved: %1</source>
+        <translation>Impossibile salvare l&apos;impostazione: %1</translation>
+    </message>
 </context>
 <context>
     <name>LogForm</name>
@@ -675,6 +683,18 @@
         <source>The profile %1 could not be written: %2</source>
         <translation>Impossibile scrivere il profilo %1: %2</translation>
     </message>
+    <message>
+        <source>The name %1 cannot be used: another profile has it.</source>
+        <translation>Il nome %1 non può essere usato: lo porta già un altro profilo.</translation>
+    </message>
+    <message>
+        <source>The name %1 cannot be used: a profile of that name is on disk and cannot be read.</source>
+        <translation>Il nome %1 non può essere usato: sul disco c&apos;è un profilo con questo nome che non può essere letto.</translation>
+    </message>
+    <message>
+        <source>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</source>
+        <translation>L&apos;indirizzo del server non può essere usato: indicare un nome host o un indirizzo IP, senza spazi né caratteri di controllo.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -805,14 +825,6 @@
         <translation>Errore</translation>
     </message>
     <message>
-        <source>The location could not be saved.</source>
-        <translation>Impossibile salvare il percorso.</translation>
-    </message>
-    <message>
-        <source>The applications could not be reset.</source>
-        <translation>Impossibile ripristinare le applicazioni.</translation>
-    </message>
-    <message>
         <source>Confirmation</source>
         <translation>Conferma</translation>
     </message>
@@ -835,6 +847,14 @@
     <message>
         <source>Password reentered incorrectly!</source>
         <translation>Le password non coincidono!</translation>
+    </message>
+    <message>
+        <source>The location could not be saved: %1</source>
+        <translation>Impossibile salvare il percorso: %1</translation>
+    </message>
+    <message>
+        <source>The applications could not be reset: %1</source>
+        <translation>Impossibile ripristinare le applicazioni: %1</translation>
     </message>
 </context>
 <context>

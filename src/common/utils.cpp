@@ -238,6 +238,43 @@ int settingsSetSync(QSettings* settings, const QString& key, const QVariant& val
     return 0;
 }
 
+QString settingsWriteFailure(const QSettings* settings)
+{
+    const QString path = settings ? settings->fileName() : QString();
+    if (path.isEmpty())
+        return QStringLiteral("no settings file");
+    const QString dir = QFileInfo(path).absolutePath();
+    if (!QFileInfo(dir).isDir())
+        return mkpathFailure(dir);
+    const QByteArray name = QFile::encodeName(path);
+    // Not blocking: a FIFO in its place must not hold the program.
+    const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno != ENOENT)
+        return QStringLiteral("cannot write the file ") + path + QStringLiteral(": ") +
+               errnoText(errno);
+    if (fd >= 0)
+        ::close(fd);
+    // The store writes a new file beside the old one and renames it over:
+    // the folder must take a file, and the disk its bytes.
+    QByteArray probe = QFile::encodeName(dir + QStringLiteral("/.settings-XXXXXX"));
+    const int pfd = ::mkstemp(probe.data());
+    int code = pfd < 0 ? errno : 0;
+    if (pfd >= 0) {
+        const QByteArray block(4096, '\n');
+        errno = 0;
+        if (::write(pfd, block.constData(), block.size()) != block.size())
+            code = errno != 0 ? errno : ENOSPC; // a short write: the disk is full
+        else if (::fsync(pfd) != 0)
+            code = errno;
+        ::close(pfd);
+        ::unlink(probe.constData());
+    }
+    if (code != 0)
+        return QStringLiteral("cannot write into the folder ") + dir + QStringLiteral(": ") +
+               errnoText(code);
+    return QStringLiteral("cannot write the file ") + path + QStringLiteral(": reason unknown");
+}
+
 QString loadStyleSheet(QString path)
 {
     // Every path is read at most once per process; failures are cached too.

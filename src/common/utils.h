@@ -32,6 +32,10 @@ int settingsSync(QSettings* settings);
 // private (settingsMakePrivate) or a failed sync, which leaves the file
 // and the value as they were.
 int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value);
+// Why a write to the settings store failed, found after the fact (the store
+// itself says no more than "access error"): its folder cannot be made, the
+// file or the folder cannot be written, with the system's reason.
+QString settingsWriteFailure(const QSettings* settings);
 // The text of a style sheet; each path is read once per process, failures
 // included (they give, and cache, the empty text).
 QString loadStyleSheet(QString path);

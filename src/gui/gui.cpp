@@ -242,8 +242,8 @@ void Gui::_gotAuthChanged(libvelcor::Auth auth)
         return;
     }
     // The user name is data, shown as it is.
-    MessageBox::information(nullptr, app() + QLatin1Char(' ') + tr("Info"), text, QMessageBox::Ok,
-                            QMessageBox::NoButton, Qt::PlainText);
+    MessageBox::information(nullptr, tr("Info"), text, QMessageBox::Ok, QMessageBox::NoButton,
+                            Qt::PlainText);
 }
 
 void Gui::_requestAction(QVariantMap data)
@@ -298,7 +298,8 @@ void Gui::_tBoxTimeLeft(int secs, QVariant data)
         box->setInformativeText(autoacceptText(secs));
         return;
     }
-    // The box closes itself right after this signal; that runs the action.
+    // The box closes itself right after this signal, timed out: that runs
+    // the action.
     box->deleteLater();
 }
 
@@ -328,15 +329,23 @@ void Gui::_tBoxButtonClicked(QAbstractButton* aButton, QVariant data)
 void Gui::_tBoxFinished(int result, QVariant data)
 {
     LOG_TRACE;
-    // A non-zero result is a button's code: its click decides (it may
-    // arrive after this signal, as in Qt 4).
-    if (result != 0)
-        return;
     auto* box = qobject_cast<TimedMessageBox*>(sender());
-    if (!box || !claimDecision(box))
+    if (!box)
         return;
-    LOG_DEBUG << "[Gui] TimedMessageBox timeout - running action";
-    emit startAction(data.toMap());
+    // A button's code: its click decides (it may arrive after this signal,
+    // as in Qt 4).
+    if (result != 0 && !box->hasTimedOut())
+        return;
+    if (!claimDecision(box))
+        return;
+    // Only the countdown's end runs the action; a box closed through its
+    // window (the close control, the window manager) is a Cancel.
+    if (box->hasTimedOut()) {
+        LOG_DEBUG << "[Gui] TimedMessageBox timeout - running action";
+        emit startAction(data.toMap());
+    } else {
+        LOG_DEBUG << "[Gui] Action cancelled by user";
+    }
     box->deleteLater();
 }
 

@@ -27,6 +27,7 @@ void TimedMessageBox::_timeout()
     // Zero is the end: a box its creator keeps does not tick on below it.
     if (secs <= 0) {
         timer.stop();
+        timedOut = true;
         close();
     }
 }
@@ -38,6 +39,8 @@ void TimedMessageBox::_buttonClicked(QAbstractButton* aButton)
 
 void TimedMessageBox::_finished(int result)
 {
+    // A box answered or dismissed counts no further.
+    timer.stop();
     emit finished(result, data);
 }
 

@@ -133,7 +133,9 @@ void NetworkManager::_notTheFile(QNetworkReply* reply, const Download& d)
     const QUrl to = from.resolved(location.toUrl());
     const QString scheme = to.scheme();
     QString why;
-    if (status < 300 || status > 399 || !location.isValid() || !to.isValid())
+    // A Location header without an address names no target: it would lead
+    // back to the same address until the redirects ran out.
+    if (status < 300 || status > 399 || location.toUrl().isEmpty() || !to.isValid())
         why = tr("The server answered with status %1 instead of the file.").arg(status);
     else if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         why = tr("The download was redirected to an address that cannot be fetched: %1")

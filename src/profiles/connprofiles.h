@@ -42,6 +42,10 @@ public:
 
     // Whether the profile with this id is on disk under it.
     bool isSaved(const QString& id) const;
+    // Whether something is on disk under this id that the store did not
+    // read (a profile it cannot read, or not a profile): no profile may
+    // take the id.
+    bool isForeign(const QString& id) const;
     // Why the last load or save could not read or write: the system's reason
     // and the path; empty when it succeeded or failed on a profile's content.
     const QString& writeError() const { return ioError; }
@@ -87,7 +91,6 @@ private:
 
     // The working set as get logs it, in the notation of Qt's debug stream.
     const QByteArray& workingSetText() const;
-    bool isForeign(const QString& id) const;
     QString dirOf(const QString& id) const;
     void dropSnapshot(const QString& id);
 

@@ -321,6 +321,46 @@ void ProfilesDialog::updateLabel(QLabel* label, bool tinted)
                                 : QStringLiteral("QLabel { }"));
 }
 
+void ProfilesDialog::showRefusal(LineEdit* field, const QString& reason, bool holdsOk)
+{
+    updateLineEdit(field, true);
+    hintOwner = field;
+    ui->fieldHint->setText(reason);
+    ui->fieldHint->setVisible(!reason.isEmpty());
+    if (holdsOk) {
+        refusedField = field;
+        refusedReason = reason;
+    }
+}
+
+void ProfilesDialog::clearRefusal(LineEdit* field)
+{
+    if (refusedField == field)
+        refusedField = nullptr;
+    if (hintOwner != field)
+        return;
+    hintOwner = nullptr;
+    ui->fieldHint->clear();
+    ui->fieldHint->hide();
+    // The server field is also tinted while it is empty.
+    updateLineEdit(field, field == ui->serverEdit && field->text().isEmpty());
+}
+
+int ProfilesDialog::checkRefusal()
+{
+    LineEdit* field = refusedField;
+    if (!field)
+        return 0;
+    LOG_ERROR << "[ProfilesDialog] Not saved: " << refusedReason;
+    showRefusal(field, refusedReason, true);
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (ui->tabWidget->widget(i)->isAncestorOf(field))
+            ui->tabWidget->setCurrentIndex(i);
+    }
+    field->lineEdit()->setFocus();
+    return -1;
+}
+
 // ------------------------------------------------- loading and the selection
 
 int ProfilesDialog::load(int index, bool reload)
@@ -401,6 +441,8 @@ void ProfilesDialog::okClicked()
     QString failedId;
     QString currentId;
     finishPendingEdit();
+    if (checkRefusal() != 0)
+        return;
     if (profiles->save(failedId) != 0) {
         const QString reason = profiles->writeError();
         LOG_ERROR << reason;
@@ -536,8 +578,28 @@ void ProfilesDialog::removeButtonClicked()
 
 void ProfilesDialog::nameEdited(QString text)
 {
+    // Each keystroke renames the profile, through the list's item.
     if (QListWidgetItem* item = ui->listWidget->currentItem())
         item->setData(Qt::DisplayRole, text);
+    if (!currentProfile)
+        return;
+    if (currentProfile->getId() == text)
+        clearRefusal(ui->nameEdit);
+    else
+        showRefusal(ui->nameEdit, nameRefusal(text), false);
+}
+
+QString ProfilesDialog::nameRefusal(const QString& name) const
+{
+    if (name.isEmpty())
+        return QString();
+    if (profiles->get(name))
+        return tr("The name %1 cannot be used: another profile has it.").arg(name);
+    if (profiles->isForeign(name))
+        return tr("The name %1 cannot be used: a profile of that name is on disk and cannot be "
+                  "read.")
+            .arg(name);
+    return QString();
 }
 
 void ProfilesDialog::nameFinished()
@@ -548,8 +610,14 @@ void ProfilesDialog::nameFinished()
     const QString text = ui->nameEdit->text();
     // A refused rename left the profile under its old id: the field goes
     // back to it, since a profile's id must stay the key it is stored under.
+    // The reason stays in view.
     if (profiles->get(text) != currentProfile) {
+        const QString reason = nameRefusal(text);
         ui->nameEdit->setText(currentProfile->getId());
+        if (!reason.isEmpty()) {
+            showRefusal(ui->nameEdit, reason, false);
+            updateLineEdit(ui->nameEdit, false);
+        }
         return;
     }
     if (currentProfile->setId(text) != 0)

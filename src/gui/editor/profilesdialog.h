@@ -127,6 +127,20 @@ private:
 
     void setCurrentProfile(ORVO::ConnProfile* profile);
     int serverSetUrl();
+    // A field's value refused: the field tinted, the reason beside the
+    // buttons. One that holds OK (an address the profile did not take)
+    // stops OK from saving until the field is mended: OK shows the reason
+    // again on the field's tab instead.
+    void showRefusal(LineEdit* field, const QString& reason, bool holdsOk);
+    void clearRefusal(LineEdit* field);
+    // 0, or -1 when a refusal holds OK.
+    int checkRefusal();
+    // An address typed into a server field: blanks around it dropped, then
+    // refused or taken by the profile.
+    QString serverText(LineEdit* field);
+    void serverResult(LineEdit* field, int result);
+    // Why a profile cannot take this name; empty when nothing is to be said.
+    QString nameRefusal(const QString& name) const;
     // The port a management server's URL connects to.
     static int urlPort(const QUrl& url);
     QString chooseFile(const QString& caption, const QString& filter);
@@ -139,4 +153,8 @@ private:
     OpenFilesChooser openFiles;
     // Ids given by add since the set was last saved or read.
     QStringList added;
+    // The field whose refusal the hint shows, and the one holding OK.
+    LineEdit* hintOwner = nullptr;
+    LineEdit* refusedField = nullptr;
+    QString refusedReason;
 };

@@ -1,6 +1,7 @@
 // The field slots: each edit goes at once into the shown profile of the
 // store's working set. A refused setter is logged and the slot stops; the
-// field keeps what the user entered.
+// field keeps what the user entered, and a refused server address is shown
+// as refused, with the reason.
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -95,17 +96,38 @@ void ProfilesDialog::serverChanged(QString text)
     updateLineEdit(ui->serverEdit, text.isEmpty());
 }
 
+QString ProfilesDialog::serverText(LineEdit* field)
+{
+    // Blanks around an address come with a paste; none belongs to it.
+    const QString text = field->text().trimmed();
+    if (text != field->text())
+        field->setText(text);
+    return text;
+}
+
+void ProfilesDialog::serverResult(LineEdit* field, int result)
+{
+    if (result == 0) {
+        clearRefusal(field);
+        return;
+    }
+    LOG_ERROR << "[ProfilesDialog] Server address refused: " << field->text();
+    showRefusal(field,
+                tr("The server address cannot be used: give a host name or an IP address, "
+                   "without blanks or control characters."),
+                true);
+}
+
 void ProfilesDialog::serverEdited()
 {
     LOG_TRACE;
     if (!currentProfile)
         return;
-    if (currentProfile->getType() == ConnProfile::LsType) {
-        if (serverSetUrl() != 0)
-            LOG_ERROR;
-    } else if (currentProfile->getVpnConfig().setRemote(ui->serverEdit->text()) != 0) {
-        LOG_ERROR;
-    }
+    const QString text = serverText(ui->serverEdit);
+    if (currentProfile->getType() == ConnProfile::LsType)
+        serverResult(ui->serverEdit, serverSetUrl());
+    else
+        serverResult(ui->serverEdit, currentProfile->getVpnConfig().setRemote(text));
 }
 
 void ProfilesDialog::serverPortEdited()
@@ -114,8 +136,9 @@ void ProfilesDialog::serverPortEdited()
     if (!currentProfile)
         return;
     if (currentProfile->getType() == ConnProfile::LsType) {
-        if (serverSetUrl() != 0)
-            LOG_ERROR;
+        // The URL holds both: a refusal is the address's.
+        serverText(ui->serverEdit);
+        serverResult(ui->serverEdit, serverSetUrl());
     } else if (currentProfile->getVpnConfig().setRemotePort(ui->serverPortSpin->value()) != 0) {
         LOG_ERROR;
     }
@@ -389,8 +412,8 @@ void ProfilesDialog::fallbackServerEdited()
     LOG_TRACE;
     if (!currentProfile)
         return;
-    if (currentProfile->getVpnConfig().setFallbackRemote(ui->fallbackServerEdit->text()) != 0)
-        LOG_ERROR;
+    const QString text = serverText(ui->fallbackServerEdit);
+    serverResult(ui->fallbackServerEdit, currentProfile->getVpnConfig().setFallbackRemote(text));
 }
 
 void ProfilesDialog::fallbackPortEdited()

@@ -74,6 +74,10 @@ void ProfilesDialog::setCurrentProfile(ORVO::ConnProfile* profile)
     }
 
     f->tabWidget->show();
+    // Every field is filled from the profile: no refused value is left.
+    refusedField = nullptr;
+    if (hintOwner)
+        clearRefusal(hintOwner);
 
     // The form's signals stay connected while it is filled: a check box
     // that changes stores what it shows, which is the profile's own value.

@@ -231,9 +231,17 @@ void Ui_profilesDialog::setupUi(QDialog* dialog)
     advancedTabLayout->addWidget(fallbackProtoCombo);
     tabWidget->addTab(advancedTab, QString());
 
-    // Cancel and OK at the bottom right.
+    // Cancel and OK at the bottom right; to their left, why a field's
+    // value was refused.
     horizontalLayout_3 = new QHBoxLayout();
     horizontalLayout_3->setObjectName(QStringLiteral("horizontalLayout_3"));
+    fieldHint = new QLabel(dialog);
+    fieldHint->setObjectName(QStringLiteral("fieldHint"));
+    fieldHint->setWordWrap(true);
+    fieldHint->setTextFormat(Qt::PlainText);
+    fieldHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    fieldHint->hide();
+    horizontalLayout_3->addWidget(fieldHint, 1);
     horizontalLayout_3->addItem(
         new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     cancelButton = new QPushButton(dialog);

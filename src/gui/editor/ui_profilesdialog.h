@@ -76,6 +76,7 @@ public:
     ComboBox* fallbackProtoCombo = nullptr;
 
     QHBoxLayout* horizontalLayout_3 = nullptr;
+    QLabel* fieldHint = nullptr;
     QPushButton* cancelButton = nullptr;
     QPushButton* okButton = nullptr;
 

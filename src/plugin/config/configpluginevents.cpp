@@ -345,7 +345,7 @@ void ConfigPlugin::finished(QNetworkReply* reply)
         // From the next turn of the event loop: a modal box here would run
         // its loop inside the reply's finished signal, where a sign-out in
         // the meantime could delete the reply and its manager under it.
-        const QString title = app() + QLatin1Char(' ') + tr("Error");
+        const QString title = tr("Error");
         QTimer::singleShot(0, this, [title, text] {
             MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton,
                                  Qt::PlainText);

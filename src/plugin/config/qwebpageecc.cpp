@@ -168,15 +168,15 @@ void QWebPageEcc::javaScriptAlert(QWebFrame* frame, const QString& msg)
 {
     Q_UNUSED(frame)
     // The text comes from the page: never read it as markup.
-    ORVO::MessageBox::information(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Info"), msg,
-                                  QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
+    ORVO::MessageBox::information(nullptr, tr("Info"), msg, QMessageBox::Ok, QMessageBox::NoButton,
+                                  Qt::PlainText);
 }
 
 bool QWebPageEcc::javaScriptConfirm(QWebFrame* frame, const QString& msg)
 {
     Q_UNUSED(frame)
-    return ORVO::MessageBox::question(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Confirmation"),
-                                      msg, QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+    return ORVO::MessageBox::question(nullptr, tr("Confirmation"), msg,
+                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
                                       Qt::PlainText) == QMessageBox::Yes;
 }
 

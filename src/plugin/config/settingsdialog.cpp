@@ -315,12 +315,14 @@ int SettingsDialog::_applyChange(const QString& key, const QString& value)
         return -1;
     }
     if (ORVO::utils::settingsSetSync(settings, key, text) != 0) {
+        const QString reason = ORVO::utils::settingsWriteFailure(settings);
+        LOG_ERROR << reason;
         settings->setValue(key, stored);
         // Not from inside the editor's commit, which the box would disturb.
-        QTimer::singleShot(0, this, []() {
+        QTimer::singleShot(0, this, [reason]() {
             ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),
-                                       tr("The location could not be saved."), QMessageBox::Ok,
-                                       QMessageBox::NoButton);
+                                       tr("The location could not be saved: %1").arg(reason),
+                                       QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
         });
         return -1;
     }
@@ -339,14 +341,16 @@ void SettingsDialog::_removeEntries(const QStringList& keys)
     }
     if (!removed.isEmpty()) {
         if (ORVO::utils::settingsSync(settings) != 0) {
+            const QString reason = ORVO::utils::settingsWriteFailure(settings);
+            LOG_ERROR << reason;
             // Put back what the store still holds, and show it again.
             for (const auto& entry : qAsConst(removed))
                 settings->setValue(entry.first, entry.second);
             _closeGroups();
             _insertActions();
             ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),
-                                       tr("The applications could not be reset."), QMessageBox::Ok,
-                                       QMessageBox::NoButton);
+                                       tr("The applications could not be reset: %1").arg(reason),
+                                       QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
         }
     }
     _updateButtons();

@@ -382,8 +382,21 @@ void AdvForm::langComboChanged(int index)
     const QString code = indexToLang(index);
     if (code.isEmpty())
         return;
+    notSaved = false;
     emit langChanged(code);
-    ORVO::MessageBox::information(this, ORVO::app() + QLatin1Char(' ') + tr("Language changed"),
+    // Only a stored language is the one of the next start.
+    if (notSaved)
+        return;
+    ORVO::MessageBox::information(this, tr("Language changed"),
                                   tr("The changes take effect after the next Restart"),
                                   QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void AdvForm::settingNotSaved(const QString& reason)
+{
+    notSaved = true;
+    // The reason names files and folders: plain text.
+    ORVO::MessageBox::critical(this, ORVO::app() + QLatin1Char(' ') + tr("Error"),
+                               tr("The setting could not be saved: %1").arg(reason),
+                               QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
 }

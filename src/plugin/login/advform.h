@@ -78,6 +78,10 @@ public:
     QString proxyPass() const;
     void setProxyPass(const QString& pass);
 
+    // The plugin could not store the change the user just made: the user
+    // is told why, and a chosen language promises nothing for the restart.
+    void settingNotSaved(const QString& reason);
+
     Ui_AdvForm* form() const { return ui; }
 
 signals:
@@ -98,4 +102,6 @@ private slots:
 private:
     Ui_AdvForm* ui;
     QIntValidator* validator = nullptr;
+    // Set while a change's signal is out, when the plugin could not store it.
+    bool notSaved = false;
 };

@@ -4,6 +4,7 @@
 #include <QNetworkProxyFactory>
 #include <QPalette>
 #include <QSettings>
+#include <QSignalBlocker>
 
 #include "common/log.h"
 #include "common/simplecrypt.h"
@@ -244,8 +245,7 @@ void LoginPlugin::editedVpnTimeout()
         LOG_ERROR;
         return;
     }
-    if (utils::settingsSetSync(settings, QLatin1String(KeyVpnTimeout), QString::number(timeout)) !=
-        0) {
+    if (storeSetting(KeyVpnTimeout, QString::number(timeout)) != 0) {
         LOG_ERROR;
         return;
     }
@@ -254,14 +254,14 @@ void LoginPlugin::editedVpnTimeout()
 
 void LoginPlugin::langChanged(const QString& lang)
 {
-    if (utils::settingsSetSync(settings, QLatin1String(KeyLang), lang) != 0)
+    if (storeSetting(KeyLang, lang) != 0)
         LOG_ERROR;
 }
 
 void LoginPlugin::setProxyEnabled(bool enabled)
 {
     LOG_NOTICE << "[Proxy] enabled: " << boolWord(enabled);
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyEnabled), enabled) != 0) {
+    if (storeSetting(KeyProxyEnabled, enabled) != 0) {
         LOG_ERROR;
         return;
     }
@@ -272,7 +272,7 @@ void LoginPlugin::setProxyEnabled(bool enabled)
 void LoginPlugin::setProxyAuthEnabled(bool enabled)
 {
     LOG_NOTICE << "[Proxy] authentication enabled: " << boolWord(enabled);
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyAuthEnabled), enabled) != 0)
+    if (storeSetting(KeyProxyAuthEnabled, enabled) != 0)
         LOG_ERROR;
 }
 
@@ -284,7 +284,7 @@ void LoginPlugin::editedProxyServer()
     if (server == proxy.hostName())
         return;
     LOG_DEBUG << "[Proxy] server: " << server;
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyServer), server) != 0) {
+    if (storeSetting(KeyProxyServer, server) != 0) {
         LOG_ERROR;
         return;
     }
@@ -300,7 +300,7 @@ void LoginPlugin::editedProxyPort()
     if (port == proxy.port())
         return;
     LOG_DEBUG << "[Proxy] port: " << QString::number(port);
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyPort), port) != 0) {
+    if (storeSetting(KeyProxyPort, port) != 0) {
         LOG_ERROR;
         return;
     }
@@ -316,7 +316,7 @@ void LoginPlugin::editedProxyUser()
     if (user == proxy.user())
         return;
     LOG_DEBUG << "[Proxy] user: " << user;
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyUser), user) != 0) {
+    if (storeSetting(KeyProxyUser, user) != 0) {
         LOG_ERROR;
         return;
     }
@@ -336,9 +336,49 @@ void LoginPlugin::editedProxyPass()
     proxy.setPassword(pass);
     proxyApply(proxy);
     SimpleCrypt crypt(ScramblerKey);
-    if (utils::settingsSetSync(settings, QLatin1String(KeyProxyPass),
-                               crypt.encryptToString(pass)) != 0)
+    if (storeSetting(KeyProxyPass, crypt.encryptToString(pass)) != 0)
         LOG_ERROR;
+}
+
+int LoginPlugin::storeSetting(const char* key, const QVariant& value)
+{
+    const QString name = QLatin1String(key);
+    const QVariant before = settings->value(name);
+    const bool held = settings->contains(name) && value == before;
+    if (utils::settingsSetSync(settings, name, value) == 0)
+        return 0;
+    const QString reason = utils::settingsWriteFailure(settings);
+    LOG_ERROR << "[Settings] " << name << " not saved: " << reason;
+    if (held)
+        return -1;
+    // The store's memory keeps what it could not write and would take it
+    // for stored next time: back to what the file holds.
+    if (before.isValid())
+        settings->setValue(name, before);
+    else
+        settings->remove(name);
+    // Only a change the user made in the form is reported there; the
+    // window's start applies stored values without asking anyone.
+    if (advForm && sender() == advForm.data()) {
+        advForm->settingNotSaved(reason);
+        showSettingsInForm();
+    }
+    return -1;
+}
+
+void LoginPlugin::showSettingsInForm()
+{
+    // What is stored, and for the proxy what is in force; no field's
+    // signal runs, so nothing is stored again.
+    const QSignalBlocker blocker(advForm.data());
+    advForm->setVpnTimeout(vpnTimeoutSetting());
+    advForm->setLang(settings->value(QLatin1String(KeyLang), AdvForm::indexToLang(0)).toString());
+    advForm->setProxyEnabled(proxy.type() == QNetworkProxy::HttpProxy);
+    advForm->setProxyServer(proxy.hostName());
+    advForm->setProxyPort(proxy.port());
+    advForm->setProxyAuthEnabled(
+        settings->value(QLatin1String(KeyProxyAuthEnabled), false).toBool());
+    advForm->setProxyUser(proxy.user());
 }
 
 void LoginPlugin::proxyApply(const QNetworkProxy& applied)

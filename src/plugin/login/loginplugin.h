@@ -92,6 +92,12 @@ private slots:
     void _signIn(ORVO::ConnProfile* profile);
 
 private:
+    // Writes a setting: 0, or -1 after the form has told the user why the
+    // change could not be saved.
+    int storeSetting(const char* key, const QVariant& value);
+    // The advanced form shows the settings again after a change that could
+    // not be stored.
+    void showSettingsInForm();
     void proxyApply(const QNetworkProxy& proxy);
     int sendProfile(ORVO::ConnProfile* profile);
     int vpnTimeoutSetting() const;

@@ -35,6 +35,9 @@ private slots:
     void pendingEditReachesItsProfile();
     void vpnEditsReadBack();
     void lsEditsReadBack();
+    void serverAddressTyped_data();
+    void serverAddressTyped();
+    void nameOfUnreadableProfile();
 
 private:
     // OK, then the profile as a new store reads it from disk.
@@ -340,6 +343,64 @@ void TestProfilesDialogFields::lsEditsReadBack()
     QCOMPARE(p->getAuth().getUrl(), QStringLiteral("https://ls2.example.org"));
     QVERIFY(p->getCaVerify());
     QCOMPARE(orvotest::readFile(rig->dirOf("cloud") + "/ls-ca.pem"), edtest::realPem());
+}
+
+void TestProfilesDialogFields::serverAddressTyped_data()
+{
+    QTest::addColumn<bool>("fallback");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("blanks around, as pasted") << false << "  vpn2.example.org ";
+    QTest::newRow("blank inside") << false << "vpn2 example.org";
+    QTest::newRow("fallback, blanks around") << true << " backup.example.org ";
+    QTest::newRow("fallback, blank inside") << true << "backup example.org";
+}
+
+// Blanks around are dropped; a refused address is shown as refused, with
+// its reason, and OK then saves nothing and shows the field.
+void TestProfilesDialogFields::serverAddressTyped()
+{
+    QFETCH(bool, fallback);
+    QFETCH(QString, typed);
+    const bool refused = typed.trimmed().contains(' ');
+    QVERIFY(rig->saved({"office"}));
+    rig->open("office");
+    Ui_profilesDialog* f = rig->f();
+    LineEdit* edit = fallback ? f->fallbackServerEdit : f->serverEdit;
+    f->fallbackServerEnable->setChecked(fallback);
+    f->tabWidget->setCurrentIndex(fallback ? 1 : 0);
+    edtest::enter(edit, typed);
+    QCOMPARE(f->fieldHint->isVisible(), refused);
+    f->tabWidget->setCurrentIndex(fallback ? 0 : 1);
+    QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
+    edtest::click(f->okButton);
+    QCOMPARE(saved.count(), refused ? 0 : 1);
+    QCOMPARE(rig->dialog.isVisible(), refused);
+    QVERIFY(!refused || f->tabWidget->currentWidget()->isAncestorOf(edit));
+    ORVO::ConnProfiles disk;
+    QCOMPARE(disk.load(), 0);
+    const libvelcor::VpnConfig& vpn = disk.get("office")->getVpnConfig();
+    const QString before = fallback ? QString() : QString("vpn.example.org");
+    QCOMPARE(fallback ? vpn.getFallbackRemote() : vpn.getRemote(),
+             refused ? before : typed.trimmed());
+}
+
+// A name taken on disk by a profile that cannot be read is refused with
+// the reason, which stays in view when the field goes back.
+void TestProfilesDialogFields::nameOfUnreadableProfile()
+{
+    QVERIFY(rig->saved({"Locke"}));
+    QVERIFY(QDir().mkpath(rig->dirOf("Locked")));
+    QCOMPARE(rig->store.load(), 0);
+    rig->open("Locke");
+    QLineEdit* name = rig->f()->nameEdit->lineEdit();
+    name->end(false);
+    QTest::keyClick(name, 'd');
+    QTest::keyClick(name, Qt::Key_Return);
+    QCOMPARE(name->text(), QString("Locke"));
+    QCOMPARE(rig->rows(), QStringList{"Locke"});
+    QCOMPARE(rig->f()->fieldHint->text(), QString("The name Locked cannot be used: a profile of "
+                                                  "that name is on disk and cannot be read."));
+    QVERIFY(rig->f()->fieldHint->isVisible());
 }
 
 ORVO_TEST_GUI_MAIN(TestProfilesDialogFields)

@@ -198,6 +198,8 @@ void TestProfilesDialogSet::renameToTakenId()
     QCOMPARE(rig->rows(), QStringList({"b", "c", "d"}));
     edtest::typeInto(rig->f()->nameEdit, "b");
     QCOMPARE(rig->f()->nameEdit->text(), QStringLiteral("b"));
+    QCOMPARE(rig->f()->fieldHint->text(),
+             QString("The name b cannot be used: another profile has it."));
     QCOMPARE(rig->rows(), QStringList({"b", "c", "d"}));
     QCOMPARE(rig->store.get("d"), a);
     // Finishing puts the field back: the id stays the key it is stored under.

@@ -377,7 +377,7 @@ private slots:
         QScopedPointer<QNetworkReply> lost(plugin->networkAccessManager->get(
             QNetworkRequest(QUrl("http://nonexistent.invalid/"))));
         QTRY_VERIFY_WITH_TIMEOUT(driver.seen.shown, 20000);
-        QCOMPARE(driver.seen.title, QString("Bastiva Connect App Error"));
+        QCOMPARE(driver.seen.title, QString("Error"));
         QVERIFY2(driver.seen.text.startsWith("Error in reply: 3 ("), qPrintable(driver.seen.text));
         QCOMPARE(driver.seen.labelFormat, Qt::PlainText);
         QVERIFY(lost);

@@ -357,22 +357,26 @@ private slots:
         orvotest::LogCapture log;
         loadPortal();
         QString text;
+        QString title;
         Qt::TextFormat format = Qt::AutoText;
         QTimer::singleShot(100, this, [&]() {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             QVERIFY(box);
             text = box->text();
+            title = box->windowTitle();
             format = box->textFormat();
             box->button(QMessageBox::Ok)->click();
         });
         page->mainFrame()->evaluateJavaScript("alert('<b>x</b>'); console.log('done')");
         QCOMPARE(text, "<b>x</b>");
+        QCOMPARE(title, "Info");
         QCOMPARE(format, Qt::PlainText);
         QVERIFY(log.contains("] : \"done\""));
 
         const char* const ask = "confirm('Sure?')";
         ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Yes);
         QCOMPARE(page->mainFrame()->evaluateJavaScript(ask).toBool(), true);
+        QVERIFY(log.contains(": \"Confirmation\": \"Sure?\""));
         ORVO::seams::setMessageBoxAutoAnswer(ORVO::seams::CloseAnswer);
         QCOMPARE(page->mainFrame()->evaluateJavaScript(ask).toBool(), false);
     }

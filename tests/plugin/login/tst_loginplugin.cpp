@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QKeyEvent>
@@ -110,6 +111,8 @@ private slots:
     void firstStartShowsPasswordField();
     void storedTimeoutAndProxyAnnounced();
     void proxyEditsStoredScrambled();
+    void unsavedSettingIsSaid_data();
+    void unsavedSettingIsSaid();
     void statesDriveTheForm();
     void windowIsGuarded();
     void editorOpensOnTheChosenProfile();
@@ -300,6 +303,44 @@ void TestLoginPlugin::proxyEditsStoredScrambled()
     for (const QString& line : log.lines())
         QVERIFY2(!line.contains("Pa55-word"), qPrintable(line));
     QVERIFY(log.contains("[Proxy] server: "));
+}
+
+void TestLoginPlugin::unsavedSettingIsSaid_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::newRow("language") << "lang";
+    QTest::newRow("timeout") << "vpnTimeout";
+}
+
+// A file where the settings folder goes (root writes into any folder): the
+// change is not stored, and the user is told why instead of promised a restart.
+void TestLoginPlugin::unsavedSettingIsSaid()
+{
+    QFETCH(QString, key);
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    const QString folder = QFileInfo(p->settings->fileName()).absolutePath();
+    QVERIFY(QDir(folder).removeRecursively());
+    QVERIFY(orvotest::writeFile(folder, "x"));
+    orvotest::LogCapture log;
+    Ui_AdvForm* f = p->advForm->form();
+    if (key == "lang") {
+        f->langComboBox->setCurrentIndex(1);
+        emit f->langComboBox->activated(1);
+    } else {
+        f->vpnTimeoutEdit->setText("75");
+        emit f->vpnTimeoutEdit->editingFinished();
+    }
+    QVERIFY(QFile::remove(folder));
+    const QStringList boxes = log.lines().filter("[MessageBox] Auto-answer");
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.at(0).endsWith("The setting could not be saved: cannot create the folder " +
+                                  folder + ": " + folder + " is not a folder\""),
+             qPrintable(boxes.at(0)));
+    QVERIFY(!p->settings->contains(key));
+    // The form shows what is stored, not the refused choice.
+    QCOMPARE(key == "lang" ? f->langComboBox->currentIndex() : p->advForm->vpnTimeout(),
+             key == "lang" ? 0 : 60);
 }
 
 void TestLoginPlugin::statesDriveTheForm()
