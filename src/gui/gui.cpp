@@ -241,9 +241,12 @@ void Gui::_gotAuthChanged(libvelcor::Auth auth)
         ORVO::utils::printErr(tr("Info") + QStringLiteral(": ") + text);
         return;
     }
-    // The user name is data, shown as it is.
-    MessageBox::information(nullptr, tr("Info"), text, QMessageBox::Ok, QMessageBox::NoButton,
-                            Qt::PlainText);
+    // From the event loop, as the service's boxes: this arrives inside the
+    // handler of the server's answer. The user name is data, shown as it is.
+    QTimer::singleShot(0, this, [text]() {
+        MessageBox::information(nullptr, tr("Info"), text, QMessageBox::Ok, QMessageBox::NoButton,
+                                Qt::PlainText);
+    });
 }
 
 void Gui::_requestAction(QVariantMap data)

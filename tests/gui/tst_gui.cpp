@@ -251,6 +251,9 @@ void TestGui::authChangedBox()
     const libvelcor::Auth auth(libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, QString(),
                                QStringLiteral("<i>mara"), QStringLiteral("pw"), QString());
     QMetaObject::invokeMethod(&gui, "_gotAuthChanged", Q_ARG(libvelcor::Auth, auth));
+    // Not inside the handler of the server's answer that brought it.
+    QVERIFY(!driver.seen.shown);
+    QTRY_VERIFY(driver.seen.shown);
     QCOMPARE(driver.seen.title, QStringLiteral("Info"));
     QCOMPARE(driver.seen.text, QStringLiteral("Password successfully changed for user: <i>mara"));
     QCOMPARE(driver.seen.labelFormat, Qt::PlainText);
