@@ -260,7 +260,9 @@ QString settingsWriteFailure(const QSettings* settings)
     const int pfd = ::mkstemp(probe.data());
     int code = pfd < 0 ? errno : 0;
     if (pfd >= 0) {
-        const QByteArray block(4096, '\n');
+        // More than a settings file takes: a disk with a block or two free
+        // refused the write as well.
+        const QByteArray block(64 * 1024, '\n');
         errno = 0;
         if (::write(pfd, block.constData(), block.size()) != block.size())
             code = errno != 0 ? errno : ENOSPC; // a short write: the disk is full

@@ -140,6 +140,8 @@ private slots:
         orvotest::LogCapture log;
         QCOMPARE(utils::settingsSetSync(&settings, "big", QString(3 * disk.BlockSize, 'x')), -1);
         QCOMPARE(log.linesAt("ERROR").size(), 1);
+        const QString why = utils::settingsWriteFailure(&settings);
+        QVERIFY2(why.endsWith("no space left on device"), qPrintable(why));
         QCOMPARE(orvotest::readFile(settings.fileName()), before);
         QCOMPARE(settings.value("big"), QVariant());
         QCOMPARE(settings.value("proxyPass").toString(), QStringLiteral("secret"));
