@@ -39,7 +39,8 @@ private slots:
     void stateMachine_data();
     void stateMachine();
     void startFollowsTheConnectRequest();
-    void signInBetweenAttemptsSendsNoStart();
+    void signInWithoutTheCredentialSendsNoStart_data();
+    void signInWithoutTheCredentialSendsNoStart();
     void syncRoutes_data();
     void syncRoutes();
     void setupFlagFollowsFragments_data();
@@ -135,22 +136,40 @@ void TestApiManager::startFollowsTheConnectRequest()
     QCOMPARE(rig.actionsSince(mark), QStringList{QStringLiteral("stop")});
 }
 
-// The service lost and about to be tried again: the sign-in's credential
-// cannot go, so neither may its "start", though the service is back by then.
-void TestApiManager::signInBetweenAttemptsSendsNoStart()
+void TestApiManager::signInWithoutTheCredentialSendsNoStart_data()
 {
+    QTest::addColumn<int>("authResult"); // the service's answer to the credential; 0: none
+    QTest::addColumn<QString>("text");
+    // The service lost and about to be tried again: the sign-in's credential
+    // cannot go, so neither may its "start", though the service is back by then.
+    QTest::newRow("between two attempts")
+        << 0 << "Cannot sign in: the local service cannot be reached";
+    QTest::newRow("credential refused")
+        << 2 << "Cannot sign in: the local service refused the credential";
+}
+
+void TestApiManager::signInWithoutTheCredentialSendsNoStart()
+{
+    QFETCH(int, authResult);
+    QFETCH(QString, text);
     Rig rig;
     QVERIFY(rig.start());
-    rig.sim.disconnectClients();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
+    const int errors = authResult ? 0 : 1;
+    if (authResult) {
+        rig.sim.setResultCode(QStringLiteral("auth"), authResult);
+    } else {
+        rig.sim.disconnectClients();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
+    }
     const int mark = rig.simMark();
     rig.login()->signIn(Rig::userPass(), Rig::security());
-    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 2, 5000);
-    QCOMPARE(rig.log.last(QStringLiteral("gui._gotError")).args.at(1).toString(),
-             QStringLiteral("Cannot sign in: the local service cannot be reached"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), errors + 1, 5000);
+    const QVariantList told = rig.log.last(QStringLiteral("gui._gotError")).args;
+    QCOMPARE(told.at(1).toString(), text);
+    QVERIFY(!authResult || told.at(2).toString().endsWith(QStringLiteral(" code 2")));
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.clientCount(), 1, 5000);
     QTest::qWait(300);
-    QVERIFY(rig.valuesSince(QStringLiteral("auth"), mark).isEmpty());
+    QCOMPARE(rig.valuesSince(QStringLiteral("auth"), mark).size(), errors ? 0 : 1);
     QVERIFY(rig.actionsSince(mark).isEmpty());
 }
 
