@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include "libvelcor/setupapi.h"
 #include "rig.h"
 #include "testmain.h"
 
@@ -127,12 +128,20 @@ void TestApiManager::startFollowsTheConnectRequest()
     emit rig.gui->sigConnect();
     QTRY_COMPARE_WITH_TIMEOUT(rig.actionsSince(mark).size(), 3, 5000);
 
-    // A sign-out before the delay has passed: "stop" is the last word.
+    // A sign-out before the delay has passed: "stop" is the last word. A
+    // request of the test's own, made once the "start" was due, is answered
+    // after the sign-out's credential (which a "start" would wait for): by
+    // then nothing but the "stop" has been asked for.
     emit rig.gui->authSupply(Rig::userPass());
     mark = rig.simMark();
+    QSignalSpy asked(rig.api(), SIGNAL(actionRequest(QString, libvelcor::Params)));
     emit rig.gui->sigConnect();
     emit rig.gui->sigDisconnect();
-    QTest::qWait(300);
+    libvelcor::SetupApi probe;
+    QSignalSpy answered(&probe, SIGNAL(configReceived(libvelcor::Api::ResultCode, QVariant)));
+    QTimer::singleShot(2 * ORVO::ApiManager::StartDelayMs, &probe, SLOT(configRetrieve()));
+    QVERIFY(answered.wait(5000));
+    QCOMPARE(asked.size(), 1);
     QCOMPARE(rig.actionsSince(mark), QStringList{QStringLiteral("stop")});
 }
 
