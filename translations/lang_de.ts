@@ -228,6 +228,10 @@
         <source>Cannot sign in: the local service cannot be reached</source>
         <translation>Anmeldung nicht möglich: der lokale Dienst ist nicht erreichbar</translation>
     </message>
+    <message>
+        <source>Cannot sign in: the local service refused the credential</source>
+        <translation>Anmeldung nicht möglich: der lokale Dienst hat die Anmeldedaten abgelehnt</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

@@ -228,6 +228,10 @@
         <source>Cannot sign in: the local service cannot be reached</source>
         <translation>Cannot sign in: the local service cannot be reached</translation>
     </message>
+    <message>
+        <source>Cannot sign in: the local service refused the credential</source>
+        <translation>Cannot sign in: the local service refused the credential</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

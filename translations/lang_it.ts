@@ -228,6 +228,10 @@
         <source>Cannot sign in: the local service cannot be reached</source>
         <translation>Impossibile accedere: il servizio locale non è raggiungibile</translation>
     </message>
+    <message>
+        <source>Cannot sign in: the local service refused the credential</source>
+        <translation>Impossibile accedere: il servizio locale ha rifiutato le credenziali</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

@@ -222,13 +222,26 @@ void Gui::_gotQuery(int id, QString query)
         emit sigQueryResponse(id, false);
         return;
     }
+    // The same question asked again while its box is open adds no box: the
+    // one box answers it, by the same id. Its asker takes one answer per
+    // question; a second box's would be dropped.
+    const QPair<int, QString> key(id, query);
+    if (openQueries.contains(key)) {
+        LOG_NOTICE << "[Gui] Query " << id << " asked again while its box is open";
+        return;
+    }
+    openQueries.insert(key);
     // From the event loop; the answer goes back by the question's id.
     const QPointer<Gui> self(this);
-    QTimer::singleShot(0, this, [self, id, title, query]() {
+    QTimer::singleShot(0, this, [self, id, title, query, key]() {
         const int answer = MessageBox::warning(
             nullptr, title, query, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
-        if (self)
-            emit self->sigQueryResponse(id, answer == QMessageBox::Ok);
+        if (!self)
+            return;
+        // Before the answer goes out: a question asked in reply to it gets
+        // a box of its own.
+        self->openQueries.remove(key);
+        emit self->sigQueryResponse(id, answer == QMessageBox::Ok);
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QVariant>
@@ -104,6 +105,8 @@ private:
     bool quitting = false;
     // Texts of the error boxes open or about to open.
     QSet<QString> openErrors;
+    // Ids and texts of the question boxes open or about to open.
+    QSet<QPair<int, QString>> openQueries;
 };
 
 } // namespace ORVO

@@ -196,6 +196,12 @@ void ApiManager::_doConnect()
         if (credentialFailureTold)
             continue;
         credentialFailureTold = true;
+        // A code of the service's own: it was reached, and refused.
+        if (credentialResult > 0) {
+            _signInFailed(QStringLiteral("the service answered code %1").arg(int(credentialResult)),
+                          true);
+            continue;
+        }
         QString reason = authApi->problem();
         if (reason.isEmpty())
             reason = QStringLiteral("the service did not take the credential (result %1)")
@@ -241,10 +247,13 @@ void ApiManager::_actionNotSent(QString action, QString reason)
     _signInFailed(reason);
 }
 
-void ApiManager::_signInFailed(const QString& reason)
+void ApiManager::_signInFailed(const QString& reason, bool refused)
 {
     emit error(libvelcor::Error(libvelcor::Api::ConnectionErrorCode,
-                                tr("Cannot sign in: the local service cannot be reached"), reason));
+                                refused
+                                    ? tr("Cannot sign in: the local service refused the credential")
+                                    : tr("Cannot sign in: the local service cannot be reached"),
+                                reason));
 }
 
 void ApiManager::_gotSettings()

@@ -130,7 +130,8 @@ private:
         quint64 generation = 0;
     };
 
-    void _signInFailed(const QString& reason);
+    // Refused: the service answered the credential with a code of its own.
+    void _signInFailed(const QString& reason, bool refused = false);
     void _finishLogout();
     QString _logoUrl(const char* path) const;
 

@@ -60,6 +60,7 @@ private slots:
     void errorText_data();
     void errorText();
     void errorBox();
+    void repeatedErrorOneBox_data();
     void repeatedErrorOneBox();
     void queryBox_data();
     void queryBox();
@@ -189,9 +190,18 @@ void TestGui::errorBox()
 
 // The same error again while its box is open adds no box; the log has
 // each. Once closed, it is shown again.
+void TestGui::repeatedErrorOneBox_data()
+{
+    QTest::addColumn<bool>("question");
+    QTest::newRow("error") << false;
+    QTest::newRow("question") << true;
+}
+
 void TestGui::repeatedErrorOneBox()
 {
+    QFETCH(bool, question);
     Gui gui(nullptr, true, false);
+    QSignalSpy answers(&gui, SIGNAL(sigQueryResponse(int, bool)));
     orvotest::LogCapture log;
     QList<int> open; // boxes on screen each time one is answered
     QTimer answer;
@@ -206,13 +216,21 @@ void TestGui::repeatedErrorOneBox()
     });
     answer.start(50);
     for (int i = 0; i < 3; ++i) {
-        QMetaObject::invokeMethod(&gui, "_gotError", Q_ARG(ORVO::Module, ORVO::ModuleApiManager),
-                                  Q_ARG(QString, "stopped answering"), Q_ARG(QString, ""));
+        if (question)
+            QMetaObject::invokeMethod(&gui, "_gotQuery", Q_ARG(int, 0),
+                                      Q_ARG(QString, "Untrusted Server!"));
+        else
+            QMetaObject::invokeMethod(&gui, "_gotError",
+                                      Q_ARG(ORVO::Module, ORVO::ModuleApiManager),
+                                      Q_ARG(QString, "stopped answering"), Q_ARG(QString, ""));
         if (i == 1)
             QTRY_COMPARE(open.size(), 1);
     }
     QTRY_COMPARE(open, (QList<int>{1, 1}));
-    QCOMPARE(log.linesAt(QStringLiteral("ERROR")).size(), 3);
+    // One answer per box; the log has every one asked.
+    QTRY_COMPARE(answers.size(), question ? 2 : 0);
+    QCOMPARE(log.linesAt(question ? QStringLiteral("notice") : QStringLiteral("ERROR")).size(),
+             question ? 1 : 3);
 }
 
 void TestGui::queryBox_data()

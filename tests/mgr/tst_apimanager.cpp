@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include "libvelcor/setupapi.h"
 #include "rig.h"
 #include "testmain.h"
 
@@ -39,7 +40,8 @@ private slots:
     void stateMachine_data();
     void stateMachine();
     void startFollowsTheConnectRequest();
-    void signInBetweenAttemptsSendsNoStart();
+    void signInWithoutTheCredentialSendsNoStart_data();
+    void signInWithoutTheCredentialSendsNoStart();
     void syncRoutes_data();
     void syncRoutes();
     void setupFlagFollowsFragments_data();
@@ -126,31 +128,57 @@ void TestApiManager::startFollowsTheConnectRequest()
     emit rig.gui->sigConnect();
     QTRY_COMPARE_WITH_TIMEOUT(rig.actionsSince(mark).size(), 3, 5000);
 
-    // A sign-out before the delay has passed: "stop" is the last word.
+    // A sign-out before the delay has passed: "stop" is the last word. A
+    // request of the test's own, made once the "start" was due, is answered
+    // after the sign-out's credential (which a "start" would wait for): by
+    // then nothing but the "stop" has been asked for.
     emit rig.gui->authSupply(Rig::userPass());
     mark = rig.simMark();
+    QSignalSpy asked(rig.api(), SIGNAL(actionRequest(QString, libvelcor::Params)));
     emit rig.gui->sigConnect();
     emit rig.gui->sigDisconnect();
-    QTest::qWait(300);
+    libvelcor::SetupApi probe;
+    QSignalSpy answered(&probe, SIGNAL(configReceived(libvelcor::Api::ResultCode, QVariant)));
+    QTimer::singleShot(2 * ORVO::ApiManager::StartDelayMs, &probe, SLOT(configRetrieve()));
+    QVERIFY(answered.wait(5000));
+    QCOMPARE(asked.size(), 1);
     QCOMPARE(rig.actionsSince(mark), QStringList{QStringLiteral("stop")});
 }
 
-// The service lost and about to be tried again: the sign-in's credential
-// cannot go, so neither may its "start", though the service is back by then.
-void TestApiManager::signInBetweenAttemptsSendsNoStart()
+void TestApiManager::signInWithoutTheCredentialSendsNoStart_data()
 {
+    QTest::addColumn<int>("authResult"); // the service's answer to the credential; 0: none
+    QTest::addColumn<QString>("text");
+    // The service lost and about to be tried again: the sign-in's credential
+    // cannot go, so neither may its "start", though the service is back by then.
+    QTest::newRow("between two attempts")
+        << 0 << "Cannot sign in: the local service cannot be reached";
+    QTest::newRow("credential refused")
+        << 2 << "Cannot sign in: the local service refused the credential";
+}
+
+void TestApiManager::signInWithoutTheCredentialSendsNoStart()
+{
+    QFETCH(int, authResult);
+    QFETCH(QString, text);
     Rig rig;
     QVERIFY(rig.start());
-    rig.sim.disconnectClients();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
+    const int errors = authResult ? 0 : 1;
+    if (authResult) {
+        rig.sim.setResultCode(QStringLiteral("auth"), authResult);
+    } else {
+        rig.sim.disconnectClients();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
+    }
     const int mark = rig.simMark();
     rig.login()->signIn(Rig::userPass(), Rig::security());
-    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 2, 5000);
-    QCOMPARE(rig.log.last(QStringLiteral("gui._gotError")).args.at(1).toString(),
-             QStringLiteral("Cannot sign in: the local service cannot be reached"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), errors + 1, 5000);
+    const QVariantList told = rig.log.last(QStringLiteral("gui._gotError")).args;
+    QCOMPARE(told.at(1).toString(), text);
+    QVERIFY(!authResult || told.at(2).toString().endsWith(QStringLiteral(" code 2")));
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.clientCount(), 1, 5000);
     QTest::qWait(300);
-    QVERIFY(rig.valuesSince(QStringLiteral("auth"), mark).isEmpty());
+    QCOMPARE(rig.valuesSince(QStringLiteral("auth"), mark).size(), errors ? 0 : 1);
     QVERIFY(rig.actionsSince(mark).isEmpty());
 }
 

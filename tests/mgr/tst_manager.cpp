@@ -452,13 +452,22 @@ void TestManager::queryResponse_data()
     QTest::addColumn<int>("id");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QStringList>("kinds");
+    // Around the answer: a state ("0", "1") or the question again ("201")
+    // before it, or a second answer ("twice").
+    QTest::addColumn<QString>("meanwhile");
 
-    QTest::newRow("accepted") << 0 << true
-                              << QStringList{QStringLiteral("config"), QStringLiteral("auth"),
-                                             QStringLiteral("auth"),
-                                             QStringLiteral("cloud.action")};
-    QTest::newRow("refused") << 0 << false << QStringList{QStringLiteral("config")};
-    QTest::newRow("unknown question") << 1 << true << QStringList();
+    const QStringList accepted{QStringLiteral("config"), QStringLiteral("auth"),
+                               QStringLiteral("auth"), QStringLiteral("cloud.action")};
+    QTest::newRow("accepted") << 0 << true << accepted << "";
+    QTest::newRow("refused") << 0 << false << QStringList{QStringLiteral("config")} << "";
+    QTest::newRow("unknown question") << 1 << true << QStringList() << "";
+    // The attempt ended before the answer: nothing of it goes out.
+    QTest::newRow("accepted after an error state") << 0 << true << QStringList() << "1";
+    QTest::newRow("accepted after an idle state") << 0 << true << QStringList() << "0";
+    // A second answer to the same question comes too late.
+    QTest::newRow("accepted twice") << 0 << true << accepted << "twice";
+    // The window's one box of a repeated question answers it.
+    QTest::newRow("asked again, accepted") << 0 << true << accepted << "201";
 }
 
 void TestManager::queryResponse()
@@ -466,6 +475,7 @@ void TestManager::queryResponse()
     QFETCH(int, id);
     QFETCH(bool, ok);
     QFETCH(QStringList, kinds);
+    QFETCH(QString, meanwhile);
 
     Rig rig;
     QVERIFY(rig.start());
@@ -475,19 +485,28 @@ void TestManager::queryResponse()
     rig.sim.emitError(201, QStringLiteral("Untrusted server"));
     QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotQuery")), 1, 5000);
     QTest::qWait(50);
+    if (meanwhile == QLatin1String("201")) {
+        rig.sim.emitError(201, QStringLiteral("Untrusted server"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotQuery")), 2, 5000);
+    } else if (meanwhile.size() == 1) {
+        rig.sim.emitState(meanwhile.toInt());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.stateChanged")), 1, 5000);
+    }
     const int mark = rig.simMark();
 
     emit rig.gui->sigQueryResponse(id, ok);
+    if (meanwhile == QLatin1String("twice"))
+        emit rig.gui->sigQueryResponse(id, ok);
     QTest::qWait(300); // past the 100 ms start delay
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.kinds().mid(mark), kinds, 5000);
-    if (id == 0 && ok) {
+    if (id == 0 && ok && !kinds.isEmpty()) {
         QCOMPARE(rig.valuesSince(QStringLiteral("config"), mark).first().toMap(),
                  sslFragment(QStringLiteral("init"), map1(QStringLiteral("verify_ca"), false)));
         const auto auths = rig.valuesSince(QStringLiteral("auth"), mark);
         QCOMPARE(authMap(auths.at(0)), orvofake::authToMap(Rig::proxy()));
         QCOMPARE(authMap(auths.at(1)), orvofake::authToMap(Rig::userPass()));
         QCOMPARE(rig.actionsSince(mark), QStringList{QStringLiteral("start")});
-    } else if (id == 0) {
+    } else if (id == 0 && !ok) {
         QCOMPARE(rig.valuesSince(QStringLiteral("config"), mark).first().toMap(),
                  orvotest::defaultMap());
         QCOMPARE(rig.manager->getProfileAuth().getType(), libvelcor::Auth::NoneType);
