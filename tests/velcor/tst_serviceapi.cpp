@@ -818,20 +818,33 @@ private slots:
     }
 
     // Destroying the API objects inside one of their own signals ends the
-    // connection without harm.
+    // connection without harm, also where another signal would follow.
+    void deleteInsideSignal_data()
+    {
+        QTest::addColumn<bool>("inAuthSent");
+        QTest::newRow("state") << false;
+        QTest::newRow("credential answered") << true;
+    }
+
     void deleteInsideSignal()
     {
+        QFETCH(bool, inAuthSent);
         auto apis = connected();
         QVERIFY(apis);
         Apis* raw = apis.release();
         bool deleted = false;
-        QObject::connect(raw->status.get(), &libvelcor::StatusApi::apiState, raw->status.get(),
-                         [&]() {
-                             delete raw;
-                             deleted = true;
-                         });
-        sim->emitState(2);
-        sim->emitState(4);
+        const auto destroy = [&]() {
+            delete raw;
+            deleted = true;
+        };
+        if (inAuthSent) {
+            connect(raw->auth.get(), &libvelcor::AuthApi::authSent, raw->auth.get(), destroy);
+            raw->auth->authSupply(libvelcor::Auth());
+        } else {
+            connect(raw->status.get(), &libvelcor::StatusApi::apiState, raw->status.get(), destroy);
+            sim->emitState(2);
+            sim->emitState(4);
+        }
         QTRY_VERIFY(deleted);
         QTRY_COMPARE(sim->clientCount(), 0);
     }
