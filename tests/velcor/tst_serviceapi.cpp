@@ -517,8 +517,19 @@ private slots:
         QCOMPARE(sim->clientCount(), 1);
     }
 
+    // Silent after the hello, or (autopilot) after the state it sends in
+    // answer to each status.start: either way one outage.
+    void silentServiceCountsAsLost_data()
+    {
+        QTest::addColumn<bool>("autopilot");
+        QTest::newRow("silent") << false;
+        QTest::newRow("one state, then silent") << true;
+    }
+
     void silentServiceCountsAsLost()
     {
+        QFETCH(bool, autopilot);
+        sim->setAutopilot(autopilot);
         auto apis = connected();
         QVERIFY(apis);
         QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
