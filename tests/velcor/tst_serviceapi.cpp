@@ -41,6 +41,9 @@ struct Apis
 
 // What becomes of the client's connection to a program on the service's port.
 enum Outcome { Refused, Served, Failed };
+// Where that program listens: on the service's address, or on
+// ::ffff:0.0.0.0, which takes what 0.0.0.0 takes.
+enum Where { OnLoopback, OnMappedAny };
 
 QVariantMap nested(const QString& section, const QString& key, const QVariant& value)
 {
@@ -357,35 +360,45 @@ private slots:
     // Another account's program on the service's port gets nothing, not
     // even the hello, also when the kernel holds the connection for it
     // until the client sends; the user is told why, once. The same program
-    // of this user is served, and one that closes at once is an ordinary
-    // failed attempt.
+    // of this user is served, and one that closes at once, or closes each
+    // connection (a busy moment), is an ordinary failed attempt.
     void programOnServicePort_data()
     {
         QTest::addColumn<int>("uid");
         QTest::addColumn<int>("how");
+        QTest::addColumn<int>("where");
         QTest::addColumn<int>("outcome");
         const int self = int(::geteuid());
+        const int other = ForeignPeer::Uid;
         QTest::newRow("other account")
-            << ForeignPeer::Uid << int(ForeignPeer::Serve) << int(Refused);
+            << other << int(ForeignPeer::Serve) << int(OnLoopback) << int(Refused);
         QTest::newRow("other account, deferred accept")
-            << ForeignPeer::Uid << int(ForeignPeer::Deferred) << int(Refused);
+            << other << int(ForeignPeer::Deferred) << int(OnLoopback) << int(Refused);
         QTest::newRow("this user, deferred accept")
-            << self << int(ForeignPeer::Deferred) << int(Served);
+            << self << int(ForeignPeer::Deferred) << int(OnLoopback) << int(Served);
         QTest::newRow("this user, closes at once")
-            << self << int(ForeignPeer::CloseAtOnce) << int(Failed);
+            << self << int(ForeignPeer::CloseAtOnce) << int(OnLoopback) << int(Failed);
+        QTest::newRow("this user, closes each connection")
+            << self << int(ForeignPeer::CloseEach) << int(OnLoopback) << int(Failed);
+        QTest::newRow("other account, deferred accept on ::ffff:0.0.0.0")
+            << other << int(ForeignPeer::Deferred) << int(OnMappedAny) << int(Refused);
+        QTest::newRow("this user, deferred accept on ::ffff:0.0.0.0")
+            << self << int(ForeignPeer::Deferred) << int(OnMappedAny) << int(Served);
     }
 
     void programOnServicePort()
     {
         QFETCH(int, uid);
         QFETCH(int, how);
+        QFETCH(int, where);
         QFETCH(int, outcome);
         if (!ForeignPeer::skipReason(uid).isEmpty())
             QSKIP(qPrintable(ForeignPeer::skipReason(uid)));
         const quint16 port = sim->port();
         sim->close();
         ForeignPeer peer(uid);
-        QVERIFY(peer.listenOn(port, ForeignPeer::Listen(how)));
+        const char* address[] = {"127.0.0.1", "::ffff:0.0.0.0"};
+        QVERIFY(peer.listenOn(port, ForeignPeer::Listen(how), address[where]));
         qputenv(Api::ServiceAddrVariable, QByteArray("127.0.0.1:") + QByteArray::number(port));
         Apis apis;
         QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));

@@ -91,8 +91,10 @@ struct Listener
     {
         if (local.port != target.port)
             return false;
+        // An IPv6 socket bound to ::ffff:0.0.0.0 takes what 0.0.0.0 takes.
         if (target.family == AF_INET && local.family == AF_INET6)
-            return sameAddress(local, mapped(target)) || (isWildcard(local) && !v6only);
+            return sameAddress(local, mapped(target)) || sameAddress(local, mapped(EndPoint())) ||
+                   (isWildcard(local) && !v6only);
         return local.family == target.family && (sameAddress(local, target) || isWildcard(local));
     }
 };
