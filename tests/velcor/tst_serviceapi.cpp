@@ -41,9 +41,11 @@ struct Apis
 
 // What becomes of the client's connection to a program on the service's port.
 enum Outcome { Refused, Served, Failed };
-// Where that program listens: on the service's address, or on
-// ::ffff:0.0.0.0, which takes what 0.0.0.0 takes.
-enum Where { OnLoopback, OnMappedAny };
+// Where that program listens: on the service's address; on ::ffff:0.0.0.0,
+// which takes what 0.0.0.0 takes; on "::" IPv6 only, beside a service of
+// this user with a deferred accept, with only the socket tables to go by,
+// which do not say that it is IPv6 only.
+enum Where { OnLoopback, OnMappedAny, OnV6OnlyAny };
 
 QVariantMap nested(const QString& section, const QString& key, const QVariant& value)
 {
@@ -384,6 +386,8 @@ private slots:
             << other << int(ForeignPeer::Deferred) << int(OnMappedAny) << int(Refused);
         QTest::newRow("this user, deferred accept on ::ffff:0.0.0.0")
             << self << int(ForeignPeer::Deferred) << int(OnMappedAny) << int(Served);
+        QTest::newRow("other account on :: IPv6 only, socket tables")
+            << other << int(ForeignPeer::Serve) << int(OnV6OnlyAny) << int(Failed);
     }
 
     void programOnServicePort()
@@ -397,8 +401,14 @@ private slots:
         const quint16 port = sim->port();
         sim->close();
         ForeignPeer peer(uid);
-        const char* address[] = {"127.0.0.1", "::ffff:0.0.0.0"};
-        QVERIFY(peer.listenOn(port, ForeignPeer::Listen(how), address[where]));
+        const char* address[] = {"127.0.0.1", "::ffff:0.0.0.0", "::"};
+        QVERIFY(
+            peer.listenOn(port, ForeignPeer::Listen(how), address[where], where == OnV6OnlyAny));
+        ForeignPeer beside(int(::geteuid()));
+        if (where == OnV6OnlyAny) {
+            QVERIFY(beside.listenOn(port, ForeignPeer::Deferred));
+            libvelcor::detail::setSocketDiagnostics(false);
+        }
         qputenv(Api::ServiceAddrVariable, QByteArray("127.0.0.1:") + QByteArray::number(port));
         Apis apis;
         QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));

@@ -42,7 +42,9 @@ PeerOwner peerOwner(const QAbstractSocket& socket);
 // into IPv6), in either socket table. All of them must be allowed (a
 // listener of another account sharing the port is refused), and at least
 // one must be found; the uid is then a listener's, and a listener of
-// another account is a known owner that is not allowed.
+// another account is a known owner that is not allowed. The socket tables
+// do not say whether a "::" listener is IPv6 only: when only such a
+// listener of another account stands in the way, the owner is unknown.
 PeerOwner serviceOwner(const QAbstractSocket& socket);
 
 // The uid of the socket with these end points (the peer's own view: local
