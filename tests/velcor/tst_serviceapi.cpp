@@ -41,10 +41,8 @@ struct Apis
 
 // What becomes of the client's connection to a program on the service's port.
 enum Outcome { Refused, Served, Failed };
-// Where that program listens: on the service's address; on ::ffff:0.0.0.0,
-// which takes what 0.0.0.0 takes; on "::" IPv6 only, beside a service of
-// this user with a deferred accept, with only the socket tables to go by,
-// which do not say that it is IPv6 only.
+// Where it listens; on "::" IPv6 only, beside a deferred service of this
+// user, with only the socket tables, which do not say it is IPv6 only.
 enum Where { OnLoopback, OnMappedAny, OnV6OnlyAny };
 
 QVariantMap nested(const QString& section, const QString& key, const QVariant& value)
@@ -540,8 +538,7 @@ private slots:
         QCOMPARE(sim->clientCount(), 1);
     }
 
-    // Silent after the hello, or (autopilot) after the state it sends in
-    // answer to each status.start: either way one outage.
+    // Silent after the hello, or after the state it answers status.start with.
     void silentServiceCountsAsLost_data()
     {
         QTest::addColumn<bool>("autopilot");
