@@ -402,7 +402,7 @@ private slots:
         const char* address[] = {"127.0.0.1", "::ffff:0.0.0.0", "::"};
         QVERIFY(
             peer.listenOn(port, ForeignPeer::Listen(how), address[where], where == OnV6OnlyAny));
-        ForeignPeer beside(int(::geteuid()));
+        ForeignPeer beside{int(::geteuid())};
         if (where == OnV6OnlyAny) {
             QVERIFY(beside.listenOn(port, ForeignPeer::Deferred));
             libvelcor::detail::setSocketDiagnostics(false);
