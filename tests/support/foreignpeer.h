@@ -55,19 +55,22 @@ public:
     // sends (TCP_DEFER_ACCEPT); CloseAtOnce closes the first one and the
     // listener as soon as it has taken it, and exits. So that its end is
     // left in time-wait, it ends its sending at once and exits once the
-    // client's kernel has acknowledged that (within 200 ms).
-    enum Listen { Serve, Deferred, CloseAtOnce };
+    // client's kernel has acknowledged that (within 200 ms). CloseEach
+    // closes every connection as soon as it has taken it, and listens on.
+    enum Listen { Serve, Deferred, CloseAtOnce, CloseEach };
 
-    // Listens on 127.0.0.1:port; true once it does.
-    bool listenOn(quint16 port, Listen how = Serve)
+    // Listens on address:port, IPv6 only if v6only; true once it does.
+    bool listenOn(quint16 port, Listen how = Serve,
+                  const QString& address = QStringLiteral("127.0.0.1"), bool v6only = false)
     {
-        start("$l = IO::Socket::INET->new(LocalAddr => '127.0.0.1', LocalPort => shift,"
-              "Listen => 8, ReuseAddr => 1) or exit 2; $how = shift;"
+        start("$l = IO::Socket::IP->new(LocalHost => shift, LocalPort => shift,"
+              "V6Only => shift, Listen => 8, ReuseAddr => 1) or exit 2; $how = shift;"
               "$how != 1 or setsockopt($l, 6, 9, 30) or exit 3;" // TCP_DEFER_ACCEPT, 30 s
               "print \"listening\\n\"; while ($c = $l->accept) {"
               "if ($how == 2) { shutdown($c, 1); select(undef, undef, undef, 0.5); exit }"
+              "if ($how == 3) { close($c); next }"
               "while (sysread($c, $b, 4096)) { print $b } }",
-              {QString::number(port), QString::number(how)});
+              {address, QString::number(port), QString::number(int(v6only)), QString::number(how)});
         return QTest::qWaitFor([this] { return received().startsWith("listening\n"); }, 5000);
     }
 
@@ -83,7 +86,8 @@ private:
     void start(const char* script, const QStringList& args)
     {
         const QStringList perl{QStringLiteral("perl"), QStringLiteral("-MIO::Socket::INET"),
-                               QStringLiteral("-MIO::Select"), QStringLiteral("-")};
+                               QStringLiteral("-MIO::Socket::IP"), QStringLiteral("-MIO::Select"),
+                               QStringLiteral("-")};
         const QString id = QString::number(uid);
         // The script comes on standard input: perl -e would open /dev/null,
         // which some systems keep from other accounts.

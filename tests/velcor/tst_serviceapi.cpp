@@ -41,6 +41,9 @@ struct Apis
 
 // What becomes of the client's connection to a program on the service's port.
 enum Outcome { Refused, Served, Failed };
+// Where it listens; on "::" IPv6 only, beside a deferred service of this
+// user, with only the socket tables, which do not say it is IPv6 only.
+enum Where { OnLoopback, OnMappedAny, OnV6OnlyAny };
 
 QVariantMap nested(const QString& section, const QString& key, const QVariant& value)
 {
@@ -357,35 +360,53 @@ private slots:
     // Another account's program on the service's port gets nothing, not
     // even the hello, also when the kernel holds the connection for it
     // until the client sends; the user is told why, once. The same program
-    // of this user is served, and one that closes at once is an ordinary
-    // failed attempt.
+    // of this user is served, and one that closes at once, or closes each
+    // connection (a busy moment), is an ordinary failed attempt.
     void programOnServicePort_data()
     {
         QTest::addColumn<int>("uid");
         QTest::addColumn<int>("how");
+        QTest::addColumn<int>("where");
         QTest::addColumn<int>("outcome");
         const int self = int(::geteuid());
+        const int other = ForeignPeer::Uid;
         QTest::newRow("other account")
-            << ForeignPeer::Uid << int(ForeignPeer::Serve) << int(Refused);
+            << other << int(ForeignPeer::Serve) << int(OnLoopback) << int(Refused);
         QTest::newRow("other account, deferred accept")
-            << ForeignPeer::Uid << int(ForeignPeer::Deferred) << int(Refused);
+            << other << int(ForeignPeer::Deferred) << int(OnLoopback) << int(Refused);
         QTest::newRow("this user, deferred accept")
-            << self << int(ForeignPeer::Deferred) << int(Served);
+            << self << int(ForeignPeer::Deferred) << int(OnLoopback) << int(Served);
         QTest::newRow("this user, closes at once")
-            << self << int(ForeignPeer::CloseAtOnce) << int(Failed);
+            << self << int(ForeignPeer::CloseAtOnce) << int(OnLoopback) << int(Failed);
+        QTest::newRow("this user, closes each connection")
+            << self << int(ForeignPeer::CloseEach) << int(OnLoopback) << int(Failed);
+        QTest::newRow("other account, deferred accept on ::ffff:0.0.0.0")
+            << other << int(ForeignPeer::Deferred) << int(OnMappedAny) << int(Refused);
+        QTest::newRow("this user, deferred accept on ::ffff:0.0.0.0")
+            << self << int(ForeignPeer::Deferred) << int(OnMappedAny) << int(Served);
+        QTest::newRow("other account on :: IPv6 only, socket tables")
+            << other << int(ForeignPeer::Serve) << int(OnV6OnlyAny) << int(Failed);
     }
 
     void programOnServicePort()
     {
         QFETCH(int, uid);
         QFETCH(int, how);
+        QFETCH(int, where);
         QFETCH(int, outcome);
         if (!ForeignPeer::skipReason(uid).isEmpty())
             QSKIP(qPrintable(ForeignPeer::skipReason(uid)));
         const quint16 port = sim->port();
         sim->close();
         ForeignPeer peer(uid);
-        QVERIFY(peer.listenOn(port, ForeignPeer::Listen(how)));
+        const char* address[] = {"127.0.0.1", "::ffff:0.0.0.0", "::"};
+        QVERIFY(
+            peer.listenOn(port, ForeignPeer::Listen(how), address[where], where == OnV6OnlyAny));
+        ForeignPeer beside{int(::geteuid())};
+        if (where == OnV6OnlyAny) {
+            QVERIFY(beside.listenOn(port, ForeignPeer::Deferred));
+            libvelcor::detail::setSocketDiagnostics(false);
+        }
         qputenv(Api::ServiceAddrVariable, QByteArray("127.0.0.1:") + QByteArray::number(port));
         Apis apis;
         QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
@@ -517,8 +538,18 @@ private slots:
         QCOMPARE(sim->clientCount(), 1);
     }
 
+    // Silent after the hello, or after the state it answers status.start with.
+    void silentServiceCountsAsLost_data()
+    {
+        QTest::addColumn<bool>("autopilot");
+        QTest::newRow("silent") << false;
+        QTest::newRow("one state, then silent") << true;
+    }
+
     void silentServiceCountsAsLost()
     {
+        QFETCH(bool, autopilot);
+        sim->setAutopilot(autopilot);
         auto apis = connected();
         QVERIFY(apis);
         QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
@@ -818,20 +849,33 @@ private slots:
     }
 
     // Destroying the API objects inside one of their own signals ends the
-    // connection without harm.
+    // connection without harm, also where another signal would follow.
+    void deleteInsideSignal_data()
+    {
+        QTest::addColumn<bool>("inAuthSent");
+        QTest::newRow("state") << false;
+        QTest::newRow("credential answered") << true;
+    }
+
     void deleteInsideSignal()
     {
+        QFETCH(bool, inAuthSent);
         auto apis = connected();
         QVERIFY(apis);
         Apis* raw = apis.release();
         bool deleted = false;
-        QObject::connect(raw->status.get(), &libvelcor::StatusApi::apiState, raw->status.get(),
-                         [&]() {
-                             delete raw;
-                             deleted = true;
-                         });
-        sim->emitState(2);
-        sim->emitState(4);
+        const auto destroy = [&]() {
+            delete raw;
+            deleted = true;
+        };
+        if (inAuthSent) {
+            connect(raw->auth.get(), &libvelcor::AuthApi::authSent, raw->auth.get(), destroy);
+            raw->auth->authSupply(libvelcor::Auth());
+        } else {
+            connect(raw->status.get(), &libvelcor::StatusApi::apiState, raw->status.get(), destroy);
+            sim->emitState(2);
+            sim->emitState(4);
+        }
         QTRY_VERIFY(deleted);
         QTRY_COMPARE(sim->clientCount(), 0);
     }

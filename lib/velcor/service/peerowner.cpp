@@ -86,14 +86,25 @@ struct Listener
     EndPoint local;
     qint64 uid = -1;
     bool v6only = false;
+    // The socket tables do not say whether an IPv6 socket is IPv6 only.
+    bool v6onlyKnown = true;
 
     bool takes(const EndPoint& target) const
     {
         if (local.port != target.port)
             return false;
+        // An IPv6 socket bound to ::ffff:0.0.0.0 takes what 0.0.0.0 takes.
         if (target.family == AF_INET && local.family == AF_INET6)
-            return sameAddress(local, mapped(target)) || (isWildcard(local) && !v6only);
+            return sameAddress(local, mapped(target)) || sameAddress(local, mapped(EndPoint())) ||
+                   (isWildcard(local) && !v6only);
         return local.family == target.family && (sameAddress(local, target) || isWildcard(local));
+    }
+
+    // Counted as taking target only because it may not be IPv6 only.
+    bool perhapsTakes(const EndPoint& target) const
+    {
+        return !v6onlyKnown && target.family == AF_INET && local.family == AF_INET6 &&
+               isWildcard(local) && takes(target);
     }
 };
 
@@ -328,7 +339,8 @@ qint64 procLookup(const EndPoint& local, const EndPoint& remote, QString& why)
 }
 
 // The listening sockets of a family, from the socket tables. Whether an
-// IPv6 one is IPv6 only, they do not say: it counts as taking IPv4 too.
+// IPv6 one is IPv6 only, they do not say: it counts as taking IPv4 too,
+// but not as a known owner of the service (see serviceOwner).
 bool procListeners(int family, QList<Listener>& out, QString& why)
 {
     const auto each = [&out, family](const QList<QByteArray>& fields) {
@@ -338,6 +350,7 @@ bool procListeners(int family, QList<Listener>& out, QString& why)
             return true;
         Listener l;
         l.local.family = family;
+        l.v6onlyKnown = family == AF_INET;
         bool ok = true;
         for (int i = 0; i < words && ok; ++i)
             l.local.words[i] = local.at(0).mid(8 * i, 8).toUInt(&ok, 16);
@@ -364,6 +377,33 @@ PeerOwner judged(qint64 uid, const QString& unknownWhy)
     if (!owner.allowed)
         owner.why = QStringLiteral("owned by uid %1").arg(uid);
     return owner;
+}
+
+// The listening sockets that take connections to address:port, from the
+// socket diagnostics or else the socket tables; why says why none.
+QList<Listener> listenersTaking(const QString& address, quint16 port, EndPoint& target,
+                                QString& why)
+{
+    QList<Listener> taking;
+    if (!toEndPoint(address, port, target)) {
+        why = QStringLiteral("not a TCP/IP address");
+        return taking;
+    }
+    QString reason;
+    for (const int family : {AF_INET, AF_INET6}) {
+        if (family == AF_INET && target.family != AF_INET)
+            continue;
+        QList<Listener> found;
+        if (!g_diagnostics || !diagListeners(family, found, reason)) {
+            found.clear();
+            procListeners(family, found, reason);
+        }
+        for (const Listener& l : qAsConst(found))
+            if (l.takes(target))
+                taking.append(l);
+    }
+    why = QStringLiteral("no listening socket") + reason;
+    return taking;
 }
 
 // The uid of the socket at the other end of a connected socket, or -1.
@@ -415,23 +455,8 @@ QList<qint64> listenerOwnerUids(const QString& address, quint16 port, QString* w
     QList<qint64> uids;
     EndPoint target;
     QString reason;
-    if (!toEndPoint(address, port, target)) {
-        reason = QStringLiteral("not a TCP/IP address");
-    } else {
-        for (const int family : {AF_INET, AF_INET6}) {
-            if (family == AF_INET && target.family != AF_INET)
-                continue;
-            QList<Listener> found;
-            if (!g_diagnostics || !diagListeners(family, found, reason)) {
-                found.clear();
-                procListeners(family, found, reason);
-            }
-            for (const Listener& l : qAsConst(found))
-                if (l.takes(target))
-                    uids.append(l.uid);
-        }
-        reason = QStringLiteral("no listening socket") + reason;
-    }
+    for (const Listener& l : listenersTaking(address, port, target, reason))
+        uids.append(l.uid);
     if (why)
         *why = uids.isEmpty() ? reason : QString();
     return uids;
@@ -452,15 +477,26 @@ PeerOwner serviceOwner(const QAbstractSocket& socket)
         return judged(uid, why);
     // Not taken in yet, or closed already: whoever listens there took it.
     QString listening;
-    const QList<qint64> uids =
-        listenerOwnerUids(socket.peerAddress().toString(), socket.peerPort(), &listening);
-    if (uids.isEmpty())
+    EndPoint target;
+    const QList<Listener> listeners =
+        listenersTaking(socket.peerAddress().toString(), socket.peerPort(), target, listening);
+    if (listeners.isEmpty())
         return judged(-1, why + QStringLiteral("; ") + listening);
-    for (const qint64 listener : uids) {
-        if (!judged(listener, QString()).allowed)
-            return judged(listener, QString());
+    // Another account's listener that perhaps takes it is no known owner:
+    // told as a foreign program, it could be untrue.
+    QString perhaps;
+    for (const Listener& l : listeners) {
+        if (judged(l.uid, QString()).allowed)
+            continue;
+        if (!l.perhapsTakes(target))
+            return judged(l.uid, QString());
+        perhaps = QStringLiteral("uid %1 listens on [::]:%2, perhaps IPv6 only")
+                      .arg(l.uid)
+                      .arg(l.local.port);
     }
-    return judged(uids.first(), QString());
+    if (!perhaps.isEmpty())
+        return judged(-1, why + QStringLiteral("; ") + perhaps);
+    return judged(listeners.first().uid, QString());
 }
 
 } // namespace detail

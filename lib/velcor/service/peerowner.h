@@ -38,11 +38,13 @@ PeerOwner peerOwner(const QAbstractSocket& socket);
 // taken the connection in yet, or has already closed it) the listening
 // sockets that take connections to the peer's address and port decide:
 // those bound to that address or to a wildcard that covers it ("0.0.0.0",
-// "::" unless it is IPv6 only, the IPv4 address mapped into IPv6), in
-// either socket table. All of them must be allowed (a listener of another
-// account sharing the port is refused), and at least one must be found;
-// the uid is then a listener's, and a listener of another account is a
-// known owner that is not allowed.
+// "::" unless it is IPv6 only, "::ffff:0.0.0.0", the IPv4 address mapped
+// into IPv6), in either socket table. All of them must be allowed (a
+// listener of another account sharing the port is refused), and at least
+// one must be found; the uid is then a listener's, and a listener of
+// another account is a known owner that is not allowed. The socket tables
+// do not say whether a "::" listener is IPv6 only: when only such a
+// listener of another account stands in the way, the owner is unknown.
 PeerOwner serviceOwner(const QAbstractSocket& socket);
 
 // The uid of the socket with these end points (the peer's own view: local

@@ -1,6 +1,7 @@
 // The request-only API objects: each call becomes one request to the
 // service, and its result comes back as a signal from the event loop.
 #include <QJsonObject>
+#include <QPointer>
 #include <QTimer>
 
 #include "libvelcor/authapi.h"
@@ -30,8 +31,11 @@ void AuthApi::authSupply(libvelcor::Auth auth)
     connection()->request(
         QStringLiteral("auth"), body, this,
         [this, credential](int rc, const QJsonObject&) {
+            // A receiver of the first may delete this object.
+            const QPointer<AuthApi> self(this);
             emit authSent(ResultCode(rc));
-            emit credentialSent(credential, ResultCode(rc));
+            if (self)
+                emit credentialSent(credential, ResultCode(rc));
         },
         hold);
 }

@@ -253,9 +253,12 @@ void ServiceConnection::_resumeReading()
     readSocket(false);
     if (!self || deliveries.isFull())
         return;
-    // The time we did not read counts for nothing.
-    if (phase == Ready && statusInterval > 0)
+    // The time we did not read counts for nothing, and what waited may
+    // have been sent long ago.
+    if (phase == Ready && statusInterval > 0) {
         livenessTimer.start(3 * statusInterval);
+        owedSince = clock.elapsed();
+    }
     if ((phase == Connecting || phase == Handshake) && !attemptTimer.isActive())
         attemptTimer.start(AttemptTimeout);
     armDeadlineTimer();
@@ -316,12 +319,16 @@ void ServiceConnection::handleMessage(const QJsonObject& message)
     }
     if (phase != Ready)
         return;
+    // Still heard a whole interval after it was asked for its reports: the
+    // service keeps its word, and the connection is good (see the class
+    // comment).
+    if (statusInterval > 0 && clock.elapsed() - owedSince >= statusInterval) {
+        reported = NothingReported;
+        delay = firstDelay;
+    }
     const bool report = type == QLatin1String("state") || type == QLatin1String("progress") ||
                         type == QLatin1String("fallback") || type == QLatin1String("need") ||
                         type == QLatin1String("error");
-    // The service keeps its word on status reports: the connection is good.
-    if (report || type == QLatin1String("heartbeat"))
-        reported = NothingReported;
     if (type == QLatin1String("result")) {
         handleResult(message);
     } else if (report || type == QLatin1String("settings")) {
@@ -335,7 +342,6 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
 {
     attemptTimer.stop();
     phase = Ready;
-    delay = firstDelay;
     lastProblem.clear();
     VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
     // A new session of a service that may have restarted: give it back the
@@ -435,6 +441,7 @@ void ServiceConnection::send(const Pending& pending)
         // From now on the service owes us a line per interval.
         statusInterval =
             qBound(MinInterval, m.value(QLatin1String("interval")).toInt(), MaxInterval);
+        owedSince = clock.elapsed();
         if (!deliveries.isFull())
             livenessTimer.start(3 * statusInterval);
     }

@@ -37,12 +37,18 @@ namespace detail {
 // goes on: a pause of ours is never taken for a silent service.
 //
 // A failure is reported once per outage: after the first report, further
-// failures are only logged until a connection has proved good, that is
-// until the service sent a status report or a heartbeat on a ready
-// connection (it does so only once status reports were asked for). A
-// service that answers the hello and then stays silent, or closes, again
-// and again is thus one outage. Another user's program found on the
-// service's address is reported once more.
+// failures are only logged until a connection has proved good. A
+// connection proves good when a line of the service is read at least one
+// status interval after "status.start" went out (or after reading went on
+// following a pause of ours, since what waited may be old): the service
+// has kept its word for a whole interval. An answer or a report right
+// after the hello or the request proves nothing, so a service that
+// answers the hello and "status.start" and then stays silent, or closes,
+// again and again is one outage; a connection on which reports were never
+// asked for never proves good. Another user's program found on the
+// service's address is reported once more. The delay before the next
+// attempt, too, goes back to the first only once a connection proved good:
+// a service that fails each connection is tried less and less often.
 class ServiceConnection : public QObject
 {
     Q_OBJECT
@@ -163,6 +169,8 @@ private:
     // Once "status.start" went out, the service sends at least one line per
     // interval; silence for three intervals counts as a lost service.
     int statusInterval = 0;
+    // Since when (clock) the service owes us lines; see the class comment.
+    qint64 owedSince = 0;
     Reported reported = NothingReported;
     bool everReady = false;
     int requestTimeout;
