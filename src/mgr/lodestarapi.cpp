@@ -142,7 +142,12 @@ int LodestarApi::changePassword(QString newpass)
 
 void LodestarApi::_clientComplete(QString response)
 {
-    switch (op) {
+    // Nothing is in flight once a signal goes: a receiver may start the
+    // next request (a box's event loop lets a sign-out in), and that one
+    // must not be taken for this.
+    const LodestarOp done = op;
+    op = OpNone;
+    switch (done) {
     case OpLogin:
         emit loggedIn();
         break;
@@ -170,7 +175,6 @@ void LodestarApi::_clientComplete(QString response)
         LOG_ERROR;
         break;
     }
-    op = OpNone;
 }
 
 void LodestarApi::_clientError(libvelcor::Error err)

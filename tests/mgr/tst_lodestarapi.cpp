@@ -338,10 +338,15 @@ void TestLodestarApi::changePasswordAgainstServer()
              QStringLiteral("Failed changing password: The new password must not be empty"));
     QCOMPARE(s.changed.count(), 0);
 
+    // A receiver that signs out at once (as a box's event loop lets it):
+    // that logout is followed to its end.
+    connect(&s.api, &ORVO::LodestarApi::authChanged, &s.api, [&s]() { s.api.logout(); });
     s.api.changePassword(QStringLiteral("s3cret"));
     QTRY_COMPARE_WITH_TIMEOUT(s.changed.count(), 1, 5000);
     QCOMPARE(web->password(QStringLiteral("demo")), QStringLiteral("s3cret"));
     QCOMPARE(s.api.getAuth().getPass(), QStringLiteral("s3cret"));
+    QTRY_COMPARE_WITH_TIMEOUT(s.loggedOut.count(), 1, 5000);
+    QCOMPARE(web->sessionCount(), 0);
 }
 
 void TestLodestarApi::proxyCredentialIsIgnored()

@@ -327,38 +327,113 @@ void ProfilesDialog::showRefusal(LineEdit* field, const QString& reason, bool ho
     hintOwner = field;
     ui->fieldHint->setText(reason);
     ui->fieldHint->setVisible(!reason.isEmpty());
-    if (holdsOk) {
-        refusedField = field;
-        refusedReason = reason;
+    if (!holdsOk || !currentProfile)
+        return;
+    for (Refusal& r : refusals) {
+        if (r.profile == currentProfile && r.field == field) {
+            r.text = field->text();
+            r.reason = reason;
+            return;
+        }
     }
+    refusals.append({currentProfile, field, field->text(), reason});
 }
 
 void ProfilesDialog::clearRefusal(LineEdit* field)
 {
-    if (refusedField == field)
-        refusedField = nullptr;
+    for (int i = refusals.size() - 1; i >= 0; --i) {
+        if (refusals.at(i).profile == currentProfile && refusals.at(i).field == field)
+            refusals.removeAt(i);
+    }
+    // The server field is also tinted while it is empty.
+    updateLineEdit(field, field == ui->serverEdit && field->text().isEmpty());
     if (hintOwner != field)
+        return;
+    clearHint();
+    for (const Refusal& r : qAsConst(refusals)) {
+        if (r.profile == currentProfile) {
+            showRefusal(r.field, r.reason, false);
+            break;
+        }
+    }
+}
+
+void ProfilesDialog::clearHint()
+{
+    LineEdit* field = hintOwner;
+    if (!field)
         return;
     hintOwner = nullptr;
     ui->fieldHint->clear();
     ui->fieldHint->hide();
-    // The server field is also tinted while it is empty.
     updateLineEdit(field, field == ui->serverEdit && field->text().isEmpty());
+}
+
+void ProfilesDialog::restoreRefusals(const ConnProfile* profile)
+{
+    for (int i = refusals.size() - 1; i >= 0; --i) {
+        const Refusal r = refusals.at(i);
+        if (r.profile != profile)
+            continue;
+        // A field the profile does not show (fallback turned off, files
+        // mode) no longer counts: what the profile holds there is not used.
+        if (r.field->isHidden() || tabOf(r.field) < 0) {
+            refusals.removeAt(i);
+            continue;
+        }
+        r.field->setText(r.text);
+        showRefusal(r.field, r.reason, false);
+    }
+}
+
+void ProfilesDialog::dropRefusals(const ConnProfile* profile)
+{
+    for (int i = refusals.size() - 1; i >= 0; --i) {
+        if (refusals.at(i).profile == profile)
+            refusals.removeAt(i);
+    }
+}
+
+int ProfilesDialog::tabOf(const QWidget* field) const
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (ui->tabWidget->widget(i)->isAncestorOf(field))
+            return i;
+    }
+    return -1;
 }
 
 int ProfilesDialog::checkRefusal()
 {
-    LineEdit* field = refusedField;
-    if (!field)
-        return 0;
-    LOG_ERROR << "[ProfilesDialog] Not saved: " << refusedReason;
-    showRefusal(field, refusedReason, true);
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        if (ui->tabWidget->widget(i)->isAncestorOf(field))
-            ui->tabWidget->setCurrentIndex(i);
+    while (!refusals.isEmpty()) {
+        // The shown profile's own first.
+        Refusal refusal = refusals.first();
+        for (const Refusal& r : qAsConst(refusals)) {
+            if (r.profile == currentProfile) {
+                refusal = r;
+                break;
+            }
+        }
+        if (refusal.profile != currentProfile) {
+            // Another profile's: shown, which brings its refused values back.
+            QListWidgetItem* item = nullptr;
+            for (int row = 0; row < ui->listWidget->count() && !item; ++row) {
+                if (profiles->get(ui->listWidget->item(row)->text()) == refusal.profile)
+                    item = ui->listWidget->item(row);
+            }
+            if (item)
+                selectItem(item);
+            else
+                dropRefusals(refusal.profile);
+            continue;
+        }
+        LOG_ERROR << "[ProfilesDialog] Not saved: " << refusal.reason;
+        showRefusal(refusal.field, refusal.reason, false);
+        ui->tabWidget->setCurrentIndex(tabOf(refusal.field));
+        refusal.field->lineEdit()->setFocus();
+        return -1;
     }
-    field->lineEdit()->setFocus();
-    return -1;
+    return 0;
 }
 
 // ------------------------------------------------- loading and the selection
@@ -394,6 +469,7 @@ int ProfilesDialog::fillList(bool reload)
         // The reload deletes every profile of the store, the shown one too.
         currentProfile = nullptr;
         added.clear();
+        refusals.clear();
         if (profiles->load() != 0) {
             LOG_ERROR;
             return -1;
@@ -493,6 +569,8 @@ void ProfilesDialog::dropAdded()
 void ProfilesDialog::quit()
 {
     LOG_TRACE;
+    // Saved or rolled back: no edit is left, refused or not.
+    refusals.clear();
     ui->listWidget->clear();
     QWidget::close();
 }
@@ -561,16 +639,19 @@ void ProfilesDialog::removeButtonClicked()
         LOG_ERROR;
         return;
     }
+    const ConnProfile* removed = profiles->get(taken->text());
     if (profiles->remove(taken->text()) != 0) {
         LOG_ERROR;
         delete taken;
         return;
     }
+    dropRefusals(removed);
     if (successor) {
         list->setCurrentItem(successor);
         currentItemChanged(successor, nullptr);
     } else {
         currentProfile = nullptr;
+        clearHint();
         ui->tabWidget->hide();
     }
     delete taken;

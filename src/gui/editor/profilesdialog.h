@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -128,13 +129,23 @@ private:
     void setCurrentProfile(ORVO::ConnProfile* profile);
     int serverSetUrl();
     // A field's value refused: the field tinted, the reason beside the
-    // buttons. One that holds OK (an address the profile did not take)
-    // stops OK from saving until the field is mended: OK shows the reason
-    // again on the field's tab instead.
+    // buttons. One that holds OK (an address the profile did not take) is
+    // kept with its profile, whichever profile is shown, and stops OK from
+    // saving until the field is mended: OK shows that profile, the field's
+    // tab and the reason instead.
     void showRefusal(LineEdit* field, const QString& reason, bool holdsOk);
+    // The shown profile's field mended; the hint goes to another refused
+    // field of that profile, if any.
     void clearRefusal(LineEdit* field);
+    void clearHint();
+    // After a fill: the shown profile's refused values back in their
+    // fields; one whose field the profile no longer shows is dropped.
+    void restoreRefusals(const ORVO::ConnProfile* profile);
+    void dropRefusals(const ORVO::ConnProfile* profile);
     // 0, or -1 when a refusal holds OK.
     int checkRefusal();
+    // The tab that holds the field, or -1.
+    int tabOf(const QWidget* field) const;
     // An address typed into a server field: blanks around it dropped, then
     // refused or taken by the profile.
     QString serverText(LineEdit* field);
@@ -153,8 +164,16 @@ private:
     OpenFilesChooser openFiles;
     // Ids given by add since the set was last saved or read.
     QStringList added;
-    // The field whose refusal the hint shows, and the one holding OK.
+    // The field whose refusal the hint shows.
     LineEdit* hintOwner = nullptr;
-    LineEdit* refusedField = nullptr;
-    QString refusedReason;
+    // The values refused and not mended yet, each with its profile (only
+    // compared, never followed: dropped when the profile goes).
+    struct Refusal
+    {
+        const ORVO::ConnProfile* profile;
+        LineEdit* field;
+        QString text;
+        QString reason;
+    };
+    QList<Refusal> refusals;
 };

@@ -74,10 +74,10 @@ void ProfilesDialog::setCurrentProfile(ORVO::ConnProfile* profile)
     }
 
     f->tabWidget->show();
-    // Every field is filled from the profile: no refused value is left.
-    refusedField = nullptr;
-    if (hintOwner)
-        clearRefusal(hintOwner);
+    // Every field is filled from the profile; the values it refused come
+    // back at the end.
+    clearHint();
+    updateLineEdit(f->fallbackServerEdit, false);
 
     // The form's signals stay connected while it is filled: a check box
     // that changes stores what it shows, which is the profile's own value.
@@ -147,4 +147,5 @@ void ProfilesDialog::setCurrentProfile(ORVO::ConnProfile* profile)
     f->fallbackPortWidget->setVisible(vpn && fb);
     f->fallbackProtoCombo->comboBox()->setCurrentIndex(vpnConfig.getFallbackRemoteProto());
     f->fallbackProtoCombo->setVisible(vpn && fb);
+    restoreRefusals(profile);
 }

@@ -177,6 +177,16 @@ void SettingsDialog::setServerId(const QUuid& uuid)
 
 void SettingsDialog::setAuth(const libvelcor::Auth& value)
 {
+    // The password asked for, come back: the server accepted the change and
+    // the credential holds exactly it. Another password is a sign-in's (or
+    // a sign-out's); the same one again is this dialog opened once more.
+    if (!requestedPass.isEmpty() && value.getPass() == requestedPass) {
+        passFromChange = true;
+        requestedPass.clear();
+    } else if (value.getPass() != auth.getPass()) {
+        passFromChange = false;
+        requestedPass.clear();
+    }
     auth = value;
 }
 
@@ -423,12 +433,16 @@ void SettingsDialog::changePassChanged()
 void SettingsDialog::changePassClicked()
 {
     LOG_TRACE;
-    // The old password as the server knows it: the credential's text up to
-    // its last blank, when it has one.
-    QStringList parts = auth.getPass().split(QLatin1Char(' '), Qt::KeepEmptyParts);
-    if (parts.size() >= 2)
-        parts.removeLast();
-    const QString expected = parts.join(QLatin1Char(' '));
+    // The old password as the server knows it: after a change, the one it
+    // accepted; else the sign-in's text up to its last blank, when it has
+    // one.
+    QString expected = auth.getPass();
+    if (!passFromChange) {
+        QStringList parts = expected.split(QLatin1Char(' '), Qt::KeepEmptyParts);
+        if (parts.size() >= 2)
+            parts.removeLast();
+        expected = parts.join(QLatin1Char(' '));
+    }
 
     const int answer =
         ORVO::MessageBox::question(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Confirmation"),
@@ -448,5 +462,6 @@ void SettingsDialog::changePassClicked()
                                    QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
-    emit changePassword(ui->newPassEdit->text());
+    requestedPass = ui->newPassEdit->text();
+    emit changePassword(requestedPass);
 }

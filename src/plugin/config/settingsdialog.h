@@ -62,6 +62,12 @@ private:
 
     Ui_settingsDialog* ui = nullptr;
     libvelcor::Auth auth;
+    // The new password of the change last asked for, until a credential
+    // answers it.
+    QString requestedPass;
+    // auth's password came from a change the server accepted: it is the
+    // old password whole, with nothing of a sign-in's to drop.
+    bool passFromChange = false;
     QUuid serverId;
     QSettings* settings = nullptr;
     int actionCount = 0;

@@ -347,41 +347,55 @@ void TestProfilesDialogFields::lsEditsReadBack()
 
 void TestProfilesDialogFields::serverAddressTyped_data()
 {
-    QTest::addColumn<bool>("fallback");
-    QTest::addColumn<QString>("typed");
-    QTest::newRow("blanks around, as pasted") << false << "  vpn2.example.org ";
-    QTest::newRow("blank inside") << false << "vpn2 example.org";
-    QTest::newRow("fallback, blanks around") << true << " backup.example.org ";
-    QTest::newRow("fallback, blank inside") << true << "backup example.org";
+    QTest::addColumn<QString>("server");        // null: left alone
+    QTest::addColumn<QStringList>("fallbacks"); // entered in turn; none: fallback off
+    QTest::newRow("blanks around, as pasted") << "  vpn2.example.org " << QStringList();
+    QTest::newRow("blank inside") << "vpn2 example.org" << QStringList();
+    QTest::newRow("fallback, blanks around") << QString() << QStringList{" backup.example.org "};
+    QTest::newRow("fallback, blank inside") << QString() << QStringList{"backup example.org"};
+    QTest::newRow("both refused, the fallback mended")
+        << "vpn2 example.org" << QStringList{"backup example.org", "backup.example.org"};
 }
 
 // Blanks around are dropped; a refused address is shown as refused, with
-// its reason, and OK then saves nothing and shows the field.
+// its reason, and OK then saves nothing and shows the field, also after
+// another profile was shown meanwhile.
 void TestProfilesDialogFields::serverAddressTyped()
 {
-    QFETCH(bool, fallback);
-    QFETCH(QString, typed);
-    const bool refused = typed.trimmed().contains(' ');
-    QVERIFY(rig->saved({"office"}));
+    QFETCH(QString, server);
+    QFETCH(QStringList, fallbacks);
+    const QString fallback = fallbacks.isEmpty() ? QString() : fallbacks.last().trimmed();
+    const bool serverRefused = server.trimmed().contains(' ');
+    const bool refused = serverRefused || fallback.contains(' ');
+    QVERIFY(rig->saved({"home", "office"}));
     rig->open("office");
     Ui_profilesDialog* f = rig->f();
-    LineEdit* edit = fallback ? f->fallbackServerEdit : f->serverEdit;
-    f->fallbackServerEnable->setChecked(fallback);
-    f->tabWidget->setCurrentIndex(fallback ? 1 : 0);
-    edtest::enter(edit, typed);
+    f->fallbackServerEnable->setChecked(!fallbacks.isEmpty());
+    if (!server.isNull())
+        edtest::enter(f->serverEdit, server);
+    f->tabWidget->setCurrentIndex(1);
+    for (const QString& text : fallbacks)
+        edtest::enter(f->fallbackServerEdit, text);
     QCOMPARE(f->fieldHint->isVisible(), refused);
-    f->tabWidget->setCurrentIndex(fallback ? 0 : 1);
+    f->listWidget->setCurrentRow(0);
+    f->tabWidget->setCurrentIndex(serverRefused ? 1 : 0);
     QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
     edtest::click(f->okButton);
     QCOMPARE(saved.count(), refused ? 0 : 1);
     QCOMPARE(rig->dialog.isVisible(), refused);
-    QVERIFY(!refused || f->tabWidget->currentWidget()->isAncestorOf(edit));
+    if (refused) {
+        LineEdit* edit = serverRefused ? f->serverEdit : f->fallbackServerEdit;
+        QCOMPARE(rig->currentRow(), QString("office"));
+        QCOMPARE(edit->text(), serverRefused ? server : fallback);
+        QVERIFY(f->tabWidget->currentWidget()->isAncestorOf(edit));
+        QVERIFY(f->fieldHint->isVisible());
+    }
     ORVO::ConnProfiles disk;
     QCOMPARE(disk.load(), 0);
     const libvelcor::VpnConfig& vpn = disk.get("office")->getVpnConfig();
-    const QString before = fallback ? QString() : QString("vpn.example.org");
-    QCOMPARE(fallback ? vpn.getFallbackRemote() : vpn.getRemote(),
-             refused ? before : typed.trimmed());
+    const bool takeServer = !refused && !server.isNull();
+    QCOMPARE(vpn.getRemote(), takeServer ? server.trimmed() : QString("vpn.example.org"));
+    QCOMPARE(vpn.getFallbackRemote(), refused ? QString() : fallback);
 }
 
 // A name taken on disk by a profile that cannot be read is refused with

@@ -202,12 +202,12 @@ void TestPortalFlow::signInShowsThePortal()
     QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("Portal: connection"), 10000);
 
     // Two password changes in a row in the same settings dialog: the
-    // second one's old password is the first one's new.
+    // second one's old password is the first one's new, whole.
     QMetaObject::invokeMethod(w->configContainer->window(), "settings");
     SettingsDialog* dialog = qobject_cast<ORVO::ConfigPlugin*>(w->configPlugin)->settingsDialog;
     QVERIFY(dialog && dialog->isVisible());
     QString old = QLatin1String(TestServer::DefaultPassword);
-    for (const QString& pass : {QStringLiteral("n3w"), QStringLiteral("n3wer")}) {
+    for (const QString& pass : {QStringLiteral("n3w er"), QStringLiteral("n3wer")}) {
         settingstest::fillPasswords(dialog, {old, pass, pass});
         QTest::mouseClick(settingstest::button(dialog, "Change password"), Qt::LeftButton);
         // Accepted by the server, and the client holds it.
