@@ -10,7 +10,6 @@
 #include <QStringList>
 #include <QTranslator>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -174,9 +173,14 @@ const char* usageText()
 
 void usage(int argc, char** argv)
 {
-    const char* name = argc > 0 && argv[0] ? argv[0] : "";
-    std::fprintf(stderr, UsageText, name);
-    std::fflush(stderr);
+    // The name is the caller's choice: it reaches the terminal escaped, as
+    // any text from outside does.
+    const QString name = argc > 0 && argv[0] ? QString::fromLocal8Bit(argv[0]) : QString();
+    QStringList lines = QString::fromLatin1(UsageText).split(QLatin1Char('\n'));
+    // The text ends with a line break, which printErr writes after each line.
+    lines.removeLast();
+    lines.replaceInStrings(QLatin1String("%s"), name);
+    ORVO::utils::printErr(lines);
 }
 
 StartMode modeFromArgs(int argc, char** argv)

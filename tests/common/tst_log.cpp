@@ -93,10 +93,12 @@ private slots:
         // Format characters that make a line read as another; lone surrogates.
         QTest::newRow("bidi and invisible")
             << "LOG"
-            << QString::fromUtf8("a\u202eb\u2066\u200b\ufeff\U0001F600") + QChar(0xdc00) +
-                   QChar(0xd800)
+            << QString::fromUtf8("a\u202eb\u2066\u200b\ufeff\U0001F600\u061cd\u00ad\U000E0041") +
+                   QChar(0xdc00) + QChar(0xd800)
             << QString::fromUtf8(
-                   "] [WebPage] \"a\\u202eb\\u2066\\u200b\\ufeff\U0001F600\\udc00\\ud800\"");
+                   "] [WebPage] "
+                   "\"a\\u202eb\\u2066\\u200b\\ufeff\U0001F600\\u061cd\\xad\\U000e0041\\udc00"
+                   "\\ud800\"");
     }
 
     // Text from outside cannot start a line of its own, or forge an escape:

@@ -92,9 +92,17 @@ void TestStartup::stopWithSignal(ChildClient& child)
 void TestStartup::help_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("help") << QStringList{"help"};
-    QTest::newRow("help beats cmd") << QStringList{"cmd", "help"};
-    QTest::newRow("anywhere") << QStringList{"x", "gui", "help", "min"};
+    // The program's name as the caller gave it, and as the text shows it.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("help") << QStringList{"help"} << ""
+                          << "";
+    QTest::newRow("help beats cmd") << QStringList{"cmd", "help"} << ""
+                                    << "";
+    QTest::newRow("anywhere") << QStringList{"x", "gui", "help", "min"} << ""
+                              << "";
+    QTest::newRow("name with controls") << QStringList{"help"} << "a\x1b]0;T\x07\nPassword:"
+                                        << "a\\x1b]0;T\\x07\\nPassword:";
 }
 
 // The usage text exactly, after the one "Starting" line; nothing is
@@ -102,11 +110,18 @@ void TestStartup::help_data()
 void TestStartup::help()
 {
     QFETCH(QStringList, args);
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
     ChildClient child;
+    shown = name.isEmpty() ? child.program : child.root.path() + "/" + shown;
+    if (!name.isEmpty()) {
+        QVERIFY(QFile::link(child.program, child.root.path() + "/" + name));
+        child.program = child.root.path() + "/" + name;
+    }
     QCOMPARE(child.run(args), 0);
     QByteArray expected = "Starting \"" + ORVO::versionInfo().toUtf8() + "\"  rev:  \"" +
                           ORVO::revision().toUtf8() + "\"\n";
-    expected += QByteArray(ORVO::usageText()).replace("%s", child.program.toLocal8Bit());
+    expected += QByteArray(ORVO::usageText()).replace("%s", shown.toLocal8Bit());
     QCOMPARE(child.err, expected);
     QVERIFY(!QFile::exists(child.root.path() + "/data"));
     QVERIFY(!QFile::exists(child.settingsFile()));

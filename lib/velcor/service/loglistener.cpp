@@ -162,7 +162,9 @@ bool LogListener::_read(QTcpSocket* socket, detail::LogSender* state)
 void LogListener::_line(QTcpSocket* socket, detail::LogSender* state, const char* data, int size,
                         bool cut)
 {
-    if (size == 0 || state->closed)
+    // A receiver that stopped the listener dropped its senders: the rest
+    // of what was read from them is not heard.
+    if (size == 0 || state->closed || socket->parent() != tcpServer)
         return;
     // Anything but the service's log format (an HTTP request from a web
     // page, for one) ends the sender at its first such line.

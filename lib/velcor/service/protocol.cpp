@@ -1,6 +1,6 @@
 #include "protocol.h"
 
-#include <QDateTime>
+#include <QChar>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -12,6 +12,42 @@
 namespace libvelcor {
 namespace protocol {
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence of a non-ASCII lead byte at
+// p, its code point in cp; 0 when it is not well-formed (an overlong form,
+// a surrogate, above U+10FFFF, cut by end).
+inline int utf8Sequence(const unsigned char* p, const unsigned char* end, unsigned int& cp)
+{
+    const unsigned char c = *p;
+    int extra = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (end - p <= extra)
+        return 0;
+    for (int i = 1; i <= extra; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return extra + 1;
+}
+
+} // namespace
+
 bool isValidUtf8(const char* data, int size)
 {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
@@ -22,32 +58,11 @@ bool isValidUtf8(const char* data, int size)
             ++p;
             continue;
         }
-        const unsigned char c = *p;
-        int extra = 0;
         unsigned int cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
+        const int n = utf8Sequence(p, end, cp);
+        if (n == 0)
             return false;
-        }
-        if (end - p <= extra)
-            return false;
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        p += extra + 1;
+        p += n;
     }
     return true;
 }
@@ -155,6 +170,101 @@ struct LogFieldBytes
 
 constexpr LogFieldBytes logFieldBytes;
 
+// Longest date and time taken, in bytes: the short day and month names of
+// every language Qt knows take less than half of it.
+constexpr int MaxLogDateSize = 96;
+
+// A character of a word of the date beyond ASCII: a letter, a mark, a digit,
+// a script's own punctuation (the Hebrew geresh, the Tibetan tsheg) or a
+// joiner (Persian and Sinhala names hold them).
+bool dateWordCharacter(unsigned int cp)
+{
+    switch (QChar::category(cp)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Number_DecimalDigit:
+    case QChar::Letter_Uppercase:
+    case QChar::Letter_Lowercase:
+    case QChar::Letter_Titlecase:
+    case QChar::Letter_Modifier:
+    case QChar::Letter_Other:
+    case QChar::Punctuation_Other:
+        return true;
+    default:
+        return cp == 0x200C || cp == 0x200D;
+    }
+}
+
+bool isDigit(unsigned char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// "H:MM:SS" or "HH:MM:SS".
+bool timeShape(const unsigned char* p, int size)
+{
+    if (size == 8 && isDigit(*p))
+        ++p;
+    else if (size != 7)
+        return false;
+    return isDigit(p[0]) && p[1] == ':' && isDigit(p[2]) && isDigit(p[3]) && p[4] == ':' &&
+           isDigit(p[5]) && isDigit(p[6]);
+}
+
+// The shape of the date and time that Qt's text date form writes in any
+// language ("Mon Dec 7 08:43:01 2026", "Mo. Dez. 7 08:43:01 2026"): words
+// between blanks, one the time, one a year of four digits, the others
+// numbers of one or two digits or words of letters, digits and dots. Only
+// the shape counts: Qt cannot read back most languages' dates, and a local
+// time in a daylight-saving gap is no time at all where the service's zone
+// differs. A "/" or a ":" outside the time is refused, so neither an HTTP
+// request line ("POST /target HTTP/1.1") nor a header ("Name: value") has
+// this shape.
+bool logDateShape(const unsigned char* p, const unsigned char* end)
+{
+    if (end - p > MaxLogDateSize)
+        return false;
+    int times = 0;
+    int years = 0;
+    while (p < end) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        const unsigned char* word = p;
+        int digits = 0;
+        int colons = 0;
+        while (p < end && *p != ' ') {
+            const unsigned char c = *p;
+            if (c >= 0x80) {
+                unsigned int cp = 0;
+                const int n = utf8Sequence(p, end, cp);
+                if (n == 0 || !dateWordCharacter(cp))
+                    return false;
+                p += n;
+                continue;
+            }
+            if (isDigit(c))
+                ++digits;
+            else if (c == ':')
+                ++colons;
+            else if (c != '.' && !((c | 0x20) >= 'a' && (c | 0x20) <= 'z'))
+                return false;
+            ++p;
+        }
+        const int size = int(p - word);
+        if (colons > 0) {
+            if (++times > 1 || !timeShape(word, size))
+                return false;
+        } else if (digits == size && size > 2) {
+            if (size != 4 || ++years > 1)
+                return false;
+        }
+    }
+    return times == 1 && years == 1;
+}
+
 } // namespace
 
 bool LogLineCheck::accepts(const char* data, int size)
@@ -167,10 +277,7 @@ bool LogLineCheck::accepts(const char* data, int size)
         return false;
     const int dateSize = int(open - 1 - p);
     if (dateSize != lastDate.size() || std::memcmp(data, lastDate.constData(), size_t(dateSize))) {
-        for (const unsigned char* d = p; d < open - 1; ++d)
-            if (*d < 0x20 || *d >= 0x7f)
-                return false;
-        if (!QDateTime::fromString(QString::fromLatin1(data, dateSize), Qt::TextDate).isValid())
+        if (!logDateShape(p, open - 1))
             return false;
         lastDate = QByteArray(data, dateSize);
     }

@@ -37,26 +37,34 @@ private:
 };
 
 // C0 and C1 controls, the backslash, the line and paragraph separators,
-// the bidirectional and invisible format characters (they make one line
-// read as another) and surrogates; a surrogate pair is kept (keptAt).
+// the format characters (bidirectional controls, invisible characters: they
+// make one line read as another) and lone surrogates. A surrogate pair is
+// judged by its code point (keptAt).
 bool needsEscape(char16_t c)
 {
     if (c < 0x7f)
         return c < 0x20 || c == u'\\';
     if (c <= 0x9f)
         return true;
-    if (c < 0x200b)
-        return false;
-    return c <= 0x200f || (c >= 0x2028 && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) ||
-           (c >= 0xd800 && c <= 0xdfff) || c == 0xfeff;
+    // Below U+0600 the soft hyphen is the only format character.
+    if (c < 0x600)
+        return c == 0xad;
+    return c == 0x2028 || c == 0x2029 || QChar::isSurrogate(c) ||
+           QChar::category(uint(c)) == QChar::Other_Format;
+}
+
+bool isPair(const char16_t* s, int n, int i)
+{
+    return QChar::isHighSurrogate(s[i]) && i + 1 < n && QChar::isLowSurrogate(s[i + 1]);
 }
 
 // How many code units at i stay as they are: 0 for one to escape, 2 for a
 // surrogate pair, 1 otherwise.
 int keptAt(const char16_t* s, int n, int i)
 {
-    if (QChar::isHighSurrogate(s[i]) && i + 1 < n && QChar::isLowSurrogate(s[i + 1]))
-        return 2;
+    if (isPair(s, n, i))
+        return QChar::category(QChar::surrogateToUcs4(s[i], s[i + 1])) == QChar::Other_Format ? 0
+                                                                                              : 2;
     return needsEscape(s[i]) ? 0 : 1;
 }
 
@@ -108,6 +116,14 @@ QString escapeLogText(const QString& text)
             i += kept;
             continue;
         }
+        if (isPair(s, n, i)) {
+            // A code point above U+FFFF (a tag character): eight digits.
+            const uint ucs4 = QChar::surrogateToUcs4(s[i], s[i + 1]);
+            out += QLatin1String("\\U") +
+                   QString::number(ucs4, 16).rightJustified(8, QLatin1Char('0'));
+            i += 2;
+            continue;
+        }
         const char16_t c = s[i++];
         if (c == u'\\') {
             out += QLatin1String("\\\\");
@@ -121,7 +137,10 @@ QString escapeLogText(const QString& text)
             out +=
                 QLatin1String("\\x") + QString::number(c, 16).rightJustified(2, QLatin1Char('0'));
         } else {
-            out += QLatin1String("\\u") + QString::number(c, 16);
+            // Always four digits, so that U+061C before a "d" cannot read
+            // as U+61CD.
+            out +=
+                QLatin1String("\\u") + QString::number(c, 16).rightJustified(4, QLatin1Char('0'));
         }
     }
     return out;

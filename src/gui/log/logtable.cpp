@@ -1,11 +1,13 @@
 #include "gui/log/logtable.h"
 
 #include <QBitmap>
-#include <QDateTime>
+#include <QDate>
+#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QResizeEvent>
+#include <QTime>
 
 #include "common/log.h"
 
@@ -131,6 +133,79 @@ QString internLevel(const QString& level)
     return level;
 }
 
+// The month of a short month name as Qt's text date form writes it: in the
+// system's language (the program's own lines, and the service's in most
+// setups) or in English; 0 for any other word.
+int monthOf(const QStringRef& word)
+{
+    thread_local const QStringList names = [] {
+        QStringList out;
+        for (const QLocale& locale : {QLocale::system(), QLocale::c()}) {
+            for (int m = 1; m <= 12; ++m) {
+                const QString name = locale.monthName(m, QLocale::ShortFormat);
+                // The program's own lines carry the name as its local 8-bit
+                // bytes, one Latin-1 character each ("MÃ¤rz").
+                out << name << QString::fromLatin1(name.toLocal8Bit());
+            }
+        }
+        return out;
+    }();
+    for (int i = 0; i < names.size(); ++i) {
+        if (word == names.at(i))
+            return i / 2 % 12 + 1;
+    }
+    return 0;
+}
+
+// "H:MM:SS" or "HH:MM:SS"; an invalid time for anything else.
+QTime readTime(const QStringRef& word)
+{
+    const QVector<QStringRef> parts = word.split(QLatin1Char(':'));
+    if (parts.size() != 3 || parts.at(0).size() > 2 || parts.at(1).size() != 2 ||
+        parts.at(2).size() != 2)
+        return QTime();
+    bool h = false;
+    bool m = false;
+    bool sec = false;
+    const QTime time(parts.at(0).toInt(&h), parts.at(1).toInt(&m), parts.at(2).toInt(&sec));
+    return h && m && sec ? time : QTime();
+}
+
+// A time stamp of Qt's text date form, read by its words ("Mo. Dez. 7
+// 08:43:01 2026"): the day name is skipped, and the time is never taken as
+// a local time, so a time that a daylight-saving change skips here still
+// shows as written.
+QString readStamp(const QString& stamp)
+{
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    QTime time;
+    // The month follows the day name, which may be a month's name too.
+    for (const QStringRef& word : stamp.splitRef(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        bool number = false;
+        const int n = word.toInt(&number);
+        if (number && word.size() == 4)
+            year = n;
+        else if (number && word.size() <= 2)
+            day = n;
+        else if (word.contains(QLatin1Char(':')))
+            time = readTime(word);
+        else if (const int m = monthOf(word))
+            month = m;
+    }
+    if (!QDate(year, month, day).isValid() || !time.isValid())
+        return QString();
+    const QLatin1Char zero('0');
+    return QStringLiteral("%1-%2-%3 %4:%5:%6")
+        .arg(year)
+        .arg(month, 2, 10, zero)
+        .arg(day, 2, 10, zero)
+        .arg(time.hour(), 2, 10, zero)
+        .arg(time.minute(), 2, 10, zero)
+        .arg(time.second(), 2, 10, zero);
+}
+
 } // namespace
 
 // One row: the shown time and message, shared with the stored record, and
@@ -252,8 +327,7 @@ QString LogTable::shownTime(const QString& timestamp)
     thread_local bool known = false;
     if (known && timestamp == lastStamp)
         return lastShown;
-    lastShown = QDateTime::fromString(timestamp, Qt::TextDate)
-                    .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    lastShown = readStamp(timestamp);
     lastStamp = timestamp;
     known = true;
     return lastShown;

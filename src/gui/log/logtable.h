@@ -59,8 +59,8 @@ public:
     // parse and for a "trace" line below High verbosity. Linear in the
     // length of the line.
     static LogElem logParse(const QString& line, ORVO::Verbosity verbosity);
-    // A Qt::TextDate time stamp as shown ("yyyy-MM-dd hh:mm:ss"); empty
-    // when it cannot be read.
+    // A Qt::TextDate time stamp, in the system's language or in English, as
+    // shown ("yyyy-MM-dd hh:mm:ss"); empty when it cannot be read.
     static QString shownTime(const QString& timestamp);
 
     // Whether the record matches the current search words.

@@ -24,6 +24,9 @@ class TestLogTable : public QObject
     }
 
 private slots:
+    // A zone with daylight saving on any machine.
+    void initTestCase() { qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3"); }
+
     void parse_data()
     {
         QTest::addColumn<QString>("text");
@@ -136,6 +139,9 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("text date") << "Mon Dec 7 09:59:44 2026"
                                    << "2026-12-07 09:59:44";
+        // Not a local time: one in this zone's daylight-saving gap shows too.
+        QTest::newRow("time in a gap") << "Sun Mar 29 02:30:00 2026"
+                                       << "2026-03-29 02:30:00";
         QTest::newRow("service format") << "2026-12-07 09:59:44"
                                         << "";
         QTest::newRow("empty") << ""

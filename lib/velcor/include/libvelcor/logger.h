@@ -10,10 +10,11 @@ namespace libvelcor {
 
 // Log text as the log keeps it: a backslash doubled ("\\"), control
 // characters (line breaks and the Unicode line and paragraph separators
-// included), the bidirectional and invisible format characters and lone
-// surrogates written as "\n", "\r", "\t", "\xHH" or "\uHHHH". Every event
-// stays one line that reads as it is, and the text reads back without
-// doubt: a text cannot forge an escape of its own.
+// included), every format character (Unicode category Cf: bidirectional
+// controls, invisible characters, tag characters) and lone surrogates
+// written as "\n", "\r", "\t", "\xHH", "\uHHHH" or, above U+FFFF,
+// "\UHHHHHHHH". Every event stays one line that reads as it is, and the
+// text reads back without doubt: a text cannot forge an escape of its own.
 QString escapeLogText(const QString& text);
 
 // Every log line is escaped exactly once. The program's own statements
