@@ -119,6 +119,11 @@ public:
     int loginHeight = 660;
     QString lastDownloadDir;
     bool configShown = false;
+    // A portal command or a page script took the portal view away while
+    // connected: the sign-in bar stands in with LOGOUT, and PORTAL while the
+    // portal window is kept, until the portal view is back or the
+    // connection ends.
+    bool portalAway = false;
     bool downloadQueryActive = false;
 
 signals:
@@ -164,6 +169,7 @@ protected:
 private:
     void _buildWidgets();
     void _setWallpaper();
+    void _showPortalBar();
 
     // The object the portal pages' scripts get; made again when a script
     // deleted it.

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMovie>
 #include <QPixmap>
 #include <QPushButton>
@@ -117,6 +118,7 @@ void MainWindow::showConfig(bool debug)
         const QStringList names = window->tabNames();
         window->activateTab(names.value(qMax(window->currentIndex(), 0)));
     }
+    portalAway = false;
     configShown = true;
 }
 
@@ -181,11 +183,19 @@ void MainWindow::hideConfig()
     if (curtain)
         curtain->hide();
     windowList->hide(PluginWindowList::HideUp);
-    // Nothing else brings the portal back: the sign-in bar offers it again
-    // beside the sign-out, so that the window keeps a way on.
+    _showPortalBar();
+}
+
+// Without the portal view the window keeps a way on in the sign-in bar:
+// LOGOUT, and PORTAL while the portal window is kept. A page that sent the
+// user to the sign-in view dropped it, and the portal plugin ends its
+// sign-in with it.
+void MainWindow::_showPortalBar()
+{
+    portalAway = true;
     loadingMovie->stop();
     const auto pair = [](QPushButton* text, const QString& label, QPushButton* icon,
-                         const QString& image) {
+                         const QString& image, bool shown) {
         text->setText(label);
         const QPixmap pixmap(image);
         icon->setText(QString());
@@ -193,13 +203,15 @@ void MainWindow::hideConfig()
         icon->setIconSize(pixmap.size());
         for (QPushButton* button : {text, icon}) {
             button->setEnabled(true);
-            button->show();
+            button->setVisible(shown);
         }
     };
-    pair(signInButton, tr("PORTAL"), iconButton, QStringLiteral("rc:login-arrow.png"));
-    pair(disconnectButton, tr("LOGOUT"), loadButton, QStringLiteral("rc:logout-on.png"));
+    pair(signInButton, tr("PORTAL"), iconButton, QStringLiteral("rc:login-arrow.png"), configShown);
+    pair(disconnectButton, tr("LOGOUT"), loadButton, QStringLiteral("rc:logout-on.png"), true);
     // The bar has the connection's line.
     ui->statusBar->hide();
+    if (state == libvelcor::StateReconnecting)
+        bgLabelLg->setText(tr("Reconnecting"));
     signInWidget->show();
     bottomBar->show();
 }
@@ -232,6 +244,9 @@ void MainWindow::backToLogin()
 {
     LOG_TRACE;
     showLogin();
+    // The sign-in form cannot sign out while connected: the bar can.
+    if (connected && bottomBar)
+        _showPortalBar();
 }
 
 void MainWindow::saveDebugEndpoint(QString endpoint)
@@ -245,6 +260,9 @@ void MainWindow::loadStarted()
 {
     LOG_TRACE;
     emit loadBegin();
+    // Without the portal view the bar's buttons are the way on.
+    if (portalAway)
+        return;
     if (disconnectButton)
         disconnectButton->setEnabled(false);
     if (loadButton)

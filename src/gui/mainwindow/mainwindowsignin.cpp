@@ -81,6 +81,8 @@ void MainWindow::configWaitAndShow()
         signInButton->setEnabled(false);
         iconButton->hide();
         iconButton->setEnabled(false);
+        // The portal view has no sign-in bar, also where it stood in for it.
+        bottomBar->hide();
         showConfig(false);
         ui->statusBar->show();
         return;
@@ -163,13 +165,18 @@ void MainWindow::stateChanged(libvelcor::State s)
         if (!connected)
             break;
         ui->statusBar->showMessage(tr("Reconnecting"));
-        bgLabelLg->setText(QString(""));
+        // Without the portal view the status bar is hidden: the bar tells it.
+        bgLabelLg->setText(portalAway ? tr("Reconnecting") : QString(""));
         disconnectButton->setEnabled(true);
         setLocked(true);
         break;
     case libvelcor::StateConnected:
         ui->statusBar->clearMessage();
-        if (setupEnabled) {
+        if (portalAway) {
+            // The portal stays away until the user or a new web login brings
+            // it back: the bar keeps its way on meanwhile.
+            _showPortalBar();
+        } else if (setupEnabled) {
             bottomBar->hide();
             LOG_DEBUG << "[MainWindow] Lodestar mode - waiting for config";
         } else {
@@ -197,12 +204,16 @@ void MainWindow::stateChanged(libvelcor::State s)
         break;
     }
     state = s;
+    // The bar's line tells the connection at once, not a second later.
+    if (portalAway && s == libvelcor::StateConnected)
+        connectedTimerTimeout();
 }
 
 void MainWindow::showLogin()
 {
     LOG_TRACE;
     configShown = false;
+    portalAway = false;
     bannerWidget->show();
     signInWidget->show();
     setWindowState(windowState() & Qt::WindowMinimized);

@@ -185,6 +185,10 @@ void TestMainWindowPortal::commands()
     w.run();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const auto setState = [&w](libvelcor::State s) {
+        QVERIFY(QMetaObject::invokeMethod(&w, "stateChanged", Q_ARG(libvelcor::State, s)));
+    };
+    setState(libvelcor::StateConnected);
     QVERIFY(QMetaObject::invokeMethod(&w, "showConfig"));
     QSignalSpy actionSpy(&w, &MainWindow::startAction);
     QSignalSpy downloadSpy(&w, &MainWindow::startDownload);
@@ -205,16 +209,32 @@ void TestMainWindowPortal::commands()
     if (!opened.isEmpty())
         QCOMPARE(sink.opened.at(0), QUrl(opened));
     // Hiding slides the window list up and out of sight; the sign-in bar
-    // then signs out or brings the portal back.
+    // then signs out or brings the portal back, through a reconnection too.
     QTRY_COMPARE(!w.windowList->isVisible(), hidden);
     QCOMPARE(w.signInButton->isVisible(), hidden);
     if (hidden) {
-        QVERIFY(w.signInButton->isEnabled() && w.disconnectButton->isEnabled());
+        const auto wayOn = [&w](bool portal) {
+            return w.signInButton->isVisible() == portal && w.signInButton->isEnabled() &&
+                   w.disconnectButton->isVisible() && w.disconnectButton->isEnabled();
+        };
+        setState(libvelcor::StateReconnecting);
+        QVERIFY(wayOn(true) && w.bgLabelLg->text() == "Reconnecting");
+        setState(libvelcor::StateConnected);
+        QVERIFY(wayOn(true) && w.bgLabelLg->text().startsWith("Connection established"));
         QSignalSpy out(&w, &MainWindow::sigDisconnect);
-        QTest::mouseClick(w.disconnectButton, Qt::LeftButton);
-        QCOMPARE(out.count(), 1);
         QTest::mouseClick(w.signInButton, Qt::LeftButton);
         QVERIFY(w.windowList->isVisible() && !w.bottomBar->isVisible());
+        // Sent to the sign-in view, from the portal or after a command: the
+        // portal window is gone, LOGOUT stays.
+        w.backToLogin();
+        QVERIFY(wayOn(false));
+        QVERIFY(QMetaObject::invokeMethod(&w, "showConfig"));
+        emit configPlugin()->action(name, data);
+        w.backToLogin();
+        QVERIFY(QMetaObject::invokeMethod(&w, "loadStarted"));
+        QVERIFY(wayOn(false));
+        QTest::mouseClick(w.disconnectButton, Qt::LeftButton);
+        QCOMPARE(out.count(), 1);
     }
 }
 
