@@ -205,7 +205,7 @@ private slots:
     // one made before this rule is tightened.
     void userCopyIsPrivate()
     {
-        const mode_t umaskBefore = ::umask(022);
+        const orvotest::UmaskGuard umask(022);
         const auto mode = [this]() {
             struct stat st = {};
             ::stat(QFile::encodeName(userPath()).constData(), &st);
@@ -217,7 +217,6 @@ private slots:
         QCOMPARE(::chmod(QFile::encodeName(userPath()).constData(), 0644), 0);
         QVERIFY(ORVO::Config(binDir()).valid);
         QCOMPARE(mode(), 0600u);
-        ::umask(umaskBefore);
     }
 
     // Without a place for the kept copy nothing is replaced.
