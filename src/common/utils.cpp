@@ -445,38 +445,13 @@ int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes, QStr
 int writeReplacing(const QByteArray& bytes, const QString& target, QFileDevice::Permissions perms,
                    QString& problem)
 {
-    const QString temp = target + QStringLiteral(".tmp");
-    QFile::remove(temp);
-    QFile file(temp);
-    // Unbuffered: a full disk fails the write that meets it, with its reason.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        problem = QStringLiteral("cannot write ") + temp + QStringLiteral(": ") +
-                  lowerFirst(file.errorString());
-        return -1;
-    }
-    QString reason;
-    if (perms && !file.setPermissions(perms))
-        reason = file.errorString();
-    else if (libvelcor::utils::writeAll(file, bytes.constData(), bytes.size()) != 0)
-        reason = file.errorString();
-    else if (::fsync(file.handle()) != 0)
-        reason = errnoText(errno);
-    if (!reason.isEmpty()) {
-        problem =
-            QStringLiteral("cannot write ") + temp + QStringLiteral(": ") + lowerFirst(reason);
-        file.close();
-        QFile::remove(temp);
-        return -1;
-    }
-    file.close();
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) !=
-        0) {
-        problem =
-            QStringLiteral("cannot replace ") + target + QStringLiteral(": ") + errnoText(errno);
-        QFile::remove(temp);
-        return -1;
-    }
-    return 0;
+    libvelcor::utils::AtomicFile file(target);
+    if (file.open(perms) == 0 && file.write(bytes) == 0 && file.commit() == 0)
+        return 0;
+    file.cancel();
+    problem = QStringLiteral("cannot write ") + target + QStringLiteral(": ") +
+              lowerFirst(file.errorString());
+    return -1;
 }
 
 const char DisplayCutMark[] = u8" [\u2026]";

@@ -92,10 +92,10 @@ QString mkpathFailure(const QString& dir);
 // regular file but a FIFO", "cannot be read: permission denied", "is too
 // large: ...".
 int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes, QString& problem);
-// Writes bytes to target through a temporary sibling (target + ".tmp")
-// renamed over it, so a failure never leaves a partial or missing target
-// behind. perms, when given, are set before any byte is written. 0, or -1
-// with problem naming the file and the reason.
+// Writes bytes to target atomically (libvelcor::utils::AtomicFile), so a
+// failure never leaves a partial or missing target behind. perms, when
+// given, are set before any byte is written. 0, or -1 with problem naming
+// the file and the reason.
 int writeReplacing(const QByteArray& bytes, const QString& target, QFileDevice::Permissions perms,
                    QString& problem);
 
