@@ -7,6 +7,7 @@
 #include "common/applocation.h"
 #include "common/common.h"
 #include "common/log.h"
+#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "libabout/about.h"
 

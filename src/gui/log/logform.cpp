@@ -14,6 +14,7 @@
 
 #include "common/config.h"
 #include "common/log.h"
+#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "gui/log/logformlogger.h"
 #include "gui/log/logtable.h"
