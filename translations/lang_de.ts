@@ -119,6 +119,10 @@
         <translation>Das Protokoll konnte nicht unter %1 gespeichert werden:
 %2</translation>
     </message>
+    <message>
+        <source>The setting could not be saved: %1</source>
+        <translation>Die Einstellung konnte nicht gespeichert werden: %1</translation>
+    </message>
 </context>
 <context>
     <name>LoginForm</name>
@@ -474,6 +478,10 @@
     <message>
         <source>Error running process</source>
         <translation>Fehler beim Ausführen des Prozesses</translation>
+    </message>
+    <message>
+        <source>The program location could not be saved</source>
+        <translation>Der Programmpfad konnte nicht gespeichert werden</translation>
     </message>
 </context>
 <context>

@@ -119,6 +119,10 @@
         <translation>The log could not be saved to %1:
 %2</translation>
     </message>
+    <message>
+        <source>The setting could not be saved: %1</source>
+        <translation>The setting could not be saved: %1</translation>
+    </message>
 </context>
 <context>
     <name>LoginForm</name>
@@ -474,6 +478,10 @@
     <message>
         <source>Error running process</source>
         <translation>Error running process</translation>
+    </message>
+    <message>
+        <source>The program location could not be saved</source>
+        <translation>The program location could not be saved</translation>
     </message>
 </context>
 <context>

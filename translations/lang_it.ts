@@ -119,6 +119,10 @@
         <translation>Impossibile salvare il registro in %1:
 %2</translation>
     </message>
+    <message>
+        <source>The setting could not be saved: %1</source>
+        <translation>Impossibile salvare l&apos;impostazione: %1</translation>
+    </message>
 </context>
 <context>
     <name>LoginForm</name>
@@ -474,6 +478,10 @@
     <message>
         <source>Error running process</source>
         <translation>Errore durante l&apos;esecuzione del processo</translation>
+    </message>
+    <message>
+        <source>The program location could not be saved</source>
+        <translation>Impossibile salvare il percorso del programma</translation>
     </message>
 </context>
 <context>

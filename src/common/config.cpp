@@ -10,6 +10,7 @@
 
 #include "common/common.h"
 #include "common/log.h"
+#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "libabout/about.h"
 #include "libvelcor/json.h"

@@ -10,12 +10,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QMap>
-#include <QSettings>
 #include <QUrl>
 
 #include "common/log.h"
@@ -38,7 +35,8 @@ int makeFilePrivate(const QString& path, bool create, QString& problem)
         ::open(name.constData(),
                O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0), 0600);
     if (fd < 0) {
-        problem = QStringLiteral("cannot open ") + path + QStringLiteral(": ") + errnoText(errno);
+        const int code = errno;
+        problem = QStringLiteral("cannot open ") + path + QStringLiteral(": ") + errnoText(code);
         return -1;
     }
     struct stat st;
@@ -56,225 +54,6 @@ int makeFilePrivate(const QString& path, bool create, QString& problem)
         problem =
             QStringLiteral("cannot make ") + path + QStringLiteral(" private: ") + errnoText(code);
     return rc == 0 ? 0 : -1;
-}
-
-int settingsMakePrivate(QSettings* settings)
-{
-    if (!settings) {
-        LOG_ERROR;
-        return -1;
-    }
-    const QString path = settings->fileName();
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath())) {
-        LOG_ERROR << "[Utils] no folder for the settings file " << path;
-        return -1;
-    }
-    QString problem;
-    if (makeFilePrivate(path, true, problem) != 0) {
-        LOG_ERROR << "[Utils] " << problem;
-        return -1;
-    }
-    return 0;
-}
-
-namespace {
-
-// Qt syncs a store on its own once a value changed, and unchecked: on a
-// full disk that write can leave a short file and report nothing. Stores
-// written through settingsSync are synced there only.
-class NoAutoSync : public QObject
-{
-public:
-    explicit NoAutoSync(QObject* parent) : QObject(parent) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        Q_UNUSED(watched)
-        return event->type() == QEvent::UpdateRequest;
-    }
-};
-
-// Every key of the store's own file (no system-wide store behind it, no
-// group) with its value, as the store holds them in memory: read without a
-// sync, which could read the file again. The groups are put back as they
-// were opened.
-QMap<QString, QVariant> settingsInMemory(QSettings* settings)
-{
-    QStringList groups;
-    for (QString group = settings->group(); !group.isEmpty(); group = settings->group()) {
-        settings->endGroup();
-        const QString outer = settings->group();
-        groups.prepend(outer.isEmpty() ? group : group.mid(outer.size() + 1));
-    }
-    const bool fallbacks = settings->fallbacksEnabled();
-    settings->setFallbacksEnabled(false);
-    QMap<QString, QVariant> values;
-    const QStringList keys = settings->allKeys();
-    for (const QString& key : keys)
-        values.insert(key, settings->value(key));
-    settings->setFallbacksEnabled(fallbacks);
-    for (const QString& group : qAsConst(groups))
-        settings->beginGroup(group);
-    return values;
-}
-
-// Whether the file, read afresh by another name (Qt keeps what it read of
-// a file by its name), holds what the store holds: empty, or what differs.
-QString settingsDiffer(QSettings* settings, const QString& copy)
-{
-    const QMap<QString, QVariant> memory = settingsInMemory(settings);
-    const QSettings disk(copy, QSettings::IniFormat);
-    if (disk.status() != QSettings::NoError)
-        return QStringLiteral("it does not read back");
-    const QStringList written = disk.allKeys();
-    if (written.size() != memory.size())
-        return QStringLiteral("it reads back with %1 of %2 keys")
-            .arg(written.size())
-            .arg(memory.size());
-    for (auto it = memory.cbegin(); it != memory.cend(); ++it) {
-        // Compared as the value in memory, so a written 8080 equals "8080";
-        // an empty list is written as no value.
-        const QVariant& value = it.value();
-        const QVariant back = disk.value(it.key());
-        const bool emptyList = (value.userType() == QMetaType::QStringList ||
-                                value.userType() == QMetaType::QVariantList) &&
-                               value.toList().isEmpty() && !back.isValid();
-        if (!disk.contains(it.key()) || (value != back && !emptyList))
-            return QStringLiteral("it reads back without the value of ") + it.key();
-    }
-    return QString();
-}
-
-} // namespace
-
-int settingsSync(QSettings* settings)
-{
-    if (!settings) {
-        LOG_ERROR;
-        return -1;
-    }
-    if (!settings->findChild<NoAutoSync*>(QString(), Qt::FindDirectChildrenOnly))
-        settings->installEventFilter(new NoAutoSync(settings));
-    const QString path = settings->fileName();
-    const QByteArray name = QFile::encodeName(path);
-    // The file that the sync replaces stays under a second name, which costs
-    // no room on a full disk, until the new one has read back whole.
-    static int serial = 0;
-    const QString stem = path + QStringLiteral(".%1-%2").arg(::getpid()).arg(++serial);
-    const QByteArray previous = QFile::encodeName(stem + QStringLiteral(".previous"));
-    const QByteArray written = QFile::encodeName(stem + QStringLiteral(".written"));
-    const bool kept = ::link(name.constData(), previous.constData()) == 0;
-    if (!kept && errno != ENOENT)
-        LOG_ERROR << "[Utils] cannot keep the settings file " << path << ": " << errnoText(errno);
-    // Qt's status keeps its first error for good: only a new one counts.
-    const bool wasOk = settings->status() == QSettings::NoError;
-    settings->sync();
-    QString problem;
-    if (wasOk && settings->status() != QSettings::NoError)
-        problem = QStringLiteral("it cannot be written");
-    else if (::link(name.constData(), written.constData()) != 0)
-        problem = QStringLiteral("it cannot be read back: ") + errnoText(errno);
-    else
-        // Also tells a write that Qt did not make: its values are not in it.
-        problem = settingsDiffer(settings, stem + QStringLiteral(".written"));
-    ::unlink(written.constData());
-    struct stat now = {};
-    struct stat before = {};
-    const bool replaced = kept && ::stat(name.constData(), &now) == 0 &&
-                          ::stat(previous.constData(), &before) == 0 && now.st_ino != before.st_ino;
-    if (problem.isEmpty() || !replaced) {
-        if (kept)
-            ::unlink(previous.constData());
-        if (problem.isEmpty())
-            return 0;
-        LOG_ERROR << "[Utils] the settings file " << path << " was not written: " << problem;
-        return -1;
-    }
-    LOG_ERROR << "[Utils] the settings file " << path << " was not written: " << problem;
-    if (::rename(previous.constData(), name.constData()) != 0) {
-        LOG_ERROR << "[Utils] cannot put back the settings file " << path << ": "
-                  << errnoText(errno);
-        ::unlink(previous.constData());
-    }
-    // Qt took its write for done: read again, so that the store holds what
-    // the file holds.
-    settings->sync();
-    return -1;
-}
-
-int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value)
-{
-    if (!settings) {
-        LOG_ERROR;
-        return -1;
-    }
-    if (key.isEmpty()) {
-        LOG_ERROR;
-        return -1;
-    }
-    // It may hold a scrambled password: nobody else may read it.
-    if (settingsMakePrivate(settings) != 0)
-        return -1;
-    // Compared as the new value's type, so a stored "8080" equals 8080.
-    if (value == settings->value(key, QVariant()))
-        return 0;
-    // What this file holds, without the system-wide stores behind it.
-    const bool fallbacks = settings->fallbacksEnabled();
-    settings->setFallbacksEnabled(false);
-    const bool had = settings->contains(key);
-    const QVariant before = settings->value(key);
-    settings->setFallbacksEnabled(fallbacks);
-    settings->setValue(key, value);
-    if (settingsSync(settings) != 0) {
-        // A failure Qt saw before writing leaves the value pending: it goes,
-        // so that the next write does not carry it.
-        if (had)
-            settings->setValue(key, before);
-        else
-            settings->remove(key);
-        return -1;
-    }
-    return 0;
-}
-
-QString settingsWriteFailure(const QSettings* settings)
-{
-    const QString path = settings ? settings->fileName() : QString();
-    if (path.isEmpty())
-        return QStringLiteral("no settings file");
-    const QString dir = QFileInfo(path).absolutePath();
-    if (!QFileInfo(dir).isDir())
-        return mkpathFailure(dir);
-    const QByteArray name = QFile::encodeName(path);
-    // Not blocking: a FIFO in its place must not hold the program.
-    const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno != ENOENT)
-        return QStringLiteral("cannot write the file ") + path + QStringLiteral(": ") +
-               errnoText(errno);
-    if (fd >= 0)
-        ::close(fd);
-    // The store writes a new file beside the old one and renames it over:
-    // the folder must take a file, and the disk its bytes.
-    QByteArray probe = QFile::encodeName(dir + QStringLiteral("/.settings-XXXXXX"));
-    const int pfd = ::mkstemp(probe.data());
-    int code = pfd < 0 ? errno : 0;
-    if (pfd >= 0) {
-        // More than a settings file takes: a disk with a block or two free
-        // refused the write as well.
-        const QByteArray block(64 * 1024, '\n');
-        errno = 0;
-        if (::write(pfd, block.constData(), block.size()) != block.size())
-            code = errno != 0 ? errno : ENOSPC; // a short write: the disk is full
-        else if (::fsync(pfd) != 0)
-            code = errno;
-        ::close(pfd);
-        ::unlink(probe.constData());
-    }
-    if (code != 0)
-        return QStringLiteral("cannot write into the folder ") + dir + QStringLiteral(": ") +
-               errnoText(code);
-    return QStringLiteral("cannot write the file ") + path + QStringLiteral(": reason unknown");
 }
 
 QString loadStyleSheet(QString path)
@@ -445,38 +224,13 @@ int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes, QStr
 int writeReplacing(const QByteArray& bytes, const QString& target, QFileDevice::Permissions perms,
                    QString& problem)
 {
-    const QString temp = target + QStringLiteral(".tmp");
-    QFile::remove(temp);
-    QFile file(temp);
-    // Unbuffered: a full disk fails the write that meets it, with its reason.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        problem = QStringLiteral("cannot write ") + temp + QStringLiteral(": ") +
-                  lowerFirst(file.errorString());
-        return -1;
-    }
-    QString reason;
-    if (perms && !file.setPermissions(perms))
-        reason = file.errorString();
-    else if (libvelcor::utils::writeAll(file, bytes.constData(), bytes.size()) != 0)
-        reason = file.errorString();
-    else if (::fsync(file.handle()) != 0)
-        reason = errnoText(errno);
-    if (!reason.isEmpty()) {
-        problem =
-            QStringLiteral("cannot write ") + temp + QStringLiteral(": ") + lowerFirst(reason);
-        file.close();
-        QFile::remove(temp);
-        return -1;
-    }
-    file.close();
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) !=
-        0) {
-        problem =
-            QStringLiteral("cannot replace ") + target + QStringLiteral(": ") + errnoText(errno);
-        QFile::remove(temp);
-        return -1;
-    }
-    return 0;
+    libvelcor::utils::AtomicFile file(target);
+    if (file.open(perms) == 0 && file.write(bytes) == 0 && file.commit() == 0)
+        return 0;
+    file.cancel();
+    problem = QStringLiteral("cannot write ") + target + QStringLiteral(": ") +
+              lowerFirst(file.errorString());
+    return -1;
 }
 
 const char DisplayCutMark[] = u8" [\u2026]";
@@ -528,8 +282,10 @@ QString mkpathFailure(const QString& dir)
     const QString text = QStringLiteral("cannot create the folder ") + dir + QStringLiteral(": ");
     if (info.exists() && !info.isDir())
         return text + existing + QStringLiteral(" is not a folder");
-    if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
-        return text + existing + QStringLiteral(": ") + errnoText(errno);
+    if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0) {
+        const int code = errno;
+        return text + existing + QStringLiteral(": ") + errnoText(code);
+    }
     return text + QStringLiteral("reason unknown");
 }
 

@@ -6,7 +6,6 @@
 #include <QStringList>
 #include <QVariant>
 
-class QSettings;
 class QUrl;
 
 namespace ORVO {
@@ -16,26 +15,6 @@ namespace utils {
 // with create, a missing file is created empty (0600). 0, or -1 with
 // problem naming the file and the reason.
 int makeFilePrivate(const QString& path, bool create, QString& problem);
-// Makes the settings store's file readable by its owner only: created 0600
-// (with its folder) when missing, group and other bits dropped when present.
-// 0, or -1 with an error line.
-int settingsMakePrivate(QSettings* settings);
-// Syncs the settings store and reads the file back: 0 when it holds what
-// the store holds. On -1 (an ERROR line) the file is the one it replaced
-// (a full disk can leave Qt's write short without a word). From the first
-// call on, Qt no longer syncs this store on its own: every change of it
-// goes through here (or settingsSetSync).
-int settingsSync(QSettings* settings);
-// Writes a value to the settings store and syncs it (settingsSync). 0 when
-// the store holds the value afterwards (nothing is written when it already
-// did), -1 for a null store, an empty key, a file that cannot be made
-// private (settingsMakePrivate) or a failed sync, which leaves the file
-// and the value as they were.
-int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value);
-// Why a write to the settings store failed, found after the fact (the store
-// itself says no more than "access error"): its folder cannot be made, the
-// file or the folder cannot be written, with the system's reason.
-QString settingsWriteFailure(const QSettings* settings);
 // The text of a style sheet; each path is read once per process, failures
 // included (they give, and cache, the empty text).
 QString loadStyleSheet(QString path);
@@ -92,10 +71,10 @@ QString mkpathFailure(const QString& dir);
 // regular file but a FIFO", "cannot be read: permission denied", "is too
 // large: ...".
 int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes, QString& problem);
-// Writes bytes to target through a temporary sibling (target + ".tmp")
-// renamed over it, so a failure never leaves a partial or missing target
-// behind. perms, when given, are set before any byte is written. 0, or -1
-// with problem naming the file and the reason.
+// Writes bytes to target atomically (libvelcor::utils::AtomicFile), so a
+// failure never leaves a partial or missing target behind. perms, when
+// given, are set before any byte is written. 0, or -1 with problem naming
+// the file and the reason.
 int writeReplacing(const QByteArray& bytes, const QString& target, QFileDevice::Permissions perms,
                    QString& problem);
 

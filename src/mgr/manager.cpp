@@ -489,7 +489,9 @@ void Manager::_processError(ORVO::ProcessManager::Error err, QString msg)
 {
     const QString errStr = ProcessManager::errorString(err);
     LOG_DEBUG << "[Manager] process error: " << int(err) << " " << errStr;
-    _clear();
+    // A location that could not be stored ends nothing: the program runs.
+    if (err != ProcessManager::ErrorNotSaved)
+        _clear();
     emit sigError(ORVO::ModuleProcessManager, errStr, msg);
 }
 

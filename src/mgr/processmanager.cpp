@@ -7,6 +7,7 @@
 #include "common/applocation.h"
 #include "common/common.h"
 #include "common/log.h"
+#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "libabout/about.h"
 
@@ -79,6 +80,8 @@ QString ProcessManager::errorString(ProcessManager::Error err)
         return tr("Not a valid executable");
     case ErrorRunning:
         return tr("Error running process");
+    case ErrorNotSaved:
+        return tr("The program location could not be saved");
     }
     return QString();
 }
@@ -347,7 +350,7 @@ void ProcessManager::chosenOpenFile(const QString& file)
     else if (applocation::parse(value, entry) != 0)
         LOG_ERROR << "A location field holds the separator; not stored";
     else if (utils::settingsSetSync(settings, pendingName, value) != 0)
-        LOG_ERROR << "The location could not be stored";
+        emit sigError(ErrorNotSaved, utils::settingsWriteFailure(settings));
 
     QVariantMap params;
     params.insert(QStringLiteral("args"), pendingArgs);

@@ -30,7 +30,9 @@ public:
         ErrorOutOfMemory = 2,
         ErrorAlreadyRunning = 3,
         ErrorNotExecutable = 4,
-        ErrorRunning = 5
+        ErrorRunning = 5,
+        // The program's location the user chose is used, but not stored.
+        ErrorNotSaved = 6
     };
     Q_ENUM(Error)
 

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -126,13 +127,13 @@ int copyToNew(const QString& from, const QString& to, QString& problem)
         problem = failureText(from, source.errorString());
         return -1;
     }
-    // Unbuffered: a full disk fails the write that meets it, with its reason.
-    QFile target(to);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        problem = failureText(to, target.errorString());
+    // A new file only: never over an entry of that name.
+    if (entryExists(to)) {
+        problem = failureText(to, QString::fromLocal8Bit(std::strerror(EEXIST)));
         return -1;
     }
-    if (!target.setPermissions(PrivateFile))
+    libvelcor::utils::AtomicFile target(to);
+    if (target.open(PrivateFile) != 0)
         problem = failureText(to, target.errorString());
     while (problem.isEmpty()) {
         const QByteArray chunk = source.read(ChunkSize);
@@ -141,14 +142,13 @@ int copyToNew(const QString& from, const QString& to, QString& problem)
                 problem = failureText(from, source.errorString());
             break;
         }
-        if (libvelcor::utils::writeAll(target, chunk.constData(), chunk.size()) != 0)
+        if (target.write(chunk) != 0)
             problem = failureText(to, target.errorString());
     }
-    if (problem.isEmpty() && ::fsync(target.handle()) != 0)
-        problem = failureText(to);
-    target.close();
+    if (problem.isEmpty() && target.commit() != 0)
+        problem = failureText(to, target.errorString());
     if (!problem.isEmpty()) {
-        target.remove();
+        target.cancel();
         return -1;
     }
     return 0;

@@ -10,6 +10,7 @@
 
 #include "common/config.h"
 #include "logcapture.h"
+#include "smalldisk.h"
 #include "testenv.h"
 #include "testmain.h"
 
@@ -31,6 +32,16 @@ private:
     QString userPath() const { return env->dataDir() + QStringLiteral("/vtx.json"); }
 
     std::unique_ptr<orvotest::TestEnv> env;
+
+    // Files beside the user copy other than it and its kept copy: what a
+    // write left behind.
+    QStringList strays() const
+    {
+        QStringList names =
+            QDir(env->dataDir()).entryList({"vtx.json.*"}, QDir::Files | QDir::Hidden);
+        names.removeOne(QStringLiteral("vtx.json.old"));
+        return names;
+    }
 
     // Puts a user copy of the given kind in place.
     bool makeUserCopy(const QString& kind, const QByteArray& bytes)
@@ -146,7 +157,7 @@ private slots:
         QCOMPARE(readFile(userPath()), replaced ? tmpl : user);
         QCOMPARE(log.contains(QStringLiteral("[Config] replacing: \"") + userPath() + '"'),
                  replaced);
-        QVERIFY(!QFile::exists(userPath() + QStringLiteral(".tmp")));
+        QCOMPARE(strays(), QStringList());
         // What the user had is kept, and a notice names both files.
         const QString old = userPath() + QStringLiteral(".old");
         QCOMPARE(readFile(old), replaced ? user : QByteArray());
@@ -183,7 +194,7 @@ private slots:
         QVERIFY(cfg.notices.isEmpty());
         QCOMPARE(readFile(userPath() + QStringLiteral(".old")),
                  QByteArray(R"({"version":5,"first":1})"));
-        QVERIFY(!QFile::exists(userPath() + QStringLiteral(".old.tmp")));
+        QCOMPARE(strays(), QStringList());
     }
 
     // The kept copy holds the user's settings (a proxy password perhaps): it
@@ -205,7 +216,7 @@ private slots:
     // one made before this rule is tightened.
     void userCopyIsPrivate()
     {
-        const mode_t umaskBefore = ::umask(022);
+        const orvotest::UmaskGuard umask(022);
         const auto mode = [this]() {
             struct stat st = {};
             ::stat(QFile::encodeName(userPath()).constData(), &st);
@@ -217,7 +228,6 @@ private slots:
         QCOMPARE(::chmod(QFile::encodeName(userPath()).constData(), 0644), 0);
         QVERIFY(ORVO::Config(binDir()).valid);
         QCOMPARE(mode(), 0600u);
-        ::umask(umaskBefore);
     }
 
     // Without a place for the kept copy nothing is replaced.
@@ -226,7 +236,7 @@ private slots:
         const QByteArray user = R"({"version":1,"mine":true})";
         QVERIFY(writeFile(userPath(), user));
         QVERIFY(writeFile(templatePath(), R"({"version":2})"));
-        QVERIFY(QDir().mkpath(userPath() + QStringLiteral(".old.tmp/blocker")));
+        QVERIFY(QDir().mkpath(userPath() + QStringLiteral(".old/blocker")));
         ORVO::Config cfg(binDir());
         QVERIFY(!cfg.valid);
         QCOMPARE(readFile(userPath()), user);
@@ -340,7 +350,7 @@ private slots:
         if (kind == QLatin1String("file"))
             QCOMPARE(readFile(userPath()), bytes);
         QVERIFY(!QFile::exists(userPath() + QStringLiteral(".old")));
-        QVERIFY(!QFile::exists(userPath() + QStringLiteral(".tmp")));
+        QCOMPARE(strays(), QStringList());
         // Only the unreadable file; the device is a link to /dev/null.
         if (kind == QLatin1String("unreadable"))
             QFile::setPermissions(userPath(), QFile::ReadOwner | QFile::WriteOwner);
@@ -398,15 +408,20 @@ private slots:
 
     void failedReplacementKeepsUserCopy()
     {
-        // A directory in the way of the temporary copy makes the copy fail;
-        // the user copy must survive whole.
+        // A full disk takes the kept copy but not the new one: the user copy
+        // must survive whole.
+        orvotest::SmallDisk disk(env->dataDir());
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.whyNot()));
         const QByteArray user = R"({"version":1,"mine":true})";
         QVERIFY(writeFile(userPath(), user));
         QVERIFY(writeFile(templatePath(), R"({"version":2})"));
-        QVERIFY(QDir().mkpath(userPath() + QStringLiteral(".tmp/blocker")));
+        QVERIFY(disk.fill());
         ORVO::Config cfg(binDir());
         QVERIFY(!cfg.valid);
+        QVERIFY2(cfg.errorText.contains("no space left on device"), qPrintable(cfg.errorText));
         QCOMPARE(readFile(userPath()), user);
+        QCOMPARE(strays(), QStringList());
     }
 
     void applyMembers_data()

@@ -4,8 +4,12 @@
 #include <QtTest>
 
 #include <climits>
+#include <memory>
+
+#include <unistd.h>
 
 #include "common/common.h"
+#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "gui/widgets/widgetutils.h"
 #include "logcapture.h"
@@ -111,7 +115,12 @@ private slots:
             return QFile::permissions(settings.fileName()) & 0x7077;
         };
         const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        // A crashed writer's scratch files go; a running one's stay.
+        const QString dead = settings.fileName() + ".999999999-1.previous";
+        const QString running = settings.fileName() + QString(".%1-1.new").arg(::getppid());
+        QVERIFY(orvotest::writeFile(dead, "proxyPass=old") && orvotest::writeFile(running, ""));
         QCOMPARE(utils::settingsSetSync(&settings, "user", QStringLiteral("bob")), 0);
+        QVERIFY(!QFileInfo::exists(dead) && QFileInfo::exists(running));
         QCOMPARE(mode(), owner);
         QFile::setPermissions(settings.fileName(), owner | QFileDevice::ReadOther);
         QCOMPARE(utils::settingsSetSync(&settings, "port", QStringLiteral("8080")), 0);
@@ -125,28 +134,65 @@ private slots:
     }
 
     // On a full disk Qt's write of the store can leave a short file and
-    // report nothing: the write fails, and the file stays as it was.
+    // report nothing, or refuse it and keep the change for later: the write
+    // fails, and neither then nor later does the file change.
+    void settingsOnFullDisk_data()
+    {
+        QTest::addColumn<QString>("kind"); // the settings file: file, link, missing
+        QTest::addColumn<int>("free");     // blocks left free
+        QTest::newRow("Qt's write short") << "file" << 3;
+        QTest::newRow("Qt refuses") << "file" << 1;
+        QTest::newRow("no room for a copy") << "file" << 0;
+        QTest::newRow("symbolic link") << "link" << 3;
+        QTest::newRow("first write") << "missing" << 3;
+    }
+
     void settingsOnFullDisk()
     {
+        QFETCH(QString, kind);
+        QFETCH(int, free);
         orvotest::TestEnv env;
-        QSettings settings(org(), QStringLiteral("BastivaConnectApp"));
-        const QString folder = QFileInfo(settings.fileName()).absolutePath();
+        auto settings = std::make_unique<QSettings>(org(), QStringLiteral("BastivaConnectApp"));
+        const QString path = settings->fileName();
+        const QString folder =
+            kind == "link" ? env.root() + "/small" : QFileInfo(path).absolutePath();
         orvotest::SmallDisk disk(folder);
         if (!disk.isMounted())
             QSKIP(qPrintable(disk.whyNot()));
-        QCOMPARE(utils::settingsSetSync(&settings, "proxyPass", QStringLiteral("secret")), 0);
-        const QByteArray before = orvotest::readFile(settings.fileName());
+        const QString file = kind == "link" ? folder + "/real.conf" : path;
+        if (kind == "link")
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()) && QFile::link(file, path));
+        if (kind != "missing")
+            QCOMPARE(utils::settingsSetSync(settings.get(), "proxyPass", QStringLiteral("s")), 0);
+        const QByteArray before = orvotest::readFile(file);
+        QVERIFY(orvotest::writeFile(folder + "/spare", QByteArray(2 * disk.BlockSize, 's')));
         QVERIFY(disk.fill());
+        if (free > 1)
+            QVERIFY(QFile::remove(folder + "/spare"));
+        QFile last(folder + "/last");
+        if (free == 0)
+            QVERIFY(last.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                    last.write(QByteArray(disk.BlockSize, 'l')) == disk.BlockSize);
         orvotest::LogCapture log;
-        QCOMPARE(utils::settingsSetSync(&settings, "big", QString(3 * disk.BlockSize, 'x')), -1);
+        const QString big(3 * disk.BlockSize, 'x');
+        QCOMPARE(utils::settingsSetSync(settings.get(), "proxyPass", big), -1);
         QCOMPARE(log.linesAt("ERROR").size(), 1);
-        const QString why = utils::settingsWriteFailure(&settings);
+        if (free == 0)
+            QVERIFY2(log.linesAt("ERROR").first().contains("no space left on device"),
+                     qPrintable(log.linesAt("ERROR").first()));
+        const QString why = utils::settingsWriteFailure(settings.get());
         QVERIFY2(why.endsWith("no space left on device"), qPrintable(why));
-        QCOMPARE(orvotest::readFile(settings.fileName()), before);
-        QCOMPARE(settings.value("big"), QVariant());
-        QCOMPARE(settings.value("proxyPass").toString(), QStringLiteral("secret"));
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
-                 (QStringList{"BastivaConnectApp.conf", "filler"}));
+        // Nothing waits to be written unchecked: not when another store of
+        // the file is made, not when the store goes.
+        QSettings second(org(), QStringLiteral("BastivaConnectApp"));
+        settings.reset();
+        QCOMPARE(QFileInfo::exists(file), kind != "missing");
+        QCOMPARE(orvotest::readFile(file), before);
+        QCOMPARE(QFileInfo(path).isSymLink(), kind == "link");
+        QCOMPARE(second.value("proxyPass"), kind == "missing" ? QVariant() : QVariant("s"));
+        QCOMPARE(
+            QDir(folder).entryList({QFileInfo(file).fileName() + ".*"}, QDir::Files | QDir::Hidden),
+            QStringList());
     }
 
     void loadStyleSheet()

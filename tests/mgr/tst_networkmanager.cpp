@@ -298,11 +298,6 @@ void TestNetworkManager::failedFetch()
     QCOMPARE(nm.startDownload(url("/f"), target, quiet), 0);
     QTRY_COMPARE(nm.pendingDownloads(), 0);
     QTest::qWait(20);
-    if (fullDisk)
-        fprintf(stderr, "FIG download %s: done=%d errors=%d msg=%s size=%lld\n",
-                QTest::currentDataTag(), int(done.count()), int(errors.count()),
-                errors.isEmpty() ? "" : qPrintable(errors.at(0).at(1).toString()),
-                QFileInfo(target).exists() ? QFileInfo(target).size() : -1LL);
     QCOMPARE(done.count(), 0);
     if (error) {
         QCOMPARE(errors.count(), 1);

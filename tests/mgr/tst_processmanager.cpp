@@ -6,11 +6,14 @@
 #include <QUuid>
 #include <QtTest>
 
+#include <memory>
+
 #include <unistd.h>
 
 #include "childscript.h"
 #include "libabout/about.h"
 #include "mgr/processmanager.h"
+#include "smalldisk.h"
 #include "testenv.h"
 #include "testmain.h"
 
@@ -184,7 +187,8 @@ void TestProcessManager::errorString_data()
     QTest::newRow("3") << 3 << "Specified action already running for given endpoint";
     QTest::newRow("4") << 4 << "Not a valid executable";
     QTest::newRow("5") << 5 << "Error running process";
-    QTest::newRow("6") << 6 << "";
+    QTest::newRow("6") << 6 << "The program location could not be saved";
+    QTest::newRow("7") << 7 << "";
     QTest::newRow("-1") << -1 << "";
 }
 
@@ -499,40 +503,60 @@ void TestProcessManager::chosenLocationFields_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("fullDisk"); // the settings on it
 
     QTest::newRow("plain") << "R"
                            << "P"
-                           << "custom" << true;
+                           << "custom" << true << false;
     QTest::newRow("separator in the remark") << "R|x"
                                              << "P"
-                                             << "custom" << false;
+                                             << "custom" << false << false;
     QTest::newRow("separator in the default path") << "R"
                                                    << "/a|b"
-                                                   << "custom" << false;
+                                                   << "custom" << false << false;
     QTest::newRow("separator in the chosen file") << "R"
                                                   << "P"
-                                                  << "cus|tom" << false;
+                                                  << "cus|tom" << false << false;
+    QTest::newRow("settings on a full disk") << "R"
+                                             << "P"
+                                             << "custom" << false << true;
 }
 
 // A field holding the entry's separator would shift the stored fields: the
 // chosen file is started and not stored. A second answer replaces the
-// first instead of adding a field.
+// first instead of adding a field. A location that cannot be stored is
+// used, and the user told why it is not kept.
 void TestProcessManager::chosenLocationFields()
 {
     QFETCH(QString, remark);
     QFETCH(QString, path);
     QFETCH(QString, file);
     QFETCH(bool, stored);
+    QFETCH(bool, fullDisk);
     const QString custom = tool(file);
     const QString second = tool("second");
     qputenv("PATH", "");
-    ProcessManager pm;
     QScopedPointer<QSettings> s(store());
+    std::unique_ptr<orvotest::SmallDisk> disk;
+    if (fullDisk) {
+        disk = std::make_unique<orvotest::SmallDisk>(QFileInfo(s->fileName()).absolutePath());
+        if (!disk->isMounted())
+            QSKIP(qPrintable(disk->whyNot()));
+        QVERIFY(disk->fill());
+    }
+    ProcessManager pm;
+    QSignalSpy errors(&pm, &ProcessManager::sigError);
 
     QCOMPARE(pm.startAction(act("tool", "host", remark, path, "x")), -1);
     pm.chosenOpenFile(custom);
     QVERIFY(waitForArgv(custom));
     QCOMPARE(s->contains("tool"), stored);
+    QCOMPARE(errors.count(), fullDisk ? 1 : 0);
+    if (fullDisk) {
+        QCOMPARE(errors.at(0).at(0).value<ProcessManager::Error>(), ProcessManager::ErrorNotSaved);
+        QVERIFY2(errors.at(0).at(1).toString().endsWith("no space left on device"),
+                 qPrintable(errors.at(0).at(1).toString()));
+    }
     if (!stored)
         return;
     QCOMPARE(s->value("tool").toString(), remark + "|" + path + "|" + custom);

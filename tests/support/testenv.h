@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace orvotest {
 
 // Gives a test its own per-user locations: data (XDG_DATA_HOME), settings
@@ -29,6 +31,20 @@ private:
     QByteArray oldData;
     QByteArray oldConfig;
     QByteArray oldHome;
+};
+
+// Sets the process's umask for the object's life: the one before comes
+// back however the test ends.
+class UmaskGuard
+{
+public:
+    explicit UmaskGuard(mode_t mask) : before(::umask(mask)) {}
+    ~UmaskGuard() { ::umask(before); }
+    UmaskGuard(const UmaskGuard&) = delete;
+    UmaskGuard& operator=(const UmaskGuard&) = delete;
+
+private:
+    mode_t before;
 };
 
 // Writes a file, creating its directory; fails the calling test on error.

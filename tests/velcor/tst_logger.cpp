@@ -53,7 +53,7 @@ private slots:
     void logIsPrivate()
     {
         orvotest::TestEnv env;
-        const mode_t umaskBefore = ::umask(022);
+        const orvotest::UmaskGuard umask(022);
         for (const QString name : {"new.txt", "old.txt"}) {
             const QByteArray path = QFile::encodeName(env.root() + "/" + name);
             if (name == "old.txt")
@@ -65,7 +65,6 @@ private slots:
             QCOMPARE(::stat(path.constData(), &st), 0);
             QCOMPARE(st.st_mode & 0777, 0600u);
         }
-        ::umask(umaskBefore);
     }
 
     void openFailsWhenPathIsBlocked()

@@ -32,6 +32,7 @@
 
 #include "common/common.h"
 #include "common/config.h"
+#include "common/settingsfile.h"
 #include "gui/gui.h"
 #include "gui/log/logform.h"
 #include "gui/mainwindow/mainwindow.h"
@@ -369,7 +370,8 @@ int main(int argc, char** argv)
         return 1;
     }
     g_cfg = &config;
-    config.settings->setValue(QStringLiteral("lang"), lang);
+    if (ORVO::utils::settingsSetSync(config.settings, QStringLiteral("lang"), lang) != 0)
+        return 1;
     if (seedProfiles(ORVO::getAppDataDir()) != 0)
         return 1;
 

@@ -34,11 +34,16 @@ int AtomicFile::fail(const QString& reason)
     return -1;
 }
 
-int AtomicFile::open()
+int AtomicFile::open(QFileDevice::Permissions perms)
 {
     error.clear();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
+    if (perms && !file.setPermissions(perms)) {
+        fail(file.errorString());
+        cancel();
+        return -1;
+    }
     return 0;
 }
 

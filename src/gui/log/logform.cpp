@@ -14,6 +14,7 @@
 
 #include "common/config.h"
 #include "common/log.h"
+#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "gui/log/logformlogger.h"
 #include "gui/log/logtable.h"
@@ -220,8 +221,11 @@ void LogForm::enableLog(bool on)
         LOG_ALWAYS << "[Log] disabled";
         LogFormLogger::removeTarget(this);
     }
-    if (ORVO::utils::settingsSetSync(settings, QLatin1String(DisabledKey), !on) != 0)
-        LOG_ERROR;
+    // The page's start applies what is stored; only the user's choice is
+    // told when it cannot be kept.
+    if (ORVO::utils::settingsSetSync(settings, QLatin1String(DisabledKey), !on) != 0 &&
+        sender() == ui->logEnable)
+        _settingNotSaved();
 }
 
 void LogForm::currentIndexChanged(int index)
@@ -233,11 +237,22 @@ void LogForm::currentIndexChanged(int index)
         return;
     }
     LOG_ALWAYS << "[Log] verbosity: " << name;
+    // In force now in any case; the user is told that it is not kept.
     if (ORVO::utils::settingsSetSync(settings, QLatin1String(VerbosityKey), name) != 0)
-        LOG_ERROR;
+        _settingNotSaved();
     setLogVerbosity(ORVO::Verbosity(index));
     emit logVerbosityChanged(ORVO::Verbosity(index));
     verbosity = ORVO::Verbosity(index);
+}
+
+void LogForm::_settingNotSaved()
+{
+    const QString reason = ORVO::utils::settingsWriteFailure(settings);
+    LOG_ERROR << "[Log] the setting was not saved: " << reason;
+    // The reason names files and folders: plain text.
+    ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),
+                               tr("The setting could not be saved: %1").arg(reason),
+                               QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
 }
 
 void LogForm::sendLogInfo()

@@ -89,6 +89,9 @@ private slots:
 
 private:
     LogTable* table() const;
+    // Logs why a setting the user chose could not be stored, and tells
+    // the user in a box.
+    void _settingNotSaved();
 
     Ui_LogForm* ui = nullptr;
     QLineEdit* searchEdit = nullptr;

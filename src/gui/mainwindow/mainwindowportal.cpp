@@ -22,6 +22,7 @@
 #include "common/common.h"
 #include "common/log.h"
 #include "common/plugininterfaces.h"
+#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "gui/mainwindow/mainview.h"
 #include "gui/mainwindow/mainwindow.h"

@@ -21,6 +21,7 @@
 #include "common/applocation.h"
 #include "common/common.h"
 #include "common/log.h"
+#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "gui/log/logform.h"
 #include "gui/messagebox.h"
@@ -327,7 +328,6 @@ int SettingsDialog::_applyChange(const QString& key, const QString& value)
     if (ORVO::utils::settingsSetSync(settings, key, text) != 0) {
         const QString reason = ORVO::utils::settingsWriteFailure(settings);
         LOG_ERROR << reason;
-        settings->setValue(key, stored);
         // Not from inside the editor's commit, which the box would disturb.
         QTimer::singleShot(0, this, [reason]() {
             ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),
@@ -342,26 +342,15 @@ int SettingsDialog::_applyChange(const QString& key, const QString& value)
 void SettingsDialog::_removeEntries(const QStringList& keys)
 {
     LOG_TRACE;
-    QList<QPair<QString, QVariant>> removed;
-    for (const QString& key : keys) {
-        if (!settings->contains(key))
-            continue;
-        removed.append({key, settings->value(key)});
-        settings->remove(key);
-    }
-    if (!removed.isEmpty()) {
-        if (ORVO::utils::settingsSync(settings) != 0) {
-            const QString reason = ORVO::utils::settingsWriteFailure(settings);
-            LOG_ERROR << reason;
-            // Put back what the store still holds, and show it again.
-            for (const auto& entry : qAsConst(removed))
-                settings->setValue(entry.first, entry.second);
-            _closeGroups();
-            _insertActions();
-            ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),
-                                       tr("The applications could not be reset: %1").arg(reason),
-                                       QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
-        }
+    if (ORVO::utils::settingsRemoveSync(settings, keys) != 0) {
+        const QString reason = ORVO::utils::settingsWriteFailure(settings);
+        LOG_ERROR << reason;
+        // The store still holds them: show them again.
+        _closeGroups();
+        _insertActions();
+        ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),
+                                   tr("The applications could not be reset: %1").arg(reason),
+                                   QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
     }
     _updateButtons();
 }

@@ -23,6 +23,7 @@
 
 #include "common/common.h"
 #include "common/log.h"
+#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "gui/editor/profileorder.h"
 #include "gui/editor/profilesdialog.h"

@@ -7,8 +7,8 @@
 #include <QSignalBlocker>
 
 #include "common/log.h"
+#include "common/settingsfile.h"
 #include "common/simplecrypt.h"
-#include "common/utils.h"
 #include "gui/log/logform.h"
 #include "gui/mainwindow/pluginwindow.h"
 #include "gui/mainwindow/pluginwindowpage.h"
@@ -343,22 +343,13 @@ void LoginPlugin::editedProxyPass()
 int LoginPlugin::storeSetting(const char* key, const QVariant& value)
 {
     const QString name = QLatin1String(key);
-    const QVariant before = settings->value(name);
-    const bool held = settings->contains(name) && value == before;
     if (utils::settingsSetSync(settings, name, value) == 0)
         return 0;
     const QString reason = utils::settingsWriteFailure(settings);
     LOG_ERROR << "[Settings] " << name << " not saved: " << reason;
-    if (held)
-        return -1;
-    // The store's memory keeps what it could not write and would take it
-    // for stored next time: back to what the file holds.
-    if (before.isValid())
-        settings->setValue(name, before);
-    else
-        settings->remove(name);
-    // Only a change the user made in the form is reported there; the
-    // window's start applies stored values without asking anyone.
+    // Only a change the user made in the form is reported there, and the
+    // form shows again what is stored; the window's start applies stored
+    // values without asking anyone.
     if (advForm && sender() == advForm.data()) {
         advForm->settingNotSaved(reason);
         showSettingsInForm();

@@ -434,6 +434,28 @@ private slots:
         QCOMPARE(containing(tableOf(page), on).size(), 1);
     }
 
+    // The user's choices that cannot be stored are in force, and the user
+    // is told why they are not kept.
+    void choicesNotSaved()
+    {
+        const QString folder = QFileInfo(store()->fileName()).absolutePath();
+        orvotest::SmallDisk disk(folder);
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.whyNot()));
+        LogForm* page = newPage();
+        QVERIFY(disk.fill());
+        g_cfg->logLevel = 7; // the boxes' lines
+        QTest::mouseClick(page->findChild<QCheckBox*>("CheckBox"), Qt::LeftButton);
+        page->findChild<QComboBox*>("comboBoxWithLabelSm")->setCurrentIndex(0);
+        QVERIFY(!page->logEnabled());
+        QCOMPARE(g_cfg->logLevel, 7);
+        QCOMPARE(LineRecorder::count("Auto-answer 1024: \"" + ORVO::app() +
+                                     " Error\": \"The setting could not be saved: cannot write "
+                                     "into the folder " +
+                                     folder + ": no space left on device\""),
+                 2);
+    }
+
     // Destroying one page leaves the others registered.
     void pageDestroyed()
     {

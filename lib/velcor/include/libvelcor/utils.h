@@ -24,8 +24,9 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // 0, or -1 with errorString.
-    int open();
+    // 0, or -1 with errorString. perms, when given, are the file's before
+    // any byte is written (else those of the file it replaces, if any).
+    int open(QFileDevice::Permissions perms = QFileDevice::Permissions());
     // Writes every byte or fails; after a failure, commit fails too.
     int write(const char* data, qint64 size);
     int write(const QByteArray& bytes) { return write(bytes.constData(), bytes.size()); }
