@@ -46,59 +46,57 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
     // Whoever owns the reply may delete it before the owner of this list
     // removes it; a destroyed reply must not stay behind as a dangling entry.
     connect(reply, &QObject::destroyed, &tracker, [this, reply]() { requests.removeAll(reply); });
-    // Heard before the web engine hears of the answer: it connects to the
-    // reply only once this returns.
-    if (QObject* origin = stamped.originatingObject()) {
-        const QPointer<QObject> asking(origin);
-        const QUrl url = stamped.url();
+    // The document request of a frame's navigation: heard before the web
+    // engine hears of the answer, as it connects to the reply only once
+    // this returns.
+    QObject* frame = stamped.originatingObject();
+    const auto it = navigations.find(frame);
+    if (frame && it != navigations.end() && !it->requested &&
+        it->url == stamped.url().adjusted(QUrl::RemoveFragment)) {
+        it->requested = true;
+        const quint64 serial = it->serial;
         connect(reply, &QNetworkReply::metaDataChanged, &tracker,
-                [this, reply, asking, url]() { _noteRedirect(reply, asking, url); });
+                [this, reply, frame, serial]() { _noteRedirect(reply, frame, serial); });
     }
     LOG_DEBUG << "request count: " << requests.size();
     return reply;
 }
 
-void QNetworkAccessManagerEcc::_noteRedirect(QNetworkReply* reply, const QPointer<QObject>& origin,
-                                             const QUrl& url)
+void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url, bool serverSent)
 {
+    if (!frame)
+        return;
+    if (!navigations.contains(frame))
+        connect(frame, &QObject::destroyed, &tracker,
+                [this, frame]() { navigations.remove(frame); });
+    Followed& followed = navigations[frame];
+    followed = Followed();
+    followed.url = url.adjusted(QUrl::RemoveFragment);
+    followed.serverSent = serverSent;
+    followed.serial = ++lastSerial;
+}
+
+QNetworkAccessManagerEcc::Navigation QNetworkAccessManagerEcc::takeRedirect(const QObject* frame)
+{
+    const auto it = navigations.find(frame);
+    if (it == navigations.end() || it->redirect.isEmpty())
+        return Navigation();
+    const Navigation redirected = *it;
+    it->redirect.clear();
+    return redirected;
+}
+
+void QNetworkAccessManagerEcc::_noteRedirect(QNetworkReply* reply, const QObject* frame,
+                                             quint64 serial)
+{
+    const auto it = navigations.find(frame);
+    const QVariant target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status < 300 || status > 399 ||
-        !reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid() || !origin)
+    if (it == navigations.end() || it->serial != serial || status < 300 || status > 399 ||
+        !target.isValid())
         return;
     // Resolved as the web engine resolves it before it asks to follow.
-    const QUrl target =
-        url.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
-    redirects.append(Redirect{origin, url.adjusted(QUrl::RemoveFragment),
-                              target.adjusted(QUrl::RemoveFragment)});
-    while (redirects.size() > MaxRedirects)
-        redirects.removeFirst();
-}
-
-bool QNetworkAccessManagerEcc::takeRedirect(const QObject* origin, const QUrl& url)
-{
-    const QUrl bare = url.adjusted(QUrl::RemoveFragment);
-    bool found = false;
-    for (auto it = redirects.begin(); it != redirects.end();) {
-        if (!it->origin) {
-            it = redirects.erase(it);
-        } else if (it->origin.data() == origin && it->url == bare) {
-            found = true;
-            it = redirects.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    return found;
-}
-
-QUrl QNetworkAccessManagerEcc::redirectedFrom(const QObject* origin, const QUrl& target) const
-{
-    const QUrl bare = target.adjusted(QUrl::RemoveFragment);
-    for (auto it = redirects.crbegin(); it != redirects.crend(); ++it) {
-        if (it->origin && it->origin.data() == origin && it->target == bare)
-            return it->url;
-    }
-    return QUrl();
+    it->redirect = it->url.resolved(target.toUrl()).adjusted(QUrl::RemoveFragment);
 }
 
 } // namespace ORVO

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
-#include <QPointer>
 #include <QUrl>
 
 #include "libvelcor/auth.h"
@@ -37,38 +37,45 @@ public:
     // reply that is destroyed leaves the list by itself.
     QList<QNetworkReply*>& getRequests() { return requests; }
 
-    // Whether the request for url that origin (the web frame that asked)
-    // made through this manager was answered with a redirect. Each answer is
-    // given once: the record goes with it. Compared without the fragment,
-    // which never reaches the server.
-    bool takeRedirect(const QObject* origin, const QUrl& url);
-    // The URL of the latest request of origin whose answer redirected it to
-    // target; empty when none did. The record stays for takeRedirect.
-    QUrl redirectedFrom(const QObject* origin, const QUrl& target) const;
+    // A web frame's navigation, as the page judged it when it went ahead.
+    struct Navigation
+    {
+        QUrl url;                // the document asked for, without the fragment
+        bool serverSent = false; // the page's word on whose navigation it is
+        QUrl redirect;           // where the answer sent the frame; empty if it did not
+    };
+    // Follows the navigation of frame that goes ahead: the frame's next
+    // request for url asks for its document. Only that request's redirect
+    // is kept; the frame's other requests (scripts', images) are no
+    // navigation, and an earlier navigation of the frame is dropped.
+    void followNavigation(QObject* frame, const QUrl& url, bool serverSent);
+    // The navigation of frame that its answer redirected, once: the
+    // frame's next navigation takes it, whatever it is. Without a redirect,
+    // a navigation with an empty redirect.
+    Navigation takeRedirect(const QObject* frame);
 
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
                                  const QNetworkRequest& request, QIODevice* outgoingData) override;
 
 private:
-    struct Redirect
+    struct Followed : Navigation
     {
-        QPointer<QObject> origin;
-        QUrl url;
-        QUrl target;
+        bool requested = false; // its document request went out
+        // Tells this request's answer from a late one to an earlier request.
+        quint64 serial = 0;
     };
-    // Records kept at most: the web engine asks about a redirect as it
-    // follows it, so older ones are stale.
-    static const int MaxRedirects = 32;
 
-    void _noteRedirect(QNetworkReply* reply, const QPointer<QObject>& origin, const QUrl& url);
+    void _noteRedirect(QNetworkReply* reply, const QObject* frame, quint64 serial);
 
     libvelcor::Auth auth;
     QList<QNetworkReply*> requests;
-    // Requests of web frames that were answered with a redirect, oldest
-    // first.
-    QList<Redirect> redirects;
-    // Context of the connections that drop destroyed replies from the list.
+    // The navigation under way of each web frame that has one; a frame
+    // that goes takes its entry with it.
+    QHash<const QObject*, Followed> navigations;
+    quint64 lastSerial = 0;
+    // Context of the connections that drop destroyed replies from the list
+    // and destroyed frames from the navigations.
     // Declared last, so it goes first: the base destructor deletes the
     // replies left as children after the list is gone.
     QObject tracker;

@@ -45,39 +45,28 @@ QString QWebPageEcc::decode(QString value)
 bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                           QWebPage::NavigationType type)
 {
-    // Commands count for every kind of navigation, but only from the
-    // server's own page (see _mayCommand).
-    Q_UNUSED(type)
     const QUrl url = request.url();
     LOG_DEBUG << "[WebPage] Navigating to url: " << url.toString();
 
+    const bool sent = _sentByServer(frame, request, type);
     const PortalCommand command = portalCommand(url);
     // Another host's login page says nothing of the server's cookies, nor
-    // does the server's when another host's document asks for it.
-    if (command.loginPage && isServerUrl(url) && _sentByServer(frame, request)) {
+    // does the server's where another host's document leads there.
+    if (command.loginPage && isServerUrl(url) && sent) {
         LOG_ERROR << "[WebPage] Cookie authentication error";
         emit error();
     }
-    const bool viaOtherHost = _redirectedFromElsewhere(frame);
     if (command.kind == PortalCommand::Navigate) {
-        if (frame && frame == mainFrame()) {
-            navigationUrl = url;
-            navigationLeftServer = viaOtherHost || !isServerUrl(url);
-            // A fresh request for the URL goes out: what an earlier one was
-            // answered is stale.
-            if (auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager()))
-                manager->takeRedirect(frame, url);
-        }
+        // Its redirects come back here as the frame's next navigation.
+        auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
+        if (manager && frame)
+            manager->followNavigation(frame, url, sent);
         return true;
     }
-    if (viaOtherHost) {
-        // The frame still shows the server's page and the engine names it
-        // as the referrer, but another host chose this URL.
-        LOG_ERROR << "[WebPage] Command refused, redirected here from another host: "
-                  << url.toString();
-        return false;
-    }
-    if (!_mayCommand(frame, request)) {
+    // Commands count for every kind of navigation, but only from the
+    // server's own page in the main frame: a frame inside it may hold
+    // anyone's document, and a new window has no frame.
+    if (!sent || !frame || frame != mainFrame() || !isServerUrl(documentOrigin(frame))) {
         LOG_ERROR << "[WebPage] Command refused, not from the portal's own page: " << url.toString()
                   << " (page: " << (frame ? frame->url().toString() : QString()) << ")";
         return false;
@@ -110,46 +99,37 @@ bool QWebPageEcc::isServerUrl(const QUrl& url) const
     return false;
 }
 
-bool QWebPageEcc::_redirectedFromElsewhere(QWebFrame* frame)
+bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request,
+                                QWebPage::NavigationType type)
 {
-    // A request of the main frame that follows a redirect of its last one
-    // continues that navigation; one that went through another host on
-    // its way is not the server's, wherever it ends.
-    if (!frame || frame != mainFrame() || !navigationUrl.isValid())
-        return false;
     auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
-    return manager && manager->takeRedirect(frame, navigationUrl) && navigationLeftServer;
-}
-
-bool QWebPageEcc::_mayCommand(QWebFrame* frame, const QNetworkRequest& request) const
-{
-    // A frame inside the page may hold anyone's document, and a frame's
-    // script may navigate itself at will; a new window has no frame.
-    if (!frame || frame != mainFrame())
+    if (!frame || !manager)
         return false;
-    // A frame may also navigate the whole tab: the engine names the
-    // document that asked in the referrer, and a request that hides it
-    // is no command either.
-    const QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
-    return isServerUrl(frame->url()) && isServerUrl(asking);
-}
-
-bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request) const
-{
-    if (!frame)
-        return false;
-    // The server answered a request of this frame with a redirect here.
-    const auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
-    if (manager && isServerUrl(manager->redirectedFrom(frame, request.url())))
+    const QUrl url = request.url();
+    // The answer to the frame's navigation redirected it: the engine keeps
+    // the first request's referrer, which says nothing of who chose this
+    // URL. The server's when the navigation was, and the answer came from
+    // the server; whatever comes instead of the redirect is no one's.
+    const QNetworkAccessManagerEcc::Navigation redirected = manager->takeRedirect(frame);
+    if (!redirected.redirect.isEmpty())
+        return redirected.serverSent && isServerUrl(redirected.url) &&
+               redirected.redirect == url.adjusted(QUrl::RemoveFragment);
+    // A new navigation. The client's own load: QWebFrame::setUrl empties
+    // the main frame and notes the URL before it asks, so no document is
+    // left there that could have asked.
+    const QUrl origin = documentOrigin(frame);
+    QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
+    if (frame == mainFrame() && origin.host().isEmpty() && asking.isEmpty() && frame->url() == url)
         return true;
-    // Or a page of the server leads its own frame here. A foreign frame
-    // inside that page may move it too (top.location): the engine names
-    // the document that asked in the referrer. The login page asking for
-    // itself (its form, a script that breaks out of a frame) says nothing
-    // new of the cookies.
-    const QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
-    return isServerUrl(documentOrigin(frame)) && isServerUrl(asking) &&
-           !portalCommand(asking).loginPage;
+    // Or a page of the server leads its own frame here; a reload is its
+    // own. A foreign frame inside that page may move it too (top.location):
+    // the engine names the document that asked in the referrer, and a
+    // document that withholds it (a referrer policy) counts as foreign,
+    // the server's own too, as nothing else tells who asked. The login
+    // page, which anyone may load into a frame, leads only to itself.
+    if (type == QWebPage::NavigationTypeReload)
+        asking = url;
+    return isServerUrl(origin) && isServerUrl(asking) && !portalCommand(asking).loginPage;
 }
 
 void QWebPageEcc::delayedAction()

@@ -37,8 +37,8 @@ public:
     int pendingCommands() const { return pending.size(); }
     // The management server's origins (scheme, host and port). Commands
     // count only from the main frame while it shows a page of one of them,
-    // asked for by that page, and never through a redirect from another
-    // host; without any origin, no command counts. Only the server's own
+    // asked for by that page, and through no redirect but the server's;
+    // without any origin, no command counts. Only the server's own
     // login page, where the server itself sent a frame, is an error().
     void setCommandOrigins(const QList<QUrl>& origins) { commandOrigins = origins; }
     // The URL is at one of the management server's origins.
@@ -64,16 +64,13 @@ protected slots:
     void delayedAction();
 
 private:
-    bool _mayCommand(QWebFrame* frame, const QNetworkRequest& request) const;
-    bool _sentByServer(QWebFrame* frame, const QNetworkRequest& request) const;
-    bool _redirectedFromElsewhere(QWebFrame* frame);
+    // Whether the server sent the frame to this request: the client
+    // started the navigation or a page of the server asked for it, and the
+    // server gave every redirect on its way.
+    bool _sentByServer(QWebFrame* frame, const QNetworkRequest& request,
+                       QWebPage::NavigationType type);
 
     QList<QUrl> commandOrigins;
-    // The main frame's navigation under way: the URL it last went to, and
-    // whether it has been outside the management server on its way there.
-    // Its redirects come back through acceptNavigationRequest.
-    QUrl navigationUrl;
-    bool navigationLeftServer = false;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
 };

@@ -315,6 +315,12 @@ private slots:
         QTest::newRow("frame of another origin loads it") << "/framed-self" << 0;
         QTest::newRow("frame of another origin moves the tab") << "/framed-top" << 0;
         QTest::newRow("page reached by a link, hidden frame") << "/link-hidden" << 0;
+        QTest::newRow("link, another host's redirect") << "/link-other" << 0;
+        QTest::newRow("refresh, another host's redirect") << "/refresh-other" << 0;
+        QTest::newRow("page's request sent there, then a frame moves the tab") << "/fetched" << 0;
+        QTest::newRow("frame of another origin, the server's 301") << "/framed-self-moved" << 0;
+        QTest::newRow("the server's 303 after its link") << "/link-own" << 1;
+        QTest::newRow("the server's page refreshes to it") << "/refresh-own" << 1;
     }
 
     void redirectToLoginIsAnError()
@@ -334,15 +340,37 @@ private slots:
         server.setResponse("/own-login", 200, "<script>location = '" + login + "'</script>");
         server.setResponse("/framed-other-login", 200,
                            "<iframe src='" + o + TestServer::LoginPath + "'>");
-        for (const QByteArray target : {"self", "top"}) {
+        for (const QByteArray target : {"self", "top", "self-moved"}) {
+            const QByteArray to = target.endsWith("moved") ? login.chopped(1) : login;
             other.setResponse(QString("/ad-" + target), 200,
-                              "<script>" + target + ".location = '" + login + "'</script>");
+                              "<script>" + target.left(4) + ".location = '" + to + "'</script>");
             server.setResponse(QString("/framed-" + target), 200,
                                "<iframe src='" + o + "/ad-" + target + "'>");
         }
-        server.setResponse("/link-hidden", 200,
-                           "<a id=go href='" + o + "/hidden'></a><script>go.click()</script>");
+        const auto go = [](const QByteArray& to) -> QByteArray {
+            return "<a id=go href='" + to + "'></a><script>go.click()</script>";
+        };
+        const auto refresh = [](const QByteArray& to) -> QByteArray {
+            return "<meta http-equiv=refresh content='0;url=" + to + "'>";
+        };
+        server.setResponse("/link-hidden", 200, go(o + "/hidden"));
         other.setResponse("/hidden", 200, "<iframe style='display:none' src='" + login + "'>");
+        server.setResponse("/link-other", 200, go(o + "/r"));
+        server.setResponse("/refresh-other", 200, refresh(o + "/r"));
+        server.setResponse("/link-own", 200, go(s + "/r"));
+        server.setResponse("/refresh-own", 200, refresh(login));
+        other.setResponse("/r", 302, "", "text/plain", {{"Location", login}});
+        server.setResponse("/r", 303, "", "text/plain", {{"Location", login}});
+        server.setResponse(login.chopped(1).mid(s.size()), 301, "", "text/plain",
+                           {{"Location", login}});
+        // The page's own request and image end there; then a foreign frame
+        // moves the tab.
+        server.setResponse("/fetched", 200,
+                           QByteArray("<script>var n = 0, x = new XMLHttpRequest(); x.open('GET', "
+                                      "'/r'); function done() { if (++n == 2) document.body."
+                                      "innerHTML = '<iframe src=O/ad-top>' } x.onload = done; "
+                                      "x.send()</script><img src='/r' onerror=done()>")
+                               .replace("O/", o + "/"));
         orvotest::LogCapture log;
         QSignalSpy err(page, SIGNAL(error()));
         view->setUrl(QUrl(server.baseUrl() + start));
