@@ -6,6 +6,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QPalette>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSpacerItem>
 #include <QSpinBox>
@@ -395,8 +396,16 @@ void AdvForm::langComboChanged(int index)
 void AdvForm::settingNotSaved(const QString& reason)
 {
     notSaved = true;
+    // The box takes the focus: the edit that lost it finishes again, fails
+    // again and lands here while the box is open. One box tells it.
+    if (reportOpen)
+        return;
+    reportOpen = true;
+    const QPointer<AdvForm> self(this);
     // The reason names files and folders: plain text.
     ORVO::MessageBox::critical(this, ORVO::app() + QLatin1Char(' ') + tr("Error"),
                                tr("The setting could not be saved: %1").arg(reason),
                                QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
+    if (self)
+        reportOpen = false;
 }

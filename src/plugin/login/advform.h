@@ -104,4 +104,6 @@ private:
     QIntValidator* validator = nullptr;
     // Set while a change's signal is out, when the plugin could not store it.
     bool notSaved = false;
+    // A box saying a setting was not saved is open.
+    bool reportOpen = false;
 };

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtPlugin>
 
 #include "common/common.h"
@@ -310,6 +311,7 @@ void TestLoginPlugin::unsavedSettingIsSaid_data()
     QTest::addColumn<QString>("key");
     QTest::newRow("language") << "lang";
     QTest::newRow("timeout") << "vpnTimeout";
+    QTest::newRow("proxy server, edited again while the box is open") << "proxyServer";
 }
 
 // A file where the settings folder goes (root writes into any folder): the
@@ -327,9 +329,14 @@ void TestLoginPlugin::unsavedSettingIsSaid()
     if (key == "lang") {
         f->langComboBox->setCurrentIndex(1);
         emit f->langComboBox->activated(1);
-    } else {
+    } else if (key == "vpnTimeout") {
         f->vpnTimeoutEdit->setText("75");
         emit f->vpnTimeoutEdit->editingFinished();
+    } else {
+        // The box takes the focus, and the edit finishes once more.
+        f->proxyServerEdit->setText("proxy.example");
+        QTimer::singleShot(0, f->proxyServerEdit, &LineEdit::editingFinished);
+        emit f->proxyServerEdit->editingFinished();
     }
     QVERIFY(QFile::remove(folder));
     const QStringList boxes = log.lines().filter("[MessageBox] Auto-answer");
@@ -339,8 +346,11 @@ void TestLoginPlugin::unsavedSettingIsSaid()
              qPrintable(boxes.at(0)));
     QVERIFY(!p->settings->contains(key));
     // The form shows what is stored, not the refused choice.
-    QCOMPARE(key == "lang" ? f->langComboBox->currentIndex() : p->advForm->vpnTimeout(),
-             key == "lang" ? 0 : 60);
+    if (key == "proxyServer")
+        QCOMPARE(p->advForm->proxyServer(), QString());
+    else
+        QCOMPARE(key == "lang" ? f->langComboBox->currentIndex() : p->advForm->vpnTimeout(),
+                 key == "lang" ? 0 : 60);
 }
 
 void TestLoginPlugin::statesDriveTheForm()
