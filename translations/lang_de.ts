@@ -236,6 +236,10 @@
         <source>Cannot sign in: the local service refused the credential</source>
         <translation>Anmeldung nicht möglich: der lokale Dienst hat die Anmeldedaten abgelehnt</translation>
     </message>
+    <message>
+        <source>Cannot sign in: no credential was given</source>
+        <translation>Anmeldung nicht möglich: es wurden keine Anmeldedaten übergeben</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

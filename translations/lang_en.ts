@@ -236,6 +236,10 @@
         <source>Cannot sign in: the local service refused the credential</source>
         <translation>Cannot sign in: the local service refused the credential</translation>
     </message>
+    <message>
+        <source>Cannot sign in: no credential was given</source>
+        <translation>Cannot sign in: no credential was given</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

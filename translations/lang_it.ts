@@ -236,6 +236,10 @@
         <source>Cannot sign in: the local service refused the credential</source>
         <translation>Impossibile accedere: il servizio locale ha rifiutato le credenziali</translation>
     </message>
+    <message>
+        <source>Cannot sign in: no credential was given</source>
+        <translation>Impossibile accedere: non è stata fornita alcuna credenziale</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

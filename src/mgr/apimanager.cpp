@@ -44,15 +44,10 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
     connect(statusApi, SIGNAL(apiNeed(QString)), this, SLOT(_statusApiNeed(QString)));
 
     authApi = new libvelcor::AuthApi();
-    connect(this, SIGNAL(authSupply(libvelcor::Auth)), authApi, SLOT(authSupply(libvelcor::Auth)));
-    connect(this, SIGNAL(authChanged(libvelcor::Auth)), authApi, SLOT(authSupply(libvelcor::Auth)));
+    connect(this, SIGNAL(authSupply(libvelcor::Auth)), this, SLOT(_handOver(libvelcor::Auth)));
+    connect(this, SIGNAL(authChanged(libvelcor::Auth)), this, SLOT(_handOver(libvelcor::Auth)));
     connect(authApi, SIGNAL(authSent(libvelcor::Api::ResultCode)), this,
             SLOT(_authApiSent(libvelcor::Api::ResultCode)));
-    // Right after the AuthApi took the credential, so its number is known.
-    connect(this, SIGNAL(authSupply(libvelcor::Auth)), this,
-            SLOT(_credentialHandedOver(libvelcor::Auth)));
-    connect(this, SIGNAL(authChanged(libvelcor::Auth)), this,
-            SLOT(_credentialHandedOver(libvelcor::Auth)));
     connect(authApi, SIGNAL(credentialSent(int, libvelcor::Api::ResultCode)), this,
             SLOT(_credentialSent(int, libvelcor::Api::ResultCode)));
 
@@ -152,12 +147,25 @@ int ApiManager::getRequestPort() const
 void ApiManager::_sigConnect()
 {
     LOG_TRACE;
-    // The sign-in's credential went out just before its connect request.
+    // The sign-in's credential went out just before its connect request. A
+    // waiting "start" of an earlier sign-in would go with this one's
+    // credential: this request takes its place. Requests of the same
+    // credential each send their own.
+    for (int i = starts.size() - 1; i >= 0; --i) {
+        if (starts.at(i).credential.number != credential.number) {
+            LOG_DEBUG << "[ApiManager] Start dropped: a later sign-in's connect request came";
+            starts.removeAt(i);
+        }
+    }
     StartRequest request;
+    request.id = ++lastStartId;
     request.credential = credential;
-    request.generation = disconnectGeneration;
-    QTimer::singleShot(StartDelayMs, this, [this, request]() {
-        dueStarts.append(request);
+    starts.append(request);
+    const quint64 id = request.id;
+    QTimer::singleShot(StartDelayMs, this, [this, id]() {
+        for (StartRequest& r : starts)
+            if (r.id == id)
+                r.due = true;
         _doConnect();
     });
 }
@@ -167,65 +175,66 @@ void ApiManager::_doConnect()
     LOG_TRACE;
     // A "start" without its own sign-in's credential at the service would
     // connect with whatever the service still holds, another sign-in's.
-    while (!dueStarts.isEmpty()) {
-        const StartRequest request = dueStarts.first();
-        if (request.generation != disconnectGeneration) {
-            dueStarts.removeFirst();
-            LOG_DEBUG << "[ApiManager] Start dropped: signed out meanwhile";
-            continue;
-        }
-        if (request.credential != credential) {
-            dueStarts.removeFirst();
-            LOG_DEBUG << "[ApiManager] Start dropped: a later sign-in's credential went out";
-            continue;
-        }
-        if (request.credential == 0) {
-            dueStarts.removeFirst();
+    while (!starts.isEmpty() && starts.first().due) {
+        const Credential c = starts.first().credential;
+        if (c.number == 0) {
+            // No caller connects before it handed over a credential.
+            starts.removeFirst();
             LOG_ERROR << "[ApiManager] Start dropped: no credential was handed over";
-            _signInFailed(QStringLiteral("no credential was handed to the service"));
+            _signInFailed(tr("Cannot sign in: no credential was given"), QString());
             continue;
         }
-        if (!credentialAnswered)
+        if (!c.answered)
             return; // _credentialSent comes back here
-        dueStarts.removeFirst();
-        if (credentialResult == libvelcor::Api::ResultOk) {
+        starts.removeFirst();
+        if (c.result == libvelcor::Api::ResultOk) {
             emit actionRequest(QStringLiteral("start"), libvelcor::Params());
             continue;
         }
         LOG_DEBUG << "[ApiManager] Start dropped: the credential did not reach the service";
-        if (credentialFailureTold)
-            continue;
-        credentialFailureTold = true;
+        // The other connect requests of this sign-in end with it, in one box.
+        for (int i = starts.size() - 1; i >= 0; --i)
+            if (starts.at(i).credential.number == c.number)
+                starts.removeAt(i);
         // A code of the service's own: it was reached, and refused.
-        if (credentialResult > 0) {
-            _signInFailed(QStringLiteral("the service answered code %1").arg(int(credentialResult)),
-                          true);
+        if (c.result > 0) {
+            _signInFailed(tr("Cannot sign in: the local service refused the credential"),
+                          QStringLiteral("the service answered code %1").arg(int(c.result)));
             continue;
         }
-        QString reason = authApi->problem();
-        if (reason.isEmpty())
-            reason = QStringLiteral("the service did not take the credential (result %1)")
-                         .arg(int(credentialResult));
-        _signInFailed(reason);
+        _signInFailed(tr("Cannot sign in: the local service cannot be reached"),
+                      !c.problem.isEmpty()
+                          ? c.problem
+                          : QStringLiteral("the service did not take the credential (result %1)")
+                                .arg(int(c.result)));
     }
 }
 
-void ApiManager::_credentialHandedOver(libvelcor::Auth newAuth)
+void ApiManager::_handOver(libvelcor::Auth newAuth)
 {
+    authApi->authSupply(newAuth);
     if (newAuth.getId() != libvelcor::Auth::ProfileId)
         return;
-    credential = authApi->lastCredential();
-    credentialAnswered = false;
-    credentialFailureTold = false;
+    credential = Credential();
+    credential.number = authApi->lastCredential();
 }
 
 void ApiManager::_credentialSent(int number, libvelcor::Api::ResultCode rc)
 {
-    // An earlier credential's answer, or the proxy's.
-    if (number != credential)
-        return;
-    credentialAnswered = true;
-    credentialResult = rc;
+    // Why it failed, now: the connection may be back by the time a "start"
+    // is due, and the reason gone with it.
+    Credential answer;
+    answer.number = number;
+    answer.answered = true;
+    answer.result = rc;
+    if (rc < 0)
+        answer.problem = authApi->problem();
+    // The proxy's number matches nothing here.
+    if (number == credential.number)
+        credential = answer;
+    for (StartRequest& r : starts)
+        if (r.credential.number == number)
+            r.credential = answer;
     _doConnect();
 }
 
@@ -244,16 +253,12 @@ void ApiManager::_actionNotSent(QString action, QString reason)
     // or route change needs no box (the service's own loss was reported).
     if (action != QLatin1String("start"))
         return;
-    _signInFailed(reason);
+    _signInFailed(tr("Cannot sign in: the local service cannot be reached"), reason);
 }
 
-void ApiManager::_signInFailed(const QString& reason, bool refused)
+void ApiManager::_signInFailed(const QString& text, const QString& reason)
 {
-    emit error(libvelcor::Error(libvelcor::Api::ConnectionErrorCode,
-                                refused
-                                    ? tr("Cannot sign in: the local service refused the credential")
-                                    : tr("Cannot sign in: the local service cannot be reached"),
-                                reason));
+    emit error(libvelcor::Error(libvelcor::Api::ConnectionErrorCode, text, reason));
 }
 
 void ApiManager::_gotSettings()
@@ -382,7 +387,7 @@ void ApiManager::_sigDisconnect()
     // A login or a "start" still waiting belongs to the connection that is
     // going away.
     ++disconnectGeneration;
-    dueStarts.clear();
+    starts.clear();
     if (setupEnabled && isLoggedIn) {
         logoutPending = true;
         if (lodestarApi->logout() != 0) {

@@ -81,6 +81,8 @@ signals:
     void verifyCA(bool);
 
 private slots:
+    // A connect request belongs to the profile credential handed over last
+    // (its sign-in's); it drops the waiting ones of an earlier sign-in.
     void _sigConnect();
     // Sends the "start" of each connect request whose delay has passed, in
     // order, once its sign-in's credential has reached the service.
@@ -88,9 +90,9 @@ private slots:
     // A verb the service could not be reached for; the sign-in is dropped
     // and the user told why.
     void _actionNotSent(QString action, QString reason);
-    // A profile credential went to the AuthApi: the next connect requests
-    // belong to it.
-    void _credentialHandedOver(libvelcor::Auth auth);
+    // Hands a credential to the AuthApi and, for the profile's, takes its
+    // number there.
+    void _handOver(libvelcor::Auth auth);
     void _credentialSent(int number, libvelcor::Api::ResultCode rc);
     void _sigDisconnect();
     void _syncRoutes(QStringList endpoints);
@@ -122,16 +124,25 @@ private slots:
     void _quitLogoutExpired();
 
 private:
-    // A connect request: the profile credential that preceded it (its
-    // number at the AuthApi, 0 for none) and the disconnects before it.
+    // A profile credential (its number at the AuthApi, 0 for none) and,
+    // once known, its result with the reason of a failure, taken when the
+    // result came: the connection may be back by the time a "start" is due.
+    struct Credential
+    {
+        int number = 0;
+        bool answered = false;
+        libvelcor::Api::ResultCode result = libvelcor::Api::ResultOk;
+        QString problem;
+    };
+    // A connect request and its sign-in's credential.
     struct StartRequest
     {
-        int credential = 0;
-        quint64 generation = 0;
+        quint64 id = 0;
+        bool due = false;
+        Credential credential;
     };
 
-    // Refused: the service answered the credential with a code of its own.
-    void _signInFailed(const QString& reason, bool refused = false);
+    void _signInFailed(const QString& text, const QString& reason);
     void _finishLogout();
     QString _logoUrl(const char* path) const;
 
@@ -153,18 +164,16 @@ private:
     QString fallbackAddr;
     bool isFallback = false;
     libvelcor::Auth auth;
-    // Bumped by every disconnect request: a login or a "start" scheduled
-    // before it is dropped.
+    // Bumped by every disconnect request: a login scheduled before it is
+    // dropped.
     quint64 disconnectGeneration = 0;
-    // Connect requests whose delay has passed, waiting for the answer to
-    // their credential.
-    QList<StartRequest> dueStarts;
-    // The last profile credential handed to the service and, once known,
-    // its result; a failure is told once.
-    int credential = 0;
-    bool credentialAnswered = false;
-    libvelcor::Api::ResultCode credentialResult = libvelcor::Api::ResultOk;
-    bool credentialFailureTold = false;
+    // Connect requests whose "start" has not gone yet, in order; a
+    // disconnect request drops them all.
+    QList<StartRequest> starts;
+    quint64 lastStartId = 0;
+    // The last profile credential handed to the service, for a connect
+    // request made after its result came.
+    Credential credential;
     // A logout was asked for and has not ended yet.
     bool logoutPending = false;
     bool quitting = false;

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include "libvelcor/cloudapi.h"
 #include "libvelcor/setupapi.h"
 #include "rig.h"
 #include "testmain.h"
@@ -143,42 +144,78 @@ void TestApiManager::startFollowsTheConnectRequest()
     QVERIFY(answered.wait(5000));
     QCOMPARE(asked.size(), 1);
     QCOMPARE(rig.actionsSince(mark), QStringList{QStringLiteral("stop")});
+
+    // The sign-in's credential answered after the delay, and the password
+    // changed meanwhile: the "start" waits for the answer, and goes.
+    rig.sim.setAnswerDelay(QStringLiteral("auth"), 400);
+    mark = rig.simMark();
+    t.restart();
+    emit rig.gui->authSupply(Rig::userPass());
+    emit rig.gui->sigConnect();
+    emit rig.api()->getLodestarApi()->authChanged(
+        Rig::userPass(QStringLiteral("demo"), QStringLiteral("new")));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.actionsSince(mark), QStringList{QStringLiteral("start")}, 5000);
+    QVERIFY2(t.elapsed() >= 400, qPrintable(QString::number(t.elapsed())));
 }
 
 void TestApiManager::signInWithoutTheCredentialSendsNoStart_data()
 {
-    QTest::addColumn<int>("authResult"); // the service's answer to the credential; 0: none
+    // The service's answer to the credential; 0: the service is down, -1:
+    // no credential at all.
+    QTest::addColumn<int>("authResult");
     QTest::addColumn<QString>("text");
-    // The service lost and about to be tried again: the sign-in's credential
-    // cannot go, so neither may its "start", though the service is back by then.
+    QTest::addColumn<QString>("detail"); // %1: the service's address
+    // The service lost and back before the "start" is due: the sign-in's
+    // credential could not go, so neither may its "start"; the box tells
+    // why the service could not be reached then.
     QTest::newRow("between two attempts")
-        << 0 << "Cannot sign in: the local service cannot be reached";
+        << 0 << "Cannot sign in: the local service cannot be reached"
+        << "%1";
     QTest::newRow("credential refused")
-        << 2 << "Cannot sign in: the local service refused the credential";
+        << 2 << "Cannot sign in: the local service refused the credential"
+        << " code 2";
+    QTest::newRow("no credential handed over") << -1 << "Cannot sign in: no credential was given"
+                                               << "";
 }
 
 void TestApiManager::signInWithoutTheCredentialSendsNoStart()
 {
     QFETCH(int, authResult);
     QFETCH(QString, text);
+    QFETCH(QString, detail);
     Rig rig;
     QVERIFY(rig.start());
+    const quint16 port = rig.sim.port();
     const int errors = authResult ? 0 : 1;
-    if (authResult) {
+    if (authResult > 0) {
         rig.sim.setResultCode(QStringLiteral("auth"), authResult);
-    } else {
-        rig.sim.disconnectClients();
+    } else if (authResult == 0) {
+        rig.sim.close();
         QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
     }
     const int mark = rig.simMark();
-    rig.login()->signIn(Rig::userPass(), Rig::security());
+    if (authResult >= 0)
+        rig.login()->signIn(Rig::userPass(), Rig::security());
+    else
+        emit rig.gui->sigConnect();
+    if (authResult == 0) {
+        // A request that is never held, made after the credential, has
+        // failed: so has the credential. Then the service comes back.
+        libvelcor::CloudApi probe;
+        QSignalSpy notSent(&probe, SIGNAL(actionNotSent(QString, QString)));
+        probe.actionRequest(QStringLiteral("probe"), libvelcor::Params());
+        QVERIFY(notSent.wait(5000));
+        QVERIFY(rig.sim.listen(port));
+    }
     QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), errors + 1, 5000);
     const QVariantList told = rig.log.last(QStringLiteral("gui._gotError")).args;
     QCOMPARE(told.at(1).toString(), text);
-    QVERIFY(!authResult || told.at(2).toString().endsWith(QStringLiteral(" code 2")));
+    QVERIFY2(
+        told.at(2).toString().contains(detail.replace(QStringLiteral("%1"), rig.sim.address())),
+        qPrintable(told.at(2).toString()));
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.clientCount(), 1, 5000);
     QTest::qWait(300);
-    QCOMPARE(rig.valuesSince(QStringLiteral("auth"), mark).size(), errors ? 0 : 1);
+    QCOMPARE(rig.valuesSince(QStringLiteral("auth"), mark).size(), authResult > 0 ? 1 : 0);
     QVERIFY(rig.actionsSince(mark).isEmpty());
 }
 

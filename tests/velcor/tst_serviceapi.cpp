@@ -326,6 +326,8 @@ private slots:
         QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
         QSignalSpy settings(apis.status.get(), SIGNAL(gotSettings()));
         QSignalSpy authSent(apis.auth.get(), SIGNAL(authSent(libvelcor::Api::ResultCode)));
+        QSignalSpy numbered(apis.auth.get(),
+                            SIGNAL(credentialSent(int, libvelcor::Api::ResultCode)));
         apis.setup->logPortSupply(4830);
         apis.auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
                                "http://127.0.0.1:3128", "bob", "pw", ""});
@@ -355,6 +357,15 @@ private slots:
         // The proxy's credential, handed over at start-up, is the only one.
         QTRY_COMPARE(sim->values("auth").size(), 1);
         QCOMPARE(sim->credentials().at(0).getUser(), QString("bob"));
+        // Each result names its credential by the number it was given.
+        apis.auth->authSupply(
+            {libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, "", "carol", "pw", ""});
+        QCOMPARE(apis.auth->lastCredential(), 3);
+        QTRY_COMPARE(numbered.count(), 3);
+        QVariantList results;
+        for (const QVariantList& r : qAsConst(numbered))
+            results << r.at(0).toInt() << int(r.at(1).value<Api::ResultCode>());
+        QCOMPARE(results, (QVariantList{2, Api::ResultNotConnected, 1, 0, 3, 0}));
     }
 
     // Another account's program on the service's port gets nothing, not

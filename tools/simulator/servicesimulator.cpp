@@ -120,6 +120,11 @@ void ServiceSimulator::setResultCode(const QString& requestType, int rc)
     resultCodes.insert(requestType, rc);
 }
 
+void ServiceSimulator::setAnswerDelay(const QString& requestType, int delayMs)
+{
+    answerDelays.insert(requestType, qMax(0, delayMs));
+}
+
 void ServiceSimulator::setConfigReply(const QVariant& reply, int delayMs)
 {
     haveConfigReply = true;
@@ -353,7 +358,17 @@ void ServiceSimulator::answer(Client* c, qint64 id, const QString& type, const Q
     r.insert(QStringLiteral("id"), double(id));
     if (!r.contains(QLatin1String("rc")))
         r.insert(QStringLiteral("rc"), resultCodes.value(type, 0));
-    c->socket->write(P::encode(r));
+    const int delayMs = answerDelays.value(type, 0);
+    if (delayMs == 0) {
+        c->socket->write(P::encode(r));
+        return;
+    }
+    const QPointer<QTcpSocket> s = c->socket;
+    const QByteArray line = P::encode(r);
+    QTimer::singleShot(delayMs, this, [s, line]() {
+        if (s)
+            s->write(line);
+    });
 }
 
 void ServiceSimulator::broadcast(const QJsonObject& message)

@@ -70,6 +70,8 @@ public:
     void setHeartbeat(bool on);
     // The result code answered to requests of one type (default 0).
     void setResultCode(const QString& requestType, int rc);
+    // Answers to requests of one type go delayMs after the request came.
+    void setAnswerDelay(const QString& requestType, int delayMs);
 
     // The answer to a configuration retrieval, sent after delayMs. Without
     // one, the server record of the management server below is answered.
@@ -154,6 +156,7 @@ private:
     bool answering = true;
     bool heartbeat = true;
     QHash<QString, int> resultCodes;
+    QHash<QString, int> answerDelays;
     bool haveConfigReply = false;
     QVariant configReply;
     int configDelay = 0;
