@@ -2,7 +2,9 @@
 
 // Helpers of the benchmarks that talk to a local port and watch their own
 // process: plain sockets to 127.0.0.1, the resident set, and an event loop
-// run until a condition holds.
+// run until a condition holds, and their main().
+
+#include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -65,6 +67,16 @@ template <class Done> void runUntil(Done done, int limitMs, int waitMs = 50)
     t.start();
     while (!done() && t.elapsed() < limitMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, waitMs);
+}
+
+// The main() of such a program: a core application around the benchmarks.
+inline int runCoreBenchmarks(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace benchkit

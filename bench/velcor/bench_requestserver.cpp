@@ -368,9 +368,5 @@ BENCHMARK(BM_PeerOwnerLookup)->Arg(0)->Arg(1)->Iterations(5000);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchkit::runCoreBenchmarks(argc, argv);
 }

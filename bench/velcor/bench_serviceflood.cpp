@@ -210,9 +210,5 @@ BENCHMARK(BM_ProgressFlood)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchkit::runCoreBenchmarks(argc, argv);
 }
