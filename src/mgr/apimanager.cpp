@@ -28,6 +28,7 @@ const char* const ApiManager::LogoSmallPath =
 ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(networkManager)
 {
     LOG_TRACE;
+    clock.start();
     if (!networkManager) {
         LOG_ERROR;
         return;
@@ -196,18 +197,39 @@ void ApiManager::_doConnect()
         for (int i = starts.size() - 1; i >= 0; --i)
             if (starts.at(i).credential.number == c.number)
                 starts.removeAt(i);
-        // A code of the service's own: it was reached, and refused.
-        if (c.result > 0) {
-            _signInFailed(tr("Cannot sign in: the local service refused the credential"),
-                          QStringLiteral("the service answered code %1").arg(int(c.result)));
-            continue;
-        }
-        _signInFailed(tr("Cannot sign in: the local service cannot be reached"),
-                      !c.problem.isEmpty()
-                          ? c.problem
-                          : QStringLiteral("the service did not take the credential (result %1)")
-                                .arg(int(c.result)));
+        _credentialFailed(c);
     }
+}
+
+void ApiManager::_credentialFailed(const Credential& c)
+{
+    const QString unreachable = tr("Cannot sign in: the local service cannot be reached");
+    // A code of the service's own: it was reached, and refused.
+    if (c.result > 0) {
+        _signInFailed(tr("Cannot sign in: the local service refused the credential"),
+                      QStringLiteral("the service answered code %1").arg(int(c.result)));
+        return;
+    }
+    switch (c.result) {
+    case libvelcor::Api::ResultTimeout:
+        _signInFailed(tr("Cannot sign in: the local service did not answer in time"), c.problem);
+        return;
+    case libvelcor::Api::ResultBusy:
+        _signInFailed(tr("Cannot sign in: too many requests are waiting for the local service"),
+                      QString());
+        return;
+    case libvelcor::Api::ResultInvalid:
+        _signInFailed(tr("Cannot sign in: the credential could not be sent"),
+                      QStringLiteral("it is too large for a message to the service"));
+        return;
+    default:
+        break;
+    }
+    _signInFailed(unreachable, !c.problem.isEmpty()
+                                   ? c.problem
+                                   : QStringLiteral("the service did not take the credential "
+                                                    "(result %1)")
+                                         .arg(int(c.result)));
 }
 
 void ApiManager::_handOver(libvelcor::Auth newAuth)
@@ -217,24 +239,29 @@ void ApiManager::_handOver(libvelcor::Auth newAuth)
         return;
     credential = Credential();
     credential.number = authApi->lastCredential();
+    credential.sentAt = clock.elapsed();
 }
 
 void ApiManager::_credentialSent(int number, libvelcor::Api::ResultCode rc)
 {
     // Why it failed, now: the connection may be back by the time a "start"
     // is due, and the reason gone with it.
-    Credential answer;
-    answer.number = number;
-    answer.answered = true;
-    answer.result = rc;
-    if (rc < 0)
-        answer.problem = authApi->problem();
+    const QString problem = rc < 0 ? authApi->problem() : QString();
+    const auto take = [this, number, rc, &problem](Credential& c) {
+        if (c.number != number)
+            return;
+        c.answered = true;
+        c.result = rc;
+        c.problem = problem;
+        if (rc == libvelcor::Api::ResultTimeout) {
+            const double waited = qRound((clock.elapsed() - c.sentAt) / 100.0) / 10.0;
+            c.problem = QStringLiteral("no answer to the credential within %1 s").arg(waited);
+        }
+    };
     // The proxy's number matches nothing here.
-    if (number == credential.number)
-        credential = answer;
+    take(credential);
     for (StartRequest& r : starts)
-        if (r.credential.number == number)
-            r.credential = answer;
+        take(r.credential);
     _doConnect();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -130,6 +131,7 @@ private:
     struct Credential
     {
         int number = 0;
+        qint64 sentAt = 0; // clock
         bool answered = false;
         libvelcor::Api::ResultCode result = libvelcor::Api::ResultOk;
         QString problem;
@@ -143,6 +145,8 @@ private:
     };
 
     void _signInFailed(const QString& text, const QString& reason);
+    // Tells why the credential c keeps its sign-in from starting.
+    void _credentialFailed(const Credential& c);
     void _finishLogout();
     QString _logoUrl(const char* path) const;
 
@@ -174,6 +178,7 @@ private:
     // The last profile credential handed to the service, for a connect
     // request made after its result came.
     Credential credential;
+    QElapsedTimer clock;
     // A logout was asked for and has not ended yet.
     bool logoutPending = false;
     bool quitting = false;
