@@ -39,6 +39,8 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
     connect(statusApi, SIGNAL(apiState(libvelcor::State)), this,
             SLOT(_statusApiState(libvelcor::State)));
     connect(statusApi, SIGNAL(error(libvelcor::Error)), this, SIGNAL(error(libvelcor::Error)));
+    connect(statusApi, SIGNAL(error(libvelcor::Error)), this,
+            SLOT(_statusApiError(libvelcor::Error)));
     connect(statusApi, SIGNAL(apiProgress(libvelcor::Progress)), this,
             SIGNAL(progress(libvelcor::Progress)));
     connect(statusApi, SIGNAL(apiFallback(bool)), this, SIGNAL(fallback(bool)));
@@ -188,22 +190,35 @@ void ApiManager::_doConnect()
         if (!c.answered)
             return; // _credentialSent comes back here
         starts.removeFirst();
-        if (c.result == libvelcor::Api::ResultOk) {
+        // The connection that took the credential has failed since: the
+        // service met next (a restarted one) need not hold it. A failure is
+        // known here from its report, or at once from the library's reason.
+        const bool lost = c.result == libvelcor::Api::ResultOk &&
+                          (c.failures != connectionFailures || !authApi->problem().isEmpty());
+        if (c.result == libvelcor::Api::ResultOk && !lost) {
             emit actionRequest(QStringLiteral("start"), libvelcor::Params());
             continue;
         }
-        LOG_DEBUG << "[ApiManager] Start dropped: the credential did not reach the service";
+        LOG_DEBUG << "[ApiManager] Start dropped: the credential is not at the service";
         // The other connect requests of this sign-in end with it, in one box.
         for (int i = starts.size() - 1; i >= 0; --i)
             if (starts.at(i).credential.number == c.number)
                 starts.removeAt(i);
-        _credentialFailed(c);
+        _credentialFailed(c, lost);
     }
 }
 
-void ApiManager::_credentialFailed(const Credential& c)
+void ApiManager::_credentialFailed(const Credential& c, bool lost)
 {
     const QString unreachable = tr("Cannot sign in: the local service cannot be reached");
+    if (lost) {
+        const QString now = authApi->problem();
+        _signInFailed(unreachable, !now.isEmpty()
+                                       ? now
+                                       : QStringLiteral("the connection that took the credential "
+                                                        "was lost"));
+        return;
+    }
     // A code of the service's own: it was reached, and refused.
     if (c.result > 0) {
         _signInFailed(tr("Cannot sign in: the local service refused the credential"),
@@ -253,6 +268,7 @@ void ApiManager::_credentialSent(int number, libvelcor::Api::ResultCode rc)
         c.answered = true;
         c.result = rc;
         c.problem = problem;
+        c.failures = connectionFailures;
         if (rc == libvelcor::Api::ResultTimeout) {
             const double waited = qRound((clock.elapsed() - c.sentAt) / 100.0) / 10.0;
             c.problem = QStringLiteral("no answer to the credential within %1 s").arg(waited);
@@ -263,6 +279,12 @@ void ApiManager::_credentialSent(int number, libvelcor::Api::ResultCode rc)
     for (StartRequest& r : starts)
         take(r.credential);
     _doConnect();
+}
+
+void ApiManager::_statusApiError(libvelcor::Error err)
+{
+    if (err.getCode() == libvelcor::Api::ConnectionErrorCode)
+        ++connectionFailures;
 }
 
 void ApiManager::_syncRoutes(QStringList endpoints)

@@ -86,7 +86,8 @@ private slots:
     // (its sign-in's); it drops the waiting ones of an earlier sign-in.
     void _sigConnect();
     // Sends the "start" of each connect request whose delay has passed, in
-    // order, once its sign-in's credential has reached the service.
+    // order, once its sign-in's credential has reached the service over
+    // the connection still in use.
     void _doConnect();
     // A verb the service could not be reached for; the sign-in is dropped
     // and the user told why.
@@ -95,6 +96,8 @@ private slots:
     // number there.
     void _handOver(libvelcor::Auth auth);
     void _credentialSent(int number, libvelcor::Api::ResultCode rc);
+    // Counts the failures of the connection to the service.
+    void _statusApiError(libvelcor::Error err);
     void _sigDisconnect();
     void _syncRoutes(QStringList endpoints);
     void _gotSettings();
@@ -128,6 +131,8 @@ private:
     // A profile credential (its number at the AuthApi, 0 for none) and,
     // once known, its result with the reason of a failure, taken when the
     // result came: the connection may be back by the time a "start" is due.
+    // failures: the connection failures heard when the result came; one
+    // heard since means the service that took it may be gone.
     struct Credential
     {
         int number = 0;
@@ -135,6 +140,7 @@ private:
         bool answered = false;
         libvelcor::Api::ResultCode result = libvelcor::Api::ResultOk;
         QString problem;
+        quint64 failures = 0;
     };
     // A connect request and its sign-in's credential.
     struct StartRequest
@@ -146,7 +152,7 @@ private:
 
     void _signInFailed(const QString& text, const QString& reason);
     // Tells why the credential c keeps its sign-in from starting.
-    void _credentialFailed(const Credential& c);
+    void _credentialFailed(const Credential& c, bool lost);
     void _finishLogout();
     QString _logoUrl(const char* path) const;
 
@@ -178,6 +184,7 @@ private:
     // The last profile credential handed to the service, for a connect
     // request made after its result came.
     Credential credential;
+    quint64 connectionFailures = 0;
     QElapsedTimer clock;
     // A logout was asked for and has not ended yet.
     bool logoutPending = false;
