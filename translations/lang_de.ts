@@ -240,6 +240,18 @@
         <source>Cannot sign in: no credential was given</source>
         <translation>Anmeldung nicht möglich: es wurden keine Anmeldedaten übergeben</translation>
     </message>
+    <message>
+        <source>Cannot sign in: the local service did not answer in time</source>
+        <translation>Anmeldung nicht möglich: der lokale Dienst hat nicht rechtzeitig geantwortet</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: too many requests are waiting for the local service</source>
+        <translation>Anmeldung nicht möglich: zu viele Anfragen warten auf den lokalen Dienst</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the credential could not be sent</source>
+        <translation>Anmeldung nicht möglich: die Anmeldedaten konnten nicht gesendet werden</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

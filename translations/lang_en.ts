@@ -240,6 +240,18 @@
         <source>Cannot sign in: no credential was given</source>
         <translation>Cannot sign in: no credential was given</translation>
     </message>
+    <message>
+        <source>Cannot sign in: the local service did not answer in time</source>
+        <translation>Cannot sign in: the local service did not answer in time</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: too many requests are waiting for the local service</source>
+        <translation>Cannot sign in: too many requests are waiting for the local service</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the credential could not be sent</source>
+        <translation>Cannot sign in: the credential could not be sent</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

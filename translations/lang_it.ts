@@ -240,6 +240,18 @@
         <source>Cannot sign in: no credential was given</source>
         <translation>Impossibile accedere: non è stata fornita alcuna credenziale</translation>
     </message>
+    <message>
+        <source>Cannot sign in: the local service did not answer in time</source>
+        <translation>Impossibile accedere: il servizio locale non ha risposto in tempo</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: too many requests are waiting for the local service</source>
+        <translation>Impossibile accedere: troppe richieste sono in attesa del servizio locale</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the credential could not be sent</source>
+        <translation>Impossibile accedere: non è stato possibile inviare la credenziale</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

@@ -190,21 +190,37 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
         ORVO::utils::printErr(lines);
         return;
     }
-    // One box per failure: the same error again while its box is open (a
-    // service that keeps failing the same way) adds none; the log has it.
-    if (openErrors.contains(text))
+    // One box per failure: the same error again while its box is open or
+    // waits (a service that keeps failing the same way) adds none. Boxes
+    // come one at a time, and of a burst of others only the latest wait:
+    // each box's event loop would open the next. The log has every one.
+    if (text == shownError || waitingErrors.contains(text))
         return;
-    openErrors.insert(text);
+    waitingErrors.append(text);
+    if (waitingErrors.size() > MaxWaitingErrors)
+        waitingErrors.removeFirst();
+    if (showingErrors)
+        return;
+    showingErrors = true;
     // From the event loop, as every box of the service's events: its own
     // event loop must not run inside their delivery.
+    QTimer::singleShot(0, this, [this]() { _showErrors(); });
+}
+
+void Gui::_showErrors()
+{
     const QPointer<Gui> self(this);
-    QTimer::singleShot(0, this, [self, title, text]() {
+    while (!waitingErrors.isEmpty()) {
+        const QString text = waitingErrors.takeFirst();
+        shownError = text;
         // The error text and message come from the service or a server.
-        MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton,
-                             Qt::PlainText);
-        if (self)
-            self->openErrors.remove(text);
-    });
+        MessageBox::critical(nullptr, app() + QLatin1Char(' ') + tr("Error"), text, QMessageBox::Ok,
+                             QMessageBox::NoButton, Qt::PlainText);
+        if (!self)
+            return;
+    }
+    shownError.clear();
+    showingErrors = false;
 }
 
 void Gui::_gotQuery(int id, QString query)

@@ -4,6 +4,7 @@
 #include <QPair>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
 #include <QWidget>
@@ -101,10 +102,18 @@ private slots:
 
 private:
     int _setup();
+    // Shows the waiting errors one box after another.
+    void _showErrors();
+
+    // Errors waiting beyond this many drop the oldest; the log has them.
+    static constexpr int MaxWaitingErrors = 3;
 
     bool quitting = false;
-    // Texts of the error boxes open or about to open.
-    QSet<QString> openErrors;
+    // One error box at a time: the text on screen (empty: none) and the
+    // ones waiting for it, oldest first, each once.
+    bool showingErrors = false;
+    QString shownError;
+    QStringList waitingErrors;
     // Ids and texts of the question boxes open or about to open.
     QSet<QPair<int, QString>> openQueries;
 };

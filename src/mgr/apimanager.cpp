@@ -28,6 +28,7 @@ const char* const ApiManager::LogoSmallPath =
 ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(networkManager)
 {
     LOG_TRACE;
+    clock.start();
     if (!networkManager) {
         LOG_ERROR;
         return;
@@ -38,6 +39,8 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
     connect(statusApi, SIGNAL(apiState(libvelcor::State)), this,
             SLOT(_statusApiState(libvelcor::State)));
     connect(statusApi, SIGNAL(error(libvelcor::Error)), this, SIGNAL(error(libvelcor::Error)));
+    connect(statusApi, SIGNAL(error(libvelcor::Error)), this,
+            SLOT(_statusApiError(libvelcor::Error)));
     connect(statusApi, SIGNAL(apiProgress(libvelcor::Progress)), this,
             SIGNAL(progress(libvelcor::Progress)));
     connect(statusApi, SIGNAL(apiFallback(bool)), this, SIGNAL(fallback(bool)));
@@ -187,27 +190,61 @@ void ApiManager::_doConnect()
         if (!c.answered)
             return; // _credentialSent comes back here
         starts.removeFirst();
-        if (c.result == libvelcor::Api::ResultOk) {
+        // The connection that took the credential has failed since: the
+        // service met next (a restarted one) need not hold it. A failure is
+        // known here from its report, or at once from the library's reason.
+        const bool lost = c.result == libvelcor::Api::ResultOk &&
+                          (c.failures != connectionFailures || !authApi->problem().isEmpty());
+        if (c.result == libvelcor::Api::ResultOk && !lost) {
             emit actionRequest(QStringLiteral("start"), libvelcor::Params());
             continue;
         }
-        LOG_DEBUG << "[ApiManager] Start dropped: the credential did not reach the service";
+        LOG_DEBUG << "[ApiManager] Start dropped: the credential is not at the service";
         // The other connect requests of this sign-in end with it, in one box.
         for (int i = starts.size() - 1; i >= 0; --i)
             if (starts.at(i).credential.number == c.number)
                 starts.removeAt(i);
-        // A code of the service's own: it was reached, and refused.
-        if (c.result > 0) {
-            _signInFailed(tr("Cannot sign in: the local service refused the credential"),
-                          QStringLiteral("the service answered code %1").arg(int(c.result)));
-            continue;
-        }
-        _signInFailed(tr("Cannot sign in: the local service cannot be reached"),
-                      !c.problem.isEmpty()
-                          ? c.problem
-                          : QStringLiteral("the service did not take the credential (result %1)")
-                                .arg(int(c.result)));
+        _credentialFailed(c, lost);
     }
+}
+
+void ApiManager::_credentialFailed(const Credential& c, bool lost)
+{
+    const QString unreachable = tr("Cannot sign in: the local service cannot be reached");
+    if (lost) {
+        const QString now = authApi->problem();
+        _signInFailed(unreachable, !now.isEmpty()
+                                       ? now
+                                       : QStringLiteral("the connection that took the credential "
+                                                        "was lost"));
+        return;
+    }
+    // A code of the service's own: it was reached, and refused.
+    if (c.result > 0) {
+        _signInFailed(tr("Cannot sign in: the local service refused the credential"),
+                      QStringLiteral("the service answered code %1").arg(int(c.result)));
+        return;
+    }
+    switch (c.result) {
+    case libvelcor::Api::ResultTimeout:
+        _signInFailed(tr("Cannot sign in: the local service did not answer in time"), c.problem);
+        return;
+    case libvelcor::Api::ResultBusy:
+        _signInFailed(tr("Cannot sign in: too many requests are waiting for the local service"),
+                      QString());
+        return;
+    case libvelcor::Api::ResultInvalid:
+        _signInFailed(tr("Cannot sign in: the credential could not be sent"),
+                      QStringLiteral("it is too large for a message to the service"));
+        return;
+    default:
+        break;
+    }
+    _signInFailed(unreachable, !c.problem.isEmpty()
+                                   ? c.problem
+                                   : QStringLiteral("the service did not take the credential "
+                                                    "(result %1)")
+                                         .arg(int(c.result)));
 }
 
 void ApiManager::_handOver(libvelcor::Auth newAuth)
@@ -217,25 +254,37 @@ void ApiManager::_handOver(libvelcor::Auth newAuth)
         return;
     credential = Credential();
     credential.number = authApi->lastCredential();
+    credential.sentAt = clock.elapsed();
 }
 
 void ApiManager::_credentialSent(int number, libvelcor::Api::ResultCode rc)
 {
     // Why it failed, now: the connection may be back by the time a "start"
     // is due, and the reason gone with it.
-    Credential answer;
-    answer.number = number;
-    answer.answered = true;
-    answer.result = rc;
-    if (rc < 0)
-        answer.problem = authApi->problem();
+    const QString problem = rc < 0 ? authApi->problem() : QString();
+    const auto take = [this, number, rc, &problem](Credential& c) {
+        if (c.number != number)
+            return;
+        c.answered = true;
+        c.result = rc;
+        c.problem = problem;
+        c.failures = connectionFailures;
+        if (rc == libvelcor::Api::ResultTimeout) {
+            const double waited = qRound((clock.elapsed() - c.sentAt) / 100.0) / 10.0;
+            c.problem = QStringLiteral("no answer to the credential within %1 s").arg(waited);
+        }
+    };
     // The proxy's number matches nothing here.
-    if (number == credential.number)
-        credential = answer;
+    take(credential);
     for (StartRequest& r : starts)
-        if (r.credential.number == number)
-            r.credential = answer;
+        take(r.credential);
     _doConnect();
+}
+
+void ApiManager::_statusApiError(libvelcor::Error err)
+{
+    if (err.getCode() == libvelcor::Api::ConnectionErrorCode)
+        ++connectionFailures;
 }
 
 void ApiManager::_syncRoutes(QStringList endpoints)

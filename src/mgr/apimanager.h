@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -85,7 +86,8 @@ private slots:
     // (its sign-in's); it drops the waiting ones of an earlier sign-in.
     void _sigConnect();
     // Sends the "start" of each connect request whose delay has passed, in
-    // order, once its sign-in's credential has reached the service.
+    // order, once its sign-in's credential has reached the service over
+    // the connection still in use.
     void _doConnect();
     // A verb the service could not be reached for; the sign-in is dropped
     // and the user told why.
@@ -94,6 +96,8 @@ private slots:
     // number there.
     void _handOver(libvelcor::Auth auth);
     void _credentialSent(int number, libvelcor::Api::ResultCode rc);
+    // Counts the failures of the connection to the service.
+    void _statusApiError(libvelcor::Error err);
     void _sigDisconnect();
     void _syncRoutes(QStringList endpoints);
     void _gotSettings();
@@ -127,12 +131,16 @@ private:
     // A profile credential (its number at the AuthApi, 0 for none) and,
     // once known, its result with the reason of a failure, taken when the
     // result came: the connection may be back by the time a "start" is due.
+    // failures: the connection failures heard when the result came; one
+    // heard since means the service that took it may be gone.
     struct Credential
     {
         int number = 0;
+        qint64 sentAt = 0; // clock
         bool answered = false;
         libvelcor::Api::ResultCode result = libvelcor::Api::ResultOk;
         QString problem;
+        quint64 failures = 0;
     };
     // A connect request and its sign-in's credential.
     struct StartRequest
@@ -143,6 +151,8 @@ private:
     };
 
     void _signInFailed(const QString& text, const QString& reason);
+    // Tells why the credential c keeps its sign-in from starting.
+    void _credentialFailed(const Credential& c, bool lost);
     void _finishLogout();
     QString _logoUrl(const char* path) const;
 
@@ -174,6 +184,8 @@ private:
     // The last profile credential handed to the service, for a connect
     // request made after its result came.
     Credential credential;
+    quint64 connectionFailures = 0;
+    QElapsedTimer clock;
     // A logout was asked for and has not ended yet.
     bool logoutPending = false;
     bool quitting = false;

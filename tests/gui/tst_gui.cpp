@@ -213,6 +213,7 @@ void TestGui::repeatedErrorOneBox()
                                       Q_ARG(QString, "stopped answering"), Q_ARG(QString, ""));
     };
     QList<int> open; // boxes on screen each time one is answered
+    QStringList shown;
     bool repeated = false;
     QTimer answer;
     connect(&answer, &QTimer::timeout, [&]() {
@@ -229,6 +230,7 @@ void TestGui::repeatedErrorOneBox()
         for (QWidget* w : QApplication::topLevelWidgets())
             boxes += qobject_cast<QMessageBox*>(w) && w->isVisible();
         open << boxes;
+        shown << box->text();
         box->button(QMessageBox::Ok)->click();
     });
     answer.start(50);
@@ -241,6 +243,16 @@ void TestGui::repeatedErrorOneBox()
     QTRY_COMPARE(answers.size(), question ? 2 : 0);
     QCOMPARE(log.linesAt(question ? QStringLiteral("notice") : QStringLiteral("ERROR")).size(),
              question ? 1 : 3);
+    if (question)
+        return;
+    // A burst of different errors: one box at a time, the latest few.
+    const int before = shown.size();
+    for (int i = 0; i < 50; ++i)
+        QMetaObject::invokeMethod(&gui, "_gotError", Q_ARG(ORVO::Module, ORVO::ModuleApiManager),
+                                  Q_ARG(QString, QString::number(i)), Q_ARG(QString, ""));
+    QTRY_COMPARE(shown.last(), QStringLiteral("API Manager: 49"));
+    QVERIFY2(shown.size() - before <= 5 && open.count(1) == open.size(),
+             qPrintable(shown.join(',')));
 }
 
 void TestGui::queryBox_data()

@@ -161,7 +161,8 @@ void TestApiManager::startFollowsTheConnectRequest()
 void TestApiManager::signInWithoutTheCredentialSendsNoStart_data()
 {
     // The service's answer to the credential; 0: the service is down, -1:
-    // no credential at all.
+    // no credential at all, -2: taken, then the connection lost (a service
+    // that restarts holds none), -3: no answer in time.
     QTest::addColumn<int>("authResult");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("detail"); // %1: the service's address
@@ -176,6 +177,12 @@ void TestApiManager::signInWithoutTheCredentialSendsNoStart_data()
         << " code 2";
     QTest::newRow("no credential handed over") << -1 << "Cannot sign in: no credential was given"
                                                << "";
+    QTest::newRow("taken, then the service lost and back")
+        << -2 << "Cannot sign in: the local service cannot be reached"
+        << "was lost";
+    QTest::newRow("no answer in time")
+        << -3 << "Cannot sign in: the local service did not answer in time"
+        << "no answer to the credential within";
 }
 
 void TestApiManager::signInWithoutTheCredentialSendsNoStart()
@@ -183,18 +190,33 @@ void TestApiManager::signInWithoutTheCredentialSendsNoStart()
     QFETCH(int, authResult);
     QFETCH(QString, text);
     QFETCH(QString, detail);
+    const auto timeout = qScopeGuard([]() { libvelcor::Api::setRequestTimeout(30000); });
+    if (authResult == -3)
+        libvelcor::Api::setRequestTimeout(400);
     Rig rig;
     QVERIFY(rig.start());
     const quint16 port = rig.sim.port();
-    const int errors = authResult ? 0 : 1;
+    const int errors = authResult == 0 || authResult == -2 ? 1 : 0;
     if (authResult > 0) {
         rig.sim.setResultCode(QStringLiteral("auth"), authResult);
     } else if (authResult == 0) {
         rig.sim.close();
         QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
+    } else if (authResult == -2) {
+        // A request answered after the credential: so was the credential.
+        emit rig.login()->authSupply(Rig::userPass());
+        libvelcor::SetupApi probe;
+        QSignalSpy answered(&probe, SIGNAL(configReceived(libvelcor::Api::ResultCode, QVariant)));
+        probe.configRetrieve();
+        QVERIFY(answered.wait(5000));
+        rig.sim.disconnectClients();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotError")), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.sim.clientCount(), 1, 5000);
+    } else if (authResult == -3) {
+        rig.sim.setAnswerDelay(QStringLiteral("auth"), 1200);
     }
     const int mark = rig.simMark();
-    if (authResult >= 0)
+    if (authResult >= 0 || authResult == -3)
         rig.login()->signIn(Rig::userPass(), Rig::security());
     else
         emit rig.gui->sigConnect();
@@ -215,7 +237,8 @@ void TestApiManager::signInWithoutTheCredentialSendsNoStart()
         qPrintable(told.at(2).toString()));
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.clientCount(), 1, 5000);
     QTest::qWait(300);
-    QCOMPARE(rig.valuesSince(QStringLiteral("auth"), mark).size(), authResult > 0 ? 1 : 0);
+    QCOMPARE(rig.valuesSince(QStringLiteral("auth"), mark).size(),
+             authResult > 0 || authResult == -3 ? 1 : 0);
     QVERIFY(rig.actionsSince(mark).isEmpty());
 }
 
