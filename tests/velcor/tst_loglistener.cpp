@@ -153,6 +153,13 @@ private slots:
             << QList<QByteArray>{"lun. f\xc3\xa9vr. 2 08:43:01 2026 [1] [n] [l]\n"}
             << QStringList{QString::fromUtf8("lun. f\xc3\xa9vr. 2 08:43:01 2026 [1] [n] [l]")}
             << false;
+        // U+2019 in a word; a hyphen and a blank in the month's name.
+        QTest::newRow("Catalan date")
+            << QList<QByteArray>{"dc. d’abr. 1 08:43:01 2026 [1] [n] [l]\n"}
+            << QStringList{QString::fromUtf8("dc. d’abr. 1 08:43:01 2026 [1] [n] [l]")} << false;
+        QTest::newRow("Mongolian date")
+            << QList<QByteArray>{"Пү 1-р сар 1 08:43:01 2026 [1] [n] [l]\n"}
+            << QStringList{QString::fromUtf8("Пү 1-р сар 1 08:43:01 2026 [1] [n] [l]")} << false;
         QTest::newRow("time in a gap")
             << QList<QByteArray>{"Sun Mar 29 02:30:00 2026 [1] [n] [l]\n"}
             << QStringList{"Sun Mar 29 02:30:00 2026 [1] [n] [l]"} << false;

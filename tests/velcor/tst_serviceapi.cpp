@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 
 #include <memory>
 
@@ -553,16 +554,30 @@ private slots:
     void silentServiceCountsAsLost_data()
     {
         QTest::addColumn<bool>("autopilot");
-        QTest::newRow("silent") << false;
-        QTest::newRow("one state, then silent") << true;
+        QTest::addColumn<int>("burst");
+        QTest::newRow("silent") << false << 0;
+        QTest::newRow("one state, then silent") << true << 0;
+        // Heard later than an interval after it was asked for, as the
+        // receiver takes its time: lines that waited prove nothing.
+        QTest::newRow("a burst, then silent") << false << 400;
     }
 
     void silentServiceCountsAsLost()
     {
         QFETCH(bool, autopilot);
+        QFETCH(int, burst);
         sim->setAutopilot(autopilot);
         auto apis = connected();
         QVERIFY(apis);
+        QByteArray lines;
+        for (int i = 0; i < burst; ++i)
+            lines += "{\"type\":\"progress\",\"step\":1,\"total\":1,\"desc\":\"" +
+                     QByteArray(100, 'x') + "\"}\n";
+        connect(sim.get(), &ServiceSimulator::received, apis->status.get(), [&](const QString& k) {
+            if (k == "status.start")
+                sim->sendRaw(lines);
+        });
+        connect(apis->status.get(), &libvelcor::StatusApi::apiProgress, [] { QThread::msleep(1); });
         QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
         QSignalSpy settings(apis->status.get(), SIGNAL(gotSettings()));
         // Status reports asked for on each connection, as the client does.
@@ -578,6 +593,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(settings.count() >= 4, 10000);
         QCOMPARE(error.count(), 1);
         // A connection that proved good ends the outage: the next is told.
+        lines.clear();
         sim->setHeartbeat(true);
         const int asked = sim->values("status.start").size();
         QTRY_VERIFY(sim->values("status.start").size() > asked);

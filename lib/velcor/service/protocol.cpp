@@ -1,6 +1,5 @@
 #include "protocol.h"
 
-#include <QChar>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -170,31 +169,9 @@ struct LogFieldBytes
 
 constexpr LogFieldBytes logFieldBytes;
 
-// Longest date and time taken, in bytes: the short day and month names of
-// every language Qt knows take less than half of it.
-constexpr int MaxLogDateSize = 96;
-
-// A character of a word of the date beyond ASCII: a letter, a mark, a digit,
-// a script's own punctuation (the Hebrew geresh, the Tibetan tsheg) or a
-// joiner (Persian and Sinhala names hold them).
-bool dateWordCharacter(unsigned int cp)
-{
-    switch (QChar::category(cp)) {
-    case QChar::Mark_NonSpacing:
-    case QChar::Mark_SpacingCombining:
-    case QChar::Mark_Enclosing:
-    case QChar::Number_DecimalDigit:
-    case QChar::Letter_Uppercase:
-    case QChar::Letter_Lowercase:
-    case QChar::Letter_Titlecase:
-    case QChar::Letter_Modifier:
-    case QChar::Letter_Other:
-    case QChar::Punctuation_Other:
-        return true;
-    default:
-        return cp == 0x200C || cp == 0x200D;
-    }
-}
+// Longest date and time taken, in bytes: Qt's longest, of every language
+// it knows, takes 80.
+constexpr int MaxLogDateSize = 128;
 
 bool isDigit(unsigned char c)
 {
@@ -212,15 +189,35 @@ bool timeShape(const unsigned char* p, int size)
            isDigit(p[5]) && isDigit(p[6]);
 }
 
+bool yearShape(const unsigned char* p, int size)
+{
+    return size == 4 && isDigit(p[0]) && isDigit(p[1]) && isDigit(p[2]) && isDigit(p[3]);
+}
+
+// The length of the blank at p (a space, a no-break space or a narrow
+// no-break space, which some languages put inside a month's name), else 0.
+int blankAt(const unsigned char* p, const unsigned char* end)
+{
+    if (*p == ' ')
+        return 1;
+    if (p[0] == 0xC2 && end - p >= 2 && p[1] == 0xA0)
+        return 2;
+    if (p[0] == 0xE2 && end - p >= 3 && p[1] == 0x80 && p[2] == 0xAF)
+        return 3;
+    return 0;
+}
+
 // The shape of the date and time that Qt's text date form writes in any
-// language ("Mon Dec 7 08:43:01 2026", "Mo. Dez. 7 08:43:01 2026"): words
-// between blanks, one the time, one a year of four digits, the others
-// numbers of one or two digits or words of letters, digits and dots. Only
-// the shape counts: Qt cannot read back most languages' dates, and a local
-// time in a daylight-saving gap is no time at all where the service's zone
-// differs. A "/" or a ":" outside the time is refused, so neither an HTTP
-// request line ("POST /target HTTP/1.1") nor a header ("Name: value") has
-// this shape.
+// language ("Mon Dec 7 08:43:01 2026"; Catalan names hold U+2019, Mongolian
+// ones a hyphen and a blank, Sanskrit ones a colon): words between blanks,
+// exactly one the time and one a year of four digits; the others are the
+// names and the day, whatever their script writes there. Only the shape
+// counts: Qt cannot read back most languages' dates, and a local time in a
+// daylight-saving gap is no time at all where the service's zone differs.
+// Refused are control characters, invalid UTF-8, brackets and "/": every
+// HTTP request line (a WebSocket handshake is one) has a "/" before its
+// first "[", so no request is taken for a log line, and its headers never
+// come to be read.
 bool logDateShape(const unsigned char* p, const unsigned char* end)
 {
     if (end - p > MaxLogDateSize)
@@ -228,39 +225,31 @@ bool logDateShape(const unsigned char* p, const unsigned char* end)
     int times = 0;
     int years = 0;
     while (p < end) {
-        if (*p == ' ') {
-            ++p;
+        if (const int blank = blankAt(p, end)) {
+            p += blank;
             continue;
         }
         const unsigned char* word = p;
-        int digits = 0;
-        int colons = 0;
-        while (p < end && *p != ' ') {
+        while (p < end && !blankAt(p, end)) {
             const unsigned char c = *p;
             if (c >= 0x80) {
                 unsigned int cp = 0;
                 const int n = utf8Sequence(p, end, cp);
-                if (n == 0 || !dateWordCharacter(cp))
+                // No C1 control either.
+                if (n == 0 || cp <= 0x9F)
                     return false;
                 p += n;
                 continue;
             }
-            if (isDigit(c))
-                ++digits;
-            else if (c == ':')
-                ++colons;
-            else if (c != '.' && !((c | 0x20) >= 'a' && (c | 0x20) <= 'z'))
+            if (c < 0x20 || c == 0x7F || c == '/' || c == '[' || c == ']')
                 return false;
             ++p;
         }
         const int size = int(p - word);
-        if (colons > 0) {
-            if (++times > 1 || !timeShape(word, size))
-                return false;
-        } else if (digits == size && size > 2) {
-            if (size != 4 || ++years > 1)
-                return false;
-        }
+        if (timeShape(word, size))
+            ++times;
+        else if (yearShape(word, size))
+            ++years;
     }
     return times == 1 && years == 1;
 }

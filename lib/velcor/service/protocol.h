@@ -47,15 +47,16 @@ bool intValue(const QJsonValue& value, int& out);
 // Tells the service's log lines from anything else. A log line is
 // "<date and time> [<thread>] [<level>] [<location>]", then its end or a
 // blank and the message (any text). The date and time has the shape of
-// Qt's text date form in any language: words between blanks, one the time
-// (H:MM:SS or HH:MM:SS), one a year of four digits, the others numbers of
-// one or two digits or words of letters, digits and dots; at most 96 bytes.
+// Qt's text date form in any language: words between blanks (a space, a
+// no-break space or a narrow one), exactly one the time (H:MM:SS or
+// HH:MM:SS) and one a year of four digits, the others any text without a
+// control character, a bracket or a "/"; valid UTF-8, at most 128 bytes.
 // The thread is printable ASCII without blanks, the level a word of ASCII
-// letters, the location any text without an ASCII control character (bytes
-// from 0x80 up are taken as they come: the log escapes what it writes);
-// none of the three is empty or holds a bracket. A sender's lines mostly
-// share one second, so the last date found good is kept and not looked at
-// again.
+// letters, the location any text without an ASCII control character
+// (bytes from 0x80 up are taken as they come: the log escapes what it
+// writes); none of the three is empty or holds a bracket. A sender's lines
+// mostly share one second, so the last date found good is kept and not
+// looked at again.
 class LogLineCheck
 {
 public:

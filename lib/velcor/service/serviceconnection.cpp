@@ -249,16 +249,17 @@ void ServiceConnection::readSocket(bool evenIfFull)
 void ServiceConnection::_resumeReading()
 {
     QPointer<ServiceConnection> self(this);
+    // The time we did not read counts for nothing, and what waited may
+    // have been sent long ago: it proves nothing, even when it fills the
+    // queue again.
+    if (phase == Ready && statusInterval > 0)
+        owedSince = clock.elapsed();
     // What waited in the socket meanwhile, first.
     readSocket(false);
     if (!self || deliveries.isFull())
         return;
-    // The time we did not read counts for nothing, and what waited may
-    // have been sent long ago.
-    if (phase == Ready && statusInterval > 0) {
+    if (phase == Ready && statusInterval > 0)
         livenessTimer.start(3 * statusInterval);
-        owedSince = clock.elapsed();
-    }
     if ((phase == Connecting || phase == Handshake) && !attemptTimer.isActive())
         attemptTimer.start(AttemptTimeout);
     armDeadlineTimer();

@@ -39,7 +39,7 @@ namespace detail {
 // A failure is reported once per outage: after the first report, further
 // failures are only logged until a connection has proved good. A
 // connection proves good when a line of the service is read at least one
-// status interval after "status.start" went out (or after reading went on
+// status interval after "status.start" went out (or after reading last went on
 // following a pause of ours, since what waited may be old): the service
 // has kept its word for a whole interval. An answer or a report right
 // after the hello or the request proves nothing, so a service that

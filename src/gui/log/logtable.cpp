@@ -8,8 +8,12 @@
 #include <QRegularExpression>
 #include <QResizeEvent>
 #include <QTime>
+#include <QVector>
+
+#include <algorithm>
 
 #include "common/log.h"
+#include "libvelcor/logger.h"
 
 namespace {
 
@@ -133,26 +137,45 @@ QString internLevel(const QString& level)
     return level;
 }
 
-// The month of a short month name as Qt's text date form writes it: in the
-// system's language (the program's own lines, and the service's in most
-// setups) or in English; 0 for any other word.
-int monthOf(const QStringRef& word)
+// The month whose short name, as Qt's text date form writes it, makes up
+// the last words of text: in the system's language (the program's own
+// lines, and the service's in most setups) or in English; 0 for none.
+// Names may hold blanks ("de gen.", "thg 1"); the longest that fits is
+// taken, so "de gen." wins over a "gen." of another month.
+int monthEnding(const QStringRef& text)
 {
-    thread_local const QStringList names = [] {
-        QStringList out;
+    thread_local const QVector<QPair<QString, int>> names = [] {
+        QVector<QPair<QString, int>> out;
+        const auto add = [&out](const QString& name, int month) {
+            for (const auto& known : qAsConst(out)) {
+                if (known.first == name)
+                    return;
+            }
+            out.append(qMakePair(name, month));
+        };
         for (const QLocale& locale : {QLocale::system(), QLocale::c()}) {
             for (int m = 1; m <= 12; ++m) {
                 const QString name = locale.monthName(m, QLocale::ShortFormat);
                 // The program's own lines carry the name as its local 8-bit
-                // bytes, one Latin-1 character each ("MÃ¤rz").
-                out << name << QString::fromLatin1(name.toLocal8Bit());
+                // bytes, one Latin-1 character each ("MÃ¤rz"); and the table
+                // gets lines escaped as the log writes them, a joiner or a
+                // byte from 0x80 to 0x9f as its escape.
+                const QString bytes = QString::fromLatin1(name.toLocal8Bit());
+                for (const QString& form : {name, bytes})
+                    for (const QString& shown : {form, libvelcor::escapeLogText(form)})
+                        add(shown, m);
             }
         }
+        std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
+            return a.first.size() > b.first.size();
+        });
         return out;
     }();
-    for (int i = 0; i < names.size(); ++i) {
-        if (word == names.at(i))
-            return i / 2 % 12 + 1;
+    for (const auto& name : names) {
+        const int before = text.size() - name.first.size();
+        if (before >= 0 && text.endsWith(name.first) &&
+            (before == 0 || text.at(before - 1) == QLatin1Char(' ')))
+            return name.second;
     }
     return 0;
 }
@@ -171,30 +194,33 @@ QTime readTime(const QStringRef& word)
     return h && m && sec ? time : QTime();
 }
 
-// A time stamp of Qt's text date form, read by its words ("Mo. Dez. 7
-// 08:43:01 2026"): the day name is skipped, and the time is never taken as
-// a local time, so a time that a daylight-saving change skips here still
-// shows as written.
+// A time stamp of Qt's text date form ("Mo. Dez. 7 08:43:01 2026"): the
+// day's name, the month's, the day, the time and the year. The day and the
+// year are read beside the time, and the month's name is what ends the
+// text before the day, since the names may hold blanks and digits. The
+// time is never taken as a local time, so a time that a daylight-saving
+// change skips here still shows as written.
 QString readStamp(const QString& stamp)
 {
-    int year = 0;
-    int month = 0;
-    int day = 0;
+    const QVector<QStringRef> words = stamp.splitRef(QLatin1Char(' '), Qt::SkipEmptyParts);
+    int at = words.size() - 2;
     QTime time;
-    // The month follows the day name, which may be a month's name too.
-    for (const QStringRef& word : stamp.splitRef(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        bool number = false;
-        const int n = word.toInt(&number);
-        if (number && word.size() == 4)
-            year = n;
-        else if (number && word.size() <= 2)
-            day = n;
-        else if (word.contains(QLatin1Char(':')))
-            time = readTime(word);
-        else if (const int m = monthOf(word))
-            month = m;
-    }
-    if (!QDate(year, month, day).isValid() || !time.isValid())
+    while (at >= 1 && !(time = readTime(words.at(at))).isValid())
+        --at;
+    if (!time.isValid())
+        return QString();
+    const QStringRef dayWord = words.at(at - 1);
+    const QStringRef yearWord = words.at(at + 1);
+    bool dayRead = false;
+    bool yearRead = false;
+    const int day = dayWord.size() <= 2 ? dayWord.toInt(&dayRead) : 0;
+    const int year = yearWord.size() == 4 ? yearWord.toInt(&yearRead) : 0;
+    // Blanks only: a name's own last character may be a no-break space.
+    int end = dayWord.position();
+    while (end > 0 && stamp.at(end - 1) == QLatin1Char(' '))
+        --end;
+    const int month = monthEnding(stamp.leftRef(end));
+    if (!dayRead || !yearRead || !QDate(year, month, day).isValid())
         return QString();
     const QLatin1Char zero('0');
     return QStringLiteral("%1-%2-%3 %4:%5:%6")

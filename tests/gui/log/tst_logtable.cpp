@@ -1,11 +1,13 @@
 // The log table: parsing, search, rows and the bound on kept lines.
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "gui/log/logtable.h"
+#include "libvelcor/logger.h"
 #include "logcapture.h"
 #include "logrows.h"
 #include "testmain.h"
@@ -146,6 +148,18 @@ private slots:
                                         << "";
         QTest::newRow("empty") << ""
                                << "";
+        // Each month in the system's language (also run in Catalan, whose
+        // names may be two words, and in Sinhala, whose April holds a
+        // joiner), escaped as the service's lines and the program's own (its
+        // local bytes read as Latin-1) reach the table.
+        for (int m = 1; m <= 12; ++m) {
+            const QDate date(2026, m, 1);
+            const QString text = QDateTime(date, QTime(8, 43, 1)).toString(Qt::TextDate);
+            const QString shown = date.toString(Qt::ISODate) + " 08:43:01";
+            QTest::addRow("month %d, service", m) << libvelcor::escapeLogText(text) << shown;
+            QTest::addRow("month %d, program", m)
+                << libvelcor::escapeLogText(QString::fromLatin1(text.toLocal8Bit())) << shown;
+        }
     }
 
     void shownTime()
