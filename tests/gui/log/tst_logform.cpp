@@ -451,8 +451,8 @@ private slots:
         QCOMPARE(g_cfg->logLevel, 7);
         QCOMPARE(LineRecorder::count("Auto-answer 1024: \"" + ORVO::app() +
                                      " Error\": \"The setting could not be saved: cannot write "
-                                     "into the folder " +
-                                     folder + ": no space left on device\""),
+                                     "the settings file " +
+                                     store()->fileName() + ": no space left on device\""),
                  2);
     }
 
