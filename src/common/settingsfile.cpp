@@ -6,11 +6,14 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
@@ -27,6 +30,10 @@ namespace {
 
 // Settings files are small: a larger one is not read into memory.
 constexpr qint64 MaxSettingsSize = 16 * 1024 * 1024;
+// How long a write waits while another process writes the file.
+constexpr int LockWaitMs = 3000;
+
+using Values = QMap<QString, QVariant>;
 
 // The file that a write of the store replaces: a settings file that is a
 // symbolic link stays one, and its target takes the new bytes (as Qt
@@ -39,9 +46,11 @@ QString settingsTarget(const QString& path)
     return info.absoluteFilePath();
 }
 
-// The scratch files of a write of target ("<name>.<pid>-<n>.…") that a
-// process which has ended left behind, a crash: they may hold old values,
-// a scrambled password among them. Looked for once per file and process.
+// The scratch files of a write of target that a process which has ended
+// left behind, a crash: the copy "<name>.<pid>-<n>.new" and what Qt makes
+// beside it as it writes the copy (its lock, its temporary file). They may
+// hold old values, a scrambled password among them. Looked for once per
+// file and process.
 void removeStaleCopies(const QString& target)
 {
     static QSet<QString> looked;
@@ -51,7 +60,8 @@ void removeStaleCopies(const QString& target)
     const QFileInfo info(target);
     const QString prefix = info.fileName() + QLatin1Char('.');
     const QDir dir(info.absolutePath());
-    static const QRegularExpression scratch(QStringLiteral("^(\\d{1,9})-\\d+\\."));
+    static const QRegularExpression scratch(
+        QStringLiteral("^(\\d{1,9})-\\d+\\.new(\\.lock|\\.[A-Za-z0-9]{6})?$"));
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const QRegularExpressionMatch m = name.startsWith(prefix)
@@ -66,24 +76,33 @@ void removeStaleCopies(const QString& target)
     }
 }
 
+// A key as Qt keeps it: no slash at either end, none doubled.
+QString normalKey(const QString& key)
+{
+    return key.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+}
+
 // Every key of the store's own file (no system-wide store behind it) with
-// its value.
-QMap<QString, QVariant> settingsValues(QSettings& settings)
+// its value. A key of a hand-edited file that Qt cannot look up ("/a",
+// a group "[/g]") is left out: Qt writes it in another form.
+Values settingsValues(QSettings& settings)
 {
     settings.setFallbacksEnabled(false);
-    QMap<QString, QVariant> values;
+    Values values;
     const QStringList keys = settings.allKeys();
-    for (const QString& key : keys)
-        values.insert(key, settings.value(key));
+    for (const QString& key : keys) {
+        if (key == normalKey(key))
+            values.insert(key, settings.value(key));
+    }
     return values;
 }
 
-// What bytes hold for a store of this format, read afresh. Qt keeps what it
-// read of a file by the file's name, and reads it again only when its size
-// or time changed: the bytes go into an anonymous file of their own, which
-// is emptied before it goes, so that no reading of it is kept.
-int parseSettings(const QByteArray& bytes, QSettings::Format format,
-                  QMap<QString, QVariant>& values)
+// What bytes hold for a store like this one, read afresh as Qt reads them
+// (a line it cannot read is left out). Qt keeps what it read of a file by
+// the file's name, and reads it again only when its size or time changed:
+// the bytes go into an anonymous file of their own, which is emptied
+// before it goes, so that no reading of it is kept.
+int parseSettings(const QByteArray& bytes, const QSettings* like, Values& values)
 {
     const int fd = ::memfd_create("settings", MFD_CLOEXEC);
     if (fd < 0)
@@ -99,8 +118,11 @@ int parseSettings(const QByteArray& bytes, QSettings::Format format,
     }
     int rc = -1;
     if (done == bytes.size()) {
-        QSettings parsed(QStringLiteral("/proc/self/fd/%1").arg(fd), format);
-        if (parsed.status() == QSettings::NoError) {
+        QSettings parsed(QStringLiteral("/proc/self/fd/%1").arg(fd), like->format());
+        if (like->iniCodec())
+            parsed.setIniCodec(like->iniCodec());
+        // A format error leaves out what Qt cannot read, as Qt's own stores do.
+        if (parsed.status() != QSettings::AccessError) {
             values = settingsValues(parsed);
             rc = 0;
         }
@@ -111,51 +133,115 @@ int parseSettings(const QByteArray& bytes, QSettings::Format format,
     return rc;
 }
 
-// Empty when written holds every key of expected with its value, else
-// what differs.
-QString settingsDiffer(const QMap<QString, QVariant>& expected,
-                       const QMap<QString, QVariant>& written)
+// True when a value read back from a file is the one written: compared as
+// the value in memory, so a written 8080 equals "8080"; an empty list is
+// written as no value.
+bool sameValue(const QVariant& written, const QVariant& back)
 {
-    if (written.size() != expected.size())
-        return QStringLiteral("it reads back with %1 of %2 keys")
-            .arg(written.size())
-            .arg(expected.size());
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-        const auto back = written.constFind(it.key());
-        if (back == written.cend())
-            return QStringLiteral("it reads back without the key ") + it.key();
-        // Compared as the value in memory, so a written 8080 equals "8080";
-        // an empty list is written as no value.
-        const QVariant& value = it.value();
-        const bool emptyList = (value.userType() == QMetaType::QStringList ||
-                                value.userType() == QMetaType::QVariantList) &&
-                               value.toList().isEmpty() && !back->isValid();
-        if (value != *back && !emptyList)
-            return QStringLiteral("it reads back without the value of ") + it.key();
-    }
-    return QString();
+    const bool emptyList = (written.userType() == QMetaType::QStringList ||
+                            written.userType() == QMetaType::QVariantList) &&
+                           written.toList().isEmpty() && !back.isValid();
+    return emptyList || written == back;
 }
 
-// Writes the store's file as it is on disk with the change made, to copy;
-// empty when copy holds it whole, else why not.
-QString writeSettingsCopy(const QSettings* settings, const QString& target, const QString& copy,
-                          const QVariantMap& set, const QStringList& removed)
+// True when values hold neither key nor a key below it.
+bool holdsNone(const Values& values, const QString& key)
 {
-    const QByteArray name = QFile::encodeName(target);
-    QByteArray bytes;
-    QString why;
-    struct stat st = {};
-    if (::stat(name.constData(), &st) != 0) {
-        const int code = errno;
-        if (code != ENOENT)
-            return QStringLiteral("it cannot be read: ") + errnoText(code);
-    } else if (::access(name.constData(), W_OK) != 0) {
-        // Qt would not replace it either.
-        const int code = errno;
-        return QStringLiteral("it cannot be written: ") + errnoText(code);
-    } else if (readRegularFile(target, MaxSettingsSize, bytes, why) != 0) {
-        return QStringLiteral("it ") + why;
+    if (values.contains(key))
+        return false;
+    const QString group = key + QLatin1Char('/');
+    const auto below = values.lowerBound(group);
+    return below == values.cend() || !below.key().startsWith(group);
+}
+
+// One change of a settings file: values to set and keys to remove (with
+// what lies below them), by whole keys as Qt keeps them.
+struct Change
+{
+    Values set;
+    QStringList removed;
+
+    bool isEmpty() const { return set.isEmpty() && removed.isEmpty(); }
+
+    // The part of the change that a file holding these values lacks.
+    Change missingIn(const Values& held) const
+    {
+        Change rest;
+        for (auto it = set.cbegin(); it != set.cend(); ++it) {
+            // Compared as the new value's type, so a stored "8080" equals 8080.
+            if (it.value() != held.value(it.key()))
+                rest.set.insert(it.key(), it.value());
+        }
+        for (const QString& key : removed) {
+            if (held.contains(key))
+                rest.removed << key;
+        }
+        return rest;
     }
+
+    bool removes(const QString& key) const
+    {
+        for (const QString& gone : removed) {
+            if (key == gone || key.startsWith(gone + QLatin1Char('/')))
+                return true;
+        }
+        return false;
+    }
+
+    // True when back, read from the written file, holds the change made to
+    // before: the changed keys as set, every other key as read before.
+    bool isMadeIn(const Values& before, const Values& back) const
+    {
+        for (auto it = set.cbegin(); it != set.cend(); ++it) {
+            if (!sameValue(it.value(), back.value(it.key())))
+                return false;
+        }
+        for (const QString& key : removed) {
+            if (!holdsNone(back, key))
+                return false;
+        }
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            if (set.contains(it.key()) || removes(it.key()))
+                continue;
+            const auto kept = back.constFind(it.key());
+            if (kept == back.cend() || *kept != it.value())
+                return false;
+        }
+        return true;
+    }
+};
+
+// Why Qt's write of a settings file failed, or left it short, where Qt
+// gives no reason: a disk without room for the file (the old bytes, the new
+// values with room for their escapes) and its lock, or no more than that
+// the file did not reach the disk whole.
+QString writeFailure(const QString& folder, const QByteArray& old, const Values& set)
+{
+    qint64 need = old.size();
+    for (auto it = set.cbegin(); it != set.cend(); ++it) {
+        QByteArray value;
+        QDataStream stream(&value, QIODevice::WriteOnly);
+        stream << it.value();
+        need += 4 * (it.key().size() + value.size());
+    }
+    struct statvfs fs = {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &fs) == 0) {
+        const bool root = ::geteuid() == 0;
+        const quint64 blocks = root ? fs.f_bfree : fs.f_bavail;
+        const quint64 inodes = root ? fs.f_ffree : fs.f_favail;
+        if ((blocks < 2 || (blocks - 2) * fs.f_frsize < quint64(need)) ||
+            (fs.f_files > 0 && inodes < 2))
+            return errnoText(ENOSPC);
+    }
+    return QStringLiteral("the written file was incomplete");
+}
+
+// Writes bytes, the settings file as it is, with the change made to copy
+// as Qt writes a store, and checks what reached the disk against before,
+// the file as Qt read it; empty when copy holds it whole, else why not.
+QString writeSettingsCopy(const QSettings* settings, const QByteArray& bytes, const QString& copy,
+                          const Change& change, const Values& before)
+{
     // Private from the start: it may hold a scrambled password.
     libvelcor::utils::AtomicFile seed(copy);
     if (seed.open(QFileDevice::ReadOwner | QFileDevice::WriteOwner) != 0 ||
@@ -164,25 +250,22 @@ QString writeSettingsCopy(const QSettings* settings, const QString& target, cons
         QString reason = seed.errorString();
         if (!reason.isEmpty())
             reason[0] = reason.at(0).toLower();
-        return QStringLiteral("its copy ") + copy + QStringLiteral(" cannot be written: ") + reason;
+        return reason;
     }
-    QMap<QString, QVariant> expected;
     {
-        // Qt writes the copy as it writes a store; a failure it sees leaves
-        // its changes pending in this store of the copy only, which goes.
+        // Qt writes the copy as it writes a store, and drops a line that it
+        // cannot read (a file cut inside a key). What its status says is
+        // not needed: a write that it refused or left short reads back
+        // without the change. A failure leaves the change pending in this
+        // store of the copy only, which goes.
         QSettings changed(copy, settings->format());
         if (settings->iniCodec())
             changed.setIniCodec(settings->iniCodec());
-        // Its status keeps the first error for good: only a new one counts.
-        const bool wasOk = changed.status() == QSettings::NoError;
-        for (auto it = set.cbegin(); it != set.cend(); ++it)
+        for (auto it = change.set.cbegin(); it != change.set.cend(); ++it)
             changed.setValue(it.key(), it.value());
-        for (const QString& key : removed)
+        for (const QString& key : change.removed)
             changed.remove(key);
         changed.sync();
-        if (wasOk && changed.status() != QSettings::NoError)
-            return QStringLiteral("it cannot be written");
-        expected = settingsValues(changed);
     }
     // A full disk can leave Qt's write short without a word, and Qt ignores
     // what the sync to the disk says.
@@ -192,79 +275,161 @@ QString writeSettingsCopy(const QSettings* settings, const QString& target, cons
     if (fd >= 0)
         ::close(fd);
     if (synced != 0)
-        return QStringLiteral("it cannot be written: ") + errnoText(code);
+        return errnoText(code);
     QByteArray written;
-    QMap<QString, QVariant> back;
-    if (readRegularFile(copy, MaxSettingsSize, written, why) != 0)
-        return QStringLiteral("it cannot be read back: it ") + why;
-    if (parseSettings(written, settings->format(), back) != 0)
-        return QStringLiteral("it does not read back");
-    return settingsDiffer(expected, back);
+    QString why;
+    Values back;
+    if (readRegularFile(copy, MaxSettingsSize, written, why) != 0 ||
+        parseSettings(written, settings, back) != 0 || !change.isMadeIn(before, back))
+        return writeFailure(QFileInfo(copy).absolutePath(), bytes, change.set);
+    return QString();
 }
 
 // Qt reads a store's file again only when its size or its time, in
-// milliseconds, changed: the new file must not look like the one it
-// replaces.
+// milliseconds, differs from what it read: the new file must not look like
+// the one it replaces. A file system that keeps whole seconds (ext3, ext4
+// with small inodes, NFS) or two (FAT) drops a millisecond more, so the
+// time goes on by seconds until the file shows it.
 void markNewer(const QByteArray& copy, const QByteArray& target)
 {
-    struct stat now = {};
     struct stat old = {};
-    if (::stat(target.constData(), &old) != 0 || ::stat(copy.constData(), &now) != 0 ||
-        now.st_size != old.st_size || now.st_mtim.tv_sec != old.st_mtim.tv_sec ||
-        now.st_mtim.tv_nsec / 1000000 != old.st_mtim.tv_nsec / 1000000)
+    if (::stat(target.constData(), &old) != 0)
         return;
-    struct timespec times[2] = {{0, UTIME_OMIT}, old.st_mtim};
-    times[1].tv_nsec = (times[1].tv_nsec / 1000000 + 1) * 1000000;
-    if (times[1].tv_nsec >= 1000000000) {
-        times[1].tv_nsec -= 1000000000;
-        ++times[1].tv_sec;
+    for (int step = 0; step < 4; ++step) {
+        struct stat now = {};
+        if (::stat(copy.constData(), &now) != 0 || now.st_size != old.st_size ||
+            now.st_mtim.tv_sec != old.st_mtim.tv_sec ||
+            now.st_mtim.tv_nsec / 1000000 != old.st_mtim.tv_nsec / 1000000)
+            return;
+        struct timespec times[2] = {{0, UTIME_OMIT}, {old.st_mtim.tv_sec + step, 0}};
+        if (step == 0)
+            times[1].tv_nsec = (old.st_mtim.tv_nsec / 1000000 + 1) * 1000000;
+        if (times[1].tv_nsec >= 1000000000) {
+            times[1].tv_nsec -= 1000000000;
+            ++times[1].tv_sec;
+        }
+        ::utimensat(AT_FDCWD, copy.constData(), times, 0);
     }
-    ::utimensat(AT_FDCWD, copy.constData(), times, 0);
+}
+
+// True when the store reads the values of set and none of the keys of
+// removed from its own file.
+bool storeHolds(QSettings* settings, const QVariantMap& set, const QStringList& removed)
+{
+    const bool fallbacks = settings->fallbacksEnabled();
+    settings->setFallbacksEnabled(false);
+    bool holds = true;
+    for (auto it = set.cbegin(); holds && it != set.cend(); ++it)
+        holds = sameValue(it.value(), settings->value(it.key()));
+    for (const QString& key : removed)
+        holds = holds && !settings->contains(key);
+    settings->setFallbacksEnabled(fallbacks);
+    return holds;
 }
 
 // Makes one change to the store's file: the values of set written, the
 // keys of removed gone (keys as seen from the store's open group). The
 // store is never changed in memory, where Qt would keep a change that it
 // failed to write and write it later unchecked (when the store goes, or
-// another store of the same file is made): the change is made on a copy
-// of the file, which replaces the file only once it reads back whole; then
-// the store reads the file again. On -1 (an ERROR line) the file is as it
-// was, and nothing waits in the store.
-int settingsChange(QSettings* settings, const QVariantMap& set, const QStringList& removed)
+// another store of the same file is made): under the lock that Qt's stores
+// take to write the file, the change is made on a copy of the file, which
+// replaces the file only once it reads back whole; then the store reads
+// the file again. 0 when the file holds the change (nothing is written
+// when it did already); -1 with problem, for the user, the file as it was
+// and nothing waiting in the store.
+int changeSettingsFile(QSettings* settings, const QVariantMap& set, const QStringList& removed,
+                       QString& problem)
 {
     const QString path = settings->fileName();
+    if (path.isEmpty()) {
+        problem = QStringLiteral("the settings have no file");
+        return -1;
+    }
     const QString target = settingsTarget(path);
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(target).absolutePath())) {
-        LOG_ERROR << "[Utils] no folder for the settings file " << path;
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        problem = mkpathFailure(folder);
         return -1;
     }
     removeStaleCopies(target);
+    // Another process's change is not lost. Where no lock file can be made
+    // at all (a full disk, a folder that cannot be written), the write goes
+    // on and finds the reason itself.
+    QLockFile lock(QFileInfo(path).absoluteFilePath() + QStringLiteral(".lock"));
+    if (!lock.tryLock(LockWaitMs) && lock.error() == QLockFile::LockFailedError) {
+        problem = QStringLiteral("the settings file ") + path +
+                  QStringLiteral(" is in use by another program");
+        return -1;
+    }
+    // What other processes wrote is seen by the store too.
+    settings->sync();
+    const QByteArray targetName = QFile::encodeName(target);
+    QByteArray bytes;
+    QString why;
+    struct stat st = {};
+    const bool exists = ::stat(targetName.constData(), &st) == 0 || errno != ENOENT;
+    if (exists && readRegularFile(target, MaxSettingsSize, bytes, why) != 0) {
+        problem = QStringLiteral("the settings file ") + target + QLatin1Char(' ') + why;
+        return -1;
+    }
+    // Decided by what the file holds, not by what the store read of it.
+    Values before;
+    if (parseSettings(bytes, settings, before) != 0) {
+        problem = QStringLiteral("the settings file ") + target + QStringLiteral(" cannot be read");
+        return -1;
+    }
     const QString prefix = settings->group().isEmpty() ? QString() : settings->group() + '/';
-    QVariantMap fullSet;
+    Change wanted;
     for (auto it = set.cbegin(); it != set.cend(); ++it)
-        fullSet.insert(prefix + it.key(), it.value());
-    QStringList fullRemoved;
+        wanted.set.insert(normalKey(prefix + it.key()), it.value());
     for (const QString& key : removed)
-        fullRemoved << prefix + key;
+        wanted.removed << normalKey(prefix + key);
+    const Change change = wanted.missingIn(before);
+    if (change.isEmpty())
+        return 0;
+
+    const QString cannotWrite = QStringLiteral("cannot write the settings file ") + target + ": ";
+    // Qt would not replace it either.
+    if (exists && ::access(targetName.constData(), W_OK) != 0) {
+        const int code = errno;
+        problem = cannotWrite + errnoText(code);
+        return -1;
+    }
     static int serial = 0;
     const QString copy = target + QStringLiteral(".%1-%2.new").arg(::getpid()).arg(++serial);
     const QByteArray copyName = QFile::encodeName(copy);
-    const QByteArray targetName = QFile::encodeName(target);
-    QString problem = writeSettingsCopy(settings, target, copy, fullSet, fullRemoved);
-    if (problem.isEmpty()) {
+    problem = writeSettingsCopy(settings, bytes, copy, change, before);
+    if (!problem.isEmpty()) {
+        problem.prepend(cannotWrite);
+    } else {
         markNewer(copyName, targetName);
         if (::rename(copyName.constData(), targetName.constData()) != 0) {
             const int code = errno;
-            problem = QStringLiteral("it cannot be replaced: ") + errnoText(code);
+            problem = QStringLiteral("cannot replace the settings file ") + target + ": " +
+                      errnoText(code);
         }
     }
     if (!problem.isEmpty()) {
         ::unlink(copyName.constData());
-        LOG_ERROR << "[Utils] the settings file " << path << " was not written: " << problem;
         return -1;
     }
     settings->sync();
+    if (!storeHolds(settings, set, removed))
+        LOG_ERROR << "[Utils] the settings file " << target
+                  << " was written, but is not read again";
     return 0;
+}
+
+int settingsChange(QSettings* settings, const QVariantMap& set, const QStringList& removed,
+                   QString* why)
+{
+    QString problem;
+    if (changeSettingsFile(settings, set, removed, problem) == 0)
+        return 0;
+    LOG_ERROR << "[Utils] settings not saved: " << problem;
+    if (why)
+        *why = problem;
+    return -1;
 }
 
 } // namespace
@@ -276,8 +441,14 @@ int settingsMakePrivate(QSettings* settings)
         return -1;
     }
     const QString path = settings->fileName();
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath())) {
-        LOG_ERROR << "[Utils] no folder for the settings file " << path;
+    if (path.isEmpty()) {
+        LOG_ERROR << "[Utils] the settings have no file";
+        return -1;
+    }
+    // A link's target is made in its own folder.
+    const QString folder = QFileInfo(settingsTarget(path)).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        LOG_ERROR << "[Utils] " << mkpathFailure(folder);
         return -1;
     }
     removeStaleCopies(settingsTarget(path));
@@ -289,74 +460,31 @@ int settingsMakePrivate(QSettings* settings)
     return 0;
 }
 
-int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value)
+int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value, QString* why)
 {
     if (!settings || key.isEmpty()) {
         LOG_ERROR;
+        if (why)
+            *why = QStringLiteral("nothing to save");
         return -1;
     }
-    // Compared as the new value's type, so a stored "8080" equals 8080.
-    if (value == settings->value(key, QVariant()))
-        return 0;
-    return settingsChange(settings, QVariantMap{{key, value}}, QStringList());
+    return settingsChange(settings, QVariantMap{{key, value}}, QStringList(), why);
 }
 
-int settingsRemoveSync(QSettings* settings, const QStringList& keys)
+int settingsRemoveSync(QSettings* settings, const QStringList& keys, QString* why)
 {
     if (!settings) {
         LOG_ERROR;
+        if (why)
+            *why = QStringLiteral("nothing to save");
         return -1;
     }
-    // Only what this file holds: a system-wide value cannot go.
-    const bool fallbacks = settings->fallbacksEnabled();
-    settings->setFallbacksEnabled(false);
-    QStringList held;
+    QStringList named;
     for (const QString& key : keys) {
-        if (!key.isEmpty() && settings->contains(key))
-            held << key;
+        if (!key.isEmpty())
+            named << key;
     }
-    settings->setFallbacksEnabled(fallbacks);
-    return held.isEmpty() ? 0 : settingsChange(settings, QVariantMap(), held);
-}
-
-QString settingsWriteFailure(const QSettings* settings)
-{
-    const QString path = settings ? settingsTarget(settings->fileName()) : QString();
-    if (path.isEmpty())
-        return QStringLiteral("no settings file");
-    const QString dir = QFileInfo(path).absolutePath();
-    if (!QFileInfo(dir).isDir())
-        return mkpathFailure(dir);
-    const QByteArray name = QFile::encodeName(path);
-    // Not blocking: a FIFO in its place must not hold the program.
-    const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    const int openCode = errno;
-    if (fd < 0 && openCode != ENOENT)
-        return QStringLiteral("cannot write the file ") + path + QStringLiteral(": ") +
-               errnoText(openCode);
-    if (fd >= 0)
-        ::close(fd);
-    // The store writes a new file beside the old one and renames it over:
-    // the folder must take a file, and the disk its bytes.
-    QByteArray probe = QFile::encodeName(dir + QStringLiteral("/.settings-XXXXXX"));
-    const int pfd = ::mkstemp(probe.data());
-    int code = pfd < 0 ? errno : 0;
-    if (pfd >= 0) {
-        // More than a settings file takes: a disk with a block or two free
-        // refused the write as well.
-        const QByteArray block(64 * 1024, '\n');
-        errno = 0;
-        if (::write(pfd, block.constData(), block.size()) != block.size())
-            code = errno != 0 ? errno : ENOSPC; // a short write: the disk is full
-        else if (::fsync(pfd) != 0)
-            code = errno;
-        ::close(pfd);
-        ::unlink(probe.constData());
-    }
-    if (code != 0)
-        return QStringLiteral("cannot write into the folder ") + dir + QStringLiteral(": ") +
-               errnoText(code);
-    return QStringLiteral("cannot write the file ") + path + QStringLiteral(": reason unknown");
+    return named.isEmpty() ? 0 : settingsChange(settings, QVariantMap(), named, why);
 }
 
 } // namespace utils

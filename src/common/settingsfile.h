@@ -18,21 +18,21 @@ int settingsMakePrivate(QSettings* settings);
 // store's open group) and has the store read the file again. The store
 // itself is never changed in memory, and must hold no change of its own
 // (setValue, remove), which Qt would write unchecked: a full disk can leave
-// Qt's write short without a word. The change is made on a copy of the file
-// (0600), which Qt writes and which replaces the file only once it reads
-// back whole; a settings file that is a symbolic link stays one. 0 when the
-// file holds the value (nothing is written when the store holds it
-// already); -1 with an ERROR line for a null store, an empty key or a failed
-// write, which leaves the file and the store as they were.
-int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value);
-// Removes keys from the settings store's file in the same way: 0 when none
-// is left there (nothing is written when the store holds none), -1 with an
-// ERROR line with the file and the store as they were.
-int settingsRemoveSync(QSettings* settings, const QStringList& keys);
-// Why a write to the settings store failed, found after the fact (the store
-// itself says no more than "access error"): its folder cannot be made, the
-// file or the folder cannot be written, with the system's reason.
-QString settingsWriteFailure(const QSettings* settings);
+// Qt's write short without a word. Under the lock that Qt's stores take to
+// write the file (waiting a few seconds at most), the change is made on a
+// copy of the file (0600), which Qt writes and which replaces the file only
+// once it reads back whole; a settings file that is a symbolic link stays
+// one. 0 when the file holds the value (nothing is written when it holds it
+// already); -1 with an ERROR line for a null store, an empty key or a
+// failed write, which leaves the file and the store as they were, with why
+// (when given) saying why for the user: "cannot write the settings file
+// ...: no space left on device".
+int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value,
+                    QString* why = nullptr);
+// Removes keys from the settings store's file in the same way: 0 when the
+// file holds none of them (nothing is written when it held none), -1 with
+// an ERROR line and why, the file and the store as they were.
+int settingsRemoveSync(QSettings* settings, const QStringList& keys, QString* why = nullptr);
 
 } // namespace utils
 } // namespace ORVO

@@ -344,13 +344,14 @@ void ProcessManager::chosenOpenFile(const QString& file)
     // the fields of the entry: such a location is used now, not stored.
     const QString value = pendingValue + QLatin1Char('|') + file;
     applocation::Entry entry;
+    QString why;
     LOG_DEBUG << "[ProcessManager] Storing key: " << pendingName << ", val: " << value;
     if (pendingName.isEmpty())
         LOG_ERROR << "No action waits for a location";
     else if (applocation::parse(value, entry) != 0)
         LOG_ERROR << "A location field holds the separator; not stored";
-    else if (utils::settingsSetSync(settings, pendingName, value) != 0)
-        emit sigError(ErrorNotSaved, utils::settingsWriteFailure(settings));
+    else if (utils::settingsSetSync(settings, pendingName, value, &why) != 0)
+        emit sigError(ErrorNotSaved, why);
 
     QVariantMap params;
     params.insert(QStringLiteral("args"), pendingArgs);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace libvelcor {
@@ -37,6 +38,13 @@ int AtomicFile::fail(const QString& reason)
 int AtomicFile::open(QFileDevice::Permissions perms)
 {
     error.clear();
+    // The new file would replace what the name leads to: a device or a FIFO
+    // (a log saved to /dev/null by root) would be gone. A folder is refused
+    // by the save itself.
+    struct stat st = {};
+    if (::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0 && !S_ISREG(st.st_mode) &&
+        !S_ISDIR(st.st_mode))
+        return fail(QStringLiteral("Not a regular file"));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
     if (perms && !file.setPermissions(perms)) {

@@ -223,9 +223,10 @@ void LogForm::enableLog(bool on)
     }
     // The page's start applies what is stored; only the user's choice is
     // told when it cannot be kept.
-    if (ORVO::utils::settingsSetSync(settings, QLatin1String(DisabledKey), !on) != 0 &&
+    QString why;
+    if (ORVO::utils::settingsSetSync(settings, QLatin1String(DisabledKey), !on, &why) != 0 &&
         sender() == ui->logEnable)
-        _settingNotSaved();
+        _settingNotSaved(why);
 }
 
 void LogForm::currentIndexChanged(int index)
@@ -238,16 +239,16 @@ void LogForm::currentIndexChanged(int index)
     }
     LOG_ALWAYS << "[Log] verbosity: " << name;
     // In force now in any case; the user is told that it is not kept.
-    if (ORVO::utils::settingsSetSync(settings, QLatin1String(VerbosityKey), name) != 0)
-        _settingNotSaved();
+    QString why;
+    if (ORVO::utils::settingsSetSync(settings, QLatin1String(VerbosityKey), name, &why) != 0)
+        _settingNotSaved(why);
     setLogVerbosity(ORVO::Verbosity(index));
     emit logVerbosityChanged(ORVO::Verbosity(index));
     verbosity = ORVO::Verbosity(index);
 }
 
-void LogForm::_settingNotSaved()
+void LogForm::_settingNotSaved(const QString& reason)
 {
-    const QString reason = ORVO::utils::settingsWriteFailure(settings);
     LOG_ERROR << "[Log] the setting was not saved: " << reason;
     // The reason names files and folders: plain text.
     ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),

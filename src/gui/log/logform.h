@@ -91,7 +91,7 @@ private:
     LogTable* table() const;
     // Logs why a setting the user chose could not be stored, and tells
     // the user in a box.
-    void _settingNotSaved();
+    void _settingNotSaved(const QString& reason);
 
     Ui_LogForm* ui = nullptr;
     QLineEdit* searchEdit = nullptr;

@@ -99,6 +99,7 @@ MainWindow::MainWindow(QWidget* parent, bool minimal)
 MainWindow::~MainWindow()
 {
     LOG_TRACE << "~MainWindow";
+    _flushGeometry();
     delete ui;
     ui = nullptr;
     delete loadingMovie;
@@ -222,6 +223,11 @@ void MainWindow::_buildWidgets()
     configWaitTimer.setSingleShot(true);
     configWaitTimer.setInterval(1000);
     connect(&configWaitTimer, &QTimer::timeout, this, &MainWindow::configWaitAndShow);
+    // Each save writes the settings file through to the disk: once per
+    // pause of a resize, not per step.
+    geometryTimer.setSingleShot(true);
+    geometryTimer.setInterval(500);
+    connect(&geometryTimer, &QTimer::timeout, this, &MainWindow::_saveGeometry);
 
     loadingMovie = new QMovie(QStringLiteral("rc:refresh-on.gif"));
     connect(loadingMovie, &QMovie::frameChanged, this, &MainWindow::updateLoadingIcon);

@@ -20,6 +20,7 @@ class MainView;
 class PluginWindowList;
 class QCloseEvent;
 class QEvent;
+class QHideEvent;
 class QLabel;
 class QMenuBar;
 class QMovie;
@@ -94,6 +95,8 @@ public:
     // The one wait for a ready portal after the web login; stopped when the
     // connection ends, so a new login never starts a second chain.
     QTimer configWaitTimer;
+    // Runs from a resize of the portal view until its size is saved.
+    QTimer geometryTimer;
     QLabel* statusLabel = nullptr;
     QObject* loginPlugin = nullptr;
     QPointer<ORVO::PluginWindowContainer> loginContainer;
@@ -146,6 +149,7 @@ private slots:
     void showLogin();
     void updateLoadingIcon();
     void signInOutClicked();
+    void _saveGeometry();
 
     // The portal view, actions and downloads.
     void actionTriggered(QString appName, QVariantMap data);
@@ -165,11 +169,14 @@ private slots:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void _buildWidgets();
     void _setWallpaper();
     void _showPortalBar();
+    // Saves the portal view's size now when a save waits.
+    void _flushGeometry();
 
     // The object the portal pages' scripts get; made again when a script
     // deleted it.

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMovie>
@@ -362,11 +363,8 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 {
     LOG_DEBUG << "[MainWindow] Resized to " << event->size().width() << "x"
               << event->size().height();
-    if (configShown) {
-        LOG_TRACE << "[MainWindow] Persisting resize";
-        if (ORVO::utils::settingsSetSync(settings, QLatin1String(GeometryKey), saveGeometry()) != 0)
-            LOG_ERROR;
-    }
+    if (configShown)
+        geometryTimer.start();
     // The wallpaper is one picture scaled to the window: a portal view
     // larger than the sign-in view would show a band beside it.
     if (!minimal)
@@ -379,4 +377,26 @@ void MainWindow::closeEvent(QCloseEvent* event)
     LOG_TRACE;
     emit close();
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::hideEvent(QHideEvent* event)
+{
+    _flushGeometry();
+    QMainWindow::hideEvent(event);
+}
+
+void MainWindow::_saveGeometry()
+{
+    geometryTimer.stop();
+    if (!configShown)
+        return;
+    LOG_TRACE << "[MainWindow] Persisting resize";
+    if (ORVO::utils::settingsSetSync(settings, QLatin1String(GeometryKey), saveGeometry()) != 0)
+        LOG_ERROR;
+}
+
+void MainWindow::_flushGeometry()
+{
+    if (geometryTimer.isActive())
+        _saveGeometry();
 }

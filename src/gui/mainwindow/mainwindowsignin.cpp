@@ -212,6 +212,8 @@ void MainWindow::stateChanged(libvelcor::State s)
 void MainWindow::showLogin()
 {
     LOG_TRACE;
+    // The portal view's last size, before the sign-in view's.
+    _flushGeometry();
     configShown = false;
     portalAway = false;
     bannerWidget->show();

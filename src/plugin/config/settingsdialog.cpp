@@ -325,8 +325,8 @@ int SettingsDialog::_applyChange(const QString& key, const QString& value)
         LOG_ERROR << "a location may not hold \"|\"";
         return -1;
     }
-    if (ORVO::utils::settingsSetSync(settings, key, text) != 0) {
-        const QString reason = ORVO::utils::settingsWriteFailure(settings);
+    QString reason;
+    if (ORVO::utils::settingsSetSync(settings, key, text, &reason) != 0) {
         LOG_ERROR << reason;
         // Not from inside the editor's commit, which the box would disturb.
         QTimer::singleShot(0, this, [reason]() {
@@ -342,8 +342,8 @@ int SettingsDialog::_applyChange(const QString& key, const QString& value)
 void SettingsDialog::_removeEntries(const QStringList& keys)
 {
     LOG_TRACE;
-    if (ORVO::utils::settingsRemoveSync(settings, keys) != 0) {
-        const QString reason = ORVO::utils::settingsWriteFailure(settings);
+    QString reason;
+    if (ORVO::utils::settingsRemoveSync(settings, keys, &reason) != 0) {
         LOG_ERROR << reason;
         // The store still holds them: show them again.
         _closeGroups();

@@ -343,9 +343,9 @@ void LoginPlugin::editedProxyPass()
 int LoginPlugin::storeSetting(const char* key, const QVariant& value)
 {
     const QString name = QLatin1String(key);
-    if (utils::settingsSetSync(settings, name, value) == 0)
+    QString reason;
+    if (utils::settingsSetSync(settings, name, value, &reason) == 0)
         return 0;
-    const QString reason = utils::settingsWriteFailure(settings);
     LOG_ERROR << "[Settings] " << name << " not saved: " << reason;
     // Only a change the user made in the form is reported there, and the
     // form shows again what is stored; the window's start applies stored

@@ -18,6 +18,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "../boxdriver.h"
 #include "common/config.h"
 #include "common/log.h"
@@ -356,7 +358,7 @@ private slots:
     void saveFailure_data()
     {
         QTest::addColumn<QString>("target"); // under the environment's root
-        QTest::addColumn<QString>("kept");   // the file that must stay as it was
+        QTest::addColumn<QString>("kept");   // the file that must stay as it was, or a FIFO
         QTest::addColumn<QString>("reason");
         QTest::newRow("not a folder") << "/blocker/log.csv"
                                       << "/blocker"
@@ -364,6 +366,9 @@ private slots:
         QTest::newRow("full disk") << "/small/log.csv"
                                    << "/small/log.csv"
                                    << "No space left on device";
+        QTest::newRow("a FIFO") << "/fifo"
+                                << ""
+                                << "Not a regular file";
     }
 
     void saveFailure()
@@ -381,7 +386,9 @@ private slots:
         // More than the one block left free.
         for (int i = 0; i < 100; ++i)
             page->appendLine(QtDebugMsg, line("notice", "[A] line " + QString(80, 'x')));
-        QVERIFY(orvotest::writeFile(env.root() + kept, "the previous file"));
+        const QByteArray fifo = QFile::encodeName(env.root() + target);
+        QVERIFY(kept.isEmpty() ? ::mkfifo(fifo.constData(), 0600) == 0
+                               : orvotest::writeFile(env.root() + kept, "the previous file"));
         if (disk)
             QVERIFY(disk->fill());
         ORVO::seams::setMessageBoxAutoAnswer(0);
@@ -395,7 +402,11 @@ private slots:
                  qPrintable(box.seen.text));
         QCOMPARE(LineRecorder::count("[ERROR]"), 1);
         QCOMPARE(LineRecorder::count("[Log] Cannot save the log to"), 1);
-        QCOMPARE(orvotest::readFile(env.root() + kept), QByteArray("the previous file"));
+        struct stat st = {};
+        if (kept.isEmpty())
+            QVERIFY(::stat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        else
+            QCOMPARE(orvotest::readFile(env.root() + kept), QByteArray("the previous file"));
     }
 
     // Clear removes the rows; the lines come back with the next search.
@@ -451,8 +462,8 @@ private slots:
         QCOMPARE(g_cfg->logLevel, 7);
         QCOMPARE(LineRecorder::count("Auto-answer 1024: \"" + ORVO::app() +
                                      " Error\": \"The setting could not be saved: cannot write "
-                                     "into the folder " +
-                                     folder + ": no space left on device\""),
+                                     "the settings file " +
+                                     store()->fileName() + ": no space left on device\""),
                  2);
     }
 

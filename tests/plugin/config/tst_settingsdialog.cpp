@@ -307,7 +307,7 @@ private slots:
         QTRY_COMPARE(recorder.seen.size(), 1);
         // With the system's reason.
         const QString reason =
-            ": cannot write into the folder " + folder + ": no space left on device";
+            ": cannot write the settings file " + file + ": no space left on device";
         QVERIFY2(recorder.seen.at(0).endsWith("The location could not be saved" + reason),
                  qPrintable(recorder.seen.at(0)));
 

@@ -39,12 +39,16 @@ private slots:
         QTest::newRow("tray only") << true;
     }
     void signInAndOut();
+
+private:
+    // One for both rows: the plugin, made once per process, keeps the
+    // settings file of the first.
+    orvotest::TestEnv env;
 };
 
 void TestLoginFlow::signInAndOut()
 {
     QFETCH(bool, minimal);
-    orvotest::TestEnv env;
     QVERIFY(logintest::writeProfile(env.dataDir(), "office", "vpn"));
     orvosim::ServiceSimulator sim;
     QVERIFY(sim.listen(0));

@@ -26,6 +26,8 @@ public:
 
     // 0, or -1 with errorString. perms, when given, are the file's before
     // any byte is written (else those of the file it replaces, if any).
+    // What path leads to, links followed, must be a regular file or none:
+    // a device or a FIFO is never replaced ("Not a regular file").
     int open(QFileDevice::Permissions perms = QFileDevice::Permissions());
     // Writes every byte or fails; after a failure, commit fails too.
     int write(const char* data, qint64 size);
