@@ -87,6 +87,13 @@ void MainWindow::configWaitAndShow()
         ui->statusBar->show();
         return;
     }
+    // A page sent the user to the sign-in view and the portal window went
+    // with it: the plugin starts over and a web login after a reconnection
+    // brings no new pages. The bar signs out instead.
+    if (portalAway && !configShown) {
+        LOG_DEBUG << "[MainWindow] Portal dropped: not waiting for it";
+        return;
+    }
     LOG_DEBUG << "[MainWindow] Config Plugin is not ready yet... waiting";
     configWaitTimer.start();
 }
@@ -159,6 +166,10 @@ void MainWindow::stateChanged(libvelcor::State s)
         signInButton->hide();
         signInButton->setEnabled(false);
         iconButton->hide();
+        // Without the portal view the bar's line is the state's only word:
+        // the connection it told of is being made again.
+        if (portalAway)
+            bgLabelLg->setText(libvelcor::stateToString(libvelcor::StateConnecting));
         sendEvent(disconnectButton, QEvent::Enter);
         break;
     case libvelcor::StateReconnecting:

@@ -221,6 +221,9 @@ void TestMainWindowPortal::commands()
         QVERIFY(wayOn(true) && w.bgLabelLg->text() == "Reconnecting");
         setState(libvelcor::StateConnected);
         QVERIFY(wayOn(true) && w.bgLabelLg->text().startsWith("Connection established"));
+        setState(libvelcor::StateConnecting);
+        QCOMPARE(w.bgLabelLg->text(), QString("Connecting"));
+        setState(libvelcor::StateConnected);
         QSignalSpy out(&w, &MainWindow::sigDisconnect);
         QTest::mouseClick(w.signInButton, Qt::LeftButton);
         QVERIFY(w.windowList->isVisible() && !w.bottomBar->isVisible());
@@ -233,6 +236,13 @@ void TestMainWindowPortal::commands()
         w.backToLogin();
         QVERIFY(QMetaObject::invokeMethod(&w, "loadStarted"));
         QVERIFY(wayOn(false));
+        // The plugin started over with its window: a web login after a
+        // reconnection waits for no portal.
+        configPlugin()->ready = false;
+        setState(libvelcor::StateReconnecting);
+        setState(libvelcor::StateConnected);
+        QVERIFY(QMetaObject::invokeMethod(&w, "loggedIn"));
+        QVERIFY(!w.configWaitTimer.isActive() && wayOn(false));
         QTest::mouseClick(w.disconnectButton, Qt::LeftButton);
         QCOMPARE(out.count(), 1);
     }
