@@ -87,10 +87,9 @@ void MainWindow::configWaitAndShow()
         ui->statusBar->show();
         return;
     }
-    // A page sent the user to the sign-in view and the portal window went
-    // with it: the plugin starts over and a web login after a reconnection
-    // brings no new pages. The bar signs out instead.
-    if (portalAway && !configShown) {
+    // The portal plugin started over with the dropped window, and a web
+    // login after a reconnection brings it no new pages. The bar signs out.
+    if (portalDropped) {
         LOG_DEBUG << "[MainWindow] Portal dropped: not waiting for it";
         return;
     }
@@ -170,6 +169,9 @@ void MainWindow::stateChanged(libvelcor::State s)
         // the connection it told of is being made again.
         if (portalAway)
             bgLabelLg->setText(libvelcor::stateToString(libvelcor::StateConnecting));
+        // A new connection retrieves the server's configuration: its web
+        // login may wait for the portal again.
+        portalDropped = false;
         sendEvent(disconnectButton, QEvent::Enter);
         break;
     case libvelcor::StateReconnecting:
@@ -225,6 +227,7 @@ void MainWindow::showLogin()
     LOG_TRACE;
     configShown = false;
     portalAway = false;
+    portalDropped = false;
     bannerWidget->show();
     signInWidget->show();
     setWindowState(windowState() & Qt::WindowMinimized);

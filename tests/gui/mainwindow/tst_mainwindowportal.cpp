@@ -243,6 +243,11 @@ void TestMainWindowPortal::commands()
         setState(libvelcor::StateConnected);
         QVERIFY(QMetaObject::invokeMethod(&w, "loggedIn"));
         QVERIFY(!w.configWaitTimer.isActive() && wayOn(false));
+        // A new connection brings new pages: its web login waits again.
+        setState(libvelcor::StateConnecting);
+        setState(libvelcor::StateConnected);
+        QVERIFY(QMetaObject::invokeMethod(&w, "loggedIn"));
+        QVERIFY(w.configWaitTimer.isActive() && wayOn(false));
         QTest::mouseClick(w.disconnectButton, Qt::LeftButton);
         QCOMPARE(out.count(), 1);
     }
