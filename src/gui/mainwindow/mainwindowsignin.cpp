@@ -165,10 +165,11 @@ void MainWindow::stateChanged(libvelcor::State s)
         signInButton->hide();
         signInButton->setEnabled(false);
         iconButton->hide();
-        // Without the portal view the bar's line is the state's only word:
-        // the connection it told of is being made again.
+        // The connection the lines told of is being made again: the status
+        // bar's (portal view) and, without the portal view, the bar's say so.
+        statusLabel->setText(libvelcor::stateToString(libvelcor::StateConnecting));
         if (portalAway)
-            bgLabelLg->setText(libvelcor::stateToString(libvelcor::StateConnecting));
+            bgLabelLg->setText(statusLabel->text());
         // A new connection retrieves the server's configuration: its web
         // login may wait for the portal again.
         portalDropped = false;
@@ -217,8 +218,8 @@ void MainWindow::stateChanged(libvelcor::State s)
         break;
     }
     state = s;
-    // The bar's line tells the connection at once, not a second later.
-    if (portalAway && s == libvelcor::StateConnected)
+    // The lines tell the connection at once, not a second later.
+    if (s == libvelcor::StateConnected)
         connectedTimerTimeout();
 }
 

@@ -227,6 +227,10 @@ void TestMainWindowPortal::commands()
         QSignalSpy out(&w, &MainWindow::sigDisconnect);
         QTest::mouseClick(w.signInButton, Qt::LeftButton);
         QVERIFY(w.windowList->isVisible() && !w.bottomBar->isVisible());
+        setState(libvelcor::StateConnecting);
+        QCOMPARE(w.statusLabel->text(), QString("Connecting"));
+        setState(libvelcor::StateConnected);
+        QVERIFY(w.statusLabel->text().startsWith("Connection established"));
         // Sent to the sign-in view, from the portal or after a command: the
         // portal window is gone, LOGOUT stays.
         w.backToLogin();
