@@ -127,6 +127,9 @@ public:
     // portal window is kept, until the portal view is back or the
     // connection ends.
     bool portalAway = false;
+    // The portal window went with the sign-in view and no new connection
+    // is being made, whose configuration would bring the portal's pages.
+    bool portalDropped = false;
     bool downloadQueryActive = false;
 
 signals:

@@ -121,6 +121,7 @@ void MainWindow::showConfig(bool debug)
         window->activateTab(names.value(qMax(window->currentIndex(), 0)));
     }
     portalAway = false;
+    portalDropped = false;
     configShown = true;
 }
 
@@ -247,8 +248,10 @@ void MainWindow::backToLogin()
     LOG_TRACE;
     showLogin();
     // The sign-in form cannot sign out while connected: the bar can.
-    if (connected && bottomBar)
+    if (connected && bottomBar) {
         _showPortalBar();
+        portalDropped = state != libvelcor::StateConnecting;
+    }
 }
 
 void MainWindow::saveDebugEndpoint(QString endpoint)

@@ -87,6 +87,12 @@ void MainWindow::configWaitAndShow()
         ui->statusBar->show();
         return;
     }
+    // The portal plugin started over with the dropped window, and a web
+    // login after a reconnection brings it no new pages. The bar signs out.
+    if (portalDropped) {
+        LOG_DEBUG << "[MainWindow] Portal dropped: not waiting for it";
+        return;
+    }
     LOG_DEBUG << "[MainWindow] Config Plugin is not ready yet... waiting";
     configWaitTimer.start();
 }
@@ -159,6 +165,14 @@ void MainWindow::stateChanged(libvelcor::State s)
         signInButton->hide();
         signInButton->setEnabled(false);
         iconButton->hide();
+        // The connection the lines told of is being made again: the status
+        // bar's (portal view) and, without the portal view, the bar's say so.
+        statusLabel->setText(libvelcor::stateToString(libvelcor::StateConnecting));
+        if (portalAway)
+            bgLabelLg->setText(statusLabel->text());
+        // A new connection retrieves the server's configuration: its web
+        // login may wait for the portal again.
+        portalDropped = false;
         sendEvent(disconnectButton, QEvent::Enter);
         break;
     case libvelcor::StateReconnecting:
@@ -204,8 +218,8 @@ void MainWindow::stateChanged(libvelcor::State s)
         break;
     }
     state = s;
-    // The bar's line tells the connection at once, not a second later.
-    if (portalAway && s == libvelcor::StateConnected)
+    // The lines tell the connection at once, not a second later.
+    if (s == libvelcor::StateConnected)
         connectedTimerTimeout();
 }
 
@@ -216,6 +230,7 @@ void MainWindow::showLogin()
     _flushGeometry();
     configShown = false;
     portalAway = false;
+    portalDropped = false;
     bannerWidget->show();
     signInWidget->show();
     setWindowState(windowState() & Qt::WindowMinimized);

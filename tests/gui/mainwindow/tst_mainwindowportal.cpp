@@ -221,9 +221,16 @@ void TestMainWindowPortal::commands()
         QVERIFY(wayOn(true) && w.bgLabelLg->text() == "Reconnecting");
         setState(libvelcor::StateConnected);
         QVERIFY(wayOn(true) && w.bgLabelLg->text().startsWith("Connection established"));
+        setState(libvelcor::StateConnecting);
+        QCOMPARE(w.bgLabelLg->text(), QString("Connecting"));
+        setState(libvelcor::StateConnected);
         QSignalSpy out(&w, &MainWindow::sigDisconnect);
         QTest::mouseClick(w.signInButton, Qt::LeftButton);
         QVERIFY(w.windowList->isVisible() && !w.bottomBar->isVisible());
+        setState(libvelcor::StateConnecting);
+        QCOMPARE(w.statusLabel->text(), QString("Connecting"));
+        setState(libvelcor::StateConnected);
+        QVERIFY(w.statusLabel->text().startsWith("Connection established"));
         // Sent to the sign-in view, from the portal or after a command: the
         // portal window is gone, LOGOUT stays.
         w.backToLogin();
@@ -233,6 +240,15 @@ void TestMainWindowPortal::commands()
         w.backToLogin();
         QVERIFY(QMetaObject::invokeMethod(&w, "loadStarted"));
         QVERIFY(wayOn(false));
+        // The plugin started over with its window: a web login waits for no
+        // portal after a reconnection, for new pages after a new connection.
+        configPlugin()->ready = false;
+        for (const auto via : {libvelcor::StateReconnecting, libvelcor::StateConnecting}) {
+            setState(via);
+            setState(libvelcor::StateConnected);
+            QVERIFY(QMetaObject::invokeMethod(&w, "loggedIn") && wayOn(false));
+            QCOMPARE(w.configWaitTimer.isActive(), via == libvelcor::StateConnecting);
+        }
         QTest::mouseClick(w.disconnectButton, Qt::LeftButton);
         QCOMPARE(out.count(), 1);
     }
