@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QObject>
 
+#include <algorithm>
+
 #include <libvelcor/json.h>
 #include <libvelcor/utils.h>
 
@@ -26,17 +28,24 @@ using namespace profilelayout;
 
 namespace {
 
-QStringList listProfileDirs(const QString& root)
-{
-    // Case-sensitive: "Work.PROFILE" is not a profile directory.
-    return QDir(root).entryList(QStringList{QStringLiteral("*.profile")},
-                                QDir::Dirs | QDir::CaseSensitive, QDir::Name);
-}
-
 // The id of a profile directory: its name up to the first '.'.
 QString baseNameOf(const QString& name)
 {
     return name.section(QLatin1Char('.'), 0, 0);
+}
+
+QStringList listProfileDirs(const QString& root)
+{
+    // Case-sensitive: "Work.PROFILE" is not a profile directory.
+    QStringList names = QDir(root).entryList(QStringList{QStringLiteral("*.profile")},
+                                             QDir::Dirs | QDir::CaseSensitive, QDir::Name);
+    // A save writes a profile to <id>.profile, so that directory takes its id
+    // before a name such as <id>.b.profile does; otherwise an older copy
+    // there would load in place of what was saved.
+    std::stable_partition(names.begin(), names.end(), [](const QString& name) {
+        return name == baseNameOf(name) + ProfileSuffix;
+    });
+    return names;
 }
 
 } // namespace
@@ -203,6 +212,11 @@ int ConnProfiles::load()
         }
         if (!ok) {
             LOG_DEBUG << "[Profiles] Failed parsing profile configuration: " << file;
+            // Another directory of a profile held goes with that profile
+            // when it is removed or renamed; left behind, it would come
+            // back under the profile's id at the next load.
+            if (profiles.contains(id))
+                known[id] << name;
             continue;
         }
         known[id] << name;

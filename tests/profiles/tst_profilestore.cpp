@@ -238,10 +238,16 @@ void TestProfileStore::listing()
     QCOMPARE(store.ids(), (QStringList{"a", "work", "x"}));
     QVERIFY(!QFileInfo::exists(root() + "/x.profile.tmp"));
 
+    // a, read from a.b.profile, is saved to a.profile: that is what loads.
+    store.get("a")->getAuth().setUser("edited");
+    QString failed;
+    QCOMPARE(store.save(failed), 0);
+    QCOMPARE(store.load(), 0);
+    QCOMPARE(store.get("a")->getAuth().getUser(), QStringLiteral("edited"));
+
     // Removing everything deletes only what the store read.
     for (const QString& id : store.ids())
         store.remove(id);
-    QString failed;
     QCOMPARE(store.save(failed), 0);
     const QStringList left =
         QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
