@@ -1,6 +1,7 @@
 #include "plugin/config/qwebpageecc.h"
 
 #include <QNetworkRequest>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QUrl>
 #include <QWebFrame>
@@ -137,6 +138,12 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     // otherwise.
     if (unfollowed)
         return false;
+    // Back and forward carry the referrer of the history item, whoever asks
+    // now: it names the document that first went there. Only the client's
+    // own steps through the history count.
+    if (type == QWebPage::NavigationTypeBackOrForward ||
+        type == QWebPage::NavigationTypeFormResubmitted)
+        return ownHistoryStep;
     // Or a page of the server leads its own frame here; a reload is its
     // own. A foreign frame inside that page may move it too (top.location):
     // the engine names the document that asked in the referrer, and a
@@ -146,6 +153,15 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     if (type == QWebPage::NavigationTypeReload)
         asking = url;
     return isServerUrl(origin) && isServerUrl(asking) && !portalCommand(asking).loginPage;
+}
+
+void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
+{
+    // The engine asks about the navigation before the step returns.
+    const bool step =
+        action == Back || action == Forward || action == Reload || action == ReloadAndBypassCache;
+    const QScopedValueRollback<bool> own(ownHistoryStep, ownHistoryStep || step);
+    QWebPage::triggerAction(action, checked);
 }
 
 void QWebPageEcc::delayedAction()

@@ -2,6 +2,7 @@
 // network access manager, against the management-server test server.
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QMessageBox>
 #include <QNetworkReply>
@@ -339,6 +340,8 @@ private slots:
         QTest::newRow("the server's page refreshes to it") << "/refresh-own" << 1;
         QTest::newRow("the server's form, answered by its redirect") << "/form-own" << 1;
         QTest::newRow("another host's slow redirect, a frame knocking") << "/knock" << 0;
+        QTest::newRow("frames of another origin step the history") << "/steps" << 0;
+        QTest::newRow("the client's Back to the server's page, expired since") << "/b1" << 1;
     }
 
     void redirectToLoginIsAnError()
@@ -400,9 +403,35 @@ private slots:
                                "/slow></a><script>onload = function() { go.click() }</script>");
         other.setResponse("/slow", 302, "moved", "text/plain", {{"Location", login}});
         other.setBodyDelay("/slow", 1500);
+        // A frame of the server's, kept from moving the tab, goes by another
+        // host's redirect to the login page once the page has loaded; at each
+        // later load of it a foreign frame takes the next step: back,
+        // forward, then the tab to the login page.
+        server.setResponse(
+            "/steps", 200,
+            QByteArray("<iframe src=/s1 sandbox='allow-scripts allow-same-origin' "
+                       "onload=step()></iframe><iframe src=O/steps></iframe><script>"
+                       "var n = 0; function step() { if (n || frames[0].location."
+                       "pathname != '/s1') frames[1].postMessage(n++, '*') }</script>")
+                .replace("O/", o + "/"));
+        server.setResponse("/s1", 200,
+                           "<a id=go href=" + o +
+                               "/r></a><script>if (!parent.n) parent.onload = "
+                               "function() { go.click() }</script>");
+        other.setResponse("/steps", 200,
+                          "<script>onmessage = function(e) { if (e.data < 2) history[['back', "
+                          "'forward'][e.data]](); else top.location = '" +
+                              login + "' }</script>");
+        server.setResponse("/b1", 200, go("/b2"), "text/html", {{"Cache-Control", "no-store"}});
+        server.setResponse("/b2", 200, "<p id=b2>");
         orvotest::LogCapture log;
         QSignalSpy err(page, SIGNAL(error()));
         view->setUrl(QUrl(server.baseUrl() + start));
+        if (start == "/b1") { // the client's own Back, once the page has expired
+            QTRY_VERIFY(!page->mainFrame()->findFirstElement("#b2").isNull());
+            server.setResponse("/b1", 302, "", "text/plain", {{"Location", login}});
+            view->pageAction(QWebPage::Back)->trigger();
+        }
         // The check does not stop the navigation: the login page is shown.
         QTRY_VERIFY(!page->mainFrame()->findFirstElement("form#login").isNull());
         QCOMPARE(err.count(), signOuts);
