@@ -229,6 +229,14 @@ void HttpConnection::_send()
     }
     _writeHead(reply.status, reply.headers,
                reply.contentLength >= 0 ? reply.contentLength : reply.body.size());
+    const int bodyDelay = server->_bodyDelayFor(request.path);
+    if (!head && bodyDelay > 0) {
+        QTimer::singleShot(bodyDelay, this, [this, body = reply.body]() {
+            socket->write(body);
+            _done();
+        });
+        return;
+    }
     if (!head)
         socket->write(reply.body);
     _done();

@@ -299,6 +299,11 @@ void TestServer::setDelay(const QString& path, int ms)
     delays.insert(path, ms);
 }
 
+void TestServer::setBodyDelay(const QString& path, int ms)
+{
+    bodyDelays.insert(path, ms);
+}
+
 void TestServer::setResponse(const QString& path, int status, const QByteArray& body,
                              const QByteArray& contentType,
                              const QList<QPair<QByteArray, QByteArray>>& headers)
@@ -316,6 +321,7 @@ void TestServer::clearPath(const QString& path)
     files.remove(path);
     statuses.remove(path);
     delays.remove(path);
+    bodyDelays.remove(path);
     scripted.remove(path);
 }
 
@@ -412,6 +418,11 @@ void TestServer::_record(const Request& request)
 int TestServer::_delayFor(const QString& path) const
 {
     return delays.value(path, 0);
+}
+
+int TestServer::_bodyDelayFor(const QString& path) const
+{
+    return bodyDelays.value(path, 0);
 }
 
 TestServer::Reply TestServer::_plain(int status, const QByteArray& text)

@@ -29,7 +29,8 @@ class HttpConnection;
 //   3. setFile / setGeneratedFile
 //   4. the web API paths, the logos, the portal pages, the login page
 //   5. 404
-// setDelay(path) holds back whichever reply the path gets.
+// setDelay(path) holds back whichever reply the path gets; setBodyDelay(path)
+// sends its head at once and holds back its body.
 class TestServer : public QObject
 {
     Q_OBJECT
@@ -95,11 +96,12 @@ public:
 
     void setStatus(const QString& path, int status);
     void setDelay(const QString& path, int ms);
+    void setBodyDelay(const QString& path, int ms);
     // A scripted reply for any method; overrides the built-in answers.
     void setResponse(const QString& path, int status, const QByteArray& body,
                      const QByteArray& contentType = "text/html; charset=utf-8",
                      const QList<QPair<QByteArray, QByteArray>>& headers = {});
-    // Drops what setFile, setGeneratedFile, setStatus, setDelay and
+    // Drops what setFile, setGeneratedFile, setStatus, the delays and
     // setResponse gave the path.
     void clearPath(const QString& path);
 
@@ -157,6 +159,7 @@ private:
 
     void _record(const Request& request);
     int _delayFor(const QString& path) const;
+    int _bodyDelayFor(const QString& path) const;
     Reply _answer(const Request& request);
     Reply _webApi(const Request& request, bool& handled);
     Reply _portal(const Request& request, bool& handled);
@@ -173,6 +176,7 @@ private:
     QHash<QString, FileEntry> files;
     QHash<QString, int> statuses;
     QHash<QString, int> delays;
+    QHash<QString, int> bodyDelays;
     QHash<QString, Scripted> scripted;
     QMap<QString, QString> users;
     QHash<QString, QString> sessionUsers; // cookie value -> user

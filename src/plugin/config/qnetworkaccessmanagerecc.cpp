@@ -45,18 +45,24 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
     requests.append(reply);
     // Whoever owns the reply may delete it before the owner of this list
     // removes it; a destroyed reply must not stay behind as a dangling entry.
-    connect(reply, &QObject::destroyed, &tracker, [this, reply]() { requests.removeAll(reply); });
-    // The document request of a frame's navigation: heard before the web
-    // engine hears of the answer, as it connects to the reply only once
-    // this returns.
-    QObject* frame = stamped.originatingObject();
-    const auto it = navigations.find(frame);
-    if (frame && it != navigations.end() && !it->requested &&
-        it->url == stamped.url().adjusted(QUrl::RemoveFragment)) {
-        it->requested = true;
-        const quint64 serial = it->serial;
-        connect(reply, &QNetworkReply::metaDataChanged, &tracker,
-                [this, reply, frame, serial]() { _noteRedirect(reply, frame, serial); });
+    connect(reply, &QObject::destroyed, &tracker, [this, reply]() {
+        requests.removeAll(reply);
+        asked.remove(reply);
+    });
+    // Each request of a frame, for the redirect the web engine may ask to
+    // follow. The first request for a followed URL after the navigation
+    // went ahead asks for its document; the frame's other requests
+    // (scripts', images) are no navigation.
+    if (QObject* frame = stamped.originatingObject()) {
+        Asked& who = asked[reply];
+        who.frame = frame;
+        const auto it = navigations.find(frame);
+        if (it != navigations.end() && !it->requested &&
+            it->url == stamped.url().adjusted(QUrl::RemoveFragment)) {
+            it->requested = true;
+            who.document = true;
+            who.serverSent = it->serverSent;
+        }
     }
     LOG_DEBUG << "request count: " << requests.size();
     return reply;
@@ -73,30 +79,33 @@ void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url,
     followed = Followed();
     followed.url = url.adjusted(QUrl::RemoveFragment);
     followed.serverSent = serverSent;
-    followed.serial = ++lastSerial;
 }
 
-QNetworkAccessManagerEcc::Navigation QNetworkAccessManagerEcc::takeRedirect(const QObject* frame)
+QList<QNetworkAccessManagerEcc::Redirect>
+QNetworkAccessManagerEcc::takeRedirects(const QObject* frame, const QUrl& url)
 {
-    const auto it = navigations.find(frame);
-    if (it == navigations.end() || it->redirect.isEmpty())
-        return Navigation();
-    const Navigation redirected = *it;
-    it->redirect.clear();
-    return redirected;
-}
-
-void QNetworkAccessManagerEcc::_noteRedirect(QNetworkReply* reply, const QObject* frame,
-                                             quint64 serial)
-{
-    const auto it = navigations.find(frame);
-    const QVariant target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (it == navigations.end() || it->serial != serial || status < 300 || status > 399 ||
-        !target.isValid())
-        return;
-    // Resolved as the web engine resolves it before it asks to follow.
-    it->redirect = it->url.resolved(target.toUrl()).adjusted(QUrl::RemoveFragment);
+    QList<Redirect> found;
+    if (!frame)
+        return found;
+    const QUrl target = url.adjusted(QUrl::RemoveFragment);
+    for (auto it = asked.begin(); it != asked.end(); ++it) {
+        const QNetworkReply* reply = it.key();
+        const QVariant to = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (it->frame != frame || status < 300 || status > 399 || !to.isValid())
+            continue;
+        Redirect redirect;
+        redirect.from = reply->request().url();
+        // Resolved as the web engine resolves it before it asks to follow.
+        redirect.to = redirect.from.resolved(to.toUrl()).adjusted(QUrl::RemoveFragment);
+        redirect.document = it->document;
+        redirect.serverSent = it->serverSent;
+        redirect.taken = it->taken;
+        if (redirect.to == target)
+            it->taken = true;
+        found << redirect;
+    }
+    return found;
 }
 
 } // namespace ORVO

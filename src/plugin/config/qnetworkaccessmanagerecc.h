@@ -4,6 +4,7 @@
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 
 #include "libvelcor/auth.h"
@@ -37,43 +38,56 @@ public:
     // reply that is destroyed leaves the list by itself.
     QList<QNetworkReply*>& getRequests() { return requests; }
 
-    // A web frame's navigation, as the page judged it when it went ahead.
-    struct Navigation
-    {
-        QUrl url;                // the document asked for, without the fragment
-        bool serverSent = false; // the page's word on whose navigation it is
-        QUrl redirect;           // where the answer sent the frame; empty if it did not
-    };
     // Follows the navigation of frame that goes ahead: the frame's next
-    // request for url asks for its document. Only that request's redirect
-    // is kept; the frame's other requests (scripts', images) are no
-    // navigation, and an earlier navigation of the frame is dropped.
+    // request for url asks for its document, and serverSent is the page's
+    // word on whose navigation it is. Another navigation of the frame whose
+    // request has not gone out is dropped; the answers to requests that
+    // went out stay as long as their replies.
     void followNavigation(QObject* frame, const QUrl& url, bool serverSent);
-    // The navigation of frame that its answer redirected, once: the
-    // frame's next navigation takes it, whatever it is. Without a redirect,
-    // a navigation with an empty redirect.
-    Navigation takeRedirect(const QObject* frame);
+
+    // An answer to a request of a web frame that redirects it.
+    struct Redirect
+    {
+        QUrl from;               // the URL that answered
+        QUrl to;                 // where the answer sends the frame, without the fragment
+        bool document = false;   // the answer to the document request of a followed navigation
+        bool serverSent = false; // that navigation's word on whose it is
+        bool taken = false;      // an ask to follow it came before
+    };
+    // The redirecting answers to frame's requests whose replies are still
+    // there: the web engine asks to follow one of them while it still holds
+    // the reply. Those that lead to url are taken: asked again, they no
+    // longer count as the server's.
+    QList<Redirect> takeRedirects(const QObject* frame, const QUrl& url);
 
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
                                  const QNetworkRequest& request, QIODevice* outgoingData) override;
 
 private:
-    struct Followed : Navigation
+    // A frame's navigation whose document request has not gone out.
+    struct Followed
     {
+        QUrl url; // without the fragment
+        bool serverSent = false;
         bool requested = false; // its document request went out
-        // Tells this request's answer from a late one to an earlier request.
-        quint64 serial = 0;
     };
-
-    void _noteRedirect(QNetworkReply* reply, const QObject* frame, quint64 serial);
+    // Who asked for a reply of a web frame.
+    struct Asked
+    {
+        QPointer<QObject> frame;
+        bool document = false;
+        bool serverSent = false;
+        bool taken = false;
+    };
 
     libvelcor::Auth auth;
     QList<QNetworkReply*> requests;
-    // The navigation under way of each web frame that has one; a frame
-    // that goes takes its entry with it.
+    // The navigation of each web frame that goes ahead; a frame that goes
+    // takes its entry with it.
     QHash<const QObject*, Followed> navigations;
-    quint64 lastSerial = 0;
+    // Every reply of a web frame's request, until the reply goes.
+    QHash<const QNetworkReply*, Asked> asked;
     // Context of the connections that drop destroyed replies from the list
     // and destroyed frames from the navigations.
     // Declared last, so it goes first: the base destructor deletes the

@@ -1,6 +1,7 @@
 #include "plugin/config/qwebpageecc.h"
 
 #include <QNetworkRequest>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QUrl>
 #include <QWebFrame>
@@ -106,14 +107,25 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     if (!frame || !manager)
         return false;
     const QUrl url = request.url();
-    // The answer to the frame's navigation redirected it: the engine keeps
-    // the first request's referrer, which says nothing of who chose this
-    // URL. The server's when the navigation was, and the answer came from
-    // the server; whatever comes instead of the redirect is no one's.
-    const QNetworkAccessManagerEcc::Navigation redirected = manager->takeRedirect(frame);
-    if (!redirected.redirect.isEmpty())
-        return redirected.serverSent && isServerUrl(redirected.url) &&
-               redirected.redirect == url.adjusted(QUrl::RemoveFragment);
+    // The engine asks to follow a redirect with the first request's
+    // referrer and type, which say nothing of who chose this URL: it follows
+    // an answer to one of the frame's requests that is still there and
+    // leads here. The server's when the navigation was and the answer came
+    // from the server, once; an answer to a script's or an image's request
+    // is no one's.
+    bool redirect = false;
+    bool server = true;
+    bool unfollowed = false;
+    for (const QNetworkAccessManagerEcc::Redirect& r : manager->takeRedirects(frame, url)) {
+        if (r.to == url.adjusted(QUrl::RemoveFragment)) {
+            redirect = true;
+            server = server && r.document && r.serverSent && !r.taken && isServerUrl(r.from);
+        } else {
+            unfollowed = unfollowed || (r.document && !r.taken);
+        }
+    }
+    if (redirect)
+        return server;
     // A new navigation. The client's own load: QWebFrame::setUrl empties
     // the main frame and notes the URL before it asks, so no document is
     // left there that could have asked.
@@ -121,6 +133,17 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
     if (frame == mainFrame() && origin.host().isEmpty() && asking.isEmpty() && frame->url() == url)
         return true;
+    // While the engine has not followed the redirect of the frame's
+    // navigation, this may be that redirect all the same, its URL written
+    // otherwise.
+    if (unfollowed)
+        return false;
+    // Back and forward carry the referrer of the history item, whoever asks
+    // now: it names the document that first went there. Only the client's
+    // own steps through the history count.
+    if (type == QWebPage::NavigationTypeBackOrForward ||
+        type == QWebPage::NavigationTypeFormResubmitted)
+        return ownHistoryStep;
     // Or a page of the server leads its own frame here; a reload is its
     // own. A foreign frame inside that page may move it too (top.location):
     // the engine names the document that asked in the referrer, and a
@@ -130,6 +153,15 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     if (type == QWebPage::NavigationTypeReload)
         asking = url;
     return isServerUrl(origin) && isServerUrl(asking) && !portalCommand(asking).loginPage;
+}
+
+void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
+{
+    // The engine asks about the navigation before the step returns.
+    const bool step =
+        action == Back || action == Forward || action == Reload || action == ReloadAndBypassCache;
+    const QScopedValueRollback<bool> own(ownHistoryStep, ownHistoryStep || step);
+    QWebPage::triggerAction(action, checked);
 }
 
 void QWebPageEcc::delayedAction()

@@ -43,6 +43,9 @@ public:
     void setCommandOrigins(const QList<QUrl>& origins) { commandOrigins = origins; }
     // The URL is at one of the management server's origins.
     bool isServerUrl(const QUrl& url) const;
+    // The client's own Back, Forward and Reload: the history steps they
+    // take are the client's navigations.
+    void triggerAction(QWebPage::WebAction action, bool checked = false) override;
 
 signals:
     void action(const QString& name, const QVariantMap& params);
@@ -71,6 +74,8 @@ private:
                        QWebPage::NavigationType type);
 
     QList<QUrl> commandOrigins;
+    // A step of the client's own through the history is under way.
+    bool ownHistoryStep = false;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
 };

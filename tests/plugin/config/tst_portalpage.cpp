@@ -2,6 +2,7 @@
 // network access manager, against the management-server test server.
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QMessageBox>
 #include <QNetworkReply>
@@ -258,6 +259,8 @@ private slots:
         QTest::newRow("refresh redirected by another host") << "S/refresh-other" << true;
         QTest::newRow("another host, then the server's redirect") << "S/link-chain" << true;
         QTest::newRow("the server's own redirect") << "S/link-own" << false;
+        QTest::newRow("another host's slow redirect, a frame knocking") << "S/knock-other" << true;
+        QTest::newRow("the server's slow redirect, a frame knocking") << "S/knock-own" << false;
     }
 
     void commandsOnlyFromThePortalItself()
@@ -281,7 +284,7 @@ private slots:
                    "</script>";
         };
         const auto redirect = [](TestServer& at, const char* path, const QByteArray& to) {
-            at.setResponse(path, 302, "", "text/plain", {{"Location", to}});
+            at.setResponse(path, 302, "moved", "text/plain", {{"Location", to}});
         };
         server.setResponse("/link-other", 200, link(o + "/r"));
         server.setResponse("/refresh-other", 200,
@@ -291,17 +294,31 @@ private slots:
         redirect(other, "/r", command);
         redirect(other, "/r2", s + "/own");
         redirect(server, "/own", command);
+        // A foreign frame knocks with refused commands while the redirect's
+        // body is on its way.
+        other.setResponse("/knock", 200,
+                          "<script>setInterval(function() { top.location = "
+                          "'http://x/OPEN_URL?url=0' }, 100)</script>");
+        for (TestServer* at : {&server, &other}) {
+            at->setBodyDelay("/slow", 1500);
+            redirect(*at, "/slow", command);
+            server.setResponse(at == &server ? "/knock-own" : "/knock-other", 200,
+                               "<iframe src=" + o +
+                                   "/knock></iframe><a id=go href=" + at->baseUrl().toUtf8() +
+                                   "/slow></a><script>onload = function() { go.click() }</script>");
+        }
+        const QRegularExpression refusal("Command refused.*EXECUTE_COMMAND");
         orvotest::LogCapture log;
         QSignalSpy act(page, SIGNAL(action(QString, QVariantMap)));
         QSignalSpy sync(page, SIGNAL(syncRoutes(QStringList)));
         view->setUrl(QUrl((start[0] == 'S' ? server : other).baseUrl() + start.mid(1)));
         if (refused)
-            QTRY_VERIFY(log.contains("[WebPage] Command refused"));
+            QTRY_VERIFY(log.count(refusal) > 0);
         else
             QTRY_COMPARE(act.count(), 1);
         QTest::qWait(400);
         QCOMPARE(act.count() + sync.count(), refused ? 0 : 2);
-        QCOMPARE(log.contains("[WebPage] Command refused"), refused);
+        QCOMPARE(log.count(refusal) > 0, refused);
         QVERIFY(server.requests("/run/EXECUTE_COMMAND").isEmpty());
     }
 
@@ -321,6 +338,10 @@ private slots:
         QTest::newRow("frame of another origin, the server's 301") << "/framed-self-moved" << 0;
         QTest::newRow("the server's 303 after its link") << "/link-own" << 1;
         QTest::newRow("the server's page refreshes to it") << "/refresh-own" << 1;
+        QTest::newRow("the server's form, answered by its redirect") << "/form-own" << 1;
+        QTest::newRow("another host's slow redirect, a frame knocking") << "/knock" << 0;
+        QTest::newRow("frames of another origin step the history") << "/steps" << 0;
+        QTest::newRow("the client's Back to the server's page, expired since") << "/b1" << 1;
     }
 
     void redirectToLoginIsAnError()
@@ -371,9 +392,46 @@ private slots:
                                       "innerHTML = '<iframe src=O/ad-top>' } x.onload = done; "
                                       "x.send()</script><img src='/r' onerror=done()>")
                                .replace("O/", o + "/"));
+        server.setResponse("/form-own", 200,
+                           "<form id=f method=post action=/r></form>"
+                           "<script>f.submit()</script>");
+        other.setResponse("/knock", 200,
+                          "<script>setInterval(function() { top.location = "
+                          "'http://x/OPEN_URL?url=0' }, 100)</script>");
+        server.setResponse("/knock", 200,
+                           "<iframe src=" + o + "/knock></iframe><a id=go href=" + o +
+                               "/slow></a><script>onload = function() { go.click() }</script>");
+        other.setResponse("/slow", 302, "moved", "text/plain", {{"Location", login}});
+        other.setBodyDelay("/slow", 1500);
+        // A frame of the server's, kept from moving the tab, goes by another
+        // host's redirect to the login page once the page has loaded; at each
+        // later load of it a foreign frame takes the next step: back,
+        // forward, then the tab to the login page.
+        server.setResponse(
+            "/steps", 200,
+            QByteArray("<iframe src=/s1 sandbox='allow-scripts allow-same-origin' "
+                       "onload=step()></iframe><iframe src=O/steps></iframe><script>"
+                       "var n = 0; function step() { if (n || frames[0].location."
+                       "pathname != '/s1') frames[1].postMessage(n++, '*') }</script>")
+                .replace("O/", o + "/"));
+        server.setResponse("/s1", 200,
+                           "<a id=go href=" + o +
+                               "/r></a><script>if (!parent.n) parent.onload = "
+                               "function() { go.click() }</script>");
+        other.setResponse("/steps", 200,
+                          "<script>onmessage = function(e) { if (e.data < 2) history[['back', "
+                          "'forward'][e.data]](); else top.location = '" +
+                              login + "' }</script>");
+        server.setResponse("/b1", 200, go("/b2"), "text/html", {{"Cache-Control", "no-store"}});
+        server.setResponse("/b2", 200, "<p id=b2>");
         orvotest::LogCapture log;
         QSignalSpy err(page, SIGNAL(error()));
         view->setUrl(QUrl(server.baseUrl() + start));
+        if (start == "/b1") { // the client's own Back, once the page has expired
+            QTRY_VERIFY(!page->mainFrame()->findFirstElement("#b2").isNull());
+            server.setResponse("/b1", 302, "", "text/plain", {{"Location", login}});
+            view->pageAction(QWebPage::Back)->trigger();
+        }
         // The check does not stop the navigation: the login page is shown.
         QTRY_VERIFY(!page->mainFrame()->findFirstElement("form#login").isNull());
         QCOMPARE(err.count(), signOuts);
