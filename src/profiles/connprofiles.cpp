@@ -207,16 +207,20 @@ int ConnProfiles::load()
                 LOG_ERROR << "[Profiles] Not a regular file: " << file;
             if (ok) {
                 const QVariant json = libvelcor::json::parse(bytes, ok);
+                if (ok && profiles.contains(id)) {
+                    // Another directory of a profile held: one that would
+                    // load goes with that profile when it is removed or
+                    // renamed, or it would come back under its id.
+                    LOG_ERROR << "[Profiles] Second directory of profile: " << id;
+                    if (readProfile(id, json.toMap()))
+                        known[id] << name;
+                    ok = false;
+                }
                 ok = ok && parseProfile(id, json.toMap()) == 0;
             }
         }
         if (!ok) {
             LOG_DEBUG << "[Profiles] Failed parsing profile configuration: " << file;
-            // Another directory of a profile held goes with that profile
-            // when it is removed or renamed; left behind, it would come
-            // back under the profile's id at the next load.
-            if (profiles.contains(id))
-                known[id] << name;
             continue;
         }
         known[id] << name;

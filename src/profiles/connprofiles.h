@@ -9,6 +9,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
 #include "profiles/connprofile.h"
 
 class SimpleCrypt;
@@ -56,6 +58,9 @@ private:
 
     void recover();
     int parseProfile(const QString& id, const QMap<QString, QVariant>& json);
+    // The record one config.json makes, checked; null when it is refused.
+    std::unique_ptr<ConnProfile> readProfile(const QString& id,
+                                             const QMap<QString, QVariant>& json);
     int parseProfileCommon(ConnProfile* p, const QMap<QString, QVariant>& json);
     int parseProfileLs(ConnProfile* p, const QMap<QString, QVariant>& json);
     int parseProfileVpn(ConnProfile* p, const QMap<QString, QVariant>& json);

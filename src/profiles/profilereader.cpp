@@ -24,27 +24,32 @@ int ConnProfiles::parseProfile(const QString& id, const QMap<QString, QVariant>&
         LOG_ERROR;
         return -1;
     }
-    ConnProfile* p = new ConnProfile();
-    if (p->setBasePath(profilesPath) != 0 || p->setId(id) != 0 ||
-        parseProfileCommon(p, json) != 0) {
+    std::unique_ptr<ConnProfile> p = readProfile(id, json);
+    if (!p || addProfile(p.get()) != 0) {
         LOG_ERROR;
-        delete p;
         return -1;
     }
-    const int typed =
-        p->getType() == ConnProfile::VpnType ? parseProfileVpn(p, json) : parseProfileLs(p, json);
+    p.release();
+    return 0;
+}
+
+std::unique_ptr<ConnProfile> ConnProfiles::readProfile(const QString& id,
+                                                       const QMap<QString, QVariant>& json)
+{
+    std::unique_ptr<ConnProfile> p(new ConnProfile());
+    if (p->setBasePath(profilesPath) != 0 || p->setId(id) != 0 ||
+        parseProfileCommon(p.get(), json) != 0) {
+        LOG_ERROR;
+        return nullptr;
+    }
+    const int typed = p->getType() == ConnProfile::VpnType ? parseProfileVpn(p.get(), json)
+                                                           : parseProfileLs(p.get(), json);
     if (typed != 0 || p->validate() != 0) {
         LOG_ERROR;
-        delete p;
-        return -1;
+        return nullptr;
     }
     p->storedId = id;
-    if (addProfile(p) != 0) {
-        LOG_ERROR;
-        delete p;
-        return -1;
-    }
-    return 0;
+    return p;
 }
 
 int ConnProfiles::parseProfileCommon(ConnProfile* p, const QMap<QString, QVariant>& json)

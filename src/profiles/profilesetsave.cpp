@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <functional>
 
 #include <libvelcor/utils.h>
@@ -425,6 +426,10 @@ int ConnProfiles::saveDeletions()
     for (const QString& id : qAsConst(ids)) {
         QStringList names = known.value(id);
         names.sort();
+        // The profile's own directory goes last: should a deletion fail, no
+        // other directory can take the profile's place at the next load.
+        std::stable_partition(names.begin(), names.end(),
+                              [&](const QString& name) { return name != id + ProfileSuffix; });
         for (const QString& name : qAsConst(names)) {
             const QString path = profilesPath + QLatin1Char('/') + name;
             const QString trash = path + DelSuffix;

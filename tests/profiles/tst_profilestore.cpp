@@ -231,6 +231,7 @@ void TestProfileStore::listing()
                                "my+vpn.profile", "x.profile.tmp", "x.profile.old"})
         QVERIFY(proftest::writeLsDir(root() + "/" + name));
     writeFile(root() + "/f.profile", "a file");
+    QDir().mkpath(root() + "/work.notes.profile");
 
     ConnProfiles store;
     store.load();
@@ -245,13 +246,14 @@ void TestProfileStore::listing()
     QCOMPARE(store.load(), 0);
     QCOMPARE(store.get("a")->getAuth().getUser(), QStringLiteral("edited"));
 
-    // Removing everything deletes only what the store read.
+    // Removing everything deletes only directories that load as a profile.
     for (const QString& id : store.ids())
         store.remove(id);
     QCOMPARE(store.save(failed), 0);
     const QStringList left =
         QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-    QCOMPARE(left, (QStringList{".h.profile", "Work.PROFILE", "f.profile", "my+vpn.profile"}));
+    QCOMPARE(left, (QStringList{".h.profile", "Work.PROFILE", "f.profile", "my+vpn.profile",
+                                "work.notes.profile"}));
 }
 
 void TestProfileStore::documents_data()
@@ -491,6 +493,15 @@ void TestProfileStore::failedDeletionThenRollback()
     QCOMPARE(store.rollback(), 0);
     QCOMPARE(differsFromDisk(store), QString());
     QCOMPARE(store.ids(), (QStringList{"B", "C", longId}));
+
+    // An older copy of B beside it that cannot go: B's own directory stays.
+    QVERIFY(proftest::writeLsDir(root() + "/B." + QString(244, 'z') + ".profile", "old"));
+    store.load();
+    QCOMPARE(store.remove("B"), 0);
+    QCOMPARE(store.save(failed), -1);
+    ConnProfiles disk;
+    disk.load();
+    QCOMPARE(disk.get("B")->getAuth().getUser(), QStringLiteral("user b"));
 }
 
 void TestProfileStore::editScripts_data()

@@ -342,6 +342,8 @@ private slots:
         QTest::newRow("another host's slow redirect, a frame knocking") << "/knock" << 0;
         QTest::newRow("frames of another origin step the history") << "/steps" << 0;
         QTest::newRow("the client's Back to the server's page, expired since") << "/b1" << 1;
+        QTest::newRow("the client's Back to where a foreign frame sent the tab")
+            << "/framed-top+back" << 0;
     }
 
     void redirectToLoginIsAnError()
@@ -426,10 +428,16 @@ private slots:
         server.setResponse("/b2", 200, "<p id=b2>");
         orvotest::LogCapture log;
         QSignalSpy err(page, SIGNAL(error()));
-        view->setUrl(QUrl(server.baseUrl() + start));
-        if (start == "/b1") { // the client's own Back, once the page has expired
+        const bool back = start.endsWith("+back"); // from a server page, Back onto it
+        view->setUrl(QUrl(server.baseUrl() + (back ? start.chopped(5) : start)));
+        if (back) {
+            QTRY_VERIFY(!page->mainFrame()->findFirstElement("form#login").isNull());
+            view->setUrl(QUrl(server.baseUrl() + "/b2"));
+        }
+        if (back || start == "/b1") { // the client's own Back, /b1 expired since
             QTRY_VERIFY(!page->mainFrame()->findFirstElement("#b2").isNull());
-            server.setResponse("/b1", 302, "", "text/plain", {{"Location", login}});
+            if (!back)
+                server.setResponse("/b1", 302, "", "text/plain", {{"Location", login}});
             view->pageAction(QWebPage::Back)->trigger();
         }
         // The check does not stop the navigation: the login page is shown.
