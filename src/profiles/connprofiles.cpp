@@ -9,8 +9,6 @@
 #include <QDir>
 #include <QObject>
 
-#include <algorithm>
-
 #include <libvelcor/json.h>
 #include <libvelcor/utils.h>
 
@@ -28,23 +26,12 @@ using namespace profilelayout;
 
 namespace {
 
-// The id of a profile directory: its name up to the first '.'.
-QString baseNameOf(const QString& name)
-{
-    return name.section(QLatin1Char('.'), 0, 0);
-}
-
 QStringList listProfileDirs(const QString& root)
 {
     // Case-sensitive: "Work.PROFILE" is not a profile directory.
     QStringList names = QDir(root).entryList(QStringList{QStringLiteral("*.profile")},
-                                             QDir::Dirs | QDir::CaseSensitive, QDir::Name);
-    // A save writes a profile to <id>.profile, so that directory takes its id
-    // before a name such as <id>.b.profile does; otherwise an older copy
-    // there would load in place of what was saved.
-    std::stable_partition(names.begin(), names.end(), [](const QString& name) {
-        return name == baseNameOf(name) + ProfileSuffix;
-    });
+                                             QDir::Dirs | QDir::CaseSensitive);
+    sortForLoading(names);
     return names;
 }
 
@@ -169,8 +156,7 @@ void ConnProfiles::recover()
                 LOG_ERROR;
         } else if (!cycleSettled && name.endsWith(OldSuffix)) {
             LOG_ERROR;
-        } else if (ConnProfile::checkId(baseNameOf(name)) == 0 &&
-                   name.count(QLatin1Char('.')) == 2 &&
+        } else if (ConnProfile::checkId(idOfDir(name)) == 0 && name.count(QLatin1Char('.')) == 2 &&
                    recoverProfileDir(path.left(path.size() - OldSuffix.size())) != 0) {
             // Only what a save of ours leaves: <id>.profile.old or .tmp.
             LOG_ERROR;
@@ -194,7 +180,7 @@ int ConnProfiles::load()
     departed.clear();
     for (const QString& name : names) {
         const QString dir = profilesPath + QLatin1Char('/') + name;
-        const QString id = baseNameOf(name);
+        const QString id = idOfDir(name);
         const QString file = dir + QLatin1Char('/') + ConfigJson;
         // A directory whose name yields no valid id is someone else's.
         bool ok = ConnProfile::checkId(id) == 0;
@@ -208,11 +194,14 @@ int ConnProfiles::load()
             if (ok) {
                 const QVariant json = libvelcor::json::parse(bytes, ok);
                 if (ok && profiles.contains(id)) {
-                    // Another directory of a profile held: one that would
-                    // load goes with that profile when it is removed or
-                    // renamed, or it would come back under its id.
+                    // Another directory of a profile held. One that would
+                    // load once the profile's own files are gone goes with
+                    // the profile when it is removed or renamed, or it would
+                    // come back under its id: it is read with its files
+                    // looked for where there are none.
                     LOG_ERROR << "[Profiles] Second directory of profile: " << id;
-                    if (readProfile(id, json.toMap()))
+                    if (!entryExists(dir + QLatin1Char('/') + id + ProfileSuffix) &&
+                        readProfile(id, json.toMap(), dir))
                         known[id] << name;
                     ok = false;
                 }

@@ -58,9 +58,10 @@ private:
 
     void recover();
     int parseProfile(const QString& id, const QMap<QString, QVariant>& json);
-    // The record one config.json makes, checked; null when it is refused.
-    std::unique_ptr<ConnProfile> readProfile(const QString& id,
-                                             const QMap<QString, QVariant>& json);
+    // The record one config.json makes, checked, its files looked for in
+    // base/<id>.profile; null when it is refused.
+    std::unique_ptr<ConnProfile> readProfile(const QString& id, const QMap<QString, QVariant>& json,
+                                             const QString& base);
     int parseProfileCommon(ConnProfile* p, const QMap<QString, QVariant>& json);
     int parseProfileLs(ConnProfile* p, const QMap<QString, QVariant>& json);
     int parseProfileVpn(ConnProfile* p, const QMap<QString, QVariant>& json);

@@ -1,11 +1,26 @@
 #include "profiles/profilelayout.h"
 
+#include <algorithm>
+
 #include <libvelcor/utils.h>
 
 #include "profiles/profilefs.h"
 
 namespace ORVO {
 namespace profilelayout {
+
+QString idOfDir(const QString& name)
+{
+    return name.section(QLatin1Char('.'), 0, 0);
+}
+
+void sortForLoading(QStringList& names)
+{
+    names.sort();
+    std::stable_partition(names.begin(), names.end(), [](const QString& name) {
+        return name == idOfDir(name) + ProfileSuffix;
+    });
+}
 
 int recoverProfileDir(const QString& dir)
 {

@@ -5,6 +5,7 @@
 // set. Private to the profiles layer.
 
 #include <QString>
+#include <QStringList>
 
 namespace ORVO {
 namespace profilelayout {
@@ -20,6 +21,13 @@ inline const QString DelSuffix = QStringLiteral(".del");
 inline const QString CycleJournal = QStringLiteral("rename-cycle.journal");
 inline const QString ConfigJson = QStringLiteral("config.json");
 inline const QString OpenVpnConf = QStringLiteral("openvpn.conf");
+
+// The id of a profile directory: its name up to the first '.'.
+QString idOfDir(const QString& name);
+// Sorts profile directory names in the order load reads them: by name, each
+// <id>.profile first of its id, since a save writes the profile there; the
+// first that loads takes the id.
+void sortForLoading(QStringList& names);
 
 // Puts right what an interrupted save left of one profile directory: the
 // backup goes back where the directory is missing and is dropped where the

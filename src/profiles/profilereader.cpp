@@ -24,7 +24,7 @@ int ConnProfiles::parseProfile(const QString& id, const QMap<QString, QVariant>&
         LOG_ERROR;
         return -1;
     }
-    std::unique_ptr<ConnProfile> p = readProfile(id, json);
+    std::unique_ptr<ConnProfile> p = readProfile(id, json, profilesPath);
     if (!p || addProfile(p.get()) != 0) {
         LOG_ERROR;
         return -1;
@@ -34,11 +34,11 @@ int ConnProfiles::parseProfile(const QString& id, const QMap<QString, QVariant>&
 }
 
 std::unique_ptr<ConnProfile> ConnProfiles::readProfile(const QString& id,
-                                                       const QMap<QString, QVariant>& json)
+                                                       const QMap<QString, QVariant>& json,
+                                                       const QString& base)
 {
     std::unique_ptr<ConnProfile> p(new ConnProfile());
-    if (p->setBasePath(profilesPath) != 0 || p->setId(id) != 0 ||
-        parseProfileCommon(p.get(), json) != 0) {
+    if (p->setBasePath(base) != 0 || p->setId(id) != 0 || parseProfileCommon(p.get(), json) != 0) {
         LOG_ERROR;
         return nullptr;
     }
@@ -174,7 +174,7 @@ int ConnProfiles::parseProfileVpn(ConnProfile* p, const QMap<QString, QVariant>&
         LOG_ERROR;
         return -1;
     }
-    if (p->loadVpnConfig(dirOf(p->getId()) + QLatin1Char('/') + conf, true) != 0) {
+    if (p->loadVpnConfig(p->profileDir() + QLatin1Char('/') + conf, true) != 0) {
         LOG_ERROR;
         return -1;
     }

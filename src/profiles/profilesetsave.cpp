@@ -424,12 +424,11 @@ int ConnProfiles::saveDeletions()
     }
     ids.sort();
     for (const QString& id : qAsConst(ids)) {
+        // Last what load reads first: should a deletion fail, what is left
+        // loads as the profile was.
         QStringList names = known.value(id);
-        names.sort();
-        // The profile's own directory goes last: should a deletion fail, no
-        // other directory can take the profile's place at the next load.
-        std::stable_partition(names.begin(), names.end(),
-                              [&](const QString& name) { return name != id + ProfileSuffix; });
+        sortForLoading(names);
+        std::reverse(names.begin(), names.end());
         for (const QString& name : qAsConst(names)) {
             const QString path = profilesPath + QLatin1Char('/') + name;
             const QString trash = path + DelSuffix;

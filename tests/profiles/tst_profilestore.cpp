@@ -232,6 +232,13 @@ void TestProfileStore::listing()
         QVERIFY(proftest::writeLsDir(root() + "/" + name));
     writeFile(root() + "/f.profile", "a file");
     QDir().mkpath(root() + "/work.notes.profile");
+    // A manual VPN profile reads openvpn.conf from work.profile only: this
+    // one cannot load once work.profile is gone.
+    writeFile(root() + "/work.profile/openvpn.conf", proftest::vpnText());
+    writeFile(
+        root() + "/work.vpn.profile/config.json",
+        R"({"type":"vpn","vpn":{"conf":"openvpn.conf"},"auth":{"manual":true,"remember":false,"user":"u"}})");
+    writeFile(root() + "/work.vpn.profile/openvpn.conf", proftest::vpnText());
 
     ConnProfiles store;
     store.load();
@@ -253,7 +260,7 @@ void TestProfileStore::listing()
     const QStringList left =
         QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     QCOMPARE(left, (QStringList{".h.profile", "Work.PROFILE", "f.profile", "my+vpn.profile",
-                                "work.notes.profile"}));
+                                "work.notes.profile", "work.vpn.profile"}));
 }
 
 void TestProfileStore::documents_data()
@@ -502,6 +509,15 @@ void TestProfileStore::failedDeletionThenRollback()
     ConnProfiles disk;
     disk.load();
     QCOMPARE(disk.get("B")->getAuth().getUser(), QStringLiteral("user b"));
+
+    // Without a B.profile of its own, B loads from B.a.profile: that goes last.
+    QVERIFY(QDir(dirOf("B")).removeRecursively());
+    QVERIFY(proftest::writeLsDir(root() + "/B.a.profile", "new"));
+    store.load();
+    QCOMPARE(store.remove("B"), 0);
+    QCOMPARE(store.save(failed), -1);
+    disk.load();
+    QCOMPARE(disk.get("B")->getAuth().getUser(), QStringLiteral("new"));
 }
 
 void TestProfileStore::editScripts_data()

@@ -344,6 +344,7 @@ private slots:
         QTest::newRow("the client's Back to the server's page, expired since") << "/b1" << 1;
         QTest::newRow("the client's Back to where a foreign frame sent the tab")
             << "/framed-top+back" << 0;
+        QTest::newRow("the client's Back in the server's frame, expired since") << "/fb" << 1;
     }
 
     void redirectToLoginIsAnError()
@@ -426,6 +427,7 @@ private slots:
                               login + "' }</script>");
         server.setResponse("/b1", 200, go("/b2"), "text/html", {{"Cache-Control", "no-store"}});
         server.setResponse("/b2", 200, "<p id=b2>");
+        server.setResponse("/fb", 200, "<iframe src=/b1></iframe>");
         orvotest::LogCapture log;
         QSignalSpy err(page, SIGNAL(error()));
         const bool back = start.endsWith("+back"); // from a server page, Back onto it
@@ -434,8 +436,14 @@ private slots:
             QTRY_VERIFY(!page->mainFrame()->findFirstElement("form#login").isNull());
             view->setUrl(QUrl(server.baseUrl() + "/b2"));
         }
-        if (back || start == "/b1") { // the client's own Back, /b1 expired since
-            QTRY_VERIFY(!page->mainFrame()->findFirstElement("#b2").isNull());
+        // The client's Back, /b1 expired since (in the frame of /fb).
+        if (back || start == "/b1" || start == "/fb") {
+            const auto shown = [&]() {
+                QWebFrame* f = page->mainFrame();
+                f = start == "/fb" ? f->childFrames().value(0) : f;
+                return f && !f->findFirstElement("#b2").isNull();
+            };
+            QTRY_VERIFY(shown());
             if (!back)
                 server.setResponse("/b1", 302, "", "text/plain", {{"Location", login}});
             view->pageAction(QWebPage::Back)->trigger();
