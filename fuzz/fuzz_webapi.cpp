@@ -111,7 +111,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(seen.total() <= 1, "more than one outcome");
     // Only a chunked reply may be left to the client's time-out, with no
     // outcome yet; any other ends, and as an error.
-    const bool chunked = rest.toLower().contains("transfer-encoding");
+    bool chunked = false;
+    for (const QByteArray& line : rest.split('\n')) {
+        const QByteArray header = line.trimmed().toLower();
+        if (header.isEmpty())
+            break; // the end of the head
+        chunked =
+            chunked || (header.startsWith("transfer-encoding:") && header.contains("chunked"));
+    }
     if (status >= 400)
         check(seen.errors == 1 || (chunked && seen.total() == 0),
               "an error status passed for success");

@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QObject>
+#include <QTemporaryDir>
 
 #include <libvelcor/json.h>
 #include <libvelcor/utils.h>
@@ -193,18 +194,6 @@ int ConnProfiles::load()
                 LOG_ERROR << "[Profiles] Not a regular file: " << file;
             if (ok) {
                 const QVariant json = libvelcor::json::parse(bytes, ok);
-                if (ok && profiles.contains(id)) {
-                    // Another directory of a profile held. One that would
-                    // load once the profile's own files are gone goes with
-                    // the profile when it is removed or renamed, or it would
-                    // come back under its id: it is read with its files
-                    // looked for where there are none.
-                    LOG_ERROR << "[Profiles] Second directory of profile: " << id;
-                    if (!entryExists(dir + QLatin1Char('/') + id + ProfileSuffix) &&
-                        readProfile(id, json.toMap(), dir))
-                        known[id] << name;
-                    ok = false;
-                }
                 ok = ok && parseProfile(id, json.toMap()) == 0;
             }
         }
@@ -215,6 +204,33 @@ int ConnProfiles::load()
         known[id] << name;
     }
     return 0;
+}
+
+QStringList ConnProfiles::comebacks(const QString& id, bool ownGone)
+{
+    // Relative files are looked for in <id>.profile: where that goes too,
+    // they are looked for in an empty directory.
+    std::unique_ptr<QTemporaryDir> nowhere;
+    if (ownGone) {
+        nowhere.reset(new QTemporaryDir);
+        if (!nowhere->isValid())
+            return {};
+    }
+    const QString base = ownGone ? nowhere->path() : profilesPath;
+    QStringList out;
+    const QStringList names = QDir(profilesPath)
+                                  .entryList(QStringList{id + QStringLiteral(".*") + ProfileSuffix},
+                                             QDir::Dirs | QDir::CaseSensitive);
+    for (const QString& name : names) {
+        QByteArray bytes;
+        bool ok =
+            readRegularFile(profilesPath + QLatin1Char('/') + name + QLatin1Char('/') + ConfigJson,
+                            libvelcor::json::MaxFileSize, bytes) == 0;
+        const QVariant json = ok ? libvelcor::json::parse(bytes, ok) : QVariant();
+        if (ok && readProfile(id, json.toMap(), base))
+            out << name;
+    }
+    return out;
 }
 
 bool ConnProfiles::isSaved(const QString& id) const

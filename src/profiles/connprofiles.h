@@ -59,7 +59,7 @@ private:
     void recover();
     int parseProfile(const QString& id, const QMap<QString, QVariant>& json);
     // The record one config.json makes, checked, its files looked for in
-    // base/<id>.profile; null when it is refused.
+    // base/<id>.profile; null when it is refused. Changes nothing.
     std::unique_ptr<ConnProfile> readProfile(const QString& id, const QMap<QString, QVariant>& json,
                                              const QString& base);
     int parseProfileCommon(ConnProfile* p, const QMap<QString, QVariant>& json);
@@ -90,6 +90,10 @@ private:
     int updateProfilePost(ConnProfile* p);
     void settleProfile(ConnProfile* p, const QString& previousOrigId);
     int saveDeletions();
+    // The other directories of a profile that is going, <id>.<x>.profile,
+    // that would load under its id at the next start; ownGone: <id>.profile
+    // goes too, or is not there.
+    QStringList comebacks(const QString& id, bool ownGone);
     void finishSave(bool succeeded);
     int beginCycle(const QVector<SaveItem>& order, int first);
     int endCycle();

@@ -424,9 +424,15 @@ int ConnProfiles::saveDeletions()
     }
     ids.sort();
     for (const QString& id : qAsConst(ids)) {
-        // Last what load reads first: should a deletion fail, what is left
-        // loads as the profile was.
+        // With the directories this store read or wrote go the others that
+        // would bring the profile back. Last what load reads first: should a
+        // deletion fail, what is left loads as the profile was.
         QStringList names = known.value(id);
+        const bool ownGone = names.contains(id + ProfileSuffix) || !entryExists(dirOf(id));
+        for (const QString& name : comebacks(id, ownGone)) {
+            if (!names.contains(name))
+                names << name;
+        }
         sortForLoading(names);
         std::reverse(names.begin(), names.end());
         for (const QString& name : qAsConst(names)) {

@@ -232,18 +232,24 @@ void TestProfileStore::listing()
         QVERIFY(proftest::writeLsDir(root() + "/" + name));
     writeFile(root() + "/f.profile", "a file");
     QDir().mkpath(root() + "/work.notes.profile");
-    // A manual VPN profile reads openvpn.conf from work.profile only: this
-    // one cannot load once work.profile is gone.
-    writeFile(root() + "/work.profile/openvpn.conf", proftest::vpnText());
-    writeFile(
-        root() + "/work.vpn.profile/config.json",
-        R"({"type":"vpn","vpn":{"conf":"openvpn.conf"},"auth":{"manual":true,"remember":false,"user":"u"}})");
-    writeFile(root() + "/work.vpn.profile/openvpn.conf", proftest::vpnText());
+    // A manual VPN profile reads openvpn.conf from <id>.profile only:
+    // work.vpn cannot load once work.profile is gone; v.vpn can, as v.profile
+    // (no config.json) stays.
+    const QByteArray vpn = R"({"type":"vpn","vpn":{"conf":"openvpn.conf"},)"
+                           R"("auth":{"manual":true,"remember":false,"user":"u"}})";
+    for (const QString id : {"work", "v"}) {
+        writeFile(root() + "/" + id + ".profile/openvpn.conf", proftest::vpnText());
+        writeFile(root() + "/" + id + ".vpn.profile/config.json", vpn);
+    }
+    QVERIFY(proftest::writeLsDir(root() + "/v.a.profile"));
+    // A copy that holds a copy: it loads all the same.
+    QVERIFY(proftest::writeLsDir(root() + "/work.c.profile"));
+    QDir().mkpath(root() + "/work.c.profile/work.profile");
 
     ConnProfiles store;
     store.load();
     // x.profile.old had no x.profile beside it: it is the profile, put back.
-    QCOMPARE(store.ids(), (QStringList{"a", "work", "x"}));
+    QCOMPARE(store.ids(), (QStringList{"a", "v", "work", "x"}));
     QVERIFY(!QFileInfo::exists(root() + "/x.profile.tmp"));
 
     // a, read from a.b.profile, is saved to a.profile: that is what loads.
@@ -253,14 +259,14 @@ void TestProfileStore::listing()
     QCOMPARE(store.load(), 0);
     QCOMPARE(store.get("a")->getAuth().getUser(), QStringLiteral("edited"));
 
-    // Removing everything deletes only directories that load as a profile.
+    // Removing everything deletes only directories that would load as one.
     for (const QString& id : store.ids())
         store.remove(id);
     QCOMPARE(store.save(failed), 0);
     const QStringList left =
         QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     QCOMPARE(left, (QStringList{".h.profile", "Work.PROFILE", "f.profile", "my+vpn.profile",
-                                "work.notes.profile", "work.vpn.profile"}));
+                                "v.profile", "work.notes.profile", "work.vpn.profile"}));
 }
 
 void TestProfileStore::documents_data()

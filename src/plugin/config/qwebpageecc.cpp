@@ -140,11 +140,13 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
         return false;
     // Back and forward carry the referrer of the history item, whoever asks
     // now: it names the document that first went there. Only the client's
-    // own steps through the history count, and never onto the login page
-    // itself: whoever put that entry there, a foreign frame may have.
+    // own steps through the history count, to an entry the client or a page
+    // of the server made, and never onto the login page itself: whoever put
+    // that entry there, a foreign frame may have.
     if (type == QWebPage::NavigationTypeBackOrForward ||
         type == QWebPage::NavigationTypeFormResubmitted)
-        return ownHistoryStep && !portalCommand(url).loginPage;
+        return ownHistoryStep && !portalCommand(url).loginPage &&
+               (isServerUrl(asking) || (asking.isEmpty() && frame == mainFrame()));
     // Or a page of the server leads its own frame here; a reload is its
     // own. A foreign frame inside that page may move it too (top.location):
     // the engine names the document that asked in the referrer, and a

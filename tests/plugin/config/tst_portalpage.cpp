@@ -345,6 +345,7 @@ private slots:
         QTest::newRow("the client's Back to where a foreign frame sent the tab")
             << "/framed-top+back" << 0;
         QTest::newRow("the client's Back in the server's frame, expired since") << "/fb" << 1;
+        QTest::newRow("the client's Back in a frame a foreign frame made") << "/fa" << 0;
     }
 
     void redirectToLoginIsAnError()
@@ -428,6 +429,8 @@ private slots:
         server.setResponse("/b1", 200, go("/b2"), "text/html", {{"Cache-Control", "no-store"}});
         server.setResponse("/b2", 200, "<p id=b2>");
         server.setResponse("/fb", 200, "<iframe src=/b1></iframe>");
+        server.setResponse("/fa", 200, "<iframe src=" + o + "/fa></iframe>");
+        other.setResponse("/fa", 200, "<iframe src=" + s + "/b1></iframe>");
         orvotest::LogCapture log;
         QSignalSpy err(page, SIGNAL(error()));
         const bool back = start.endsWith("+back"); // from a server page, Back onto it
@@ -436,11 +439,12 @@ private slots:
             QTRY_VERIFY(!page->mainFrame()->findFirstElement("form#login").isNull());
             view->setUrl(QUrl(server.baseUrl() + "/b2"));
         }
-        // The client's Back, /b1 expired since (in the frame of /fb).
-        if (back || start == "/b1" || start == "/fb") {
+        // The client's Back, /b1 expired since (in the frame of /fb, /fa).
+        if (back || start == "/b1" || start == "/fb" || start == "/fa") {
             const auto shown = [&]() {
                 QWebFrame* f = page->mainFrame();
-                f = start == "/fb" ? f->childFrames().value(0) : f;
+                for (int depth = start == "/fb" ? 1 : start == "/fa" ? 2 : 0; f && depth--;)
+                    f = f->childFrames().value(0);
                 return f && !f->findFirstElement("#b2").isNull();
             };
             QTRY_VERIFY(shown());
