@@ -206,21 +206,24 @@ int ConnProfiles::load()
     return 0;
 }
 
-QStringList ConnProfiles::comebacks(const QString& id, bool ownGone)
+int ConnProfiles::comebacks(const QString& id, bool ownGone, QStringList& out)
 {
+    const QStringList names = QDir(profilesPath)
+                                  .entryList(QStringList{id + QStringLiteral(".*") + ProfileSuffix},
+                                             QDir::Dirs | QDir::CaseSensitive);
+    if (names.isEmpty())
+        return 0;
     // Relative files are looked for in <id>.profile: where that goes too,
     // they are looked for in an empty directory.
     std::unique_ptr<QTemporaryDir> nowhere;
     if (ownGone) {
         nowhere.reset(new QTemporaryDir);
-        if (!nowhere->isValid())
-            return {};
+        if (!nowhere->isValid()) {
+            ioError = failureText(nowhere->path(), nowhere->errorString());
+            return -1;
+        }
     }
     const QString base = ownGone ? nowhere->path() : profilesPath;
-    QStringList out;
-    const QStringList names = QDir(profilesPath)
-                                  .entryList(QStringList{id + QStringLiteral(".*") + ProfileSuffix},
-                                             QDir::Dirs | QDir::CaseSensitive);
     for (const QString& name : names) {
         QByteArray bytes;
         bool ok =
@@ -230,7 +233,7 @@ QStringList ConnProfiles::comebacks(const QString& id, bool ownGone)
         if (ok && readProfile(id, json.toMap(), base))
             out << name;
     }
-    return out;
+    return 0;
 }
 
 bool ConnProfiles::isSaved(const QString& id) const

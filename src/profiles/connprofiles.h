@@ -90,10 +90,11 @@ private:
     int updateProfilePost(ConnProfile* p);
     void settleProfile(ConnProfile* p, const QString& previousOrigId);
     int saveDeletions();
-    // The other directories of a profile that is going, <id>.<x>.profile,
-    // that would load under its id at the next start; ownGone: <id>.profile
-    // goes too, or is not there.
-    QStringList comebacks(const QString& id, bool ownGone);
+    // Adds to out the other directories of a profile that is going,
+    // <id>.<x>.profile, that would load under its id at the next start;
+    // ownGone: <id>.profile goes too, or is not there. -1 with ioError set
+    // when that cannot be judged.
+    int comebacks(const QString& id, bool ownGone, QStringList& out);
     void finishSave(bool succeeded);
     int beginCycle(const QVector<SaveItem>& order, int first);
     int endCycle();

@@ -429,7 +429,12 @@ int ConnProfiles::saveDeletions()
         // deletion fail, what is left loads as the profile was.
         QStringList names = known.value(id);
         const bool ownGone = names.contains(id + ProfileSuffix) || !entryExists(dirOf(id));
-        for (const QString& name : comebacks(id, ownGone)) {
+        QStringList others;
+        if (comebacks(id, ownGone, others) != 0) {
+            LOG_ERROR << ioError;
+            return -1;
+        }
+        for (const QString& name : qAsConst(others)) {
             if (!names.contains(name))
                 names << name;
         }

@@ -262,6 +262,11 @@ void TestProfileStore::listing()
     // Removing everything deletes only directories that would load as one.
     for (const QString& id : store.ids())
         store.remove(id);
+    // With no place to judge the other directories in, the save says so.
+    const QByteArray tmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", "/proc");
+    QCOMPARE(store.save(failed), -1);
+    tmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmp);
     QCOMPARE(store.save(failed), 0);
     const QStringList left =
         QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWebFrame>
+#include <QWebHistory>
 #include <QWebSecurityOrigin>
 
 #include "common/common.h"
@@ -19,6 +20,8 @@ namespace {
 // The portal's scripts rely on the tab staying on its page for a moment
 // before the client acts.
 const int CommandDelayMs = 300;
+// The user data of a history item that the client's own load made.
+const QString OwnEntry = QStringLiteral("orvo-own-entry");
 
 // The origin of the document a frame holds now: this engine leaves url()
 // of a child frame empty, its security origin is the document's.
@@ -131,22 +134,31 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     // left there that could have asked.
     const QUrl origin = documentOrigin(frame);
     QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
-    if (frame == mainFrame() && origin.host().isEmpty() && asking.isEmpty() && frame->url() == url)
-        return true;
+    if (frame == mainFrame()) {
+        ownLoadPending = origin.host().isEmpty() && asking.isEmpty() && frame->url() == url &&
+                         type != QWebPage::NavigationTypeBackOrForward;
+        if (ownLoadPending) {
+            connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_markOwnEntry,
+                    Qt::UniqueConnection);
+            return true;
+        }
+    }
     // While the engine has not followed the redirect of the frame's
     // navigation, this may be that redirect all the same, its URL written
     // otherwise.
     if (unfollowed)
         return false;
     // Back and forward carry the referrer of the history item, whoever asks
-    // now: it names the document that first went there. Only the client's
-    // own steps through the history count, to an entry the client or a page
-    // of the server made, and never onto the login page itself: whoever put
-    // that entry there, a foreign frame may have.
+    // now: it names the document that first went there, or no one, for the
+    // client's own load and for a page that withheld it alike. Only the
+    // client's own steps through the history count, to an entry a page of
+    // the server or the client's own load made, and never onto the login
+    // page itself: whoever put that entry there, a foreign frame may have.
     if (type == QWebPage::NavigationTypeBackOrForward ||
         type == QWebPage::NavigationTypeFormResubmitted)
         return ownHistoryStep && !portalCommand(url).loginPage &&
-               (isServerUrl(asking) || (asking.isEmpty() && frame == mainFrame()));
+               (isServerUrl(asking) ||
+                (asking.isEmpty() && frame == mainFrame() && stepToOwnEntry));
     // Or a page of the server leads its own frame here; a reload is its
     // own. A foreign frame inside that page may move it too (top.location):
     // the engine names the document that asked in the referrer, and a
@@ -164,7 +176,21 @@ void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
     const bool step =
         action == Back || action == Forward || action == Reload || action == ReloadAndBypassCache;
     const QScopedValueRollback<bool> own(ownHistoryStep, ownHistoryStep || step);
+    const QWebHistoryItem target = action == Back      ? history()->backItem()
+                                   : action == Forward ? history()->forwardItem()
+                                                       : history()->currentItem();
+    const QScopedValueRollback<bool> ownEntry(
+        stepToOwnEntry,
+        stepToOwnEntry || (step && target.isValid() && target.userData().toString() == OwnEntry));
     QWebPage::triggerAction(action, checked);
+}
+
+void QWebPageEcc::_markOwnEntry()
+{
+    if (!ownLoadPending)
+        return;
+    ownLoadPending = false;
+    history()->currentItem().setUserData(OwnEntry);
 }
 
 void QWebPageEcc::delayedAction()

@@ -73,9 +73,17 @@ private:
     bool _sentByServer(QWebFrame* frame, const QNetworkRequest& request,
                        QWebPage::NavigationType type);
 
+    // The main frame's load is committed: the history item it made is the
+    // client's own when the client started that load.
+    void _markOwnEntry();
+
     QList<QUrl> commandOrigins;
-    // A step of the client's own through the history is under way.
+    // A step of the client's own through the history is under way, and
+    // whether it goes to an entry the client's own load made.
     bool ownHistoryStep = false;
+    bool stepToOwnEntry = false;
+    // The main frame's latest navigation is the client's own load.
+    bool ownLoadPending = false;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
 };

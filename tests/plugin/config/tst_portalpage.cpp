@@ -346,6 +346,7 @@ private slots:
             << "/framed-top+back" << 0;
         QTest::newRow("the client's Back in the server's frame, expired since") << "/fb" << 1;
         QTest::newRow("the client's Back in a frame a foreign frame made") << "/fa" << 0;
+        QTest::newRow("the client's Back to where a foreign frame's bare link went") << "/nrb" << 0;
     }
 
     void redirectToLoginIsAnError()
@@ -431,6 +432,10 @@ private slots:
         server.setResponse("/fb", 200, "<iframe src=/b1></iframe>");
         server.setResponse("/fa", 200, "<iframe src=" + o + "/fa></iframe>");
         other.setResponse("/fa", 200, "<iframe src=" + s + "/b1></iframe>");
+        server.setResponse("/nrb", 200, "<iframe src=" + o + "/nrb></iframe>");
+        other.setResponse("/nrb", 200,
+                          "<a id=go rel=noreferrer target=_top href=" + s +
+                              "/b1></a><script>go.click()</script>");
         orvotest::LogCapture log;
         QSignalSpy err(page, SIGNAL(error()));
         const bool back = start.endsWith("+back"); // from a server page, Back onto it
@@ -440,7 +445,7 @@ private slots:
             view->setUrl(QUrl(server.baseUrl() + "/b2"));
         }
         // The client's Back, /b1 expired since (in the frame of /fb, /fa).
-        if (back || start == "/b1" || start == "/fb" || start == "/fa") {
+        if (back || start == "/b1" || start == "/fb" || start == "/fa" || start == "/nrb") {
             const auto shown = [&]() {
                 QWebFrame* f = page->mainFrame();
                 for (int depth = start == "/fb" ? 1 : start == "/fa" ? 2 : 0; f && depth--;)
