@@ -110,14 +110,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     check(seen.total() <= 1, "more than one outcome");
     // Only a chunked reply may be left to the client's time-out, with no
-    // outcome yet; any other ends, and as an error. Qt reads folded and
-    // loosely spelt headers: any mention of chunked in the head counts.
-    int headEnd = rest.size();
-    for (const char* blank : {"\n\r\n", "\n\n"}) {
-        const int at = rest.indexOf(blank);
-        headEnd = at >= 0 ? qMin(headEnd, at) : headEnd;
+    // outcome yet; any other ends, and as an error. Its head read as loosely
+    // as Qt reads it: folded lines, blanks around the name.
+    QByteArray encoding;
+    bool inEncoding = false;
+    for (const QByteArray& line : rest.split('\n').mid(1)) {
+        if (line.isEmpty() || line == "\r")
+            break; // the end of the head
+        const bool folded = line.startsWith(' ') || line.startsWith('\t');
+        if (!folded) {
+            const int colon = line.indexOf(':');
+            inEncoding = colon > 0 && line.left(colon).trimmed().toLower() == "transfer-encoding";
+        }
+        if (inEncoding)
+            encoding += line.mid(folded ? 0 : line.indexOf(':') + 1).toLower();
     }
-    const bool chunked = rest.left(headEnd).toLower().contains("chunked");
+    const bool chunked = encoding.contains("chunked");
     if (status >= 400)
         check(seen.errors == 1 || (chunked && seen.total() == 0),
               "an error status passed for success");

@@ -219,7 +219,7 @@ int ConnProfiles::comebacks(const QString& id, bool ownGone, QStringList& out)
     if (ownGone) {
         nowhere.reset(new QTemporaryDir);
         if (!nowhere->isValid()) {
-            ioError = failureText(nowhere->path(), nowhere->errorString());
+            ioError = failureText(QDir::tempPath(), nowhere->errorString());
             return -1;
         }
     }

@@ -20,8 +20,9 @@ namespace {
 // The portal's scripts rely on the tab staying on its page for a moment
 // before the client acts.
 const int CommandDelayMs = 300;
-// The user data of a history item that the client's own load made.
-const QString OwnEntry = QStringLiteral("orvo-own-entry");
+// The user data of a history item made by a load of the tab that neither
+// the client nor a page of the server asked for.
+const QString ForeignEntry = QStringLiteral("orvo-foreign-entry");
 
 // The origin of the document a frame holds now: this engine leaves url()
 // of a child frame empty, its security origin is the document's.
@@ -135,13 +136,19 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     const QUrl origin = documentOrigin(frame);
     QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
     if (frame == mainFrame()) {
-        ownLoadPending = origin.host().isEmpty() && asking.isEmpty() && frame->url() == url &&
-                         type != QWebPage::NavigationTypeBackOrForward;
-        if (ownLoadPending) {
-            connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_markOwnEntry,
-                    Qt::UniqueConnection);
+        const bool step = type == QWebPage::NavigationTypeBackOrForward ||
+                          type == QWebPage::NavigationTypeReload ||
+                          type == QWebPage::NavigationTypeFormResubmitted;
+        const bool own =
+            !step && origin.host().isEmpty() && asking.isEmpty() && frame->url() == url;
+        // A new entry of the tab that no one of ours asked for is marked
+        // once made: a page may withhold its referrer, and a step back there
+        // then looks like one to the client's own load.
+        foreignLoadPending = !step && !own && !isServerUrl(asking);
+        connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_markEntry,
+                Qt::UniqueConnection);
+        if (own)
             return true;
-        }
     }
     // While the engine has not followed the redirect of the frame's
     // navigation, this may be that redirect all the same, its URL written
@@ -158,7 +165,7 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
         type == QWebPage::NavigationTypeFormResubmitted)
         return ownHistoryStep && !portalCommand(url).loginPage &&
                (isServerUrl(asking) ||
-                (asking.isEmpty() && frame == mainFrame() && stepToOwnEntry));
+                (asking.isEmpty() && frame == mainFrame() && !stepToForeignEntry));
     // Or a page of the server leads its own frame here; a reload is its
     // own. A foreign frame inside that page may move it too (top.location):
     // the engine names the document that asked in the referrer, and a
@@ -179,18 +186,18 @@ void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
     const QWebHistoryItem target = action == Back      ? history()->backItem()
                                    : action == Forward ? history()->forwardItem()
                                                        : history()->currentItem();
-    const QScopedValueRollback<bool> ownEntry(
-        stepToOwnEntry,
-        stepToOwnEntry || (step && target.isValid() && target.userData().toString() == OwnEntry));
+    const QScopedValueRollback<bool> foreignEntry(
+        stepToForeignEntry, stepToForeignEntry || (step && target.isValid() &&
+                                                   target.userData().toString() == ForeignEntry));
     QWebPage::triggerAction(action, checked);
 }
 
-void QWebPageEcc::_markOwnEntry()
+void QWebPageEcc::_markEntry()
 {
-    if (!ownLoadPending)
+    if (!foreignLoadPending)
         return;
-    ownLoadPending = false;
-    history()->currentItem().setUserData(OwnEntry);
+    foreignLoadPending = false;
+    history()->currentItem().setUserData(ForeignEntry);
 }
 
 void QWebPageEcc::delayedAction()

@@ -73,17 +73,17 @@ private:
     bool _sentByServer(QWebFrame* frame, const QNetworkRequest& request,
                        QWebPage::NavigationType type);
 
-    // The main frame's load is committed: the history item it made is the
-    // client's own when the client started that load.
-    void _markOwnEntry();
+    // The tab's URL changed: the history entry a load made is current.
+    void _markEntry();
 
     QList<QUrl> commandOrigins;
     // A step of the client's own through the history is under way, and
-    // whether it goes to an entry the client's own load made.
+    // whether it goes to an entry marked foreign.
     bool ownHistoryStep = false;
-    bool stepToOwnEntry = false;
-    // The main frame's latest navigation is the client's own load.
-    bool ownLoadPending = false;
+    bool stepToForeignEntry = false;
+    // The tab's latest load is one that neither the client nor a page of
+    // the server asked for: its entry is to be marked foreign.
+    bool foreignLoadPending = false;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
 };

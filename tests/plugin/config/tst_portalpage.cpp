@@ -347,6 +347,8 @@ private slots:
         QTest::newRow("the client's Back in the server's frame, expired since") << "/fb" << 1;
         QTest::newRow("the client's Back in a frame a foreign frame made") << "/fa" << 0;
         QTest::newRow("the client's Back to where a foreign frame's bare link went") << "/nrb" << 0;
+        QTest::newRow("the client's Back to the server's pushed state, expired since")
+            << "/pb" << 1;
     }
 
     void redirectToLoginIsAnError()
@@ -432,6 +434,9 @@ private slots:
         server.setResponse("/fb", 200, "<iframe src=/b1></iframe>");
         server.setResponse("/fa", 200, "<iframe src=" + o + "/fa></iframe>");
         other.setResponse("/fa", 200, "<iframe src=" + s + "/b1></iframe>");
+        server.setResponse("/pb", 200,
+                           "<script>history.pushState(null, '', '/pb2')</script>" + go("/b2"),
+                           "text/html", {{"Cache-Control", "no-store"}});
         server.setResponse("/nrb", 200, "<iframe src=" + o + "/nrb></iframe>");
         other.setResponse("/nrb", 200,
                           "<a id=go rel=noreferrer target=_top href=" + s +
@@ -445,7 +450,8 @@ private slots:
             view->setUrl(QUrl(server.baseUrl() + "/b2"));
         }
         // The client's Back, /b1 expired since (in the frame of /fb, /fa).
-        if (back || start == "/b1" || start == "/fb" || start == "/fa" || start == "/nrb") {
+        if (back || start == "/b1" || start == "/fb" || start == "/fa" || start == "/nrb" ||
+            start == "/pb") {
             const auto shown = [&]() {
                 QWebFrame* f = page->mainFrame();
                 for (int depth = start == "/fb" ? 1 : start == "/fa" ? 2 : 0; f && depth--;)
@@ -454,7 +460,8 @@ private slots:
             };
             QTRY_VERIFY(shown());
             if (!back)
-                server.setResponse("/b1", 302, "", "text/plain", {{"Location", login}});
+                server.setResponse(start == "/pb" ? "/pb2" : "/b1", 302, "", "text/plain",
+                                   {{"Location", login}});
             view->pageAction(QWebPage::Back)->trigger();
         }
         // The check does not stop the navigation: the login page is shown.
