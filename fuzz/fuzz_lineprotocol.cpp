@@ -74,13 +74,15 @@ void decodeMessage(const char* p, int n)
     // What decodes must encode to one line that decodes again, to the same
     // line. Not to the same object: Qt keeps an integer above 2^53 exact
     // when it reads one but writes it as a double, so the first round may
-    // round it. Nor always to the same line: each round through Qt drops
-    // one U+FEFF that begins a string or a key (and two keys may become one).
+    // round it. Nor always: each round through Qt drops one U+FEFF that
+    // begins a string or a key, and two keys may become one, "type" too.
     const QByteArray line = P::encode(m);
     check(line.endsWith('\n') && line.count('\n') == 1);
+    const bool bom = QByteArray::fromRawData(p, n).contains("\xef\xbb\xbf");
     QJsonObject back;
-    check(P::decodeLine(line.constData(), line.size() - 1, back, why));
-    if (!QByteArray::fromRawData(p, n).contains("\xef\xbb\xbf"))
+    const bool again = P::decodeLine(line.constData(), line.size() - 1, back, why);
+    check(again || bom);
+    if (!bom)
         check(P::encode(back) == line);
 }
 

@@ -27,9 +27,9 @@ trap 'rm -rf "$WORK"' EXIT
 
 for target in "${TARGETS[@]}"; do
   sanitizer_env
-  # Qt's JSON parser leaks (scripts/lsan-functions.supp), and the leak
-  # checker sees that only when it unwinds through Qt at every allocation,
-  # which costs five to twenty times the speed.
+  # Qt's JSON parser and its HTTP reply leak (scripts/lsan-functions.supp),
+  # and the leak checker sees whose leak it is only when it unwinds through
+  # Qt at every allocation, which costs five to twenty times the speed.
   case "$target" in
     lineprotocol|requestserver|serviceclient|requestsocket|loglistener)
       # No leak check: they read into values and short-lived objects whose

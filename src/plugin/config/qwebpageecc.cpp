@@ -5,7 +5,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWebFrame>
-#include <QWebHistory>
 #include <QWebSecurityOrigin>
 
 #include "common/common.h"
@@ -20,9 +19,8 @@ namespace {
 // The portal's scripts rely on the tab staying on its page for a moment
 // before the client acts.
 const int CommandDelayMs = 300;
-// The user data of a history item made by a load of the tab that neither
-// the client nor a page of the server asked for.
-const QString ForeignEntry = QStringLiteral("orvo-foreign-entry");
+// Documents of the tab kept as foreign: as many as its history holds.
+const int MaxForeignDocs = 100;
 
 // The origin of the document a frame holds now: this engine leaves url()
 // of a child frame empty, its security origin is the document's.
@@ -128,8 +126,11 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
             unfollowed = unfollowed || (r.document && !r.taken);
         }
     }
-    if (redirect)
+    if (redirect) {
+        if (frame == mainFrame() && !pendingLoad.isEmpty())
+            pendingLoad = url.adjusted(QUrl::RemoveFragment);
         return server;
+    }
     // A new navigation. The client's own load: QWebFrame::setUrl empties
     // the main frame and notes the URL before it asks, so no document is
     // left there that could have asked.
@@ -141,11 +142,12 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
                           type == QWebPage::NavigationTypeFormResubmitted;
         const bool own =
             !step && origin.host().isEmpty() && asking.isEmpty() && frame->url() == url;
-        // A new entry of the tab that no one of ours asked for is marked
-        // once made: a page may withhold its referrer, and a step back there
-        // then looks like one to the client's own load.
-        foreignLoadPending = !step && !own && !isServerUrl(asking);
-        connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_markEntry,
+        // A document of the tab that no one of ours asked for is noted once
+        // it is there: a page may withhold its referrer, and a step back to
+        // it then looks like one to the client's own load.
+        pendingLoad = step ? QUrl() : url.adjusted(QUrl::RemoveFragment);
+        pendingForeign = !own && !isServerUrl(asking);
+        connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_noteDocument,
                 Qt::UniqueConnection);
         if (own)
             return true;
@@ -158,14 +160,15 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     // Back and forward carry the referrer of the history item, whoever asks
     // now: it names the document that first went there, or no one, for the
     // client's own load and for a page that withheld it alike. Only the
-    // client's own steps through the history count, to an entry a page of
-    // the server or the client's own load made, and never onto the login
-    // page itself: whoever put that entry there, a foreign frame may have.
+    // client's own steps through the history count, never onto the login
+    // page itself (whoever put that entry there, a foreign frame may have),
+    // and without a referrer never to a document that a foreign load brought.
     if (type == QWebPage::NavigationTypeBackOrForward ||
         type == QWebPage::NavigationTypeFormResubmitted)
         return ownHistoryStep && !portalCommand(url).loginPage &&
                (isServerUrl(asking) ||
-                (asking.isEmpty() && frame == mainFrame() && !stepToForeignEntry));
+                (asking.isEmpty() && frame == mainFrame() &&
+                 !foreignDocs.contains(url.adjusted(QUrl::RemoveFragment).toString())));
     // Or a page of the server leads its own frame here; a reload is its
     // own. A foreign frame inside that page may move it too (top.location):
     // the engine names the document that asked in the referrer, and a
@@ -183,21 +186,21 @@ void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
     const bool step =
         action == Back || action == Forward || action == Reload || action == ReloadAndBypassCache;
     const QScopedValueRollback<bool> own(ownHistoryStep, ownHistoryStep || step);
-    const QWebHistoryItem target = action == Back      ? history()->backItem()
-                                   : action == Forward ? history()->forwardItem()
-                                                       : history()->currentItem();
-    const QScopedValueRollback<bool> foreignEntry(
-        stepToForeignEntry, stepToForeignEntry || (step && target.isValid() &&
-                                                   target.userData().toString() == ForeignEntry));
     QWebPage::triggerAction(action, checked);
 }
 
-void QWebPageEcc::_markEntry()
+void QWebPageEcc::_noteDocument(const QUrl& url)
 {
-    if (!foreignLoadPending)
+    // Only the load under way, once there: not a URL a page pushed meanwhile.
+    const QUrl document = url.adjusted(QUrl::RemoveFragment);
+    if (pendingLoad.isEmpty() || document != pendingLoad)
         return;
-    foreignLoadPending = false;
-    history()->currentItem().setUserData(ForeignEntry);
+    pendingLoad.clear();
+    foreignDocs.removeAll(document.toString());
+    if (pendingForeign)
+        foreignDocs << document.toString();
+    if (foreignDocs.size() > MaxForeignDocs)
+        foreignDocs.removeFirst();
 }
 
 void QWebPageEcc::delayedAction()

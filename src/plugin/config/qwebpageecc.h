@@ -73,17 +73,19 @@ private:
     bool _sentByServer(QWebFrame* frame, const QNetworkRequest& request,
                        QWebPage::NavigationType type);
 
-    // The tab's URL changed: the history entry a load made is current.
-    void _markEntry();
+    // The tab's URL changed: the load under way may have brought its
+    // document.
+    void _noteDocument(const QUrl& url);
 
     QList<QUrl> commandOrigins;
-    // A step of the client's own through the history is under way, and
-    // whether it goes to an entry marked foreign.
+    // A step of the client's own through the history is under way.
     bool ownHistoryStep = false;
-    bool stepToForeignEntry = false;
-    // The tab's latest load is one that neither the client nor a page of
-    // the server asked for: its entry is to be marked foreign.
-    bool foreignLoadPending = false;
+    // The tab's load under way (its URL without fragment, empty when none),
+    // and whether neither the client nor a page of the server asked for it.
+    QUrl pendingLoad;
+    bool pendingForeign = false;
+    // The URLs of the tab's documents that such loads brought, oldest first.
+    QStringList foreignDocs;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
 };

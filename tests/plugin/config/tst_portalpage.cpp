@@ -349,6 +349,8 @@ private slots:
         QTest::newRow("the client's Back to where a foreign frame's bare link went") << "/nrb" << 0;
         QTest::newRow("the client's Back to the server's pushed state, expired since")
             << "/pb" << 1;
+        QTest::newRow("the client's Back to a foreign frame's bare link, its frame gone on")
+            << "/fc" << 0;
     }
 
     void redirectToLoginIsAnError()
@@ -438,6 +440,15 @@ private slots:
                            "<script>history.pushState(null, '', '/pb2')</script>" + go("/b2"),
                            "text/html", {{"Cache-Control", "no-store"}});
         server.setResponse("/nrb", 200, "<iframe src=" + o + "/nrb></iframe>");
+        server.setResponse("/fc", 200, "<iframe src=" + o + "/fc></iframe>");
+        other.setResponse("/fc", 200,
+                          "<a id=go rel=noreferrer target=_top href=" + s +
+                              "/fd></a><script>go.click()</script>");
+        server.setResponse("/fd", 200, "<a id=go href=/b2></a><iframe src=/fe></iframe>",
+                           "text/html", {{"Cache-Control", "no-store"}});
+        server.setResponse("/fe", 200,
+                           "<script>setTimeout(function() { location = '/ff' }, 300)</script>");
+        server.setResponse("/ff", 200, "<script>parent.go.click()</script>");
         other.setResponse("/nrb", 200,
                           "<a id=go rel=noreferrer target=_top href=" + s +
                               "/b1></a><script>go.click()</script>");
@@ -451,7 +462,7 @@ private slots:
         }
         // The client's Back, /b1 expired since (in the frame of /fb, /fa).
         if (back || start == "/b1" || start == "/fb" || start == "/fa" || start == "/nrb" ||
-            start == "/pb") {
+            start == "/pb" || start == "/fc") {
             const auto shown = [&]() {
                 QWebFrame* f = page->mainFrame();
                 for (int depth = start == "/fb" ? 1 : start == "/fa" ? 2 : 0; f && depth--;)
@@ -460,8 +471,10 @@ private slots:
             };
             QTRY_VERIFY(shown());
             if (!back)
-                server.setResponse(start == "/pb" ? "/pb2" : "/b1", 302, "", "text/plain",
-                                   {{"Location", login}});
+                server.setResponse(start == "/pb"   ? "/pb2"
+                                   : start == "/fc" ? "/fd"
+                                                    : "/b1",
+                                   302, "", "text/plain", {{"Location", login}});
             view->pageAction(QWebPage::Back)->trigger();
         }
         // The check does not stop the navigation: the login page is shown.
