@@ -2,10 +2,14 @@
 
 #include <QNetworkRequest>
 #include <QScopedValueRollback>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 #include <QWebFrame>
+#include <QWebHistory>
 #include <QWebSecurityOrigin>
+
+#include <algorithm>
 
 #include "common/common.h"
 #include "common/log.h"
@@ -19,7 +23,8 @@ namespace {
 // The portal's scripts rely on the tab staying on its page for a moment
 // before the client acts.
 const int CommandDelayMs = 300;
-// Documents of the tab kept as foreign: as many as its history holds.
+// Past this many documents kept as foreign, those the tab's history no
+// longer leads to are dropped.
 const int MaxForeignDocs = 100;
 
 // The origin of the document a frame holds now: this engine leaves url()
@@ -199,8 +204,15 @@ void QWebPageEcc::_noteDocument(const QUrl& url)
     foreignDocs.removeAll(document.toString());
     if (pendingForeign)
         foreignDocs << document.toString();
-    if (foreignDocs.size() > MaxForeignDocs)
-        foreignDocs.removeFirst();
+    if (foreignDocs.size() > MaxForeignDocs) {
+        QSet<QString> reachable;
+        for (const QWebHistoryItem& item : history()->items())
+            reachable << item.url().adjusted(QUrl::RemoveFragment).toString();
+        foreignDocs.erase(
+            std::remove_if(foreignDocs.begin(), foreignDocs.end(),
+                           [&](const QString& doc) { return !reachable.contains(doc); }),
+            foreignDocs.end());
+    }
 }
 
 void QWebPageEcc::delayedAction()

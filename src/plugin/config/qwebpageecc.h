@@ -84,7 +84,8 @@ private:
     // and whether neither the client nor a page of the server asked for it.
     QUrl pendingLoad;
     bool pendingForeign = false;
-    // The URLs of the tab's documents that such loads brought, oldest first.
+    // The URLs of the tab's documents that such loads brought, oldest first;
+    // bounded by what the tab's history holds.
     QStringList foreignDocs;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;

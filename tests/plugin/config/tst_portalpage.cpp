@@ -351,6 +351,7 @@ private slots:
             << "/pb" << 1;
         QTest::newRow("the client's Back to a foreign frame's bare link, its frame gone on")
             << "/fc" << 0;
+        QTest::newRow("the same, a hundred foreign documents later") << "/xc" << 0;
     }
 
     void redirectToLoginIsAnError()
@@ -440,6 +441,19 @@ private slots:
                            "<script>history.pushState(null, '', '/pb2')</script>" + go("/b2"),
                            "text/html", {{"Cache-Control", "no-store"}});
         server.setResponse("/nrb", 200, "<iframe src=" + o + "/nrb></iframe>");
+        server.setResponse("/xc", 200, "<iframe src=" + o + "/xc></iframe>");
+        other.setResponse("/xc", 200,
+                          "<a id=go rel=noreferrer target=_top href=" + s +
+                              "/xd></a><script>go.click()</script>");
+        server.setResponse("/xd", 200, "<iframe src=" + o + "/xe></iframe>", "text/html",
+                           {{"Cache-Control", "no-store"}});
+        other.setResponse("/xe", 200,
+                          "<script>setTimeout(function() { top.location = '" + o +
+                              "/xa?0' }, 300)</script>");
+        other.setResponse("/xa", 200,
+                          "<script>var n = +location.search.slice(1); if (n < 101) "
+                          "location.replace('/xa?' + (n + 1)); else document.write('<p id=b2>')"
+                          "</script>");
         server.setResponse("/fc", 200, "<iframe src=" + o + "/fc></iframe>");
         other.setResponse("/fc", 200,
                           "<a id=go rel=noreferrer target=_top href=" + s +
@@ -462,7 +476,7 @@ private slots:
         }
         // The client's Back, /b1 expired since (in the frame of /fb, /fa).
         if (back || start == "/b1" || start == "/fb" || start == "/fa" || start == "/nrb" ||
-            start == "/pb" || start == "/fc") {
+            start == "/pb" || start == "/fc" || start == "/xc") {
             const auto shown = [&]() {
                 QWebFrame* f = page->mainFrame();
                 for (int depth = start == "/fb" ? 1 : start == "/fa" ? 2 : 0; f && depth--;)
@@ -473,6 +487,7 @@ private slots:
             if (!back)
                 server.setResponse(start == "/pb"   ? "/pb2"
                                    : start == "/fc" ? "/fd"
+                                   : start == "/xc" ? "/xd"
                                                     : "/b1",
                                    302, "", "text/plain", {{"Location", login}});
             view->pageAction(QWebPage::Back)->trigger();
