@@ -75,17 +75,17 @@ void decodeMessage(const char* p, int n)
     // line. Not to the same object: Qt keeps an integer above 2^53 exact
     // when it reads one but writes it as a double, so the first round may
     // round it. Nor always: each round through Qt drops one U+FEFF that
-    // begins a string or a key, and two keys may become one, "type" too.
+    // begins a string or a key, so the type may become empty or one with
+    // another key.
     const QByteArray line = P::encode(m);
     check(line.endsWith('\n') && line.count('\n') == 1);
     const QByteArray input = QByteArray::fromRawData(p, n);
-    const auto either = [&](const char* bytes) {
-        return input.contains(bytes) || line.contains(bytes);
-    };
+    const QByteArray bomType = "\"\xef\xbb\xbftype\"";
     QJsonObject back;
     const bool again = P::decodeLine(line.constData(), line.size() - 1, back, why);
-    check(again || either("\xef\xbb\xbftype\""));
-    if (!either("\xef\xbb\xbf"))
+    check(again || line.contains("\"type\":\"\xef\xbb\xbf") || line.contains(bomType) ||
+          input.contains(bomType));
+    if (!input.contains("\xef\xbb\xbf") && !line.contains("\xef\xbb\xbf"))
         check(P::encode(back) == line);
 }
 

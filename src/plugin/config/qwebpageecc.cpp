@@ -201,8 +201,9 @@ void QWebPageEcc::_noteDocument(const QUrl& url)
     if (pendingLoad.isEmpty() || document != pendingLoad)
         return;
     pendingLoad.clear();
-    foreignDocs.removeAll(document.toString());
-    if (pendingForeign)
+    // Kept while the history leads there: a later load of the same URL by
+    // one of ours does not make the foreign entry ours.
+    if (pendingForeign && !foreignDocs.contains(document.toString()))
         foreignDocs << document.toString();
     if (foreignDocs.size() > MaxForeignDocs) {
         QSet<QString> reachable;
