@@ -441,10 +441,13 @@ private slots:
                            "<script>history.pushState(null, '', '/pb2')</script>" + go("/b2"),
                            "text/html", {{"Cache-Control", "no-store"}});
         server.setResponse("/nrb", 200, "<iframe src=" + o + "/nrb></iframe>");
+        // A foreign frame's link that moves the tab and withholds the referrer.
+        const auto bareLink = [](const QByteArray& to) -> QByteArray {
+            return "<a id=go rel=noreferrer target=_top href=" + to +
+                   "></a><script>go.click()</script>";
+        };
         server.setResponse("/xc", 200, "<iframe src=" + o + "/xc></iframe>");
-        other.setResponse("/xc", 200,
-                          "<a id=go rel=noreferrer target=_top href=" + s +
-                              "/xd></a><script>go.click()</script>");
+        other.setResponse("/xc", 200, bareLink(s + "/xd"));
         server.setResponse("/xd", 200, "<iframe src=" + o + "/xe></iframe>", "text/html",
                            {{"Cache-Control", "no-store"}});
         other.setResponse("/xe", 200,
@@ -455,17 +458,13 @@ private slots:
                           "location.replace('/xa?' + (n + 1)); else document.write('<p id=b2>')"
                           "</script>");
         server.setResponse("/fc", 200, "<iframe src=" + o + "/fc></iframe>");
-        other.setResponse("/fc", 200,
-                          "<a id=go rel=noreferrer target=_top href=" + s +
-                              "/fd></a><script>go.click()</script>");
+        other.setResponse("/fc", 200, bareLink(s + "/fd"));
         server.setResponse("/fd", 200, "<a id=go href=/b2></a><iframe src=/fe></iframe>",
                            "text/html", {{"Cache-Control", "no-store"}});
         server.setResponse("/fe", 200,
                            "<script>setTimeout(function() { location = '/ff' }, 300)</script>");
         server.setResponse("/ff", 200, "<script>parent.go.click()</script>");
-        other.setResponse("/nrb", 200,
-                          "<a id=go rel=noreferrer target=_top href=" + s +
-                              "/b1></a><script>go.click()</script>");
+        other.setResponse("/nrb", 200, bareLink(s + "/b1"));
         orvotest::LogCapture log;
         QSignalSpy err(page, SIGNAL(error()));
         const bool back = start.endsWith("+back"); // from a server page, Back onto it
