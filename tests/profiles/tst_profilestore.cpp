@@ -231,7 +231,6 @@ void TestProfileStore::listing()
                                "my+vpn.profile", "x.profile.tmp", "x.profile.old"})
         QVERIFY(proftest::writeLsDir(root() + "/" + name));
     writeFile(root() + "/f.profile", "a file");
-    QDir().mkpath(root() + "/work.notes.profile");
     // A manual VPN profile reads openvpn.conf from <id>.profile only:
     // work.vpn cannot load once work.profile is gone; v.vpn can, as v.profile
     // (no config.json) stays.
@@ -271,7 +270,7 @@ void TestProfileStore::listing()
     const QStringList left =
         QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     QCOMPARE(left, (QStringList{".h.profile", "Work.PROFILE", "f.profile", "my+vpn.profile",
-                                "v.profile", "work.notes.profile", "work.vpn.profile"}));
+                                "v.profile", "work.vpn.profile"}));
 }
 
 void TestProfileStore::documents_data()
