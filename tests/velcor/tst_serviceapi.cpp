@@ -41,7 +41,7 @@ struct Apis
 };
 
 // What becomes of the client's connection to a program on the service's port.
-enum Outcome { Refused, Served, Failed };
+enum Outcome { Refused, Served, Failed, RefusedAfterHello };
 // Where it listens; on "::" IPv6 only, beside a deferred service of this
 // user, with only the socket tables, which do not say it is IPv6 only.
 enum Where { OnLoopback, OnMappedAny, OnV6OnlyAny };
@@ -373,7 +373,8 @@ private slots:
     // even the hello, also when the kernel holds the connection for it
     // until the client sends; the user is told why, once. The same program
     // of this user is served, and one that closes at once, or closes each
-    // connection (a busy moment), is an ordinary failed attempt.
+    // connection (a busy moment), is an ordinary failed attempt. A listener
+    // that root made and handed to another account gets the hello only.
     void programOnServicePort_data()
     {
         QTest::addColumn<int>("uid");
@@ -398,6 +399,8 @@ private slots:
             << self << int(ForeignPeer::Deferred) << int(OnMappedAny) << int(Served);
         QTest::newRow("other account on :: IPv6 only, socket tables")
             << other << int(ForeignPeer::Serve) << int(OnV6OnlyAny) << int(Failed);
+        QTest::newRow("root's listener taken by other account")
+            << other << int(ForeignPeer::HandedOver) << int(OnLoopback) << int(RefusedAfterHello);
     }
 
     void programOnServicePort()
@@ -435,7 +438,7 @@ private slots:
         }
         QTRY_COMPARE(error.count(), 1);
         const libvelcor::Error e = error.at(0).at(0).value<libvelcor::Error>();
-        if (outcome == Refused) {
+        if (outcome != Failed) {
             QVERIFY(e.getDesc().startsWith("Nothing is sent"));
             QCOMPARE(e.getExtra(), QString("owned by uid %1").arg(ForeignPeer::Uid));
         } else {
@@ -445,6 +448,12 @@ private slots:
         QCOMPARE(error.count(), 1);
         if (outcome == Refused)
             QCOMPARE(peer.received(), QByteArray("listening\n"));
+        if (outcome == RefusedAfterHello) {
+            const QList<QByteArray> lines = peer.received().trimmed().split('\n');
+            QVERIFY(lines.size() > 1);
+            for (const QByteArray& line : lines.mid(1))
+                QVERIFY2(line.contains("\"type\":\"hello\""), line.constData());
+        }
     }
 
     // A connection not yet taken in by a dual-stack listener ("::") has no
@@ -476,8 +485,9 @@ private slots:
         QCOMPARE(taken.uid, qint64(::geteuid()));
     }
 
-    // A lost service: an error and the error state, the held ports given
-    // to the new service, and gotSettings again.
+    // A lost service: an error and the error state, the held ports and the
+    // proxy's credential given to the new service once (the sign-in's
+    // never), and gotSettings again.
     void lostConnectionRecovers()
     {
         auto apis = connected();
@@ -488,6 +498,8 @@ private slots:
         QSignalSpy settings(st, SIGNAL(gotSettings()));
         apis->setup->portSupply(4816);
         apis->setup->logPortSupply(4826);
+        apis->auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
+                                "http://127.0.0.1:3128", "bob", "pw", ""});
         st->start(1000);
         sim->emitState(4);
         QTRY_COMPARE(state.count(), 1);
@@ -496,7 +508,7 @@ private slots:
         sim->setAnswering(false);
         QSignalSpy authSent(apis->auth.get(), SIGNAL(authSent(libvelcor::Api::ResultCode)));
         apis->auth->authSupply(libvelcor::Auth());
-        QTRY_COMPARE(sim->values("auth").size(), 1);
+        QTRY_COMPARE(sim->values("auth").size(), 2);
         sim->clearLog();
         sim->setAnswering(true);
         // Two receivers; the first keeps the error on screen until the
@@ -528,7 +540,26 @@ private slots:
                                      "first settings", "second settings"}));
         QTRY_COMPARE(sim->values("setup.logPort"), (QList<QVariant>{4826}));
         QCOMPARE(sim->values("setup.port"), (QList<QVariant>{4816}));
+        QCOMPARE(sim->values("auth").size(), 1);
+        QCOMPARE(sim->values("auth").at(0).toMap().value("user").toString(), QString("bob"));
         QCOMPARE(error.count(), 1);
+    }
+
+    // The service is back while the client waits long to try it again: a
+    // sign-in tries it at once and goes out.
+    void signInWhileWaitingTriesAtOnce()
+    {
+        Api::setReconnectDelays(20000, 20000);
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
+        sim->disconnectClients();
+        QTRY_COMPARE(error.count(), 1);
+        apis->auth->authSupply(
+            {libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, "", "alice", "pw", ""});
+        apis->cloud->actionRequest("start", {});
+        QTRY_COMPARE_WITH_TIMEOUT(sim->values("cloud.action").size(), 1, 3000);
+        QCOMPARE(sim->credentials().last().getUser(), QString("alice"));
     }
 
     void requestTimesOut()

@@ -1,5 +1,6 @@
 #include "serviceconnection.h"
 
+#include <QSet>
 #include <QTcpSocket>
 
 #include <climits>
@@ -163,32 +164,34 @@ void ServiceConnection::connectNow()
 
 void ServiceConnection::_connected()
 {
-    if (socket) {
-        // Any account may listen on a loopback port while the service is
-        // not running there: not even a hello goes to another user's
-        // program.
-        const PeerOwner owner = serviceOwner(*socket);
-        if (!owner.allowed && owner.uid >= 0) {
-            fail(tr("Nothing is sent to the local service at %1: the program listening there "
-                    "does not belong to this user or to the system")
-                     .arg(addressText),
-                 owner.why, true);
-            return;
-        }
-        // Gone before it could be looked at (or the kernel cannot say): an
-        // ordinary failed attempt, retried.
-        if (!owner.allowed) {
-            fail(QStringLiteral("Cannot reach the local service at %1").arg(addressText),
-                 owner.why);
-            return;
-        }
-    }
+    // Any account may listen on a loopback port while the service is not
+    // running there: not even a hello goes to another user's program.
+    if (socket && !ownerAllowed(serviceOwner(*socket)))
+        return;
     phase = Handshake;
     QJsonObject hello;
     hello.insert(QStringLiteral("type"), QStringLiteral("hello"));
     hello.insert(QStringLiteral("protocol"), protocol::Version);
     hello.insert(QStringLiteral("client"), QStringLiteral("libvelcor"));
     writeLine(protocol::encode(hello));
+}
+
+bool ServiceConnection::ownerAllowed(const PeerOwner& owner)
+{
+    if (!owner.allowed && owner.uid >= 0) {
+        fail(tr("Nothing is sent to the local service at %1: the program listening there "
+                "does not belong to this user or to the system")
+                 .arg(addressText),
+             owner.why, true);
+        return false;
+    }
+    // Gone before it could be looked at (or the kernel cannot say): an
+    // ordinary failed attempt, retried.
+    if (!owner.allowed) {
+        fail(QStringLiteral("Cannot reach the local service at %1").arg(addressText), owner.why);
+        return false;
+    }
+    return true;
 }
 
 void ServiceConnection::dropSocket()
@@ -304,6 +307,12 @@ void ServiceConnection::handleMessage(const QJsonObject& message)
     const QString type = protocol::messageType(message);
     if (phase == Handshake) {
         if (type == QLatin1String("settings")) {
+            // Before it answered, only the listening socket could be judged,
+            // and a listener made by root may be handed to any account
+            // before it takes the connection: the program that took it is
+            // judged now, before anything but the hello goes out.
+            if (socket && !ownerAllowed(peerOwner(*socket)))
+                return;
             int version = -1;
             protocol::intValue(message.value(QLatin1String("protocol")), version);
             if (version != protocol::Version) {
@@ -345,20 +354,26 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     phase = Ready;
     lastProblem.clear();
     VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
+    const QList<Pending> held = requests.takeHeld();
     // A new session of a service that may have restarted: give it back the
-    // ports it needs to reach us.
+    // ports it needs to reach us and the user's proxy credential, once; a
+    // held request of the same kind carries the latest itself.
     if (everReady) {
+        QSet<QString> carried;
+        for (const Pending& p : held)
+            carried.insert(p.remembered);
         for (auto it = remembered.constBegin(); it != remembered.constEnd(); ++it) {
+            if (carried.contains(it.key()))
+                continue;
             Pending p;
             p.id = requests.newId();
             p.message = it.value();
-            p.message.insert(QStringLiteral("type"), it.key());
             p.deadline = clock.elapsed() + requestTimeout;
             send(p);
         }
     }
     everReady = true;
-    for (const Pending& p : requests.takeHeld())
+    for (const Pending& p : held)
         send(p);
     armDeadlineTimer();
     if (phase == Ready)
@@ -383,7 +398,7 @@ void ServiceConnection::handleResult(const QJsonObject& message)
 }
 
 void ServiceConnection::request(const QString& type, const QJsonObject& body, QObject* context,
-                                Reply reply, bool hold)
+                                Reply reply, bool hold, const QString& rememberAs)
 {
     Pending p;
     p.message = body;
@@ -392,7 +407,10 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
     p.reply = std::move(reply);
     p.deadline = clock.elapsed() + requestTimeout;
     p.hold = hold;
-    if (phase == Refused || (!hold && phase == Waiting)) {
+    p.remembered = rememberAs;
+    if (!rememberAs.isEmpty())
+        remembered.insert(rememberAs, p.message);
+    if (phase == Refused) {
         finish(p, libvelcor::Api::ResultNotConnected, QJsonObject());
         return;
     }
@@ -407,13 +425,15 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
     else
         requests.hold(p);
     armDeadlineTimer();
-    if (phase == Stopped)
+    if (phase == Stopped) {
         start();
-}
-
-void ServiceConnection::remember(const QString& type, const QJsonObject& body)
-{
-    remembered.insert(type, body);
+    } else if (phase == Waiting && !hold) {
+        // The service may be back long before the grown delay has passed:
+        // a request that cannot wait tries it now, and ends with this
+        // attempt if it fails.
+        reconnectTimer.stop();
+        connectNow();
+    }
 }
 
 void ServiceConnection::send(const Pending& pending)
