@@ -316,9 +316,19 @@ private slots:
     }
 
     // A service that is not there yet: one error, quiet retries with a
-    // bounded delay, then the connection comes up on its own.
+    // bounded delay, then the connection comes up on its own, also after
+    // the held port and proxy credential have expired.
+    void serviceAppearsLater_data()
+    {
+        QTest::addColumn<int>("timeout");
+        QTest::newRow("held until it appears") << 30000;
+        QTest::newRow("held requests expired") << 300;
+    }
+
     void serviceAppearsLater()
     {
+        QFETCH(int, timeout);
+        Api::setRequestTimeout(timeout);
         const quint16 port = sim->port();
         sim->close();
         sim = std::make_unique<ServiceSimulator>();
@@ -366,7 +376,9 @@ private slots:
         QVariantList results;
         for (const QVariantList& r : qAsConst(numbered))
             results << r.at(0).toInt() << int(r.at(1).value<Api::ResultCode>());
-        QCOMPARE(results, (QVariantList{2, Api::ResultNotConnected, 1, 0, 3, 0}));
+        const int proxyRc = timeout < 500 ? Api::ResultTimeout : Api::ResultOk;
+        QCOMPARE(results, (QVariantList{2, Api::ResultNotConnected, 1, proxyRc, 3, 0}));
+        QCOMPARE(sim->values("auth").size(), 2);
     }
 
     // Another account's program on the service's port gets nothing, not
@@ -490,6 +502,7 @@ private slots:
     // never), and gotSettings again.
     void lostConnectionRecovers()
     {
+        Api::setReconnectDelays(200, 400);
         auto apis = connected();
         QVERIFY(apis);
         libvelcor::StatusApi* st = apis->status.get();
@@ -518,9 +531,13 @@ private slots:
         for (const QString& who : {QStringLiteral("first"), QStringLiteral("second")}) {
             connect(st, &libvelcor::StatusApi::error, st, [&, who]() {
                 heard << who + " error";
-                if (who == QLatin1String("first"))
-                    QVERIFY(
-                        QTest::qWaitFor([&]() { return !sim->values("setup.port").isEmpty(); }));
+                if (who != QLatin1String("first"))
+                    return;
+                // Held for the new session: these go instead of the copies.
+                apis->setup->portSupply(4817);
+                apis->auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
+                                        "http://127.0.0.1:3128", "carol", "pw", ""});
+                QVERIFY(QTest::qWaitFor([&]() { return !sim->values("setup.port").isEmpty(); }));
             });
             connect(st, &libvelcor::StatusApi::apiState, st,
                     [&, who]() { heard << who + " state"; });
@@ -533,15 +550,17 @@ private slots:
         QCOMPARE(error.at(0).at(0).value<libvelcor::Error>().getCode(), Api::ConnectionErrorCode);
         QTRY_COMPARE(state.count(), 2);
         QCOMPARE(state.at(1).at(0).value<libvelcor::State>(), libvelcor::StateError);
-        QTRY_COMPARE(authSent.count(), 1);
+        // The lost sign-in's, then the new proxy credential's.
+        QTRY_COMPARE(authSent.count(), 2);
         QCOMPARE(authSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultDisconnected);
+        QCOMPARE(authSent.at(1).at(0).value<Api::ResultCode>(), Api::ResultOk);
         QTRY_COMPARE(settings.count(), 1);
         QCOMPARE(heard, (QStringList{"first error", "second error", "first state", "second state",
                                      "first settings", "second settings"}));
         QTRY_COMPARE(sim->values("setup.logPort"), (QList<QVariant>{4826}));
-        QCOMPARE(sim->values("setup.port"), (QList<QVariant>{4816}));
+        QCOMPARE(sim->values("setup.port"), (QList<QVariant>{4817}));
         QCOMPARE(sim->values("auth").size(), 1);
-        QCOMPARE(sim->values("auth").at(0).toMap().value("user").toString(), QString("bob"));
+        QCOMPARE(sim->values("auth").at(0).toMap().value("user").toString(), QString("carol"));
         QCOMPARE(error.count(), 1);
     }
 
@@ -560,6 +579,36 @@ private slots:
         apis->cloud->actionRequest("start", {});
         QTRY_COMPARE_WITH_TIMEOUT(sim->values("cloud.action").size(), 1, 3000);
         QCOMPARE(sim->credentials().last().getUser(), QString("alice"));
+    }
+
+    // A page asking again and again while the client waits: one early
+    // attempt per wait, not one per request.
+    void earlyAttemptOncePerWait()
+    {
+        Api::setReconnectDelays(20000, 20000);
+        QTcpServer closer;
+        QVERIFY(closer.listen(QHostAddress::LocalHost));
+        int attempts = 0;
+        connect(&closer, &QTcpServer::newConnection, &closer, [&] {
+            while (QTcpSocket* s = closer.nextPendingConnection()) {
+                ++attempts;
+                s->close();
+                s->deleteLater();
+            }
+        });
+        qputenv(Api::ServiceAddrVariable,
+                QByteArray("127.0.0.1:") + QByteArray::number(closer.serverPort()));
+        Apis apis;
+        QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
+        QSignalSpy notSent(apis.cloud.get(), SIGNAL(actionNotSent(QString, QString)));
+        apis.status->init();
+        QTRY_COMPARE(error.count(), 1);
+        for (int i = 0; i < 30; ++i) {
+            apis.cloud->actionRequest("syncRoutes", {});
+            QTest::qWait(10);
+        }
+        QTRY_VERIFY(notSent.count() >= 1);
+        QCOMPARE(attempts, 2);
     }
 
     void requestTimesOut()
@@ -820,6 +869,20 @@ private slots:
         QCOMPARE(apis->status->start(10), -1);
         QTest::qWait(50);
         QCOMPARE(sim->kinds(), QStringList{"hello"});
+        // A port refused because too many requests wait is not given to a
+        // later session either.
+        QSignalSpy settings(apis->status.get(), SIGNAL(gotSettings()));
+        sim->setAnswering(false);
+        for (int i = 0; i < 1024; ++i)
+            apis->setup->configRetrieve();
+        apis->setup->portSupply(4817);
+        QTRY_COMPARE(portSent.count(), 2);
+        QCOMPARE(portSent.at(1).at(0).value<Api::ResultCode>(), Api::ResultBusy);
+        sim->setAnswering(true);
+        sim->disconnectClients();
+        QTRY_COMPARE(settings.count(), 1);
+        QTest::qWait(50);
+        QVERIFY(!sim->kinds().contains("setup.port"));
     }
 
     // The client's wiring style: connections by signature strings with the

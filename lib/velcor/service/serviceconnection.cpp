@@ -103,6 +103,7 @@ void ServiceConnection::shutdown()
     if (sharedInstance().toStrongRef().data() == this)
         sharedInstance().clear();
     phase = Stopped;
+    earlyAttempt = false;
     ++link;
     wire = nullptr;
     reconnectTimer.stop();
@@ -309,8 +310,10 @@ void ServiceConnection::handleMessage(const QJsonObject& message)
         if (type == QLatin1String("settings")) {
             // Before it answered, only the listening socket could be judged,
             // and a listener made by root may be handed to any account
-            // before it takes the connection: the program that took it is
-            // judged now, before anything but the hello goes out.
+            // before it takes the connection: the account that took it in
+            // is judged now, before anything but the hello goes out (one
+            // that root took in and handed on is not seen; see the class
+            // comment).
             if (socket && !ownerAllowed(peerOwner(*socket)))
                 return;
             int version = -1;
@@ -354,25 +357,25 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     phase = Ready;
     lastProblem.clear();
     VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
+    earlyAttempt = false;
     const QList<Pending> held = requests.takeHeld();
-    // A new session of a service that may have restarted: give it back the
-    // ports it needs to reach us and the user's proxy credential, once; a
-    // held request of the same kind carries the latest itself.
-    if (everReady) {
-        QSet<QString> carried;
-        for (const Pending& p : held)
-            carried.insert(p.remembered);
-        for (auto it = remembered.constBegin(); it != remembered.constEnd(); ++it) {
-            if (carried.contains(it.key()))
-                continue;
-            Pending p;
-            p.id = requests.newId();
-            p.message = it.value();
-            p.deadline = clock.elapsed() + requestTimeout;
-            send(p);
-        }
+    // A new session of a service that may have restarted (or the first,
+    // after the held copies expired): give it the ports it needs to reach
+    // us and the user's proxy credential, once; a held request of the same
+    // kind carries the latest itself.
+    QSet<QString> carried;
+    for (const Pending& p : held)
+        carried.insert(p.remembered);
+    for (auto it = remembered.constBegin(); it != remembered.constEnd(); ++it) {
+        if (carried.contains(it.key()))
+            continue;
+        Pending p;
+        p.id = requests.newId();
+        p.message = it.value();
+        p.remembered = it.key();
+        p.deadline = clock.elapsed() + requestTimeout;
+        send(p);
     }
-    everReady = true;
     for (const Pending& p : held)
         send(p);
     armDeadlineTimer();
@@ -408,8 +411,6 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
     p.deadline = clock.elapsed() + requestTimeout;
     p.hold = hold;
     p.remembered = rememberAs;
-    if (!rememberAs.isEmpty())
-        remembered.insert(rememberAs, p.message);
     if (phase == Refused) {
         finish(p, libvelcor::Api::ResultNotConnected, QJsonObject());
         return;
@@ -420,6 +421,9 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
         return;
     }
     p.id = requests.newId();
+    // Only a request that was taken is given to later sessions.
+    if (!rememberAs.isEmpty())
+        remembered.insert(rememberAs, p.message);
     if (phase == Ready)
         send(p);
     else
@@ -427,10 +431,12 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
     armDeadlineTimer();
     if (phase == Stopped) {
         start();
-    } else if (phase == Waiting && !hold) {
+    } else if (phase == Waiting && !hold && !earlyAttempt) {
         // The service may be back long before the grown delay has passed:
-        // a request that cannot wait tries it now, and ends with this
-        // attempt if it fails.
+        // a request that cannot wait tries it now, once per wait (a page
+        // may ask again and again). Until the attempt (or the retry) is
+        // made, it stays held, and ends with it if it fails.
+        earlyAttempt = true;
         reconnectTimer.stop();
         connectNow();
     }
@@ -447,6 +453,10 @@ void ServiceConnection::send(const Pending& pending)
     const QByteArray line = protocol::encode(m);
     if (line.size() - 1 > protocol::MaxLineSize) {
         VLOG_ERROR << "Request too large for the protocol: " << protocol::messageType(m);
+        // It would fail in every later session too.
+        if (!pending.remembered.isEmpty() &&
+            remembered.value(pending.remembered) == pending.message)
+            remembered.remove(pending.remembered);
         finish(pending, libvelcor::Api::ResultInvalid, QJsonObject());
         return;
     }
@@ -563,6 +573,7 @@ void ServiceConnection::_disconnected()
 
 void ServiceConnection::_reconnect()
 {
+    earlyAttempt = false;
     if (phase == Waiting)
         connectNow();
 }
