@@ -313,8 +313,11 @@ void ApiManager::_signInFailed(const QString& text, const QString& reason)
 void ApiManager::_gotSettings()
 {
     LOG_TRACE;
+    // Handed over once: the library gives it to every later session of the
+    // service itself.
     if (pendingPort != -1)
         emit portSupplyApi(pendingPort);
+    pendingPort = -1;
     statusApi->start(1000);
     settingsReceived = true;
 }

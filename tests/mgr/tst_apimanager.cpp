@@ -358,6 +358,15 @@ void TestApiManager::portsReachTheService()
 
     emit rig.login()->logPortSupply(4824);
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.logPort(), 4824, 5000);
+
+    // A new session of the service gets the request port once (a second
+    // copy would come before its "status.start").
+    const int mark = rig.simMark();
+    rig.sim.disconnectClients();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.valuesSince(QStringLiteral("status.start"), mark).size(), 1,
+                              5000);
+    QCOMPARE(rig.valuesSince(QStringLiteral("setup.port"), mark),
+             QList<QVariant>{rig.api()->getRequestPort()});
 }
 
 void TestApiManager::progressAndFallbackAreRelayed()

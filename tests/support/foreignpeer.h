@@ -57,7 +57,11 @@ public:
     // left in time-wait, it ends its sending at once and exits once the
     // client's kernel has acknowledged that (within 200 ms). CloseEach
     // closes every connection as soon as it has taken it, and listens on.
-    enum Listen { Serve, Deferred, CloseAtOnce, CloseEach };
+    // HandedOver: root makes the listener, which then passes to uid (as
+    // socket activation hands it to a service) before it takes anything;
+    // deferred, so the client sees only root's listener before it says
+    // hello; it answers the hello with the service's settings.
+    enum Listen { Serve, Deferred, CloseAtOnce, CloseEach, HandedOver };
 
     // Listens on address:port, IPv6 only if v6only; true once it does.
     bool listenOn(quint16 port, Listen how = Serve,
@@ -65,12 +69,19 @@ public:
     {
         start("$l = IO::Socket::IP->new(LocalHost => shift, LocalPort => shift,"
               "V6Only => shift, Listen => 8, ReuseAddr => 1) or exit 2; $how = shift;"
-              "$how != 1 or setsockopt($l, 6, 9, 30) or exit 3;" // TCP_DEFER_ACCEPT, 30 s
+              "$how != 1 && $how != 4 or setsockopt($l, 6, 9, 30) or exit 3;" // TCP_DEFER_ACCEPT
+              "$id = shift; if ($how == 4) { require POSIX; POSIX::setgid($id) and "
+              "POSIX::setuid($id) or exit 4 }"
               "print \"listening\\n\"; while ($c = $l->accept) {"
               "if ($how == 2) { shutdown($c, 1); select(undef, undef, undef, 0.5); exit }"
               "if ($how == 3) { close($c); next }"
+              "if ($how == 4) { $h = ''; $h .= $b while $h !~ /\\n/ && sysread($c, $b, 4096);"
+              "print $h; syswrite($c,"
+              "'{\"type\":\"settings\",\"protocol\":1,\"settings\":{}}'.\"\\n\") }"
               "while (sysread($c, $b, 4096)) { print $b } }",
-              {address, QString::number(port), QString::number(int(v6only)), QString::number(how)});
+              {address, QString::number(port), QString::number(int(v6only)), QString::number(how),
+               QString::number(uid)},
+              how == HandedOver);
         return QTest::qWaitFor([this] { return received().startsWith("listening\n"); }, 5000);
     }
 
@@ -83,7 +94,7 @@ public:
     }
 
 private:
-    void start(const char* script, const QStringList& args)
+    void start(const char* script, const QStringList& args, bool asSelf = false)
     {
         const QStringList perl{QStringLiteral("perl"), QStringLiteral("-MIO::Socket::INET"),
                                QStringLiteral("-MIO::Socket::IP"), QStringLiteral("-MIO::Select"),
@@ -91,7 +102,7 @@ private:
         const QString id = QString::number(uid);
         // The script comes on standard input: perl -e would open /dev/null,
         // which some systems keep from other accounts.
-        if (uid == int(::geteuid()))
+        if (uid == int(::geteuid()) || asSelf)
             proc.start(perl.first(), perl.mid(1) + args);
         else
             proc.start(QStringLiteral("setpriv"),

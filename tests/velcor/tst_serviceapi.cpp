@@ -41,7 +41,7 @@ struct Apis
 };
 
 // What becomes of the client's connection to a program on the service's port.
-enum Outcome { Refused, Served, Failed };
+enum Outcome { Refused, Served, Failed, RefusedAfterHello };
 // Where it listens; on "::" IPv6 only, beside a deferred service of this
 // user, with only the socket tables, which do not say it is IPv6 only.
 enum Where { OnLoopback, OnMappedAny, OnV6OnlyAny };
@@ -316,9 +316,19 @@ private slots:
     }
 
     // A service that is not there yet: one error, quiet retries with a
-    // bounded delay, then the connection comes up on its own.
+    // bounded delay, then the connection comes up on its own, also after
+    // the held port and proxy credential have expired.
+    void serviceAppearsLater_data()
+    {
+        QTest::addColumn<int>("timeout");
+        QTest::newRow("held until it appears") << 30000;
+        QTest::newRow("held requests expired") << 300;
+    }
+
     void serviceAppearsLater()
     {
+        QFETCH(int, timeout);
+        Api::setRequestTimeout(timeout);
         const quint16 port = sim->port();
         sim->close();
         sim = std::make_unique<ServiceSimulator>();
@@ -366,14 +376,17 @@ private slots:
         QVariantList results;
         for (const QVariantList& r : qAsConst(numbered))
             results << r.at(0).toInt() << int(r.at(1).value<Api::ResultCode>());
-        QCOMPARE(results, (QVariantList{2, Api::ResultNotConnected, 1, 0, 3, 0}));
+        const int proxyRc = timeout < 500 ? Api::ResultTimeout : Api::ResultOk;
+        QCOMPARE(results, (QVariantList{2, Api::ResultNotConnected, 1, proxyRc, 3, 0}));
+        QCOMPARE(sim->values("auth").size(), 2);
     }
 
     // Another account's program on the service's port gets nothing, not
     // even the hello, also when the kernel holds the connection for it
     // until the client sends; the user is told why, once. The same program
     // of this user is served, and one that closes at once, or closes each
-    // connection (a busy moment), is an ordinary failed attempt.
+    // connection (a busy moment), is an ordinary failed attempt. A listener
+    // that root made and handed to another account gets the hello only.
     void programOnServicePort_data()
     {
         QTest::addColumn<int>("uid");
@@ -398,6 +411,8 @@ private slots:
             << self << int(ForeignPeer::Deferred) << int(OnMappedAny) << int(Served);
         QTest::newRow("other account on :: IPv6 only, socket tables")
             << other << int(ForeignPeer::Serve) << int(OnV6OnlyAny) << int(Failed);
+        QTest::newRow("root's listener taken by other account")
+            << other << int(ForeignPeer::HandedOver) << int(OnLoopback) << int(RefusedAfterHello);
     }
 
     void programOnServicePort()
@@ -435,7 +450,7 @@ private slots:
         }
         QTRY_COMPARE(error.count(), 1);
         const libvelcor::Error e = error.at(0).at(0).value<libvelcor::Error>();
-        if (outcome == Refused) {
+        if (outcome != Failed) {
             QVERIFY(e.getDesc().startsWith("Nothing is sent"));
             QCOMPARE(e.getExtra(), QString("owned by uid %1").arg(ForeignPeer::Uid));
         } else {
@@ -445,6 +460,12 @@ private slots:
         QCOMPARE(error.count(), 1);
         if (outcome == Refused)
             QCOMPARE(peer.received(), QByteArray("listening\n"));
+        if (outcome == RefusedAfterHello) {
+            const QList<QByteArray> lines = peer.received().trimmed().split('\n');
+            QVERIFY(lines.size() > 1);
+            for (const QByteArray& line : lines.mid(1))
+                QVERIFY2(line.contains("\"type\":\"hello\""), line.constData());
+        }
     }
 
     // A connection not yet taken in by a dual-stack listener ("::") has no
@@ -476,10 +497,12 @@ private slots:
         QCOMPARE(taken.uid, qint64(::geteuid()));
     }
 
-    // A lost service: an error and the error state, the held ports given
-    // to the new service, and gotSettings again.
+    // A lost service: an error and the error state, the held ports and the
+    // proxy's credential given to the new service once (the sign-in's
+    // never), and gotSettings again.
     void lostConnectionRecovers()
     {
+        Api::setReconnectDelays(200, 400);
         auto apis = connected();
         QVERIFY(apis);
         libvelcor::StatusApi* st = apis->status.get();
@@ -488,6 +511,8 @@ private slots:
         QSignalSpy settings(st, SIGNAL(gotSettings()));
         apis->setup->portSupply(4816);
         apis->setup->logPortSupply(4826);
+        apis->auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
+                                "http://127.0.0.1:3128", "bob", "pw", ""});
         st->start(1000);
         sim->emitState(4);
         QTRY_COMPARE(state.count(), 1);
@@ -496,7 +521,7 @@ private slots:
         sim->setAnswering(false);
         QSignalSpy authSent(apis->auth.get(), SIGNAL(authSent(libvelcor::Api::ResultCode)));
         apis->auth->authSupply(libvelcor::Auth());
-        QTRY_COMPARE(sim->values("auth").size(), 1);
+        QTRY_COMPARE(sim->values("auth").size(), 2);
         sim->clearLog();
         sim->setAnswering(true);
         // Two receivers; the first keeps the error on screen until the
@@ -506,9 +531,13 @@ private slots:
         for (const QString& who : {QStringLiteral("first"), QStringLiteral("second")}) {
             connect(st, &libvelcor::StatusApi::error, st, [&, who]() {
                 heard << who + " error";
-                if (who == QLatin1String("first"))
-                    QVERIFY(
-                        QTest::qWaitFor([&]() { return !sim->values("setup.port").isEmpty(); }));
+                if (who != QLatin1String("first"))
+                    return;
+                // Held for the new session: these go instead of the copies.
+                apis->setup->portSupply(4817);
+                apis->auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
+                                        "http://127.0.0.1:3128", "carol", "pw", ""});
+                QVERIFY(QTest::qWaitFor([&]() { return !sim->values("setup.port").isEmpty(); }));
             });
             connect(st, &libvelcor::StatusApi::apiState, st,
                     [&, who]() { heard << who + " state"; });
@@ -521,14 +550,65 @@ private slots:
         QCOMPARE(error.at(0).at(0).value<libvelcor::Error>().getCode(), Api::ConnectionErrorCode);
         QTRY_COMPARE(state.count(), 2);
         QCOMPARE(state.at(1).at(0).value<libvelcor::State>(), libvelcor::StateError);
-        QTRY_COMPARE(authSent.count(), 1);
+        // The lost sign-in's, then the new proxy credential's.
+        QTRY_COMPARE(authSent.count(), 2);
         QCOMPARE(authSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultDisconnected);
+        QCOMPARE(authSent.at(1).at(0).value<Api::ResultCode>(), Api::ResultOk);
         QTRY_COMPARE(settings.count(), 1);
         QCOMPARE(heard, (QStringList{"first error", "second error", "first state", "second state",
                                      "first settings", "second settings"}));
         QTRY_COMPARE(sim->values("setup.logPort"), (QList<QVariant>{4826}));
-        QCOMPARE(sim->values("setup.port"), (QList<QVariant>{4816}));
+        QCOMPARE(sim->values("setup.port"), (QList<QVariant>{4817}));
+        QCOMPARE(sim->values("auth").size(), 1);
+        QCOMPARE(sim->values("auth").at(0).toMap().value("user").toString(), QString("carol"));
         QCOMPARE(error.count(), 1);
+    }
+
+    // The service is back while the client waits long to try it again: a
+    // sign-in tries it at once and goes out.
+    void signInWhileWaitingTriesAtOnce()
+    {
+        Api::setReconnectDelays(20000, 20000);
+        auto apis = connected();
+        QVERIFY(apis);
+        QSignalSpy error(apis->status.get(), SIGNAL(error(libvelcor::Error)));
+        sim->disconnectClients();
+        QTRY_COMPARE(error.count(), 1);
+        apis->auth->authSupply(
+            {libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, "", "alice", "pw", ""});
+        apis->cloud->actionRequest("start", {});
+        QTRY_COMPARE_WITH_TIMEOUT(sim->values("cloud.action").size(), 1, 3000);
+        QCOMPARE(sim->credentials().last().getUser(), QString("alice"));
+    }
+
+    // A page asking again and again while the client waits: one early
+    // attempt per wait, not one per request.
+    void earlyAttemptOncePerWait()
+    {
+        Api::setReconnectDelays(20000, 20000);
+        QTcpServer closer;
+        QVERIFY(closer.listen(QHostAddress::LocalHost));
+        int attempts = 0;
+        connect(&closer, &QTcpServer::newConnection, &closer, [&] {
+            while (QTcpSocket* s = closer.nextPendingConnection()) {
+                ++attempts;
+                s->close();
+                s->deleteLater();
+            }
+        });
+        qputenv(Api::ServiceAddrVariable,
+                QByteArray("127.0.0.1:") + QByteArray::number(closer.serverPort()));
+        Apis apis;
+        QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
+        QSignalSpy notSent(apis.cloud.get(), SIGNAL(actionNotSent(QString, QString)));
+        apis.status->init();
+        QTRY_COMPARE(error.count(), 1);
+        for (int i = 0; i < 30; ++i) {
+            apis.cloud->actionRequest("syncRoutes", {});
+            QTest::qWait(10);
+        }
+        QTRY_VERIFY(notSent.count() >= 1);
+        QCOMPARE(attempts, 2);
     }
 
     void requestTimesOut()
@@ -789,6 +869,20 @@ private slots:
         QCOMPARE(apis->status->start(10), -1);
         QTest::qWait(50);
         QCOMPARE(sim->kinds(), QStringList{"hello"});
+        // A port refused because too many requests wait is not given to a
+        // later session either.
+        QSignalSpy settings(apis->status.get(), SIGNAL(gotSettings()));
+        sim->setAnswering(false);
+        for (int i = 0; i < 1024; ++i)
+            apis->setup->configRetrieve();
+        apis->setup->portSupply(4817);
+        QTRY_COMPARE(portSent.count(), 2);
+        QCOMPARE(portSent.at(1).at(0).value<Api::ResultCode>(), Api::ResultBusy);
+        sim->setAnswering(true);
+        sim->disconnectClients();
+        QTRY_COMPARE(settings.count(), 1);
+        QTest::qWait(50);
+        QVERIFY(!sim->kinds().contains("setup.port"));
     }
 
     // The client's wiring style: connections by signature strings with the

@@ -24,9 +24,11 @@ void AuthApi::authSupply(libvelcor::Auth auth)
     body.insert(QStringLiteral("auth"), protocol::authToJson(auth));
     // The profile's credential belongs to the sign-in under way: like the
     // "start" that follows it, it is never held for a service that appears
-    // later. The proxy's is a setting, handed over once at start-up, and
-    // waits for the service.
+    // later. The proxy's is a setting of the user's: it waits for the
+    // service, and every later session of the service gets it too.
     const bool hold = auth.getId() != libvelcor::Auth::ProfileId;
+    const QString rememberAs =
+        auth.getId() == libvelcor::Auth::ProxyId ? QStringLiteral("auth.proxy") : QString();
     const int credential = ++credentials;
     connection()->request(
         QStringLiteral("auth"), body, this,
@@ -37,7 +39,7 @@ void AuthApi::authSupply(libvelcor::Auth auth)
             if (self)
                 emit credentialSent(credential, ResultCode(rc));
         },
-        hold);
+        hold, rememberAs);
 }
 
 SetupApi::SetupApi(QObject* parent) : Api(parent) {}
@@ -60,9 +62,10 @@ void SetupApi::portSupply(int port)
     }
     QJsonObject body;
     body.insert(QStringLiteral("port"), port);
-    connection()->remember(QStringLiteral("setup.port"), body);
-    connection()->request(QStringLiteral("setup.port"), body, this,
-                          [this](int rc, const QJsonObject&) { emit portSent(ResultCode(rc)); });
+    connection()->request(
+        QStringLiteral("setup.port"), body, this,
+        [this](int rc, const QJsonObject&) { emit portSent(ResultCode(rc)); }, true,
+        QStringLiteral("setup.port"));
 }
 
 void SetupApi::logPortSupply(int port)
@@ -74,9 +77,10 @@ void SetupApi::logPortSupply(int port)
     }
     QJsonObject body;
     body.insert(QStringLiteral("port"), port);
-    connection()->remember(QStringLiteral("setup.logPort"), body);
-    connection()->request(QStringLiteral("setup.logPort"), body, this,
-                          [this](int rc, const QJsonObject&) { emit logPortSent(ResultCode(rc)); });
+    connection()->request(
+        QStringLiteral("setup.logPort"), body, this,
+        [this](int rc, const QJsonObject&) { emit logPortSent(ResultCode(rc)); }, true,
+        QStringLiteral("setup.logPort"));
 }
 
 void SetupApi::configRetrieve()

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <functional>
 
@@ -29,6 +30,8 @@ public:
         qint64 deadline = 0;
         // May wait for a later connection.
         bool hold = true;
+        // The name the connection remembers it under, if any.
+        QString remembered;
     };
 
     explicit RequestBook(int capacity) : capacity(capacity) {}

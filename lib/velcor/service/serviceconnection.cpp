@@ -1,5 +1,6 @@
 #include "serviceconnection.h"
 
+#include <QSet>
 #include <QTcpSocket>
 
 #include <climits>
@@ -102,6 +103,7 @@ void ServiceConnection::shutdown()
     if (sharedInstance().toStrongRef().data() == this)
         sharedInstance().clear();
     phase = Stopped;
+    earlyAttempt = false;
     ++link;
     wire = nullptr;
     reconnectTimer.stop();
@@ -163,32 +165,34 @@ void ServiceConnection::connectNow()
 
 void ServiceConnection::_connected()
 {
-    if (socket) {
-        // Any account may listen on a loopback port while the service is
-        // not running there: not even a hello goes to another user's
-        // program.
-        const PeerOwner owner = serviceOwner(*socket);
-        if (!owner.allowed && owner.uid >= 0) {
-            fail(tr("Nothing is sent to the local service at %1: the program listening there "
-                    "does not belong to this user or to the system")
-                     .arg(addressText),
-                 owner.why, true);
-            return;
-        }
-        // Gone before it could be looked at (or the kernel cannot say): an
-        // ordinary failed attempt, retried.
-        if (!owner.allowed) {
-            fail(QStringLiteral("Cannot reach the local service at %1").arg(addressText),
-                 owner.why);
-            return;
-        }
-    }
+    // Any account may listen on a loopback port while the service is not
+    // running there: not even a hello goes to another user's program.
+    if (socket && !ownerAllowed(serviceOwner(*socket)))
+        return;
     phase = Handshake;
     QJsonObject hello;
     hello.insert(QStringLiteral("type"), QStringLiteral("hello"));
     hello.insert(QStringLiteral("protocol"), protocol::Version);
     hello.insert(QStringLiteral("client"), QStringLiteral("libvelcor"));
     writeLine(protocol::encode(hello));
+}
+
+bool ServiceConnection::ownerAllowed(const PeerOwner& owner)
+{
+    if (!owner.allowed && owner.uid >= 0) {
+        fail(tr("Nothing is sent to the local service at %1: the program listening there "
+                "does not belong to this user or to the system")
+                 .arg(addressText),
+             owner.why, true);
+        return false;
+    }
+    // Gone before it could be looked at (or the kernel cannot say): an
+    // ordinary failed attempt, retried.
+    if (!owner.allowed) {
+        fail(QStringLiteral("Cannot reach the local service at %1").arg(addressText), owner.why);
+        return false;
+    }
+    return true;
 }
 
 void ServiceConnection::dropSocket()
@@ -304,6 +308,14 @@ void ServiceConnection::handleMessage(const QJsonObject& message)
     const QString type = protocol::messageType(message);
     if (phase == Handshake) {
         if (type == QLatin1String("settings")) {
+            // Before it answered, only the listening socket could be judged,
+            // and a listener made by root may be handed to any account
+            // before it takes the connection: the account that took it in
+            // is judged now, before anything but the hello goes out (one
+            // that root took in and handed on is not seen; see the class
+            // comment).
+            if (socket && !ownerAllowed(peerOwner(*socket)))
+                return;
             int version = -1;
             protocol::intValue(message.value(QLatin1String("protocol")), version);
             if (version != protocol::Version) {
@@ -345,20 +357,26 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     phase = Ready;
     lastProblem.clear();
     VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
-    // A new session of a service that may have restarted: give it back the
-    // ports it needs to reach us.
-    if (everReady) {
-        for (auto it = remembered.constBegin(); it != remembered.constEnd(); ++it) {
-            Pending p;
-            p.id = requests.newId();
-            p.message = it.value();
-            p.message.insert(QStringLiteral("type"), it.key());
-            p.deadline = clock.elapsed() + requestTimeout;
-            send(p);
-        }
+    earlyAttempt = false;
+    const QList<Pending> held = requests.takeHeld();
+    // A new session of a service that may have restarted (or the first,
+    // after the held copies expired): give it the ports it needs to reach
+    // us and the user's proxy credential, once; a held request of the same
+    // kind carries the latest itself.
+    QSet<QString> carried;
+    for (const Pending& p : held)
+        carried.insert(p.remembered);
+    for (auto it = remembered.constBegin(); it != remembered.constEnd(); ++it) {
+        if (carried.contains(it.key()))
+            continue;
+        Pending p;
+        p.id = requests.newId();
+        p.message = it.value();
+        p.remembered = it.key();
+        p.deadline = clock.elapsed() + requestTimeout;
+        send(p);
     }
-    everReady = true;
-    for (const Pending& p : requests.takeHeld())
+    for (const Pending& p : held)
         send(p);
     armDeadlineTimer();
     if (phase == Ready)
@@ -383,7 +401,7 @@ void ServiceConnection::handleResult(const QJsonObject& message)
 }
 
 void ServiceConnection::request(const QString& type, const QJsonObject& body, QObject* context,
-                                Reply reply, bool hold)
+                                Reply reply, bool hold, const QString& rememberAs)
 {
     Pending p;
     p.message = body;
@@ -392,7 +410,8 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
     p.reply = std::move(reply);
     p.deadline = clock.elapsed() + requestTimeout;
     p.hold = hold;
-    if (phase == Refused || (!hold && phase == Waiting)) {
+    p.remembered = rememberAs;
+    if (phase == Refused) {
         finish(p, libvelcor::Api::ResultNotConnected, QJsonObject());
         return;
     }
@@ -402,18 +421,25 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
         return;
     }
     p.id = requests.newId();
+    // Only a request that was taken is given to later sessions.
+    if (!rememberAs.isEmpty())
+        remembered.insert(rememberAs, p.message);
     if (phase == Ready)
         send(p);
     else
         requests.hold(p);
     armDeadlineTimer();
-    if (phase == Stopped)
+    if (phase == Stopped) {
         start();
-}
-
-void ServiceConnection::remember(const QString& type, const QJsonObject& body)
-{
-    remembered.insert(type, body);
+    } else if (phase == Waiting && !hold && !earlyAttempt) {
+        // The service may be back long before the grown delay has passed:
+        // a request that cannot wait tries it now, once per wait (a page
+        // may ask again and again). Until the attempt (or the retry) is
+        // made, it stays held, and ends with it if it fails.
+        earlyAttempt = true;
+        reconnectTimer.stop();
+        connectNow();
+    }
 }
 
 void ServiceConnection::send(const Pending& pending)
@@ -427,6 +453,10 @@ void ServiceConnection::send(const Pending& pending)
     const QByteArray line = protocol::encode(m);
     if (line.size() - 1 > protocol::MaxLineSize) {
         VLOG_ERROR << "Request too large for the protocol: " << protocol::messageType(m);
+        // It would fail in every later session too.
+        if (!pending.remembered.isEmpty() &&
+            remembered.value(pending.remembered) == pending.message)
+            remembered.remove(pending.remembered);
         finish(pending, libvelcor::Api::ResultInvalid, QJsonObject());
         return;
     }
@@ -543,6 +573,7 @@ void ServiceConnection::_disconnected()
 
 void ServiceConnection::_reconnect()
 {
+    earlyAttempt = false;
     if (phase == Waiting)
         connectNow();
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QHostAddress>
 #include <QJsonObject>
+#include <QMap>
 #include <QObject>
 #include <QSharedPointer>
 #include <QTimer>
@@ -20,11 +20,20 @@ class QTcpSocket;
 namespace libvelcor {
 namespace detail {
 
+struct PeerOwner;
+
 // The one connection of the process to the local service, shared by every
-// API object. It connects, makes sure the service's socket belongs to this
-// user or root, says hello, waits for the service's settings, then sends
-// requests and hands events and answers on. A lost or refused connection is
-// retried with a growing, bounded delay.
+// API object. It connects, makes sure the service's listening socket
+// belongs to this user or root, says hello, waits for the service's
+// settings, makes sure the account that took in the connection (the owner
+// of the service's end) is this user or root too, then sends requests and
+// hands events and answers on. A lost or refused connection is retried
+// with a growing, bounded delay.
+//
+// The owner of the service's end is the account that accepted the
+// connection. A connection that root accepts and then hands to a program
+// of another account still passes: which process holds a TCP connection
+// later cannot be learnt without root's rights.
 //
 // The socket's handlers only read, decode and keep the books (the liveness
 // timer hears every line); what the receivers are told (events, answers,
@@ -67,14 +76,16 @@ public:
 
     // Sends a request, or holds it until the service is ready. reply runs
     // later from the event loop with the result code and the answer, unless
-    // context has gone by then. A request whose type is remembered (ports)
-    // is sent again after a reconnection. A request that may not be held
-    // ends with ResultNotConnected at once while the service cannot be
-    // reached, and when the attempt under way fails: it must not go out
-    // whenever a service appears later.
+    // context has gone by then. A request remembered under a name (ports,
+    // the proxy credential) is sent once to every session of the service
+    // that it did not reach itself, the last one of each name that was
+    // taken (not one refused at once or too large to send). A request that
+    // may not be held, made while waiting to try the service again, tries
+    // it at once (once per wait; later ones wait for the retry); it ends
+    // with ResultNotConnected when the attempt it waits for fails: it must
+    // not go out whenever a service appears later.
     void request(const QString& type, const QJsonObject& body, QObject* context, Reply reply,
-                 bool hold = true);
-    void remember(const QString& type, const QJsonObject& body);
+                 bool hold = true, const QString& rememberAs = QString());
 
     bool isReady() const { return phase == Ready; }
     // Why the service cannot be reached, after a failure; empty once ready.
@@ -124,6 +135,8 @@ private:
     void shutdown();
 
     void connectNow();
+    // False, after failing the connection, when owner may not be dealt with.
+    bool ownerAllowed(const PeerOwner& owner);
     void dropSocket();
     void writeLine(const QByteArray& line);
     // Reads what the socket holds into receive(); stops while the
@@ -158,7 +171,8 @@ private:
     quint64 link = 0;
     LineDecoder decoder;
     RequestBook requests;
-    QHash<QString, QJsonObject> remembered;
+    // Whole messages by the name they are remembered under.
+    QMap<QString, QJsonObject> remembered;
     DeliveryQueue deliveries;
     QElapsedTimer clock;
     QTimer reconnectTimer;
@@ -172,7 +186,9 @@ private:
     // Since when (clock) the service owes us lines; see the class comment.
     qint64 owedSince = 0;
     Reported reported = NothingReported;
-    bool everReady = false;
+    // A request that cannot wait had the service tried before the delay
+    // was over; the next such request waits for the retry.
+    bool earlyAttempt = false;
     int requestTimeout;
     int firstDelay;
     int maxDelay;
