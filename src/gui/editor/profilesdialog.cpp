@@ -555,6 +555,14 @@ void ProfilesDialog::cancelClicked()
     quit();
 }
 
+void ProfilesDialog::reject()
+{
+    LOG_TRACE;
+    // Left without OK: nothing unsaved may stay in the set that the login
+    // form signs in with. A rollback that fails keeps the window open.
+    cancelClicked();
+}
+
 void ProfilesDialog::dropAdded()
 {
     // The store keeps an added profile through a rollback, as a blank one
@@ -572,7 +580,8 @@ void ProfilesDialog::quit()
     // Saved or rolled back: no edit is left, refused or not.
     refusals.clear();
     ui->listWidget->clear();
-    QWidget::close();
+    // Hidden, not closed: a close would be one more way out, a Cancel.
+    QDialog::done(QDialog::Rejected);
 }
 
 // ------------------------------------------- adding, removing and renaming

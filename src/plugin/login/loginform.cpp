@@ -407,19 +407,24 @@ void LoginForm::authRequest()
         return;
     }
     const QString shown = ui->profileComboBox->comboBox()->currentText();
+    if (shown.isEmpty()) {
+        // Nothing to sign in with: the editor opens on a new profile, as
+        // at the first start when the user clicks the empty list.
+        LOG_NOTICE << "[LoginForm] No profile to sign in with: opening the profile editor";
+        profileInfoClicked();
+        return;
+    }
     ORVO::ConnProfile* profile = profiles.get(shown);
     if (!profile) {
         LOG_ERROR << "[LoginForm] No profile " << shown;
         // Removed or renamed in the editor while it is open: the user is
         // told, and the list shows what the store holds now.
-        if (!shown.isEmpty()) {
-            selectProfile(QString());
-            ORVO::MessageBox::warning(
-                this, ORVO::app() + QStringLiteral(" ") + tr("Error"),
-                tr("The profile %1 no longer exists. Choose a profile and sign in again.")
-                    .arg(QStringLiteral("'") + shown + QStringLiteral("'")),
-                QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
-        }
+        selectProfile(QString());
+        ORVO::MessageBox::warning(
+            this, ORVO::app() + QStringLiteral(" ") + tr("Error"),
+            tr("The profile %1 no longer exists. Choose a profile and sign in again.")
+                .arg(QStringLiteral("'") + shown + QStringLiteral("'")),
+            QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
         return;
     }
     if (profile->getType() != ORVO::ConnProfile::LsType &&
