@@ -475,8 +475,11 @@ int ProfilesDialog::fillList(bool reload)
             return -1;
         }
     }
-    if (profiles->size() == 0)
-        profiles->add(QString());
+    // An empty store opens on a new profile, which only OK keeps.
+    if (profiles->size() == 0) {
+        if (ConnProfile* blank = profiles->add(QString()))
+            added << blank->getId();
+    }
     ui->listWidget->clear();
     const QStringList ids = profiles->ids();
     for (const QString& id : ids)

@@ -117,7 +117,6 @@ private slots:
     void statesDriveTheForm();
     void windowIsGuarded();
     void editorOpensOnTheChosenProfile();
-    void signInWithoutProfileOpensEditor_data();
     void signInWithoutProfileOpensEditor();
     void editorIsAWindowOfItsOwn();
 
@@ -444,32 +443,24 @@ void TestLoginPlugin::editorOpensOnTheChosenProfile()
 
 // Without any profile, SIGN IN and the tray's Connect open the editor on a
 // new one, as the first start does, and send nothing.
-void TestLoginPlugin::signInWithoutProfileOpensEditor_data()
-{
-    QTest::addColumn<bool>("tray");
-    QTest::newRow("sign in") << false;
-    QTest::newRow("tray connect") << true;
-}
-
 void TestLoginPlugin::signInWithoutProfileOpensEditor()
 {
-    QFETCH(bool, tray);
     ORVO::LoginPlugin* p = logintest::plugin();
     QVERIFY(p->newWindow(QVariantMap()));
     emit p->stateChanged(libvelcor::StateIdle);
     Recorder rec(p);
-    if (tray)
-        emit p->authRequest();
-    else
-        p->signInClicked();
-    ProfilesDialog* editor = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && qobject_cast<ProfilesDialog*>(w))
-            editor = qobject_cast<ProfilesDialog*>(w);
-    QVERIFY(editor);
-    QCOMPARE(editor->form()->listWidget->count(), 1);
+    for (bool tray : {false, true}) {
+        tray ? emit p->authRequest() : p->signInClicked();
+        ProfilesDialog* editor = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            editor = w->isVisible() && qobject_cast<ProfilesDialog*>(w)
+                         ? static_cast<ProfilesDialog*>(w)
+                         : editor;
+        QVERIFY(editor);
+        QCOMPARE(editor->form()->listWidget->count(), 1);
+        editor->close();
+    }
     QCOMPARE(rec.order, QStringList());
-    editor->close();
 }
 
 // In the main window the form sits in an item of a graphics scene: the
