@@ -272,8 +272,10 @@ void Gui::_gotQuery(int id, QString query)
             LOG_NOTICE << "[Gui] Query " << id << " dropped: its session has ended";
         }
         // Before the answer goes out: a question asked in reply to it gets
-        // a box of its own.
-        self->openQueries.remove(key);
+        // a box of its own. The keys of an ended session are gone already,
+        // and the same key may now be a new session's open question.
+        if (session == self->sessionsEnded)
+            self->openQueries.remove(key);
         emit self->sigQueryResponse(id, answer == QMessageBox::Ok);
     });
 }
@@ -422,7 +424,9 @@ void Gui::_sessionEnded()
     ++sessionsEnded;
     // A question belongs to the session that asked it: whatever still waits
     // for an answer ends as a Cancel, and no action it asked about runs.
-    // A request that comes later gets a box of its own.
+    // A request that comes later gets a box of its own, the same question
+    // too.
+    openQueries.clear();
     const QList<QPointer<QMessageBox>> boxes = sessionBoxes;
     sessionBoxes.clear();
     for (const QPointer<QMessageBox>& box : boxes) {

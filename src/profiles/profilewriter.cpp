@@ -9,6 +9,9 @@
 
 #include "profiles/connprofile.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -108,10 +111,12 @@ int ConnProfile::importExternalPath(const QString& path, const QString& dir, QSt
             return 0;
         }
         // A file chosen by the user must be there: the failure names it,
-        // since the user can choose it again.
-        writeError =
-            failureText(source, QFileInfo::exists(source) ? QStringLiteral("not a file")
-                                                          : QStringLiteral("file not found"));
+        // since the user can choose it again; the reason in the system's
+        // words, as every other reason of this message.
+        const int code = !QFileInfo::exists(source)  ? ENOENT
+                         : QFileInfo(source).isDir() ? EISDIR
+                                                     : EINVAL;
+        writeError = failureText(source, QString::fromLocal8Bit(std::strerror(code)));
         LOG_ERROR << writeError;
         return -1;
     }

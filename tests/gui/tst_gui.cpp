@@ -285,23 +285,31 @@ void TestGui::queryBox()
     QCOMPARE(driver.seen.defaultButton, int(QMessageBox::Cancel));
 }
 
-// A question open, or about to open, when the session ends is answered no.
+// A question open, or about to open, when the session ends is answered no;
+// the next session's same question gets a box of its own.
 void TestGui::queryEndsWithSession()
 {
     Gui gui(nullptr, true, false);
     QSignalSpy answers(&gui, SIGNAL(sigQueryResponse(int, bool)));
-    QTimer poll; // runs inside the box's own event loop
-    connect(&poll, &QTimer::timeout, this, [&gui, &poll] {
-        if (BoxDriver::visibleBox() && poll.isActive()) {
-            poll.stop();
-            QMetaObject::invokeMethod(&gui, "_gotQuery", Q_ARG(int, 0), Q_ARG(QString, "later"));
-            emit gui.sigDisconnect();
-        }
+    bool signedOut = false;
+    QTimer poll; // runs inside the boxes' own event loops
+    connect(&poll, &QTimer::timeout, this, [&gui, &signedOut] {
+        QMessageBox* box = BoxDriver::visibleBox();
+        if (box && signedOut) // a box left open says yes: no hang, a wrong answer
+            box->button(QMessageBox::Ok)->click();
+        if (!box || signedOut)
+            return;
+        signedOut = true;
+        QMetaObject::invokeMethod(&gui, "_gotQuery", Q_ARG(int, 0), Q_ARG(QString, "later"));
+        emit gui.sigDisconnect();
+        QMetaObject::invokeMethod(&gui, "_gotQuery", Q_ARG(int, 0), Q_ARG(QString, "open"));
     });
     poll.start(5);
     QMetaObject::invokeMethod(&gui, "_gotQuery", Q_ARG(int, 0), Q_ARG(QString, "open"));
-    QTRY_COMPARE(answers.count(), 2);
-    QVERIFY(!answers.at(0).at(1).toBool() && !answers.at(1).at(1).toBool());
+    QTRY_VERIFY(!answers.isEmpty());
+    QCOMPARE(answers.first(), (QVariantList{0, false}));
+    QTRY_COMPARE(answers.count(), 3);
+    QCOMPARE(answers.count(QVariantList{0, true}), 1);
 }
 
 void TestGui::authChangedBox()

@@ -458,6 +458,10 @@ void TestLoginPlugin::signInWithoutProfileOpensEditor()
                          : editor;
         QVERIFY(editor);
         QCOMPARE(editor->form()->listWidget->count(), 1);
+        // Asked again while it is open: what is typed stays.
+        editor->form()->serverEdit->setText(QStringLiteral("typed"));
+        tray ? p->signInClicked() : emit p->authRequest();
+        QCOMPARE(editor->form()->serverEdit->text(), QStringLiteral("typed"));
         editor->close();
     }
     QCOMPARE(rec.order, QStringList());
