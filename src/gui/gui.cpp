@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -52,6 +53,11 @@ Gui::Gui(ORVO::Config* config, bool withGui, bool minimal)
     : config(config), withGui(withGui), minimal(minimal)
 {
     LOG_TRACE;
+    // Made first, so that the boxes are gone before anyone else hears of
+    // the end of the session.
+    connect(this, SIGNAL(sigDisconnect()), this, SLOT(_sessionEnded()));
+    connect(this, SIGNAL(stateChanged(libvelcor::State)), this,
+            SLOT(_serviceState(libvelcor::State)));
     if (_setup() == 0) {
         valid = true;
     } else {
@@ -249,14 +255,27 @@ void Gui::_gotQuery(int id, QString query)
     openQueries.insert(key);
     // From the event loop; the answer goes back by the question's id.
     const QPointer<Gui> self(this);
-    QTimer::singleShot(0, this, [self, id, title, query, key]() {
-        const int answer = MessageBox::warning(
-            nullptr, title, query, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
-        if (!self)
-            return;
+    const quint64 session = sessionsEnded;
+    QTimer::singleShot(0, this, [self, id, title, query, key, session]() {
+        int answer = QMessageBox::Cancel;
+        if (session == self->sessionsEnded) {
+            MessageBox box(QMessageBox::Warning, title, query,
+                           QMessageBox::Ok | QMessageBox::Cancel, nullptr);
+            box.setDefaultButton(QMessageBox::Cancel);
+            box.setIconPixmap(QPixmap(QStringLiteral("rc:messagebox-warn.png")));
+            self->sessionBoxes.removeAll(nullptr);
+            self->sessionBoxes.append(&box);
+            answer = box.exec();
+            if (!self)
+                return;
+        } else {
+            LOG_NOTICE << "[Gui] Query " << id << " dropped: its session has ended";
+        }
         // Before the answer goes out: a question asked in reply to it gets
-        // a box of its own.
-        self->openQueries.remove(key);
+        // a box of its own. The keys of an ended session are gone already,
+        // and the same key may now be a new session's open question.
+        if (session == self->sessionsEnded)
+            self->openQueries.remove(key);
         emit self->sigQueryResponse(id, answer == QMessageBox::Ok);
     });
 }
@@ -316,6 +335,8 @@ void Gui::_requestAction(QVariantMap data)
     connect(box, SIGNAL(buttonClicked(QAbstractButton*, QVariant)), this,
             SLOT(_tBoxButtonClicked(QAbstractButton*, QVariant)));
     connect(box, SIGNAL(finished(int, QVariant)), this, SLOT(_tBoxFinished(int, QVariant)));
+    sessionBoxes.removeAll(nullptr);
+    sessionBoxes.append(box);
     box->show();
 }
 
@@ -389,6 +410,37 @@ void Gui::_windowUnhide()
     mainWindow->setWindowState(mainWindow->windowState() & ~Qt::WindowMinimized);
     mainWindow->raise();
     mainWindow->show();
+}
+
+void Gui::_serviceState(libvelcor::State state)
+{
+    if (state == libvelcor::StateIdle || state == libvelcor::StateError)
+        _sessionEnded();
+}
+
+void Gui::_sessionEnded()
+{
+    LOG_TRACE;
+    ++sessionsEnded;
+    // A question belongs to the session that asked it: whatever still waits
+    // for an answer ends as a Cancel, and no action it asked about runs.
+    // A request that comes later gets a box of its own, the same question
+    // too.
+    openQueries.clear();
+    const QList<QPointer<QMessageBox>> boxes = sessionBoxes;
+    sessionBoxes.clear();
+    for (const QPointer<QMessageBox>& box : boxes) {
+        if (!box)
+            continue;
+        if (qobject_cast<TimedMessageBox*>(box)) {
+            if (claimDecision(box))
+                LOG_DEBUG << "[Gui] Action cancelled: the session ended";
+            box->close();
+            box->deleteLater();
+        } else if (QAbstractButton* cancel = box->button(QMessageBox::Cancel)) {
+            cancel->click();
+        }
+    }
 }
 
 } // namespace ORVO

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPair>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -17,6 +19,7 @@
 
 class MainWindow;
 class QAbstractButton;
+class QMessageBox;
 
 namespace ORVO {
 
@@ -99,6 +102,8 @@ private slots:
     void _tBoxFinished(int result, QVariant data);
     void _windowUnhide();
     void _quitDelayed();
+    void _serviceState(libvelcor::State state);
+    void _sessionEnded();
 
 private:
     int _setup();
@@ -116,6 +121,11 @@ private:
     QStringList waitingErrors;
     // Ids and texts of the question boxes open or about to open.
     QSet<QPair<int, QString>> openQueries;
+    // Counts the sessions that ended; a question posted in an earlier one
+    // is not asked any more.
+    quint64 sessionsEnded = 0;
+    // The boxes that wait for an answer: they end with the session.
+    QList<QPointer<QMessageBox>> sessionBoxes;
 };
 
 } // namespace ORVO

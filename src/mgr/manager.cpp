@@ -89,6 +89,10 @@ int Manager::_setup()
     connect(gui, SIGNAL(sigConnect()), this, SIGNAL(sigConnect()));
     connect(this, SIGNAL(sigConnect()), apiManager, SLOT(_sigConnect()));
     connect(gui, SIGNAL(sigDisconnect()), this, SLOT(_sigDisconnect()));
+    // Every sign-out (the portal's, the service's error too) closes the
+    // session's boxes at once, before the service hears of it; the GUI's own
+    // sign-out has closed them already, and a second call finds none.
+    connect(this, SIGNAL(sigDisconnect()), gui, SLOT(_sessionEnded()));
     connect(this, SIGNAL(sigDisconnect()), apiManager, SLOT(_sigDisconnect()));
     connect(this, SIGNAL(serverIdSupply(QUuid)), processManager, SLOT(gotServerId(QUuid)));
     connect(gui, SIGNAL(startAction(QVariantMap)), this, SLOT(_actionPerform(QVariantMap)));

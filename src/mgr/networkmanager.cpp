@@ -86,7 +86,8 @@ int NetworkManager::startDownload(const QString& url, QString target, bool quiet
     d.quiet = quiet;
     if (!_send(QUrl(url), d)) {
         LOG_ERROR;
-        emit sigError(ErrorRequest, QString(""));
+        if (!quiet)
+            emit sigError(ErrorRequest, QString(""));
         return -1;
     }
     return 0;
@@ -154,7 +155,8 @@ void NetworkManager::_notTheFile(QNetworkReply* reply, const Download& d)
         if (_send(to, next))
             return;
         LOG_ERROR;
-        emit sigError(ErrorRequest, QString(""));
+        if (!d.quiet)
+            emit sigError(ErrorRequest, QString(""));
         return;
     }
     LOG_ERROR << "[NetworkManager] " << why;
@@ -243,10 +245,12 @@ void NetworkManager::_failWrite(QNetworkReply* reply, Download& d)
 void NetworkManager::_reportWriteError(const Download& d)
 {
     // The user chose the file and can make room for it: the box says which
-    // file and why, whether or not the download was quiet.
+    // file and why. A quiet download (a logo) is the program's own
+    // business: the log has it.
     const QString reason = d.file ? d.file->errorString() : QString();
     LOG_ERROR << "Cannot write " << d.target << ": " << reason;
-    emit sigError(ErrorSystem, tr("Cannot write %1: %2").arg(d.target, reason));
+    if (!d.quiet)
+        emit sigError(ErrorSystem, tr("Cannot write %1: %2").arg(d.target, reason));
 }
 
 void NetworkManager::_readyRead()

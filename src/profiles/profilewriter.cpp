@@ -9,6 +9,9 @@
 
 #include "profiles/connprofile.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -101,11 +104,21 @@ int ConnProfile::importExternalPath(const QString& path, const QString& dir, QSt
     }
     const QString source = external ? path : origin + QLatin1Char('/') + path;
     if (!QFileInfo(source).isFile()) {
-        // A file chosen by the user must be there; a file of the profile's
-        // own directory that vanished outside the program is only reported,
-        // so the profile stays savable.
-        LOG_ERROR;
-        return external ? -1 : 0;
+        // A file of the profile's own directory that vanished outside the
+        // program is only reported, so the profile stays savable.
+        if (!external) {
+            LOG_ERROR;
+            return 0;
+        }
+        // A file chosen by the user must be there: the failure names it,
+        // since the user can choose it again; the reason in the system's
+        // words, as every other reason of this message.
+        const int code = !QFileInfo::exists(source)  ? ENOENT
+                         : QFileInfo(source).isDir() ? EISDIR
+                                                     : EINVAL;
+        writeError = failureText(source, QString::fromLocal8Bit(std::strerror(code)));
+        LOG_ERROR << writeError;
+        return -1;
     }
     const QString target = dir + QLatin1Char('/') + newName;
     LOG_DEBUG << "[Profiles] Import old: " << source << " new: " << target;

@@ -64,6 +64,7 @@ private slots:
     void repeatedErrorOneBox();
     void queryBox_data();
     void queryBox();
+    void queryEndsWithSession();
     void authChangedBox();
 
     void confirmation_data();
@@ -284,6 +285,33 @@ void TestGui::queryBox()
     QCOMPARE(driver.seen.defaultButton, int(QMessageBox::Cancel));
 }
 
+// A question open, or about to open, when the session ends is answered no;
+// the next session's same question gets a box of its own.
+void TestGui::queryEndsWithSession()
+{
+    Gui gui(nullptr, true, false);
+    QSignalSpy answers(&gui, SIGNAL(sigQueryResponse(int, bool)));
+    bool signedOut = false;
+    QTimer poll; // runs inside the boxes' own event loops
+    connect(&poll, &QTimer::timeout, this, [&gui, &signedOut] {
+        QMessageBox* box = BoxDriver::visibleBox();
+        if (box && signedOut) // a box left open says yes: no hang, a wrong answer
+            box->button(QMessageBox::Ok)->click();
+        if (!box || signedOut)
+            return;
+        signedOut = true;
+        QMetaObject::invokeMethod(&gui, "_gotQuery", Q_ARG(int, 0), Q_ARG(QString, "later"));
+        emit gui.sigDisconnect();
+        QMetaObject::invokeMethod(&gui, "_gotQuery", Q_ARG(int, 0), Q_ARG(QString, "open"));
+    });
+    poll.start(5);
+    QMetaObject::invokeMethod(&gui, "_gotQuery", Q_ARG(int, 0), Q_ARG(QString, "open"));
+    QTRY_VERIFY(!answers.isEmpty());
+    QCOMPARE(answers.first(), (QVariantList{0, false}));
+    QTRY_COMPARE(answers.count(), 3);
+    QCOMPARE(answers.count(QVariantList{0, true}), 1);
+}
+
 void TestGui::authChangedBox()
 {
     Gui gui(nullptr, true, false);
@@ -310,6 +338,12 @@ void TestGui::confirmation_data()
     QTest::newRow("escape key") << "escape" << 0;
     // Closed through the window, not by the countdown: a Cancel.
     QTest::newRow("window closed") << "close" << 0;
+    // The session that asked ended: the box ends as a Cancel.
+    QTest::newRow("signed out") << "signed out" << 0;
+    QTest::newRow("service idle") << "idle" << 0;
+    QTest::newRow("service error") << "error" << 0;
+    // A request after the sign-out asks as usual.
+    QTest::newRow("asked after sign-out") << "ok after sign-out" << 1;
 }
 
 void TestGui::confirmation()
@@ -319,14 +353,21 @@ void TestGui::confirmation()
     Gui gui(nullptr, true, false);
     QSignalSpy actions(&gui, SIGNAL(startAction(QVariantMap)));
     const QVariantMap map = actionMap("open", "ssh");
+    if (how == QLatin1String("ok after sign-out"))
+        emit gui.sigDisconnect();
     QMetaObject::invokeMethod(&gui, "_requestAction", Q_ARG(QVariantMap, map));
 
     QCOMPARE(timedBoxes().size(), 1);
     QPointer<ORVO::TimedMessageBox> box = timedBoxes().first();
     QVERIFY(box->isVisible());
     QVERIFY(!box->isModal());
-    if (how == QLatin1String("ok"))
+    if (how.startsWith(QLatin1String("ok")))
         box->button(QMessageBox::Ok)->click();
+    else if (how == QLatin1String("signed out"))
+        emit gui.sigDisconnect();
+    else if (how == QLatin1String("idle") || how == QLatin1String("error"))
+        emit gui.stateChanged(how == QLatin1String("idle") ? libvelcor::StateIdle
+                                                           : libvelcor::StateError);
     else if (how == QLatin1String("cancel"))
         box->button(QMessageBox::Cancel)->click();
     else if (how == QLatin1String("escape"))

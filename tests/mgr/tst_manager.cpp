@@ -441,6 +441,8 @@ void TestManager::signOutFromThePortalRunsOnce()
     const int mark = rig.simMark();
     // Its Logout button: the portal is no longer ready when it asks.
     emit rig.portal()->sigDisconnect();
+    // The session's boxes close at once, not when the service has stopped.
+    QCOMPARE(rig.log.count(QStringLiteral("gui._sessionEnded")), 1);
     QTRY_COMPARE_WITH_TIMEOUT(rig.actionsSince(mark).count(QStringLiteral("stop")), 1, 5000);
     QTest::qWait(100);
     QCOMPARE(rig.actionsSince(mark).count(QStringLiteral("stop")), 1);
@@ -666,6 +668,7 @@ void TestManager::apiErrorRouting()
                                       "certificate verification (NOT recommended).\n\nDo you still "
                                       "want to continue?")}));
     QCOMPARE(rig.actionsSince(mark).contains(QStringLiteral("stop")), signOut);
+    QCOMPARE(rig.log.count(QStringLiteral("gui._sessionEnded")), signOut ? 1 : 0);
     QCOMPARE(rig.valuesSince(QStringLiteral("auth"), mark).size(), signOut ? 1 : 0);
     if (signOut) // the error is shown before the sign-out runs
         QVERIFY(rig.log.indexOf(QStringLiteral("gui._gotError")) <

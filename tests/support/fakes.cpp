@@ -395,6 +395,11 @@ void FakeGui::_gotAuthChanged(libvelcor::Auth auth)
     log->add(QStringLiteral("gui"), QStringLiteral("_gotAuthChanged"), {authArg(auth)});
 }
 
+void FakeGui::_sessionEnded()
+{
+    log->add(QStringLiteral("gui"), QStringLiteral("_sessionEnded"));
+}
+
 void FakeGui::_requestAction(QVariantMap data)
 {
     log->add(QStringLiteral("gui"), QStringLiteral("_requestAction"), {data});

@@ -266,6 +266,7 @@ private slots:
     void _gotQuery(int id, QString query);
     void _gotAuthChanged(libvelcor::Auth auth);
     void _requestAction(QVariantMap data);
+    void _sessionEnded();
 
 private:
     CallLog* log;

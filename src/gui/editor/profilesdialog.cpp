@@ -475,8 +475,11 @@ int ProfilesDialog::fillList(bool reload)
             return -1;
         }
     }
-    if (profiles->size() == 0)
-        profiles->add(QString());
+    // An empty store opens on a new profile, which only OK keeps.
+    if (profiles->size() == 0) {
+        if (ConnProfile* blank = profiles->add(QString()))
+            added << blank->getId();
+    }
     ui->listWidget->clear();
     const QStringList ids = profiles->ids();
     for (const QString& id : ids)
@@ -555,6 +558,14 @@ void ProfilesDialog::cancelClicked()
     quit();
 }
 
+void ProfilesDialog::reject()
+{
+    LOG_TRACE;
+    // Left without OK: nothing unsaved may stay in the set that the login
+    // form signs in with. A rollback that fails keeps the window open.
+    cancelClicked();
+}
+
 void ProfilesDialog::dropAdded()
 {
     // The store keeps an added profile through a rollback, as a blank one
@@ -572,7 +583,8 @@ void ProfilesDialog::quit()
     // Saved or rolled back: no edit is left, refused or not.
     refusals.clear();
     ui->listWidget->clear();
-    QWidget::close();
+    // Hidden, not closed: a close would be one more way out, a Cancel.
+    QDialog::done(QDialog::Rejected);
 }
 
 // ------------------------------------------- adding, removing and renaming

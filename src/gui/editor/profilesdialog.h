@@ -25,8 +25,8 @@ class ConnProfiles;
 // The profile editor: a non-modal dialog over the login form's profile
 // store in which the user lists, adds, edits, renames and removes profiles.
 // Every edit goes at once into the store's working set; OK writes the whole
-// set to disk, Cancel rolls it back, and closing the window otherwise keeps
-// the unsaved edits in the shared working set.
+// set to disk, and every other way out (Cancel, the close control, Escape)
+// rolls it back, so that what the user sees afterwards is what is saved.
 //
 // The store and the shown profile are borrowed, never deleted here.
 class ProfilesDialog : public QDialog
@@ -61,6 +61,10 @@ public:
 
     // The widget tree, for whoever drives the form.
     Ui_profilesDialog* form() const { return ui; }
+
+public slots:
+    // The close control and Escape: a Cancel.
+    void reject() override;
 
 signals:
     // The profile the form now shows; never null.

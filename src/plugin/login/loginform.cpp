@@ -302,7 +302,8 @@ void LoginForm::applyShownFieldState()
         applyFieldState(profile);
         return;
     }
-    // Gone from the store with unsaved edits kept: show what it holds.
+    // Removed or renamed in the editor while it is open: show what the
+    // store holds.
     selectProfile(QString());
 }
 
@@ -352,9 +353,8 @@ void LoginForm::profileInfoClicked()
 void LoginForm::editorClosed()
 {
     LOG_TRACE;
-    // Closed by its window or Escape the editor keeps its edits in the
-    // working set, and Cancel rolls them back: either way the list shows
-    // what the set now holds, on the same profile while it is there.
+    // Only OK keeps the edits; every other way out rolls them back: the
+    // list shows what is saved, on the same profile while it is there.
     refreshProfiles(ui->profileComboBox->comboBox()->currentText());
     applyShownFieldState();
 }
@@ -371,6 +371,13 @@ void LoginForm::openProfileEditor(int index)
     // Opened by id: the editor lists the profiles in the same order, but
     // the id cannot point at another profile whatever the order.
     const QString id = ui->profileComboBox->comboBox()->itemText(index);
+    if (id.isEmpty() && editor->isVisible()) {
+        // Asked again for no profile (SIGN IN, the tray's Connect): a reload
+        // would drop what the user is typing into the new one.
+        editor->raise();
+        editor->activateWindow();
+        return;
+    }
     if (editor->load(id, false) != 0) {
         LOG_ERROR;
         return;
@@ -407,19 +414,24 @@ void LoginForm::authRequest()
         return;
     }
     const QString shown = ui->profileComboBox->comboBox()->currentText();
+    if (shown.isEmpty()) {
+        // Nothing to sign in with: the editor opens on a new profile, as
+        // at the first start when the user clicks the empty list.
+        LOG_NOTICE << "[LoginForm] No profile to sign in with: opening the profile editor";
+        profileInfoClicked();
+        return;
+    }
     ORVO::ConnProfile* profile = profiles.get(shown);
     if (!profile) {
         LOG_ERROR << "[LoginForm] No profile " << shown;
         // Removed or renamed in the editor while it is open: the user is
         // told, and the list shows what the store holds now.
-        if (!shown.isEmpty()) {
-            selectProfile(QString());
-            ORVO::MessageBox::warning(
-                this, ORVO::app() + QStringLiteral(" ") + tr("Error"),
-                tr("The profile %1 no longer exists. Choose a profile and sign in again.")
-                    .arg(QStringLiteral("'") + shown + QStringLiteral("'")),
-                QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
-        }
+        selectProfile(QString());
+        ORVO::MessageBox::warning(
+            this, ORVO::app() + QStringLiteral(" ") + tr("Error"),
+            tr("The profile %1 no longer exists. Choose a profile and sign in again.")
+                .arg(QStringLiteral("'") + shown + QStringLiteral("'")),
+            QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
         return;
     }
     if (profile->getType() != ORVO::ConnProfile::LsType &&

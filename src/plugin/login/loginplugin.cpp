@@ -407,11 +407,6 @@ int LoginPlugin::sendProfile(ORVO::ConnProfile* profile)
     return 0;
 }
 
-void LoginPlugin::profileReceive(ORVO::ConnProfile* profile)
-{
-    sendProfile(profile);
-}
-
 void LoginPlugin::_signIn(ORVO::ConnProfile* profile)
 {
     // The coordinator needs the credential and the settings before the

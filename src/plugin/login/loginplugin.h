@@ -86,7 +86,6 @@ private slots:
     void editedProxyPort();
     void editedProxyUser();
     void editedProxyPass();
-    void profileReceive(ORVO::ConnProfile* profile);
     // The form's sign-in: credential and settings, then the profile and
     // the connect request, the last two only after a usable credential.
     void _signIn(ORVO::ConnProfile* profile);

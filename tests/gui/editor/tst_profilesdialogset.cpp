@@ -51,6 +51,7 @@ private slots:
     void removeRows_data();
     void removeRows();
     void renameToTakenId();
+    void cancelRestores_data();
     void cancelRestores();
     void writeFailureNamesTheReason();
     void listOrder();
@@ -219,8 +220,18 @@ void TestProfilesDialogSet::renameToTakenId()
     QVERIFY(!QFileInfo::exists(rig->dirOf("a")));
 }
 
+// Every way out but OK is a Cancel.
+void TestProfilesDialogSet::cancelRestores_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("cancel button") << "cancel";
+    QTest::newRow("close control") << "close";
+    QTest::newRow("escape key") << "escape";
+}
+
 void TestProfilesDialogSet::cancelRestores()
 {
+    QFETCH(QString, how);
     const QByteArray before = orvotest::readFile(rig->dirOf("a") + "/config.json");
     rig->open("a");
     edtest::typeInto(rig->f()->nameEdit, "renamed");
@@ -232,7 +243,12 @@ void TestProfilesDialogSet::cancelRestores()
 
     QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
     QSignalSpy changed(&rig->dialog, SIGNAL(profileChanged(ORVO::ConnProfile*)));
-    edtest::click(rig->f()->cancelButton);
+    if (how == QLatin1String("cancel"))
+        edtest::click(rig->f()->cancelButton);
+    else if (how == QLatin1String("close"))
+        rig->dialog.close();
+    else
+        QTest::keyClick(&rig->dialog, Qt::Key_Escape);
     QVERIFY(!rig->dialog.isVisible());
     QCOMPARE(rig->f()->listWidget->count(), 0);
     QCOMPARE(saved.count() + changed.count(), 0);

@@ -117,6 +117,7 @@ private slots:
     void statesDriveTheForm();
     void windowIsGuarded();
     void editorOpensOnTheChosenProfile();
+    void signInWithoutProfileOpensEditor();
     void editorIsAWindowOfItsOwn();
 
 private:
@@ -236,8 +237,9 @@ void TestLoginPlugin::firstStartShowsPasswordField()
     QCOMPARE(p->loginForm->form()->profileComboBox->comboBox()->currentText(),
              QString(files ? "c-files" : "A-first"));
     QCOMPARE(pass->isHidden(), files);
-    // A cancelled new profile is neither kept nor remembered.
-    QCOMPARE(p->loginForm->store()->ids().size(), step == "close" ? 2 : 3);
+    // A cancelled new profile is neither kept nor remembered; closing the
+    // editor cancels as well.
+    QCOMPARE(p->loginForm->store()->ids().size(), 3);
     QCOMPARE(p->loginForm->form()->profileComboBox->comboBox()->count(),
              p->loginForm->store()->ids().size());
     QVERIFY(!settings.value("profile").toString().startsWith("_new"));
@@ -437,6 +439,32 @@ void TestLoginPlugin::editorOpensOnTheChosenProfile()
     QCOMPARE(fresh.load(), 0);
     QVERIFY(fresh.get("beta"));
     QCOMPARE(fresh.get("beta")->getAuth().getUser(), QStringLiteral("carol"));
+}
+
+// Without any profile, SIGN IN and the tray's Connect open the editor on a
+// new one, as the first start does, and send nothing.
+void TestLoginPlugin::signInWithoutProfileOpensEditor()
+{
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    emit p->stateChanged(libvelcor::StateIdle);
+    Recorder rec(p);
+    for (bool tray : {false, true}) {
+        tray ? emit p->authRequest() : p->signInClicked();
+        ProfilesDialog* editor = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            editor = w->isVisible() && qobject_cast<ProfilesDialog*>(w)
+                         ? static_cast<ProfilesDialog*>(w)
+                         : editor;
+        QVERIFY(editor);
+        QCOMPARE(editor->form()->listWidget->count(), 1);
+        // Asked again while it is open: what is typed stays.
+        editor->form()->serverEdit->setText(QStringLiteral("typed"));
+        tray ? p->signInClicked() : emit p->authRequest();
+        QCOMPARE(editor->form()->serverEdit->text(), QStringLiteral("typed"));
+        editor->close();
+    }
+    QCOMPARE(rec.order, QStringList());
 }
 
 // In the main window the form sits in an item of a graphics scene: the
