@@ -22,7 +22,9 @@ bool isNonRegular(const QString& path);
 // Reads a regular file of at most maxSize bytes. Anything else (a FIFO, a
 // device, a directory, a larger file) is refused without blocking: -1.
 int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes);
-// Renames a file, directory or link; fails when the target name is taken.
+// Renames a file, directory or link, and syncs the folders concerned;
+// fails when the target name is taken. A failed sync fails it too, errno
+// saying why, with the entry already under its new name.
 int moveEntry(const QString& from, const QString& to);
 // Creates dir (with missing parents) and makes it private to the user.
 int makePrivateDir(const QString& dir);

@@ -400,6 +400,8 @@ int ConnProfile::save(bool newIdIfExists)
         if (moveEntry(dir, old) != 0) {
             writeError = failureText(dir);
             LOG_ERROR << writeError;
+            // Moved, but its folder could not be synced: it goes back.
+            moved = !entryExists(dir) && entryExists(old);
             goto failure;
         }
         moved = true;
@@ -429,6 +431,9 @@ int ConnProfile::save(bool newIdIfExists)
     if (moveEntry(tmp, dir) != 0) {
         writeError = failureText(dir);
         LOG_ERROR << writeError;
+        // In place, but its folder could not be synced: taken back whole.
+        if (!entryExists(tmp))
+            moveEntry(dir, tmp);
         goto failure;
     }
     if (moved) {
