@@ -352,6 +352,15 @@ int changeSettingsFile(QSettings* settings, const QVariantMap& set, const QStrin
         return -1;
     }
     removeStaleCopies(target);
+    const QByteArray targetName = QFile::encodeName(target);
+    struct stat st = {};
+    // What other processes wrote is seen by the store too. Not under the
+    // lock: a change that the store holds unsaved (setValue) goes out now,
+    // as Qt would write it anyway, and Qt's write would wait for ever for
+    // a lock that this process holds. Not from a FIFO, which Qt's read
+    // waits on.
+    if (::stat(targetName.constData(), &st) != 0 || S_ISREG(st.st_mode))
+        settings->sync();
     // Another process's change is not lost. Where no lock file can be made
     // at all (a full disk, a folder that cannot be written), the write goes
     // on and finds the reason itself.
@@ -361,12 +370,8 @@ int changeSettingsFile(QSettings* settings, const QVariantMap& set, const QStrin
                   QStringLiteral(" is in use by another program");
         return -1;
     }
-    // What other processes wrote is seen by the store too.
-    settings->sync();
-    const QByteArray targetName = QFile::encodeName(target);
     QByteArray bytes;
     QString why;
-    struct stat st = {};
     const bool exists = ::stat(targetName.constData(), &st) == 0 || errno != ENOENT;
     if (exists && readRegularFile(target, MaxSettingsSize, bytes, why) != 0) {
         problem = QStringLiteral("the settings file ") + target + QLatin1Char(' ') + why;
@@ -407,12 +412,22 @@ int changeSettingsFile(QSettings* settings, const QVariantMap& set, const QStrin
             const int code = errno;
             problem = QStringLiteral("cannot replace the settings file ") + target + ": " +
                       errnoText(code);
+        } else if (libvelcor::utils::syncDir(folder) != 0) {
+            // The file holds the change, which a power loss may yet undo:
+            // the store reads it, and the write counts as failed.
+            problem = cannotWrite + errnoText(errno);
+            lock.unlock();
+            settings->sync();
+            return -1;
         }
     }
     if (!problem.isEmpty()) {
         ::unlink(copyName.constData());
         return -1;
     }
+    // Qt's store writes its own pending change under this lock: never
+    // synced while it is held.
+    lock.unlock();
     settings->sync();
     if (!storeHolds(settings, set, removed))
         LOG_ERROR << "[Utils] the settings file " << target
@@ -432,7 +447,43 @@ int settingsChange(QSettings* settings, const QVariantMap& set, const QStringLis
     return -1;
 }
 
+bool readNothing(QIODevice&, QSettings::SettingsMap&)
+{
+    return true;
+}
+
+bool writeNothing(QIODevice&, const QSettings::SettingsMap&)
+{
+    return false;
+}
+
 } // namespace
+
+int settingsGuardUserFile(const QString& organization, const QString& application, QString& problem)
+{
+    problem.clear();
+    // Qt names a store's file only once the store has read it: a store of a
+    // format of its own reads files that are not there, in the same folders.
+    static const QString probeSuffix = QStringLiteral("settings-probe");
+    static const QSettings::Format probe =
+        QSettings::registerFormat(probeSuffix, readNothing, writeNothing);
+    QString path = QSettings(probe, QSettings::UserScope, organization, application).fileName();
+    path.chop(probeSuffix.size());
+    path += QStringLiteral("conf");
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode) ||
+        S_ISDIR(st.st_mode))
+        return 0;
+    // Says what it is without opening it.
+    QByteArray none;
+    QString what;
+    readRegularFile(path, 0, none, what);
+    problem = QStringLiteral("the settings file ") + path + QLatin1Char(' ') + what +
+              QStringLiteral(": the settings are the defaults, and are not saved");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
+    return -1;
+}
 
 int settingsMakePrivate(QSettings* settings)
 {

@@ -16,6 +16,7 @@
 #include "common/common.h"
 #include "common/config.h"
 #include "common/log.h"
+#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "gui/gui.h"
 #include "gui/messagebox.h"
@@ -228,6 +229,10 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
     // Identity: the data location derives from both names.
     QCoreApplication::setOrganizationName(ORVO::org());
     QCoreApplication::setApplicationName(QLatin1String(ORVO::ApplicationId));
+    // Before any store reads the user's settings file, which may not be one.
+    QString settingsProblem;
+    ORVO::utils::settingsGuardUserFile(ORVO::org(), QLatin1String(ORVO::ApplicationId),
+                                       settingsProblem);
 
     // One client per user, held until everything below is gone again.
     ORVO::InstanceLock instanceLock(ORVO::getAppDataDir());
@@ -253,6 +258,8 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
         LOG_ERROR << "[Main] " << why.toUtf8().constData();
         return 1;
     }
+    if (!settingsProblem.isEmpty())
+        LOG_ERROR << "[Main] " << settingsProblem.toUtf8().constData();
     // What the configuration had to say before there was a file log.
     for (const QString& notice : config.notices)
         LOG_NOTICE << "[Config] " << notice.toUtf8().constData();

@@ -27,6 +27,7 @@ private slots:
     void languages();
     void repairedTemplateInstalled();
     void replacedCopyNoticeInLog();
+    void settingsFileIsFifo();
     void oneClientPerUser_data();
     void oneClientPerUser();
     void killedClientsLockTakenOver();
@@ -368,6 +369,19 @@ void TestStartup::replacedCopyNoticeInLog()
                  log.contains(("kept as " + child.dataDir() + "/vtx.json.old").toLocal8Bit()),
              log.constData());
     QVERIFY(child.err.contains(notice));
+}
+
+// Qt's read of a FIFO in the settings file's place held the start for ever.
+void TestStartup::settingsFileIsFifo()
+{
+    ChildClient child;
+    QVERIFY(QDir().mkpath(QFileInfo(child.settingsFile()).absolutePath()));
+    QCOMPARE(::mkfifo(QFile::encodeName(child.settingsFile()).constData(), 0600), 0);
+    orvosim::ServiceSimulator sim;
+    startRunning(child, sim);
+    stopWithSignal(child);
+    const QByteArray reason = (child.settingsFile() + " is not a regular file but a FIFO").toUtf8();
+    QVERIFY2(orvotest::readFile(child.logFile()).contains(reason), child.err.constData());
 }
 
 void TestStartup::oneClientPerUser_data()
