@@ -83,8 +83,10 @@ int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes)
     return result;
 }
 
-int moveEntry(const QString& from, const QString& to)
+int moveEntry(const QString& from, const QString& to, bool* renamed)
 {
+    if (renamed)
+        *renamed = false;
     if (from.isEmpty() || to.isEmpty())
         return -1;
     const QByteArray src = QFile::encodeName(from);
@@ -100,6 +102,8 @@ int moveEntry(const QString& from, const QString& to)
     // would silently replace an empty directory.
     if (!moved && (entryExists(to) || ::rename(src.constData(), dst.constData()) != 0))
         return -1;
+    if (renamed)
+        *renamed = true;
     // Until both folders are on the disk, a power loss can undo the move.
     const QString toDir = QFileInfo(to).absolutePath();
     const QString fromDir = QFileInfo(from).absolutePath();
