@@ -459,7 +459,7 @@ bool writeNothing(QIODevice&, const QSettings::SettingsMap&)
 
 } // namespace
 
-int settingsGuardUserFile(const QString& organization, const QString& application, QString& problem)
+int settingsGuardFiles(const QString& organization, const QString& application, QString& problem)
 {
     problem.clear();
     // Qt names a store's file only once the store has read it: a store of a
@@ -467,22 +467,56 @@ int settingsGuardUserFile(const QString& organization, const QString& applicatio
     static const QString probeSuffix = QStringLiteral("settings-probe");
     static const QSettings::Format probe =
         QSettings::registerFormat(probeSuffix, readNothing, writeNothing);
-    QString path = QSettings(probe, QSettings::UserScope, organization, application).fileName();
-    path.chop(probeSuffix.size());
-    path += QStringLiteral("conf");
-    struct stat st = {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode) ||
-        S_ISDIR(st.st_mode))
-        return 0;
-    // Says what it is without opening it.
-    QByteArray none;
-    QString what;
-    readRegularFile(path, 0, none, what);
-    problem = QStringLiteral("the settings file ") + path + QLatin1Char(' ') + what +
-              QStringLiteral(": the settings are the defaults, and are not saved");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
-    return -1;
+    const QString tail =
+        organization + QLatin1Char('/') + application + QLatin1Char('.') + probeSuffix;
+    const auto rootOf = [&](QSettings::Scope scope) {
+        QString path = QSettings(probe, scope, organization, application).fileName();
+        return path.endsWith(tail) ? path.left(path.size() - tail.size()) : QString();
+    };
+    // The system's files are read by the stores of both scopes, in every
+    // folder of XDG_CONFIG_DIRS (the first of them is Qt's system path).
+    QStringList systemRoots{rootOf(QSettings::SystemScope)};
+    for (const QString& dir : QFile::decodeName(qgetenv("XDG_CONFIG_DIRS"))
+                                  .split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        const QString root = QDir::cleanPath(dir) + QLatin1Char('/');
+        if (!systemRoots.contains(root))
+            systemRoots << root;
+    }
+    const QList<QPair<QSettings::Scope, QStringList>> scopes{
+        {QSettings::UserScope, {rootOf(QSettings::UserScope)}},
+        {QSettings::SystemScope, systemRoots}};
+    for (const auto& scope : scopes) {
+        bool redirected = false;
+        for (const QString& root : scope.second) {
+            for (const QString& name :
+                 {QString(organization + QLatin1Char('/') + application), organization}) {
+                const QString path = root + name + QStringLiteral(".conf");
+                struct stat st = {};
+                if (root.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 ||
+                    S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+                    continue;
+                // Says what it is without opening it.
+                QByteArray none;
+                QString what;
+                readRegularFile(path, 0, none, what);
+                if (!problem.isEmpty())
+                    problem += QStringLiteral("; ");
+                problem +=
+                    QStringLiteral("the settings file ") + path + QLatin1Char(' ') + what +
+                    (scope.first == QSettings::UserScope
+                         ? QStringLiteral(": the settings are the defaults, and are not saved")
+                         : QStringLiteral(": the system's settings are not read"));
+                // The scope's stores look below it, where nothing can be read.
+                QSettings::setPath(QSettings::NativeFormat, scope.first, path);
+                QSettings::setPath(QSettings::IniFormat, scope.first, path);
+                redirected = true;
+                break;
+            }
+            if (redirected)
+                break;
+        }
+    }
+    return problem.isEmpty() ? 0 : -1;
 }
 
 int settingsMakePrivate(QSettings* settings)

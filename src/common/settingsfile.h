@@ -9,15 +9,15 @@ class QSettings;
 namespace ORVO {
 namespace utils {
 
-// To be called before any store of the user's settings of organization and
-// application is made. When their file is there but not a regular file or
-// a folder (a FIFO, which Qt's read would wait on for ever, or a device),
-// every store of this process's user scope is pointed below that file,
-// where it reads nothing and any write fails naming it: the settings are
-// the defaults. 0 when the file is fit or missing; -1 with problem saying
-// why.
-int settingsGuardUserFile(const QString& organization, const QString& application,
-                          QString& problem);
+// To be called before any settings store of organization and application
+// is made. Where one of the files their stores read (the user's file and
+// the organization's beside it, and both in each system folder) is there
+// but not a regular file or a folder (a FIFO, which Qt's read would wait on
+// for ever, or a device), every store of that scope in this process is
+// pointed below that file, where it reads nothing and any write fails
+// naming it: that scope's settings are the defaults. 0 when every file is
+// fit or missing; -1 with problem naming each file and why.
+int settingsGuardFiles(const QString& organization, const QString& application, QString& problem);
 // Makes the settings store's file readable by its owner only: created 0600
 // (with its folder) when missing, group and other bits dropped when present.
 // Scratch files of writes of it that a process which has ended left behind

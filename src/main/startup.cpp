@@ -16,7 +16,6 @@
 #include "common/common.h"
 #include "common/config.h"
 #include "common/log.h"
-#include "common/settingsfile.h"
 #include "common/utils.h"
 #include "gui/gui.h"
 #include "gui/messagebox.h"
@@ -222,17 +221,13 @@ int loadTranslations(const QString& lang, QTranslator& qtTranslator, QTranslator
     return failures;
 }
 
-int runClient(int argc, char** argv, bool withGui, bool minimal)
+int runClient(int argc, char** argv, bool withGui, bool minimal, const QString& settingsProblem)
 {
     initEmbeddedResources();
 
     // Identity: the data location derives from both names.
     QCoreApplication::setOrganizationName(ORVO::org());
     QCoreApplication::setApplicationName(QLatin1String(ORVO::ApplicationId));
-    // Before any store reads the user's settings file, which may not be one.
-    QString settingsProblem;
-    ORVO::utils::settingsGuardUserFile(ORVO::org(), QLatin1String(ORVO::ApplicationId),
-                                       settingsProblem);
 
     // One client per user, held until everything below is gone again.
     ORVO::InstanceLock instanceLock(ORVO::getAppDataDir());

@@ -27,6 +27,7 @@ private slots:
     void languages();
     void repairedTemplateInstalled();
     void replacedCopyNoticeInLog();
+    void settingsFileIsFifo_data();
     void settingsFileIsFifo();
     void oneClientPerUser_data();
     void oneClientPerUser();
@@ -371,16 +372,28 @@ void TestStartup::replacedCopyNoticeInLog()
     QVERIFY(child.err.contains(notice));
 }
 
-// Qt's read of a FIFO in the settings file's place held the start for ever.
+void TestStartup::settingsFileIsFifo_data()
+{
+    QTest::addColumn<QString>("file"); // under the child's temporary root
+    const QString org = ORVO::org();
+    QTest::newRow("user's file") << "config/" + org + "/BastivaConnectApp.conf";
+    QTest::newRow("organization's file") << "config/" + org + ".conf";
+    QTest::newRow("system's file") << "xdg/" + org + "/BastivaConnectApp.conf";
+}
+
+// Qt's read of a FIFO in a settings file's place held the start for ever.
 void TestStartup::settingsFileIsFifo()
 {
+    QFETCH(QString, file);
     ChildClient child;
-    QVERIFY(QDir().mkpath(QFileInfo(child.settingsFile()).absolutePath()));
-    QCOMPARE(::mkfifo(QFile::encodeName(child.settingsFile()).constData(), 0600), 0);
+    child.env.insert("XDG_CONFIG_DIRS", child.root.path() + "/xdg");
+    const QString path = child.root.path() + "/" + file;
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     orvosim::ServiceSimulator sim;
     startRunning(child, sim);
     stopWithSignal(child);
-    const QByteArray reason = (child.settingsFile() + " is not a regular file but a FIFO").toUtf8();
+    const QByteArray reason = (path + " is not a regular file but a FIFO").toUtf8();
     QVERIFY2(orvotest::readFile(child.logFile()).contains(reason), child.err.constData());
 }
 
