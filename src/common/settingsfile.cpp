@@ -354,20 +354,27 @@ int changeSettingsFile(QSettings* settings, const QVariantMap& set, const QStrin
     removeStaleCopies(target);
     const QByteArray targetName = QFile::encodeName(target);
     struct stat st = {};
-    // What other processes wrote is seen by the store too. Not under the
-    // lock: a change that the store holds unsaved (setValue) goes out now,
-    // as Qt would write it anyway, and Qt's write would wait for ever for
-    // a lock that this process holds. Not from a FIFO, which Qt's read
-    // waits on.
-    if (::stat(targetName.constData(), &st) != 0 || S_ISREG(st.st_mode))
-        settings->sync();
     // Another process's change is not lost. Where no lock file can be made
     // at all (a full disk, a folder that cannot be written), the write goes
     // on and finds the reason itself.
     QLockFile lock(QFileInfo(path).absoluteFilePath() + QStringLiteral(".lock"));
+    const QString inUse = QStringLiteral("the settings file ") + path +
+                          QStringLiteral(" is in use by another program");
+    // What other processes wrote is seen by the store too. Not under the
+    // lock: a change that the store holds unsaved (setValue) goes out now,
+    // as Qt would write it anyway, and Qt's write would wait for ever for
+    // a lock that this process holds; Qt waits for ever for a live holder
+    // too, so the lock is tried first within a bound. Not from a FIFO,
+    // which Qt's read waits on.
     if (!lock.tryLock(LockWaitMs) && lock.error() == QLockFile::LockFailedError) {
-        problem = QStringLiteral("the settings file ") + path +
-                  QStringLiteral(" is in use by another program");
+        problem = inUse;
+        return -1;
+    }
+    lock.unlock();
+    if (::stat(targetName.constData(), &st) != 0 || S_ISREG(st.st_mode))
+        settings->sync();
+    if (!lock.tryLock(LockWaitMs) && lock.error() == QLockFile::LockFailedError) {
+        problem = inUse;
         return -1;
     }
     QByteArray bytes;

@@ -29,15 +29,18 @@ int settingsMakePrivate(QSettings* settings);
 // (setValue, remove), which Qt would write unchecked: a full disk can leave
 // Qt's write short without a word. One that it holds all the same is
 // written first, by Qt, as Qt would write it at the next turn of the event
-// loop. Under the lock that Qt's
-// stores take to write the file (waiting a few seconds at most), the change is made on a copy of
-// the file (0600), which Qt writes and which replaces the file only once it reads back whole; a
-// settings file that is a symbolic link stays one. 0 when the file holds the value (nothing is
-// written when it holds it already); -1 with an ERROR line for a null store, an empty key or a
-// failed write, which leaves the file and the store as they were, with why
-// (when given) saying why for the user: "cannot write the settings file
-// ...: no space left on device". Only a failed sync of the folder after the
-// rename leaves the new file, which a power loss may yet undo.
+// loop. Under the lock that Qt's stores take to write the file, the change
+// is made on a copy of the file (0600), which Qt writes and which replaces
+// the file only once it reads back whole; a settings file that is a
+// symbolic link stays one. The lock is waited for a few seconds, before
+// that first write and again after it: held longer by another program, it
+// refuses the change ("in use by another program"). 0 when the file holds
+// the value (nothing is written when it holds it already); -1 with an
+// ERROR line for a null store, an empty key or a failed write, which leaves
+// the file and the store as they were, with why (when given) saying why for
+// the user: "cannot write the settings file ...: no space left on device".
+// Only a failed sync of the folder after the rename leaves the new file,
+// which a power loss may yet undo.
 int settingsSetSync(QSettings* settings, const QString& key, const QVariant& value,
                     QString* why = nullptr);
 // Removes keys from the settings store's file in the same way: 0 when the
