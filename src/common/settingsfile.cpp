@@ -352,21 +352,33 @@ int changeSettingsFile(QSettings* settings, const QVariantMap& set, const QStrin
         return -1;
     }
     removeStaleCopies(target);
+    const QByteArray targetName = QFile::encodeName(target);
+    struct stat st = {};
     // Another process's change is not lost. Where no lock file can be made
     // at all (a full disk, a folder that cannot be written), the write goes
     // on and finds the reason itself.
     QLockFile lock(QFileInfo(path).absoluteFilePath() + QStringLiteral(".lock"));
+    const QString inUse = QStringLiteral("the settings file ") + path +
+                          QStringLiteral(" is in use by another program");
+    // What other processes wrote is seen by the store too. Not under the
+    // lock: a change that the store holds unsaved (setValue) goes out now,
+    // as Qt would write it anyway, and Qt's write would wait for ever for
+    // a lock that this process holds; Qt waits for ever for a live holder
+    // too, so the lock is tried first within a bound. Not from a FIFO,
+    // which Qt's read waits on.
     if (!lock.tryLock(LockWaitMs) && lock.error() == QLockFile::LockFailedError) {
-        problem = QStringLiteral("the settings file ") + path +
-                  QStringLiteral(" is in use by another program");
+        problem = inUse;
         return -1;
     }
-    // What other processes wrote is seen by the store too.
-    settings->sync();
-    const QByteArray targetName = QFile::encodeName(target);
+    lock.unlock();
+    if (::stat(targetName.constData(), &st) != 0 || S_ISREG(st.st_mode))
+        settings->sync();
+    if (!lock.tryLock(LockWaitMs) && lock.error() == QLockFile::LockFailedError) {
+        problem = inUse;
+        return -1;
+    }
     QByteArray bytes;
     QString why;
-    struct stat st = {};
     const bool exists = ::stat(targetName.constData(), &st) == 0 || errno != ENOENT;
     if (exists && readRegularFile(target, MaxSettingsSize, bytes, why) != 0) {
         problem = QStringLiteral("the settings file ") + target + QLatin1Char(' ') + why;
@@ -407,12 +419,22 @@ int changeSettingsFile(QSettings* settings, const QVariantMap& set, const QStrin
             const int code = errno;
             problem = QStringLiteral("cannot replace the settings file ") + target + ": " +
                       errnoText(code);
+        } else if (libvelcor::utils::syncDir(folder) != 0) {
+            // The file holds the change, which a power loss may yet undo:
+            // the store reads it, and the write counts as failed.
+            problem = cannotWrite + errnoText(errno);
+            lock.unlock();
+            settings->sync();
+            return -1;
         }
     }
     if (!problem.isEmpty()) {
         ::unlink(copyName.constData());
         return -1;
     }
+    // Qt's store writes its own pending change under this lock: never
+    // synced while it is held.
+    lock.unlock();
     settings->sync();
     if (!storeHolds(settings, set, removed))
         LOG_ERROR << "[Utils] the settings file " << target
@@ -432,7 +454,77 @@ int settingsChange(QSettings* settings, const QVariantMap& set, const QStringLis
     return -1;
 }
 
+bool readNothing(QIODevice&, QSettings::SettingsMap&)
+{
+    return true;
+}
+
+bool writeNothing(QIODevice&, const QSettings::SettingsMap&)
+{
+    return false;
+}
+
 } // namespace
+
+int settingsGuardFiles(const QString& organization, const QString& application, QString& problem)
+{
+    problem.clear();
+    // Qt names a store's file only once the store has read it: a store of a
+    // format of its own reads files that are not there, in the same folders.
+    static const QString probeSuffix = QStringLiteral("settings-probe");
+    static const QSettings::Format probe =
+        QSettings::registerFormat(probeSuffix, readNothing, writeNothing);
+    const QString tail =
+        organization + QLatin1Char('/') + application + QLatin1Char('.') + probeSuffix;
+    const auto rootOf = [&](QSettings::Scope scope) {
+        QString path = QSettings(probe, scope, organization, application).fileName();
+        return path.endsWith(tail) ? path.left(path.size() - tail.size()) : QString();
+    };
+    // The system's files are read by the stores of both scopes, in every
+    // folder of XDG_CONFIG_DIRS (the first of them is Qt's system path).
+    QStringList systemRoots{rootOf(QSettings::SystemScope)};
+    for (const QString& dir : QFile::decodeName(qgetenv("XDG_CONFIG_DIRS"))
+                                  .split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        const QString root = QDir::cleanPath(dir) + QLatin1Char('/');
+        if (!systemRoots.contains(root))
+            systemRoots << root;
+    }
+    const QList<QPair<QSettings::Scope, QStringList>> scopes{
+        {QSettings::UserScope, {rootOf(QSettings::UserScope)}},
+        {QSettings::SystemScope, systemRoots}};
+    for (const auto& scope : scopes) {
+        bool redirected = false;
+        for (const QString& root : scope.second) {
+            for (const QString& name :
+                 {QString(organization + QLatin1Char('/') + application), organization}) {
+                const QString path = root + name + QStringLiteral(".conf");
+                struct stat st = {};
+                if (root.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 ||
+                    S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+                    continue;
+                // Says what it is without opening it.
+                QByteArray none;
+                QString what;
+                readRegularFile(path, 0, none, what);
+                if (!problem.isEmpty())
+                    problem += QStringLiteral("; ");
+                problem +=
+                    QStringLiteral("the settings file ") + path + QLatin1Char(' ') + what +
+                    (scope.first == QSettings::UserScope
+                         ? QStringLiteral(": the settings are the defaults, and are not saved")
+                         : QStringLiteral(": the system's settings are not read"));
+                // The scope's stores look below it, where nothing can be read.
+                QSettings::setPath(QSettings::NativeFormat, scope.first, path);
+                QSettings::setPath(QSettings::IniFormat, scope.first, path);
+                redirected = true;
+                break;
+            }
+            if (redirected)
+                break;
+        }
+    }
+    return problem.isEmpty() ? 0 : -1;
+}
 
 int settingsMakePrivate(QSettings* settings)
 {

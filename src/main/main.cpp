@@ -4,6 +4,7 @@
 
 #include "common/common.h"
 #include "common/log.h"
+#include "common/settingsfile.h"
 #include "main/startup.h"
 
 // The built-in plugins, in discovery order: login first.
@@ -18,19 +19,23 @@ int main(int argc, char** argv)
     // No application object yet: Qt's own debug stream, not the log.
     qDebug() << "Starting" << ORVO::versionInfo() << " rev: " << ORVO::revision();
 
+    // Before any settings store reads a file that may not be one.
+    QString settingsProblem;
+    utils::settingsGuardFiles(org(), QLatin1String(ApplicationId), settingsProblem);
+
     switch (modeFromArgs(argc, argv)) {
     case StartMode::Help:
         usage(argc, argv);
         return 0;
     case StartMode::FullGui:
-        return runClient(argc, argv, true, false);
+        return runClient(argc, argv, true, false, settingsProblem);
     case StartMode::MinimalGui:
-        return runClient(argc, argv, true, true);
+        return runClient(argc, argv, true, true, settingsProblem);
     case StartMode::CommandLine:
-        return runClient(argc, argv, false, false);
+        return runClient(argc, argv, false, false, settingsProblem);
     default:
         break;
     }
     const bool minimal = modeFromSetting(readSystemMode()) == StartMode::MinimalGui;
-    return runClient(argc, argv, true, minimal);
+    return runClient(argc, argv, true, minimal, settingsProblem);
 }

@@ -221,7 +221,7 @@ int loadTranslations(const QString& lang, QTranslator& qtTranslator, QTranslator
     return failures;
 }
 
-int runClient(int argc, char** argv, bool withGui, bool minimal)
+int runClient(int argc, char** argv, bool withGui, bool minimal, const QString& settingsProblem)
 {
     initEmbeddedResources();
 
@@ -253,6 +253,8 @@ int runClient(int argc, char** argv, bool withGui, bool minimal)
         LOG_ERROR << "[Main] " << why.toUtf8().constData();
         return 1;
     }
+    if (!settingsProblem.isEmpty())
+        LOG_ERROR << "[Main] " << settingsProblem.toUtf8().constData();
     // What the configuration had to say before there was a file log.
     for (const QString& notice : config.notices)
         LOG_NOTICE << "[Config] " << notice.toUtf8().constData();

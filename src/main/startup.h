@@ -39,7 +39,9 @@ int loadTranslations(const QString& lang, QTranslator& qtTranslator, QTranslator
                      bool withGui);
 
 // Builds everything in the start-up order, runs the event loop and tears
-// everything down again; the process exit status.
-int runClient(int argc, char** argv, bool withGui, bool minimal);
+// everything down again; the process exit status. settingsProblem, what
+// the guard of the settings files found, goes to the log.
+int runClient(int argc, char** argv, bool withGui, bool minimal,
+              const QString& settingsProblem = QString());
 
 } // namespace ORVO

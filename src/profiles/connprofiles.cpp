@@ -143,7 +143,8 @@ void ConnProfiles::recover()
 {
     // A cycle of renames cut short goes back first; while it cannot, the
     // backups it needs are no leftovers.
-    const bool cycleSettled = renamecycle::rollBack(profilesPath) == 0;
+    QString reason;
+    const bool cycleSettled = renamecycle::rollBack(profilesPath, reason) == 0;
     const QDir root(profilesPath);
     const QStringList leftovers =
         root.entryList(QStringList{QStringLiteral("*.profile.old"), QStringLiteral("*.profile.tmp"),

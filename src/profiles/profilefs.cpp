@@ -83,23 +83,33 @@ int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes)
     return result;
 }
 
-int moveEntry(const QString& from, const QString& to)
+int moveEntry(const QString& from, const QString& to, bool* renamed)
 {
+    if (renamed)
+        *renamed = false;
     if (from.isEmpty() || to.isEmpty())
         return -1;
     const QByteArray src = QFile::encodeName(from);
     const QByteArray dst = QFile::encodeName(to);
+    bool moved = false;
 #if defined(RENAME_NOREPLACE)
-    if (::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
+    moved =
+        ::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0;
+    if (!moved && errno != EINVAL && errno != ENOSYS)
         return -1;
 #endif
     // A file system without no-replace renames: test first. A plain rename
     // would silently replace an empty directory.
-    if (entryExists(to))
+    if (!moved && (entryExists(to) || ::rename(src.constData(), dst.constData()) != 0))
         return -1;
-    return ::rename(src.constData(), dst.constData()) == 0 ? 0 : -1;
+    if (renamed)
+        *renamed = true;
+    // Until both folders are on the disk, a power loss can undo the move.
+    const QString toDir = QFileInfo(to).absolutePath();
+    const QString fromDir = QFileInfo(from).absolutePath();
+    if (libvelcor::utils::syncDir(toDir) != 0)
+        return -1;
+    return fromDir == toDir ? 0 : libvelcor::utils::syncDir(fromDir);
 }
 
 int makePrivateDir(const QString& dir)

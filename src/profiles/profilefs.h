@@ -22,8 +22,11 @@ bool isNonRegular(const QString& path);
 // Reads a regular file of at most maxSize bytes. Anything else (a FIFO, a
 // device, a directory, a larger file) is refused without blocking: -1.
 int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes);
-// Renames a file, directory or link; fails when the target name is taken.
-int moveEntry(const QString& from, const QString& to);
+// Renames a file, directory or link, and syncs the folders concerned;
+// fails when the target name is taken. A failed sync fails it too, errno
+// saying why, with the entry already under its new name: renamed, when
+// given, says whether the rename was made.
+int moveEntry(const QString& from, const QString& to, bool* renamed = nullptr);
 // Creates dir (with missing parents) and makes it private to the user.
 int makePrivateDir(const QString& dir);
 // Restricts a file to its owner (0600).

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <functional>
 
+#include <unistd.h>
+
 #include <libvelcor/utils.h>
 
 #include "common/log.h"
@@ -38,61 +40,104 @@ QString journalPath(const QString& root)
     return root + QLatin1Char('/') + CycleJournal;
 }
 
+// The last line, with the count of ids: a journal whose name reached the
+// disk before its bytes did ends without it.
+QString closingLine(int count)
+{
+    return QStringLiteral("end %1").arg(count);
+}
+
 } // namespace
 
-int writeJournal(const QString& root, const QStringList& ids)
+int writeJournal(const QString& root, const QStringList& ids, QString& reason)
 {
     const QString journal = journalPath(root);
     const QString partial = journal + TmpSuffix;
     if (entryExists(partial) && libvelcor::utils::rmRec(partial) != 0) {
-        LOG_ERROR;
+        reason = failureText(partial);
+        LOG_ERROR << reason;
         return -1;
     }
     QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        LOG_ERROR;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        reason = failureText(partial, file.errorString());
+        LOG_ERROR << reason;
         return -1;
     }
-    const QByteArray text = ids.join(QLatin1Char('\n')).toUtf8() + '\n';
-    bool ok = file.write(text) == text.size();
-    ok = file.flush() && ok;
+    const QByteArray text = (ids.join(QLatin1Char('\n')) + QLatin1Char('\n') +
+                             closingLine(ids.size()) + QLatin1Char('\n'))
+                                .toUtf8();
+    // Its bytes are on the disk before its name is.
+    if (libvelcor::utils::writeAll(file, text.constData(), text.size()) != 0)
+        reason = failureText(partial, file.errorString());
+    else if (::fsync(file.handle()) != 0)
+        reason = failureText(partial);
+    else
+        reason.clear();
     file.close();
-    if (!ok || file.error() != QFileDevice::NoError || moveEntry(partial, journal) != 0) {
-        LOG_ERROR;
+    if (reason.isEmpty() && moveEntry(partial, journal) != 0)
+        reason = failureText(journal);
+    if (!reason.isEmpty()) {
+        LOG_ERROR << reason;
         QFile::remove(partial);
         return -1;
     }
     return 0;
 }
 
-int commitJournal(const QString& root)
+int commitJournal(const QString& root, const QStringList& ids, QString& reason)
 {
-    if (!QFile::remove(journalPath(root))) {
-        LOG_ERROR;
+    const QString journal = journalPath(root);
+    if (::unlink(QFile::encodeName(journal).constData()) != 0) {
+        reason = failureText(journal);
+        LOG_ERROR << reason;
         return -1;
     }
-    return 0;
+    QString why;
+    if (libvelcor::utils::syncDir(root, &why) == 0)
+        return 0;
+    // A power loss could yet bring the journal back, and with it the undo
+    // of the cycle: undone now, from the journal written again.
+    reason = failureText(root, why);
+    LOG_ERROR << reason;
+    QString ignored;
+    writeJournal(root, ids, ignored);
+    return -1;
 }
 
-int rollBack(const QString& root)
+int rollBack(const QString& root, QString& reason)
 {
     const QString journal = journalPath(root);
     // A journal never put in place: nothing was written under it.
     const QString partial = journal + TmpSuffix;
     if (entryExists(partial) && libvelcor::utils::rmRec(partial) != 0) {
-        LOG_ERROR;
+        reason = failureText(partial);
+        LOG_ERROR << reason;
         return -1;
     }
     if (!entryExists(journal))
         return 0;
     QByteArray text;
     if (readRegularFile(journal, MaxJournalSize, text) != 0) {
+        reason = failureText(journal);
         LOG_ERROR << "[Profiles] Cannot read the journal: " << journal;
         return -1;
     }
-    const QStringList ids = QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList ids = QString::fromUtf8(text).split(QLatin1Char('\n'));
+    // Whole only with its closing line, after which the text ends; without
+    // it (cut short by a power loss, or garbled) the backups it would bring
+    // back stay where they are.
+    const QString closing =
+        ids.size() >= 2 && ids.takeLast().isEmpty() ? ids.takeLast() : QString();
+    if (closing.isEmpty() || closing != closingLine(ids.size())) {
+        reason = failureText(journal,
+                             QStringLiteral("incomplete journal of renames: the backups beside the "
+                                            "profiles are kept, to be put back by hand"));
+        LOG_ERROR << "[Profiles] " << reason;
+        return -1;
+    }
     int result = 0;
-    for (const QString& id : ids) {
+    for (const QString& id : qAsConst(ids)) {
         if (ConnProfile::checkId(id) != 0) {
             LOG_ERROR;
             continue;
@@ -103,16 +148,26 @@ int rollBack(const QString& root)
         if (!entryExists(old))
             continue;
         LOG_DEBUG << "[Profiles] Restoring: " << dir;
-        if ((entryExists(dir) && libvelcor::utils::rmRec(dir) != 0) || moveEntry(old, dir) != 0) {
-            LOG_ERROR;
+        QString failed;
+        if (entryExists(dir) && libvelcor::utils::rmRec(dir) != 0)
+            failed = failureText(dir);
+        else if (moveEntry(old, dir) != 0)
+            failed = failureText(old);
+        if (!failed.isEmpty()) {
+            LOG_ERROR << failed;
+            if (result == 0)
+                reason = failed;
             result = -1;
         }
     }
-    if (result == 0 && !QFile::remove(journal)) {
-        LOG_ERROR;
-        result = -1;
+    if (result != 0)
+        return -1;
+    if (::unlink(QFile::encodeName(journal).constData()) != 0) {
+        reason = failureText(journal);
+        LOG_ERROR << reason;
+        return -1;
     }
-    return result;
+    return 0;
 }
 
 } // namespace renamecycle
@@ -185,7 +240,7 @@ int ConnProfiles::save(QString& failedId)
     ioError.clear();
     // Whatever an earlier failure could not put back of a cycle of renames
     // goes back before anything else is written.
-    if (renamecycle::rollBack(profilesPath) != 0) {
+    if (renamecycle::rollBack(profilesPath, ioError) != 0) {
         LOG_ERROR;
         return -1;
     }
@@ -251,11 +306,12 @@ int ConnProfiles::beginCycle(const QVector<SaveItem>& order, int first)
         ids << order.at(i).id;
         // A backup left by an interrupted save would pass for this one's.
         if (recoverProfileDir(dirOf(ids.last())) != 0) {
-            LOG_ERROR;
+            ioError = failureText(dirOf(ids.last()));
+            LOG_ERROR << ioError;
             return -1;
         }
     }
-    if (renamecycle::writeJournal(profilesPath, ids) != 0) {
+    if (renamecycle::writeJournal(profilesPath, ids, ioError) != 0) {
         LOG_ERROR;
         return -1;
     }
@@ -273,7 +329,10 @@ int ConnProfiles::beginCycle(const QVector<SaveItem>& order, int first)
 
 int ConnProfiles::endCycle()
 {
-    if (renamecycle::commitJournal(profilesPath) != 0) {
+    QStringList ids;
+    for (const CycleMember& m : qAsConst(cycle))
+        ids << m.id;
+    if (renamecycle::commitJournal(profilesPath, ids, ioError) != 0) {
         LOG_ERROR;
         return -1;
     }
@@ -295,9 +354,11 @@ void ConnProfiles::undoCycle()
             LOG_ERROR;
         aside.remove(m.id);
     }
-    if (renamecycle::rollBack(profilesPath) != 0) {
+    QString reason;
+    if (renamecycle::rollBack(profilesPath, reason) != 0) {
         // The journal stays: load, or the next save, finishes the job.
         LOG_ERROR;
+        ioError += (ioError.isEmpty() ? QString() : QStringLiteral("; ")) + reason;
     }
     // In memory: each member as it was, with the snapshot of what is on disk.
     for (const CycleMember& m : qAsConst(cycle)) {

@@ -17,14 +17,18 @@ namespace ORVO {
 namespace renamecycle {
 
 // Writes the journal naming ids under the profiles root, whole or not at
-// all (written aside and renamed into place).
-int writeJournal(const QString& root, const QStringList& ids);
-// The commit: without the journal the backups are plain leftovers.
-int commitJournal(const QString& root);
+// all: written aside, synced, renamed into place, ending with a closing
+// line that its reader requires. Each fails with reason saying why.
+int writeJournal(const QString& root, const QStringList& ids, QString& reason);
+// The commit: without the journal the backups are plain leftovers. Done
+// once the root is synced; should that fail, the journal of ids is written
+// again for the undo.
+int commitJournal(const QString& root, const QStringList& ids, QString& reason);
 // Puts back, from its backup, every member that a journal under root names
 // and that was written since, then removes the journal. 0 when there is no
-// journal; on failure the journal stays for the next attempt.
-int rollBack(const QString& root);
+// journal; on failure, a journal without its closing line included, the
+// journal and the backups stay for the next attempt.
+int rollBack(const QString& root, QString& reason);
 
 } // namespace renamecycle
 } // namespace ORVO

@@ -57,6 +57,17 @@ QString nextId(const QString& id)
     return m.captured(1) + QStringLiteral("--") + QString::number(n + 1);
 }
 
+// Puts back what a failed save moved; a failure of that joins the reason.
+void moveBack(const QString& from, const QString& to, QString& writeError)
+{
+    bool renamed = false;
+    if (moveEntry(from, to, &renamed) == 0 || renamed)
+        return;
+    const QString text = QStringLiteral("cannot put back ") + failureText(to);
+    LOG_ERROR << "[Profiles] " << text;
+    writeError += (writeError.isEmpty() ? QString() : QStringLiteral("; ")) + text;
+}
+
 } // namespace
 
 QString ConnProfile::originDir() const
@@ -385,6 +396,7 @@ int ConnProfile::save(bool newIdIfExists)
 
     const References refs = references();
     bool moved = false;
+    bool placed = false;
     QVariantMap doc;
     QString json;
     bool ok = false;
@@ -410,12 +422,12 @@ int ConnProfile::save(bool newIdIfExists)
 
     if (entryExists(dir)) {
         LOG_DEBUG << "[Profiles] Updating existing profile";
-        if (moveEntry(dir, old) != 0) {
+        // Moved, even when its folder could not be synced: it goes back.
+        if (moveEntry(dir, old, &moved) != 0) {
             writeError = failureText(dir);
             LOG_ERROR << writeError;
             goto failure;
         }
-        moved = true;
     } else {
         LOG_DEBUG << "[Profiles] New profile";
         const QString origin = originDir();
@@ -439,9 +451,12 @@ int ConnProfile::save(bool newIdIfExists)
         if (writeFile(vpnConfig.toText(), tmp + QLatin1Char('/') + name) != 0)
             goto failure;
     }
-    if (moveEntry(tmp, dir) != 0) {
+    if (moveEntry(tmp, dir, &placed) != 0) {
         writeError = failureText(dir);
         LOG_ERROR << writeError;
+        // In place, but its folder could not be synced: taken back whole.
+        if (placed)
+            moveBack(dir, tmp, writeError);
         goto failure;
     }
     if (moved) {
@@ -454,7 +469,7 @@ int ConnProfile::save(bool newIdIfExists)
 
 failure:
     if (moved)
-        moveEntry(old, dir);
+        moveBack(old, dir, writeError);
     libvelcor::utils::rmRec(tmp);
     // The user's choice of files survives a failed save.
     restoreReferences(refs);

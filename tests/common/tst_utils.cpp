@@ -4,6 +4,7 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <cerrno>
 #include <climits>
 #include <memory>
 
@@ -13,6 +14,7 @@
 #include "common/settingsfile.h"
 #include "common/utils.h"
 #include "gui/widgets/widgetutils.h"
+#include "libvelcor/utils.h"
 #include "logcapture.h"
 #include "smalldisk.h"
 #include "testenv.h"
@@ -130,18 +132,37 @@ private slots:
         QCOMPARE(utils::settingsSetSync(&settings, "port", QStringLiteral("8080")), 0);
         QCOMPARE(mode(), owner);
         // Equal after conversion to the new value's type: nothing written.
-        const QDateTime before = QFileInfo(settings.fileName()).lastModified();
+        const QDateTime unchanged = QFileInfo(settings.fileName()).lastModified();
         QCOMPARE(utils::settingsSetSync(&settings, "port", 8080), 0);
-        QCOMPARE(QFileInfo(settings.fileName()).lastModified(), before);
+        QCOMPARE(QFileInfo(settings.fileName()).lastModified(), unchanged);
         QSettings reader(org(), QStringLiteral("BastivaConnectApp"));
         QCOMPARE(reader.value("port").toString(), QStringLiteral("8080"));
+        QString why;
+        // A change of the store's own, not yet saved, used to wait for ever.
+        settings.setValue("own", 1);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(utils::settingsSetSync(&settings, "lang", "de"), 0);
+        QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(orvotest::readFile(settings.fileName()).count("own=1\n"), 1);
+        // The folder's sync after the rename fails the write too.
+        static int syncs = 0;
+        libvelcor::utils::setDirSyncHook([](const QString&) { return ++syncs == 2 ? EIO : 0; });
+        QCOMPARE(utils::settingsSetSync(&settings, "port", 443, &why), -1);
+        libvelcor::utils::setDirSyncHook(nullptr);
+        QCOMPARE(why, "cannot write the settings file " + settings.fileName() + ": " +
+                          utils::errnoText(EIO));
+        const QDateTime before = QFileInfo(settings.fileName()).lastModified();
         // Another writer holds Qt's lock of the file: the write waits for
-        // it, then fails and says why.
+        // it, then fails and says why, a change of the store's own held
+        // (Qt's write of which waited half a minute) included.
         QLockFile held(settings.fileName() + ".lock");
         QVERIFY(held.lock());
-        QString why;
+        settings.setValue("pending", 1);
+        clock.restart();
         QCOMPARE(utils::settingsSetSync(&settings, "port", 443, &why), -1);
         QCOMPARE(why, "the settings file " + settings.fileName() + " is in use by another program");
+        QVERIFY(clock.elapsed() < 20000);
         QCOMPARE(QFileInfo(settings.fileName()).lastModified(), before);
     }
 

@@ -27,6 +27,8 @@ private slots:
     void languages();
     void repairedTemplateInstalled();
     void replacedCopyNoticeInLog();
+    void settingsFileIsFifo_data();
+    void settingsFileIsFifo();
     void oneClientPerUser_data();
     void oneClientPerUser();
     void killedClientsLockTakenOver();
@@ -368,6 +370,31 @@ void TestStartup::replacedCopyNoticeInLog()
                  log.contains(("kept as " + child.dataDir() + "/vtx.json.old").toLocal8Bit()),
              log.constData());
     QVERIFY(child.err.contains(notice));
+}
+
+void TestStartup::settingsFileIsFifo_data()
+{
+    QTest::addColumn<QString>("file"); // under the child's temporary root
+    const QString org = ORVO::org();
+    QTest::newRow("user's file") << "config/" + org + "/BastivaConnectApp.conf";
+    QTest::newRow("organization's file") << "config/" + org + ".conf";
+    QTest::newRow("system's file") << "xdg/" + org + "/BastivaConnectApp.conf";
+}
+
+// Qt's read of a FIFO in a settings file's place held the start for ever.
+void TestStartup::settingsFileIsFifo()
+{
+    QFETCH(QString, file);
+    ChildClient child;
+    child.env.insert("XDG_CONFIG_DIRS", child.root.path() + "/xdg");
+    const QString path = child.root.path() + "/" + file;
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    orvosim::ServiceSimulator sim;
+    startRunning(child, sim);
+    stopWithSignal(child);
+    const QByteArray reason = (path + " is not a regular file but a FIFO").toUtf8();
+    QVERIFY2(orvotest::readFile(child.logFile()).contains(reason), child.err.constData());
 }
 
 void TestStartup::oneClientPerUser_data()

@@ -4,7 +4,12 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <libvelcor/utils.h>
+
+#include <cerrno>
+
 #include "common/simplecrypt.h"
+#include "common/utils.h"
 #include "logcapture.h"
 #include "profilefixture.h"
 #include "profiles/connprofile.h"
@@ -41,6 +46,7 @@ private slots:
     void renameCarry();
     void saveUnderNewId();
     void leftovers();
+    void failedFolderSyncPutsBack();
 
 private:
     // A record under the temporary base path, with files outside it.
@@ -380,6 +386,33 @@ void TestProfileSave::leftovers()
     QCOMPARE(p.save(false), 0);
     QCOMPARE(entries(base()), QStringList{"p.profile"});
     QCOMPARE(readFile(dir + "/ca.pem"), proftest::pemText("ext-ca"));
+}
+
+// The new directory took the old one's place, but the folder could not be
+// synced: the old one is back, nothing is left over, and the reason told.
+void TestProfileSave::failedFolderSyncPutsBack()
+{
+    ConnProfile p;
+    makeProfile(p, VpnManual);
+    QCOMPARE(p.save(false), 0);
+    const QString dir = base() + "/p.profile";
+    const QByteArray before = readFile(dir + "/config.json");
+    static QString root;
+    static int syncs;
+    root = base();
+    syncs = 0;
+    // The root's first sync follows dir -> old, its second tmp -> dir.
+    libvelcor::utils::setDirSyncHook(
+        [](const QString& d) { return d == root && ++syncs == 2 ? EIO : 0; });
+    p.getAuth().setUser("w");
+    log().clear();
+    const int rc = p.save(false);
+    libvelcor::utils::setDirSyncHook(nullptr);
+    QCOMPARE(rc, -1);
+    QCOMPARE(readFile(dir + "/config.json"), before);
+    QCOMPARE(entries(base()), QStringList{"p.profile"});
+    const QString errors = log().linesAt("ERROR").join('\n');
+    QVERIFY2(errors.contains(ORVO::utils::errnoText(EIO) + " (" + dir + ")"), qPrintable(errors));
 }
 
 ORVO_TEST_MAIN(TestProfileSave)

@@ -2,7 +2,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "libvelcor/auth.h"
 #include "libvelcor/crypto.h"
@@ -334,6 +336,21 @@ private slots:
         QCOMPARE(utils::bytes2File("x", tmp.path() + "/adir"), -1);
         QCOMPARE(utils::bytes2File("x", tmp.path() + "/no/such/dir/f"), -1);
         QCOMPARE(orvotest::readFile(path), QByteArray("first"));
+    }
+
+    // Done only once the folder is synced after the rename.
+    void bytes2FileSyncsFolder()
+    {
+        static QStringList synced;
+        static int failWith = 0;
+        utils::setDirSyncHook([](const QString& dir) { return synced << dir, failWith; });
+        QCOMPARE(utils::bytes2File("one", tmp.path() + "/synced.bin"), 0);
+        QCOMPARE(synced, QStringList{QFileInfo(tmp.path()).canonicalFilePath()});
+        failWith = EIO;
+        QString error;
+        QCOMPARE(utils::bytes2File("two", tmp.path() + "/synced.bin", &error), -1);
+        utils::setDirSyncHook(nullptr);
+        QCOMPARE(error, QString::fromLocal8Bit(std::strerror(EIO)));
     }
 };
 

@@ -8,11 +8,46 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace libvelcor {
 namespace utils {
+
+namespace {
+
+DirSyncHook dirSyncHook = nullptr;
+
+} // namespace
+
+void setDirSyncHook(DirSyncHook hook)
+{
+    dirSyncHook = hook;
+}
+
+int syncDir(const QString& dir, QString* error)
+{
+    int code = dirSyncHook ? dirSyncHook(dir) : 0;
+    if (code == 0) {
+        const int fd =
+            ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // As PostgreSQL does: a folder that cannot be opened to read (-wx)
+        // or a file system without a sync of folders is as synced as it gets.
+        if (fd < 0)
+            code = errno == EACCES ? 0 : errno;
+        else if (::fsync(fd) != 0)
+            code = errno == EINVAL || errno == EBADF ? 0 : errno;
+        if (fd >= 0)
+            ::close(fd);
+    }
+    if (code == 0)
+        return 0;
+    if (error)
+        *error = QString::fromLocal8Bit(std::strerror(code));
+    errno = code;
+    return -1;
+}
 
 int writeAll(QFileDevice& file, const char* data, qint64 size)
 {
@@ -82,6 +117,13 @@ int AtomicFile::commit()
     }
     if (!file.commit())
         return fail(file.errorString());
+    // QSaveFile renamed the file over the end of any chain of links.
+    const QFileInfo placed(file.fileName());
+    const QString real = placed.canonicalFilePath();
+    QString reason;
+    if (syncDir(real.isEmpty() ? placed.absolutePath() : QFileInfo(real).absolutePath(), &reason) !=
+        0)
+        return fail(reason);
     return 0;
 }
 

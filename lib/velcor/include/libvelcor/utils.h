@@ -12,11 +12,21 @@ namespace utils {
 // of the rest, which fails with the reason (a full disk).
 int writeAll(QFileDevice& file, const char* data, qint64 size);
 
+// Syncs the folder dir to the disk: a rename or link made in it is kept
+// by a power loss only from then on. 0, or -1 with errno set and error
+// (when given) saying why ("Input/output error").
+int syncDir(const QString& dir, QString* error = nullptr);
+// For tests only, off by default: called with each folder about to be
+// synced; an errno value it returns fails that sync as the system would.
+using DirSyncHook = int (*)(const QString& dir);
+void setDirSyncHook(DirSyncHook hook);
+
 // A file written whole or not at all. The bytes go unbuffered into a
 // temporary file beside path, so that a full disk fails the write that
 // meets it (Qt's QSaveFile, buffered, can commit a short file and call it
-// done); commit syncs that file and renames it over path. Until then, and
-// after any failure, path stays as it was.
+// done); commit syncs that file, renames it over path and syncs the folder
+// that holds it. Until then, and after any failure before the rename, path
+// stays as it was.
 class AtomicFile
 {
 public:
@@ -32,8 +42,10 @@ public:
     // Writes every byte or fails; after a failure, commit fails too.
     int write(const char* data, qint64 size);
     int write(const QByteArray& bytes) { return write(bytes.constData(), bytes.size()); }
-    // 0 when path now holds every byte written; -1 with errorString, path
-    // unchanged and the temporary file gone.
+    // 0 when path now holds every byte written, on the disk; -1 with
+    // errorString, path unchanged and the temporary file gone, except when
+    // only the folder's sync failed (path then holds the bytes, which a
+    // power loss may yet take back).
     int commit();
     // Drops what was written; path stays as it was.
     void cancel();
