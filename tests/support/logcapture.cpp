@@ -85,9 +85,11 @@ void LogCapture::clear()
 
 const QRegularExpression& LogCapture::lineShape()
 {
+    // The day's and month's names are the system's, in any language: they
+    // may hold dots, blanks and letters beyond ASCII.
     static const QRegularExpression re(
         QStringLiteral(
-            R"(^(?<date>[A-Z][a-z]{2} [A-Z][a-z]{2} [1-9]\d? \d\d:\d\d:\d\d \d{4}) )"
+            R"(^(?<date>[^\[\]]+ [1-9]\d? \d\d:\d\d:\d\d \d{4}) )"
             R"(\[(?<thread>0x[0-9a-f]+)\] \[(?<level>LOG|ERROR|notice|debug|trace)\] )"
             R"(\[BastivaConnectApp:(?<file>[^:\[\]]+):(?<function>[^\[\]]*)\(\):(?<line>\d+)\] )"
             R"((?<message>.*)$)"),

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <cerrno>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -123,7 +125,7 @@ private slots:
         QTest::newRow("log file is a directory")
             << "dir:vtx-log.txt"
             << "vtx-log.txt"
-            << "cannot open the log file %1/vtx-log.txt: is a directory";
+            << "cannot open the log file %1/vtx-log.txt: " + orvotest::errnoReason(EISDIR);
         QTest::newRow("data folder is a file")
             << "file:box"
             << "box/vtx-log.txt"
@@ -134,7 +136,7 @@ private slots:
         QTest::newRow("folder not writable")
             << "ro:box"
             << "box/vtx-log.txt"
-            << "cannot open the log file %1/box/vtx-log.txt: permission denied";
+            << "cannot open the log file %1/box/vtx-log.txt: " + orvotest::errnoReason(EACCES);
     }
 
     void openFailureReasons()
