@@ -75,6 +75,22 @@ private slots:
             QRegularExpression(R"( [1-9]\d? \d\d:\d\d:\d\d \d{4} \[0x)").match(text).hasMatch());
     }
 
+    // The date as the system's language writes it (run in Japanese too,
+    // where every day and month name lies beyond ASCII).
+    void dateInTheSystemLanguage()
+    {
+        LogCapture log;
+        QString before;
+        QString after;
+        do {
+            log.clear();
+            before = QDateTime::currentDateTime().toString(Qt::TextDate);
+            LOG_ALWAYS;
+            after = QDateTime::currentDateTime().toString(Qt::TextDate);
+        } while (before != after);
+        QCOMPARE(LogCapture::lineShape().match(log.lines().value(0)).captured("date"), before);
+    }
+
     void controlCharactersEscaped_data()
     {
         QTest::addColumn<QString>("source");
