@@ -11,7 +11,7 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config
   qtbase5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n
   libbenchmark-dev clang clang-format libclang-rt-14-dev curl git
-  fonts-dejavu-core xvfb xauth openssl ca-certificates procps
+  fonts-dejavu-core xvfb xauth openssl ca-certificates procps locales
 )
 
 install_packages() {
@@ -19,12 +19,40 @@ install_packages() {
   for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+  install_test_locale
+}
+
+# Whether the system has the locale, as named in LANG (de_DE.UTF-8): "locale
+# -a" lists it as de_DE.utf8.
+has_locale() {
+  local codeset=${1#*.}
+  codeset=$(echo "$codeset" | tr -d - | tr '[:upper:]' '[:lower:]')
+  locale -a 2>/dev/null | grep -xF "${1%%.*}.$codeset" >/dev/null
+}
+
+# Generates TEST_LOCALE (e.g. de_DE.UTF-8), in which scripts/test runs the
+# suite, when the system does not have it yet.
+install_test_locale() {
+  [ -n "${TEST_LOCALE:-}" ] || return 0
+  has_locale "$TEST_LOCALE" && return 0
+  echo "Generating the locale $TEST_LOCALE"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  local entry="$TEST_LOCALE ${TEST_LOCALE#*.}"
+  if grep -xF "# $entry" /etc/locale.gen >/dev/null 2>&1; then
+    $sudo sed -i "s/^# $entry\$/$entry/" /etc/locale.gen
+  else
+    echo "$entry" | $sudo tee -a /etc/locale.gen >/dev/null
+  fi
+  $sudo locale-gen >/dev/null
+  has_locale "$TEST_LOCALE" || { echo "The locale $TEST_LOCALE could not be generated." >&2; return 1; }
 }
 
 build_project() {
