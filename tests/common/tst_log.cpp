@@ -88,7 +88,8 @@ private slots:
             LOG_ALWAYS;
             after = QDateTime::currentDateTime().toString(Qt::TextDate);
         } while (before != after);
-        QCOMPARE(LogCapture::lineShape().match(log.lines().value(0)).captured("date"), before);
+        QCOMPARE(LogCapture::lineShape().match(log.lines().value(0)).captured("date"),
+                 libvelcor::escapeLogText(before));
     }
 
     void controlCharactersEscaped_data()

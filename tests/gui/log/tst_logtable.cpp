@@ -172,7 +172,7 @@ private slots:
         } while (QDateTime::currentDateTime().toSecsSinceEpoch() != now.toSecsSinceEpoch());
         QTest::newRow("program's own line")
             << orvotest::LogCapture::lineShape().match(log.lines().value(0)).captured("date")
-            << now.toString("yyyy-MM-dd hh:mm:ss");
+            << QLocale::c().toString(now, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     }
 
     void shownTime()
