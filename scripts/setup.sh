@@ -38,9 +38,15 @@ has_locale() {
 }
 
 # Generates TEST_LOCALE (e.g. de_DE.UTF-8), in which scripts/test runs the
-# suite, when the system does not have it yet.
+# suite, when the system does not have it yet. The name carries its codeset,
+# which locale.gen needs beside it; C and POSIX are always there.
 install_test_locale() {
   [ -n "${TEST_LOCALE:-}" ] || return 0
+  case $TEST_LOCALE in C | POSIX) return 0 ;; esac
+  if ! [[ $TEST_LOCALE =~ ^[A-Za-z_]+\.[A-Za-z0-9-]+$ ]]; then
+    echo "TEST_LOCALE names a locale with its codeset, as de_DE.UTF-8; not $TEST_LOCALE." >&2
+    return 1
+  fi
   has_locale "$TEST_LOCALE" && return 0
   echo "Generating the locale $TEST_LOCALE"
   local sudo=""
