@@ -10,17 +10,17 @@ namespace log {
 
 namespace {
 
-// Qt::TextDate text of the current second; formatting a date is the
-// costliest part of a line, and most lines of a second share it.
+// Qt::TextDate text of the current second, in the system's language; the
+// names stay characters (the line is encoded once, where it is written).
+// Formatting a date is the costliest part of a line, and most lines of a
+// second share it.
 QString currentDateText()
 {
     thread_local qint64 cachedSecond = -1;
     thread_local QString cachedText;
     const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
     if (second != cachedSecond) {
-        const QByteArray local =
-            QDateTime::fromSecsSinceEpoch(second).toString(Qt::TextDate).toLocal8Bit();
-        cachedText = QString::fromLatin1(local.constData());
+        cachedText = QDateTime::fromSecsSinceEpoch(second).toString(Qt::TextDate);
         cachedSecond = second;
     }
     return cachedText;

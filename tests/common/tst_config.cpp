@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <cerrno>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -317,7 +319,7 @@ private slots:
         QTest::newRow("FIFO") << "fifo" << QByteArray() << "is not a regular file but a FIFO";
         QTest::newRow("device") << "device" << QByteArray() << "is not a regular file but a device";
         QTest::newRow("unreadable") << "unreadable" << QByteArray(R"({"version":3})")
-                                    << "cannot be read: permission denied";
+                                    << "cannot be read: " + orvotest::errnoReason(EACCES);
     }
 
     void unusableUserCopy()

@@ -71,9 +71,25 @@ private slots:
         // A QString is quoted but not escaped; literals stay bare.
         QCOMPARE(m.captured("message"), QStringLiteral("[Tag] text \"say \"hi\"\"42true\"b\""));
         // Day of month without a leading zero, time with two digits each.
-        QVERIFY(QRegularExpression(R"(^\w{3} \w{3} [1-9]\d? \d\d:\d\d:\d\d \d{4} \[)")
-                    .match(text)
-                    .hasMatch());
+        QVERIFY(
+            QRegularExpression(R"( [1-9]\d? \d\d:\d\d:\d\d \d{4} \[0x)").match(text).hasMatch());
+    }
+
+    // The date as the system's language writes it (run in Japanese too,
+    // where every day and month name lies beyond ASCII).
+    void dateInTheSystemLanguage()
+    {
+        LogCapture log;
+        QString before;
+        QString after;
+        do {
+            log.clear();
+            before = QDateTime::currentDateTime().toString(Qt::TextDate);
+            LOG_ALWAYS;
+            after = QDateTime::currentDateTime().toString(Qt::TextDate);
+        } while (before != after);
+        QCOMPARE(LogCapture::lineShape().match(log.lines().value(0)).captured("date"),
+                 libvelcor::escapeLogText(before));
     }
 
     void controlCharactersEscaped_data()

@@ -253,7 +253,12 @@ private slots:
         QString why;
         QCOMPARE(utils::settingsSetSync(settings.get(), "proxyPass", big, &why), -1);
         QCOMPARE(log.linesAt("ERROR").size(), 1);
-        QCOMPARE(why, "cannot write the settings file " + file + ": no space left on device");
+        // The system's reason: Qt's text where Qt's write failed, the C library's elsewhere.
+        QString qtReason = qt_error_string(ENOSPC);
+        qtReason[0] = qtReason.at(0).toLower();
+        const QString prefix = "cannot write the settings file " + file + ": ";
+        QVERIFY2(why == prefix + orvotest::errnoReason(ENOSPC) || why == prefix + qtReason,
+                 qPrintable(why));
         // Nothing waits to be written unchecked: not when another store of
         // the file is made, not when the store goes.
         QSettings second(org(), QStringLiteral("BastivaConnectApp"));

@@ -1,5 +1,7 @@
 #include <QSettings>
 
+#include <cerrno>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +9,7 @@
 #include "common/common.h"
 #include "main/startup.h"
 #include "servicesimulator.h"
+#include "testenv.h"
 #include "testmain.h"
 
 // The program from the outside: mode words, exit codes of the start-up's
@@ -178,7 +181,8 @@ void TestStartup::failures_data()
     QTest::newRow("log file cannot be opened")
         << "log blocked" << QStringList{"cmd"} << 1
         << QByteArray("[ERROR] [BastivaConnectApp:startup.cpp:runClient()")
-        << QByteArray("Cannot open the log file %D/vtx-log.txt: is a directory");
+        << "Cannot open the log file %D/vtx-log.txt: " +
+               orvotest::errnoReason(EISDIR).toLocal8Bit();
     QTest::newRow("data folder is a file")
         << "data file" << QStringList{"cmd"} << 1 << QByteArray("Fatal error: Cannot start: ")
         << QByteArray("cannot create the folder %D: %D is not a folder");

@@ -2,6 +2,8 @@
 #include <QResource>
 #include <QTemporaryDir>
 
+#include <cerrno>
+
 #include <unistd.h>
 
 #include "libvelcor/logger.h"
@@ -172,7 +174,7 @@ void TestStartupSteps::fileLogFailures_data()
     QTest::newRow("path refused") << QString() << "Cannot use \"\" as the log file: ";
     QTest::newRow("log file is a directory")
         << "%1/vtx-log.txt"
-        << "Cannot open the log file %1/vtx-log.txt: is a directory";
+        << "Cannot open the log file %1/vtx-log.txt: " + orvotest::errnoReason(EISDIR);
     QTest::newRow("data folder is a file")
         << "%1/file/vtx-log.txt"
         << "Cannot create the folder %1/file: %1/file is not a folder";

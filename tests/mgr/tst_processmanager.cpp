@@ -6,6 +6,7 @@
 #include <QUuid>
 #include <QtTest>
 
+#include <cerrno>
 #include <memory>
 
 #include <unistd.h>
@@ -554,7 +555,7 @@ void TestProcessManager::chosenLocationFields()
     QCOMPARE(errors.count(), fullDisk ? 1 : 0);
     if (fullDisk) {
         QCOMPARE(errors.at(0).at(0).value<ProcessManager::Error>(), ProcessManager::ErrorNotSaved);
-        QVERIFY2(errors.at(0).at(1).toString().endsWith("no space left on device"),
+        QVERIFY2(errors.at(0).at(1).toString().endsWith(orvotest::errnoReason(ENOSPC)),
                  qPrintable(errors.at(0).at(1).toString()));
     }
     if (!stored)

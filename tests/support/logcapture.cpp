@@ -1,6 +1,9 @@
 #include "logcapture.h"
 
+#include <QLocale>
 #include <QMutex>
+
+#include "libvelcor/logger.h"
 
 namespace orvotest {
 
@@ -83,14 +86,39 @@ void LogCapture::clear()
     g_lines.clear();
 }
 
+namespace {
+
+// The short day or month names of the system's language and of the C
+// locale, as they are and as the log escapes them (a name may hold a
+// joiner), as the alternatives of a pattern.
+QString shortNames(QString (QLocale::*name)(int, QLocale::FormatType) const, int count)
+{
+    QStringList names;
+    for (const QLocale& locale : {QLocale::system(), QLocale::c()}) {
+        for (int i = 1; i <= count; ++i) {
+            const QString text = (locale.*name)(i, QLocale::ShortFormat);
+            for (const QString& form : {text, libvelcor::escapeLogText(text)})
+                names << QRegularExpression::escape(form);
+        }
+    }
+    names.removeDuplicates();
+    return QLatin1String("(?:") + names.join(QLatin1Char('|')) + QLatin1Char(')');
+}
+
+} // namespace
+
 const QRegularExpression& LogCapture::lineShape()
 {
+    // The day's and month's names are the system's (or English ones), in any
+    // language: they may hold dots, blanks and letters beyond ASCII.
     static const QRegularExpression re(
-        QStringLiteral(
-            R"(^(?<date>[A-Z][a-z]{2} [A-Z][a-z]{2} [1-9]\d? \d\d:\d\d:\d\d \d{4}) )"
-            R"(\[(?<thread>0x[0-9a-f]+)\] \[(?<level>LOG|ERROR|notice|debug|trace)\] )"
-            R"(\[BastivaConnectApp:(?<file>[^:\[\]]+):(?<function>[^\[\]]*)\(\):(?<line>\d+)\] )"
-            R"((?<message>.*)$)"),
+        QStringLiteral("^(?<date>") + shortNames(&QLocale::dayName, 7) + QLatin1Char(' ') +
+            shortNames(&QLocale::monthName, 12) +
+            QStringLiteral(
+                R"( [1-9]\d? \d\d:\d\d:\d\d \d{4}) )"
+                R"(\[(?<thread>0x[0-9a-f]+)\] \[(?<level>LOG|ERROR|notice|debug|trace)\] )"
+                R"(\[BastivaConnectApp:(?<file>[^:\[\]]+):(?<function>[^\[\]]*)\(\):(?<line>\d+)\] )"
+                R"((?<message>.*)$)"),
         QRegularExpression::DotMatchesEverythingOption);
     return re;
 }

@@ -1,4 +1,7 @@
+#include <QTextCodec>
 #include <QtTest>
+
+#include <cerrno>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +29,9 @@ private slots:
         orvotest::TestEnv env;
         const QString path = env.root() + "/deep/dir/vtx-log.txt";
         QtMessageHandler before = qInstallMessageHandler(recordingHandler);
+        // Written as UTF-8 under a locale of another encoding too.
+        QTextCodec* const localCodec = QTextCodec::codecForLocale();
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-15"));
         {
             libvelcor::Logger logger;
             logger.setPath(path);
@@ -33,15 +39,16 @@ private slots:
             libvelcor::Logger second;
             second.setPath(path + "2");
             QCOMPARE(second.open(), -1); // one handler per process
-            LOG_DEBUG << "[Test] first";
+            LOG_DEBUG << "[Test] first M\u00e4rz \u706b";
             qWarning("plain warning");
             logger.close();
             LOG_DEBUG << "[Test] after close";
         }
+        QTextCodec::setCodecForLocale(localCodec);
         qInstallMessageHandler(before);
         const QList<QByteArray> lines = orvotest::readFile(path).split('\n');
         QCOMPARE(lines.size(), 3);
-        QVERIFY(lines.at(0).endsWith("[Test] first"));
+        QVERIFY(lines.at(0).endsWith(u8"[Test] first M\u00e4rz \u706b"));
         QCOMPARE(lines.at(1), QByteArray("plain warning"));
         QVERIFY(lines.at(2).isEmpty());
         QCOMPARE(g_chained.size(), 3);
@@ -123,7 +130,7 @@ private slots:
         QTest::newRow("log file is a directory")
             << "dir:vtx-log.txt"
             << "vtx-log.txt"
-            << "cannot open the log file %1/vtx-log.txt: is a directory";
+            << "cannot open the log file %1/vtx-log.txt: " + orvotest::errnoReason(EISDIR);
         QTest::newRow("data folder is a file")
             << "file:box"
             << "box/vtx-log.txt"
@@ -134,7 +141,7 @@ private slots:
         QTest::newRow("folder not writable")
             << "ro:box"
             << "box/vtx-log.txt"
-            << "cannot open the log file %1/box/vtx-log.txt: permission denied";
+            << "cannot open the log file %1/box/vtx-log.txt: " + orvotest::errnoReason(EACCES);
     }
 
     void openFailureReasons()

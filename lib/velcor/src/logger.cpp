@@ -258,7 +258,9 @@ void Logger::handler(QtMsgType type, const QMessageLogContext& context, const QS
 {
     const QString text = handledLogText(msg);
     if (FILE* f = g_file.load()) {
-        const QByteArray line = text.toLocal8Bit();
+        // UTF-8 whatever the locale's encoding: the log's readers read it
+        // so, and a Latin-9 or ASCII locale would lose every other name.
+        const QByteArray line = text.toUtf8();
         // One call per line keeps the lines of two threads apart.
         flockfile(f);
         fwrite_unlocked(line.constData(), 1, static_cast<size_t>(line.size()), f);

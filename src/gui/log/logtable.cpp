@@ -156,10 +156,11 @@ int monthEnding(const QStringRef& text)
         for (const QLocale& locale : {QLocale::system(), QLocale::c()}) {
             for (int m = 1; m <= 12; ++m) {
                 const QString name = locale.monthName(m, QLocale::ShortFormat);
-                // The program's own lines carry the name as its local 8-bit
-                // bytes, one Latin-1 character each ("MÃ¤rz"); and the table
+                // A service whose log still hands its date over as local
+                // 8-bit bytes, as this program's once did, sends the name as
+                // one Latin-1 character per byte ("MÃ¤rz"); and the table
                 // gets lines escaped as the log writes them, a joiner or a
-                // byte from 0x80 to 0x9f as its escape.
+                // character from U+0080 to U+009F as its escape.
                 const QString bytes = QString::fromLatin1(name.toLocal8Bit());
                 for (const QString& form : {name, bytes})
                     for (const QString& shown : {form, libvelcor::escapeLogText(form)})

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
+#include <QLocale>
 #include <QPalette>
 #include <QPointer>
 #include <QRegularExpression>
@@ -326,8 +327,13 @@ void AdvForm::setProxyServer(const QString& server)
 
 int AdvForm::proxyPort() const
 {
+    // The box shows its number in the digits of its language (Persian or
+    // Arabic ones too); what is typed may be in ASCII digits still.
+    const QString text = ui->proxyPortSpin->text();
     bool ok = false;
-    const int port = ui->proxyPortSpin->text().toInt(&ok);
+    int port = ui->proxyPortSpin->locale().toInt(text, &ok);
+    if (!ok)
+        port = QLocale::c().toInt(text, &ok);
     return ok ? port : 0;
 }
 

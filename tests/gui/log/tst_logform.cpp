@@ -16,6 +16,7 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <cerrno>
 #include <memory>
 
 #include <sys/stat.h>
@@ -361,11 +362,9 @@ private slots:
         QTest::addColumn<QString>("kept");   // the file that must stay as it was, or a FIFO
         QTest::addColumn<QString>("reason");
         QTest::newRow("not a folder") << "/blocker/log.csv"
-                                      << "/blocker"
-                                      << "Not a directory";
+                                      << "/blocker" << qt_error_string(ENOTDIR);
         QTest::newRow("full disk") << "/small/log.csv"
-                                   << "/small/log.csv"
-                                   << "No space left on device";
+                                   << "/small/log.csv" << qt_error_string(ENOSPC);
         QTest::newRow("a FIFO") << "/fifo"
                                 << ""
                                 << "Not a regular file";

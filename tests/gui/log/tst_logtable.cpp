@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "common/log.h"
 #include "gui/log/logtable.h"
 #include "libvelcor/logger.h"
 #include "logcapture.h"
@@ -149,9 +150,10 @@ private slots:
         QTest::newRow("empty") << ""
                                << "";
         // Each month in the system's language (also run in Catalan, whose
-        // names may be two words, and in Sinhala, whose April holds a
-        // joiner), escaped as the service's lines and the program's own (its
-        // local bytes read as Latin-1) reach the table.
+        // names may be two words, in Sinhala, whose April holds a joiner,
+        // and in Japanese), escaped as the service's lines reach the table,
+        // and as earlier versions of the program wrote them (their local
+        // bytes read as Latin-1).
         for (int m = 1; m <= 12; ++m) {
             const QDate date(2026, m, 1);
             const QString text = QDateTime(date, QTime(8, 43, 1)).toString(Qt::TextDate);
@@ -160,6 +162,17 @@ private slots:
             QTest::addRow("month %d, program", m)
                 << libvelcor::escapeLogText(QString::fromLatin1(text.toLocal8Bit())) << shown;
         }
+        // The stamp of a line the program logs now.
+        orvotest::LogCapture log;
+        QDateTime now;
+        do {
+            log.clear();
+            now = QDateTime::currentDateTime();
+            LOG_ALWAYS;
+        } while (QDateTime::currentDateTime().toSecsSinceEpoch() != now.toSecsSinceEpoch());
+        QTest::newRow("program's own line")
+            << orvotest::LogCapture::lineShape().match(log.lines().value(0)).captured("date")
+            << QLocale::c().toString(now, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     }
 
     void shownTime()
