@@ -583,7 +583,7 @@ private slots:
 
     // A page asking again and again while the client waits: one early
     // attempt per wait, not one per request.
-    void earlyAttemptOncePerWait()
+    void earlyAttemptsAreSpaced()
     {
         Api::setReconnectDelays(20000, 20000);
         QTcpServer closer;
@@ -609,6 +609,11 @@ private slots:
         }
         QTRY_VERIFY(notSent.count() >= 1);
         QCOMPARE(attempts, 2);
+        // Within the same wait, a later request (a sign-in, say) still
+        // tries at once.
+        QTest::qWait(1100);
+        apis.cloud->actionRequest("syncRoutes", {});
+        QTRY_COMPARE(attempts, 3);
     }
 
     void requestTimesOut()

@@ -22,6 +22,9 @@ int g_maxDelay = 10000;
 
 // A connection attempt (connect, hello, settings) must end within this.
 constexpr int AttemptTimeout = 5000;
+// A request that cannot wait tries the service before the retry is due, at
+// most once in this span: a page may ask again and again.
+constexpr qint64 EarlyAttemptGap = 1000;
 // Requests held or waiting for an answer at once.
 constexpr int MaxPending = 1024;
 // Unsent bytes beyond this mean the service no longer reads.
@@ -103,7 +106,6 @@ void ServiceConnection::shutdown()
     if (sharedInstance().toStrongRef().data() == this)
         sharedInstance().clear();
     phase = Stopped;
-    earlyAttempt = false;
     ++link;
     wire = nullptr;
     reconnectTimer.stop();
@@ -357,7 +359,6 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     phase = Ready;
     lastProblem.clear();
     VLOG_DEBUG << "[Service] Connected to the local service at " << addressText;
-    earlyAttempt = false;
     const QList<Pending> held = requests.takeHeld();
     // A new session of a service that may have restarted (or the first,
     // after the held copies expired): give it the ports it needs to reach
@@ -431,12 +432,13 @@ void ServiceConnection::request(const QString& type, const QJsonObject& body, QO
     armDeadlineTimer();
     if (phase == Stopped) {
         start();
-    } else if (phase == Waiting && !hold && !earlyAttempt) {
+    } else if (phase == Waiting && !hold &&
+               (lastEarlyAttempt < 0 || clock.elapsed() - lastEarlyAttempt >= EarlyAttemptGap)) {
         // The service may be back long before the grown delay has passed:
-        // a request that cannot wait tries it now, once per wait (a page
-        // may ask again and again). Until the attempt (or the retry) is
+        // a request that cannot wait tries it now, though not more often
+        // than once in EarlyAttemptGap. Until the attempt (or the retry) is
         // made, it stays held, and ends with it if it fails.
-        earlyAttempt = true;
+        lastEarlyAttempt = clock.elapsed();
         reconnectTimer.stop();
         connectNow();
     }
@@ -573,7 +575,6 @@ void ServiceConnection::_disconnected()
 
 void ServiceConnection::_reconnect()
 {
-    earlyAttempt = false;
     if (phase == Waiting)
         connectNow();
 }

@@ -186,9 +186,9 @@ private:
     // Since when (clock) the service owes us lines; see the class comment.
     qint64 owedSince = 0;
     Reported reported = NothingReported;
-    // A request that cannot wait had the service tried before the delay
-    // was over; the next such request waits for the retry.
-    bool earlyAttempt = false;
+    // When (clock) a request that cannot wait last had the service tried
+    // before the retry was due; -1: never.
+    qint64 lastEarlyAttempt = -1;
     int requestTimeout;
     int firstDelay;
     int maxDelay;
