@@ -81,6 +81,17 @@ void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url,
     followed.serverSent = serverSent;
 }
 
+bool QNetworkAccessManagerEcc::awaitsServerAnswer(const QObject* frame) const
+{
+    for (auto it = asked.cbegin(); it != asked.cend(); ++it) {
+        const QNetworkReply* reply = it.key();
+        if (frame && it->frame == frame && it->document && it->serverSent && !reply->isFinished() &&
+            !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+            return true;
+    }
+    return false;
+}
+
 QList<QNetworkAccessManagerEcc::Redirect>
 QNetworkAccessManagerEcc::takeRedirects(const QObject* frame, const QUrl& url)
 {

@@ -60,6 +60,10 @@ public:
     // longer count as the server's.
     QList<Redirect> takeRedirects(const QObject* frame, const QUrl& url);
 
+    // The server's (or the client's) navigation of frame waits for the
+    // first answer to its document request.
+    bool awaitsServerAnswer(const QObject* frame) const;
+
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
                                  const QNetworkRequest& request, QIODevice* outgoingData) override;

@@ -39,6 +39,14 @@ QUrl documentOrigin(QWebFrame* frame)
         url.setPort(origin.port());
     return url;
 }
+
+// Back and forward, and a form's resubmission, which replays a history
+// entry.
+bool isHistoryStep(QWebPage::NavigationType type)
+{
+    return type == QWebPage::NavigationTypeBackOrForward ||
+           type == QWebPage::NavigationTypeFormResubmitted;
+}
 } // namespace
 
 QWebPageEcc::QWebPageEcc(QObject* parent) : QWebPage(parent) {}
@@ -50,13 +58,31 @@ QString QWebPageEcc::decode(QString value)
     return portalDecode(std::move(value));
 }
 
+// Who sent a frame to a URL decides two things: only the management
+// server's own login page, where the server itself sent a frame, ends the
+// session (error()), and commands count only from the server's own page.
+// A frame inside a server page may hold anyone's document, and such a
+// document can navigate the tab, so each navigation is judged:
+// - A redirect is the server's when the answer that sends the frame there
+//   came from the server, to a navigation that was the server's.
+// - A new navigation is the server's when the client started it (its own
+//   load, or its own step through the history onto an entry that no
+//   foreign load brought), or when a document of the server in that frame
+//   asked for it: the engine names the asking document in the referrer.
+// - Nothing else is: a document that withholds its referrer is foreign.
+// While the server's own navigation of a frame waits for the server's
+// answer, a navigation of that frame that no one of ours asked for is
+// refused: going ahead, it would cancel the answer, which may end the
+// session. What is known of the tab's documents changes only by loads
+// that go ahead; a refused one changes nothing.
 bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                           QWebPage::NavigationType type)
 {
     const QUrl url = request.url();
     LOG_DEBUG << "[WebPage] Navigating to url: " << url.toString();
 
-    const bool sent = _sentByServer(frame, request, type);
+    const Verdict verdict = _judge(frame, request, type);
+    const bool sent = verdict.server;
     const PortalCommand command = portalCommand(url);
     // Another host's login page says nothing of the server's cookies, nor
     // does the server's where another host's document leads there.
@@ -65,10 +91,18 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
         emit error();
     }
     if (command.kind == PortalCommand::Navigate) {
-        // Its redirects come back here as the frame's next navigation.
         auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
+        if (!sent && !verdict.redirect && !ownHistoryStep && manager &&
+            manager->awaitsServerAnswer(frame)) {
+            LOG_NOTICE << "[WebPage] Navigation held back while the server answers: "
+                       << url.toString();
+            return false;
+        }
+        // Its redirects come back here as the frame's next navigation.
         if (manager && frame)
             manager->followNavigation(frame, url, sent);
+        if (frame && frame == mainFrame())
+            _expectDocument(url, type, verdict);
         return true;
     }
     // Commands count for every kind of navigation, but only from the
@@ -107,12 +141,13 @@ bool QWebPageEcc::isServerUrl(const QUrl& url) const
     return false;
 }
 
-bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request,
-                                QWebPage::NavigationType type)
+QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest& request,
+                                         QWebPage::NavigationType type)
 {
+    Verdict verdict;
     auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
     if (!frame || !manager)
-        return false;
+        return verdict;
     const QUrl url = request.url();
     // The engine asks to follow a redirect with the first request's
     // referrer and type, which say nothing of who chose this URL: it follows
@@ -120,21 +155,19 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     // leads here. The server's when the navigation was and the answer came
     // from the server, once; an answer to a script's or an image's request
     // is no one's.
-    bool redirect = false;
     bool server = true;
     bool unfollowed = false;
     for (const QNetworkAccessManagerEcc::Redirect& r : manager->takeRedirects(frame, url)) {
         if (r.to == url.adjusted(QUrl::RemoveFragment)) {
-            redirect = true;
+            verdict.redirect = true;
             server = server && r.document && r.serverSent && !r.taken && isServerUrl(r.from);
         } else {
             unfollowed = unfollowed || (r.document && !r.taken);
         }
     }
-    if (redirect) {
-        if (frame == mainFrame() && !pendingLoad.isEmpty())
-            pendingLoad = url.adjusted(QUrl::RemoveFragment);
-        return server;
+    if (verdict.redirect) {
+        verdict.server = server;
+        return verdict;
     }
     // A new navigation. The client's own load: QWebFrame::setUrl empties
     // the main frame and notes the URL before it asks, so no document is
@@ -142,38 +175,34 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     const QUrl origin = documentOrigin(frame);
     QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
     if (frame == mainFrame()) {
-        const bool step = type == QWebPage::NavigationTypeBackOrForward ||
-                          type == QWebPage::NavigationTypeReload ||
-                          type == QWebPage::NavigationTypeFormResubmitted;
-        const bool own =
-            !step && origin.host().isEmpty() && asking.isEmpty() && frame->url() == url;
-        // A document of the tab that no one of ours asked for is noted once
-        // it is there: a page may withhold its referrer, and a step back to
-        // it then looks like one to the client's own load.
-        pendingLoad = step ? QUrl() : url.adjusted(QUrl::RemoveFragment);
-        pendingForeign = !own && !isServerUrl(asking);
-        connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_noteDocument,
-                Qt::UniqueConnection);
-        if (own)
-            return true;
+        const bool own = !isHistoryStep(type) && type != QWebPage::NavigationTypeReload &&
+                         origin.host().isEmpty() && asking.isEmpty() && frame->url() == url;
+        // A page may withhold its referrer, and a step back to a document
+        // it brought then looks like one to the client's own load.
+        verdict.foreignLoad = !own && !isServerUrl(asking);
+        if (own) {
+            verdict.server = verdict.own = true;
+            return verdict;
+        }
     }
     // While the engine has not followed the redirect of the frame's
     // navigation, this may be that redirect all the same, its URL written
     // otherwise.
     if (unfollowed)
-        return false;
+        return verdict;
     // Back and forward carry the referrer of the history item, whoever asks
     // now: it names the document that first went there, or no one, for the
     // client's own load and for a page that withheld it alike. Only the
     // client's own steps through the history count, never onto the login
     // page itself (whoever put that entry there, a foreign frame may have),
     // and without a referrer never to a document that a foreign load brought.
-    if (type == QWebPage::NavigationTypeBackOrForward ||
-        type == QWebPage::NavigationTypeFormResubmitted)
-        return ownHistoryStep && !portalCommand(url).loginPage &&
-               (isServerUrl(asking) ||
-                (asking.isEmpty() && frame == mainFrame() &&
-                 !foreignDocs.contains(url.adjusted(QUrl::RemoveFragment).toString())));
+    if (isHistoryStep(type)) {
+        verdict.server = ownHistoryStep && !portalCommand(url).loginPage &&
+                         (isServerUrl(asking) ||
+                          (asking.isEmpty() && frame == mainFrame() &&
+                           !foreignDocs.contains(url.adjusted(QUrl::RemoveFragment).toString())));
+        return verdict;
+    }
     // Or a page of the server leads its own frame here; a reload is its
     // own. A foreign frame inside that page may move it too (top.location):
     // the engine names the document that asked in the referrer, and a
@@ -182,7 +211,32 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     // page, which anyone may load into a frame, leads only to itself.
     if (type == QWebPage::NavigationTypeReload)
         asking = url;
-    return isServerUrl(origin) && isServerUrl(asking) && !portalCommand(asking).loginPage;
+    verdict.server = isServerUrl(origin) && isServerUrl(asking) && !portalCommand(asking).loginPage;
+    return verdict;
+}
+
+void QWebPageEcc::_expectDocument(const QUrl& url, QWebPage::NavigationType type,
+                                  const Verdict& verdict)
+{
+    const QUrl document = url.adjusted(QUrl::RemoveFragment);
+    if (verdict.redirect) {
+        if (!pendingLoad.isEmpty())
+            pendingLoad = document;
+        return;
+    }
+    // A step through the history, or a reload, makes no new entry to note.
+    if (isHistoryStep(type) || type == QWebPage::NavigationTypeReload) {
+        pendingLoad.clear();
+        return;
+    }
+    // Nor does a move to a fragment of the document shown.
+    if (!verdict.own && url.hasFragment() && type != QWebPage::NavigationTypeFormSubmitted &&
+        document == mainFrame()->url().adjusted(QUrl::RemoveFragment))
+        return;
+    pendingLoad = document;
+    pendingForeign = verdict.foreignLoad;
+    connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_noteDocument,
+            Qt::UniqueConnection);
 }
 
 void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
