@@ -80,6 +80,12 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
 {
     const QUrl url = request.url();
     LOG_DEBUG << "[WebPage] Navigating to url: " << url.toString();
+    // The engine drops such a navigation without stopping the load under
+    // way.
+    if (!url.isValid() || url.isEmpty()) {
+        LOG_NOTICE << "[WebPage] Navigation to an invalid URL refused";
+        return false;
+    }
 
     const Verdict verdict = _judge(frame, request, type);
     const bool sent = verdict.server;
@@ -224,19 +230,24 @@ void QWebPageEcc::_expectDocument(const QUrl& url, QWebPage::NavigationType type
             pendingLoad = document;
         return;
     }
-    // A step through the history, or a reload, makes no new entry to note.
-    if (isHistoryStep(type) || type == QWebPage::NavigationTypeReload) {
-        pendingLoad.clear();
-        return;
-    }
-    // Nor does a move to a fragment of the document shown.
-    if (!verdict.own && url.hasFragment() && type != QWebPage::NavigationTypeFormSubmitted &&
-        document == mainFrame()->url().adjusted(QUrl::RemoveFragment))
-        return;
-    pendingLoad = document;
-    pendingForeign = verdict.foreignLoad;
+    // Only a candidate until the load starts: the engine may still drop it,
+    // or only scroll to a fragment, and the load under way goes on. A step
+    // through the history, or a reload, makes no new entry to note.
+    const bool entry = !isHistoryStep(type) && type != QWebPage::NavigationTypeReload;
+    candidateLoad = entry ? document : QUrl();
+    candidateForeign = entry && verdict.foreignLoad;
+    connect(mainFrame(), &QWebFrame::loadStarted, this, &QWebPageEcc::_loadStarted,
+            Qt::UniqueConnection);
     connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_noteDocument,
             Qt::UniqueConnection);
+}
+
+void QWebPageEcc::_loadStarted()
+{
+    pendingLoad = candidateLoad;
+    pendingForeign = candidateForeign;
+    candidateLoad.clear();
+    candidateForeign = false;
 }
 
 void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)

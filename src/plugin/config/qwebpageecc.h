@@ -80,6 +80,9 @@ private:
     Verdict _judge(QWebFrame* frame, const QNetworkRequest& request, QWebPage::NavigationType type);
     // The tab's navigation goes ahead: the document it may bring.
     void _expectDocument(const QUrl& url, QWebPage::NavigationType type, const Verdict& verdict);
+    // The tab's load started: the navigation that went ahead last is under
+    // way.
+    void _loadStarted();
     // The tab's URL changed: the load under way may have brought its
     // document.
     void _noteDocument(const QUrl& url);
@@ -87,9 +90,13 @@ private:
     QList<QUrl> commandOrigins;
     // A step of the client's own through the history is under way.
     bool ownHistoryStep = false;
-    // The tab's load that went ahead last (its URL without fragment, empty
-    // when none), and whether neither the client nor a page of the server
-    // asked for it. A load that goes ahead stops the one before.
+    // The tab's navigation that went ahead last and whose load has not
+    // started (its URL without fragment, empty when it makes no new entry),
+    // and the tab's load under way (empty when none or once its document is
+    // there); each with whether neither the client nor a page of the server
+    // asked for it.
+    QUrl candidateLoad;
+    bool candidateForeign = false;
     QUrl pendingLoad;
     bool pendingForeign = false;
     // The URLs of the tab's documents that such loads brought, oldest first;

@@ -356,6 +356,9 @@ private slots:
         QTest::newRow("the server's slow redirect, a foreign frame moving the tab") << "/kf#x" << 1;
         QTest::newRow("the same, the frame moving the tab to a 204") << "/kf?nc" << 1;
         QTest::newRow("the client's Back behind a foreign frame's fragment move") << "/g1" << 1;
+        QTest::newRow("the same, by a GET form") << "/g2?a=1" << 1;
+        QTest::newRow("the client's Back to a foreign frame's bare link, then an invalid URL")
+            << "/fc?bad" << 0;
     }
 
     void redirectToLoginIsAnError()
@@ -438,11 +441,15 @@ private slots:
                               login + "' }</script>");
         server.setResponse("/b1", 200, go("/b2"), "text/html", {{"Cache-Control", "no-store"}});
         server.setResponse("/b2", 200, "<p id=b2>");
-        server.setResponse("/g1", 200,
-                           "<iframe src=" + o +
-                               "/g1></iframe><a id=go href=/b2></a>"
-                               "<script>onhashchange = function() { go.click() }</script>",
-                           "text/html", {{"Cache-Control", "no-store"}});
+        for (const QByteArray g : {"/g1", "/g2"})
+            server.setResponse(g, 200,
+                               "<iframe src=" + o + g +
+                                   "></iframe><a id=go href=/b2></a>"
+                                   "<script>onhashchange = function() { go.click() }</script>",
+                               "text/html", {{"Cache-Control", "no-store"}});
+        other.setResponse("/g2", 200,
+                          "<form id=f target=_top action='" + s +
+                              "/g2#x'><input name=a value=1></form><script>f.submit()</script>");
         other.setResponse("/g1", 200, "<script>top.location = '" + s + "/g1#x'</script>");
         // While the server's answer to its link is on its way, a foreign frame
         // moves the tab every 30 ms: to a fragment, or to where a 204 answers.
@@ -453,10 +460,11 @@ private slots:
                                "go.click() }</script>");
         server.setDelay("/r", kf ? 300 : 0);
         other.setStatus("/nc", 204);
-        other.setResponse("/kf", 200,
-                          "<script>setInterval(function() { top.location = '" +
-                              (start[3] == '#' ? s + start.toUtf8() : QByteArray(o + "/nc")) +
-                              "' }, 30)</script>");
+        other.setResponse(
+            "/kf", 200,
+            "<script>setInterval(function() { top.location = '" +
+                (start.startsWith("/kf#") ? s + start.toUtf8() : QByteArray(o + "/nc")) +
+                "' }, 30)</script>");
         server.setResponse("/fb", 200, "<iframe src=/b1></iframe>");
         server.setResponse("/fa", 200, "<iframe src=" + o + "/fa></iframe>");
         other.setResponse("/fa", 200, "<iframe src=" + s + "/b1></iframe>");
@@ -482,13 +490,14 @@ private slots:
         server.setResponse("/fc", 200, "<iframe src=" + o + "/fc></iframe>");
         // Then a command the page refuses, "/fc?<ms>" after the click.
         const QByteArray ms = start.section('?', 1).toUtf8(),
-                         knock = "top.location = 'http://x/OPEN_URL?url=0'";
+                         knock = ms == "bad" ? "top.location = 'http://[zz/'"
+                                             : "top.location = 'http://x/OPEN_URL?url=0'";
         const QByteArray later = "setTimeout(function() {" + knock + "}, " + ms + ")";
         other.setResponse("/fc", 200,
-                          bareLink(s + "/fd", ms.isEmpty() ? ""
-                                              : ms == "0"  ? knock
-                                                           : later));
-        server.setBodyDelay("/fd", ms.isEmpty() ? 0 : 400);
+                          bareLink(s + "/fd", ms.isEmpty()               ? ""
+                                              : ms == "0" || ms == "bad" ? knock
+                                                                         : later));
+        server.setBodyDelay("/fd", ms.isEmpty() ? 0 : 1500);
         server.setResponse("/fd", 200, "<a id=go href=/b2></a><iframe src=/fe></iframe>",
                            "text/html", {{"Cache-Control", "no-store"}});
         server.setResponse("/fe", 200,
@@ -504,7 +513,7 @@ private slots:
         }
         // The client's Back, /b1 expired since (in the frame of /fb, /fa).
         if (back || start == "/b1" || start == "/fb" || start == "/fa" || start == "/pb" ||
-            start.startsWith("/fc") || start == "/xc" || start == "/g1") {
+            start.startsWith("/fc") || start == "/xc" || start.startsWith("/g")) {
             const auto shown = [&]() {
                 QWebFrame* f = page->mainFrame();
                 for (int depth = start == "/fb" ? 1 : start == "/fa" ? 2 : 0; f && depth--;)
@@ -516,7 +525,7 @@ private slots:
                 server.setResponse(start == "/pb"            ? "/pb2"
                                    : start.startsWith("/fc") ? "/fd"
                                    : start == "/xc"          ? "/xd"
-                                   : start == "/g1"          ? "/g1"
+                                   : start.startsWith("/g")  ? start.left(3)
                                                              : "/b1",
                                    302, "", "text/plain", {{"Location", login}});
             view->pageAction(QWebPage::Back)->trigger();
