@@ -56,6 +56,7 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
     if (QObject* frame = stamped.originatingObject()) {
         Asked& who = asked[reply];
         who.frame = frame;
+        who.since.start();
         const auto it = navigations.find(frame);
         if (it != navigations.end() && !it->requested &&
             it->url == stamped.url().adjusted(QUrl::RemoveFragment)) {
@@ -81,15 +82,30 @@ void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url,
     followed.serverSent = serverSent;
 }
 
-bool QNetworkAccessManagerEcc::awaitsServerAnswer(const QObject* frame) const
+QNetworkAccessManagerEcc::Hold QNetworkAccessManagerEcc::holdNavigation(const QObject* frame)
 {
-    for (auto it = asked.cbegin(); it != asked.cend(); ++it) {
+    for (auto it = asked.begin(); it != asked.end(); ++it) {
         const QNetworkReply* reply = it.key();
-        if (frame && it->frame == frame && it->document && it->serverSent && !reply->isFinished() &&
-            !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
-            return true;
+        if (!frame || it->frame != frame || !it->document || !it->serverSent ||
+            it->since.hasExpired(MaxHoldMs))
+            continue;
+        // The engine follows a redirect only on its first data or at its
+        // end, and asks to follow it even later: until then, a navigation
+        // of the frame would drop it.
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const int code = status.toInt();
+        const bool waits =
+            status.isValid()
+                ? code >= 300 && code <= 399 && !it->taken &&
+                      reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid()
+                : !reply->isFinished();
+        if (!waits)
+            continue;
+        const bool first = !it->held;
+        it->held = true;
+        return first ? Hold::First : Hold::Again;
     }
-    return false;
+    return Hold::None;
 }
 
 QList<QNetworkAccessManagerEcc::Redirect>

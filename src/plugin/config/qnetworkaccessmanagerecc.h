@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QNetworkAccessManager>
@@ -60,9 +61,13 @@ public:
     // longer count as the server's.
     QList<Redirect> takeRedirects(const QObject* frame, const QUrl& url);
 
-    // The server's (or the client's) navigation of frame waits for the
-    // first answer to its document request.
-    bool awaitsServerAnswer(const QObject* frame) const;
+    // Whether another navigation of frame must wait: the server's (or the
+    // client's) navigation of frame waits for the answer to its document
+    // request, or for the engine to follow its redirect, for at most
+    // MaxHoldMs. First: the first time for that navigation.
+    static const int MaxHoldMs = 5000;
+    enum class Hold { None, First, Again };
+    Hold holdNavigation(const QObject* frame);
 
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
@@ -83,6 +88,8 @@ private:
         bool document = false;
         bool serverSent = false;
         bool taken = false;
+        bool held = false; // another navigation of the frame waited for it
+        QElapsedTimer since;
     };
 
     libvelcor::Auth auth;

@@ -58,23 +58,22 @@ QString QWebPageEcc::decode(QString value)
     return portalDecode(std::move(value));
 }
 
-// Who sent a frame to a URL decides two things: only the management
-// server's own login page, where the server itself sent a frame, ends the
-// session (error()), and commands count only from the server's own page.
-// A frame inside a server page may hold anyone's document, and such a
-// document can navigate the tab, so each navigation is judged:
-// - A redirect is the server's when the answer that sends the frame there
-//   came from the server, to a navigation that was the server's.
-// - A new navigation is the server's when the client started it (its own
-//   load, or its own step through the history onto an entry that no
-//   foreign load brought), or when a document of the server in that frame
-//   asked for it: the engine names the asking document in the referrer.
-// - Nothing else is: a document that withholds its referrer is foreign.
-// While the server's own navigation of a frame waits for the server's
-// answer, a navigation of that frame that no one of ours asked for is
-// refused: going ahead, it would cancel the answer, which may end the
-// session. What is known of the tab's documents changes only by loads
-// that go ahead; a refused one changes nothing.
+// Who sent a frame somewhere decides two things: only the server's own
+// login page, where the server sent a frame, ends the session (error()),
+// and commands count only from the server's own page. A frame inside a
+// server page may hold anyone's document, which can navigate the tab too.
+// A navigation is the server's when:
+// - it follows a redirect that the server answered to a navigation of the
+//   server's;
+// - the client started it: its own load, or its own step through the
+//   history onto an entry that no foreign load brought;
+// - a document of the server in that frame asked for it, as the referrer
+//   names it (a document that withholds its referrer is foreign).
+// While a navigation of ours waits for its first answer, or for the engine
+// to follow its redirect, a navigation of that frame that none of ours
+// asked for is refused, for a while: going ahead, it would drop that
+// answer, which may end the session. What is known of who brought the tab's documents changes only
+// by loads that start.
 bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                           QWebPage::NavigationType type)
 {
@@ -98,10 +97,12 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     }
     if (command.kind == PortalCommand::Navigate) {
         auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
-        if (!sent && !verdict.redirect && !ownHistoryStep && manager &&
-            manager->awaitsServerAnswer(frame)) {
-            LOG_NOTICE << "[WebPage] Navigation held back while the server answers: "
-                       << url.toString();
+        const auto hold = sent || ownHistoryStep || !manager ? QNetworkAccessManagerEcc::Hold::None
+                                                             : manager->holdNavigation(frame);
+        if (hold != QNetworkAccessManagerEcc::Hold::None) {
+            if (hold == QNetworkAccessManagerEcc::Hold::First)
+                LOG_NOTICE << "[WebPage] Navigation held back while the server answers: "
+                           << url.toString();
             return false;
         }
         // Its redirects come back here as the frame's next navigation.

@@ -355,6 +355,7 @@ private slots:
         QTest::newRow("the same, the refused command 100 ms later, a slow body") << "/fc?100" << 0;
         QTest::newRow("the server's slow redirect, a foreign frame moving the tab") << "/kf#x" << 1;
         QTest::newRow("the same, the frame moving the tab to a 204") << "/kf?nc" << 1;
+        QTest::newRow("the same, a fragment, the redirect's body slow") << "/kf#b" << 1;
         QTest::newRow("the client's Back behind a foreign frame's fragment move") << "/g1" << 1;
         QTest::newRow("the same, by a GET form") << "/g2?a=1" << 1;
         QTest::newRow("the client's Back to a foreign frame's bare link, then an invalid URL")
@@ -398,7 +399,8 @@ private slots:
         server.setResponse("/link-own", 200, go(s + "/r"));
         server.setResponse("/refresh-own", 200, refresh(login));
         other.setResponse("/r", 302, "", "text/plain", {{"Location", login}});
-        server.setResponse("/r", 303, "", "text/plain", {{"Location", login}});
+        server.setResponse("/r", 303, start == "/kf#b" ? "moved" : "", "text/plain",
+                           {{"Location", login}});
         server.setResponse(login.chopped(1).mid(s.size()), 301, "", "text/plain",
                            {{"Location", login}});
         // The page's own request and image end there; then a foreign frame
@@ -458,7 +460,8 @@ private slots:
                            "<iframe src=" + o +
                                "/kf></iframe><a id=go href=/r></a><script>onload = function() { "
                                "go.click() }</script>");
-        server.setDelay("/r", kf ? 300 : 0);
+        server.setDelay("/r", kf && start != "/kf#b" ? 300 : 0);
+        server.setBodyDelay("/r", start == "/kf#b" ? 1500 : 0);
         other.setStatus("/nc", 204);
         other.setResponse(
             "/kf", 200,
@@ -536,6 +539,7 @@ private slots:
                        : !page->mainFrame()->findFirstElement("form#login").isNull());
         QCOMPARE(err.count(), signOuts);
         QCOMPARE(log.contains("[WebPage] Cookie authentication error"), signOuts > 0);
+        QVERIFY(log.count(QRegularExpression("Navigation held back")) < 2); // once per load
     }
 
     void scriptDialogs()
