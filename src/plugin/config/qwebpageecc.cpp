@@ -1,6 +1,7 @@
 #include "plugin/config/qwebpageecc.h"
 
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QScopedValueRollback>
 #include <QSet>
 #include <QTimer>
@@ -70,9 +71,11 @@ QString QWebPageEcc::decode(QString value)
 // - a document of the server in that frame asked for it, as the referrer
 //   names it (a document that withholds its referrer is foreign).
 // While a navigation of ours waits for its first answer, or for the engine
-// to follow its redirect, a navigation of that frame that none of ours
-// asked for is refused, for a while: going ahead, it would drop that
-// answer, which may end the session. What is known of who brought the tab's documents changes only
+// to follow its redirect, a navigation in the tab that none of ours asked
+// for is refused, for a while: going ahead, it would drop that answer,
+// which may end the session (or make an entry to step back to). A step
+// through the history that dropped it all the same is refused, and the
+// load starts again. What is known of who brought the tab's documents changes only
 // by loads that start.
 bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                           QWebPage::NavigationType type)
@@ -97,8 +100,29 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     }
     if (command.kind == PortalCommand::Navigate) {
         auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
+        const auto inTab = [this](const QObject* f) {
+            const auto* webFrame = qobject_cast<const QWebFrame*>(f);
+            return webFrame && webFrame->page() == this;
+        };
+        // The engine stops the tab's loads before it asks about a step
+        // through the history: one of ours that a step not the client's
+        // dropped is started again instead.
+        QObject* dropped = nullptr;
+        QNetworkRequest again;
+        if (isHistoryStep(type) && !ownHistoryStep && manager &&
+            manager->takeDropped(inTab, &dropped, &again)) {
+            if (again.url() != restarting)
+                LOG_NOTICE << "[WebPage] History step refused, it stopped the server's answer: "
+                           << url.toString();
+            restarting = again.url();
+            QTimer::singleShot(0, this, [target = QPointer<QObject>(dropped), again]() {
+                if (auto* f = qobject_cast<QWebFrame*>(target.data()))
+                    f->load(again);
+            });
+            return false;
+        }
         const auto hold = sent || ownHistoryStep || !manager ? QNetworkAccessManagerEcc::Hold::None
-                                                             : manager->holdNavigation(frame);
+                                                             : manager->holdNavigation(inTab);
         if (hold != QNetworkAccessManagerEcc::Hold::None) {
             if (hold == QNetworkAccessManagerEcc::Hold::First)
                 LOG_NOTICE << "[WebPage] Navigation held back while the server answers: "
