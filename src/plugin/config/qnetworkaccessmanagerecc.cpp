@@ -121,11 +121,11 @@ bool QNetworkAccessManagerEcc::takeDropped(const std::function<bool(const QObjec
 }
 
 QNetworkAccessManagerEcc::Hold
-QNetworkAccessManagerEcc::holdNavigation(const std::function<bool(const QObject*)>& inTab)
+QNetworkAccessManagerEcc::holdNavigation(const std::function<bool(const QObject*)>& held)
 {
     for (auto it = asked.begin(); it != asked.end(); ++it) {
         const QNetworkReply* reply = it.key();
-        if (!it->frame || !inTab(it->frame) || !it->document || !it->serverSent ||
+        if (!it->frame || !held(it->frame) || !it->document || !it->serverSent ||
             it->since.hasExpired(MaxHoldMs))
             continue;
         // The engine follows a redirect only on its first data or at its

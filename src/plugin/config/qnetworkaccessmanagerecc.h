@@ -64,12 +64,12 @@ public:
     QList<Redirect> takeRedirects(const QObject* frame, const QUrl& url);
 
     // Whether another navigation must wait: the server's (or the client's)
-    // navigation of a frame that inTab accepts waits for the answer to its
+    // navigation of a frame that held accepts waits for the answer to its
     // document request, or for the engine to follow its redirect, for at
     // most MaxHoldMs. First: the first time for that navigation.
     static const int MaxHoldMs = 5000;
     enum class Hold { None, First, Again };
-    Hold holdNavigation(const std::function<bool(const QObject*)>& inTab);
+    Hold holdNavigation(const std::function<bool(const QObject*)>& held);
 
     // The server's (or the client's) GET navigation of a frame that inTab
     // accepts, which the engine dropped before any answer, in this turn of

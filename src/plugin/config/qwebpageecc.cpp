@@ -71,12 +71,12 @@ QString QWebPageEcc::decode(QString value)
 // - a document of the server in that frame asked for it, as the referrer
 //   names it (a document that withholds its referrer is foreign).
 // While a navigation of ours waits for its first answer, or for the engine
-// to follow its redirect, a navigation in the tab that none of ours asked
-// for is refused, for a while: going ahead, it would drop that answer,
-// which may end the session (or make an entry to step back to). A step
-// through the history that dropped it all the same is refused, and the
-// load starts again. What is known of who brought the tab's documents changes only
-// by loads that start.
+// to follow its redirect, a navigation of that frame (of any frame, for the
+// tab's load) that none of ours asked for is refused, for a while: going
+// ahead, it would drop that answer, which may end the session, or make an
+// entry to step back to. A step through the history that dropped it all
+// the same is refused, and the load starts again. What is known of who
+// brought the tab's documents changes only by loads that start.
 bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                           QWebPage::NavigationType type)
 {
@@ -121,8 +121,13 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
             });
             return false;
         }
+        // The frame's own load, or the tab's: the document that the tab's
+        // load replaces may hold foreign frames, and nothing of it is lost.
+        const auto held = [this, frame](const QObject* f) {
+            return f && (f == frame || f == mainFrame());
+        };
         const auto hold = sent || ownHistoryStep || !manager ? QNetworkAccessManagerEcc::Hold::None
-                                                             : manager->holdNavigation(inTab);
+                                                             : manager->holdNavigation(held);
         if (hold != QNetworkAccessManagerEcc::Hold::None) {
             if (hold == QNetworkAccessManagerEcc::Hold::First)
                 LOG_NOTICE << "[WebPage] Navigation held back while the server answers: "
