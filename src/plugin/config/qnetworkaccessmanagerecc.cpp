@@ -2,6 +2,7 @@
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #include "common/common.h"
 #include "common/log.h"
@@ -56,12 +57,19 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
     if (QObject* frame = stamped.originatingObject()) {
         Asked& who = asked[reply];
         who.frame = frame;
+        who.since.start();
         const auto it = navigations.find(frame);
         if (it != navigations.end() && !it->requested &&
             it->url == stamped.url().adjusted(QUrl::RemoveFragment)) {
             it->requested = true;
             who.document = true;
             who.serverSent = it->serverSent;
+            // A load started again keeps the time of the first.
+            if (it->since.isValid())
+                who.since = it->since;
+            if (who.serverSent && op == QNetworkAccessManager::GetOperation)
+                connect(reply, &QNetworkReply::finished, &tracker,
+                        [this, reply]() { _noteDropped(reply); });
         }
     }
     LOG_DEBUG << "request count: " << requests.size();
@@ -79,6 +87,64 @@ void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url,
     followed = Followed();
     followed.url = url.adjusted(QUrl::RemoveFragment);
     followed.serverSent = serverSent;
+    if (restarted.frame == frame) {
+        if (followed.url == restarted.request.url().adjusted(QUrl::RemoveFragment))
+            followed.since = restarted.since;
+        restarted = Dropped();
+    }
+}
+
+void QNetworkAccessManagerEcc::_noteDropped(QNetworkReply* reply)
+{
+    const auto it = asked.constFind(reply);
+    if (it == asked.cend() || reply->error() != QNetworkReply::OperationCanceledError ||
+        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() ||
+        it->since.hasExpired(MaxHoldMs))
+        return;
+    dropped.frame = it->frame;
+    dropped.request = reply->request();
+    dropped.since = it->since;
+    // Only what the engine does in the same turn dropped it.
+    QTimer::singleShot(0, &tracker, [this]() { dropped = Dropped(); });
+}
+
+bool QNetworkAccessManagerEcc::takeDropped(const std::function<bool(const QObject*)>& inTab,
+                                           QObject** frame, QNetworkRequest* request)
+{
+    if (!dropped.frame || !inTab(dropped.frame))
+        return false;
+    *frame = dropped.frame;
+    *request = dropped.request;
+    restarted = dropped;
+    dropped = Dropped();
+    return true;
+}
+
+QNetworkAccessManagerEcc::Hold
+QNetworkAccessManagerEcc::holdNavigation(const std::function<bool(const QObject*)>& held)
+{
+    for (auto it = asked.begin(); it != asked.end(); ++it) {
+        const QNetworkReply* reply = it.key();
+        if (!it->frame || !held(it->frame) || !it->document || !it->serverSent ||
+            it->since.hasExpired(MaxHoldMs))
+            continue;
+        // The engine follows a redirect only on its first data or at its
+        // end, and asks to follow it even later: until then, a navigation
+        // of the frame would drop it.
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const int code = status.toInt();
+        const bool waits =
+            status.isValid()
+                ? code >= 300 && code <= 399 && !it->taken &&
+                      reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid()
+                : !reply->isFinished();
+        if (!waits)
+            continue;
+        const bool first = !it->held;
+        it->held = true;
+        return first ? Hold::First : Hold::Again;
+    }
+    return Hold::None;
 }
 
 QList<QNetworkAccessManagerEcc::Redirect>

@@ -1,6 +1,7 @@
 #include "plugin/config/qwebpageecc.h"
 
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QScopedValueRollback>
 #include <QSet>
 #include <QTimer>
@@ -39,6 +40,14 @@ QUrl documentOrigin(QWebFrame* frame)
         url.setPort(origin.port());
     return url;
 }
+
+// Back and forward, and a form's resubmission, which replays a history
+// entry.
+bool isHistoryStep(QWebPage::NavigationType type)
+{
+    return type == QWebPage::NavigationTypeBackOrForward ||
+           type == QWebPage::NavigationTypeFormResubmitted;
+}
 } // namespace
 
 QWebPageEcc::QWebPageEcc(QObject* parent) : QWebPage(parent) {}
@@ -50,13 +59,38 @@ QString QWebPageEcc::decode(QString value)
     return portalDecode(std::move(value));
 }
 
+// Who sent a frame somewhere decides two things: only the server's own
+// login page, where the server sent a frame, ends the session (error()),
+// and commands count only from the server's own page. A frame inside a
+// server page may hold anyone's document, which can navigate the tab too.
+// A navigation is the server's when:
+// - it follows a redirect that the server answered to a navigation of the
+//   server's;
+// - the client started it: its own load, or its own step through the
+//   history onto an entry that no foreign load brought;
+// - a document of the server in that frame asked for it, as the referrer
+//   names it (a document that withholds its referrer is foreign).
+// While a navigation of ours waits for its first answer, or for the engine
+// to follow its redirect, a navigation of that frame (of any frame, for the
+// tab's load) that none of ours asked for is refused, for a while: going
+// ahead, it would drop that answer, which may end the session, or make an
+// entry to step back to. A step through the history that dropped it all
+// the same is refused, and the load starts again. What is known of who
+// brought the tab's documents changes only by loads that start.
 bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                           QWebPage::NavigationType type)
 {
     const QUrl url = request.url();
     LOG_DEBUG << "[WebPage] Navigating to url: " << url.toString();
+    // The engine drops such a navigation without stopping the load under
+    // way.
+    if (!url.isValid() || url.isEmpty()) {
+        LOG_NOTICE << "[WebPage] Navigation to an invalid URL refused";
+        return false;
+    }
 
-    const bool sent = _sentByServer(frame, request, type);
+    const Verdict verdict = _judge(frame, request, type);
+    const bool sent = verdict.server;
     const PortalCommand command = portalCommand(url);
     // Another host's login page says nothing of the server's cookies, nor
     // does the server's where another host's document leads there.
@@ -65,10 +99,46 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
         emit error();
     }
     if (command.kind == PortalCommand::Navigate) {
-        // Its redirects come back here as the frame's next navigation.
         auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
+        const auto inTab = [this](const QObject* f) {
+            const auto* webFrame = qobject_cast<const QWebFrame*>(f);
+            return webFrame && webFrame->page() == this;
+        };
+        // The engine stops the tab's loads before it asks about a step
+        // through the history: one of ours that a step not the client's
+        // dropped is started again instead.
+        QObject* dropped = nullptr;
+        QNetworkRequest again;
+        if (isHistoryStep(type) && !ownHistoryStep && manager &&
+            manager->takeDropped(inTab, &dropped, &again)) {
+            if (again.url() != restarting)
+                LOG_NOTICE << "[WebPage] History step refused, it stopped the server's answer: "
+                           << url.toString();
+            restarting = again.url();
+            QTimer::singleShot(0, this, [target = QPointer<QObject>(dropped), again]() {
+                if (auto* f = qobject_cast<QWebFrame*>(target.data()))
+                    f->load(again);
+            });
+            return false;
+        }
+        // The frame's own load, or the tab's: the document that the tab's
+        // load replaces may hold foreign frames, and nothing of it is lost.
+        const auto held = [this, frame](const QObject* f) {
+            return f && (f == frame || f == mainFrame());
+        };
+        const auto hold = sent || ownHistoryStep || !manager ? QNetworkAccessManagerEcc::Hold::None
+                                                             : manager->holdNavigation(held);
+        if (hold != QNetworkAccessManagerEcc::Hold::None) {
+            if (hold == QNetworkAccessManagerEcc::Hold::First)
+                LOG_NOTICE << "[WebPage] Navigation held back while the server answers: "
+                           << url.toString();
+            return false;
+        }
+        // Its redirects come back here as the frame's next navigation.
         if (manager && frame)
             manager->followNavigation(frame, url, sent);
+        if (frame && frame == mainFrame())
+            _expectDocument(url, type, verdict);
         return true;
     }
     // Commands count for every kind of navigation, but only from the
@@ -107,12 +177,13 @@ bool QWebPageEcc::isServerUrl(const QUrl& url) const
     return false;
 }
 
-bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request,
-                                QWebPage::NavigationType type)
+QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest& request,
+                                         QWebPage::NavigationType type)
 {
+    Verdict verdict;
     auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
     if (!frame || !manager)
-        return false;
+        return verdict;
     const QUrl url = request.url();
     // The engine asks to follow a redirect with the first request's
     // referrer and type, which say nothing of who chose this URL: it follows
@@ -120,21 +191,19 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     // leads here. The server's when the navigation was and the answer came
     // from the server, once; an answer to a script's or an image's request
     // is no one's.
-    bool redirect = false;
     bool server = true;
     bool unfollowed = false;
     for (const QNetworkAccessManagerEcc::Redirect& r : manager->takeRedirects(frame, url)) {
         if (r.to == url.adjusted(QUrl::RemoveFragment)) {
-            redirect = true;
+            verdict.redirect = true;
             server = server && r.document && r.serverSent && !r.taken && isServerUrl(r.from);
         } else {
             unfollowed = unfollowed || (r.document && !r.taken);
         }
     }
-    if (redirect) {
-        if (frame == mainFrame() && !pendingLoad.isEmpty())
-            pendingLoad = url.adjusted(QUrl::RemoveFragment);
-        return server;
+    if (verdict.redirect) {
+        verdict.server = server;
+        return verdict;
     }
     // A new navigation. The client's own load: QWebFrame::setUrl empties
     // the main frame and notes the URL before it asks, so no document is
@@ -142,38 +211,34 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     const QUrl origin = documentOrigin(frame);
     QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
     if (frame == mainFrame()) {
-        const bool step = type == QWebPage::NavigationTypeBackOrForward ||
-                          type == QWebPage::NavigationTypeReload ||
-                          type == QWebPage::NavigationTypeFormResubmitted;
-        const bool own =
-            !step && origin.host().isEmpty() && asking.isEmpty() && frame->url() == url;
-        // A document of the tab that no one of ours asked for is noted once
-        // it is there: a page may withhold its referrer, and a step back to
-        // it then looks like one to the client's own load.
-        pendingLoad = step ? QUrl() : url.adjusted(QUrl::RemoveFragment);
-        pendingForeign = !own && !isServerUrl(asking);
-        connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_noteDocument,
-                Qt::UniqueConnection);
-        if (own)
-            return true;
+        const bool own = !isHistoryStep(type) && type != QWebPage::NavigationTypeReload &&
+                         origin.host().isEmpty() && asking.isEmpty() && frame->url() == url;
+        // A page may withhold its referrer, and a step back to a document
+        // it brought then looks like one to the client's own load.
+        verdict.foreignLoad = !own && !isServerUrl(asking);
+        if (own) {
+            verdict.server = verdict.own = true;
+            return verdict;
+        }
     }
     // While the engine has not followed the redirect of the frame's
     // navigation, this may be that redirect all the same, its URL written
     // otherwise.
     if (unfollowed)
-        return false;
+        return verdict;
     // Back and forward carry the referrer of the history item, whoever asks
     // now: it names the document that first went there, or no one, for the
     // client's own load and for a page that withheld it alike. Only the
     // client's own steps through the history count, never onto the login
     // page itself (whoever put that entry there, a foreign frame may have),
     // and without a referrer never to a document that a foreign load brought.
-    if (type == QWebPage::NavigationTypeBackOrForward ||
-        type == QWebPage::NavigationTypeFormResubmitted)
-        return ownHistoryStep && !portalCommand(url).loginPage &&
-               (isServerUrl(asking) ||
-                (asking.isEmpty() && frame == mainFrame() &&
-                 !foreignDocs.contains(url.adjusted(QUrl::RemoveFragment).toString())));
+    if (isHistoryStep(type)) {
+        verdict.server = ownHistoryStep && !portalCommand(url).loginPage &&
+                         (isServerUrl(asking) ||
+                          (asking.isEmpty() && frame == mainFrame() &&
+                           !foreignDocs.contains(url.adjusted(QUrl::RemoveFragment).toString())));
+        return verdict;
+    }
     // Or a page of the server leads its own frame here; a reload is its
     // own. A foreign frame inside that page may move it too (top.location):
     // the engine names the document that asked in the referrer, and a
@@ -182,7 +247,37 @@ bool QWebPageEcc::_sentByServer(QWebFrame* frame, const QNetworkRequest& request
     // page, which anyone may load into a frame, leads only to itself.
     if (type == QWebPage::NavigationTypeReload)
         asking = url;
-    return isServerUrl(origin) && isServerUrl(asking) && !portalCommand(asking).loginPage;
+    verdict.server = isServerUrl(origin) && isServerUrl(asking) && !portalCommand(asking).loginPage;
+    return verdict;
+}
+
+void QWebPageEcc::_expectDocument(const QUrl& url, QWebPage::NavigationType type,
+                                  const Verdict& verdict)
+{
+    const QUrl document = url.adjusted(QUrl::RemoveFragment);
+    if (verdict.redirect) {
+        if (!pendingLoad.isEmpty())
+            pendingLoad = document;
+        return;
+    }
+    // Only a candidate until the load starts: the engine may still drop it,
+    // or only scroll to a fragment, and the load under way goes on. A step
+    // through the history, or a reload, makes no new entry to note.
+    const bool entry = !isHistoryStep(type) && type != QWebPage::NavigationTypeReload;
+    candidateLoad = entry ? document : QUrl();
+    candidateForeign = entry && verdict.foreignLoad;
+    connect(mainFrame(), &QWebFrame::loadStarted, this, &QWebPageEcc::_loadStarted,
+            Qt::UniqueConnection);
+    connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_noteDocument,
+            Qt::UniqueConnection);
+}
+
+void QWebPageEcc::_loadStarted()
+{
+    pendingLoad = candidateLoad;
+    pendingForeign = candidateForeign;
+    candidateLoad.clear();
+    candidateForeign = false;
 }
 
 void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)

@@ -39,7 +39,8 @@ public:
     // count only from the main frame while it shows a page of one of them,
     // asked for by that page, and through no redirect but the server's;
     // without any origin, no command counts. Only the server's own
-    // login page, where the server itself sent a frame, is an error().
+    // login page, where the server itself sent a frame, is an error();
+    // the rule is spelled out at acceptNavigationRequest.
     void setCommandOrigins(const QList<QUrl>& origins) { commandOrigins = origins; }
     // The URL is at one of the management server's origins.
     bool isServerUrl(const QUrl& url) const;
@@ -67,12 +68,21 @@ protected slots:
     void delayedAction();
 
 private:
-    // Whether the server sent the frame to this request: the client
-    // started the navigation or a page of the server asked for it, and the
-    // server gave every redirect on its way.
-    bool _sentByServer(QWebFrame* frame, const QNetworkRequest& request,
-                       QWebPage::NavigationType type);
-
+    // How a navigation request came about.
+    struct Verdict
+    {
+        bool server = false;      // the server, or the client, sent the frame there
+        bool redirect = false;    // it follows an answer that redirects the frame
+        bool own = false;         // the client's own load of the tab
+        bool foreignLoad = false; // a load of the tab that neither the client nor
+                                  // a page of the server asked for
+    };
+    Verdict _judge(QWebFrame* frame, const QNetworkRequest& request, QWebPage::NavigationType type);
+    // The tab's navigation goes ahead: the document it may bring.
+    void _expectDocument(const QUrl& url, QWebPage::NavigationType type, const Verdict& verdict);
+    // The tab's load started: the navigation that went ahead last is under
+    // way.
+    void _loadStarted();
     // The tab's URL changed: the load under way may have brought its
     // document.
     void _noteDocument(const QUrl& url);
@@ -80,8 +90,16 @@ private:
     QList<QUrl> commandOrigins;
     // A step of the client's own through the history is under way.
     bool ownHistoryStep = false;
-    // The tab's load under way (its URL without fragment, empty when none),
-    // and whether neither the client nor a page of the server asked for it.
+    // The load last started again after a history step stopped it, to log
+    // the steps refused for it once.
+    QUrl restarting;
+    // The tab's navigation that went ahead last and whose load has not
+    // started (its URL without fragment, empty when it makes no new entry),
+    // and the tab's load under way (empty when none or once its document is
+    // there); each with whether neither the client nor a page of the server
+    // asked for it.
+    QUrl candidateLoad;
+    bool candidateForeign = false;
     QUrl pendingLoad;
     bool pendingForeign = false;
     // The URLs of the tab's documents that such loads brought, oldest first;
