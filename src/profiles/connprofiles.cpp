@@ -145,6 +145,8 @@ void ConnProfiles::recover()
     // backups it needs are no leftovers.
     QString reason;
     const bool cycleSettled = renamecycle::rollBack(profilesPath, reason) == 0;
+    if (!cycleSettled)
+        LOG_ERROR << "[Profiles] " << reason;
     const QDir root(profilesPath);
     const QStringList leftovers =
         root.entryList(QStringList{QStringLiteral("*.profile.old"), QStringLiteral("*.profile.tmp"),

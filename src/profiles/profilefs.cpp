@@ -83,6 +83,42 @@ int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes)
     return result;
 }
 
+int removeTree(const QString& path)
+{
+    if (path.isEmpty()) {
+        errno = EINVAL;
+        return -1;
+    }
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? 0 : -1;
+    if (!S_ISDIR(st.st_mode))
+        return ::unlink(name.constData()) == 0 || errno == ENOENT ? 0 : -1;
+    // The names first, the folder closed, so that a failure below keeps
+    // its errno to the caller.
+    DIR* handle = ::opendir(name.constData());
+    if (!handle)
+        return -1;
+    QStringList children;
+    errno = 0;
+    while (const dirent* entry = ::readdir(handle)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            children << QFile::decodeName(entry->d_name);
+    }
+    const int listError = errno;
+    ::closedir(handle);
+    if (listError != 0) {
+        errno = listError;
+        return -1;
+    }
+    for (const QString& child : qAsConst(children)) {
+        if (removeTree(path + QLatin1Char('/') + child) != 0)
+            return -1;
+    }
+    return ::rmdir(name.constData()) == 0 ? 0 : -1;
+}
+
 int moveEntry(const QString& from, const QString& to, bool* renamed)
 {
     if (renamed)

@@ -27,6 +27,10 @@ int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes);
 // saying why, with the entry already under its new name: renamed, when
 // given, says whether the rename was made.
 int moveEntry(const QString& from, const QString& to, bool* renamed = nullptr);
+// Removes a file, link or directory tree (links not followed); 0 when
+// nothing has the name. Stops at the first step that fails, errno saying
+// why.
+int removeTree(const QString& path);
 // Creates dir (with missing parents) and makes it private to the user.
 int makePrivateDir(const QString& dir);
 // Restricts a file to its owner (0600).

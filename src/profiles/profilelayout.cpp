@@ -1,8 +1,7 @@
 #include "profiles/profilelayout.h"
 
 #include <algorithm>
-
-#include <libvelcor/utils.h>
+#include <cerrno>
 
 #include "profiles/profilefs.h"
 
@@ -24,20 +23,26 @@ void sortForLoading(QStringList& names)
 
 int recoverProfileDir(const QString& dir)
 {
-    int result = 0;
+    // The first failure's errno is the one the caller reads.
+    int failure = 0;
+    auto fail = [&failure]() {
+        if (failure == 0)
+            failure = errno != 0 ? errno : EIO;
+    };
     const QString old = dir + OldSuffix;
     if (profilefs::entryExists(old)) {
         if (!profilefs::entryExists(dir)) {
             if (profilefs::moveEntry(old, dir) != 0)
-                result = -1;
-        } else if (libvelcor::utils::rmRec(old) != 0) {
-            result = -1;
+                fail();
+        } else if (profilefs::removeTree(old) != 0) {
+            fail();
         }
     }
     const QString tmp = dir + TmpSuffix;
-    if (profilefs::entryExists(tmp) && libvelcor::utils::rmRec(tmp) != 0)
-        result = -1;
-    return result;
+    if (profilefs::removeTree(tmp) != 0)
+        fail();
+    errno = failure;
+    return failure == 0 ? 0 : -1;
 }
 
 } // namespace profilelayout

@@ -31,7 +31,8 @@ void sortForLoading(QStringList& names);
 
 // Puts right what an interrupted save left of one profile directory: the
 // backup goes back where the directory is missing and is dropped where the
-// directory is whole; a half-built temporary directory is dropped.
+// directory is whole; a half-built temporary directory is dropped. On
+// failure errno says why.
 int recoverProfileDir(const QString& dir);
 
 } // namespace profilelayout

@@ -5,6 +5,7 @@
 
 #include "profiles/profilesetsave.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QSet>
@@ -41,10 +42,43 @@ QString journalPath(const QString& root)
 }
 
 // The last line, with the count of ids: a journal whose name reached the
-// disk before its bytes did ends without it.
+// disk before its bytes did ends without it. '#' is no id character, so no
+// id passes for it.
 QString closingLine(int count)
 {
-    return QStringLiteral("end %1").arg(count);
+    return QStringLiteral("#end %1").arg(count);
+}
+
+// The ids of a whole journal; false for one cut short, garbled or unreadable.
+bool readJournal(const QString& journal, QStringList& ids)
+{
+    QByteArray text;
+    if (readRegularFile(journal, MaxJournalSize, text) != 0)
+        return false;
+    ids = QString::fromUtf8(text).split(QLatin1Char('\n'));
+    // Whole only with its closing line, after which the text ends.
+    if (ids.size() < 2 || !ids.takeLast().isEmpty())
+        return false;
+    const QString closing = ids.takeLast();
+    if (closing != closingLine(ids.size()))
+        return false;
+    return std::all_of(ids.cbegin(), ids.cend(),
+                       [](const QString& id) { return ConnProfile::checkId(id) == 0; });
+}
+
+// The id of every <id>.profile.old under root.
+QStringList backupIds(const QString& root)
+{
+    QStringList ids;
+    const QStringList names =
+        QDir(root).entryList(QStringList{QLatin1Char('*') + ProfileSuffix + OldSuffix},
+                             QDir::AllEntries | QDir::System | QDir::CaseSensitive, QDir::Name);
+    for (const QString& name : names) {
+        const QString id = idOfDir(name);
+        if (ConnProfile::checkId(id) == 0 && name == id + ProfileSuffix + OldSuffix)
+            ids << id;
+    }
+    return ids;
 }
 
 } // namespace
@@ -53,7 +87,7 @@ int writeJournal(const QString& root, const QStringList& ids, QString& reason)
 {
     const QString journal = journalPath(root);
     const QString partial = journal + TmpSuffix;
-    if (entryExists(partial) && libvelcor::utils::rmRec(partial) != 0) {
+    if (removeTree(partial) != 0) {
         reason = failureText(partial);
         LOG_ERROR << reason;
         return -1;
@@ -97,7 +131,8 @@ int commitJournal(const QString& root, const QStringList& ids, QString& reason)
     if (libvelcor::utils::syncDir(root, &why) == 0)
         return 0;
     // A power loss could yet bring the journal back, and with it the undo
-    // of the cycle: undone now, from the journal written again.
+    // of the cycle: the cycle is undone now, and the journal written again
+    // for the case where that undo is cut short too.
     reason = failureText(root, why);
     LOG_ERROR << reason;
     QString ignored;
@@ -105,43 +140,10 @@ int commitJournal(const QString& root, const QStringList& ids, QString& reason)
     return -1;
 }
 
-int rollBack(const QString& root, QString& reason)
+int undo(const QString& root, const QStringList& ids, QString& reason)
 {
-    const QString journal = journalPath(root);
-    // A journal never put in place: nothing was written under it.
-    const QString partial = journal + TmpSuffix;
-    if (entryExists(partial) && libvelcor::utils::rmRec(partial) != 0) {
-        reason = failureText(partial);
-        LOG_ERROR << reason;
-        return -1;
-    }
-    if (!entryExists(journal))
-        return 0;
-    QByteArray text;
-    if (readRegularFile(journal, MaxJournalSize, text) != 0) {
-        reason = failureText(journal);
-        LOG_ERROR << "[Profiles] Cannot read the journal: " << journal;
-        return -1;
-    }
-    QStringList ids = QString::fromUtf8(text).split(QLatin1Char('\n'));
-    // Whole only with its closing line, after which the text ends; without
-    // it (cut short by a power loss, or garbled) the backups it would bring
-    // back stay where they are.
-    const QString closing =
-        ids.size() >= 2 && ids.takeLast().isEmpty() ? ids.takeLast() : QString();
-    if (closing.isEmpty() || closing != closingLine(ids.size())) {
-        reason = failureText(journal,
-                             QStringLiteral("incomplete journal of renames: the backups beside the "
-                                            "profiles are kept, to be put back by hand"));
-        LOG_ERROR << "[Profiles] " << reason;
-        return -1;
-    }
     int result = 0;
-    for (const QString& id : qAsConst(ids)) {
-        if (ConnProfile::checkId(id) != 0) {
-            LOG_ERROR;
-            continue;
-        }
+    for (const QString& id : ids) {
         // Only a member written since the journal was made has a backup.
         const QString dir = root + QLatin1Char('/') + id + ProfileSuffix;
         const QString old = dir + OldSuffix;
@@ -149,7 +151,7 @@ int rollBack(const QString& root, QString& reason)
             continue;
         LOG_DEBUG << "[Profiles] Restoring: " << dir;
         QString failed;
-        if (entryExists(dir) && libvelcor::utils::rmRec(dir) != 0)
+        if (removeTree(dir) != 0)
             failed = failureText(dir);
         else if (moveEntry(old, dir) != 0)
             failed = failureText(old);
@@ -162,12 +164,35 @@ int rollBack(const QString& root, QString& reason)
     }
     if (result != 0)
         return -1;
-    if (::unlink(QFile::encodeName(journal).constData()) != 0) {
-        reason = failureText(journal);
-        LOG_ERROR << reason;
-        return -1;
+    // A journal never put in place goes too: nothing was written under it.
+    const QString journal = journalPath(root);
+    for (const QString& path : {journal, QString(journal + TmpSuffix)}) {
+        if (removeTree(path) != 0) {
+            reason = failureText(path);
+            LOG_ERROR << reason;
+            return -1;
+        }
     }
     return 0;
+}
+
+int rollBack(const QString& root, QString& reason)
+{
+    const QString journal = journalPath(root);
+    if (!entryExists(journal))
+        return undo(root, QStringList(), reason);
+    QStringList ids;
+    if (!readJournal(journal, ids)) {
+        // A journal in place means the cycle never committed, so every
+        // backup beside it holds the state before that save: all go back.
+        // A whole journal names fewer: the backups of profiles written
+        // before the cycle, outside it, are kept only for the rest of the
+        // save and are leftovers once it stops.
+        ids = backupIds(root);
+        LOG_ERROR << "[Profiles] Incomplete journal of renames, every backup goes back: "
+                  << journal;
+    }
+    return undo(root, ids, reason);
 }
 
 } // namespace renamecycle
@@ -354,9 +379,15 @@ void ConnProfiles::undoCycle()
             LOG_ERROR;
         aside.remove(m.id);
     }
+    // From the members held here: a commit whose folder sync failed may
+    // have left no journal to read them from.
+    QStringList ids;
+    for (const CycleMember& m : qAsConst(cycle))
+        ids << m.id;
     QString reason;
-    if (renamecycle::rollBack(profilesPath, reason) != 0) {
-        // The journal stays: load, or the next save, finishes the job.
+    if (renamecycle::undo(profilesPath, ids, reason) != 0) {
+        // The journal stays, if it is there: load, or the next save,
+        // finishes the job.
         LOG_ERROR;
         ioError += (ioError.isEmpty() ? QString() : QStringLiteral("; ")) + reason;
     }
@@ -508,8 +539,7 @@ int ConnProfiles::saveDeletions()
                 LOG_DEBUG << "[Profiles] Deleting: " << path;
                 // One rename takes the profile away whole; what remains to
                 // remove is out of sight, and load clears it should this stop.
-                if ((entryExists(trash) && libvelcor::utils::rmRec(trash) != 0) ||
-                    moveEntry(path, trash) != 0) {
+                if (removeTree(trash) != 0 || moveEntry(path, trash) != 0) {
                     ioError = failureText(path);
                     LOG_ERROR << ioError;
                     return -1;

@@ -24,10 +24,13 @@ int writeJournal(const QString& root, const QStringList& ids, QString& reason);
 // once the root is synced; should that fail, the journal of ids is written
 // again for the undo.
 int commitJournal(const QString& root, const QStringList& ids, QString& reason);
-// Puts back, from its backup, every member that a journal under root names
-// and that was written since, then removes the journal. 0 when there is no
-// journal; on failure, a journal without its closing line included, the
-// journal and the backups stay for the next attempt.
+// Puts back, from its backup, each of ids that was written since the
+// journal was made, then removes the journal. On failure the journal, if
+// there, and the backups stay for the next attempt.
+int undo(const QString& root, const QStringList& ids, QString& reason);
+// The undo of the ids a journal under root names; of every backup under
+// root when the journal is cut short or unreadable, since a journal in
+// place means its cycle never committed. 0 when there is no journal.
 int rollBack(const QString& root, QString& reason);
 
 } // namespace renamecycle
