@@ -21,6 +21,21 @@ QNetworkAccessManagerEcc::~QNetworkAccessManagerEcc()
     // The replies are not ours: the list goes, they stay.
 }
 
+QUrl QNetworkAccessManagerEcc::documentUrl(const QUrl& url)
+{
+    QUrl document = url.adjusted(QUrl::RemoveFragment | QUrl::NormalizePathSegments);
+    document.setScheme(document.scheme().toLower());
+    document.setHost(document.host().toLower());
+    if (document.path().isEmpty() && !document.host().isEmpty())
+        document.setPath(QStringLiteral("/"));
+    const int defaultPort = document.scheme() == QLatin1String("http")    ? 80
+                            : document.scheme() == QLatin1String("https") ? 443
+                                                                          : -1;
+    if (defaultPort > 0 && document.port() == defaultPort)
+        document.setPort(-1);
+    return document;
+}
+
 void QNetworkAccessManagerEcc::setAuth(const libvelcor::Auth& auth)
 {
     this->auth = auth;
@@ -59,8 +74,7 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
         who.frame = frame;
         who.since.start();
         const auto it = navigations.find(frame);
-        if (it != navigations.end() && !it->requested &&
-            it->url == stamped.url().adjusted(QUrl::RemoveFragment)) {
+        if (it != navigations.end() && !it->requested && it->url == documentUrl(stamped.url())) {
             it->requested = true;
             who.document = true;
             who.serverSent = it->serverSent;
@@ -85,7 +99,7 @@ void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url,
                 [this, frame]() { navigations.remove(frame); });
     Followed& followed = navigations[frame];
     followed = Followed();
-    followed.url = url.adjusted(QUrl::RemoveFragment);
+    followed.url = documentUrl(url);
     followed.serverSent = serverSent;
     if (restarted.frame == frame) {
         if (followed.url == restarted.request.url().adjusted(QUrl::RemoveFragment))
@@ -153,7 +167,7 @@ QNetworkAccessManagerEcc::takeRedirects(const QObject* frame, const QUrl& url)
     QList<Redirect> found;
     if (!frame)
         return found;
-    const QUrl target = url.adjusted(QUrl::RemoveFragment);
+    const QUrl target = documentUrl(url);
     for (auto it = asked.begin(); it != asked.end(); ++it) {
         const QNetworkReply* reply = it.key();
         const QVariant to = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
@@ -162,8 +176,8 @@ QNetworkAccessManagerEcc::takeRedirects(const QObject* frame, const QUrl& url)
             continue;
         Redirect redirect;
         redirect.from = reply->request().url();
-        // Resolved as the web engine resolves it before it asks to follow.
-        redirect.to = redirect.from.resolved(to.toUrl()).adjusted(QUrl::RemoveFragment);
+        // Resolved and written as the web engine asks to follow it.
+        redirect.to = documentUrl(redirect.from.resolved(to.toUrl()));
         redirect.document = it->document;
         redirect.serverSent = it->serverSent;
         redirect.taken = it->taken;

@@ -48,11 +48,16 @@ public:
     // went out stay as long as their replies.
     void followNavigation(QObject* frame, const QUrl& url, bool serverSent);
 
+    // A navigation's URL written as the web engine asks for it (path
+    // segments resolved, "/" for no path, no default port, no fragment):
+    // whoever wrote it, two URLs of the same document compare equal.
+    static QUrl documentUrl(const QUrl& url);
+
     // An answer to a request of a web frame that redirects it.
     struct Redirect
     {
         QUrl from;               // the URL that answered
-        QUrl to;                 // where the answer sends the frame, without the fragment
+        QUrl to;                 // where the answer sends the frame, as a documentUrl()
         bool document = false;   // the answer to the document request of a followed navigation
         bool serverSent = false; // that navigation's word on whose it is
         bool taken = false;      // an ask to follow it came before

@@ -194,7 +194,7 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
     bool server = true;
     bool unfollowed = false;
     for (const QNetworkAccessManagerEcc::Redirect& r : manager->takeRedirects(frame, url)) {
-        if (r.to == url.adjusted(QUrl::RemoveFragment)) {
+        if (r.to == QNetworkAccessManagerEcc::documentUrl(url)) {
             verdict.redirect = true;
             server = server && r.document && r.serverSent && !r.taken && isServerUrl(r.from);
         } else {

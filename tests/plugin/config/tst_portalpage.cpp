@@ -259,6 +259,7 @@ private slots:
         QTest::newRow("refresh redirected by another host") << "S/refresh-other" << true;
         QTest::newRow("another host, then the server's redirect") << "S/link-chain" << true;
         QTest::newRow("the server's own redirect") << "S/link-own" << false;
+        QTest::newRow("the same, its Location with the default port") << "S/link-own80" << false;
         QTest::newRow("another host's slow redirect, a frame knocking") << "S/knock-other" << true;
         QTest::newRow("the server's slow redirect, a frame knocking") << "S/knock-own" << false;
     }
@@ -291,6 +292,8 @@ private slots:
                            "<meta http-equiv=refresh content='0;url=" + o + "/r'>");
         server.setResponse("/link-chain", 200, link(o + "/r2"));
         server.setResponse("/link-own", 200, link(s + "/own"));
+        server.setResponse("/link-own80", 200, link(s + "/own80"));
+        redirect(server, "/own80", QByteArray(command).replace(s, "http://127.0.0.1:80"));
         redirect(other, "/r", command);
         redirect(other, "/r2", s + "/own");
         redirect(server, "/own", command);
@@ -337,6 +340,8 @@ private slots:
         QTest::newRow("page's request sent there, then a frame moves the tab") << "/fetched" << 0;
         QTest::newRow("frame of another origin, the server's 301") << "/framed-self-moved" << 0;
         QTest::newRow("the server's 303 after its link") << "/link-own" << 1;
+        QTest::newRow("the server's redirect to its root, no path written") << "/link-np" << 1;
+        QTest::newRow("the same, the client's own load") << "/np" << 1;
         QTest::newRow("the server's page refreshes to it") << "/refresh-own" << 1;
         QTest::newRow("the server's form, answered by its redirect") << "/form-own" << 1;
         QTest::newRow("another host's slow redirect, a frame knocking") << "/knock" << 0;
@@ -398,6 +403,9 @@ private slots:
         server.setResponse("/link-other", 200, go(o + "/r"));
         server.setResponse("/refresh-other", 200, refresh(o + "/r"));
         server.setResponse("/link-own", 200, go(s + "/r"));
+        server.setResponse("/link-np", 200, go(s + "/np"));
+        server.setResponse("/np", 302, "", "text/plain", {{"Location", s}});
+        server.setResponse("/", 302, "", "text/plain", {{"Location", login}});
         server.setResponse("/refresh-own", 200, refresh(login));
         other.setResponse("/r", 302, "", "text/plain", {{"Location", login}});
         server.setResponse("/r", 303, start == "/kf#b" ? "moved" : "", "text/plain",
