@@ -2,7 +2,6 @@
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
 
 #include "common/common.h"
 #include "common/log.h"
@@ -78,12 +77,6 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
             it->requested = true;
             who.document = true;
             who.serverSent = it->serverSent;
-            // A load started again keeps the time of the first.
-            if (it->since.isValid())
-                who.since = it->since;
-            if (who.serverSent && op == QNetworkAccessManager::GetOperation)
-                connect(reply, &QNetworkReply::finished, &tracker,
-                        [this, reply]() { _noteDropped(reply); });
         }
     }
     LOG_DEBUG << "request count: " << requests.size();
@@ -101,37 +94,6 @@ void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url,
     followed = Followed();
     followed.url = documentUrl(url);
     followed.serverSent = serverSent;
-    if (restarted.frame == frame) {
-        if (followed.url == restarted.request.url().adjusted(QUrl::RemoveFragment))
-            followed.since = restarted.since;
-        restarted = Dropped();
-    }
-}
-
-void QNetworkAccessManagerEcc::_noteDropped(QNetworkReply* reply)
-{
-    const auto it = asked.constFind(reply);
-    if (it == asked.cend() || reply->error() != QNetworkReply::OperationCanceledError ||
-        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() ||
-        it->since.hasExpired(MaxHoldMs))
-        return;
-    dropped.frame = it->frame;
-    dropped.request = reply->request();
-    dropped.since = it->since;
-    // Only what the engine does in the same turn dropped it.
-    QTimer::singleShot(0, &tracker, [this]() { dropped = Dropped(); });
-}
-
-bool QNetworkAccessManagerEcc::takeDropped(const std::function<bool(const QObject*)>& inTab,
-                                           QObject** frame, QNetworkRequest* request)
-{
-    if (!dropped.frame || !inTab(dropped.frame))
-        return false;
-    *frame = dropped.frame;
-    *request = dropped.request;
-    restarted = dropped;
-    dropped = Dropped();
-    return true;
 }
 
 QNetworkAccessManagerEcc::Hold

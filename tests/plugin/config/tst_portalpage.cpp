@@ -361,7 +361,6 @@ private slots:
         QTest::newRow("the server's slow redirect, a foreign frame moving the tab") << "/kf#x" << 1;
         QTest::newRow("the same, the frame moving the tab to a 204") << "/kf?nc" << 1;
         QTest::newRow("the same, a fragment, the redirect's body slow") << "/kf#b" << 1;
-        QTest::newRow("the same, the frame stepping back its own entry") << "/kf?back" << 1;
         QTest::newRow("the client's Back behind a foreign frame's fragment move") << "/g1" << 1;
         QTest::newRow("the same, by a GET form") << "/g2?a=1" << 1;
         QTest::newRow("the client's Back to a foreign frame's bare link, then an invalid URL")
@@ -468,9 +467,8 @@ private slots:
         server.setResponse("/kf", 200,
                            "<iframe src=" + o +
                                "/kf></iframe><a id=go href=/r></a><script>onload = function() { "
-                               "setTimeout(function() { go.click() }, " +
-                               (start == "/kf?back" ? "500" : "0") + ") }</script>");
-        server.setDelay("/r", start == "/kf?back" ? 1000 : kf && start != "/kf#b" ? 300 : 0);
+                               "go.click() }</script>");
+        server.setDelay("/r", kf && start != "/kf#b" ? 300 : 0);
         server.setBodyDelay("/r", start == "/kf#b" ? 1500 : 0);
         other.setStatus("/nc", 204);
         other.setResponse(
@@ -478,12 +476,6 @@ private slots:
             "<script>setInterval(function() { top.location = '" +
                 (start.startsWith("/kf#") ? s + start.toUtf8() : QByteArray(o + "/nc")) +
                 "' }, 30)</script>");
-        // Or it makes an entry of its own and steps back over it, once.
-        if (start == "/kf?back")
-            other.setResponse("/kf", 200,
-                              "<script>if (location.search) setTimeout(function() { "
-                              "history.back() }, 300); else setTimeout(function() { "
-                              "location = '/kf?2' }, 100)</script>");
         server.setResponse("/fb", 200, "<iframe src=/b1></iframe>");
         server.setResponse("/fa", 200, "<iframe src=" + o + "/fa></iframe>");
         other.setResponse("/fa", 200, "<iframe src=" + s + "/b1></iframe>");
