@@ -361,6 +361,8 @@ private slots:
         QTest::newRow("the server's slow redirect, a foreign frame moving the tab") << "/kf#x" << 1;
         QTest::newRow("the same, the frame moving the tab to a 204") << "/kf?nc" << 1;
         QTest::newRow("the same, a fragment, the redirect's body slow") << "/kf#b" << 1;
+        QTest::newRow("a foreign frame moves the tab once the server's slow 204 is in")
+            << "/s204" << 0;
         QTest::newRow("the client's Back behind a foreign frame's fragment move") << "/g1" << 1;
         QTest::newRow("the same, by a GET form") << "/g2?a=1" << 1;
         QTest::newRow("the client's Back to a foreign frame's bare link, then an invalid URL")
@@ -476,6 +478,15 @@ private slots:
             "<script>setInterval(function() { top.location = '" +
                 (start.startsWith("/kf#") ? s + start.toUtf8() : QByteArray(o + "/nc")) +
                 "' }, 30)</script>");
+        server.setResponse("/s204", 200,
+                           "<iframe src=" + o +
+                               "/late></iframe><a id=go href=/n204></a>"
+                               "<script>onload = function() { go.click() }</script>");
+        server.setStatus("/n204", 204);
+        server.setDelay("/n204", 800);
+        other.setResponse("/late", 200,
+                          "<script>setTimeout(function() { top.location = '" + login +
+                              "' }, 1500)</script>");
         server.setResponse("/fb", 200, "<iframe src=/b1></iframe>");
         server.setResponse("/fa", 200, "<iframe src=" + o + "/fa></iframe>");
         other.setResponse("/fa", 200, "<iframe src=" + s + "/b1></iframe>");
