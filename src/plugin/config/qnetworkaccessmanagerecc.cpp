@@ -2,7 +2,6 @@
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
 
 #include "common/common.h"
 #include "common/log.h"
@@ -19,6 +18,21 @@ QNetworkAccessManagerEcc::~QNetworkAccessManagerEcc()
 {
     LOG_TRACE;
     // The replies are not ours: the list goes, they stay.
+}
+
+QUrl QNetworkAccessManagerEcc::documentUrl(const QUrl& url)
+{
+    QUrl document = url.adjusted(QUrl::RemoveFragment | QUrl::NormalizePathSegments);
+    document.setScheme(document.scheme().toLower());
+    document.setHost(document.host().toLower());
+    if (document.path().isEmpty() && !document.host().isEmpty())
+        document.setPath(QStringLiteral("/"));
+    const int defaultPort = document.scheme() == QLatin1String("http")    ? 80
+                            : document.scheme() == QLatin1String("https") ? 443
+                                                                          : -1;
+    if (defaultPort > 0 && document.port() == defaultPort)
+        document.setPort(-1);
+    return document;
 }
 
 void QNetworkAccessManagerEcc::setAuth(const libvelcor::Auth& auth)
@@ -59,17 +73,10 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
         who.frame = frame;
         who.since.start();
         const auto it = navigations.find(frame);
-        if (it != navigations.end() && !it->requested &&
-            it->url == stamped.url().adjusted(QUrl::RemoveFragment)) {
+        if (it != navigations.end() && !it->requested && it->url == documentUrl(stamped.url())) {
             it->requested = true;
             who.document = true;
             who.serverSent = it->serverSent;
-            // A load started again keeps the time of the first.
-            if (it->since.isValid())
-                who.since = it->since;
-            if (who.serverSent && op == QNetworkAccessManager::GetOperation)
-                connect(reply, &QNetworkReply::finished, &tracker,
-                        [this, reply]() { _noteDropped(reply); });
         }
     }
     LOG_DEBUG << "request count: " << requests.size();
@@ -85,39 +92,8 @@ void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url,
                 [this, frame]() { navigations.remove(frame); });
     Followed& followed = navigations[frame];
     followed = Followed();
-    followed.url = url.adjusted(QUrl::RemoveFragment);
+    followed.url = documentUrl(url);
     followed.serverSent = serverSent;
-    if (restarted.frame == frame) {
-        if (followed.url == restarted.request.url().adjusted(QUrl::RemoveFragment))
-            followed.since = restarted.since;
-        restarted = Dropped();
-    }
-}
-
-void QNetworkAccessManagerEcc::_noteDropped(QNetworkReply* reply)
-{
-    const auto it = asked.constFind(reply);
-    if (it == asked.cend() || reply->error() != QNetworkReply::OperationCanceledError ||
-        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() ||
-        it->since.hasExpired(MaxHoldMs))
-        return;
-    dropped.frame = it->frame;
-    dropped.request = reply->request();
-    dropped.since = it->since;
-    // Only what the engine does in the same turn dropped it.
-    QTimer::singleShot(0, &tracker, [this]() { dropped = Dropped(); });
-}
-
-bool QNetworkAccessManagerEcc::takeDropped(const std::function<bool(const QObject*)>& inTab,
-                                           QObject** frame, QNetworkRequest* request)
-{
-    if (!dropped.frame || !inTab(dropped.frame))
-        return false;
-    *frame = dropped.frame;
-    *request = dropped.request;
-    restarted = dropped;
-    dropped = Dropped();
-    return true;
 }
 
 QNetworkAccessManagerEcc::Hold
@@ -153,7 +129,7 @@ QNetworkAccessManagerEcc::takeRedirects(const QObject* frame, const QUrl& url)
     QList<Redirect> found;
     if (!frame)
         return found;
-    const QUrl target = url.adjusted(QUrl::RemoveFragment);
+    const QUrl target = documentUrl(url);
     for (auto it = asked.begin(); it != asked.end(); ++it) {
         const QNetworkReply* reply = it.key();
         const QVariant to = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
@@ -162,8 +138,8 @@ QNetworkAccessManagerEcc::takeRedirects(const QObject* frame, const QUrl& url)
             continue;
         Redirect redirect;
         redirect.from = reply->request().url();
-        // Resolved as the web engine resolves it before it asks to follow.
-        redirect.to = redirect.from.resolved(to.toUrl()).adjusted(QUrl::RemoveFragment);
+        // Resolved and written as the web engine asks to follow it.
+        redirect.to = documentUrl(redirect.from.resolved(to.toUrl()));
         redirect.document = it->document;
         redirect.serverSent = it->serverSent;
         redirect.taken = it->taken;

@@ -48,11 +48,16 @@ public:
     // went out stay as long as their replies.
     void followNavigation(QObject* frame, const QUrl& url, bool serverSent);
 
+    // A navigation's URL written as the web engine asks for it (path
+    // segments resolved, "/" for no path, no default port, no fragment):
+    // whoever wrote it, two URLs of the same document compare equal.
+    static QUrl documentUrl(const QUrl& url);
+
     // An answer to a request of a web frame that redirects it.
     struct Redirect
     {
         QUrl from;               // the URL that answered
-        QUrl to;                 // where the answer sends the frame, without the fragment
+        QUrl to;                 // where the answer sends the frame, as a documentUrl()
         bool document = false;   // the answer to the document request of a followed navigation
         bool serverSent = false; // that navigation's word on whose it is
         bool taken = false;      // an ask to follow it came before
@@ -63,20 +68,14 @@ public:
     // longer count as the server's.
     QList<Redirect> takeRedirects(const QObject* frame, const QUrl& url);
 
-    // Whether another navigation must wait: the server's (or the client's)
-    // navigation of a frame that held accepts waits for the answer to its
-    // document request, or for the engine to follow its redirect, for at
-    // most MaxHoldMs. First: the first time for that navigation.
+    // Whether another navigation must wait: a navigation of the server's
+    // (or the client's) in a frame for which held is true waits for the
+    // answer to its document request, or for the engine to follow the
+    // redirect it answers, and no longer than MaxHoldMs from that request.
+    // First: the first time for that navigation.
     static const int MaxHoldMs = 5000;
     enum class Hold { None, First, Again };
     Hold holdNavigation(const std::function<bool(const QObject*)>& held);
-
-    // The server's (or the client's) GET navigation of a frame that inTab
-    // accepts, which the engine dropped before any answer, in this turn of
-    // the event loop and within MaxHoldMs of its first request: its frame
-    // and request. Its load started again keeps the time of the first.
-    bool takeDropped(const std::function<bool(const QObject*)>& inTab, QObject** frame,
-                     QNetworkRequest* request);
 
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
@@ -89,7 +88,6 @@ private:
         QUrl url; // without the fragment
         bool serverSent = false;
         bool requested = false; // its document request went out
-        QElapsedTimer since;    // a load started again: when it first did
     };
     // Who asked for a reply of a web frame.
     struct Asked
@@ -102,14 +100,6 @@ private:
         QElapsedTimer since;
     };
 
-    struct Dropped
-    {
-        QPointer<QObject> frame;
-        QNetworkRequest request;
-        QElapsedTimer since;
-    };
-    void _noteDropped(QNetworkReply* reply);
-
     libvelcor::Auth auth;
     QList<QNetworkReply*> requests;
     // The navigation of each web frame that goes ahead; a frame that goes
@@ -117,10 +107,6 @@ private:
     QHash<const QObject*, Followed> navigations;
     // Every reply of a web frame's request, until the reply goes.
     QHash<const QNetworkReply*, Asked> asked;
-    // The last navigation dropped, for this turn of the event loop, and the
-    // one taken to be started again.
-    Dropped dropped;
-    Dropped restarted;
     // Context of the connections that drop destroyed replies from the list
     // and destroyed frames from the navigations.
     // Declared last, so it goes first: the base destructor deletes the

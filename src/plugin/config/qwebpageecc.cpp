@@ -1,7 +1,6 @@
 #include "plugin/config/qwebpageecc.h"
 
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QScopedValueRollback>
 #include <QSet>
 #include <QTimer>
@@ -70,13 +69,20 @@ QString QWebPageEcc::decode(QString value)
 //   history onto an entry that no foreign load brought;
 // - a document of the server in that frame asked for it, as the referrer
 //   names it (a document that withholds its referrer is foreign).
-// While a navigation of ours waits for its first answer, or for the engine
-// to follow its redirect, a navigation of that frame (of any frame, for the
-// tab's load) that none of ours asked for is refused, for a while: going
+// While a navigation that is the server's waits for its answer, or for
+// the engine to follow the redirect it answers, a navigation that neither
+// the client nor a page of the server asked for is refused in the same
+// frame, at most 5 s from the waiting navigation's first request: going
 // ahead, it would drop that answer, which may end the session, or make an
-// entry to step back to. A step through the history that dropped it all
-// the same is refused, and the load starts again. What is known of who
-// brought the tab's documents changes only by loads that start.
+// entry to step back to. While such a load of the tab waits, this holds in
+// every frame of the tab, and so also for a sandboxed server frame, for a
+// link that withholds its referrer (rel=noreferrer) in a server frame and
+// for clicks in foreign frames: that load is about to replace them all. A
+// page's step through the history may drop that answer all the same, as
+// the engine stops the loads before it asks about the step; it is not
+// undone, since nothing tells a foreign frame's step from the server
+// page's own Back button. What is known of who brought the tab's documents
+// changes only by loads that start.
 bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                           QWebPage::NavigationType type)
 {
@@ -100,27 +106,6 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     }
     if (command.kind == PortalCommand::Navigate) {
         auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
-        const auto inTab = [this](const QObject* f) {
-            const auto* webFrame = qobject_cast<const QWebFrame*>(f);
-            return webFrame && webFrame->page() == this;
-        };
-        // The engine stops the tab's loads before it asks about a step
-        // through the history: one of ours that a step not the client's
-        // dropped is started again instead.
-        QObject* dropped = nullptr;
-        QNetworkRequest again;
-        if (isHistoryStep(type) && !ownHistoryStep && manager &&
-            manager->takeDropped(inTab, &dropped, &again)) {
-            if (again.url() != restarting)
-                LOG_NOTICE << "[WebPage] History step refused, it stopped the server's answer: "
-                           << url.toString();
-            restarting = again.url();
-            QTimer::singleShot(0, this, [target = QPointer<QObject>(dropped), again]() {
-                if (auto* f = qobject_cast<QWebFrame*>(target.data()))
-                    f->load(again);
-            });
-            return false;
-        }
         // The frame's own load, or the tab's: the document that the tab's
         // load replaces may hold foreign frames, and nothing of it is lost.
         const auto held = [this, frame](const QObject* f) {
@@ -194,7 +179,7 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
     bool server = true;
     bool unfollowed = false;
     for (const QNetworkAccessManagerEcc::Redirect& r : manager->takeRedirects(frame, url)) {
-        if (r.to == url.adjusted(QUrl::RemoveFragment)) {
+        if (r.to == QNetworkAccessManagerEcc::documentUrl(url)) {
             verdict.redirect = true;
             server = server && r.document && r.serverSent && !r.taken && isServerUrl(r.from);
         } else {

@@ -90,9 +90,6 @@ private:
     QList<QUrl> commandOrigins;
     // A step of the client's own through the history is under way.
     bool ownHistoryStep = false;
-    // The load last started again after a history step stopped it, to log
-    // the steps refused for it once.
-    QUrl restarting;
     // The tab's navigation that went ahead last and whose load has not
     // started (its URL without fragment, empty when it makes no new entry),
     // and the tab's load under way (empty when none or once its document is

@@ -259,6 +259,7 @@ private slots:
         QTest::newRow("refresh redirected by another host") << "S/refresh-other" << true;
         QTest::newRow("another host, then the server's redirect") << "S/link-chain" << true;
         QTest::newRow("the server's own redirect") << "S/link-own" << false;
+        QTest::newRow("the same, its Location with the default port") << "S/link-own80" << false;
         QTest::newRow("another host's slow redirect, a frame knocking") << "S/knock-other" << true;
         QTest::newRow("the server's slow redirect, a frame knocking") << "S/knock-own" << false;
     }
@@ -291,6 +292,8 @@ private slots:
                            "<meta http-equiv=refresh content='0;url=" + o + "/r'>");
         server.setResponse("/link-chain", 200, link(o + "/r2"));
         server.setResponse("/link-own", 200, link(s + "/own"));
+        server.setResponse("/link-own80", 200, link(s + "/own80"));
+        redirect(server, "/own80", QByteArray(command).replace(s, "http://127.0.0.1:80"));
         redirect(other, "/r", command);
         redirect(other, "/r2", s + "/own");
         redirect(server, "/own", command);
@@ -337,6 +340,8 @@ private slots:
         QTest::newRow("page's request sent there, then a frame moves the tab") << "/fetched" << 0;
         QTest::newRow("frame of another origin, the server's 301") << "/framed-self-moved" << 0;
         QTest::newRow("the server's 303 after its link") << "/link-own" << 1;
+        QTest::newRow("the server's redirect to its root, no path written") << "/link-np" << 1;
+        QTest::newRow("the same, the client's own load") << "/np" << 1;
         QTest::newRow("the server's page refreshes to it") << "/refresh-own" << 1;
         QTest::newRow("the server's form, answered by its redirect") << "/form-own" << 1;
         QTest::newRow("another host's slow redirect, a frame knocking") << "/knock" << 0;
@@ -356,7 +361,8 @@ private slots:
         QTest::newRow("the server's slow redirect, a foreign frame moving the tab") << "/kf#x" << 1;
         QTest::newRow("the same, the frame moving the tab to a 204") << "/kf?nc" << 1;
         QTest::newRow("the same, a fragment, the redirect's body slow") << "/kf#b" << 1;
-        QTest::newRow("the same, the frame stepping back its own entry") << "/kf?back" << 1;
+        QTest::newRow("a foreign frame moves the tab once the server's slow 204 is in")
+            << "/s204" << 0;
         QTest::newRow("the client's Back behind a foreign frame's fragment move") << "/g1" << 1;
         QTest::newRow("the same, by a GET form") << "/g2?a=1" << 1;
         QTest::newRow("the client's Back to a foreign frame's bare link, then an invalid URL")
@@ -398,6 +404,9 @@ private slots:
         server.setResponse("/link-other", 200, go(o + "/r"));
         server.setResponse("/refresh-other", 200, refresh(o + "/r"));
         server.setResponse("/link-own", 200, go(s + "/r"));
+        server.setResponse("/link-np", 200, go(s + "/np"));
+        server.setResponse("/np", 302, "", "text/plain", {{"Location", s}});
+        server.setResponse("/", 302, "", "text/plain", {{"Location", login}});
         server.setResponse("/refresh-own", 200, refresh(login));
         other.setResponse("/r", 302, "", "text/plain", {{"Location", login}});
         server.setResponse("/r", 303, start == "/kf#b" ? "moved" : "", "text/plain",
@@ -460,9 +469,8 @@ private slots:
         server.setResponse("/kf", 200,
                            "<iframe src=" + o +
                                "/kf></iframe><a id=go href=/r></a><script>onload = function() { "
-                               "setTimeout(function() { go.click() }, " +
-                               (start == "/kf?back" ? "500" : "0") + ") }</script>");
-        server.setDelay("/r", start == "/kf?back" ? 1000 : kf && start != "/kf#b" ? 300 : 0);
+                               "go.click() }</script>");
+        server.setDelay("/r", kf && start != "/kf#b" ? 300 : 0);
         server.setBodyDelay("/r", start == "/kf#b" ? 1500 : 0);
         other.setStatus("/nc", 204);
         other.setResponse(
@@ -470,12 +478,15 @@ private slots:
             "<script>setInterval(function() { top.location = '" +
                 (start.startsWith("/kf#") ? s + start.toUtf8() : QByteArray(o + "/nc")) +
                 "' }, 30)</script>");
-        // Or it makes an entry of its own and steps back over it, once.
-        if (start == "/kf?back")
-            other.setResponse("/kf", 200,
-                              "<script>if (location.search) setTimeout(function() { "
-                              "history.back() }, 300); else setTimeout(function() { "
-                              "location = '/kf?2' }, 100)</script>");
+        server.setResponse("/s204", 200,
+                           "<iframe src=" + o +
+                               "/late></iframe><a id=go href=/n204></a>"
+                               "<script>onload = function() { go.click() }</script>");
+        server.setStatus("/n204", 204);
+        server.setDelay("/n204", 800);
+        other.setResponse("/late", 200,
+                          "<script>setTimeout(function() { top.location = '" + login +
+                              "' }, 1500)</script>");
         server.setResponse("/fb", 200, "<iframe src=/b1></iframe>");
         server.setResponse("/fa", 200, "<iframe src=" + o + "/fa></iframe>");
         other.setResponse("/fa", 200, "<iframe src=" + s + "/b1></iframe>");
