@@ -62,6 +62,7 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
     // removes it; a destroyed reply must not stay behind as a dangling entry.
     connect(reply, &QObject::destroyed, &tracker, [this, reply]() {
         requests.removeAll(reply);
+        dropRedirect(reply);
         asked.remove(reply);
     });
     // Each request of a frame, for the redirect the web engine may ask to
@@ -78,9 +79,36 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
             who.document = true;
             who.serverSent = it->serverSent;
         }
+        // Noted as it comes: once the reply is destroyed, it cannot be read.
+        if (who.document && who.serverSent) {
+            connect(reply, &QNetworkReply::metaDataChanged, &tracker, [this, reply]() {
+                const QVariant to = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+                const int status =
+                    reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+                const auto it = asked.find(reply);
+                if (it != asked.end() && status >= 300 && status <= 399 && to.isValid()) {
+                    it->from = reply->request().url();
+                    it->redirect = documentUrl(it->from.resolved(to.toUrl()));
+                }
+            });
+            connect(reply, &QNetworkReply::finished, &tracker, [this, reply]() {
+                if (reply->error() == QNetworkReply::OperationCanceledError)
+                    dropRedirect(reply);
+            });
+        }
     }
     LOG_DEBUG << "request count: " << requests.size();
     return reply;
+}
+
+void QNetworkAccessManagerEcc::dropRedirect(const QNetworkReply* reply)
+{
+    const auto it = asked.find(reply);
+    if (it == asked.end() || it->redirect.isEmpty() || it->taken)
+        return;
+    // Taken now: the engine's late ask to follow it is no longer the server's.
+    it->taken = true;
+    emit redirectDropped(it->frame, it->from, it->redirect);
 }
 
 void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url, bool serverSent)
@@ -112,7 +140,8 @@ QNetworkAccessManagerEcc::holdNavigation(const std::function<bool(const QObject*
         const bool waits =
             status.isValid()
                 ? code >= 300 && code <= 399 && !it->taken &&
-                      reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid()
+                      reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid() &&
+                      !(reply->isFinished() && reply->error() != QNetworkReply::NoError)
                 : !reply->isFinished();
         if (!waits)
             continue;

@@ -77,15 +77,22 @@ public:
     enum class Hold { None, First, Again };
     Hold holdNavigation(const std::function<bool(const QObject*)>& held);
 
+signals:
+    // The answer to the document request of a navigation of the server's (or
+    // the client's) in frame redirects it from from to to (as a
+    // documentUrl()), and its reply ended (stopped, or gone) without the
+    // engine asking to follow it. Once per answer.
+    void redirectDropped(QObject* frame, const QUrl& from, const QUrl& to);
+
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
                                  const QNetworkRequest& request, QIODevice* outgoingData) override;
 
 private:
-    // A frame's navigation whose document request has not gone out.
+    // The navigation of a frame that went ahead last, until the next one.
     struct Followed
     {
-        QUrl url; // without the fragment
+        QUrl url; // as a documentUrl()
         bool serverSent = false;
         bool requested = false; // its document request went out
     };
@@ -96,9 +103,13 @@ private:
         bool document = false;
         bool serverSent = false;
         bool taken = false;
-        bool held = false; // another navigation of the frame waited for it
+        bool held = false;   // another navigation of the frame waited for it
+        QUrl from, redirect; // its URL and where its answer sends the frame
+                             // (a documentUrl()), once the answer is in
         QElapsedTimer since;
     };
+    // The engine did not follow the redirecting answer of reply.
+    void dropRedirect(const QNetworkReply* reply);
 
     libvelcor::Auth auth;
     QList<QNetworkReply*> requests;

@@ -1,6 +1,7 @@
 #include "plugin/config/qwebpageecc.h"
 
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QScopedValueRollback>
 #include <QSet>
 #include <QTimer>
@@ -51,7 +52,11 @@ bool isHistoryStep(QWebPage::NavigationType type)
 
 QWebPageEcc::QWebPageEcc(QObject* parent) : QWebPage(parent) {}
 
-QWebPageEcc::~QWebPageEcc() = default;
+QWebPageEcc::~QWebPageEcc()
+{
+    // The engine stops its loads once this part of the page is gone.
+    disconnect(dropped);
+}
 
 QString QWebPageEcc::decode(QString value)
 {
@@ -77,12 +82,14 @@ QString QWebPageEcc::decode(QString value)
 // entry to step back to. While such a load of the tab waits, this holds in
 // every frame of the tab, and so also for a sandboxed server frame, for a
 // link that withholds its referrer (rel=noreferrer) in a server frame and
-// for clicks in foreign frames: that load is about to replace them all. A
-// page's step through the history may drop that answer all the same, as
-// the engine stops the loads before it asks about the step; it is not
-// undone, since nothing tells a foreign frame's step from the server
-// page's own Back button. What is known of who brought the tab's documents
-// changes only by loads that start.
+// for clicks in foreign frames: that load is about to replace them all.
+// Once the server's own answer sends a frame to its login page, the session
+// has ended, whether the engine follows that answer or not. A page's step
+// through the history stops the loads before the engine asks about it, and
+// is not refused, since nothing tells a foreign frame's step from the server
+// page's own Back button: taken before any answer has come, it still drops
+// the navigation, and no answer means no verdict. What is known of who
+// brought the tab's documents changes only by loads that start.
 bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                           QWebPage::NavigationType type)
 {
@@ -100,10 +107,8 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     const PortalCommand command = portalCommand(url);
     // Another host's login page says nothing of the server's cookies, nor
     // does the server's where another host's document leads there.
-    if (command.loginPage && isServerUrl(url) && sent) {
-        LOG_ERROR << "[WebPage] Cookie authentication error";
-        emit error();
-    }
+    if (command.loginPage && isServerUrl(url) && sent)
+        _sessionEnded();
     if (command.kind == PortalCommand::Navigate) {
         auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(networkAccessManager());
         // The frame's own load, or the tab's: the document that the tab's
@@ -120,8 +125,12 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
             return false;
         }
         // Its redirects come back here as the frame's next navigation.
-        if (manager && frame)
+        if (manager && frame) {
             manager->followNavigation(frame, url, sent);
+            if (!dropped)
+                dropped = connect(manager, &QNetworkAccessManagerEcc::redirectDropped, this,
+                                  &QWebPageEcc::_redirectDropped);
+        }
         if (frame && frame == mainFrame())
             _expectDocument(url, type, verdict);
         return true;
@@ -294,6 +303,26 @@ void QWebPageEcc::_noteDocument(const QUrl& url)
                            [&](const QString& doc) { return !reachable.contains(doc); }),
             foreignDocs.end());
     }
+}
+
+void QWebPageEcc::_sessionEnded()
+{
+    LOG_ERROR << "[WebPage] Cookie authentication error";
+    emit error();
+}
+
+void QWebPageEcc::_redirectDropped(QObject* frame, const QUrl& from, const QUrl& to)
+{
+    // The server's answer ended the session, whatever stopped the engine
+    // from following it. Looked at once the engine is done stopping its
+    // loads: the frame may be going meanwhile.
+    const QPointer<QObject> at(frame);
+    QTimer::singleShot(0, this, [this, at, from, to]() {
+        const auto* f = qobject_cast<QWebFrame*>(at.data());
+        if (f && f->page() == this && isServerUrl(from) && isServerUrl(to) &&
+            portalCommand(to).loginPage)
+            _sessionEnded();
+    });
 }
 
 void QWebPageEcc::delayedAction()

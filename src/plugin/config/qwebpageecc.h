@@ -86,6 +86,10 @@ private:
     // The tab's URL changed: the load under way may have brought its
     // document.
     void _noteDocument(const QUrl& url);
+    // The server sent a frame of this page to its login page.
+    void _sessionEnded();
+    // The engine dropped a redirect of the server's navigation in frame.
+    void _redirectDropped(QObject* frame, const QUrl& from, const QUrl& to);
 
     QList<QUrl> commandOrigins;
     // A step of the client's own through the history is under way.
@@ -102,6 +106,8 @@ private:
     // The URLs of the tab's documents that such loads brought, oldest first;
     // bounded by what the tab's history holds.
     QStringList foreignDocs;
+    // To the network access manager's dropped redirects.
+    QMetaObject::Connection dropped;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
 };

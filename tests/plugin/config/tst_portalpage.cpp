@@ -361,6 +361,8 @@ private slots:
         QTest::newRow("the server's slow redirect, a foreign frame moving the tab") << "/kf#x" << 1;
         QTest::newRow("the same, the frame moving the tab to a 204") << "/kf?nc" << 1;
         QTest::newRow("the same, a fragment, the redirect's body slow") << "/kf#b" << 1;
+        QTest::newRow("the same, the frame steps back its own entry, the body slow")
+            << "/kf?back" << 1;
         QTest::newRow("a foreign frame moves the tab once the server's slow 204 is in")
             << "/s204" << 0;
         QTest::newRow("the client's Back behind a foreign frame's fragment move") << "/g1" << 1;
@@ -409,8 +411,8 @@ private slots:
         server.setResponse("/", 302, "", "text/plain", {{"Location", login}});
         server.setResponse("/refresh-own", 200, refresh(login));
         other.setResponse("/r", 302, "", "text/plain", {{"Location", login}});
-        server.setResponse("/r", 303, start == "/kf#b" ? "moved" : "", "text/plain",
-                           {{"Location", login}});
+        const bool kf = start.startsWith("/kf"), slow = start == "/kf#b" || start == "/kf?back";
+        server.setResponse("/r", 303, slow ? "moved" : "", "text/plain", {{"Location", login}});
         server.setResponse(login.chopped(1).mid(s.size()), 301, "", "text/plain",
                            {{"Location", login}});
         // The page's own request and image end there; then a foreign frame
@@ -464,29 +466,38 @@ private slots:
                               "/g2#x'><input name=a value=1></form><script>f.submit()</script>");
         other.setResponse("/g1", 200, "<script>top.location = '" + s + "/g1#x'</script>");
         // While the server's answer to its link is on its way, a foreign frame
-        // moves the tab every 30 ms: to a fragment, or to where a 204 answers.
-        const bool kf = start.startsWith("/kf");
+        // moves the tab every 30 ms: to a fragment, or to where a 204 answers;
+        // or, once the redirect's headers are in, steps back its own entry.
         server.setResponse("/kf", 200,
                            "<iframe src=" + o +
-                               "/kf></iframe><a id=go href=/r></a><script>onload = function() { "
-                               "go.click() }</script>");
-        server.setDelay("/r", kf && start != "/kf#b" ? 300 : 0);
-        server.setBodyDelay("/r", start == "/kf#b" ? 1500 : 0);
+                               "/kf></iframe><a id=go href=/r></a><script>onload = function() { " +
+                               (start == "/kf?back" ? "setTimeout(function() { go.click() }, 500)"
+                                                    : "go.click()") +
+                               " }</script>");
+        server.setDelay("/r", kf && !slow ? 300 : 0);
+        server.setBodyDelay("/r", slow ? 1500 : 0);
         other.setStatus("/nc", 204);
         other.setResponse(
             "/kf", 200,
-            "<script>setInterval(function() { top.location = '" +
-                (start.startsWith("/kf#") ? s + start.toUtf8() : QByteArray(o + "/nc")) +
-                "' }, 30)</script>");
+            start == "/kf?back"
+                ? QByteArray(
+                      "<script>if (location.search) setTimeout(function() { history.back() }, "
+                      "800); "
+                      "else if (!sessionStorage.x) setTimeout(function() { sessionStorage.x = 1; "
+                      "location = '/kf?2' }, 100)</script>")
+                : QByteArray(
+                      "<script>setInterval(function() { top.location = '" +
+                      (start.startsWith("/kf#") ? s + start.toUtf8() : QByteArray(o + "/nc")) +
+                      "' }, 30)</script>"));
         server.setResponse("/s204", 200,
                            "<iframe src=" + o +
                                "/late></iframe><a id=go href=/n204></a>"
                                "<script>onload = function() { go.click() }</script>");
         server.setStatus("/n204", 204);
-        server.setDelay("/n204", 800);
+        server.setDelay("/n204", 300);
         other.setResponse("/late", 200,
                           "<script>setTimeout(function() { top.location = '" + login +
-                              "' }, 1500)</script>");
+                              "' }, 2200)</script>");
         server.setResponse("/fb", 200, "<iframe src=/b1></iframe>");
         server.setResponse("/fa", 200, "<iframe src=" + o + "/fa></iframe>");
         other.setResponse("/fa", 200, "<iframe src=" + s + "/b1></iframe>");
