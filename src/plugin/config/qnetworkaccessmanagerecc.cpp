@@ -2,6 +2,8 @@
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QWebFrame>
+#include <QWebPage>
 
 #include "common/common.h"
 #include "common/log.h"
@@ -72,6 +74,8 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
     if (QObject* frame = stamped.originatingObject()) {
         Asked& who = asked[reply];
         who.frame = frame;
+        if (const auto* f = qobject_cast<QWebFrame*>(frame))
+            who.page = f->page();
         who.since.start();
         const auto it = navigations.find(frame);
         if (it != navigations.end() && !it->requested && it->url == documentUrl(stamped.url())) {
@@ -108,7 +112,7 @@ void QNetworkAccessManagerEcc::dropRedirect(const QNetworkReply* reply)
         return;
     // Taken now: the engine's late ask to follow it is no longer the server's.
     it->taken = true;
-    emit redirectDropped(it->frame, it->from, it->redirect);
+    emit redirectDropped(it->page, it->from, it->redirect);
 }
 
 void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url, bool serverSent)

@@ -79,10 +79,10 @@ public:
 
 signals:
     // The answer to the document request of a navigation of the server's (or
-    // the client's) in frame redirects it from from to to (as a
+    // the client's) in a frame of page redirects it from from to to (as a
     // documentUrl()), and its reply ended (stopped, or gone) without the
     // engine asking to follow it. Once per answer.
-    void redirectDropped(QObject* frame, const QUrl& from, const QUrl& to);
+    void redirectDropped(QObject* page, const QUrl& from, const QUrl& to);
 
 protected:
     QNetworkReply* createRequest(QNetworkAccessManager::Operation op,
@@ -100,6 +100,9 @@ private:
     struct Asked
     {
         QPointer<QObject> frame;
+        // The frame's page, which outlives it: a page may remove the frame
+        // whose load it stops.
+        QPointer<QObject> page;
         bool document = false;
         bool serverSent = false;
         bool taken = false;

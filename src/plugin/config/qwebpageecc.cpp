@@ -1,7 +1,6 @@
 #include "plugin/config/qwebpageecc.h"
 
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QScopedValueRollback>
 #include <QSet>
 #include <QTimer>
@@ -311,18 +310,13 @@ void QWebPageEcc::_sessionEnded()
     emit error();
 }
 
-void QWebPageEcc::_redirectDropped(QObject* frame, const QUrl& from, const QUrl& to)
+void QWebPageEcc::_redirectDropped(QObject* page, const QUrl& from, const QUrl& to)
 {
     // The server's answer ended the session, whatever stopped the engine
-    // from following it. Looked at once the engine is done stopping its
-    // loads: the frame may be going meanwhile.
-    const QPointer<QObject> at(frame);
-    QTimer::singleShot(0, this, [this, at, from, to]() {
-        const auto* f = qobject_cast<QWebFrame*>(at.data());
-        if (f && f->page() == this && isServerUrl(from) && isServerUrl(to) &&
-            portalCommand(to).loginPage)
-            _sessionEnded();
-    });
+    // from following it (even a page that removed the frame). Told once the
+    // engine is done stopping its loads.
+    if (page == this && isServerUrl(from) && isServerUrl(to) && portalCommand(to).loginPage)
+        QTimer::singleShot(0, this, [this]() { _sessionEnded(); });
 }
 
 void QWebPageEcc::delayedAction()

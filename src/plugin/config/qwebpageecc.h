@@ -89,7 +89,7 @@ private:
     // The server sent a frame of this page to its login page.
     void _sessionEnded();
     // The engine dropped a redirect of the server's navigation in frame.
-    void _redirectDropped(QObject* frame, const QUrl& from, const QUrl& to);
+    void _redirectDropped(QObject* page, const QUrl& from, const QUrl& to);
 
     QList<QUrl> commandOrigins;
     // A step of the client's own through the history is under way.
