@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "common/config.h"
+#include "common/utils.h"
 #include "logcapture.h"
 #include "smalldisk.h"
 #include "testenv.h"
@@ -319,7 +320,7 @@ private slots:
         QTest::newRow("FIFO") << "fifo" << QByteArray() << "is not a regular file but a FIFO";
         QTest::newRow("device") << "device" << QByteArray() << "is not a regular file but a device";
         QTest::newRow("unreadable") << "unreadable" << QByteArray(R"({"version":3})")
-                                    << "cannot be read: " + orvotest::errnoReason(EACCES);
+                                    << "cannot be read: " + ORVO::utils::errnoText(EACCES);
     }
 
     void unusableUserCopy()

@@ -257,7 +257,7 @@ private slots:
         QString qtReason = qt_error_string(ENOSPC);
         qtReason[0] = qtReason.at(0).toLower();
         const QString prefix = "cannot write the settings file " + file + ": ";
-        QVERIFY2(why == prefix + orvotest::errnoReason(ENOSPC) || why == prefix + qtReason,
+        QVERIFY2(why == prefix + ORVO::utils::errnoText(ENOSPC) || why == prefix + qtReason,
                  qPrintable(why));
         // Nothing waits to be written unchecked: not when another store of
         // the file is made, not when the store goes.

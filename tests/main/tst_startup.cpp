@@ -7,6 +7,7 @@
 
 #include "childclient.h"
 #include "common/common.h"
+#include "common/utils.h"
 #include "main/startup.h"
 #include "servicesimulator.h"
 #include "testenv.h"
@@ -182,7 +183,7 @@ void TestStartup::failures_data()
         << "log blocked" << QStringList{"cmd"} << 1
         << QByteArray("[ERROR] [BastivaConnectApp:startup.cpp:runClient()")
         << "Cannot open the log file %D/vtx-log.txt: " +
-               orvotest::errnoReason(EISDIR).toLocal8Bit();
+               ORVO::utils::errnoText(EISDIR).toLocal8Bit();
     QTest::newRow("data folder is a file")
         << "data file" << QStringList{"cmd"} << 1 << QByteArray("Fatal error: Cannot start: ")
         << QByteArray("cannot create the folder %D: %D is not a folder");

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include "common/utils.h"
 #include "libvelcor/logger.h"
 #include "logcapture.h"
 #include "main/instancelock.h"
@@ -174,7 +175,7 @@ void TestStartupSteps::fileLogFailures_data()
     QTest::newRow("path refused") << QString() << "Cannot use \"\" as the log file: ";
     QTest::newRow("log file is a directory")
         << "%1/vtx-log.txt"
-        << "Cannot open the log file %1/vtx-log.txt: " + orvotest::errnoReason(EISDIR);
+        << "Cannot open the log file %1/vtx-log.txt: " + ORVO::utils::errnoText(EISDIR);
     QTest::newRow("data folder is a file")
         << "%1/file/vtx-log.txt"
         << "Cannot create the folder %1/file: %1/file is not a folder";

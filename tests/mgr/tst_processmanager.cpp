@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "childscript.h"
+#include "common/utils.h"
 #include "libabout/about.h"
 #include "mgr/processmanager.h"
 #include "smalldisk.h"
@@ -555,7 +556,7 @@ void TestProcessManager::chosenLocationFields()
     QCOMPARE(errors.count(), fullDisk ? 1 : 0);
     if (fullDisk) {
         QCOMPARE(errors.at(0).at(0).value<ProcessManager::Error>(), ProcessManager::ErrorNotSaved);
-        QVERIFY2(errors.at(0).at(1).toString().endsWith(orvotest::errnoReason(ENOSPC)),
+        QVERIFY2(errors.at(0).at(1).toString().endsWith(ORVO::utils::errnoText(ENOSPC)),
                  qPrintable(errors.at(0).at(1).toString()));
     }
     if (!stored)

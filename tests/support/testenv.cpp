@@ -9,8 +9,6 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include <cstring>
-
 #include "common/common.h"
 
 namespace orvotest {
@@ -66,14 +64,6 @@ QByteArray readFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
-}
-
-QString errnoReason(int code)
-{
-    QString text = QString::fromLocal8Bit(std::strerror(code));
-    if (!text.isEmpty())
-        text[0] = text.at(0).toLower();
-    return text;
 }
 
 void clearQuitRequest()

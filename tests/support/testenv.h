@@ -51,10 +51,6 @@ private:
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
-// The system's text for an errno value as the program gives it in a reason:
-// the C library's, in the current language, first letter in lower case.
-QString errnoReason(int code);
-
 // Qt 5 keeps a quit request made while no event loop runs (the tray's
 // teardown makes one, as the program quits after it) and then ends every
 // loop that starts, a message box's included, at once. Running the

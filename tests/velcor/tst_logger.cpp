@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "common/log.h"
+#include "common/utils.h"
 #include "libvelcor/logger.h"
 #include "testenv.h"
 #include "testmain.h"
@@ -130,7 +131,7 @@ private slots:
         QTest::newRow("log file is a directory")
             << "dir:vtx-log.txt"
             << "vtx-log.txt"
-            << "cannot open the log file %1/vtx-log.txt: " + orvotest::errnoReason(EISDIR);
+            << "cannot open the log file %1/vtx-log.txt: " + ORVO::utils::errnoText(EISDIR);
         QTest::newRow("data folder is a file")
             << "file:box"
             << "box/vtx-log.txt"
@@ -141,7 +142,7 @@ private slots:
         QTest::newRow("folder not writable")
             << "ro:box"
             << "box/vtx-log.txt"
-            << "cannot open the log file %1/box/vtx-log.txt: " + orvotest::errnoReason(EACCES);
+            << "cannot open the log file %1/box/vtx-log.txt: " + ORVO::utils::errnoText(EACCES);
     }
 
     void openFailureReasons()
