@@ -233,8 +233,13 @@ void LoginForm::setBlocked(bool blocked)
 {
     ui->profileComboBox->setEnabled(!blocked);
     infoButton->setEnabled(!blocked);
-    ui->profileHint->setText(blocked ? tr("Close the connection to modify profiles")
+    const QString closeFirst = tr("Close the connection to modify profiles");
+    ui->profileHint->setText(blocked ? closeFirst
                                      : tr("Choose a connection profile or create a new one:"));
+    // An editor opened just before the session started stays open, but
+    // changes no profile while the session runs.
+    if (editor)
+        editor->setSaveRefusal(blocked ? closeFirst : QString());
 }
 
 void LoginForm::resetCredentials()
@@ -353,8 +358,9 @@ void LoginForm::profileInfoClicked()
 void LoginForm::editorClosed()
 {
     LOG_TRACE;
-    // Only OK keeps the edits; every other way out rolls them back: the
-    // list shows what is saved, on the same profile while it is there.
+    // Only OK keeps the edits and the editor's choice of profile; every
+    // other way out rolls them back: the list shows what is saved, on the
+    // same profile.
     refreshProfiles(ui->profileComboBox->comboBox()->currentText());
     applyShownFieldState();
 }
@@ -364,8 +370,8 @@ void LoginForm::openProfileEditor(int index)
     if (!editor) {
         // A window of its own over the one the form is seen in.
         editor = new ProfilesDialog(hostWindow(this), &profiles);
-        connect(editor, SIGNAL(profileChanged(ORVO::ConnProfile*)), this,
-                SLOT(profileChanged(ORVO::ConnProfile*)));
+        // What the editor shows is not saved yet: the form takes its choice
+        // of profile only with OK, so that Cancel leaves the choice as it was.
         connect(editor, SIGNAL(saved(QString)), this, SLOT(profilesSaved(QString)));
     }
     // Opened by id: the editor lists the profiles in the same order, but
@@ -396,7 +402,7 @@ void LoginForm::profilesSaved(QString currentId)
 void LoginForm::signInButtonClicked()
 {
     LOG_TRACE;
-    authRequest();
+    signIn(true);
 }
 
 void LoginForm::tabChanged(int index)
@@ -407,10 +413,34 @@ void LoginForm::tabChanged(int index)
 void LoginForm::authRequest()
 {
     LOG_TRACE;
+    // The tray's Connect: the form may be out of sight, its password field
+    // emptied by the last sign-in.
+    signIn(false);
+}
+
+void LoginForm::showPasswordField()
+{
+    QWidget* top = hostWindow(this);
+    top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
+    top->show();
+    top->raise();
+    top->activateWindow();
+    ui->passwordEdit->lineEdit()->setFocus(Qt::OtherFocusReason);
+}
+
+void LoginForm::signIn(bool formInSight)
+{
     // Return in the (emptied) password field while connected would start
     // the tunnel again with an empty password.
     if (!signedOut) {
         LOG_DEBUG << "[LoginForm] Not signed out: no sign-in started";
+        return;
+    }
+    // A sign-in goes only with saved profiles, and none may change under
+    // it: the open editor is ended first, by OK or Cancel.
+    if (editor && editor->isVisible()) {
+        LOG_NOTICE << "[LoginForm] The profile editor is open: no sign-in started";
+        editor->askToFinish();
         return;
     }
     const QString shown = ui->profileComboBox->comboBox()->currentText();
@@ -439,8 +469,15 @@ void LoginForm::authRequest()
         LOG_ERROR;
         return;
     }
-    if (asksPassword(profile))
+    if (asksPassword(profile)) {
+        // Never typed: nothing is sent, the field is shown instead.
+        if (!formInSight && ui->passwordEdit->text().isEmpty()) {
+            LOG_NOTICE << "[LoginForm] No password typed: showing the sign-in form";
+            emit passwordWanted();
+            return;
+        }
         profile->getAuth().setPass(ui->passwordEdit->text());
+    }
     // A credential the service cannot use starts nothing: no fragment,
     // no profile and no connect request go out, and the user is told.
     if (holdsCredential(profile) && profile->getAuth().validate() != 0) {

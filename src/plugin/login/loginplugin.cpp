@@ -139,6 +139,7 @@ ORVO::PluginWindow* LoginPlugin::newWindow(const QVariantMap& args)
     // unique connection keeps one receiver each.
     connect(this, SIGNAL(sigConnect()), this, SLOT(onConnect()), Qt::UniqueConnection);
     connect(this, SIGNAL(authRequest()), loginForm.data(), SLOT(authRequest()));
+    connect(loginForm.data(), SIGNAL(passwordWanted()), this, SLOT(_showPasswordField()));
     connect(this, SIGNAL(sigDisconnect()), this, SLOT(onDisconnect()), Qt::UniqueConnection);
     connect(this, SIGNAL(stateChanged(libvelcor::State)), this,
             SLOT(onStateChanged(libvelcor::State)), Qt::UniqueConnection);
@@ -186,6 +187,14 @@ void LoginPlugin::announceSettings()
     LOG_TRACE;
     setVpnTimeout(vpnTimeoutSetting());
     proxyApply(proxy);
+}
+
+void LoginPlugin::_showPasswordField()
+{
+    if (!window || !loginForm)
+        return;
+    window->activateTab(tr("LOGIN"));
+    loginForm->showPasswordField();
 }
 
 void LoginPlugin::onConnect()

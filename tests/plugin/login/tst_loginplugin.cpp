@@ -4,6 +4,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -118,6 +119,10 @@ private slots:
     void windowIsGuarded();
     void editorOpensOnTheChosenProfile();
     void signInWithoutProfileOpensEditor();
+    void editorOpenStartsNothing_data();
+    void editorOpenStartsNothing();
+    void trayConnectWantsAPassword_data();
+    void trayConnectWantsAPassword();
     void editorIsAWindowOfItsOwn();
 
 private:
@@ -383,6 +388,20 @@ void TestLoginPlugin::statesDriveTheForm()
     QVERIFY(form->profileInfoButton()->isEnabled());
     pressReturn(pass->lineEdit());
     QCOMPARE(rec.order.count("connect"), 1);
+
+    // An editor opened just before the session started saves nothing
+    // while it runs.
+    emit p->stateChanged(libvelcor::StateIdle);
+    QTest::mouseClick(form->profileInfoButton(), Qt::LeftButton);
+    auto* editor = form->window()->findChild<ProfilesDialog*>();
+    QVERIFY(editor);
+    emit p->stateChanged(libvelcor::StateConnecting);
+    QSignalSpy saved(editor, SIGNAL(saved(QString)));
+    QTest::mouseClick(editor->form()->removeButton, Qt::LeftButton);
+    QVERIFY(QMetaObject::invokeMethod(editor, "okClicked"));
+    QCOMPARE(saved.count(), 0);
+    QCOMPARE(editor->form()->fieldHint->text(), form->form()->profileHint->text());
+    QVERIFY(QFileInfo::exists(env->dataDir() + "/profiles/office.profile"));
 }
 
 void TestLoginPlugin::windowIsGuarded()
@@ -465,6 +484,99 @@ void TestLoginPlugin::signInWithoutProfileOpensEditor()
         editor->close();
     }
     QCOMPARE(rec.order, QStringList());
+}
+
+void TestLoginPlugin::editorOpenStartsNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("removed"); // the chosen profile, else its user changed
+    QTest::newRow("SIGN IN, a new user name") << "button" << false;
+    QTest::newRow("Return, the chosen profile removed") << "return" << true;
+    QTest::newRow("tray's Connect, a new user name") << "tray" << false;
+}
+
+// The editor's working set is not what is saved: while it is open no
+// sign-in starts, and what it holds unsaved (a removal, a new user name)
+// never reaches the service nor the user's choice of profile.
+void TestLoginPlugin::editorOpenStartsNothing()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, removed);
+    QVERIFY(logintest::writeProfile(env->dataDir(), "alpha", "vpn"));
+    QVERIFY(logintest::writeProfile(env->dataDir(), "beta", "vpn", "saved-user"));
+    QSettings(ORVO::org(), ORVO::ApplicationId).setValue("profile", "beta");
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    LoginForm* form = p->loginForm;
+    LineEdit* pass = form->form()->passwordEdit;
+    pass->setText("typed");
+    QTest::mouseClick(form->profileInfoButton(), Qt::LeftButton);
+    auto* editor = form->window()->findChild<ProfilesDialog*>();
+    QVERIFY(editor);
+    if (removed) {
+        QTest::mouseClick(editor->form()->removeButton, Qt::LeftButton);
+    } else {
+        editor->form()->userEdit->setText("unsaved-user");
+        QVERIFY(QMetaObject::invokeMethod(editor->form()->userEdit, "editingFinished"));
+    }
+    Recorder rec(p);
+    if (how == "button")
+        p->signInClicked();
+    else if (how == "return")
+        pressReturn(pass->lineEdit());
+    else
+        emit p->authRequest();
+    QCOMPARE(rec.order, QStringList());
+    QVERIFY(editor->isVisible());
+    QVERIFY(editor->form()->fieldHint->isVisible());
+    QSettings settings(ORVO::org(), ORVO::ApplicationId);
+    QCOMPARE(settings.value("profile").toString(), QString("beta"));
+
+    QTest::mouseClick(editor->form()->cancelButton, Qt::LeftButton);
+    QCOMPARE(form->form()->profileComboBox->comboBox()->currentText(), QString("beta"));
+    QCOMPARE(settings.value("profile").toString(), QString("beta"));
+    p->signInClicked();
+    QCOMPARE(rec.order.last(), QString("connect"));
+    QCOMPARE(rec.auths.at(0).getUser(), QString("saved-user"));
+}
+
+void TestLoginPlugin::trayConnectWantsAPassword_data()
+{
+    QTest::addColumn<bool>("remember");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("not typed") << false << "" << false;
+    QTest::newRow("typed") << false << "s3cret" << true;
+    QTest::newRow("stored") << true << "" << true;
+}
+
+// The tray's Connect signs in from out of sight: a password never typed is
+// never sent; the form is shown for it instead.
+void TestLoginPlugin::trayConnectWantsAPassword()
+{
+    QFETCH(bool, remember);
+    QFETCH(QString, typed);
+    QFETCH(bool, sent);
+    QVERIFY(logintest::writeProfile(env->dataDir(), "office", "vpn", "demo", remember));
+    QSettings(ORVO::org(), ORVO::ApplicationId).setValue("profile", "office");
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    QGraphicsScene scene;
+    QGraphicsView view(&scene);
+    scene.addItem(p->window.data());
+    p->window->activateTab(tr("ADVANCED"));
+    p->loginForm->form()->passwordEdit->setText(typed);
+    Recorder rec(p);
+    emit p->authRequest();
+    QCOMPARE(rec.order.contains("connect"), sent);
+    if (sent)
+        QCOMPARE(rec.auths.at(0).getPass(), remember ? QString("stored") : typed);
+    QCOMPARE(view.isVisible(), !sent);
+    if (!sent) {
+        QCOMPARE(p->window->currentPage(), p->window->tab(tr("LOGIN")));
+        QTRY_VERIFY(p->loginForm->form()->passwordEdit->lineEdit()->hasFocus());
+    }
+    scene.removeItem(p->window.data());
 }
 
 // In the main window the form sits in an item of a graphics scene: the
