@@ -10,16 +10,13 @@
 
 #include <libvelcor/json.h>
 
-#include "common/common.h"
-#include "common/simplecrypt.h"
 #include "plugin/login/loginplugin.h"
 #include "testenv.h"
 
 namespace logintest {
 
 // <data>/profiles/<id>.profile/config.json (and the OpenVPN file of a
-// "vpn" profile). Empty user: a credential that fails validation; remember:
-// the password "stored" kept. Type
+// "vpn" profile). Empty user: a credential that fails validation. Type
 // "files": an OpenVPN profile whose files hold its credential.
 inline bool writeProfile(const QString& dataDir, const QString& id, const QString& type,
                          const QString& user = QStringLiteral("demo"), bool remember = false,
@@ -28,8 +25,6 @@ inline bool writeProfile(const QString& dataDir, const QString& id, const QStrin
     const QString dir = dataDir + "/profiles/" + id + ".profile";
     QVariantMap auth{
         {"manual", true}, {"remember", remember}, {"type", "user-pass"}, {"user", user}};
-    if (remember)
-        auth.insert("pass", SimpleCrypt(ORVO::ScramblerKey).encryptToString(QString("stored")));
     QVariantMap map{{"type", type}, {"auth", auth}};
     if (type == QLatin1String("files"))
         map = QVariantMap{{"type", "vpn"},
