@@ -370,7 +370,8 @@ void ProfilesDialog::clearHint()
 
 void ProfilesDialog::showNote(const QString& text)
 {
-    clearHint();
+    // A refused field stays tinted: it still holds OK.
+    hintOwner = nullptr;
     ui->fieldHint->setText(text);
     ui->fieldHint->show();
 }
@@ -379,12 +380,15 @@ void ProfilesDialog::askToFinish()
 {
     LOG_TRACE;
     showNote(tr("Press OK to keep your changes or Cancel to drop them, then sign in."));
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
 }
 
 void ProfilesDialog::setSaveRefusal(const QString& reason)
 {
+    if (!hintOwner && !saveRefusal.isEmpty() && ui->fieldHint->text() == saveRefusal)
+        clearHint();
     saveRefusal = reason;
 }
 
@@ -401,7 +405,11 @@ void ProfilesDialog::restoreRefusals(const ConnProfile* profile)
             continue;
         }
         r.field->setText(r.text);
-        showRefusal(r.field, r.reason, false);
+        // A name typed again is tried again: one that no other profile
+        // holds any more is taken, and nothing is left to show.
+        if (i < refusals.size() && refusals.at(i).profile == profile &&
+            refusals.at(i).field == r.field)
+            showRefusal(r.field, refusals.at(i).reason, false);
     }
 }
 

@@ -48,19 +48,22 @@ bool asksPassword(const ORVO::ConnProfile* profile)
     return profile->getManualAuth() && !profile->getRememberAuth();
 }
 
-// The window the form is seen in. In the main window the form sits in an
-// item of a graphics scene: a dialog parented there would be drawn inside
-// the scene, cut off by the view, so the view's own window is taken.
+// The view that shows the form when it sits in an item of a graphics scene
+// (the main window, the stand-alone sign-in window), or null.
+QGraphicsView* hostView(QWidget* form)
+{
+    QGraphicsProxyWidget* proxy = form->window()->graphicsProxyWidget();
+    if (!proxy || !proxy->scene() || proxy->scene()->views().isEmpty())
+        return nullptr;
+    return proxy->scene()->views().first();
+}
+
+// The window the form is seen in: a dialog parented inside the scene would
+// be drawn in it, cut off by the view, so the view's own window is taken.
 QWidget* hostWindow(QWidget* form)
 {
-    QWidget* top = form->window();
-    QGraphicsProxyWidget* proxy = top->graphicsProxyWidget();
-    if (proxy && proxy->scene()) {
-        const QList<QGraphicsView*> views = proxy->scene()->views();
-        if (!views.isEmpty())
-            return views.first()->window();
-    }
-    return top;
+    QGraphicsView* view = hostView(form);
+    return view ? view->window() : form->window();
 }
 
 } // namespace
@@ -348,8 +351,8 @@ void LoginForm::profileInfoClicked()
 {
     LOG_DEBUG << "[LoginForm] opening profile info - count: " << profiles.size();
     openProfileEditor(ui->profileComboBox->comboBox()->currentIndex());
-    // The editor applies the profiles it selects; once it is closed, by OK,
-    // Cancel or its window, the form follows its combo box again.
+    // Once the editor is closed, by OK, Cancel or its window, the form
+    // shows its combo box's profile again.
     if (editor)
         connect(editor.data(), &QDialog::finished, this, &LoginForm::editorClosed,
                 Qt::UniqueConnection);
@@ -425,6 +428,10 @@ void LoginForm::showPasswordField()
     top->show();
     top->raise();
     top->activateWindow();
+    // Keys reach an item of the scene only through its view, which another
+    // widget of the window (SIGN IN) may hold the focus from.
+    if (QGraphicsView* view = hostView(this))
+        view->setFocus(Qt::OtherFocusReason);
     ui->passwordEdit->lineEdit()->setFocus(Qt::OtherFocusReason);
 }
 

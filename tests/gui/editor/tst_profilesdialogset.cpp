@@ -209,6 +209,9 @@ void TestProfilesDialogSet::renameToTakenId()
     QCOMPARE(rig->f()->nameEdit->text(), QStringLiteral("b"));
     QCOMPARE(a->getId(), QStringLiteral("d"));
     QCOMPARE(rig->store.get("b")->getId(), QStringLiteral("b"));
+    // Also after another profile was shown.
+    rig->open("c");
+    rig->open("d");
     QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
     edtest::click(rig->f()->okButton);
     QCOMPARE(saved.count(), 0);
@@ -216,14 +219,20 @@ void TestProfilesDialogSet::renameToTakenId()
     QVERIFY(rig->f()->fieldHint->text().startsWith("The name b cannot be used"));
     QVERIFY(!QFileInfo::exists(rig->dirOf("d")));
 
+    // Freed meanwhile, the typed name is taken when its profile is shown.
+    rig->open("b");
+    edtest::enter(rig->f()->nameEdit, "x");
+    rig->f()->listWidget->setCurrentItem(rig->f()->listWidget->findItems("d", Qt::MatchExactly)[0]);
+    QCOMPARE(a->getId(), QStringLiteral("b"));
+    QVERIFY(rig->f()->fieldHint->isHidden());
+
     // Saved, each profile lands in its own directory.
-    edtest::enter(rig->f()->nameEdit, "d");
     edtest::enter(rig->f()->userEdit, "edited");
     edtest::click(rig->f()->okButton);
     QCOMPARE(saved.count(), 1);
-    QCOMPARE(saved.at(0).at(0).toString(), QStringLiteral("d"));
-    QCOMPARE(userOnDisk("d"), QStringLiteral("edited"));
-    QCOMPARE(userOnDisk("b"), QStringLiteral("b"));
+    QCOMPARE(saved.at(0).at(0).toString(), QStringLiteral("b"));
+    QCOMPARE(userOnDisk("b"), QStringLiteral("edited"));
+    QCOMPARE(userOnDisk("x"), QStringLiteral("b"));
     QVERIFY(!QFileInfo::exists(rig->dirOf("a")));
 }
 

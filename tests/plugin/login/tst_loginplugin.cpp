@@ -97,6 +97,7 @@ private slots:
     void cleanup()
     {
         ORVO::LoginPlugin* p = logintest::plugin();
+        emit p->stateChanged(libvelcor::StateIdle);
         delete p->window.data();
         p->settings->clear();
         p->settings->sync();
@@ -366,10 +367,17 @@ void TestLoginPlugin::statesDriveTheForm()
     LoginForm* form = p->loginForm;
     ComboBox* combo = form->form()->profileComboBox;
     LineEdit* pass = form->form()->passwordEdit;
+    // A session first heard of as connected blocks the form too.
+    emit p->stateChanged(libvelcor::StateConnected);
+    QVERIFY(!form->profileInfoButton()->isEnabled());
+    emit p->stateChanged(libvelcor::StateIdle);
     pass->setText("typed");
     Recorder rec(p);
+    // The form in a scene, in a window where SIGN IN has the focus.
     QGraphicsScene scene;
-    QGraphicsView view(&scene);
+    QWidget top;
+    new QPushButton(&top);
+    auto* view = new QGraphicsView(&scene, &top);
     scene.addItem(p->window.data());
 
     emit p->stateChanged(libvelcor::StateConnecting);
@@ -390,8 +398,9 @@ void TestLoginPlugin::statesDriveTheForm()
     // The tray's Connect never sends the emptied field: it shows it.
     emit p->authRequest();
     QCOMPARE(rec.order, QStringList());
-    QVERIFY(view.isVisible());
-    QTRY_VERIFY(pass->lineEdit()->hasFocus());
+    QVERIFY(top.isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), view);
+    QVERIFY(pass->lineEdit()->hasFocus());
     pressReturn(pass->lineEdit());
     QCOMPARE(rec.order.count("connect"), 1);
     pass->setText("typed");
@@ -401,7 +410,7 @@ void TestLoginPlugin::statesDriveTheForm()
     // An editor opened just before the session started saves nothing
     // while it runs.
     QTest::mouseClick(form->profileInfoButton(), Qt::LeftButton);
-    auto* editor = view.findChild<ProfilesDialog*>();
+    auto* editor = top.findChild<ProfilesDialog*>();
     QVERIFY(editor);
     emit p->stateChanged(libvelcor::StateConnecting);
     QTest::mouseClick(editor->form()->removeButton, Qt::LeftButton);
