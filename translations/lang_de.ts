@@ -723,6 +723,14 @@
         <source>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</source>
         <translation>Die Serveradresse kann nicht verwendet werden: Geben Sie einen Hostnamen oder eine IP-Adresse ohne Leer- und Steuerzeichen an.</translation>
     </message>
+    <message>
+        <source>Press OK to keep your changes or Cancel to drop them, then sign in.</source>
+        <translation>Drücken Sie OK, um Ihre Änderungen zu behalten, oder Abbrechen, um sie zu verwerfen, und melden Sie sich dann an.</translation>
+    </message>
+    <message>
+        <source>A profile needs a name.</source>
+        <translation>Ein Profil braucht einen Namen.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -723,6 +723,14 @@
         <source>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</source>
         <translation>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</translation>
     </message>
+    <message>
+        <source>Press OK to keep your changes or Cancel to drop them, then sign in.</source>
+        <translation>Press OK to keep your changes or Cancel to drop them, then sign in.</translation>
+    </message>
+    <message>
+        <source>A profile needs a name.</source>
+        <translation>A profile needs a name.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

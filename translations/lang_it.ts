@@ -723,6 +723,14 @@
         <source>The server address cannot be used: give a host name or an IP address, without blanks or control characters.</source>
         <translation>L&apos;indirizzo del server non può essere usato: indicare un nome host o un indirizzo IP, senza spazi né caratteri di controllo.</translation>
     </message>
+    <message>
+        <source>Press OK to keep your changes or Cancel to drop them, then sign in.</source>
+        <translation>Premi OK per mantenere le modifiche o Annulla per scartarle, poi accedi.</translation>
+    </message>
+    <message>
+        <source>A profile needs a name.</source>
+        <translation>Un profilo deve avere un nome.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

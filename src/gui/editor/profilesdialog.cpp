@@ -361,12 +361,35 @@ void ProfilesDialog::clearRefusal(LineEdit* field)
 void ProfilesDialog::clearHint()
 {
     LineEdit* field = hintOwner;
-    if (!field)
-        return;
     hintOwner = nullptr;
     ui->fieldHint->clear();
     ui->fieldHint->hide();
-    updateLineEdit(field, field == ui->serverEdit && field->text().isEmpty());
+    if (field)
+        updateLineEdit(field, field == ui->serverEdit && field->text().isEmpty());
+}
+
+void ProfilesDialog::showNote(const QString& text)
+{
+    // A refused field stays tinted: it still holds OK.
+    hintOwner = nullptr;
+    ui->fieldHint->setText(text);
+    ui->fieldHint->show();
+}
+
+void ProfilesDialog::askToFinish()
+{
+    LOG_TRACE;
+    showNote(tr("Press OK to keep your changes or Cancel to drop them, then sign in."));
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
+
+void ProfilesDialog::setSaveRefusal(const QString& reason)
+{
+    if (!hintOwner && !saveRefusal.isEmpty() && ui->fieldHint->text() == saveRefusal)
+        clearHint();
+    saveRefusal = reason;
 }
 
 void ProfilesDialog::restoreRefusals(const ConnProfile* profile)
@@ -382,7 +405,11 @@ void ProfilesDialog::restoreRefusals(const ConnProfile* profile)
             continue;
         }
         r.field->setText(r.text);
-        showRefusal(r.field, r.reason, false);
+        // A name typed again is tried again: one that no other profile
+        // holds any more is taken, and nothing is left to show.
+        if (i < refusals.size() && refusals.at(i).profile == profile &&
+            refusals.at(i).field == r.field)
+            showRefusal(r.field, refusals.at(i).reason, false);
     }
 }
 
@@ -520,6 +547,11 @@ void ProfilesDialog::okClicked()
     QString failedId;
     QString currentId;
     finishPendingEdit();
+    if (!saveRefusal.isEmpty()) {
+        LOG_ERROR << "[ProfilesDialog] Not saved: " << saveRefusal;
+        showNote(saveRefusal);
+        return;
+    }
     if (checkRefusal() != 0)
         return;
     if (profiles->save(failedId) != 0) {
@@ -679,13 +711,13 @@ void ProfilesDialog::nameEdited(QString text)
     if (currentProfile->getId() == text)
         clearRefusal(ui->nameEdit);
     else
-        showRefusal(ui->nameEdit, nameRefusal(text), false);
+        showRefusal(ui->nameEdit, nameRefusal(text), true);
 }
 
 QString ProfilesDialog::nameRefusal(const QString& name) const
 {
     if (name.isEmpty())
-        return QString();
+        return tr("A profile needs a name.");
     if (profiles->get(name))
         return tr("The name %1 cannot be used: another profile has it.").arg(name);
     if (profiles->isForeign(name))
@@ -701,16 +733,11 @@ void ProfilesDialog::nameFinished()
     if (!currentProfile)
         return;
     const QString text = ui->nameEdit->text();
-    // A refused rename left the profile under its old id: the field goes
-    // back to it, since a profile's id must stay the key it is stored under.
-    // The reason stays in view.
+    // A refused rename left the profile under the last name it took, which
+    // is not one the user chose: the typed name stays in view, refused, and
+    // holds OK until the user gives one that is taken.
     if (profiles->get(text) != currentProfile) {
-        const QString reason = nameRefusal(text);
-        ui->nameEdit->setText(currentProfile->getId());
-        if (!reason.isEmpty()) {
-            showRefusal(ui->nameEdit, reason, false);
-            updateLineEdit(ui->nameEdit, false);
-        }
+        showRefusal(ui->nameEdit, nameRefusal(text), true);
         return;
     }
     if (currentProfile->setId(text) != 0)

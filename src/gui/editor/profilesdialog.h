@@ -56,6 +56,12 @@ public:
     void updateLineEdit(LineEdit* edit, bool tinted);
     void updateLabel(QLabel* label, bool tinted);
 
+    // Raised, with a line asking the user to end the edit with OK or Cancel
+    // first: a sign-in goes only with saved profiles.
+    void askToFinish();
+    // While not empty, OK saves nothing and shows this reason instead.
+    void setSaveRefusal(const QString& reason);
+
     // Replaces the standard file dialogs (a null function restores them).
     void setFileChoosers(OpenFileChooser single, OpenFilesChooser multiple);
 
@@ -142,6 +148,8 @@ private:
     // field of that profile, if any.
     void clearRefusal(LineEdit* field);
     void clearHint();
+    // A line of the dialog's own in the hint's place.
+    void showNote(const QString& text);
     // After a fill: the shown profile's refused values back in their
     // fields; one whose field the profile no longer shows is dropped.
     void restoreRefusals(const ORVO::ConnProfile* profile);
@@ -180,4 +188,5 @@ private:
         QString reason;
     };
     QList<Refusal> refusals;
+    QString saveRefusal;
 };

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QUrl>
@@ -81,7 +82,14 @@ void ProfilesDialog::setCurrentProfile(ORVO::ConnProfile* profile)
 
     // The form's signals stay connected while it is filled: a check box
     // that changes stores what it shows, which is the profile's own value.
-    fill(f->nameEdit, profile->getId());
+    {
+        // The list's item already holds the id; a refused name the user
+        // typed for this profile must outlive the fill (it comes back
+        // below).
+        const QSignalBlocker quiet(f->nameEdit);
+        fill(f->nameEdit, profile->getId());
+        updateLineEdit(f->nameEdit, false);
+    }
     const QStringList files = profile->getConfigFiles();
     f->configFilesWidget->setToolTip(files.join(QLatin1Char('\n')));
     f->configFilesWidget->setVisible(vpn && !manual);

@@ -48,19 +48,22 @@ bool asksPassword(const ORVO::ConnProfile* profile)
     return profile->getManualAuth() && !profile->getRememberAuth();
 }
 
-// The window the form is seen in. In the main window the form sits in an
-// item of a graphics scene: a dialog parented there would be drawn inside
-// the scene, cut off by the view, so the view's own window is taken.
+// The view that shows the form when it sits in an item of a graphics scene
+// (the main window, the stand-alone sign-in window), or null.
+QGraphicsView* hostView(QWidget* form)
+{
+    QGraphicsProxyWidget* proxy = form->window()->graphicsProxyWidget();
+    if (!proxy || !proxy->scene() || proxy->scene()->views().isEmpty())
+        return nullptr;
+    return proxy->scene()->views().first();
+}
+
+// The window the form is seen in: a dialog parented inside the scene would
+// be drawn in it, cut off by the view, so the view's own window is taken.
 QWidget* hostWindow(QWidget* form)
 {
-    QWidget* top = form->window();
-    QGraphicsProxyWidget* proxy = top->graphicsProxyWidget();
-    if (proxy && proxy->scene()) {
-        const QList<QGraphicsView*> views = proxy->scene()->views();
-        if (!views.isEmpty())
-            return views.first()->window();
-    }
-    return top;
+    QGraphicsView* view = hostView(form);
+    return view ? view->window() : form->window();
 }
 
 } // namespace
@@ -233,8 +236,13 @@ void LoginForm::setBlocked(bool blocked)
 {
     ui->profileComboBox->setEnabled(!blocked);
     infoButton->setEnabled(!blocked);
-    ui->profileHint->setText(blocked ? tr("Close the connection to modify profiles")
+    const QString closeFirst = tr("Close the connection to modify profiles");
+    ui->profileHint->setText(blocked ? closeFirst
                                      : tr("Choose a connection profile or create a new one:"));
+    // An editor opened just before the session started stays open, but
+    // changes no profile while the session runs.
+    if (editor)
+        editor->setSaveRefusal(blocked ? closeFirst : QString());
 }
 
 void LoginForm::resetCredentials()
@@ -343,8 +351,8 @@ void LoginForm::profileInfoClicked()
 {
     LOG_DEBUG << "[LoginForm] opening profile info - count: " << profiles.size();
     openProfileEditor(ui->profileComboBox->comboBox()->currentIndex());
-    // The editor applies the profiles it selects; once it is closed, by OK,
-    // Cancel or its window, the form follows its combo box again.
+    // Once the editor is closed, by OK, Cancel or its window, the form
+    // shows its combo box's profile again.
     if (editor)
         connect(editor.data(), &QDialog::finished, this, &LoginForm::editorClosed,
                 Qt::UniqueConnection);
@@ -353,8 +361,9 @@ void LoginForm::profileInfoClicked()
 void LoginForm::editorClosed()
 {
     LOG_TRACE;
-    // Only OK keeps the edits; every other way out rolls them back: the
-    // list shows what is saved, on the same profile while it is there.
+    // Only OK keeps the edits and the editor's choice of profile; every
+    // other way out rolls them back: the list shows what is saved, on the
+    // same profile.
     refreshProfiles(ui->profileComboBox->comboBox()->currentText());
     applyShownFieldState();
 }
@@ -364,8 +373,8 @@ void LoginForm::openProfileEditor(int index)
     if (!editor) {
         // A window of its own over the one the form is seen in.
         editor = new ProfilesDialog(hostWindow(this), &profiles);
-        connect(editor, SIGNAL(profileChanged(ORVO::ConnProfile*)), this,
-                SLOT(profileChanged(ORVO::ConnProfile*)));
+        // What the editor shows is not saved yet: the form takes its choice
+        // of profile only with OK, so that Cancel leaves the choice as it was.
         connect(editor, SIGNAL(saved(QString)), this, SLOT(profilesSaved(QString)));
     }
     // Opened by id: the editor lists the profiles in the same order, but
@@ -396,7 +405,7 @@ void LoginForm::profilesSaved(QString currentId)
 void LoginForm::signInButtonClicked()
 {
     LOG_TRACE;
-    authRequest();
+    signIn(true);
 }
 
 void LoginForm::tabChanged(int index)
@@ -407,10 +416,38 @@ void LoginForm::tabChanged(int index)
 void LoginForm::authRequest()
 {
     LOG_TRACE;
+    // The tray's Connect: the form may be out of sight, its password field
+    // emptied by the last sign-in.
+    signIn(false);
+}
+
+void LoginForm::showPasswordField()
+{
+    QWidget* top = hostWindow(this);
+    top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
+    top->show();
+    top->raise();
+    top->activateWindow();
+    // Keys reach an item of the scene only through its view, which another
+    // widget of the window (SIGN IN) may hold the focus from.
+    if (QGraphicsView* view = hostView(this))
+        view->setFocus(Qt::OtherFocusReason);
+    ui->passwordEdit->lineEdit()->setFocus(Qt::OtherFocusReason);
+}
+
+void LoginForm::signIn(bool formInSight)
+{
     // Return in the (emptied) password field while connected would start
     // the tunnel again with an empty password.
     if (!signedOut) {
         LOG_DEBUG << "[LoginForm] Not signed out: no sign-in started";
+        return;
+    }
+    // A sign-in goes only with saved profiles, and none may change under
+    // it: the open editor is ended first, by OK or Cancel.
+    if (editor && editor->isVisible()) {
+        LOG_NOTICE << "[LoginForm] The profile editor is open: no sign-in started";
+        editor->askToFinish();
         return;
     }
     const QString shown = ui->profileComboBox->comboBox()->currentText();
@@ -439,8 +476,15 @@ void LoginForm::authRequest()
         LOG_ERROR;
         return;
     }
-    if (asksPassword(profile))
+    if (asksPassword(profile)) {
+        // Never typed: nothing is sent, the field is shown instead.
+        if (!formInSight && ui->passwordEdit->text().isEmpty()) {
+            LOG_NOTICE << "[LoginForm] No password typed: showing the sign-in form";
+            emit passwordWanted();
+            return;
+        }
         profile->getAuth().setPass(ui->passwordEdit->text());
+    }
     // A credential the service cannot use starts nothing: no fragment,
     // no profile and no connect request go out, and the user is told.
     if (holdsCredential(profile) && profile->getAuth().validate() != 0) {

@@ -51,6 +51,9 @@ public:
     void setProgress(int step, int totSteps, QString const& desc);
     void setBlocked(bool blocked);
     void resetCredentials();
+    // Brings the window the form is seen in to the front, the password
+    // field focused.
+    void showPasswordField();
     // Whether the connection is down (idle, error, or none reported yet):
     // only then does a sign-in request start anything.
     void setSignedOut(bool signedOut);
@@ -68,6 +71,8 @@ public:
 signals:
     void configSupply(QVariant config);
     void profileSupply(ORVO::ConnProfile* profile);
+    // A sign-in from out of sight needs a password that was not typed.
+    void passwordWanted();
 
 public slots:
     void authRequest();
@@ -84,6 +89,9 @@ private slots:
     void tabChanged(int index);
 
 private:
+    // The sign-in request; formInSight: asked in the form itself (SIGN IN,
+    // Return), not by the tray.
+    void signIn(bool formInSight);
     void refreshProfiles(QString current);
     // Refills the combo box on the profile with this id and applies it;
     // without one, applies the first item without remembering it.

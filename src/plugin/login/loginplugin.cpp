@@ -78,6 +78,7 @@ ORVO::PluginWindow* LoginPlugin::newWindow(const QVariantMap& args)
     window = new ORVO::PluginWindow();
     loginForm = new LoginForm(nullptr);
     loginForm->setSignedOut(signedOut);
+    loginForm->setBlocked(!signedOut);
     advForm = new AdvForm(nullptr);
     logForm = new LogForm(nullptr);
     logFormExt = new LogForm(nullptr);
@@ -139,6 +140,7 @@ ORVO::PluginWindow* LoginPlugin::newWindow(const QVariantMap& args)
     // unique connection keeps one receiver each.
     connect(this, SIGNAL(sigConnect()), this, SLOT(onConnect()), Qt::UniqueConnection);
     connect(this, SIGNAL(authRequest()), loginForm.data(), SLOT(authRequest()));
+    connect(loginForm.data(), SIGNAL(passwordWanted()), this, SLOT(_showPasswordField()));
     connect(this, SIGNAL(sigDisconnect()), this, SLOT(onDisconnect()), Qt::UniqueConnection);
     connect(this, SIGNAL(stateChanged(libvelcor::State)), this,
             SLOT(onStateChanged(libvelcor::State)), Qt::UniqueConnection);
@@ -188,6 +190,14 @@ void LoginPlugin::announceSettings()
     proxyApply(proxy);
 }
 
+void LoginPlugin::_showPasswordField()
+{
+    if (!window || !loginForm)
+        return;
+    window->activateTab(tr("LOGIN"));
+    loginForm->showPasswordField();
+}
+
 void LoginPlugin::onConnect()
 {
     LOG_TRACE;
@@ -214,20 +224,11 @@ void LoginPlugin::onStateChanged(libvelcor::State st)
     if (!loginForm)
         return;
     loginForm->setSignedOut(signedOut);
-    switch (st) {
-    case libvelcor::StateIdle:
-    case libvelcor::StateError:
-        loginForm->setBlocked(false);
-        break;
-    case libvelcor::StateConnecting:
-        loginForm->setBlocked(true);
-        break;
-    case libvelcor::StateConnected:
+    // Blocked however the session was first heard of (a session that the
+    // service ran before the client started is first heard as connected).
+    loginForm->setBlocked(!signedOut);
+    if (st == libvelcor::StateConnected)
         loginForm->resetCredentials();
-        break;
-    default:
-        break;
-    }
 }
 
 void LoginPlugin::setVpnTimeout(int seconds)

@@ -89,6 +89,8 @@ private slots:
     // The form's sign-in: credential and settings, then the profile and
     // the connect request, the last two only after a usable credential.
     void _signIn(ORVO::ConnProfile* profile);
+    // The LOGIN tab in front, its window shown, the password field focused.
+    void _showPasswordField();
 
 private:
     // Writes a setting: 0, or -1 after the form has told the user why the

@@ -399,7 +399,7 @@ void TestProfilesDialogFields::serverAddressTyped()
 }
 
 // A name taken on disk by a profile that cannot be read is refused with
-// the reason, which stays in view when the field goes back.
+// the reason, which stays in view with the typed name.
 void TestProfilesDialogFields::nameOfUnreadableProfile()
 {
     QVERIFY(rig->saved({"Locke"}));
@@ -410,7 +410,7 @@ void TestProfilesDialogFields::nameOfUnreadableProfile()
     name->end(false);
     QTest::keyClick(name, 'd');
     QTest::keyClick(name, Qt::Key_Return);
-    QCOMPARE(name->text(), QString("Locke"));
+    QCOMPARE(name->text(), QString("Locked"));
     QCOMPARE(rig->rows(), QStringList{"Locke"});
     QCOMPARE(rig->f()->fieldHint->text(), QString("The name Locked cannot be used: a profile of "
                                                   "that name is on disk and cannot be read."));

@@ -203,20 +203,36 @@ void TestProfilesDialogSet::renameToTakenId()
              QString("The name b cannot be used: another profile has it."));
     QCOMPARE(rig->rows(), QStringList({"b", "c", "d"}));
     QCOMPARE(rig->store.get("d"), a);
-    // Finishing puts the field back: the id stays the key it is stored under.
+    // The refused name stays in view and holds OK: the last name taken on
+    // the way is not one the user chose.
     QTest::keyClick(rig->f()->nameEdit->lineEdit(), Qt::Key_Return);
-    QCOMPARE(rig->f()->nameEdit->text(), QStringLiteral("d"));
+    QCOMPARE(rig->f()->nameEdit->text(), QStringLiteral("b"));
     QCOMPARE(a->getId(), QStringLiteral("d"));
     QCOMPARE(rig->store.get("b")->getId(), QStringLiteral("b"));
+    // Also after another profile was shown.
+    rig->open("c");
+    rig->open("d");
+    QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
+    edtest::click(rig->f()->okButton);
+    QCOMPARE(saved.count(), 0);
+    QVERIFY(rig->dialog.isVisible());
+    QVERIFY(rig->f()->fieldHint->text().startsWith("The name b cannot be used"));
+    QVERIFY(!QFileInfo::exists(rig->dirOf("d")));
+
+    // Freed meanwhile, the typed name is taken when its profile is shown.
+    rig->open("b");
+    edtest::enter(rig->f()->nameEdit, "x");
+    rig->f()->listWidget->setCurrentItem(rig->f()->listWidget->findItems("d", Qt::MatchExactly)[0]);
+    QCOMPARE(a->getId(), QStringLiteral("b"));
+    QVERIFY(rig->f()->fieldHint->isHidden());
 
     // Saved, each profile lands in its own directory.
     edtest::enter(rig->f()->userEdit, "edited");
-    QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
     edtest::click(rig->f()->okButton);
     QCOMPARE(saved.count(), 1);
-    QCOMPARE(saved.at(0).at(0).toString(), QStringLiteral("d"));
-    QCOMPARE(userOnDisk("d"), QStringLiteral("edited"));
-    QCOMPARE(userOnDisk("b"), QStringLiteral("b"));
+    QCOMPARE(saved.at(0).at(0).toString(), QStringLiteral("b"));
+    QCOMPARE(userOnDisk("b"), QStringLiteral("edited"));
+    QCOMPARE(userOnDisk("x"), QStringLiteral("b"));
     QVERIFY(!QFileInfo::exists(rig->dirOf("a")));
 }
 

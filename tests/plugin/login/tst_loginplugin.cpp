@@ -4,6 +4,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -96,6 +97,7 @@ private slots:
     void cleanup()
     {
         ORVO::LoginPlugin* p = logintest::plugin();
+        emit p->stateChanged(libvelcor::StateIdle);
         delete p->window.data();
         p->settings->clear();
         p->settings->sync();
@@ -118,6 +120,8 @@ private slots:
     void windowIsGuarded();
     void editorOpensOnTheChosenProfile();
     void signInWithoutProfileOpensEditor();
+    void editorOpenStartsNothing_data();
+    void editorOpenStartsNothing();
     void editorIsAWindowOfItsOwn();
 
 private:
@@ -363,8 +367,18 @@ void TestLoginPlugin::statesDriveTheForm()
     LoginForm* form = p->loginForm;
     ComboBox* combo = form->form()->profileComboBox;
     LineEdit* pass = form->form()->passwordEdit;
+    // A session first heard of as connected blocks the form too.
+    emit p->stateChanged(libvelcor::StateConnected);
+    QVERIFY(!form->profileInfoButton()->isEnabled());
+    emit p->stateChanged(libvelcor::StateIdle);
     pass->setText("typed");
     Recorder rec(p);
+    // The form in a scene, in a window where SIGN IN has the focus.
+    QGraphicsScene scene;
+    QWidget top;
+    new QPushButton(&top);
+    auto* view = new QGraphicsView(&scene, &top);
+    scene.addItem(p->window.data());
 
     emit p->stateChanged(libvelcor::StateConnecting);
     QVERIFY(!combo->comboBox()->isEnabled());
@@ -381,8 +395,28 @@ void TestLoginPlugin::statesDriveTheForm()
     emit p->stateChanged(libvelcor::StateIdle);
     QVERIFY(combo->comboBox()->isEnabled());
     QVERIFY(form->profileInfoButton()->isEnabled());
+    // The tray's Connect never sends the emptied field: it shows it.
+    emit p->authRequest();
+    QCOMPARE(rec.order, QStringList());
+    QVERIFY(top.isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), view);
+    QVERIFY(pass->lineEdit()->hasFocus());
     pressReturn(pass->lineEdit());
     QCOMPARE(rec.order.count("connect"), 1);
+    pass->setText("typed");
+    emit p->authRequest();
+    QCOMPARE(rec.order.count("connect"), 2);
+
+    // An editor opened just before the session started saves nothing
+    // while it runs.
+    QTest::mouseClick(form->profileInfoButton(), Qt::LeftButton);
+    auto* editor = top.findChild<ProfilesDialog*>();
+    QVERIFY(editor);
+    emit p->stateChanged(libvelcor::StateConnecting);
+    QTest::mouseClick(editor->form()->removeButton, Qt::LeftButton);
+    QVERIFY(QMetaObject::invokeMethod(editor, "okClicked"));
+    QCOMPARE(editor->form()->fieldHint->text(), form->form()->profileHint->text());
+    QVERIFY(QFileInfo::exists(env->dataDir() + "/profiles/office.profile"));
 }
 
 void TestLoginPlugin::windowIsGuarded()
@@ -465,6 +499,53 @@ void TestLoginPlugin::signInWithoutProfileOpensEditor()
         editor->close();
     }
     QCOMPARE(rec.order, QStringList());
+}
+
+void TestLoginPlugin::editorOpenStartsNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("removed"); // the chosen profile, else its user changed
+    QTest::newRow("SIGN IN, a new user name") << "button" << false;
+    QTest::newRow("Return, the chosen profile removed") << "return" << true;
+    QTest::newRow("tray's Connect, a new user name") << "tray" << false;
+}
+
+// The editor's working set is not what is saved: while it is open no
+// sign-in starts, and what it holds unsaved (a removal, a new user name)
+// never reaches the service nor the user's choice of profile.
+void TestLoginPlugin::editorOpenStartsNothing()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, removed);
+    QVERIFY(logintest::writeProfile(env->dataDir(), "alpha", "vpn"));
+    QVERIFY(logintest::writeProfile(env->dataDir(), "beta", "vpn"));
+    QSettings(ORVO::org(), ORVO::ApplicationId).setValue("profile", "beta");
+    ORVO::LoginPlugin* p = logintest::plugin();
+    QVERIFY(p->newWindow(QVariantMap()));
+    LoginForm* form = p->loginForm;
+    LineEdit* pass = form->form()->passwordEdit;
+    pass->setText("typed");
+    QTest::mouseClick(form->profileInfoButton(), Qt::LeftButton);
+    auto* editor = form->window()->findChild<ProfilesDialog*>();
+    QVERIFY(editor);
+    if (removed) {
+        QTest::mouseClick(editor->form()->removeButton, Qt::LeftButton);
+    } else {
+        editor->form()->userEdit->setText("unsaved-user");
+        QVERIFY(QMetaObject::invokeMethod(editor->form()->userEdit, "editingFinished"));
+    }
+    Recorder rec(p);
+    if (how == "button")
+        p->signInClicked();
+    else if (how == "return")
+        pressReturn(pass->lineEdit());
+    else
+        emit p->authRequest();
+    QCOMPARE(rec.order, QStringList());
+    QVERIFY(editor->form()->fieldHint->isVisible());
+    QTest::mouseClick(editor->form()->cancelButton, Qt::LeftButton);
+    QCOMPARE(form->form()->profileComboBox->comboBox()->currentText(), QString("beta"));
+    QCOMPARE(QSettings(ORVO::org(), ORVO::ApplicationId).value("profile"), QVariant("beta"));
 }
 
 // In the main window the form sits in an item of a graphics scene: the
