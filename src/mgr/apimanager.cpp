@@ -20,6 +20,27 @@
 
 namespace ORVO {
 
+namespace {
+
+// The fragments of the user's standing settings, which a restarted service
+// must be given again: the VPN timeout, and the log levels of the service
+// and of OpenVPN. Any other fragment belongs to a sign-in (its profile, the
+// defaults it ends with), which the user repeats. Empty: not one of them.
+QString standingSetting(const QVariantMap& fragment)
+{
+    const auto only = [&fragment](const char* section, const char* key) {
+        const QVariantMap m = fragment.value(QLatin1String(section)).toMap();
+        return m.size() == 1 && m.contains(QLatin1String(key));
+    };
+    if (fragment.size() == 1 && fragment.contains(QStringLiteral("timeout")))
+        return QStringLiteral("timeout");
+    if (fragment.size() == 2 && only("log", "lev") && only("vpn", "verb"))
+        return QStringLiteral("verbosity");
+    return QString();
+}
+
+} // namespace
+
 const char* const ApiManager::LogoPath =
     "/toscawidgets/resources/corvane.access.web/static/images/login/logo.png";
 const char* const ApiManager::LogoSmallPath =
@@ -71,8 +92,8 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
             SLOT(_actionNotSent(QString, QString)));
 
     configApi = new libvelcor::ConfigApi();
+    // _gotConfig hands each fragment on to the ConfigApi.
     connect(this, SIGNAL(configSupply(QVariant)), this, SLOT(_gotConfig(QVariant)));
-    connect(this, SIGNAL(configSupply(QVariant)), configApi, SLOT(configSupply(QVariant)));
 
     statusApi->init();
 
@@ -329,6 +350,11 @@ void ApiManager::_gotConfig(QVariant config)
         config.toMap().value(QStringLiteral("setup")).toMap().value(QStringLiteral("enabled"));
     if (!enabled.isNull())
         setupEnabled = enabled.toBool();
+    const QString setting = standingSetting(config.toMap());
+    if (setting.isEmpty())
+        configApi->configSupply(config);
+    else
+        configApi->settingSupply(setting, config);
 }
 
 void ApiManager::_portBound(int port)

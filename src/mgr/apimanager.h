@@ -101,6 +101,8 @@ private slots:
     void _sigDisconnect();
     void _syncRoutes(QStringList endpoints);
     void _gotSettings();
+    // Reads "setup"."enabled", then hands the fragment to the service; the
+    // user's standing settings go to every later session of it too.
     void _gotConfig(QVariant config);
     void _portBound(int port);
     void _loginDelayed();

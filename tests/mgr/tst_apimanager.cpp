@@ -49,7 +49,7 @@ private slots:
     void setupFlagFollowsFragments();
     void quickDisconnectDropsTheScheduledLogin();
     void droppedConnectionDropsTheScheduledLogin();
-    void portsReachTheService();
+    void portsAndSettingsReachEverySession();
     void progressAndFallbackAreRelayed();
     void serviceNeedIsReported();
     void proxyCredentialNeverSignsIn();
@@ -347,7 +347,7 @@ void TestApiManager::droppedConnectionDropsTheScheduledLogin()
     QCOMPARE(loginPosts(rig), 1);
 }
 
-void TestApiManager::portsReachTheService()
+void TestApiManager::portsAndSettingsReachEverySession()
 {
     Rig rig;
     QVERIFY(rig.start());
@@ -359,14 +359,29 @@ void TestApiManager::portsReachTheService()
     emit rig.login()->logPortSupply(4824);
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.logPort(), 4824, 5000);
 
+    // The user's standing settings, changed, then a sign-in's fragment and
+    // the defaults of a sign-out.
+    const QVariantMap timeout{{QStringLiteral("timeout"), QStringLiteral("45")}};
+    emit rig.login()->configSupply(QVariantMap{{QStringLiteral("timeout"), QStringLiteral("30")}});
+    emit rig.login()->configSupply(timeout);
+    emit rig.login()->logVerbosityChanged(ORVO::VerbosityHigh);
+    emit rig.login()->configSupply(QVariantMap{{QStringLiteral("is_profile"), true}});
+    emit rig.gui->sigDisconnect();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sim.values(QStringLiteral("config")).size(), 5, 5000);
+
     // A new session of the service gets the request port once (a second
-    // copy would come before its "status.start").
+    // copy would come before its "status.start"), and the newest of each
+    // standing setting once; then the defaults that the loss's error sends.
     const int mark = rig.simMark();
     rig.sim.disconnectClients();
     QTRY_COMPARE_WITH_TIMEOUT(rig.valuesSince(QStringLiteral("status.start"), mark).size(), 1,
                               5000);
     QCOMPARE(rig.valuesSince(QStringLiteral("setup.port"), mark),
              QList<QVariant>{rig.api()->getRequestPort()});
+    const QVariantMap high{{QStringLiteral("log"), QVariantMap{{QStringLiteral("lev"), 7}}},
+                           {QStringLiteral("vpn"), QVariantMap{{QStringLiteral("verb"), 4}}}};
+    QTRY_COMPARE_WITH_TIMEOUT(rig.valuesSince(QStringLiteral("config"), mark),
+                              (QList<QVariant>{timeout, high, orvotest::defaultMap()}), 5000);
 }
 
 void TestApiManager::progressAndFallbackAreRelayed()

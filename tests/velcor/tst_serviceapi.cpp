@@ -497,9 +497,9 @@ private slots:
         QCOMPARE(taken.uid, qint64(::geteuid()));
     }
 
-    // A lost service: an error and the error state, the held ports and the
-    // proxy's credential given to the new service once (the sign-in's
-    // never), and gotSettings again.
+    // A lost service: an error and the error state, the held ports, the
+    // proxy's credential and the standing settings given to the new service
+    // once (the sign-in's credential never), and gotSettings again.
     void lostConnectionRecovers()
     {
         Api::setReconnectDelays(200, 400);
@@ -513,6 +513,8 @@ private slots:
         apis->setup->logPortSupply(4826);
         apis->auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
                                 "http://127.0.0.1:3128", "bob", "pw", ""});
+        apis->config->settingSupply("verbosity", nested("log", "lev", 7));
+        apis->config->settingSupply("timeout", QVariantMap{{"timeout", "30"}});
         st->start(1000);
         sim->emitState(4);
         QTRY_COMPARE(state.count(), 1);
@@ -537,6 +539,7 @@ private slots:
                 apis->setup->portSupply(4817);
                 apis->auth->authSupply({libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType,
                                         "http://127.0.0.1:3128", "carol", "pw", ""});
+                apis->config->settingSupply("timeout", QVariantMap{{"timeout", "45"}});
                 QVERIFY(QTest::qWaitFor([&]() { return !sim->values("setup.port").isEmpty(); }));
             });
             connect(st, &libvelcor::StatusApi::apiState, st,
@@ -561,6 +564,8 @@ private slots:
         QCOMPARE(sim->values("setup.port"), (QList<QVariant>{4817}));
         QCOMPARE(sim->values("auth").size(), 1);
         QCOMPARE(sim->values("auth").at(0).toMap().value("user").toString(), QString("carol"));
+        QTRY_COMPARE(sim->values("config"),
+                     (QList<QVariant>{nested("log", "lev", 7), QVariantMap{{"timeout", "45"}}}));
         QCOMPARE(error.count(), 1);
     }
 

@@ -116,13 +116,24 @@ ConfigApi::ConfigApi(QObject* parent) : Api(parent) {}
 
 void ConfigApi::configSupply(QVariant config)
 {
+    supply(config, QString());
+}
+
+void ConfigApi::settingSupply(QString name, QVariant config)
+{
+    supply(config, QStringLiteral("config.") + name);
+}
+
+void ConfigApi::supply(const QVariant& config, const QString& rememberAs)
+{
     if (config.type() != QVariant::Map) {
         VLOG_ERROR << "Configuration fragment is not a map: " << config.typeName();
         return;
     }
     QJsonObject body;
     body.insert(QStringLiteral("config"), protocol::variantToJson(config));
-    connection()->request(QStringLiteral("config"), body, this, [](int, const QJsonObject&) {});
+    connection()->request(
+        QStringLiteral("config"), body, this, [](int, const QJsonObject&) {}, true, rememberAs);
 }
 
 } // namespace libvelcor

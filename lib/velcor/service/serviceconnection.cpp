@@ -362,8 +362,8 @@ void ServiceConnection::becomeReady(const QJsonObject& settings)
     const QList<Pending> held = requests.takeHeld();
     // A new session of a service that may have restarted (or the first,
     // after the held copies expired): give it the ports it needs to reach
-    // us and the user's proxy credential, once; a held request of the same
-    // kind carries the latest itself.
+    // us and the user's settings (proxy credential, standing configuration),
+    // once; a held request of the same name carries the latest itself.
     QSet<QString> carried;
     for (const Pending& p : held)
         carried.insert(p.remembered);

@@ -77,13 +77,14 @@ public:
     // Sends a request, or holds it until the service is ready. reply runs
     // later from the event loop with the result code and the answer, unless
     // context has gone by then. A request remembered under a name (ports,
-    // the proxy credential) is sent once to every session of the service
-    // that it did not reach itself, the last one of each name that was
-    // taken (not one refused at once or too large to send). A request that
-    // may not be held, made while waiting to try the service again, tries
-    // it at once (once per wait; later ones wait for the retry); it ends
-    // with ResultNotConnected when the attempt it waits for fails: it must
-    // not go out whenever a service appears later.
+    // the proxy credential, the user's standing configuration settings) is
+    // sent once to every session of the service that it did not reach
+    // itself, the last one of each name that was taken (not one refused at
+    // once or too large to send). A request that may not be held, made
+    // while waiting to try the service again, tries it at once (once per
+    // wait; later ones wait for the retry); it ends with ResultNotConnected
+    // when the attempt it waits for fails: it must not go out whenever a
+    // service appears later.
     void request(const QString& type, const QJsonObject& body, QObject* context, Reply reply,
                  bool hold = true, const QString& rememberAs = QString());
 

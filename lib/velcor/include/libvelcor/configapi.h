@@ -17,6 +17,14 @@ public:
 public slots:
     // A fragment that is not a map is refused with an error line.
     void configSupply(QVariant config);
+    // A standing setting of the user's, not a sign-in's: sent as
+    // configSupply sends it, and the last one given under each name goes
+    // once to every later session of the service (a restarted service has
+    // forgotten it).
+    void settingSupply(QString name, QVariant config);
+
+private:
+    void supply(const QVariant& config, const QString& rememberAs);
 };
 
 } // namespace libvelcor
