@@ -325,6 +325,7 @@ void Manager::_logVerbosityChanged(ORVO::Verbosity verbosity)
     QVariantMap fragment;
     fragment.insert(QStringLiteral("log"), log);
     fragment.insert(QStringLiteral("vpn"), vpn);
+    // Nothing else in it: that shape marks it for a restarted service.
     _emitFragment(fragment);
 }
 

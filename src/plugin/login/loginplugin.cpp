@@ -233,6 +233,8 @@ void LoginPlugin::onStateChanged(libvelcor::State st)
 
 void LoginPlugin::setVpnTimeout(int seconds)
 {
+    // A fragment of its own: as such the service side knows it for a
+    // standing setting, given again to a restarted service.
     emit configSupply(QVariant(QVariantMap{{QStringLiteral("timeout"), QString::number(seconds)}}));
 }
 
