@@ -166,6 +166,12 @@ void PluginWindow::activateTab(QString name)
                 pageArea->removeItem(placeholder);
                 if (t.page->widget())
                     t.page->widget()->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+                // Sized while still hidden: a hosted widget shown at no size
+                // and grown afterwards stays unmapped, and Qt hands none of
+                // its paints (a page that loads) to the scene.
+                QSizePolicy policy = t.page->sizePolicy();
+                policy.setRetainSizeWhenHidden(true);
+                t.page->setSizePolicy(policy);
                 pageArea->insertItem(0, t.page);
                 pageArea->setAlignment(t.page, Qt::AlignHCenter | Qt::AlignVCenter);
                 pageArea->setStretchFactor(t.page, 1000);

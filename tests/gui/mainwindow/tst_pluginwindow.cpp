@@ -32,6 +32,7 @@ struct Rig
         for (const QString& name : names) {
             auto* page = new PluginWindowPage();
             page->setWidget(new QWidget());
+            page->setMinimumHeight(50); // but no width of its own, as a web view
             page->setDecorationTheme(PluginWindowPage::WindowDecoration, 0);
             QObject::connect(page, &PluginWindowPage::activated,
                              [this, name] { journal << "+" + name; });
@@ -227,6 +228,12 @@ void TestPluginWindow::activateTab()
     QCOMPARE(rig.journal, (QStringList{"-ADVANCED", "+LOGS", "clicked LOGS"}));
     QCOMPARE(clicked.count(), 1);
     QCOMPARE(rig.window->currentIndex(), 2);
+    // Its widget's paints reach the scene, once the layout's own have.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QSignalSpy changed(&rig.scene, &QGraphicsScene::changed);
+    rig.window->currentPage()->widget()->update();
+    QTRY_VERIFY(!changed.isEmpty());
 
     // A single tab has no notch.
     Rig single({"ONLY"});
