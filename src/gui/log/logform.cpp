@@ -20,6 +20,7 @@
 #include "gui/log/logtable.h"
 #include "gui/log/ui_logform.h"
 #include "gui/messagebox.h"
+#include "gui/testseams.h"
 #include "libabout/about.h"
 #include "libvelcor/loglevel.h"
 #include "libvelcor/utils.h"
@@ -290,11 +291,15 @@ void LogForm::logReceived(QString log)
 
 QString LogForm::rowLines(const QList<QTreeWidgetItem*>& rows)
 {
+    // A quote inside a cell is written twice, or a CSV reader would end the
+    // cell there.
+    const auto cell = [](QString text) -> QString {
+        return QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+               QLatin1Char('"');
+    };
     QString text;
-    for (const QTreeWidgetItem* row : rows) {
-        text += QLatin1Char('"') + row->text(0) + QLatin1String("\";\"") + row->text(1) +
-                QLatin1String("\"\r\n");
-    }
+    for (const QTreeWidgetItem* row : rows)
+        text += cell(row->text(0)) + QLatin1Char(';') + cell(row->text(1)) + QLatin1String("\r\n");
     return text;
 }
 
@@ -321,8 +326,11 @@ void LogForm::copySelectedContent()
 
 void LogForm::saveContent()
 {
-    const QString path = QFileDialog::getSaveFileName(nullptr, QStringLiteral("Select output file"),
-                                                      QString(), QStringLiteral(".csv"));
+    const QString caption = QStringLiteral("Select output file");
+    const QString filter = QStringLiteral("CSV (*.csv)");
+    const ORVO::seams::FileDialogAnswer& answer = ORVO::seams::fileDialogAnswer();
+    const QString path = answer ? answer(caption, QString(), filter)
+                                : QFileDialog::getSaveFileName(nullptr, caption, QString(), filter);
     if (path.isEmpty())
         return;
     saveTo(path);

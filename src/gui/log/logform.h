@@ -57,7 +57,7 @@ public:
     // it is written. 0, or -1 (logged, the user told) when it fails.
     int saveTo(const QString& path);
     // The text that copy and save produce for these rows: per row
-    // "time";"message" and CR LF, quotes inside left as they are.
+    // "time";"message" and CR LF, a quote inside a cell written twice (CSV).
     static QString rowLines(const QList<QTreeWidgetItem*>& rows);
 
     // Tests: the port the first page asks for (0: any free port), and a

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QIcon>
+#include <QMessageBox>
 #include <QNetworkCookieJar>
 #include <QPalette>
 #include <QWebFrame>
@@ -81,6 +82,7 @@ ConfigPlugin::~ConfigPlugin()
         if (manager)
             _retireAccessManager(manager.data());
     }
+    delete errorBox.data();
     // A dialog made while no window was active has no other owner.
     if (settingsDialog && !settingsDialog->parent())
         delete settingsDialog.data();

@@ -19,6 +19,7 @@
 
 class LogForm;
 class QAuthenticator;
+class QMessageBox;
 class QNetworkCookieJar;
 class QNetworkReply;
 class QWebView;
@@ -141,6 +142,9 @@ private:
     // unwired and forgotten, the settings dialog closed, the access manager
     // replaced, and the plugin no longer ready.
     void _endSignIn();
+    // Tells the user that the load of a tab's page failed, unless such a
+    // box stands already.
+    void _showPageError(const QString& text);
 
     // Every access manager still alive, the current one included: the
     // managers that may hold a borrowed cookie jar.
@@ -148,6 +152,9 @@ private:
     // Entries of the page map that newPages works from: a lone page's tab
     // has no button.
     int buildingPageCount = 0;
+    // The box of a failed page load, while it stands; it ends with the
+    // sign-in whose page failed.
+    QPointer<QMessageBox> errorBox;
 };
 
 } // namespace ORVO

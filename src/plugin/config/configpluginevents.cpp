@@ -6,6 +6,7 @@
 #include <QAuthenticator>
 #include <QMessageBox>
 #include <QNetworkReply>
+#include <QPixmap>
 #include <QTimer>
 #include <QWebFrame>
 #include <QWebPage>
@@ -142,6 +143,12 @@ void ConfigPlugin::_endSignIn()
     }
     if (settingsDialog)
         settingsDialog->close();
+    // A box belongs to the session that asked it.
+    if (errorBox) {
+        errorBox->hide();
+        errorBox->deleteLater();
+        errorBox = nullptr;
+    }
 
     LOG_DEBUG << "[ConfigPlugin] request count: " << networkAccessManager->getRequests().size();
     // The old window's pages keep loading through the old manager until
@@ -341,16 +348,35 @@ void ConfigPlugin::finished(QNetworkReply* reply)
     const QString text = QStringLiteral("Error in reply: ") + QString::number(reply->error()) +
                          QStringLiteral(" (") + reply->errorString() + QLatin1Char(')');
     LOG_DEBUG << "[ConfigPlugin] error: " << text;
-    if (reply->error() == QNetworkReply::HostNotFoundError) {
-        // From the next turn of the event loop: a modal box here would run
-        // its loop inside the reply's finished signal, where a sign-out in
-        // the meantime could delete the reply and its manager under it.
-        const QString title = tr("Error");
-        QTimer::singleShot(0, this, [title, text] {
-            MessageBox::critical(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton,
-                                 Qt::PlainText);
-        });
+    // Only the load of a tab's page itself reaches the user: a page's
+    // images, scripts and frames, and whatever a foreign document asks
+    // for, would open a box each, with texts of that document's choosing.
+    if (reply->error() == QNetworkReply::HostNotFoundError && manager && manager->isPageLoad(reply))
+        _showPageError(text);
+}
+
+void ConfigPlugin::_showPageError(const QString& text)
+{
+    if (errorBox) {
+        LOG_DEBUG << "[ConfigPlugin] An error box stands already: no other";
+        return;
     }
+    // Plain text: the error text carries the host name of the page's URL.
+    auto* box = new MessageBox(QMessageBox::Critical, tr("Error"), text, QMessageBox::Ok, nullptr);
+    box->setTextFormat(Qt::PlainText);
+    box->setDefaultButton(QMessageBox::NoButton);
+    box->setIconPixmap(QPixmap(QStringLiteral("rc:messagebox-crit.png")));
+    box->setWindowModality(Qt::ApplicationModal);
+    connect(box, &QDialog::finished, box, &QObject::deleteLater);
+    errorBox = box;
+    // Shown from the next turn of the event loop, not inside the reply's
+    // finished signal; and without a loop of its own, so that later
+    // replies, and a sign-out, are handled while it stands.
+    const QPointer<ConfigPlugin> self(this);
+    QTimer::singleShot(0, box, [self, box] {
+        if (self && self->errorBox == box)
+            box->show();
+    });
 }
 
 void ConfigPlugin::unsupportedContent(QNetworkReply* reply)

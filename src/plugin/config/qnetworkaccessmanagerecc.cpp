@@ -156,6 +156,15 @@ QNetworkAccessManagerEcc::holdNavigation(const std::function<bool(const QObject*
     return Hold::None;
 }
 
+bool QNetworkAccessManagerEcc::isPageLoad(const QNetworkReply* reply) const
+{
+    const auto it = asked.constFind(reply);
+    if (it == asked.constEnd() || !it->document || !it->serverSent)
+        return false;
+    const auto* frame = qobject_cast<QWebFrame*>(it->frame.data());
+    return frame && frame->page() && frame->page()->mainFrame() == frame;
+}
+
 QList<QNetworkAccessManagerEcc::Redirect>
 QNetworkAccessManagerEcc::takeRedirects(const QObject* frame, const QUrl& url)
 {

@@ -68,6 +68,11 @@ public:
     // longer count as the server's.
     QList<Redirect> takeRedirects(const QObject* frame, const QUrl& url);
 
+    // Whether reply asks for the document of a navigation of the server's
+    // (or the client's) in the main frame of its page: the load of the tab's
+    // page itself, not what a page, its frames or a foreign document ask for.
+    bool isPageLoad(const QNetworkReply* reply) const;
+
     // Whether another navigation must wait: a navigation of the server's
     // (or the client's) in a frame for which held is true waits for the
     // answer to its document request, or for the engine to follow the

@@ -124,7 +124,11 @@ private slots:
         LineRecorder::clear();
     }
 
-    void cleanup() { pages.clear(); }
+    void cleanup()
+    {
+        pages.clear();
+        ORVO::seams::setFileDialogAnswer({});
+    }
 
     void cleanupTestCase() { g_cfg = nullptr; }
 
@@ -298,17 +302,18 @@ private slots:
     }
 
     // Copy and save give the shown rows, "time";"message" CR LF, UTF-8,
-    // quotes as they are.
+    // a quote inside a cell written twice (CSV).
     void copyAndSave_data()
     {
         QTest::addColumn<QString>("search");
         QTest::addColumn<QByteArray>("expected");
         const QByteArray t = "\"2026-12-07 09:59:44\";";
         QTest::newRow("all") << ""
-                             << t + "\"[A] alpha\"\r\n" + t + "\"[B] say \"hi\"\"\r\n" + t +
+                             << t + "\"[A] alpha\"\r\n" + t + "\"[B] say \"\"hi\"\"\"\r\n" + t +
                                     "\"[notice] gr\xc3\xbc\xc3\x9f\x65 \xe2\x82\xac\"\r\n" + t +
-                                    "\"[C] two\nlines\"\r\n";
-        QTest::newRow("search") << "hi" << t + "\"[B] say \"hi\"\"\r\n";
+                                    "\"[C] two\nlines\"\r\n" + t + "\"[D] a;\"\"b\"\r\n";
+        QTest::newRow("quotes") << "hi" << t + "\"[B] say \"\"hi\"\"\"\r\n";
+        QTest::newRow("a quote and a semicolon") << "a;" << t + "\"[D] a;\"\"b\"\r\n";
         QTest::newRow("nothing shown") << "absent" << QByteArray();
     }
 
@@ -317,8 +322,9 @@ private slots:
         QFETCH(QString, search);
         QFETCH(QByteArray, expected);
         LogForm* page = quietPage();
-        for (const QString& m : {QString("[A] alpha"), QString("[B] say \"hi\""),
-                                 QString::fromUtf8("grüße €"), QString("[C] two\nlines")})
+        for (const QString& m :
+             {QString("[A] alpha"), QString("[B] say \"hi\""), QString::fromUtf8("grüße €"),
+              QString("[C] two\nlines"), QString("[D] a;\"b")})
             page->appendLine(QtDebugMsg, line("notice", m));
         page->findChild<QLineEdit*>("plainLineEdit")->setText(search);
         tableOf(page)->selectAll();
@@ -330,7 +336,13 @@ private slots:
 
         const QString path = env.root() + "/saved.csv";
         QVERIFY(orvotest::writeFile(path, "old content that is longer than the log"));
-        QCOMPARE(page->saveTo(path), 0);
+        QString filter;
+        ORVO::seams::setFileDialogAnswer([&](const QString&, const QString&, const QString& f) {
+            filter = f;
+            return path;
+        });
+        QTest::mouseClick(button(page, "Save log to file"), Qt::LeftButton);
+        QVERIFY2(filter.contains("(*.csv)"), qPrintable(filter));
         QCOMPARE(orvotest::readFile(path), expected);
     }
 

@@ -14,6 +14,8 @@
 #include <QWebFrame>
 #include <QWebSettings>
 
+#include <algorithm>
+
 #include "../../gui/boxdriver.h"
 #include "common/cookiejar.h"
 #include "gui/mainwindow/mainwindow.h"
@@ -87,6 +89,7 @@ class TestConfigPlugin : public QObject
     Q_OBJECT
 
     TestServer server;
+    TestServer other; // another host's documents
     ORVO::CookieJar* jar = nullptr;
     ConfigPlugin* plugin = nullptr;
     ORVO::ConfigGfxPluginInterface* iface = nullptr;
@@ -138,6 +141,13 @@ private slots:
                              "document.body.appendChild(f); return false;\">f</a></body></html>");
         server.setResponse("/manage/portal/redirect", 302, "", "text/plain",
                            {{"Location", TestServer::LoginPath}});
+        server.setPortalPage("images", "/manage/portal/images",
+                             "<script>for (var i = 0; i < 20; i++) document.write(\"<img "
+                             "src='http://images.invalid/\" + i + \".png'>\")</script>");
+        QVERIFY(other.listen(false));
+        other.setResponse("/top", 200, "<script>top.location = 'http://lost.invalid/'</script>");
+        server.setPortalPage("framed", "/manage/portal/framed",
+                             "<iframe src='" + other.baseUrl().toUtf8() + "/top'></iframe>");
     }
 
     void init()
@@ -371,16 +381,51 @@ private slots:
         QVERIFY(reply); // deleted by whoever issued it, never by the plugin
         QVERIFY(plugin->networkAccessManager->getRequests().isEmpty());
         delete reply;
+    }
 
-        // Only a host that cannot be found reaches the user.
-        BoxDriver driver(QMessageBox::Ok);
-        QScopedPointer<QNetworkReply> lost(plugin->networkAccessManager->get(
-            QNetworkRequest(QUrl("http://nonexistent.invalid/"))));
-        QTRY_VERIFY_WITH_TIMEOUT(driver.seen.shown, 20000);
-        QCOMPARE(driver.seen.title, QString("Error"));
-        QVERIFY2(driver.seen.text.startsWith("Error in reply: 3 ("), qPrintable(driver.seen.text));
-        QCOMPARE(driver.seen.labelFormat, Qt::PlainText);
-        QVERIFY(lost);
+    // A host that cannot be found reaches the user only for the load of a
+    // tab's page, one box at a time, and not past the sign-out.
+    void hostNotFoundBoxes_data()
+    {
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<int>("loads");
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("a page's images") << "images" << 1 << 0;
+        QTest::newRow("a foreign frame sends the tab there") << "framed" << 1 << 0;
+        QTest::newRow("the tab's own page") << "Users" << 1 << 1;
+        QTest::newRow("the tab's own page again while its box stands") << "Users" << 2 << 1;
+    }
+
+    void hostNotFoundBoxes()
+    {
+        QFETCH(QString, tab);
+        QFETCH(int, loads);
+        QFETCH(int, boxes);
+        const auto standing = [] {
+            const QWidgetList all = QApplication::topLevelWidgets();
+            return int(std::count_if(all.begin(), all.end(), [](QWidget* w) {
+                return qobject_cast<QMessageBox*>(w) && w->isVisible();
+            }));
+        };
+        orvotest::LogCapture log;
+        signIn();
+        iface->gotFallback(tab == "Users"); // a host that cannot be found
+        PluginWindow* window = makeWindow();
+        for (int i = 1; i <= loads; ++i) {
+            QVERIFY(load(window, tab));
+            QTRY_VERIFY_WITH_TIMEOUT(log.count(QRegularExpression("Error in reply: 3 ")) >=
+                                         (tab == "images" ? 20 : i),
+                                     30000);
+        }
+        QTest::qWait(50);
+        QCOMPARE(standing(), boxes);
+        if (QMessageBox* box = BoxDriver::visibleBox()) {
+            QCOMPARE(box->windowTitle(), QString("Error"));
+            QVERIFY2(box->text().startsWith("Error in reply: 3 ("), qPrintable(box->text()));
+            QCOMPARE(box->textFormat(), Qt::PlainText);
+        }
+        iface->onDisconnect();
+        QTRY_COMPARE(standing(), 0);
     }
 
     void pageErrorSignsOutInsideNavigation_data()
