@@ -331,9 +331,20 @@ void QWebPageEcc::delayedAction()
         emit action(a.name, a.params);
 }
 
+bool QWebPageEcc::mayAskTheUser(QWebFrame* frame, const QString& msg) const
+{
+    // Only the server's own documents speak to the user; what a foreign one
+    // (a framed advertisement, a page a link led to) says goes to the log.
+    if (frame && isServerUrl(documentOrigin(frame)))
+        return true;
+    LOG_NOTICE << "[WebPage] Not shown, from a foreign document: " << msg;
+    return false;
+}
+
 void QWebPageEcc::javaScriptAlert(QWebFrame* frame, const QString& msg)
 {
-    Q_UNUSED(frame)
+    if (!mayAskTheUser(frame, msg))
+        return;
     // The text comes from the page: never read it as markup.
     ORVO::MessageBox::information(nullptr, tr("Info"), msg, QMessageBox::Ok, QMessageBox::NoButton,
                                   Qt::PlainText);
@@ -341,7 +352,8 @@ void QWebPageEcc::javaScriptAlert(QWebFrame* frame, const QString& msg)
 
 bool QWebPageEcc::javaScriptConfirm(QWebFrame* frame, const QString& msg)
 {
-    Q_UNUSED(frame)
+    if (!mayAskTheUser(frame, msg))
+        return false;
     return ORVO::MessageBox::question(nullptr, tr("Confirmation"), msg,
                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
                                       Qt::PlainText) == QMessageBox::Yes;

@@ -16,9 +16,9 @@ class QWebFrame;
 namespace ORVO {
 
 // The page of one portal tab. It reports the client's user agent, logs the
-// page's console, shows alerts and confirmations as the client's message
-// boxes, and turns navigations to command URLs into signals instead of
-// loading them.
+// page's console, shows the server's alerts and confirmations as the
+// client's message boxes, and turns navigations to command URLs into
+// signals instead of loading them.
 class QWebPageEcc : public QWebPage
 {
     Q_OBJECT
@@ -88,6 +88,8 @@ private:
     void _noteDocument(const QUrl& url);
     // The server sent a frame of this page to its login page.
     void _sessionEnded();
+    // Whether the document in frame may open a box (an alert, a question).
+    bool mayAskTheUser(QWebFrame* frame, const QString& msg) const;
     // The engine dropped a redirect of the server's navigation in frame.
     void _redirectDropped(QObject* page, const QUrl& from, const QUrl& to);
 

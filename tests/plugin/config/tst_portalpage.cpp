@@ -598,6 +598,16 @@ private slots:
         ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Yes);
         QCOMPARE(page->mainFrame()->evaluateJavaScript(ask).toBool(), true);
         QVERIFY(log.contains(": \"Confirmation\": \"Sure?\""));
+        // A foreign document asks nobody: its words go to the log.
+        TestServer other;
+        QVERIFY(other.listen(false));
+        other.setResponse("/ad", 200, "foreign");
+        page->mainFrame()->evaluateJavaScript("document.body.innerHTML += \"<iframe src='" +
+                                              other.baseUrl() + "/ad'></iframe>\"");
+        QTRY_VERIFY(page->mainFrame()->childFrames().value(0) &&
+                    page->mainFrame()->childFrames()[0]->toPlainText() == "foreign");
+        QCOMPARE(page->mainFrame()->childFrames()[0]->evaluateJavaScript(ask).toBool(), false);
+        QCOMPARE(log.count(QRegularExpression("Sure\\?")), 2);
         ORVO::seams::setMessageBoxAutoAnswer(ORVO::seams::CloseAnswer);
         QCOMPARE(page->mainFrame()->evaluateJavaScript(ask).toBool(), false);
     }
