@@ -347,8 +347,12 @@ void ProfilesDialog::clearRefusal(LineEdit* field)
     }
     // The server field is also tinted while it is empty.
     updateLineEdit(field, field == ui->serverEdit && field->text().isEmpty());
-    if (hintOwner != field)
-        return;
+    if (hintOwner == field)
+        showNextRefusal();
+}
+
+void ProfilesDialog::showNextRefusal()
+{
     clearHint();
     for (const Refusal& r : qAsConst(refusals)) {
         if (r.profile == currentProfile) {
@@ -387,8 +391,11 @@ void ProfilesDialog::askToFinish()
 
 void ProfilesDialog::setSaveRefusal(const QString& reason)
 {
+    if (reason == saveRefusal)
+        return;
+    // Its note goes; the shown profile's own refusal, if any, comes back.
     if (!hintOwner && !saveRefusal.isEmpty() && ui->fieldHint->text() == saveRefusal)
-        clearHint();
+        showNextRefusal();
     saveRefusal = reason;
 }
 

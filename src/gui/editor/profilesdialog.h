@@ -148,6 +148,8 @@ private:
     // field of that profile, if any.
     void clearRefusal(LineEdit* field);
     void clearHint();
+    // The hint shows the shown profile's first refusal, if any.
+    void showNextRefusal();
     // A line of the dialog's own in the hint's place.
     void showNote(const QString& text);
     // After a fill: the shown profile's refused values back in their

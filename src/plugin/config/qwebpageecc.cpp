@@ -350,6 +350,14 @@ void QWebPageEcc::javaScriptAlert(QWebFrame* frame, const QString& msg)
                                   Qt::PlainText);
 }
 
+bool QWebPageEcc::javaScriptPrompt(QWebFrame* frame, const QString& msg,
+                                   const QString& defaultValue, QString* result)
+{
+    if (!mayAskTheUser(frame, msg))
+        return false;
+    return QWebPage::javaScriptPrompt(frame, msg, defaultValue, result);
+}
+
 bool QWebPageEcc::javaScriptConfirm(QWebFrame* frame, const QString& msg)
 {
     if (!mayAskTheUser(frame, msg))

@@ -59,6 +59,8 @@ protected:
                                  QWebPage::NavigationType type) override;
     void javaScriptAlert(QWebFrame* frame, const QString& msg) override;
     bool javaScriptConfirm(QWebFrame* frame, const QString& msg) override;
+    bool javaScriptPrompt(QWebFrame* frame, const QString& msg, const QString& defaultValue,
+                          QString* result) override;
     void javaScriptConsoleMessage(const QString& message, int lineNumber,
                                   const QString& sourceID) override;
     QString userAgentForUrl(const QUrl& url) const override;

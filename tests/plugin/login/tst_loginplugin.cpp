@@ -415,9 +415,14 @@ void TestLoginPlugin::statesDriveTheForm()
     auto* editor = top.findChild<ProfilesDialog*>();
     QVERIFY(editor);
     emit p->stateChanged(libvelcor::StateConnecting);
-    QTest::mouseClick(editor->form()->removeButton, Qt::LeftButton);
+    editor->form()->nameEdit->setText("");
     QVERIFY(QMetaObject::invokeMethod(editor, "okClicked"));
     QCOMPARE(editor->form()->fieldHint->text(), form->form()->profileHint->text());
+    emit p->stateChanged(libvelcor::StateConnected);
+    QCOMPARE(editor->form()->fieldHint->text(), form->form()->profileHint->text());
+    // Over, the session's note gives way to the field's own refusal.
+    emit p->stateChanged(libvelcor::StateIdle);
+    QCOMPARE(editor->form()->fieldHint->text(), QString("A profile needs a name."));
     QVERIFY(QFileInfo::exists(env->dataDir() + "/profiles/office.profile"));
 }
 
