@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -262,7 +261,6 @@ void Gui::_gotQuery(int id, QString query)
             MessageBox box(QMessageBox::Warning, title, query,
                            QMessageBox::Ok | QMessageBox::Cancel, nullptr);
             box.setDefaultButton(QMessageBox::Cancel);
-            box.setIconPixmap(QPixmap(QStringLiteral("rc:messagebox-warn.png")));
             self->sessionBoxes.removeAll(nullptr);
             self->sessionBoxes.append(&box);
             answer = box.exec();

@@ -62,7 +62,24 @@ QString withBreaks(const QString& text)
     return out;
 }
 
-int showModal(QMessageBox::Icon icon, const char* image, const QString& title, const QString& text,
+// The program's own image for each kind of box.
+const char* imageFor(QMessageBox::Icon icon)
+{
+    switch (icon) {
+    case QMessageBox::Information:
+        return "rc:messagebox-info.png";
+    case QMessageBox::Warning:
+        return "rc:messagebox-warn.png";
+    case QMessageBox::Critical:
+        return "rc:messagebox-crit.png";
+    case QMessageBox::Question:
+        return "rc:messagebox-quest.png";
+    default:
+        return nullptr;
+    }
+}
+
+int showModal(QMessageBox::Icon icon, const QString& title, const QString& text,
               QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
               Qt::TextFormat format)
 {
@@ -71,7 +88,6 @@ int showModal(QMessageBox::Icon icon, const char* image, const QString& title, c
     MessageBox box(icon, title, text, buttons, nullptr);
     box.setTextFormat(format);
     box.setDefaultButton(defaultButton);
-    box.setIconPixmap(QPixmap(QLatin1String(image)));
     return box.exec();
 }
 
@@ -87,6 +103,8 @@ MessageBox::MessageBox(QMessageBox::Icon icon, QString title, QString text,
     : QMessageBox(icon, title, text, buttons, parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setStyleSheet(utils::loadStyleSheet(QLatin1String(StyleSheet)));
+    if (const char* image = imageFor(icon))
+        setIconPixmap(QPixmap(QLatin1String(image)));
 }
 
 int MessageBox::warning(QWidget* parent, QString title, QString text,
@@ -94,8 +112,7 @@ int MessageBox::warning(QWidget* parent, QString title, QString text,
                         QMessageBox::StandardButton defaultButton, Qt::TextFormat format)
 {
     Q_UNUSED(parent);
-    return showModal(QMessageBox::Warning, "rc:messagebox-warn.png", title, text, buttons,
-                     defaultButton, format);
+    return showModal(QMessageBox::Warning, title, text, buttons, defaultButton, format);
 }
 
 int MessageBox::information(QWidget* parent, QString title, QString text,
@@ -103,8 +120,7 @@ int MessageBox::information(QWidget* parent, QString title, QString text,
                             QMessageBox::StandardButton defaultButton, Qt::TextFormat format)
 {
     Q_UNUSED(parent);
-    return showModal(QMessageBox::Information, "rc:messagebox-info.png", title, text, buttons,
-                     defaultButton, format);
+    return showModal(QMessageBox::Information, title, text, buttons, defaultButton, format);
 }
 
 int MessageBox::critical(QWidget* parent, QString title, QString text,
@@ -112,8 +128,7 @@ int MessageBox::critical(QWidget* parent, QString title, QString text,
                          QMessageBox::StandardButton defaultButton, Qt::TextFormat format)
 {
     Q_UNUSED(parent);
-    return showModal(QMessageBox::Critical, "rc:messagebox-crit.png", title, text, buttons,
-                     defaultButton, format);
+    return showModal(QMessageBox::Critical, title, text, buttons, defaultButton, format);
 }
 
 int MessageBox::question(QWidget* parent, QString title, QString text,
@@ -121,8 +136,7 @@ int MessageBox::question(QWidget* parent, QString title, QString text,
                          QMessageBox::StandardButton defaultButton, Qt::TextFormat format)
 {
     Q_UNUSED(parent);
-    return showModal(QMessageBox::Question, "rc:messagebox-quest.png", title, text, buttons,
-                     defaultButton, format);
+    return showModal(QMessageBox::Question, title, text, buttons, defaultButton, format);
 }
 
 void MessageBox::showEvent(QShowEvent* event)

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+
 // Answers the next message box that appears, from the event loop, the way a
 // user would, and records what it showed. Works for modal boxes (started
 // before the blocking call) and for non-modal ones.
@@ -34,6 +36,14 @@ public:
         timer.setInterval(5);
         connect(&timer, &QTimer::timeout, this, &BoxDriver::poll);
         timer.start();
+    }
+
+    static int visibleBoxes()
+    {
+        const QWidgetList all = QApplication::topLevelWidgets();
+        return int(std::count_if(all.begin(), all.end(), [](QWidget* w) {
+            return qobject_cast<QMessageBox*>(w) && w->isVisible();
+        }));
     }
 
     static QMessageBox* visibleBox()

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QHostAddress>
 #include <QLineEdit>
@@ -20,7 +19,7 @@
 #include "gui/log/logtable.h"
 #include "gui/log/ui_logform.h"
 #include "gui/messagebox.h"
-#include "gui/testseams.h"
+#include "gui/widgets/widgetutils.h"
 #include "libabout/about.h"
 #include "libvelcor/loglevel.h"
 #include "libvelcor/utils.h"
@@ -326,11 +325,8 @@ void LogForm::copySelectedContent()
 
 void LogForm::saveContent()
 {
-    const QString caption = QStringLiteral("Select output file");
-    const QString filter = QStringLiteral("CSV (*.csv)");
-    const ORVO::seams::FileDialogAnswer& answer = ORVO::seams::fileDialogAnswer();
-    const QString path = answer ? answer(caption, QString(), filter)
-                                : QFileDialog::getSaveFileName(nullptr, caption, QString(), filter);
+    const QString path = ORVO::utils::askSaveFile(nullptr, QStringLiteral("Select output file"),
+                                                  QString(), QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty())
         return;
     saveTo(path);

@@ -33,6 +33,7 @@
 #include "gui/mainwindow/pluginwindowpage.h"
 #include "gui/messagebox.h"
 #include "gui/testseams.h"
+#include "gui/widgets/widgetutils.h"
 
 namespace {
 
@@ -58,21 +59,12 @@ QString askOpenFile(const QString& caption)
     return QFileDialog::getOpenFileName(nullptr, caption, QString(), QString(), nullptr);
 }
 
-QString askSaveFile(QWidget* parent, const QString& caption, const QString& path,
-                    const QString& filter)
-{
-    if (const ORVO::seams::FileDialogAnswer& answer = ORVO::seams::fileDialogAnswer())
-        return answer(caption, path, filter);
-    return QFileDialog::getSaveFileName(parent, caption, path, filter, nullptr);
-}
-
 // A warning whose text the user can select and copy; the text is data.
 void showSelectable(const QString& title, const QString& text)
 {
     ORVO::MessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, nullptr);
     box.setTextFormat(Qt::PlainText);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    box.setIconPixmap(QPixmap(QStringLiteral("rc:messagebox-warn.png")));
     box.exec();
 }
 
@@ -338,8 +330,8 @@ void MainWindow::queryDownloadTarget(QString url, QString defaultFileName)
     const QString suffix = QFileInfo(name).suffix();
     const QString filter = suffix.toUpper() + QStringLiteral(" files (*.") + suffix +
                            QStringLiteral(");;") + tr("All files") + QStringLiteral(" (*.*)");
-    const QString file =
-        askSaveFile(this, tr("Select output file"), startDir + QLatin1Char('/') + name, filter);
+    const QString file = ORVO::utils::askSaveFile(this, tr("Select output file"),
+                                                  startDir + QLatin1Char('/') + name, filter);
     if (!file.isEmpty()) {
         lastDownloadDir = QFileInfo(file).absolutePath();
         emit startDownload(url, file);

@@ -6,7 +6,6 @@
 #include <QAuthenticator>
 #include <QMessageBox>
 #include <QNetworkReply>
-#include <QPixmap>
 #include <QTimer>
 #include <QWebFrame>
 #include <QWebPage>
@@ -365,7 +364,6 @@ void ConfigPlugin::_showPageError(const QString& text)
     auto* box = new MessageBox(QMessageBox::Critical, tr("Error"), text, QMessageBox::Ok, nullptr);
     box->setTextFormat(Qt::PlainText);
     box->setDefaultButton(QMessageBox::NoButton);
-    box->setIconPixmap(QPixmap(QStringLiteral("rc:messagebox-crit.png")));
     box->setWindowModality(Qt::ApplicationModal);
     connect(box, &QDialog::finished, box, &QObject::deleteLater);
     errorBox = box;

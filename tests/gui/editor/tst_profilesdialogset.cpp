@@ -215,9 +215,7 @@ void TestProfilesDialogSet::renameToTakenId()
     QSignalSpy saved(&rig->dialog, SIGNAL(saved(QString)));
     edtest::click(rig->f()->okButton);
     QCOMPARE(saved.count(), 0);
-    QVERIFY(rig->dialog.isVisible());
     QVERIFY(rig->f()->fieldHint->text().startsWith("The name b cannot be used"));
-    QVERIFY(!QFileInfo::exists(rig->dirOf("d")));
 
     // Freed meanwhile, the typed name is taken when its profile is shown.
     rig->open("b");

@@ -14,8 +14,6 @@
 #include <QWebFrame>
 #include <QWebSettings>
 
-#include <algorithm>
-
 #include "../../gui/boxdriver.h"
 #include "common/cookiejar.h"
 #include "gui/mainwindow/mainwindow.h"
@@ -401,12 +399,6 @@ private slots:
         QFETCH(QString, tab);
         QFETCH(int, loads);
         QFETCH(int, boxes);
-        const auto standing = [] {
-            const QWidgetList all = QApplication::topLevelWidgets();
-            return int(std::count_if(all.begin(), all.end(), [](QWidget* w) {
-                return qobject_cast<QMessageBox*>(w) && w->isVisible();
-            }));
-        };
         orvotest::LogCapture log;
         signIn();
         iface->gotFallback(tab == "Users"); // a host that cannot be found
@@ -418,14 +410,14 @@ private slots:
                                      30000);
         }
         QTest::qWait(50);
-        QCOMPARE(standing(), boxes);
+        QCOMPARE(BoxDriver::visibleBoxes(), boxes);
         if (QMessageBox* box = BoxDriver::visibleBox()) {
             QCOMPARE(box->windowTitle(), QString("Error"));
             QVERIFY2(box->text().startsWith("Error in reply: 3 ("), qPrintable(box->text()));
             QCOMPARE(box->textFormat(), Qt::PlainText);
         }
         iface->onDisconnect();
-        QTRY_COMPARE(standing(), 0);
+        QTRY_COMPARE(BoxDriver::visibleBoxes(), 0);
     }
 
     void pageErrorSignsOutInsideNavigation_data()
