@@ -103,8 +103,12 @@ MessageBox::MessageBox(QMessageBox::Icon icon, QString title, QString text,
     : QMessageBox(icon, title, text, buttons, parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setStyleSheet(utils::loadStyleSheet(QLatin1String(StyleSheet)));
-    if (const char* image = imageFor(icon))
-        setIconPixmap(QPixmap(QLatin1String(image)));
+    // Qt's standard icon stays when the image cannot be had (a box shown
+    // before the images are found).
+    const char* name = imageFor(icon);
+    const QPixmap image = name ? QPixmap(QLatin1String(name)) : QPixmap();
+    if (!image.isNull())
+        setIconPixmap(image);
 }
 
 int MessageBox::warning(QWidget* parent, QString title, QString text,

@@ -70,7 +70,8 @@ private:
         // Without the break opportunities a box puts into long runs.
         seen.text = box->text().remove(QChar(0x200B));
         seen.informative = box->informativeText();
-        seen.hasPixmap = !box->iconPixmap().isNull();
+        // An image of its own: Qt's standard icon leaves icon() set.
+        seen.hasPixmap = box->icon() == QMessageBox::NoIcon && !box->iconPixmap().isNull();
         seen.hasParent = box->parentWidget() != nullptr;
         seen.modal = box->isModal();
         if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))

@@ -227,10 +227,7 @@ void TestGui::repeatedErrorOneBox()
             ask();
             return;
         }
-        int boxes = 0;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            boxes += qobject_cast<QMessageBox*>(w) && w->isVisible();
-        open << boxes;
+        open << BoxDriver::visibleBoxes();
         shown << box->text();
         box->button(QMessageBox::Ok)->click();
     });

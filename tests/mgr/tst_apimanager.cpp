@@ -359,14 +359,15 @@ void TestApiManager::portsAndSettingsReachEverySession()
     emit rig.login()->logPortSupply(4824);
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.logPort(), 4824, 5000);
 
-    // The user's standing settings, then a sign-in's fragment and the
-    // defaults of a sign-out.
+    // The user's standing settings, changed, then a sign-in's fragment and
+    // the defaults of a sign-out.
     const QVariantMap timeout{{QStringLiteral("timeout"), QStringLiteral("45")}};
+    emit rig.login()->configSupply(QVariantMap{{QStringLiteral("timeout"), QStringLiteral("30")}});
     emit rig.login()->configSupply(timeout);
     emit rig.login()->logVerbosityChanged(ORVO::VerbosityHigh);
     emit rig.login()->configSupply(QVariantMap{{QStringLiteral("is_profile"), true}});
     emit rig.gui->sigDisconnect();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.sim.values(QStringLiteral("config")).size(), 4, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.sim.values(QStringLiteral("config")).size(), 5, 5000);
 
     // A new session of the service gets the request port once (a second
     // copy would come before its "status.start"), and the newest of each
