@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QThread>
 
+#include "common/loglimit.h"
 #include "libvelcor/logger.h"
 
 namespace ORVO {
@@ -55,6 +56,23 @@ void escapeStandardError()
         g_standardError = qInstallMessageHandler(&standardErrorHandler);
 }
 
+QString clipped(const QString& text, int max)
+{
+    if (text.size() <= max)
+        return text;
+    int keep = max;
+    if (keep > 0 && text.at(keep - 1).isHighSurrogate())
+        --keep;
+    const QString mark =
+        QStringLiteral(" \u2026 (cut: %1 more characters)").arg(text.size() - keep);
+    // Built to its exact size, without the room that joining strings leaves.
+    QString out;
+    out.reserve(keep + mark.size());
+    out.append(text.constData(), keep);
+    out.append(mark);
+    return out;
+}
+
 bool HeldLines::take(QString* line)
 {
     if (lines.isEmpty())
@@ -63,7 +81,8 @@ bool HeldLines::take(QString* line)
     return true;
 }
 
-Line::Line(const char* level, const char* file, const char* function, int line)
+Line::Line(const char* level, const char* file, const char* function, int line, RateLimit* limit)
+    : limit(limit)
 {
     buffer.reserve(160);
     buffer += currentDateText();
@@ -83,6 +102,8 @@ Line::Line(const char* level, const char* file, const char* function, int line)
 Line::~Line()
 {
     const QString text = libvelcor::escapeLogText(buffer);
+    if (limit)
+        limit->charge(text.size());
     if (t_held)
         t_held->append(text);
     else
@@ -91,7 +112,7 @@ Line::~Line()
 
 Line& Line::operator<<(const char* text)
 {
-    buffer += QString::fromUtf8(text);
+    buffer += clipped(QString::fromUtf8(text), MaxTextChars);
     return *this;
 }
 
@@ -99,7 +120,7 @@ Line& Line::operator<<(const QString& text)
 {
     // Quoted but not escaped, so the log shows the text as it is.
     buffer += QLatin1Char('"');
-    buffer += text;
+    buffer += clipped(text, MaxTextChars);
     buffer += QLatin1Char('"');
     return *this;
 }

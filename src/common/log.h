@@ -10,7 +10,9 @@
 // and goes to Qt's message output as a debug message, escaped once: control
 // characters are written as escapes and a backslash is doubled (see
 // libvelcor::escapeLogText). Texts from pages, servers and the service
-// cannot start a line of their own in the log.
+// cannot start a line of their own in the log, and each text operand is
+// cut to MaxTextChars (see clipped). What a source outside the program
+// causes is also limited in rate (common/loglimit.h).
 
 #include <QByteArray>
 #include <QDebug>
@@ -24,6 +26,15 @@
 
 namespace ORVO {
 namespace log {
+
+class RateLimit;
+
+// The longest text operand of a line, in characters.
+constexpr int MaxTextChars = 4096;
+
+// text cut to max characters (never half a surrogate pair), with a mark at
+// its end that says how many were left out.
+QString clipped(const QString& text, int max);
 
 inline bool enabled(int threshold)
 {
@@ -52,11 +63,13 @@ private:
     QStringList* outer;
 };
 
-// One log line being built; handed to Qt's message output when destroyed.
+// One log line being built; handed to Qt's message output when destroyed,
+// and charged to limit, if any.
 class Line
 {
 public:
-    Line(const char* level, const char* file, const char* function, int line);
+    Line(const char* level, const char* file, const char* function, int line,
+         RateLimit* limit = nullptr);
     ~Line();
     Line(const Line&) = delete;
     Line& operator=(const Line&) = delete;
@@ -78,12 +91,15 @@ public:
     template <typename T>
     std::enable_if_t<!std::is_integral<T>::value, Line&> operator<<(const T& value)
     {
-        QDebug(&buffer).nospace() << value;
+        QString text;
+        QDebug(&text).nospace() << value;
+        buffer += clipped(text, MaxTextChars);
         return *this;
     }
 
 private:
     QString buffer;
+    RateLimit* limit;
 };
 
 // Makes Qt's messages that reach standard error without the file log

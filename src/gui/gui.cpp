@@ -180,7 +180,7 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
         text += QStringLiteral("\n\n(") + msg.trimmed() + QLatin1Char(')');
     LOG_ERROR << text;
     // The service's and the server's texts have no bound of their own: the
-    // log keeps them whole, a box or a terminal line gets a readable part.
+    // log keeps the first few KiB, a box or a terminal line a readable part.
     text = utils::cutForDisplay(text);
     emit error(text);
     const QString title = app() + QLatin1Char(' ') + tr("Error");

@@ -3,6 +3,7 @@
 #include "common/config.h"
 #include "common/cookiejar.h"
 #include "common/log.h"
+#include "common/loglimit.h"
 #include "libvelcor/logger.h"
 #include "logcapture.h"
 #include "testenv.h"
@@ -115,6 +116,8 @@ private slots:
                    "] [WebPage] "
                    "\"a\\u202eb\\u2066\\u200b\\ufeff\U0001F600\\u061cd\\xad\\U000e0041\\udc00"
                    "\\ud800\"");
+        QTest::newRow("long text") << "LOG" << QString(5000, 'a')
+                                   << QString::fromUtf8("a \u2026 (cut: 904 more characters)\"");
     }
 
     // Text from outside cannot start a line of its own, or forge an escape:
@@ -150,6 +153,35 @@ private slots:
         ORVO::log::escapeStandardError();
         qWarning("%s", "title\x1b]0;x\x07\xc2\x9b\nPassword:");
         QCOMPARE(standardError.lines(), QStringList{"title\\x1b]0;x\\x07\\x9b\\nPassword:"});
+    }
+
+    // A source's burst goes through, the rest is counted and told once it
+    // may write again, or when its limit goes; a line the level does not
+    // print is not counted.
+    void rateLimited()
+    {
+        LevelScope scope(cfg, 5);
+        LogCapture log;
+        const QString text(600, 'n');
+        const QString told = "[Log] %1 lines of a test left out: it wrote more than the log "
+                             "takes at once";
+        {
+            ORVO::log::RateLimit limit("a test", 1000, 2000);
+            for (int i = 0; i < 20; ++i)
+                LOG_NOTICE_LIMITED(limit) << text;
+            LOG_DEBUG_LIMITED(limit) << "not printed at this level";
+            LOG_ERROR_LIMITED(limit) << "error";
+            const int shown = log.lines().size();
+            QVERIFY(shown >= 1 && shown < 5);
+            // At the level of the most important line left out.
+            QTRY_COMPARE(log.linesAt("ERROR").size(), 1);
+            QVERIFY(log.linesAt("ERROR").first().endsWith(told.arg(21 - shown)));
+            LOG_NOTICE_LIMITED(limit) << "after";
+            QVERIFY(log.lines().last().endsWith("] after"));
+            for (int i = 0; i < 5; ++i)
+                LOG_NOTICE_LIMITED(limit) << text;
+        }
+        QVERIFY(log.lines().last().contains(" lines of a test left out"));
     }
 
     void entryTraceOfConstructorEndsAfterLocation()

@@ -56,6 +56,50 @@ private slots:
         QVERIFY(g_chained.last().endsWith("[Test] after close"));
     }
 
+    // Whatever is logged, the two files stay bounded and every line short;
+    // where the older file cannot be made, the file ends with the reason.
+    void fileStaysBounded()
+    {
+        orvotest::TestEnv env;
+        const QString path = env.root() + "/vtx-log.txt";
+        const int limit = 32 * 1024;
+        // A log left full by an earlier run is put aside at once.
+        QVERIFY(orvotest::writeFile(path, QByteArray(limit, '#') + "\n"));
+        libvelcor::Logger logger;
+        logger.setSizeLimit(limit);
+        logger.setPath(path);
+        QCOMPARE(logger.open(), 0);
+        QCOMPARE(QFileInfo(logger.olderPath()).size(), limit + 1);
+        for (int i = 0; i < 100; ++i)
+            qWarning("%s", QByteArray(1000, char('a' + i % 26)).constData());
+        qWarning("%s", QByteArray(20000, '\x01').constData()); // cut, never inside an escape
+        logger.close();
+        const QByteArray older = orvotest::readFile(logger.olderPath());
+        const QByteArray newer = orvotest::readFile(path);
+        QVERIFY(older.size() + newer.size() <= 2 * (limit + libvelcor::Logger::MaxLineBytes));
+        QVERIFY(!older.contains('#'));
+        const QList<QByteArray> lines = newer.trimmed().split('\n');
+        QVERIFY(QRegularExpression(R"(^(\\x01)+ \((\d+) bytes left out\)$)")
+                    .match(QString::fromLatin1(lines.last()))
+                    .hasMatch());
+        for (const QByteArray& line : lines)
+            QVERIFY(line.size() <= libvelcor::Logger::MaxLineBytes);
+
+        QVERIFY(QFile::remove(logger.olderPath()) &&
+                QDir().mkpath(logger.olderPath() + "/in-the-way"));
+        g_chained.clear();
+        QtMessageHandler before = qInstallMessageHandler(recordingHandler);
+        QCOMPARE(logger.open(), 0);
+        for (int i = 0; i < 40; ++i)
+            qWarning("%s", QByteArray(1000, 'z').constData());
+        logger.close();
+        qInstallMessageHandler(before);
+        QCOMPARE(g_chained.size(), 40);
+        const QByteArray ended = orvotest::readFile(path);
+        QVERIFY(ended.size() < limit + 2 * 1024);
+        QVERIFY(ended.trimmed().endsWith("; no more lines are written to it."));
+    }
+
     // The log names users and servers: for its user only, also when it
     // was made before this rule.
     void logIsPrivate()

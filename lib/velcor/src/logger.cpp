@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,8 +19,10 @@ namespace {
 // The logger whose handler is installed; Qt has one message handler per
 // process, so only one logger can be open at a time.
 std::atomic<Logger*> g_active{nullptr};
-std::atomic<FILE*> g_file{nullptr};
 std::atomic<QtMessageHandler> g_previous{nullptr};
+// Keeps the lines of two threads apart, and a line from the file being put
+// aside under it.
+std::mutex g_writing;
 
 // Set while a line that is escaped already is handed on.
 thread_local bool t_escaped = false;
@@ -94,6 +97,31 @@ QString mkpathFailure(const QString& dir)
     if (::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0)
         return text + existing + QStringLiteral(": ") + errnoText(errno);
     return text + QStringLiteral("unknown reason");
+}
+
+// An escaped line in UTF-8, cut to the longest a line of the log may be,
+// with what was left out said at its end. Never inside a character, nor
+// inside an escape, whose rest would read as text.
+QByteArray boundedLine(const QByteArray& line)
+{
+    if (line.size() <= Logger::MaxLineBytes)
+        return line;
+    // Room for the note.
+    int cut = Logger::MaxLineBytes - 32;
+    while (cut > 0 && (uchar(line.at(cut)) & 0xc0) == 0x80)
+        --cut;
+    for (int i = 0; i < cut; ++i) {
+        if (line.at(i) != '\\')
+            continue;
+        const char kind = line.at(i + 1);
+        const int length = kind == 'x' ? 4 : kind == 'u' ? 6 : kind == 'U' ? 10 : 2;
+        if (i + length > cut) {
+            cut = i;
+            break;
+        }
+        i += length - 1;
+    }
+    return line.left(cut) + " (" + QByteArray::number(line.size() - cut) + " bytes left out)";
 }
 } // namespace
 
@@ -195,7 +223,7 @@ int Logger::setPath(const QString& value)
 
 int Logger::open()
 {
-    if (file)
+    if (installed)
         return 0;
     if (path.isEmpty()) {
         error = QStringLiteral("the log file's path is not set");
@@ -217,9 +245,10 @@ int Logger::open()
     // (a link to /dev/null).
     const int fd = ::open(QFile::encodeName(target).constData(),
                           O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
-    struct stat st;
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0 &&
-        st.st_uid == ::geteuid())
+    struct stat st = {};
+    if (fd >= 0 && ::fstat(fd, &st) != 0)
+        st = {};
+    if (fd >= 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
         ::fchmod(fd, st.st_mode & 0700);
     FILE* f = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
     if (!f) {
@@ -234,41 +263,106 @@ int Logger::open()
     // Line buffering: a crash loses at most the line being written.
     std::setvbuf(f, nullptr, _IOLBF, 64 * 1024);
     file = f;
-    g_file.store(f);
+    openPath = QFile::encodeName(target);
+    // Only a regular file of its user is put aside (not a device, nor a log
+    // shared on purpose); one that is full already at once.
+    size = S_ISREG(st.st_mode) && st.st_uid == ::geteuid() ? st.st_size : -1;
+    if (size >= sizeLimit)
+        _rotate();
     g_active.store(this);
     previous = qInstallMessageHandler(&Logger::handler);
     g_previous.store(previous);
+    installed = true;
     return 0;
+}
+
+void Logger::setSizeLimit(qint64 bytes)
+{
+    const std::lock_guard<std::mutex> lock(g_writing);
+    if (bytes > 0)
+        sizeLimit = bytes;
 }
 
 void Logger::close()
 {
-    if (!file)
+    if (!installed)
         return;
     qInstallMessageHandler(previous);
-    g_active.store(nullptr);
-    g_file.store(nullptr);
     g_previous.store(nullptr);
-    std::fclose(file);
+    const std::lock_guard<std::mutex> lock(g_writing);
+    g_active.store(nullptr);
+    if (file)
+        std::fclose(file);
     file = nullptr;
     previous = nullptr;
+    installed = false;
 }
 
 void Logger::handler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
 {
     const QString text = handledLogText(msg);
-    if (FILE* f = g_file.load()) {
-        // UTF-8 whatever the locale's encoding: the log's readers read it
-        // so, and a Latin-9 or ASCII locale would lose every other name.
-        const QByteArray line = text.toUtf8();
-        // One call per line keeps the lines of two threads apart.
-        flockfile(f);
-        fwrite_unlocked(line.constData(), 1, static_cast<size_t>(line.size()), f);
-        fputc_unlocked('\n', f);
-        funlockfile(f);
+    // UTF-8 whatever the locale's encoding: the log's readers read it so,
+    // and a Latin-9 or ASCII locale would lose every other name.
+    const QByteArray whole = text.toUtf8();
+    const QByteArray line = boundedLine(whole);
+    {
+        const std::lock_guard<std::mutex> lock(g_writing);
+        if (Logger* logger = g_active.load())
+            logger->_write(line);
     }
     // Qt hands back its default handler when none was installed before.
-    passEscapedLine(g_previous.load(), type, context, text);
+    passEscapedLine(g_previous.load(), type, context,
+                    line.size() == whole.size() ? text : QString::fromUtf8(line));
+}
+
+void Logger::_write(const QByteArray& line)
+{
+    if (!file)
+        return;
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), file);
+    std::fputc('\n', file);
+    if (size < 0)
+        return;
+    size += line.size() + 1;
+    if (size >= sizeLimit)
+        _rotate();
+}
+
+void Logger::_rotate()
+{
+    std::fflush(file);
+    const QByteArray older = openPath + ".1";
+    QString failure;
+    FILE* next = nullptr;
+    if (::rename(openPath.constData(), older.constData()) != 0) {
+        failure = QStringLiteral("cannot rename it to ") + QFile::decodeName(older) +
+                  QStringLiteral(": ") + errnoText(errno);
+    } else {
+        const int fd = ::open(openPath.constData(),
+                              O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+        next = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
+        if (!next) {
+            failure = QStringLiteral("cannot open a new one: ") + errnoText(errno);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    if (!next) {
+        // Written on without a bound, it could fill the disk: it ends here,
+        // saying why, and the lines go on to the other handlers only.
+        const QByteArray note = "The log file " + openPath + " is full and " + failure.toUtf8() +
+                                "; no more lines are written to it.\n";
+        std::fwrite(note.constData(), 1, static_cast<size_t>(note.size()), file);
+        std::fclose(file);
+        file = nullptr;
+        size = -1;
+        return;
+    }
+    std::setvbuf(next, nullptr, _IOLBF, 64 * 1024);
+    std::fclose(file);
+    file = next;
+    struct stat st;
+    size = ::fstat(::fileno(next), &st) == 0 ? st.st_size : 0;
 }
 
 } // namespace libvelcor

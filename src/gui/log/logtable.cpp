@@ -65,7 +65,7 @@ bool locationField(const QChar* s, int n, int open, int* close)
 }
 
 // Fields of a record longer than this are kept cut, with a mark; the file
-// log keeps the whole line.
+// log keeps longer lines (up to libvelcor::Logger::MaxLineBytes).
 constexpr int MaxMessageChars = 4096;
 constexpr int MaxFieldChars = 256;
 // What a stored and shown line takes besides its texts (record, row and
@@ -76,23 +76,6 @@ constexpr qint64 LineOverheadBytes = 320;
 qint64 textBytes(const QString& text)
 {
     return 2 * qint64(qMax(text.size(), text.capacity()));
-}
-
-QString clipped(const QString& text, int max)
-{
-    if (text.size() <= max)
-        return text;
-    int keep = max;
-    if (text.at(keep - 1).isHighSurrogate())
-        --keep;
-    const QString mark =
-        QStringLiteral(" \u2026 (cut: %1 more characters)").arg(text.size() - keep);
-    // Built to its exact size, without the room that joining strings leaves.
-    QString out;
-    out.reserve(keep + mark.size());
-    out.append(text.constData(), keep);
-    out.append(mark);
-    return out;
 }
 
 // Letter case folded as QString::indexOf(..., Qt::CaseInsensitive) does,
@@ -381,8 +364,8 @@ void LogTable::appendElem(const LogElem& elem, ORVO::Verbosity verbosity)
 void LogTable::store(LogElem elem)
 {
     // A line of any length costs a bounded share of the byte bound.
-    elem.message = clipped(elem.message, MaxMessageChars);
-    elem.level = internLevel(clipped(elem.level, MaxFieldChars));
+    elem.message = ORVO::log::clipped(elem.message, MaxMessageChars);
+    elem.level = internLevel(ORVO::log::clipped(elem.level, MaxFieldChars));
     qint64 bytes = LineOverheadBytes + textBytes(elem.message) + textBytes(elem.level);
     // Neighbouring lines mostly repeat these fields: share the texts, which
     // then count once.
@@ -392,7 +375,7 @@ void LogTable::store(LogElem elem)
         if (last && text == last->*field) {
             text = last->*field;
         } else {
-            text = clipped(text, MaxFieldChars);
+            text = ORVO::log::clipped(text, MaxFieldChars);
             bytes += textBytes(text);
         }
     }

@@ -145,6 +145,9 @@ private:
     // Tells the user that the load of a tab's page failed, unless such a
     // box stands already.
     void _showPageError(const QString& text);
+    // The access manager that made reply (an earlier session's, perhaps),
+    // else the current one.
+    ORVO::QNetworkAccessManagerEcc* _managerOf(const QNetworkReply* reply) const;
 
     // Every access manager still alive, the current one included: the
     // managers that may hold a borrowed cookie jar.

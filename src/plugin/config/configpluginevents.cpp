@@ -297,6 +297,7 @@ void ConfigPlugin::sslErrors(QNetworkReply* reply, const QList<QSslError>& error
     // an address their certificate does not name, are accepted; a leaf that
     // signs itself, or an expired or untrusted one, is not.
     QList<QSslError> ignored;
+    log::RateLimit& limit = _managerOf(reply)->logLimitOf(reply);
     for (const QSslError& e : errors) {
         const unsigned code = unsigned(e.error());
         if (code == QSslError::SelfSignedCertificateInChain ||
@@ -305,7 +306,7 @@ void ConfigPlugin::sslErrors(QNetworkReply* reply, const QList<QSslError>& error
             code == QSslError::HostNameMismatch)
             ignored.append(e);
         else
-            LOG_ERROR << "QSslError (" << int(e.error()) << "): " << e.errorString();
+            LOG_ERROR_LIMITED(limit) << "QSslError (" << int(e.error()) << "): " << e.errorString();
     }
     if (reply)
         reply->ignoreSslErrors(ignored);
@@ -336,21 +337,22 @@ void ConfigPlugin::finished(QNetworkReply* reply)
         LOG_ERROR;
         return;
     }
-    LOG_TRACE << "[ConfigPlugin] finished - removing request: " << reply;
     // The reply belongs to the page that asked for it (QtWebKit deletes it
     // when it is done with it): it is only forgotten here.
-    auto* manager = qobject_cast<QNetworkAccessManagerEcc*>(reply->manager());
-    (manager ? manager : networkAccessManager)->getRequests().removeAll(reply);
+    QNetworkAccessManagerEcc* manager = _managerOf(reply);
+    log::RateLimit& limit = manager->logLimitOf(reply);
+    LOG_TRACE_LIMITED(limit) << "[ConfigPlugin] finished - removing request: " << reply;
+    manager->getRequests().removeAll(reply);
     if (reply->error() == QNetworkReply::NoError)
         return;
 
     const QString text = QStringLiteral("Error in reply: ") + QString::number(reply->error()) +
                          QStringLiteral(" (") + reply->errorString() + QLatin1Char(')');
-    LOG_DEBUG << "[ConfigPlugin] error: " << text;
+    LOG_DEBUG_LIMITED(limit) << "[ConfigPlugin] error: " << text;
     // Only the load of a tab's page itself reaches the user: a page's
     // images, scripts and frames, and whatever a foreign document asks
     // for, would open a box each, with texts of that document's choosing.
-    if (reply->error() == QNetworkReply::HostNotFoundError && manager && manager->isPageLoad(reply))
+    if (reply->error() == QNetworkReply::HostNotFoundError && manager->isPageLoad(reply))
         _showPageError(text);
 }
 
@@ -379,7 +381,16 @@ void ConfigPlugin::_showPageError(const QString& text)
 
 void ConfigPlugin::unsupportedContent(QNetworkReply* reply)
 {
-    LOG_DEBUG << "reply: " << (reply ? reply->readAll() : QByteArray());
+    if (!reply)
+        return;
+    log::RateLimit& limit = _managerOf(reply)->logLimitOf(reply);
+    LOG_DEBUG_LIMITED(limit) << "reply: " << reply->readAll();
+}
+
+QNetworkAccessManagerEcc* ConfigPlugin::_managerOf(const QNetworkReply* reply) const
+{
+    auto* made = reply ? qobject_cast<QNetworkAccessManagerEcc*>(reply->manager()) : nullptr;
+    return made ? made : networkAccessManager;
 }
 
 } // namespace ORVO

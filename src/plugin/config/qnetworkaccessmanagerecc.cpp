@@ -8,6 +8,7 @@
 #include "common/common.h"
 #include "common/log.h"
 #include "plugin/config/portalcommand.h"
+#include "plugin/config/qwebpageecc.h"
 
 namespace ORVO {
 
@@ -58,7 +59,6 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
         LOG_ERROR;
         return nullptr;
     }
-    LOG_TRACE << "[ConfigPlugin] adding request: " << static_cast<QObject*>(reply);
     requests.append(reply);
     // Whoever owns the reply may delete it before the owner of this list
     // removes it; a destroyed reply must not stay behind as a dangling entry.
@@ -101,8 +101,17 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
             });
         }
     }
-    LOG_DEBUG << "request count: " << requests.size();
+    log::RateLimit& limit = logLimitOf(reply);
+    LOG_TRACE_LIMITED(limit) << "[ConfigPlugin] adding request: " << static_cast<QObject*>(reply);
+    LOG_DEBUG_LIMITED(limit) << "request count: " << requests.size();
     return reply;
+}
+
+log::RateLimit& QNetworkAccessManagerEcc::logLimitOf(const QNetworkReply* reply)
+{
+    const auto it = asked.constFind(reply);
+    auto* page = it == asked.constEnd() ? nullptr : qobject_cast<QWebPageEcc*>(it->page.data());
+    return page ? page->logLimit() : lines;
 }
 
 void QNetworkAccessManagerEcc::dropRedirect(const QNetworkReply* reply)

@@ -11,6 +11,7 @@
 
 #include <functional>
 
+#include "common/loglimit.h"
 #include "libvelcor/auth.h"
 
 class QIODevice;
@@ -73,6 +74,10 @@ public:
     // page itself, not what a page, its frames or a foreign document ask for.
     bool isPageLoad(const QNetworkReply* reply) const;
 
+    // What the lines about reply count against: the limit of the portal
+    // page whose frame asked for it, or else the manager's own.
+    log::RateLimit& logLimitOf(const QNetworkReply* reply);
+
     // Whether another navigation must wait: a navigation of the server's
     // (or the client's) in a frame for which held is true waits for the
     // answer to its document request, or for the engine to follow the
@@ -126,6 +131,7 @@ private:
     QHash<const QObject*, Followed> navigations;
     // Every reply of a web frame's request, until the reply goes.
     QHash<const QNetworkReply*, Asked> asked;
+    log::RateLimit lines{"the portal's requests outside a page"};
     // Context of the connections that drop destroyed replies from the list
     // and destroyed frames from the navigations.
     // Declared last, so it goes first: the base destructor deletes the

@@ -93,11 +93,11 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
                                           QWebPage::NavigationType type)
 {
     const QUrl url = request.url();
-    LOG_DEBUG << "[WebPage] Navigating to url: " << url.toString();
+    LOG_DEBUG_LIMITED(lines) << "[WebPage] Navigating to url: " << url.toString();
     // The engine drops such a navigation without stopping the load under
     // way.
     if (!url.isValid() || url.isEmpty()) {
-        LOG_NOTICE << "[WebPage] Navigation to an invalid URL refused";
+        LOG_NOTICE_LIMITED(lines) << "[WebPage] Navigation to an invalid URL refused";
         return false;
     }
 
@@ -119,8 +119,9 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
                                                              : manager->holdNavigation(held);
         if (hold != QNetworkAccessManagerEcc::Hold::None) {
             if (hold == QNetworkAccessManagerEcc::Hold::First)
-                LOG_NOTICE << "[WebPage] Navigation held back while the server answers: "
-                           << url.toString();
+                LOG_NOTICE_LIMITED(lines)
+                    << "[WebPage] Navigation held back while the server answers: "
+                    << url.toString();
             return false;
         }
         // Its redirects come back here as the frame's next navigation.
@@ -138,14 +139,17 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     // server's own page in the main frame: a frame inside it may hold
     // anyone's document, and a new window has no frame.
     if (!sent || !frame || frame != mainFrame() || !isServerUrl(documentOrigin(frame))) {
-        LOG_ERROR << "[WebPage] Command refused, not from the portal's own page: " << url.toString()
-                  << " (page: " << (frame ? frame->url().toString() : QString()) << ")";
+        LOG_ERROR_LIMITED(lines) << "[WebPage] Command refused, not from the portal's own page: "
+                                 << url.toString()
+                                 << " (page: " << (frame ? frame->url().toString() : QString())
+                                 << ")";
         return false;
     }
 
     if (command.kind == PortalCommand::Delayed) {
         if (pending.size() >= MaxPendingCommands) {
-            LOG_ERROR << "[WebPage] Too many commands at once, dropping: " << url.toString();
+            LOG_ERROR_LIMITED(lines)
+                << "[WebPage] Too many commands at once, dropping: " << url.toString();
             return false;
         }
         pending.enqueue(command.actions);
@@ -331,13 +335,13 @@ void QWebPageEcc::delayedAction()
         emit action(a.name, a.params);
 }
 
-bool QWebPageEcc::mayAskTheUser(QWebFrame* frame, const QString& msg) const
+bool QWebPageEcc::mayAskTheUser(QWebFrame* frame, const QString& msg)
 {
     // Only the server's own documents speak to the user; what a foreign one
     // (a framed advertisement, a page a link led to) says goes to the log.
     if (frame && isServerUrl(documentOrigin(frame)))
         return true;
-    LOG_NOTICE << "[WebPage] Not shown, from a foreign document: " << msg;
+    LOG_NOTICE_LIMITED(lines) << "[WebPage] Not shown, from a foreign document: " << msg;
     return false;
 }
 
@@ -370,8 +374,8 @@ bool QWebPageEcc::javaScriptConfirm(QWebFrame* frame, const QString& msg)
 void QWebPageEcc::javaScriptConsoleMessage(const QString& message, int lineNumber,
                                            const QString& sourceID)
 {
-    LOG_DEBUG << "[WebPage] [" << sourceID << ":" << QString::number(lineNumber)
-              << "] : " << message;
+    LOG_DEBUG_LIMITED(lines) << "[WebPage] [" << sourceID << ":" << QString::number(lineNumber)
+                             << "] : " << message;
 }
 
 QString QWebPageEcc::userAgentForUrl(const QUrl& url) const

@@ -8,6 +8,7 @@
 #include <QVariantMap>
 #include <QWebPage>
 
+#include "common/loglimit.h"
 #include "plugin/config/portalcommand.h"
 
 class QNetworkRequest;
@@ -47,6 +48,9 @@ public:
     // The client's own Back, Forward and Reload: the history steps they
     // take are the client's navigations.
     void triggerAction(QWebPage::WebAction action, bool checked = false) override;
+    // What the tab's pages cause to be logged (their dialogs, console,
+    // navigations, requests and failed loads) counts against this.
+    log::RateLimit& logLimit() { return lines; }
 
 signals:
     void action(const QString& name, const QVariantMap& params);
@@ -91,7 +95,7 @@ private:
     // The server sent a frame of this page to its login page.
     void _sessionEnded();
     // Whether the document in frame may open a box (an alert, a question).
-    bool mayAskTheUser(QWebFrame* frame, const QString& msg) const;
+    bool mayAskTheUser(QWebFrame* frame, const QString& msg);
     // The engine dropped a redirect of the server's navigation in frame.
     void _redirectDropped(QObject* page, const QUrl& from, const QUrl& to);
 
@@ -114,6 +118,7 @@ private:
     QMetaObject::Connection dropped;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
+    log::RateLimit lines{"a portal tab"};
 };
 
 } // namespace ORVO

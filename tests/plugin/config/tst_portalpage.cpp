@@ -7,15 +7,20 @@
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QSignalSpy>
 #include <QWebElement>
 #include <QWebFrame>
 
+#include "common/config.h"
 #include "gui/testseams.h"
+#include "libvelcor/logger.h"
 #include "logcapture.h"
+#include "main/startupsteps.h"
 #include "plugin/config/qnetworkaccessmanagerecc.h"
 #include "plugin/config/qwebpageecc.h"
 #include "plugin/config/qwebviewecc.h"
+#include "testenv.h"
 #include "testmain.h"
 #include "testserver.h"
 
@@ -618,6 +623,69 @@ private slots:
         QCOMPARE(log.count(QRegularExpression("Sure\\?")), 3);
         ORVO::seams::setMessageBoxAutoAnswer(ORVO::seams::CloseAnswer);
         QCOMPARE(page->mainFrame()->evaluateJavaScript(ask).toBool(), false);
+    }
+
+    void foreignFloodIsBounded_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("script"); // the foreign frame's, given a 1 MiB text s
+        const QString alerts =
+            "for (var i = 0; i < %1; ++i) alert(s.substr(0, %2)); document.title = 'done'";
+        for (const int level : {5, 7}) {
+            const QString verbosity = level == 5 ? "Low: " : "High: ";
+            QTest::addRow("%s200 alerts of 1 MiB", qPrintable(verbosity))
+                << level << alerts.arg(200).arg(1 << 20);
+            QTest::addRow("%s10000 alerts of 4 KiB", qPrintable(verbosity))
+                << level << alerts.arg(10000).arg(4096);
+            QTest::addRow("%srefused commands", qPrintable(verbosity))
+                << level
+                << "var n = 0, t = setInterval(function() {"
+                   " top.location = 'http://x/OPEN_URL?' + s;"
+                   " if (++n == 300) { clearInterval(t); document.title = 'done' } }, 5)";
+        }
+    }
+
+    // A foreign frame that floods the log, as the program opens it: the
+    // file stays small, its lines short, and the lines before are there.
+    void foreignFloodIsBounded()
+    {
+        QFETCH(int, level);
+        QFETCH(QString, script);
+        orvotest::TestEnv env;
+        QVERIFY(orvotest::writeFile(env.root() + "/b/Resources/etc/vtx.json", "{}"));
+        QDir().mkpath(env.root() + "/b/bin");
+        ORVO::Config cfg(env.root() + "/b/bin");
+        cfg.logLevel = level;
+        const QString path = env.root() + "/vtx-log.txt";
+        libvelcor::Logger logger;
+        QString why;
+        QCOMPARE(ORVO::openFileLog(logger, path, why), 0);
+        LOG_ALWAYS << "[Test] before the flood";
+        const QScopedValueRollback<ORVO::Config*> published(g_cfg, &cfg);
+        loadPortal();
+        TestServer other;
+        QVERIFY(other.listen(false));
+        other.setResponse(
+            "/flood", 200,
+            ("<script>var s = Array(1 << 20).join('x');" + script + "</script>").toUtf8());
+        page->mainFrame()->evaluateJavaScript("document.body.innerHTML += \"<iframe src='" +
+                                              other.baseUrl() + "/flood'></iframe>\"");
+        QTRY_VERIFY_WITH_TIMEOUT(page->mainFrame()->childFrames().value(0) &&
+                                     page->mainFrame()->childFrames()[0]->title() == "done",
+                                 30000);
+        delete view; // the tab goes: what it left out is told
+        delete page;
+        view = nullptr;
+        page = nullptr;
+        logger.close();
+
+        const QByteArray log = orvotest::readFile(path);
+        QVERIFY2(log.size() < 512 * 1024, QByteArray::number(log.size()));
+        QVERIFY(!QFile::exists(logger.olderPath()));
+        QVERIFY(log.contains("[Test] before the flood"));
+        QVERIFY(log.contains(" lines of a portal tab left out"));
+        for (const QByteArray& line : log.split('\n'))
+            QVERIFY(line.size() <= 16 * 1024);
     }
 };
 

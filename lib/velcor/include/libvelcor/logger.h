@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
@@ -35,10 +36,18 @@ void passEscapedLine(QtMessageHandler next, QtMsgType type, const QMessageLogCon
 // file as one line, escaped once (handledLogText), and then passed on to
 // the handler that was installed before. Lines are flushed one by one, so
 // a crash loses at most the line being written.
+// The log stays bounded whatever is logged: a line longer than
+// MaxLineBytes is cut, saying how much was left out (also for the handlers
+// after it), and once the file holds the size limit it becomes the one
+// older file (its path with ".1" appended, replacing the one before) and a
+// new file begins, so the two hold at most about twice the limit.
 class Logger : public QObject
 {
     Q_OBJECT
 public:
+    static const int MaxLineBytes = 16 * 1024;
+    static const qint64 DefaultSizeLimit = 12 * 1024 * 1024;
+
     explicit Logger(QObject* parent = nullptr);
     ~Logger() override;
 
@@ -53,6 +62,10 @@ public:
     // Why the last setPath or open failed: what and which path; empty
     // after a success.
     QString errorString() const { return error; }
+    // The size at which the file is put aside; only a regular file is.
+    void setSizeLimit(qint64 bytes);
+    // The path of the file put aside.
+    QString olderPath() const { return path + QStringLiteral(".1"); }
 
 public slots:
     // Restores the previous message handler and closes the file.
@@ -60,11 +73,21 @@ public slots:
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& msg);
+    // Under the handler's lock: appends the line, and begins a new file
+    // once the limit is reached.
+    void _write(const QByteArray& line);
+    void _rotate();
 
     QString path;
     QString error;
     FILE* file = nullptr;
+    // The handler is installed (the file may have ended: see _rotate).
+    bool installed = false;
     QtMessageHandler previous = nullptr;
+    QByteArray openPath;
+    qint64 sizeLimit = DefaultSizeLimit;
+    // The file's size, while it is a regular file that can be put aside.
+    qint64 size = -1;
 };
 
 } // namespace libvelcor
