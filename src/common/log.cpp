@@ -27,6 +27,17 @@ QString currentDateText()
     return cachedText;
 }
 
+// What a line takes in the file, in UTF-8 with its line break.
+qint64 utf8Size(const QString& text)
+{
+    qint64 size = 1;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        size += u < 0x80 ? 1 : u < 0x800 || QChar::isSurrogate(u) ? 2 : 3;
+    }
+    return size;
+}
+
 // Where this thread's statements put their lines while a handler delivers.
 thread_local QStringList* t_held = nullptr;
 
@@ -103,7 +114,7 @@ Line::~Line()
 {
     const QString text = libvelcor::escapeLogText(buffer);
     if (limit)
-        limit->charge(text.size());
+        limit->charge(utf8Size(text));
     if (t_held)
         t_held->append(text);
     else

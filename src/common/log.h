@@ -29,6 +29,11 @@ namespace log {
 
 class RateLimit;
 
+// The limit that a LimitScope (common/loglimit.h) set for this thread's
+// plain statements, and whether it lets a line through.
+RateLimit* scopedLimit();
+bool admitScoped(int threshold, const char* word);
+
 // The longest text operand of a line, in characters.
 constexpr int MaxTextChars = 4096;
 
@@ -131,8 +136,10 @@ constexpr const char* baseName(const char* path)
 // A loop that runs once or not at all, so the statement composes with if
 // and else like a plain function call.
 #define ORVO_LOG_AT(threshold, word)                                                               \
-    for (bool orvoLogOnce_ = ::ORVO::log::enabled(threshold); orvoLogOnce_; orvoLogOnce_ = false)  \
-    ::ORVO::log::Line(word, ORVO_LOG_FILE, __func__, __LINE__)
+    for (bool orvoLogOnce_ =                                                                       \
+             ::ORVO::log::enabled(threshold) && ::ORVO::log::admitScoped(threshold, word);         \
+         orvoLogOnce_; orvoLogOnce_ = false)                                                       \
+    ::ORVO::log::Line(word, ORVO_LOG_FILE, __func__, __LINE__, ::ORVO::log::scopedLimit())
 
 #define LOG_ALWAYS ORVO_LOG_AT(-1, "LOG")
 #define LOG_ERROR ORVO_LOG_AT(3, "ERROR")

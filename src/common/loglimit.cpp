@@ -5,17 +5,40 @@
 namespace ORVO {
 namespace log {
 
-RateLimit::RateLimit(const char* who, int burst, int perSecond, QObject* parent)
-    : QObject(parent), who(who), burst(burst), perSecond(qMax(1, perSecond)), balance(burst)
+thread_local RateLimit* t_scopedLimit = nullptr;
+
+bool admitScoped(int threshold, const char* word)
+{
+    return !t_scopedLimit || t_scopedLimit->admit(threshold, word);
+}
+
+RateLimit* scopedLimit()
+{
+    return t_scopedLimit;
+}
+
+LimitScope::LimitScope(RateLimit* limit) : outer(t_scopedLimit)
+{
+    if (limit)
+        t_scopedLimit = limit;
+}
+
+LimitScope::~LimitScope()
+{
+    t_scopedLimit = outer;
+}
+
+RateLimit::RateLimit(const char* who, int burst, double perSecond, QObject* parent)
+    : QObject(parent), who(who), burst(burst), perSecond(qMax(0.001, perSecond)), balance(burst)
 {
     clock.start();
     tell.setSingleShot(true);
     connect(&tell, &QTimer::timeout, this, [this]() {
-        _refill();
-        if (balance > 0)
-            _tellLeftOut();
+        const int wait = _msUntilOpen();
+        if (wait > 0)
+            tell.start(wait);
         else
-            tell.start(qCeil((1 - balance) * 1000 / this->perSecond));
+            _tellLeftOut();
     });
 }
 
@@ -25,10 +48,18 @@ RateLimit::~RateLimit()
         _tellLeftOut();
 }
 
+RateLimit* RateLimit::of(const QObject* object)
+{
+    for (const QObject* o = object; o; o = o->parent()) {
+        if (auto* limit = o->findChild<RateLimit*>(QString(), Qt::FindDirectChildrenOnly))
+            return limit;
+    }
+    return nullptr;
+}
+
 bool RateLimit::admit(int threshold, const char* word)
 {
-    _refill();
-    if (balance > 0) {
+    if (_msUntilOpen() == 0) {
         if (leftOut > 0)
             _tellLeftOut();
         return true;
@@ -39,13 +70,15 @@ bool RateLimit::admit(int threshold, const char* word)
     }
     ++leftOut;
     if (!tell.isActive())
-        tell.start(qCeil((1 - balance) * 1000 / perSecond));
+        tell.start(_msUntilOpen());
     return false;
 }
 
-void RateLimit::charge(int characters)
+void RateLimit::charge(qint64 bytes)
 {
-    balance -= characters;
+    balance -= bytes;
+    if (shared)
+        shared->charge(bytes);
 }
 
 void RateLimit::_refill()
@@ -53,6 +86,14 @@ void RateLimit::_refill()
     const qint64 now = clock.elapsed();
     balance = qMin(burst, balance + (now - refilledAt) * perSecond / 1000);
     refilledAt = now;
+}
+
+int RateLimit::_msUntilOpen()
+{
+    _refill();
+    // Asked again at least every hour.
+    const int own = balance > 0 ? 0 : qCeil(qMin(3600000.0, (1 - balance) * 1000 / perSecond));
+    return shared ? qMax(own, shared->_msUntilOpen()) : own;
 }
 
 void RateLimit::_tellLeftOut()

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include "common/log.h"
@@ -11,10 +12,12 @@ namespace log {
 
 // Holds back the lines that one source outside the program causes (the
 // pages of a portal tab): it may write a burst, then only as much as
-// flows back in, counted in characters of the lines written. What it
-// leaves out is counted and told in one line as soon as the source may
-// write again, or when the limit goes; so a flood neither fills the disk
-// nor pushes the user's earlier lines out of the log. Used on one thread.
+// flows back in, counted in bytes of the lines written. A limit may share
+// a second one with other sources, which then holds them all back
+// together. What it leaves out is counted and told in one line as soon as
+// the source may write again, or when the limit goes; so a flood neither
+// fills the disk nor pushes the user's earlier lines out of the log. Used
+// on one thread.
 class RateLimit : public QObject
 {
     Q_OBJECT
@@ -25,17 +28,25 @@ public:
 
     // who names the source in the line that tells what was left out.
     explicit RateLimit(const char* who, int burst = DefaultBurst,
-                       int perSecond = DefaultPerSecond, QObject* parent = nullptr);
+                       double perSecond = DefaultPerSecond, QObject* parent = nullptr);
     ~RateLimit() override;
+
+    // Lines counted here count against shared too, and wait for both.
+    void setShared(RateLimit* limit) { shared = limit; }
+    // The limit of object, or of the nearest of its parents, that one of
+    // their direct children is; null when none is.
+    static RateLimit* of(const QObject* object);
 
     // Whether a line of that level may be written now; one that may not is
     // counted as left out. Asked only for lines that the log level prints.
     bool admit(int threshold, const char* word);
-    // What an admitted line took.
-    void charge(int characters);
+    // What an admitted line took, in bytes.
+    void charge(qint64 bytes);
 
 private:
     void _refill();
+    // How long until a line may be written again.
+    int _msUntilOpen();
     void _tellLeftOut();
 
     const char* who;
@@ -44,12 +55,29 @@ private:
     double balance;
     QElapsedTimer clock;
     qint64 refilledAt = 0;
+    QPointer<RateLimit> shared;
     // Lines left out since the last line that told of them, and the most
     // important level among them, at which that line is written.
     int leftOut = 0;
     int leftOutThreshold = 0;
     const char* leftOutWord = nullptr;
     QTimer tell;
+};
+
+// While it lives, the plain statements of this thread count against limit
+// (none: nothing changes): what handling an event of a page logs, through
+// every receiver of the signals it emits. Never across a nested event
+// loop, which would count everything else against it too.
+class LimitScope
+{
+public:
+    explicit LimitScope(RateLimit* limit);
+    ~LimitScope();
+    LimitScope(const LimitScope&) = delete;
+    LimitScope& operator=(const LimitScope&) = delete;
+
+private:
+    RateLimit* outer;
 };
 
 } // namespace log

@@ -212,7 +212,7 @@ int Logger::setPath(const QString& value)
         error = QStringLiteral("the log file's path holds a NUL character");
         return -1;
     }
-    if (file) {
+    if (installed) {
         error = QStringLiteral("cannot change the path of the open log file ") + path;
         return -1;
     }
@@ -345,17 +345,23 @@ void Logger::_rotate()
             failure = QStringLiteral("cannot open a new one: ") + errnoText(errno);
             if (fd >= 0)
                 ::close(fd);
+            // Back where its readers look for it.
+            ::rename(older.constData(), openPath.constData());
         }
     }
     if (!next) {
-        // Written on without a bound, it could fill the disk: it ends here,
-        // saying why, and the lines go on to the other handlers only.
-        const QByteArray note = "The log file " + openPath + " is full and " + failure.toUtf8() +
-                                "; no more lines are written to it.\n";
+        // Written on without a bound, it could fill the disk: it begins
+        // again, empty, saying why; the newest lines matter most.
+        const QByteArray note = "The log file " + openPath + " was full and " + failure.toUtf8() +
+                                "; the lines before are gone.\n";
+        if (::ftruncate(::fileno(file), 0) != 0) {
+            std::fclose(file);
+            file = nullptr;
+            size = -1;
+            return;
+        }
         std::fwrite(note.constData(), 1, static_cast<size_t>(note.size()), file);
-        std::fclose(file);
-        file = nullptr;
-        size = -1;
+        size = note.size();
         return;
     }
     std::setvbuf(next, nullptr, _IOLBF, 64 * 1024);

@@ -22,6 +22,7 @@
 
 #include "common/common.h"
 #include "common/log.h"
+#include "common/loglimit.h"
 #include "common/plugininterfaces.h"
 #include "common/settingsfile.h"
 #include "common/utils.h"
@@ -221,8 +222,10 @@ void MainWindow::hideDebugConfig()
 
 void MainWindow::javaScriptWindowObjectCleared()
 {
-    LOG_TRACE;
     QObject* frame = sender();
+    // A document that a page loads over and over must not fill the log.
+    const ORVO::log::LimitScope scope(ORVO::log::RateLimit::of(frame));
+    LOG_TRACE;
     if (!frame || !configIface) {
         LOG_ERROR;
         return;

@@ -96,6 +96,7 @@ bool ConfigPlugin::isReady() const
 QNetworkAccessManagerEcc* ConfigPlugin::_newAccessManager()
 {
     auto* manager = new QNetworkAccessManagerEcc();
+    manager->logLimit().setShared(&pageLines);
     connect(manager, SIGNAL(sslErrors(QNetworkReply*, QList<QSslError>)), this,
             SLOT(sslErrors(QNetworkReply*, QList<QSslError>)));
     connect(manager, SIGNAL(finished(QNetworkReply*)), this, SLOT(finished(QNetworkReply*)));
@@ -225,6 +226,7 @@ void ConfigPlugin::addPage(PluginWindow* target, const QUrl& url, const QString&
     auto* view = new QWebViewEcc();
     // The view owns its page: the page goes with the tab.
     auto* page = new QWebPageEcc(view);
+    page->logLimit().setShared(&pageLines);
     LOG_DEBUG << "[ConfigPlugin] Adding page: " << url.toString();
 
     // Commands come from the server's pages, at either of its addresses.
@@ -258,10 +260,10 @@ void ConfigPlugin::addPage(PluginWindow* target, const QUrl& url, const QString&
 
     target->addTab(title, QIcon(), pageWidget, buildingPageCount == 1);
 
-    connect(view, SIGNAL(loadStarted()), this, SIGNAL(loadStarted()));
+    // The plugin's own signals go out from these slots, so that what the
+    // windows log for a load counts against the tab's pages.
     connect(view, SIGNAL(loadStarted()), this, SLOT(webLoadStarted()));
     connect(view, SIGNAL(loadProgress(int)), pageWidget, SLOT(showLoadProgressBar(int)));
-    connect(view, SIGNAL(loadFinished(bool)), this, SIGNAL(loadFinished()));
     connect(view, SIGNAL(loadFinished(bool)), this, SLOT(webLoadFinished(bool)));
     connect(view, SIGNAL(loadFinished(bool)), pageWidget, SLOT(hideLoadProgressBar()));
     connect(pageWidget, SIGNAL(activated()), this, SLOT(delayedLoadPage()));
@@ -287,8 +289,9 @@ bool ConfigPlugin::addScriptObject(QObject* frame, const QString& name, QObject*
     // The frame holds the document it is about to run: only the server's
     // own pages get the object, not a page the user reached from a link.
     if (!page->isServerUrl(webFrame->url())) {
-        LOG_DEBUG << "[ConfigPlugin] No script object for a page outside the management server: "
-                  << webFrame->url().toString();
+        LOG_DEBUG_LIMITED(page->logLimit())
+            << "[ConfigPlugin] No script object for a page outside the management server: "
+            << webFrame->url().toString();
         return false;
     }
     // Qt ownership: the script never deletes the object.

@@ -14,6 +14,7 @@
 #include <QVariantMap>
 #include <QVector>
 
+#include "common/loglimit.h"
 #include "common/plugininterfaces.h"
 #include "libvelcor/auth.h"
 
@@ -158,6 +159,10 @@ private:
     // The box of a failed page load, while it stands; it ends with the
     // sign-in whose page failed.
     QPointer<QMessageBox> errorBox;
+    // What all the portal's pages and requests cause to be logged: each tab
+    // has a limit of its own, and they share this one, so that many tabs or
+    // a page left open for days still leave the user's lines in the log.
+    log::RateLimit pageLines{"the portal's pages", 4 * 1024 * 1024, 4 * 1024 * 1024 / 86400.0};
 };
 
 } // namespace ORVO

@@ -255,6 +255,8 @@ void ConfigPlugin::deactivatePage()
 void ConfigPlugin::webLoadStarted()
 {
     auto* view = qobject_cast<QWebViewEcc*>(sender());
+    const log::LimitScope scope(view ? log::RateLimit::of(view->page()) : nullptr);
+    emit loadStarted();
     if (!view) {
         LOG_ERROR;
         return;
@@ -266,6 +268,8 @@ void ConfigPlugin::webLoadFinished(bool ok)
 {
     Q_UNUSED(ok);
     auto* view = qobject_cast<QWebViewEcc*>(sender());
+    const log::LimitScope scope(view ? log::RateLimit::of(view->page()) : nullptr);
+    emit loadFinished();
     if (!view) {
         LOG_ERROR;
         return;

@@ -77,6 +77,7 @@ public:
     // What the lines about reply count against: the limit of the portal
     // page whose frame asked for it, or else the manager's own.
     log::RateLimit& logLimitOf(const QNetworkReply* reply);
+    log::RateLimit& logLimit() { return lines; }
 
     // Whether another navigation must wait: a navigation of the server's
     // (or the client's) in a frame for which held is true waits for the

@@ -118,7 +118,9 @@ private:
     QMetaObject::Connection dropped;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
-    log::RateLimit lines{"a portal tab"};
+    // A child, so that RateLimit::of finds it from the page's frames.
+    log::RateLimit lines{"a portal tab", log::RateLimit::DefaultBurst,
+                         log::RateLimit::DefaultPerSecond, this};
 };
 
 } // namespace ORVO

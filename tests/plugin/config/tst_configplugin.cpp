@@ -420,6 +420,35 @@ private slots:
         QTRY_COMPARE(BoxDriver::visibleBoxes(), 0);
     }
 
+    // A foreign document that reloads itself in the tab: what each load has
+    // the plugin, and the windows through its signals, log counts against
+    // the tab's pages.
+    void reloadLoopIsBounded()
+    {
+        orvotest::LogCapture log;
+        signIn();
+        PluginWindow* window = makeWindow();
+        QVERIFY(load(window, "Users"));
+        other.setResponse("/loop", 200,
+                          "<script>var n = +location.search.split('&')[0].slice(3); if (n < 200) "
+                          "location.replace('/loop?n=' + (n + 1) + '&' + Array(4096).join('p')); "
+                          "else document.title = 'done'</script>");
+        connect(plugin, &ConfigPlugin::loadStarted, this,
+                [] { LOG_DEBUG << "[Test] a load: " << QString(2000, 'l'); });
+        QWebFrame* frame = viewOf(window, "Users")->page()->mainFrame();
+        connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this,
+                [&] { iface->addScriptObject(frame, "MainWindowCallback", this); });
+        log.clear();
+        frame->setUrl(QUrl(other.baseUrl() + "/loop?n=0"));
+        QTRY_VERIFY_WITH_TIMEOUT(frame->title() == "done", 60000);
+        qint64 logged = 0;
+        for (const QString& line : log.lines())
+            logged += line.size();
+        QVERIFY2(logged < 200 * 1024, QByteArray::number(logged));
+        QVERIFY(log.contains(" lines of a portal tab left out"));
+        disconnect(plugin, &ConfigPlugin::loadStarted, this, nullptr);
+    }
+
     void pageErrorSignsOutInsideNavigation_data()
     {
         QTest::addColumn<QString>("tab");

@@ -40,7 +40,9 @@ void passEscapedLine(QtMessageHandler next, QtMsgType type, const QMessageLogCon
 // MaxLineBytes is cut, saying how much was left out (also for the handlers
 // after it), and once the file holds the size limit it becomes the one
 // older file (its path with ".1" appended, replacing the one before) and a
-// new file begins, so the two hold at most about twice the limit.
+// new file begins, so the two hold at most about twice the limit. Where
+// the older file cannot be made, the file begins again, empty, with a line
+// that says why.
 class Logger : public QObject
 {
     Q_OBJECT
@@ -58,7 +60,7 @@ public:
     // Creates the file's directory, opens the file for appending and
     // installs the message handler. 0 on success.
     int open();
-    bool isOpen() const { return file != nullptr; }
+    bool isOpen() const { return installed; }
     // Why the last setPath or open failed: what and which path; empty
     // after a success.
     QString errorString() const { return error; }
