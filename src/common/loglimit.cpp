@@ -2,30 +2,43 @@
 
 #include <QtMath>
 
+#include <limits>
+
 namespace ORVO {
 namespace log {
 
-thread_local RateLimit* t_scopedLimit = nullptr;
+namespace {
+thread_local LimitScope* t_scope = nullptr;
+} // namespace
 
 bool admitScoped(int threshold, const char* word)
 {
-    return !t_scopedLimit || t_scopedLimit->admit(threshold, word);
+    RateLimit* limit = LimitScope::current();
+    return !limit || limit->admit(threshold, word);
 }
 
 RateLimit* scopedLimit()
 {
-    return t_scopedLimit;
+    return LimitScope::current();
 }
 
-LimitScope::LimitScope(RateLimit* limit) : outer(t_scopedLimit)
+LimitScope::LimitScope(RateLimit* limit) : limit(limit), outer(t_scope)
 {
-    if (limit)
-        t_scopedLimit = limit;
+    t_scope = this;
 }
 
 LimitScope::~LimitScope()
 {
-    t_scopedLimit = outer;
+    t_scope = outer;
+}
+
+RateLimit* LimitScope::current()
+{
+    for (const LimitScope* scope = t_scope; scope; scope = scope->outer) {
+        if (scope->limit)
+            return scope->limit.data();
+    }
+    return nullptr;
 }
 
 RateLimit::RateLimit(const char* who, int burst, double perSecond, QObject* parent)
@@ -50,7 +63,7 @@ RateLimit::~RateLimit()
 
 RateLimit* RateLimit::of(const QObject* object)
 {
-    for (const QObject* o = object; o; o = o->parent()) {
+    for (const QObject* o = object; o && !o->isWidgetType(); o = o->parent()) {
         if (auto* limit = o->findChild<RateLimit*>(QString(), Qt::FindDirectChildrenOnly))
             return limit;
     }
@@ -68,7 +81,8 @@ bool RateLimit::admit(int threshold, const char* word)
         leftOutThreshold = threshold;
         leftOutWord = word;
     }
-    ++leftOut;
+    if (leftOut < std::numeric_limits<int>::max())
+        ++leftOut;
     if (!tell.isActive())
         tell.start(_msUntilOpen());
     return false;

@@ -33,8 +33,9 @@ public:
 
     // Lines counted here count against shared too, and wait for both.
     void setShared(RateLimit* limit) { shared = limit; }
-    // The limit of object, or of the nearest of its parents, that one of
-    // their direct children is; null when none is.
+    // The limit of object, or of the nearest of its parents below the
+    // first widget, that one of their direct children is (a page's, from
+    // any of its frames); null when none is.
     static RateLimit* of(const QObject* object);
 
     // Whether a line of that level may be written now; one that may not is
@@ -65,9 +66,9 @@ private:
 };
 
 // While it lives, the plain statements of this thread count against limit
-// (none: nothing changes): what handling an event of a page logs, through
-// every receiver of the signals it emits. Never across a nested event
-// loop, which would count everything else against it too.
+// (none, or once it is gone: nothing changes): what handling an event of a
+// page logs, through every receiver of the signals it emits. A receiver
+// that runs a nested event loop counts what that loop logs against it too.
 class LimitScope
 {
 public:
@@ -76,8 +77,12 @@ public:
     LimitScope(const LimitScope&) = delete;
     LimitScope& operator=(const LimitScope&) = delete;
 
+    // The limit of the innermost scope of this thread that has one.
+    static RateLimit* current();
+
 private:
-    RateLimit* outer;
+    QPointer<RateLimit> limit;
+    LimitScope* outer;
 };
 
 } // namespace log

@@ -331,44 +331,56 @@ void Logger::_write(const QByteArray& line)
 void Logger::_rotate()
 {
     std::fflush(file);
+    // The new file is made first, so that a failure to make it costs no
+    // older line; then the full one is put aside and the new one takes its
+    // place. A file removed meanwhile has nothing to put aside.
+    const QByteArray fresh = openPath + ".new";
     const QByteArray older = openPath + ".1";
     QString failure;
-    FILE* next = nullptr;
-    if (::rename(openPath.constData(), older.constData()) != 0) {
+    const int fd =
+        ::open(fresh.constData(),
+               O_WRONLY | O_APPEND | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600);
+    FILE* next = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
+    if (!next) {
+        failure = QStringLiteral("cannot make ") + QFile::decodeName(fresh) + QStringLiteral(": ") +
+                  errnoText(errno);
+        if (fd >= 0)
+            ::close(fd);
+    } else if (::rename(openPath.constData(), older.constData()) != 0 && errno != ENOENT) {
         failure = QStringLiteral("cannot rename it to ") + QFile::decodeName(older) +
                   QStringLiteral(": ") + errnoText(errno);
+    } else if (::rename(fresh.constData(), openPath.constData()) != 0) {
+        failure = QStringLiteral("cannot rename ") + QFile::decodeName(fresh) +
+                  QStringLiteral(" to it: ") + errnoText(errno);
+        // Back where its readers look for it.
+        ::rename(older.constData(), openPath.constData());
     } else {
-        const int fd = ::open(openPath.constData(),
-                              O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
-        next = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
-        if (!next) {
-            failure = QStringLiteral("cannot open a new one: ") + errnoText(errno);
-            if (fd >= 0)
-                ::close(fd);
-            // Back where its readers look for it.
-            ::rename(older.constData(), openPath.constData());
-        }
+        std::setvbuf(next, nullptr, _IOLBF, 64 * 1024);
+        std::fclose(file);
+        file = next;
+        size = 0;
+        return;
     }
-    if (!next) {
-        // Written on without a bound, it could fill the disk: it begins
-        // again, empty, saying why; the newest lines matter most.
-        const QByteArray note = "The log file " + openPath + " was full and " + failure.toUtf8() +
-                                "; the lines before are gone.\n";
-        if (::ftruncate(::fileno(file), 0) != 0) {
-            std::fclose(file);
-            file = nullptr;
-            size = -1;
-            return;
-        }
+    if (next) {
+        std::fclose(next);
+        ::unlink(fresh.constData());
+    }
+    // Written on without a bound, it could fill the disk: it begins again,
+    // empty, saying why; the newest lines matter most. A file that cannot
+    // be emptied ends here, saying so; the lines go on to the other
+    // handlers only.
+    const QByteArray why = "The log file " + openPath + " was full and " + failure.toUtf8();
+    if (::ftruncate(::fileno(file), 0) == 0) {
+        const QByteArray note = why + "; the lines before are gone.\n";
         std::fwrite(note.constData(), 1, static_cast<size_t>(note.size()), file);
         size = note.size();
         return;
     }
-    std::setvbuf(next, nullptr, _IOLBF, 64 * 1024);
+    const QByteArray note = why + "; no more lines are written to it.\n";
+    std::fwrite(note.constData(), 1, static_cast<size_t>(note.size()), file);
     std::fclose(file);
-    file = next;
-    struct stat st;
-    size = ::fstat(::fileno(next), &st) == 0 ? st.st_size : 0;
+    file = nullptr;
+    size = -1;
 }
 
 } // namespace libvelcor

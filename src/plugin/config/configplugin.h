@@ -144,8 +144,12 @@ private:
     // replaced, and the plugin no longer ready.
     void _endSignIn();
     // Tells the user that the load of a tab's page failed, unless such a
-    // box stands already.
-    void _showPageError(const QString& text);
+    // box stands already; what it logs counts against limit.
+    void _showPageError(const QString& text, log::RateLimit& limit);
+    // The view that sent the signal started or finished a load: told on
+    // as the plugin's own signal, so that what the windows log for it
+    // counts against the tab's pages, and kept in the view's flag.
+    void _relayLoad(bool started);
     // The access manager that made reply (an earlier session's, perhaps),
     // else the current one.
     ORVO::QNetworkAccessManagerEcc* _managerOf(const QNetworkReply* reply) const;

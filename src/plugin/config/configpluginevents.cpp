@@ -254,27 +254,33 @@ void ConfigPlugin::deactivatePage()
 
 void ConfigPlugin::webLoadStarted()
 {
-    auto* view = qobject_cast<QWebViewEcc*>(sender());
-    const log::LimitScope scope(view ? log::RateLimit::of(view->page()) : nullptr);
-    emit loadStarted();
-    if (!view) {
-        LOG_ERROR;
-        return;
-    }
-    view->loading = true;
+    _relayLoad(true);
 }
 
 void ConfigPlugin::webLoadFinished(bool ok)
 {
     Q_UNUSED(ok);
-    auto* view = qobject_cast<QWebViewEcc*>(sender());
-    const log::LimitScope scope(view ? log::RateLimit::of(view->page()) : nullptr);
-    emit loadFinished();
-    if (!view) {
+    _relayLoad(false);
+}
+
+void ConfigPlugin::_relayLoad(bool started)
+{
+    auto* sent = qobject_cast<QWebViewEcc*>(sender());
+    const QPointer<QWebViewEcc> view(sent);
+    {
+        const log::LimitScope scope(sent ? log::RateLimit::of(sent->page()) : nullptr);
+        if (started)
+            emit loadStarted();
+        else
+            emit loadFinished();
+    }
+    if (!sent) {
         LOG_ERROR;
         return;
     }
-    view->loading = false;
+    // A receiver may have closed the tab.
+    if (view)
+        view->loading = started;
 }
 
 // ---- settings dialog --------------------------------------------------------
@@ -357,13 +363,13 @@ void ConfigPlugin::finished(QNetworkReply* reply)
     // images, scripts and frames, and whatever a foreign document asks
     // for, would open a box each, with texts of that document's choosing.
     if (reply->error() == QNetworkReply::HostNotFoundError && manager->isPageLoad(reply))
-        _showPageError(text);
+        _showPageError(text, limit);
 }
 
-void ConfigPlugin::_showPageError(const QString& text)
+void ConfigPlugin::_showPageError(const QString& text, log::RateLimit& limit)
 {
     if (errorBox) {
-        LOG_DEBUG << "[ConfigPlugin] An error box stands already: no other";
+        LOG_DEBUG_LIMITED(limit) << "[ConfigPlugin] An error box stands already: no other";
         return;
     }
     // Plain text: the error text carries the host name of the page's URL.

@@ -156,6 +156,8 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
         // One timer per command: each run takes the oldest waiting command.
         QTimer::singleShot(CommandDelayMs, this, &QWebPageEcc::delayedAction);
     }
+    // What the receivers log for the command counts against the tab too.
+    const log::LimitScope scope(&lines);
     if (command.hasRoutes)
         emit syncRoutes(command.routes);
     if (command.kind == PortalCommand::Immediate) {
@@ -331,6 +333,7 @@ void QWebPageEcc::delayedAction()
         return;
     }
     const QList<PortalAction> actions = pending.dequeue();
+    const log::LimitScope scope(&lines);
     for (const PortalAction& a : actions)
         emit action(a.name, a.params);
 }
