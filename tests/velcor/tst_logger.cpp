@@ -68,12 +68,16 @@ private slots:
         libvelcor::Logger logger;
         logger.setSizeLimit(limit);
         logger.setPath(path);
+        QtMessageHandler before = qInstallMessageHandler(recordingHandler);
         QCOMPARE(logger.open(), 0);
         QCOMPARE(QFileInfo(logger.olderPath()).size(), limit + 1);
         for (int i = 0; i < 100; ++i)
             qWarning("%s", QByteArray(1000, char('a' + i % 26)).constData());
         qWarning("%s", QByteArray(20000, '\x01').constData()); // cut, never inside an escape
         logger.close();
+        // The handler after it (standard error) gets the line as cut.
+        QVERIFY(g_chained.last().endsWith(" bytes left out)") &&
+                g_chained.last().size() <= libvelcor::Logger::MaxLineBytes);
         const QByteArray older = orvotest::readFile(logger.olderPath());
         const QByteArray newer = orvotest::readFile(path);
         QVERIFY(older.size() + newer.size() <= 2 * (limit + libvelcor::Logger::MaxLineBytes));
@@ -88,7 +92,6 @@ private slots:
         QVERIFY(QFile::remove(logger.olderPath()) &&
                 QDir().mkpath(logger.olderPath() + "/in-the-way"));
         g_chained.clear();
-        QtMessageHandler before = qInstallMessageHandler(recordingHandler);
         QCOMPARE(logger.open(), 0);
         for (int i = 0; i < 40; ++i)
             qWarning("%s", QByteArray(1000, 'z').constData());
