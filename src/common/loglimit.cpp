@@ -1,5 +1,6 @@
 #include "common/loglimit.h"
 
+#include <QThread>
 #include <QtMath>
 
 #include <limits>
@@ -22,7 +23,8 @@ RateLimit* scopedLimit()
     return LimitScope::current();
 }
 
-LimitScope::LimitScope(RateLimit* limit) : limit(limit), outer(t_scope)
+LimitScope::LimitScope(RateLimit* limit)
+    : limit(limit), loopLevel(QThread::currentThread()->loopLevel()), outer(t_scope)
 {
     t_scope = this;
 }
@@ -34,7 +36,13 @@ LimitScope::~LimitScope()
 
 RateLimit* LimitScope::current()
 {
-    for (const LimitScope* scope = t_scope; scope; scope = scope->outer) {
+    if (!t_scope)
+        return nullptr;
+    // A nested event loop (a modal box, a file dialog) handles everything
+    // else too: the scopes outside it do not count what it logs.
+    const int level = QThread::currentThread()->loopLevel();
+    for (const LimitScope* scope = t_scope; scope && scope->loopLevel >= level;
+         scope = scope->outer) {
         if (scope->limit)
             return scope->limit.data();
     }

@@ -67,8 +67,8 @@ private:
 
 // While it lives, the plain statements of this thread count against limit
 // (none, or once it is gone: nothing changes): what handling an event of a
-// page logs, through every receiver of the signals it emits. A receiver
-// that runs a nested event loop counts what that loop logs against it too.
+// page logs, through every receiver of the signals it emits; not what a
+// nested event loop that a receiver runs logs.
 class LimitScope
 {
 public:
@@ -82,6 +82,7 @@ public:
 
 private:
     QPointer<RateLimit> limit;
+    int loopLevel;
     LimitScope* outer;
 };
 

@@ -181,6 +181,14 @@ private slots:
             QVERIFY(log.lines().last().endsWith("] after"));
             for (int i = 0; i < 5; ++i)
                 LOG_NOTICE << text;
+            // What a nested event loop (a modal box) logs is not the scope's.
+            QEventLoop loop;
+            QTimer::singleShot(0, &loop, [&loop] {
+                LOG_NOTICE << "in a nested loop";
+                loop.quit();
+            });
+            loop.exec();
+            QVERIFY(log.lines().last().endsWith("] in a nested loop"));
         }
         QVERIFY(log.lines().last().contains(" lines of a test left out"));
 

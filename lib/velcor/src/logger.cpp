@@ -336,24 +336,32 @@ void Logger::_rotate()
     // place. A file removed meanwhile has nothing to put aside.
     const QByteArray fresh = openPath + ".new";
     const QByteArray older = openPath + ".1";
+    // Why a step failed, errno taken at once.
     QString failure;
+    const auto fail = [&failure](const char* what, const QByteArray& which) {
+        const int code = errno;
+        failure =
+            QLatin1String(what) + QFile::decodeName(which) + QStringLiteral(": ") + errnoText(code);
+    };
+    // Whatever a crash left there goes: the new file is always a new one.
+    ::unlink(fresh.constData());
     const int fd =
         ::open(fresh.constData(),
-               O_WRONLY | O_APPEND | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600);
+               O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600);
+    bool putAside = false;
     FILE* next = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
     if (!next) {
-        failure = QStringLiteral("cannot make ") + QFile::decodeName(fresh) + QStringLiteral(": ") +
-                  errnoText(errno);
+        fail("cannot make ", fresh);
         if (fd >= 0)
             ::close(fd);
-    } else if (::rename(openPath.constData(), older.constData()) != 0 && errno != ENOENT) {
-        failure = QStringLiteral("cannot rename it to ") + QFile::decodeName(older) +
-                  QStringLiteral(": ") + errnoText(errno);
+    } else if (!(putAside = ::rename(openPath.constData(), older.constData()) == 0) &&
+               errno != ENOENT) {
+        fail("cannot rename it to ", older);
     } else if (::rename(fresh.constData(), openPath.constData()) != 0) {
-        failure = QStringLiteral("cannot rename ") + QFile::decodeName(fresh) +
-                  QStringLiteral(" to it: ") + errnoText(errno);
+        fail("cannot rename to it ", fresh);
         // Back where its readers look for it.
-        ::rename(older.constData(), openPath.constData());
+        if (putAside)
+            ::rename(older.constData(), openPath.constData());
     } else {
         std::setvbuf(next, nullptr, _IOLBF, 64 * 1024);
         std::fclose(file);
