@@ -27,7 +27,8 @@ QString currentDateText()
     return cachedText;
 }
 
-// What a line takes in the file, in UTF-8 with its line break.
+} // namespace
+
 qint64 utf8Size(const QString& text)
 {
     qint64 size = 1;
@@ -38,6 +39,8 @@ qint64 utf8Size(const QString& text)
     return size;
 }
 
+namespace {
+
 // Where this thread's statements put their lines while a handler delivers.
 thread_local QStringList* t_held = nullptr;
 
@@ -46,6 +49,8 @@ QtMessageHandler g_standardError = nullptr;
 
 void standardErrorHandler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
 {
+    if (!libvelcor::messagePasses(type, msg))
+        return;
     libvelcor::passEscapedLine(g_standardError, type, context, libvelcor::handledLogText(msg));
 }
 
@@ -92,8 +97,9 @@ bool HeldLines::take(QString* line)
     return true;
 }
 
-Line::Line(const char* level, const char* file, const char* function, int line, RateLimit* limit)
-    : limit(limit)
+Line::Line(const char* level, const char* file, const char* function, int line, int threshold,
+           RateLimit* limit)
+    : level(level), threshold(threshold), limit(limit)
 {
     buffer.reserve(160);
     buffer += currentDateText();
@@ -113,8 +119,11 @@ Line::Line(const char* level, const char* file, const char* function, int line, 
 Line::~Line()
 {
     const QString text = libvelcor::escapeLogText(buffer);
-    if (limit)
-        limit->charge(utf8Size(text));
+    // Built whole also when it is left out: how much a flood asks for is
+    // what tells when it has ended.
+    RateLimit* counted = limit ? limit : LimitScope::current();
+    if (counted && !counted->take(threshold, level, utf8Size(text)))
+        return;
     if (t_held)
         t_held->append(text);
     else

@@ -29,17 +29,15 @@ namespace log {
 
 class RateLimit;
 
-// The limit that a LimitScope (common/loglimit.h) set for this thread's
-// plain statements, and whether it lets a line through.
-RateLimit* scopedLimit();
-bool admitScoped(int threshold, const char* word);
-
 // The longest text operand of a line, in characters.
 constexpr int MaxTextChars = 4096;
 
 // text cut to max characters (never half a surrogate pair), with a mark at
 // its end that says how many were left out.
 QString clipped(const QString& text, int max);
+
+// What a line takes in the file: its UTF-8 bytes and its line break.
+qint64 utf8Size(const QString& text);
 
 inline bool enabled(int threshold)
 {
@@ -69,11 +67,11 @@ private:
 };
 
 // One log line being built; handed to Qt's message output when destroyed,
-// and charged to limit, if any.
+// if limit (else the scope's, common/loglimit.h), if any, takes it.
 class Line
 {
 public:
-    Line(const char* level, const char* file, const char* function, int line,
+    Line(const char* level, const char* file, const char* function, int line, int threshold,
          RateLimit* limit = nullptr);
     ~Line();
     Line(const Line&) = delete;
@@ -104,13 +102,16 @@ public:
 
 private:
     QString buffer;
+    const char* level;
+    int threshold;
     RateLimit* limit;
 };
 
 // Makes Qt's messages that reach standard error without the file log
 // (before it opens, after it closes: Qt's warnings, the service library's
-// lines) escaped as the log escapes them. Called once, before any other
-// message handler is installed: those hand their lines on to it.
+// lines) escaped as the log escapes them, and limited as the log limits
+// them. Called once, before any other message handler is installed: those
+// hand their lines on to it.
 void escapeStandardError();
 
 // The file name of a path, for compilers without __FILE_NAME__.
@@ -136,10 +137,8 @@ constexpr const char* baseName(const char* path)
 // A loop that runs once or not at all, so the statement composes with if
 // and else like a plain function call.
 #define ORVO_LOG_AT(threshold, word)                                                               \
-    for (bool orvoLogOnce_ =                                                                       \
-             ::ORVO::log::enabled(threshold) && ::ORVO::log::admitScoped(threshold, word);         \
-         orvoLogOnce_; orvoLogOnce_ = false)                                                       \
-    ::ORVO::log::Line(word, ORVO_LOG_FILE, __func__, __LINE__, ::ORVO::log::scopedLimit())
+    for (bool orvoLogOnce_ = ::ORVO::log::enabled(threshold); orvoLogOnce_; orvoLogOnce_ = false)  \
+    ::ORVO::log::Line(word, ORVO_LOG_FILE, __func__, __LINE__, threshold)
 
 #define LOG_ALWAYS ORVO_LOG_AT(-1, "LOG")
 #define LOG_ERROR ORVO_LOG_AT(3, "ERROR")

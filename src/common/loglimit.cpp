@@ -1,30 +1,92 @@
 #include "common/loglimit.h"
 
+#include <QCoreApplication>
 #include <QThread>
 #include <QtMath>
 
+#include <atomic>
 #include <limits>
+#include <mutex>
+
+#include "libvelcor/logger.h"
 
 namespace ORVO {
 namespace log {
 
 namespace {
-thread_local LimitScope* t_scope = nullptr;
-} // namespace
 
-bool admitScoped(int threshold, const char* word)
+thread_local LimitScope* t_scope = nullptr;
+
+// Guards the state of every limit and allowance: Qt's messages count from
+// any thread. Never held while anything is logged or a timer is started.
+std::mutex g_state;
+
+// What the line that tells of a flood takes before its text.
+const int ToldLineHeader = 100;
+
+// Qt's messages outside a page's events: the limit and allowance of their
+// own, made with the application object and gone with it.
+struct QtMessages
+{
+    FloodAllowance allowance{2 * 1024 * 1024, 2 * 1024 * 1024};
+    RateLimit limit{QStringLiteral("Qt and the web engine")};
+};
+std::atomic<QtMessages*> g_qt{nullptr};
+
+bool filterQtMessage(QtMsgType type, const QString& msg)
 {
     RateLimit* limit = LimitScope::current();
-    return !limit || limit->admit(threshold, word);
+    QtMessages* qt = g_qt.load();
+    if (!limit && qt)
+        limit = &qt->limit;
+    if (!limit)
+        return true;
+    const bool warning = type != QtDebugMsg && type != QtInfoMsg;
+    // The file takes the message escaped, as it is.
+    return limit->take(warning ? 3 : 5, warning ? "ERROR" : "notice",
+                       utf8Size(libvelcor::escapeLogText(msg)));
 }
 
-RateLimit* scopedLimit()
+void endQtMessageLimit()
 {
-    return LimitScope::current();
+    libvelcor::setMessageFilter(nullptr);
+    delete g_qt.exchange(nullptr);
+}
+
+} // namespace
+
+FloodAllowance::FloodAllowance(qint64 budget, qint64 perDay, QObject* parent)
+    : QObject(parent), budget(budget), perSecond(perDay / 86400.0), balance(budget)
+{
+    clock.start();
+}
+
+bool FloodAllowance::draw(qint64 bytes)
+{
+    // Under g_state, held by the limit that draws.
+    const qint64 now = clock.elapsed();
+    balance = qMin(budget, balance + (now - refilledAt) * perSecond / 1000);
+    refilledAt = now;
+    if (balance <= 0)
+        return false;
+    balance -= bytes;
+    return true;
+}
+
+void FloodAllowance::restore()
+{
+    const std::lock_guard<std::mutex> lock(g_state);
+    balance = budget;
 }
 
 LimitScope::LimitScope(RateLimit* limit)
     : limit(limit), loopLevel(QThread::currentThread()->loopLevel()), outer(t_scope)
+{
+    t_scope = this;
+}
+
+LimitScope::LimitScope(Unlimited)
+    : unlimited(true), loopLevel(QThread::currentThread()->loopLevel()), outer(t_scope)
 {
     t_scope = this;
 }
@@ -43,91 +105,189 @@ RateLimit* LimitScope::current()
     const int level = QThread::currentThread()->loopLevel();
     for (const LimitScope* scope = t_scope; scope && scope->loopLevel >= level;
          scope = scope->outer) {
+        if (scope->unlimited)
+            return nullptr;
         if (scope->limit)
             return scope->limit.data();
     }
     return nullptr;
 }
 
-RateLimit::RateLimit(const char* who, int burst, double perSecond, QObject* parent)
+RateLimit::RateLimit(const QString& who, int burst, double perSecond, QObject* parent)
     : QObject(parent), who(who), burst(burst), perSecond(qMax(0.001, perSecond)), balance(burst)
 {
     clock.start();
     tell.setSingleShot(true);
-    connect(&tell, &QTimer::timeout, this, [this]() {
-        const int wait = _msUntilOpen();
-        if (wait > 0)
-            tell.start(wait);
-        else
-            _tellLeftOut();
-    });
+    connect(&tell, &QTimer::timeout, this, &RateLimit::_check);
 }
 
 RateLimit::~RateLimit()
 {
-    if (leftOut > 0)
+    if (!finished)
         _tellLeftOut();
+}
+
+void RateLimit::setWho(const QString& name)
+{
+    const std::lock_guard<std::mutex> lock(g_state);
+    who = name;
+}
+
+void RateLimit::setAllowance(FloodAllowance* flood)
+{
+    allowance = flood;
+}
+
+void RateLimit::setQuietTime(int ms)
+{
+    quietMs = qMax(1, ms);
 }
 
 RateLimit* RateLimit::of(const QObject* object)
 {
-    for (const QObject* o = object; o && !o->isWidgetType(); o = o->parent()) {
-        if (auto* limit = o->findChild<RateLimit*>(QString(), Qt::FindDirectChildrenOnly))
-            return limit;
+    for (QObject* o = const_cast<QObject*>(object); o && !o->isWidgetType(); o = o->parent()) {
+        if (auto* source = qobject_cast<LimitSource*>(o))
+            return source->logLimitFor(object);
     }
     return nullptr;
 }
 
-bool RateLimit::admit(int threshold, const char* word)
+void RateLimit::_refill(qint64 now)
 {
-    if (_msUntilOpen() == 0) {
-        if (leftOut > 0)
-            _tellLeftOut();
-        return true;
-    }
-    if (leftOut == 0 || threshold < leftOutThreshold) {
-        leftOutThreshold = threshold;
-        leftOutWord = word;
-    }
-    if (leftOut < std::numeric_limits<int>::max())
-        ++leftOut;
-    if (!tell.isActive())
-        tell.start(_msUntilOpen());
-    return false;
-}
-
-void RateLimit::charge(qint64 bytes)
-{
-    balance -= bytes;
-    if (shared)
-        shared->charge(bytes);
-}
-
-void RateLimit::_refill()
-{
-    const qint64 now = clock.elapsed();
     balance = qMin(burst, balance + (now - refilledAt) * perSecond / 1000);
     refilledAt = now;
 }
 
-int RateLimit::_msUntilOpen()
+bool RateLimit::take(int threshold, const char* word, qint64 bytes)
 {
-    _refill();
-    // Asked again at least every hour.
-    const int own = balance > 0 ? 0 : qCeil(qMin(3600000.0, (1 - balance) * 1000 / perSecond));
-    return shared ? qMax(own, shared->_msUntilOpen()) : own;
+    int wait = -1;
+    {
+        const std::lock_guard<std::mutex> lock(g_state);
+        const qint64 now = clock.elapsed();
+        _refill(now);
+        const bool flooding = floodUntil > now;
+        bool byAllowance = false;
+        if (balance <= 0) {
+            // Faster than the rate: a flood begins, or goes on.
+            if (!flooding)
+                toldAt = now;
+            floodUntil = now + quietMs;
+        } else if (flooding && allowance && !allowance->draw(bytes)) {
+            // Counted all the same, as far as the rate allows: whether the
+            // flood goes on is told by how much it asks for.
+            balance = qMax(0.0, balance - bytes);
+            byAllowance = true;
+        } else {
+            balance -= bytes;
+            return true;
+        }
+        if (finished)
+            return false;
+        if (leftOut == 0 || threshold < leftOutThreshold) {
+            leftOutThreshold = threshold;
+            leftOutWord = word;
+        }
+        if (leftOut < std::numeric_limits<int>::max()) {
+            ++leftOut;
+            leftOutLong += byAllowance ? 1 : 0;
+        }
+        if (leftOut == 1)
+            wait = int(qMax<qint64>(1, floodUntil - now));
+    }
+    if (wait >= 0)
+        _arm(wait);
+    return false;
+}
+
+void RateLimit::_arm(int ms)
+{
+    if (QThread::currentThread() == thread())
+        tell.start(ms);
+    else
+        QMetaObject::invokeMethod(
+            this, [this, ms] { tell.start(ms); }, Qt::QueuedConnection);
+}
+
+void RateLimit::_check()
+{
+    qint64 wait = 0;
+    {
+        const std::lock_guard<std::mutex> lock(g_state);
+        const qint64 now = clock.elapsed();
+        if (leftOut == 0 || finished)
+            return;
+        if (floodUntil > now && now - toldAt < TellEveryMs)
+            wait = qMin(floodUntil, toldAt + TellEveryMs) - now;
+    }
+    if (wait > 0)
+        tell.start(int(wait));
+    else
+        _tellLeftOut();
+}
+
+void RateLimit::finish()
+{
+    _tellLeftOut();
+    const std::lock_guard<std::mutex> lock(g_state);
+    finished = true;
+}
+
+void RateLimit::restore()
+{
+    _tellLeftOut();
+    const std::lock_guard<std::mutex> lock(g_state);
+    balance = burst;
+    floodUntil = 0;
 }
 
 void RateLimit::_tellLeftOut()
 {
-    tell.stop();
-    const int count = leftOut;
-    leftOut = 0;
-    // Told once, whatever it costs: one line for many.
-    if (enabled(leftOutThreshold))
-        Line(leftOutWord, ORVO_LOG_FILE, __func__, __LINE__)
-            << "[Log] " << count << " lines of " << who
-            << " left out: it wrote more than the log takes at once";
+    QString text;
+    int threshold = 0;
+    const char* word = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(g_state);
+        if (leftOut == 0)
+            return;
+        const int fast = leftOut - leftOutLong;
+        const QString because =
+            leftOutLong == 0 ? QStringLiteral("it wrote faster than the log takes")
+            : fast == 0      ? QStringLiteral("its flood went on longer than the log takes")
+                             : QStringLiteral("it wrote faster than the log takes (%1 lines), and "
+                                                   "its flood went on longer than it takes (%2 lines)")
+                              .arg(fast)
+                              .arg(leftOutLong);
+        text = QStringLiteral("[Log] %1 lines of %2 left out: %3").arg(leftOut).arg(who, because);
+        threshold = leftOutThreshold;
+        word = leftOutWord;
+        leftOut = 0;
+        leftOutLong = 0;
+        toldAt = clock.elapsed();
+        // Told once, whatever the limit says; but it counts here.
+        balance -= ToldLineHeader + utf8Size(text);
+    }
+    if (!enabled(threshold))
+        return;
+    const UserLines told;
+    Line(word, ORVO_LOG_FILE, __func__, __LINE__, threshold) << text.toUtf8().constData();
+}
+
+void limitQtMessages()
+{
+    if (g_qt.load() || !QCoreApplication::instance())
+        return;
+    g_qt.store(new QtMessages);
+    g_qt.load()->limit.setAllowance(&g_qt.load()->allowance);
+    qAddPostRoutine(endQtMessageLimit);
+    libvelcor::setMessageFilter(filterQtMessage);
+}
+
+void restoreQtMessageLimit()
+{
+    if (QtMessages* qt = g_qt.load()) {
+        qt->allowance.restore();
+        qt->limit.restore();
+    }
 }
 
 } // namespace log

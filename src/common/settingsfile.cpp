@@ -179,6 +179,31 @@ struct Change
         return rest;
     }
 
+    // The fewest bytes a file of before with the change made takes: each
+    // key and each text at least a byte a character, whatever the escapes.
+    qint64 leastSize(const Values& before) const
+    {
+        const auto least = [](const QString& key, const QVariant& value) {
+            qint64 size = key.size();
+            if (value.type() == QVariant::StringList) {
+                for (const QString& item : value.toStringList())
+                    size += item.size();
+            } else if (value.type() == QVariant::String || value.type() == QVariant::ByteArray) {
+                size += value.type() == QVariant::String ? value.toString().size()
+                                                         : value.toByteArray().size();
+            }
+            return size;
+        };
+        qint64 size = 0;
+        for (auto it = set.cbegin(); it != set.cend(); ++it)
+            size += least(it.key(), it.value());
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            if (!set.contains(it.key()) && !removes(it.key()))
+                size += least(it.key(), it.value());
+        }
+        return size;
+    }
+
     bool removes(const QString& key) const
     {
         for (const QString& gone : removed) {
@@ -399,6 +424,12 @@ int changeSettingsFile(QSettings* settings, const QVariantMap& set, const QStrin
     const Change change = wanted.missingIn(before);
     if (change.isEmpty())
         return 0;
+    // A file that could not be read back is not written at all.
+    if (change.leastSize(before) > MaxSettingsSize) {
+        problem = QStringLiteral("the settings file ") + target +
+                  QStringLiteral(" would grow past %1 MiB").arg(MaxSettingsSize >> 20);
+        return -1;
+    }
 
     const QString cannotWrite = QStringLiteral("cannot write the settings file ") + target + ": ";
     // Qt would not replace it either.

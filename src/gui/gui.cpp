@@ -8,8 +8,10 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <optional>
 
 #include "common/log.h"
+#include "common/loglimit.h"
 #include "common/plugininterfaces.h"
 #include "common/utils.h"
 #include "gui/guiwiring.h"
@@ -178,10 +180,20 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
     QString text = moduleString(m) + QStringLiteral(": ") + errStr;
     if (!msg.isEmpty())
         text += QStringLiteral("\n\n(") + msg.trimmed() + QLatin1Char(')');
-    LOG_ERROR << text;
     // The service's and the server's texts have no bound of their own: the
     // log keeps the first few KiB, a box or a terminal line a readable part.
-    text = utils::cutForDisplay(text);
+    const QString shown = utils::cutForDisplay(text);
+    {
+        // A failure that the user is shown, on the terminal or in a box of
+        // its own, is written whatever a page wrote before; a repeat, or one
+        // that pushes a waiting box out, counts against the page as usual.
+        std::optional<log::UserLines> own;
+        if (!withGui || (shown != shownError && !waitingErrors.contains(shown) &&
+                         waitingErrors.size() < MaxWaitingErrors))
+            own.emplace();
+        LOG_ERROR << text;
+    }
+    text = shown;
     emit error(text);
     const QString title = app() + QLatin1Char(' ') + tr("Error");
     if (!withGui) {

@@ -4,6 +4,7 @@
 #include <QResource>
 
 #include "common/log.h"
+#include "common/loglimit.h"
 #include "libvelcor/logger.h"
 
 namespace ORVO {
@@ -22,6 +23,9 @@ int openFileLog(libvelcor::Logger& logger, const QString& path, QString& why)
             why[0] = why.at(0).toUpper();
         return -1;
     }
+    // From now on Qt's and the web engine's messages are limited as the
+    // lines of pages are.
+    log::limitQtMessages();
     why.clear();
     return 0;
 }

@@ -163,24 +163,34 @@ private slots:
     {
         LevelScope scope(cfg, 5);
         LogCapture log;
+        ORVO::log::limitQtMessages();
         const QString text(600, QChar(0x706b)); // 1,800 bytes in UTF-8
-        const QString told = "[Log] %1 lines of a test left out: it wrote more than the log "
-                             "takes at once";
         {
             ORVO::log::RateLimit limit("a test", 1000, 2000);
+            limit.setQuietTime(100);
             for (int i = 0; i < 20; ++i)
                 LOG_NOTICE_LIMITED(limit) << text;
             LOG_DEBUG_LIMITED(limit) << "not printed at this level";
             LOG_ERROR_LIMITED(limit) << "error";
             QCOMPARE(log.lines().size(), 1);
-            // At the level of the most important line left out.
+            // Once the flood has ended, at the level of the most important
+            // line left out.
             QTRY_COMPARE(log.linesAt("ERROR").size(), 1);
-            QVERIFY(log.linesAt("ERROR").first().endsWith(told.arg(20)));
+            QVERIFY(log.linesAt("ERROR").first().endsWith(
+                "[Log] 20 lines of a test left out: it wrote faster than the log takes"));
+            QTest::qWait(600);
             const ORVO::log::LimitScope counted(&limit);
             LOG_NOTICE << "after";
             QVERIFY(log.lines().last().endsWith("] after"));
             for (int i = 0; i < 5; ++i)
                 LOG_NOTICE << text;
+            {
+                const ORVO::log::UserLines own;
+                LOG_NOTICE << "shown to the user";
+            }
+            QVERIFY(log.lines().last().endsWith("] shown to the user"));
+            // So are Qt's messages, while a page's events are handled.
+            QVERIFY(!libvelcor::messagePasses(QtWarningMsg, "a warning"));
             // What a nested event loop (a modal box) logs is not the scope's.
             QEventLoop loop;
             QTimer::singleShot(0, &loop, [&loop] {
@@ -192,13 +202,39 @@ private slots:
         }
         QVERIFY(log.lines().last().contains(" lines of a test left out"));
 
-        ORVO::log::RateLimit shared("all", 1000, 1), first("a", 1 << 20, 1),
-            second("b", 1 << 20, 1);
-        first.setShared(&shared);
-        second.setShared(&shared);
-        LOG_NOTICE_LIMITED(first) << text;
-        LOG_NOTICE_LIMITED(second) << "held back";
-        QVERIFY(!log.contains("held back"));
+        // Outside a scope, Qt's messages have a limit of their own.
+        int passed = 0;
+        for (int i = 0; i < 100; ++i)
+            passed += libvelcor::messagePasses(QtWarningMsg, QString(4096, 'w')) ? 1 : 0;
+        QCOMPARE(passed, 16);
+        ORVO::log::restoreQtMessageLimit();
+        QVERIFY(log.lines().last().endsWith("[Log] 84 lines of Qt and the web engine left out: it "
+                                            "wrote faster than the log takes"));
+
+        // A flood writes at the rate only while the allowance lasts, then
+        // nothing until it ends; a source that does not flood goes on.
+        ORVO::log::FloodAllowance allowance(2000, 0);
+        ORVO::log::RateLimit flooding("a flood", 1000, 20000), calm("calm", 1000, 20000);
+        for (ORVO::log::RateLimit* limit : {&flooding, &calm}) {
+            limit->setAllowance(&allowance);
+            limit->setQuietTime(300);
+        }
+        log.clear();
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 500) {
+            LOG_NOTICE_LIMITED(flooding) << QString(100, 'f');
+            QTest::qWait(1);
+        }
+        const int written = log.lines().size();
+        // About 200 bytes a line: the burst, then the allowance.
+        QVERIFY2(written > 10 && written < 20, qPrintable(QString::number(written)));
+        LOG_NOTICE_LIMITED(calm) << "calm";
+        QVERIFY(log.lines().last().endsWith("] calm"));
+        QTest::qWait(400);
+        LOG_NOTICE_LIMITED(flooding) << "again";
+        QVERIFY(log.lines().last().endsWith("] again"));
+        QVERIFY(log.contains(" lines of a flood left out: it wrote faster than the log takes ("));
     }
 
     void entryTraceOfConstructorEndsAfterLocation()

@@ -26,6 +26,9 @@ std::mutex g_writing;
 
 // Set while a line that is escaped already is handed on.
 thread_local bool t_escaped = false;
+// Set while the filter decides.
+thread_local bool t_filtering = false;
+std::atomic<MessageFilter> g_filter{nullptr};
 
 class EscapedScope
 {
@@ -194,6 +197,22 @@ void passEscapedLine(QtMessageHandler next, QtMsgType type, const QMessageLogCon
     next(type, context, line);
 }
 
+void setMessageFilter(MessageFilter filter)
+{
+    g_filter.store(filter);
+}
+
+bool messagePasses(QtMsgType type, const QString& msg)
+{
+    const MessageFilter filter = g_filter.load();
+    if (t_escaped || t_filtering || !filter)
+        return true;
+    t_filtering = true;
+    const bool passes = filter(type, msg);
+    t_filtering = false;
+    return passes;
+}
+
 Logger::Logger(QObject* parent) : QObject(parent) {}
 
 Logger::~Logger()
@@ -300,6 +319,8 @@ void Logger::close()
 
 void Logger::handler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
 {
+    if (!messagePasses(type, msg))
+        return;
     const QString text = handledLogText(msg);
     // UTF-8 whatever the locale's encoding: the log's readers read it so,
     // and a Latin-9 or ASCII locale would lose every other name.

@@ -57,7 +57,7 @@ void LogFormLogger::close()
 void LogFormLogger::myMsgHandler(QtMsgType type, const QMessageLogContext& context,
                                  const QString& msg)
 {
-    if (msg.isNull())
+    if (msg.isNull() || !libvelcor::messagePasses(type, msg))
         return;
     // Escaped here when it was not yet (a line of Qt or of the service
     // library), and handed on as it is shown.

@@ -15,7 +15,6 @@
 #include "libvelcor/state.h"
 
 class BlackCurtain;
-class MainWindowCallback;
 class MainView;
 class PluginWindowList;
 class QCloseEvent;
@@ -180,8 +179,4 @@ private:
     void _showPortalBar();
     // Saves the portal view's size now when a save waits.
     void _flushGeometry();
-
-    // The object the portal pages' scripts get; made again when a script
-    // deleted it.
-    QPointer<MainWindowCallback> scriptCallback;
 };

@@ -10,14 +10,15 @@ class MainWindow;
 // "MainWindowCallback": the two operations the pages use and nothing else.
 // The window itself is never handed to a script, since a script reaches
 // every public slot of the object it is given (close, hide, setStyleSheet,
-// deleteLater…). A script can still delete this object (deleteLater is a
-// slot of every QObject); the window then makes a new one for the next
-// page load.
+// deleteLater…). One object per frame, a child of it: what the frame's
+// documents have the window log counts against the frame's page. A script
+// can still delete this object (deleteLater is a slot of every QObject);
+// the window then makes a new one for the frame's next document.
 class MainWindowCallback : public QObject
 {
     Q_OBJECT
 public:
-    explicit MainWindowCallback(MainWindow* window);
+    MainWindowCallback(MainWindow* window, QObject* frame);
 
     Q_INVOKABLE void backToLogin();
     Q_INVOKABLE void saveDebugEndpoint(QString endpoint);

@@ -230,11 +230,12 @@ void MainWindow::javaScriptWindowObjectCleared()
         LOG_ERROR;
         return;
     }
-    if (!scriptCallback)
-        scriptCallback = new MainWindowCallback(this);
+    auto* callback = frame->findChild<MainWindowCallback*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!callback)
+        callback = new MainWindowCallback(this, frame);
     // The plugin hands it only to the management server's own documents:
     // a page the user reached from a portal link never calls back.
-    if (!configIface->addScriptObject(frame, QStringLiteral("MainWindowCallback"), scriptCallback))
+    if (!configIface->addScriptObject(frame, QStringLiteral("MainWindowCallback"), callback))
         LOG_DEBUG << "[MainWindow] No MainWindowCallback for this document";
 }
 

@@ -96,7 +96,7 @@ bool ConfigPlugin::isReady() const
 QNetworkAccessManagerEcc* ConfigPlugin::_newAccessManager()
 {
     auto* manager = new QNetworkAccessManagerEcc();
-    manager->logLimit().setShared(&pageLines);
+    manager->logLimit().setAllowance(&pageFloods);
     connect(manager, SIGNAL(sslErrors(QNetworkReply*, QList<QSslError>)), this,
             SLOT(sslErrors(QNetworkReply*, QList<QSslError>)));
     connect(manager, SIGNAL(finished(QNetworkReply*)), this, SLOT(finished(QNetworkReply*)));
@@ -150,6 +150,9 @@ PluginWindow* ConfigPlugin::newWindow(const QVariantMap& windowParams)
     LOG_TRACE;
     if (cookieJar)
         borrowCookieJar(networkAccessManager, cookieJar.data());
+    // A new sign-in starts with whole limits.
+    pageFloods.restore();
+    log::restoreQtMessageLimit();
     params = windowParams;
     if (window)
         disconnect(window.data(), &QObject::destroyed, this, nullptr);
@@ -174,7 +177,18 @@ void ConfigPlugin::clearPages()
         LOG_ERROR;
         return;
     }
+    _endTabLogs();
     window->clearTabs();
+}
+
+void ConfigPlugin::_endTabLogs()
+{
+    // Told while the tabs go, not once they are deleted, after the sign-out.
+    for (const QPointer<QWebPageEcc>& page : qAsConst(tabPages)) {
+        if (page)
+            page->endLogLimits();
+    }
+    tabPages.clear();
 }
 
 void ConfigPlugin::newPages(const QVariantMap& newMap)
@@ -226,7 +240,10 @@ void ConfigPlugin::addPage(PluginWindow* target, const QUrl& url, const QString&
     auto* view = new QWebViewEcc();
     // The view owns its page: the page goes with the tab.
     auto* page = new QWebPageEcc(view);
-    page->logLimit().setShared(&pageLines);
+    page->setLogName(title);
+    page->setLogAllowance(&pageFloods);
+    tabPages.removeAll(nullptr);
+    tabPages.append(page);
     LOG_DEBUG << "[ConfigPlugin] Adding page: " << url.toString();
 
     // Commands come from the server's pages, at either of its addresses.
@@ -289,7 +306,7 @@ bool ConfigPlugin::addScriptObject(QObject* frame, const QString& name, QObject*
     // The frame holds the document it is about to run: only the server's
     // own pages get the object, not a page the user reached from a link.
     if (!page->isServerUrl(webFrame->url())) {
-        LOG_DEBUG_LIMITED(page->logLimit())
+        LOG_DEBUG_LIMITED(*page->logLimitFor(webFrame))
             << "[ConfigPlugin] No script object for a page outside the management server: "
             << webFrame->url().toString();
         return false;

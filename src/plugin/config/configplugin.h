@@ -146,6 +146,8 @@ private:
     // Tells the user that the load of a tab's page failed, unless such a
     // box stands already; what it logs counts against limit.
     void _showPageError(const QString& text, log::RateLimit& limit);
+    // Tells what the tabs' limits left out, and nothing later: the tabs go.
+    void _endTabLogs();
     // The view that sent the signal started or finished a load: told on
     // as the plugin's own signal, so that what the windows log for it
     // counts against the tab's pages, and kept in the view's flag.
@@ -163,10 +165,13 @@ private:
     // The box of a failed page load, while it stands; it ends with the
     // sign-in whose page failed.
     QPointer<QMessageBox> errorBox;
-    // What all the portal's pages and requests cause to be logged: each tab
-    // has a limit of its own, and they share this one, so that many tabs or
-    // a page left open for days still leave the user's lines in the log.
-    log::RateLimit pageLines{"the portal's pages", 4 * 1024 * 1024, 4 * 1024 * 1024 / 86400.0};
+    // What all the portal's pages and requests write while they flood: each
+    // tab has limits of its own, and they share this allowance, so that many
+    // tabs, or a flood that goes on for days, still leave the user's lines
+    // in the log.
+    log::FloodAllowance pageFloods{4 * 1024 * 1024, 4 * 1024 * 1024};
+    // The pages of the window's tabs, whose limits end with them.
+    QList<QPointer<ORVO::QWebPageEcc>> tabPages;
 };
 
 } // namespace ORVO

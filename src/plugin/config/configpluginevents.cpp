@@ -142,6 +142,7 @@ void ConfigPlugin::_endSignIn()
     }
     if (settingsDialog)
         settingsDialog->close();
+    _endTabLogs();
     // A box belongs to the session that asked it.
     if (errorBox) {
         errorBox->hide();
@@ -371,6 +372,11 @@ void ConfigPlugin::_showPageError(const QString& text, log::RateLimit& limit)
     if (errorBox) {
         LOG_DEBUG_LIMITED(limit) << "[ConfigPlugin] An error box stands already: no other";
         return;
+    }
+    {
+        // A failure that the user is shown, whatever the page wrote before.
+        const log::UserLines shown;
+        LOG_ERROR << "[ConfigPlugin] The page could not be loaded: " << text;
     }
     // Plain text: the error text carries the host name of the page's URL.
     auto* box = new MessageBox(QMessageBox::Critical, tr("Error"), text, QMessageBox::Ok, nullptr);

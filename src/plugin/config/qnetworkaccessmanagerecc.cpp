@@ -110,8 +110,12 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
 log::RateLimit& QNetworkAccessManagerEcc::logLimitOf(const QNetworkReply* reply)
 {
     const auto it = asked.constFind(reply);
-    auto* page = it == asked.constEnd() ? nullptr : qobject_cast<QWebPageEcc*>(it->page.data());
-    return page ? page->logLimit() : lines;
+    if (it == asked.constEnd())
+        return lines;
+    auto* page = qobject_cast<QWebPageEcc*>(it->page.data());
+    QObject* frame = it->frame.data();
+    log::RateLimit* limit = page ? page->logLimitFor(frame ? frame : page) : nullptr;
+    return limit ? *limit : lines;
 }
 
 void QNetworkAccessManagerEcc::dropRedirect(const QNetworkReply* reply)

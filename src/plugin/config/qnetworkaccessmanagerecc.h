@@ -75,7 +75,8 @@ public:
     bool isPageLoad(const QNetworkReply* reply) const;
 
     // What the lines about reply count against: the limit of the portal
-    // page whose frame asked for it, or else the manager's own.
+    // page whose frame asked for it (that of the frame's document), or else
+    // the manager's own.
     log::RateLimit& logLimitOf(const QNetworkReply* reply);
     log::RateLimit& logLimit() { return lines; }
 
@@ -132,7 +133,7 @@ private:
     QHash<const QObject*, Followed> navigations;
     // Every reply of a web frame's request, until the reply goes.
     QHash<const QNetworkReply*, Asked> asked;
-    log::RateLimit lines{"the portal's requests outside a page"};
+    log::RateLimit lines{QStringLiteral("the portal's requests outside a page")};
     // Context of the connections that drop destroyed replies from the list
     // and destroyed frames from the navigations.
     // Declared last, so it goes first: the base destructor deletes the

@@ -93,16 +93,19 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
                                           QWebPage::NavigationType type)
 {
     const QUrl url = request.url();
-    LOG_DEBUG_LIMITED(lines) << "[WebPage] Navigating to url: " << url.toString();
     // The engine drops such a navigation without stopping the load under
     // way.
     if (!url.isValid() || url.isEmpty()) {
-        LOG_NOTICE_LIMITED(lines) << "[WebPage] Navigation to an invalid URL refused";
+        LOG_NOTICE_LIMITED(*logLimitFor(frame ? static_cast<QObject*>(frame) : this))
+            << "[WebPage] Navigation to an invalid URL refused";
         return false;
     }
 
     const Verdict verdict = _judge(frame, request, type);
     const bool sent = verdict.server;
+    // Whoever sent the frame there: a foreign document may lead the server's.
+    log::RateLimit& lines = sent ? ownLines : foreignLines;
+    LOG_DEBUG_LIMITED(lines) << "[WebPage] Navigating to url: " << url.toString();
     const PortalCommand command = portalCommand(url);
     // Another host's login page says nothing of the server's cookies, nor
     // does the server's where another host's document leads there.
@@ -139,10 +142,9 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     // server's own page in the main frame: a frame inside it may hold
     // anyone's document, and a new window has no frame.
     if (!sent || !frame || frame != mainFrame() || !isServerUrl(documentOrigin(frame))) {
-        LOG_ERROR_LIMITED(lines) << "[WebPage] Command refused, not from the portal's own page: "
-                                 << url.toString()
-                                 << " (page: " << (frame ? frame->url().toString() : QString())
-                                 << ")";
+        LOG_ERROR_LIMITED(foreignLines)
+            << "[WebPage] Command refused, not from the portal's own page: " << url.toString()
+            << " (page: " << (frame ? frame->url().toString() : QString()) << ")";
         return false;
     }
 
@@ -157,7 +159,7 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
         QTimer::singleShot(CommandDelayMs, this, &QWebPageEcc::delayedAction);
     }
     // What the receivers log for the command counts against the tab too.
-    const log::LimitScope scope(&lines);
+    const log::LimitScope scope(&ownLines);
     if (command.hasRoutes)
         emit syncRoutes(command.routes);
     if (command.kind == PortalCommand::Immediate) {
@@ -312,6 +314,9 @@ void QWebPageEcc::_noteDocument(const QUrl& url)
 
 void QWebPageEcc::_sessionEnded()
 {
+    // The end of the session, and the sign-out it brings, whatever the
+    // page wrote before.
+    const log::UserLines own;
     LOG_ERROR << "[WebPage] Cookie authentication error";
     emit error();
 }
@@ -333,7 +338,7 @@ void QWebPageEcc::delayedAction()
         return;
     }
     const QList<PortalAction> actions = pending.dequeue();
-    const log::LimitScope scope(&lines);
+    const log::LimitScope scope(&ownLines);
     for (const PortalAction& a : actions)
         emit action(a.name, a.params);
 }
@@ -344,7 +349,7 @@ bool QWebPageEcc::mayAskTheUser(QWebFrame* frame, const QString& msg)
     // (a framed advertisement, a page a link led to) says goes to the log.
     if (frame && isServerUrl(documentOrigin(frame)))
         return true;
-    LOG_NOTICE_LIMITED(lines) << "[WebPage] Not shown, from a foreign document: " << msg;
+    LOG_NOTICE_LIMITED(foreignLines) << "[WebPage] Not shown, from a foreign document: " << msg;
     return false;
 }
 
@@ -377,8 +382,55 @@ bool QWebPageEcc::javaScriptConfirm(QWebFrame* frame, const QString& msg)
 void QWebPageEcc::javaScriptConsoleMessage(const QString& message, int lineNumber,
                                            const QString& sourceID)
 {
+    // The engine names the script, not its frame: only the server's own
+    // scripts are the server's.
+    log::RateLimit& lines = isServerUrl(QUrl(sourceID)) ? ownLines : foreignLines;
     LOG_DEBUG_LIMITED(lines) << "[WebPage] [" << sourceID << ":" << QString::number(lineNumber)
                              << "] : " << message;
+}
+
+log::RateLimit* QWebPageEcc::logLimitFor(const QObject* origin)
+{
+    auto* frame =
+        origin == this ? mainFrame() : qobject_cast<QWebFrame*>(const_cast<QObject*>(origin));
+    if (!frame || frame->page() != this)
+        return &foreignLines;
+    // The tab's load under way is judged by who asked for it; the document
+    // it replaces is still there.
+    if (frame == mainFrame() && !pendingLoad.isEmpty())
+        return pendingForeign ? &foreignLines : &ownLines;
+    if (frame == mainFrame() && !candidateLoad.isEmpty())
+        return candidateForeign ? &foreignLines : &ownLines;
+    return _isForeign(frame) ? &foreignLines : &ownLines;
+}
+
+bool QWebPageEcc::_isForeign(QWebFrame* frame) const
+{
+    const QUrl origin = documentOrigin(frame);
+    if (!origin.host().isEmpty())
+        return !isServerUrl(origin);
+    // A frame without a host of its own (about:blank, data:, a sandbox)
+    // inside a page may hold anything; the tab's own, whoever brought it.
+    return frame != mainFrame() ||
+           foreignDocs.contains(frame->url().adjusted(QUrl::RemoveFragment).toString());
+}
+
+void QWebPageEcc::setLogName(const QString& title)
+{
+    ownLines.setWho(QStringLiteral("the portal tab \"%1\"").arg(title));
+    foreignLines.setWho(QStringLiteral("foreign documents in the portal tab \"%1\"").arg(title));
+}
+
+void QWebPageEcc::setLogAllowance(log::FloodAllowance* allowance)
+{
+    ownLines.setAllowance(allowance);
+    foreignLines.setAllowance(allowance);
+}
+
+void QWebPageEcc::endLogLimits()
+{
+    ownLines.finish();
+    foreignLines.finish();
 }
 
 QString QWebPageEcc::userAgentForUrl(const QUrl& url) const

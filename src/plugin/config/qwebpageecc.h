@@ -20,11 +20,18 @@ namespace ORVO {
 // page's console, shows the server's alerts and confirmations as the
 // client's message boxes, and turns navigations to command URLs into
 // signals instead of loading them.
-class QWebPageEcc : public QWebPage
+class QWebPageEcc : public QWebPage, public log::LimitSource
 {
     Q_OBJECT
+    Q_INTERFACES(ORVO::log::LimitSource)
 
 public:
+    // What the server's own pages may write to the log at once, and then
+    // each second: well above what a busy page writes at the most
+    // detailed verbosity.
+    static const int OwnLogBurst = 512 * 1024;
+    static const int OwnLogPerSecond = 48 * 1024;
+
     // Commands that may wait for their delay at the same time; a page that
     // asks for more in 300 ms is flooding and its extra commands are dropped.
     static const int MaxPendingCommands = 32;
@@ -49,8 +56,19 @@ public:
     // take are the client's navigations.
     void triggerAction(QWebPage::WebAction action, bool checked = false) override;
     // What the tab's pages cause to be logged (their dialogs, console,
-    // navigations, requests and failed loads) counts against this.
-    log::RateLimit& logLimit() { return lines; }
+    // navigations, requests and failed loads) counts against one of two
+    // limits: that of the server's own pages, or the tighter one of
+    // foreign documents. The one that what origin (a frame of this page,
+    // or the page itself: the tab's load) causes counts against.
+    log::RateLimit* logLimitFor(const QObject* origin) override;
+    // The tab's title, which the lines that tell what its limits left out
+    // name.
+    void setLogName(const QString& title);
+    // What the tab's pages write while they flood draws on allowance too.
+    void setLogAllowance(log::FloodAllowance* allowance);
+    // Tells now what the tab's limits left out, and nothing later: the tab
+    // goes.
+    void endLogLimits();
 
 signals:
     void action(const QString& name, const QVariantMap& params);
@@ -96,6 +114,9 @@ private:
     void _sessionEnded();
     // Whether the document in frame may open a box (an alert, a question).
     bool mayAskTheUser(QWebFrame* frame, const QString& msg);
+    // Whether frame holds a foreign document, or, for the main frame, one
+    // that a foreign load brought.
+    bool _isForeign(QWebFrame* frame) const;
     // The engine dropped a redirect of the server's navigation in frame.
     void _redirectDropped(QObject* page, const QUrl& from, const QUrl& to);
 
@@ -118,9 +139,10 @@ private:
     QMetaObject::Connection dropped;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
-    // A child, so that RateLimit::of finds it from the page's frames.
-    log::RateLimit lines{"a portal tab", log::RateLimit::DefaultBurst,
-                         log::RateLimit::DefaultPerSecond, this};
+    log::RateLimit ownLines{QStringLiteral("a portal tab"), OwnLogBurst, OwnLogPerSecond, this};
+    log::RateLimit foreignLines{QStringLiteral("foreign documents in a portal tab"),
+                                log::RateLimit::DefaultBurst, log::RateLimit::DefaultPerSecond,
+                                this};
 };
 
 } // namespace ORVO

@@ -12,6 +12,7 @@
 #include <QtPlugin>
 
 #include "common/common.h"
+#include "common/loglimit.h"
 #include "gui/gui.h"
 #include "gui/log/logform.h"
 #include "gui/mainwindow/mainwindow.h"
@@ -22,10 +23,13 @@
 #include "gui/widgets/lineedit.h"
 #include "libvelcor/api.h"
 #include "libvelcor/client.h"
+#include "libvelcor/logger.h"
 #include "loginfixture.h"
+#include "main/startupsteps.h"
 #include "mgr/manager.h"
 #include "mgr/processmanager.h"
 #include "plugin/config/configplugin.h"
+#include "plugin/config/qwebpageecc.h"
 #include "plugin/login/loginform.h"
 #include "servicesimulator.h"
 #include "settingsfixture.h"
@@ -91,6 +95,9 @@ private slots:
 void TestPortalFlow::signInShowsThePortal()
 {
     orvotest::TestEnv env;
+    libvelcor::Logger logger;
+    QString why;
+    QCOMPARE(ORVO::openFileLog(logger, env.root() + "/vtx-log.txt", why), 0);
     QVERIFY(logintest::writeProfile(env.dataDir(), "lodestar", "ls",
                                     QLatin1String(TestServer::DefaultUser)));
     // The location the user chose earlier for this server's "viewer".
@@ -151,6 +158,16 @@ void TestPortalFlow::signInShowsThePortal()
                  .value(QStringLiteral("debugEndpoint"))
                  .toString(),
              QStringLiteral("10.1.2.3"));
+    // What a script has the window log counts against its tab: nothing
+    // while the tab's own lines have used up more than it takes (six lines
+    // of 96 KiB: a second and a half to flow back).
+    auto* page = qobject_cast<ORVO::QWebPageEcc*>(view->page());
+    const QString wide(4096, QChar(0x706b));
+    for (int i = 0; i < 6; ++i)
+        LOG_DEBUG_LIMITED(*page->logLimitFor(page))
+            << wide << wide << wide << wide << wide << wide << wide << wide;
+    runScript(view, QStringLiteral("for (var i = 0; i < 20; ++i) "
+                                   "MainWindowCallback.saveDebugEndpoint('10.1.2.3')"));
 
     // A command link starts the local program at the stored location.
     const int mark = sim.log().size();
@@ -192,6 +209,10 @@ void TestPortalFlow::signInShowsThePortal()
     QTRY_COMPARE_WITH_TIMEOUT(sim.currentState(), 0, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!w->configShown, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(w->signInButton->text(), QStringLiteral("SIGN IN"), 5000);
+    logger.close();
+    const QByteArray log = orvotest::readFile(logger.getPath());
+    QCOMPARE(log.count("saveDebugEndpoint()"), 2);
+    QVERIFY(log.contains("lines of the portal tab \"Connections\" left out"));
 
     logintest::plugin()->loginForm->form()->passwordEdit->setText(
         QLatin1String(TestServer::DefaultPassword));

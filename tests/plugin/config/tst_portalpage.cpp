@@ -13,6 +13,7 @@
 #include <QWebFrame>
 
 #include "common/config.h"
+#include "common/loglimit.h"
 #include "gui/testseams.h"
 #include "libvelcor/logger.h"
 #include "logcapture.h"
@@ -43,6 +44,40 @@ public:
         ++navigations;
         return ORVO::QWebPageEcc::acceptNavigationRequest(frame, request, type);
     }
+};
+
+// The program's file log, opened as the program opens it, with a line
+// written before anything else, at a level.
+class FileLog
+{
+public:
+    explicit FileLog(int level)
+    {
+        orvotest::writeFile(env.root() + "/b/Resources/etc/vtx.json", "{}");
+        QDir().mkpath(env.root() + "/b/bin");
+        cfg.reset(new ORVO::Config(env.root() + "/b/bin"));
+        cfg->logLevel = level;
+        QString why;
+        opened = ORVO::openFileLog(logger, path(), why) == 0;
+        ORVO::log::restoreQtMessageLimit();
+        LOG_ALWAYS << "[Test] before the flood";
+        g_cfg = cfg.get();
+    }
+    ~FileLog() { g_cfg = nullptr; }
+    bool opened = false;
+    QString path() const { return env.root() + "/vtx-log.txt"; }
+    // What the file holds once the limits have told what they left out, as
+    // a new sign-in has them.
+    QByteArray close()
+    {
+        ORVO::log::restoreQtMessageLimit();
+        logger.close();
+        return orvotest::readFile(path());
+    }
+
+    orvotest::TestEnv env;
+    std::unique_ptr<ORVO::Config> cfg;
+    libvelcor::Logger logger;
 };
 
 QStringList names(const QSignalSpy& spy)
@@ -650,6 +685,15 @@ private slots:
                 << "s = s.substr(0, 1 << 16); document.title = 'done';"
                    " setInterval(function() { top.location = 'http://x/OPEN_URL?' + s }, 5)"
                 << 40;
+            // Each image a warning of the web engine's.
+            QTest::addRow("%simages the engine refuses", qPrintable(verbosity))
+                << level
+                << "var n = 0; for (var i = 0; i < 6000; ++i) { var m = new Image();"
+                   " m.onerror = m.onload = function() { if (++n == 6000) document.title ="
+                   " 'done' }; m.src = 'data:image/x-xpixmap;base64,' + btoa('/* XPM */ static"
+                   " char*x[]={\"1 1 1 1\",\"a c #000000\",\"a\"};/*' + i + '*/');"
+                   " document.documentElement.appendChild(m) }"
+                << 0;
         }
     }
 
@@ -660,17 +704,8 @@ private slots:
         QFETCH(int, level);
         QFETCH(QString, script);
         QFETCH(int, navigations);
-        orvotest::TestEnv env;
-        QVERIFY(orvotest::writeFile(env.root() + "/b/Resources/etc/vtx.json", "{}"));
-        QDir().mkpath(env.root() + "/b/bin");
-        ORVO::Config cfg(env.root() + "/b/bin");
-        cfg.logLevel = level;
-        const QString path = env.root() + "/vtx-log.txt";
-        libvelcor::Logger logger;
-        QString why;
-        QCOMPARE(ORVO::openFileLog(logger, path, why), 0);
-        LOG_ALWAYS << "[Test] before the flood";
-        const QScopedValueRollback<ORVO::Config*> published(g_cfg, &cfg);
+        FileLog file(level);
+        QVERIFY(file.opened);
         loadPortal();
         TestServer other;
         QVERIFY(other.listen(false));
@@ -687,15 +722,48 @@ private slots:
         delete page;
         view = nullptr;
         page = nullptr;
-        logger.close();
-
-        const QByteArray log = orvotest::readFile(path);
+        const QByteArray log = file.close();
         QVERIFY2(log.size() < 512 * 1024, QByteArray::number(log.size()));
-        QVERIFY(!QFile::exists(logger.olderPath()));
+        QVERIFY(!QFile::exists(file.logger.olderPath()));
         QVERIFY(log.contains("[Test] before the flood"));
-        QVERIFY(log.contains(" lines of a portal tab left out"));
+        QVERIFY(log.contains(" left out: it wrote faster than the log takes"));
         for (const QByteArray& line : log.split('\n'))
             QVERIFY(line.size() <= 16 * 1024);
+    }
+
+    // The server's own page, loaded at a brisk pace at the most detailed
+    // verbosity, loses no line; a flood of its own is held back, told with
+    // the tab's name, and once it has ended its lines flow again.
+    void serverPageLosesNothing()
+    {
+        FileLog file(7);
+        QVERIFY(file.opened);
+        page->setLogName("Connections");
+        page->logLimitFor(page)->setQuietTime(500);
+        server.setResponse("/manage/portal/busy/", 200,
+                           "<body><script>for (var i = 0; i < 20; i++) document.write(\"<img "
+                           "src='/i\" + i + \".png'>\"); if (location.search == '?flood') for "
+                           "(i = 0; i < 3000; ++i) console.log(Array(4096).join('f')); else "
+                           "console.log('load ' + location.search)</script></body>");
+        const auto load = [this](const QString& query) {
+            QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
+            view->setUrl(QUrl(server.baseUrl() + "/manage/portal/busy/?" + query));
+            return loaded.wait(10000);
+        };
+        for (int n = 0; n < 20; ++n) {
+            QVERIFY(load(QString::number(n)));
+            QTest::qWait(250);
+        }
+        QVERIFY(load("flood"));
+        QTest::qWait(1000);
+        QVERIFY(load("20"));
+        const QByteArray log = file.close();
+        for (int n = 0; n <= 20; ++n)
+            QVERIFY2(log.contains("] : \"load ?" + QByteArray::number(n) + '"'),
+                     QByteArray::number(n));
+        QVERIFY2(log.count("left out") == 1, log.right(3000).constData());
+        QVERIFY(log.contains("lines of the portal tab \"Connections\" left out: it wrote faster"));
+        QVERIFY2(log.size() < 1536 * 1024, QByteArray::number(log.size()));
     }
 };
 

@@ -32,6 +32,16 @@ QString handledLogText(const QString& msg);
 void passEscapedLine(QtMessageHandler next, QtMsgType type, const QMessageLogContext& context,
                      const QString& line);
 
+// Asked, by the first message handler that sees it, about every message
+// that did not come escaped (Qt's own, the web engine's): false drops it.
+// Called on the thread that logs, never again for a message that the
+// filter itself causes.
+using MessageFilter = bool (*)(QtMsgType type, const QString& msg);
+void setMessageFilter(MessageFilter filter);
+// Whether a handler writes msg: always a line that came escaped, else what
+// the filter, if any, says.
+bool messagePasses(QtMsgType type, const QString& msg);
+
 // The program's file log: once open, every Qt message is appended to the
 // file as one line, escaped once (handledLogText), and then passed on to
 // the handler that was installed before. Lines are flushed one by one, so
