@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <limits>
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -40,12 +42,17 @@ int main(int argc, char** argv)
                                      QStringLiteral("password"), QStringLiteral("demo"));
     const QCommandLineOption openOpt(QStringLiteral("open-portal"),
                                      QStringLiteral("Serve the portal pages without a login."));
+    const QCommandLineOption stalledOpt(
+        QStringLiteral("stalled-frame"),
+        QStringLiteral(
+            "Portal pages frame a page whose image never comes: their load never ends."));
     parser.addOption(httpsOpt);
     parser.addOption(portOpt);
     parser.addOption(certOpt);
     parser.addOption(userOpt);
     parser.addOption(passOpt);
     parser.addOption(openOpt);
+    parser.addOption(stalledOpt);
     parser.process(app);
 
     QTextStream err(stderr);
@@ -70,6 +77,15 @@ int main(int argc, char** argv)
     server.removeUser(QString::fromLatin1(orvotest::TestServer::DefaultUser));
     server.setUser(parser.value(userOpt), parser.value(passOpt));
     server.setPortalRequiresLogin(!parser.isSet(openOpt));
+    if (parser.isSet(stalledOpt)) {
+        server.setResponse(QStringLiteral("/stalled-frame"), 200, "<img src=\"/never.png\">");
+        server.setDelay(QStringLiteral("/never.png"), std::numeric_limits<int>::max());
+        const QVariantMap pages = server.portalPages();
+        for (auto it = pages.cbegin(); it != pages.cend(); ++it)
+            server.setPortalPage(it.key(), it.value().toString(),
+                                 "<h1>" + it.key().toUtf8() +
+                                     "</h1><iframe src=\"/stalled-frame\"></iframe>");
+    }
 
     if (!server.listen(parser.isSet(httpsOpt), quint16(port))) {
         err << "lodestar-testserver: cannot listen on 127.0.0.1:" << port << "\n";

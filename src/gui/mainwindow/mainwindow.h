@@ -96,6 +96,9 @@ public:
     QTimer configWaitTimer;
     // Runs from a resize of the portal view until its size is saved.
     QTimer geometryTimer;
+    // Runs while a portal page loads; when it runs out first, the sign-out
+    // buttons are enabled again.
+    QTimer loadHoldTimer;
     QLabel* statusLabel = nullptr;
     QObject* loginPlugin = nullptr;
     QPointer<ORVO::PluginWindowContainer> loginContainer;
@@ -177,6 +180,7 @@ private:
     void _buildWidgets();
     void _setWallpaper();
     void _showPortalBar();
+    void _enableSignOut();
     // Saves the portal view's size now when a save waits.
     void _flushGeometry();
 };

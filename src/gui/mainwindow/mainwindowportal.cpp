@@ -268,12 +268,19 @@ void MainWindow::loadStarted()
         disconnectButton->setEnabled(false);
     if (loadButton)
         loadButton->setEnabled(false);
+    loadHoldTimer.start();
 }
 
 void MainWindow::loadFinished()
 {
     LOG_TRACE;
     emit loadEnd();
+    loadHoldTimer.stop();
+    _enableSignOut();
+}
+
+void MainWindow::_enableSignOut()
+{
     if (disconnectButton)
         disconnectButton->setEnabled(true);
     if (loadButton)

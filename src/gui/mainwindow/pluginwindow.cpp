@@ -28,6 +28,9 @@ const char RefreshOffIcon[] = "rc:refresh-off.png";
 const char HideTextProperty[] = "hideText";
 // The tab buttons share this width between them.
 const int TabRowWidth = 540;
+// A load that has not finished by then (a frame whose server holds the
+// connection) no longer keeps the user from signing out.
+const int LoadHoldMs = 10000;
 
 QPushButton* buttonOf(const PluginWindow::PluginWindowTab& tab)
 {
@@ -68,6 +71,13 @@ PluginWindow::PluginWindow()
     pageArea->setStretchFactor(placeholder, 100);
 
     setLayout(mainLayout);
+
+    loadHold.setSingleShot(true);
+    loadHold.setInterval(LoadHoldMs);
+    connect(&loadHold, &QTimer::timeout, this, [this] {
+        if (logoutBtn)
+            logoutBtn->setEnabled(true);
+    });
 }
 
 PluginWindow::~PluginWindow()
@@ -439,6 +449,7 @@ void PluginWindow::loadStarted()
     LOG_TRACE;
     if (logoutBtn)
         logoutBtn->setEnabled(false);
+    loadHold.start();
     finishing = false;
     if (refreshAnimation) {
         refreshAnimation->setSpeed(100);
@@ -453,6 +464,7 @@ void PluginWindow::loadStarted()
 void PluginWindow::loadFinished()
 {
     LOG_TRACE;
+    loadHold.stop();
     if (logoutBtn)
         logoutBtn->setEnabled(true);
     if (!refreshAnimation)

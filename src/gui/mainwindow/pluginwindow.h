@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include "gui/mainwindow/pluginwindowpage.h"
 
@@ -76,6 +77,9 @@ public:
     PushButton* settingsButton() const { return settingsBtn; }
     PushButton* logoutButton() const { return logoutBtn; }
     QMovie* refreshMovie() const { return refreshAnimation; }
+    // Runs from loadStarted() to loadFinished(); when it runs out first,
+    // Logout is enabled again. Tests may shorten it.
+    QTimer* loadHoldTimer() { return &loadHold; }
 
     // Emits windowActivated() or windowDeactivated() when the flag changes.
     void activate(bool on);
@@ -130,6 +134,7 @@ private:
     QMovie* refreshAnimation = nullptr;
     // The turn of the Refresh icon is being brought to its still frame.
     bool finishing = false;
+    QTimer loadHold;
     PushButton* refreshBtn = nullptr;
     PushButton* backBtn = nullptr;
     PushButton* settingsBtn = nullptr;

@@ -18,6 +18,7 @@
 #include "common/cookiejar.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindow.h"
+#include "gui/mainwindow/pluginwindowlist.h"
 #include "gui/testseams.h"
 #include "gui/widgets/pushbutton.h"
 #include "logcapture.h"
@@ -147,6 +148,8 @@ private slots:
         other.setResponse("/top", 200, "<script>top.location = 'http://lost.invalid/'</script>");
         server.setPortalPage("framed", "/manage/portal/framed",
                              "<iframe src='" + other.baseUrl().toUtf8() + "/top'></iframe>");
+        server.setPortalPage("stalled", "/manage/portal/stalled", "<img src='/never.png'>");
+        server.setDelay("/never.png", 3600 * 1000); // never answered while a test runs
     }
 
     void init()
@@ -623,6 +626,28 @@ private slots:
         makeWindow()->settingsButton()->click();
         QCOMPARE(plugin->settingsDialog.data(), dialog.data());
         QVERIFY(dialog->isVisible());
+    }
+
+    // A page that never finishes: the sign-out is free again after the
+    // bound, and the window that goes meanwhile hears nothing of the load.
+    void stalledLoad()
+    {
+        signIn();
+        iface->gotPages({{"stalled", "/manage/portal/stalled"}});
+        MainWindow w(nullptr, false);
+        w.configPlugin = plugin;
+        w.configIface = iface;
+        QVERIFY(connect(plugin, SIGNAL(loadStarted()), &w, SLOT(loadStarted())));
+        QVERIFY(connect(plugin, SIGNAL(loadFinished()), &w, SLOT(loadFinished())));
+        w.loadHoldTimer.setInterval(1000);
+        QVERIFY(QMetaObject::invokeMethod(&w, "showConfig"));
+        QPointer<PluginWindow> window = w.configContainer->window();
+        window->loadHoldTimer()->setInterval(1000);
+        QTRY_VERIFY(window->logoutButton()->isEnabled() && w.disconnectButton->isEnabled());
+        QVERIFY(viewOf(window, "stalled")->loading);
+        window->logoutButton()->click();
+        w.backToLogin(); // as the idle state after the sign-out: the window goes
+        QTRY_VERIFY(!window);
     }
 
     void staticPluginIsFound()
