@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QLockFile>
 #include <QString>
 
@@ -8,7 +9,9 @@ namespace ORVO {
 // One client per user: a lock file in the data folder, held from start-up
 // until the client ends. Two clients of one user would write into one log
 // and one configuration, and the one that quits would stop the other's
-// tunnel. A lock left behind by a client that was killed is taken over.
+// tunnel. A lock left behind by a client that was killed is taken over,
+// also when another account holds a lock on that file. The data folder is
+// made the user's alone first.
 class InstanceLock
 {
 public:
@@ -19,7 +22,8 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     // 0 when this process holds the lock afterwards; -1 when another client
-    // holds it (heldElsewhere) or the lock file cannot be made.
+    // holds it (heldElsewhere), the lock file cannot be made, or the data
+    // folder is another account's or cannot be made private.
     int acquire();
     bool heldElsewhere() const { return elsewhere; }
     // The process that holds the lock, when heldElsewhere; 0 when unknown.
@@ -31,6 +35,9 @@ public:
     static const char FileName[];
 
 private:
+    int makeFolderPrivate();
+    bool replaceUnheld(QList<qint64>& ours);
+
     QString dir;
     QString file;
     QLockFile lock;

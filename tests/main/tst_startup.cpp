@@ -35,6 +35,7 @@ private slots:
     void settingsFileIsFifo();
     void oneClientPerUser_data();
     void oneClientPerUser();
+    void killedClientsLockTakenOver_data();
     void killedClientsLockTakenOver();
     void noTestSwitchInProgram_data();
     void noTestSwitchInProgram();
@@ -190,6 +191,10 @@ void TestStartup::failures_data()
     QTest::newRow("data folder not writable")
         << "data read-only" << QStringList{"cmd"} << 1 << QByteArray("Fatal error: Cannot start: ")
         << QByteArray("cannot create the lock file %D/vtx.lock: permission denied");
+    // Its owner could replace what the client reads there.
+    QTest::newRow("data folder of another account")
+        << "data foreign" << QStringList{"cmd"} << 1 << QByteArray("Fatal error: Cannot start: ")
+        << QByteArray("the folder %D belongs to another account (user id 65534)");
 }
 
 void TestStartup::failures()
@@ -201,6 +206,8 @@ void TestStartup::failures()
     QFETCH(QByteArray, reason);
     if (situation == "data read-only" && ::geteuid() == 0)
         QSKIP("root writes anywhere");
+    if (situation == "data foreign" && ::geteuid() != 0)
+        QSKIP("only root gives a folder to another account");
 
     ChildClient child;
     if (situation.startsWith("no template")) {
@@ -231,6 +238,9 @@ void TestStartup::failures()
     } else if (situation == "data read-only") {
         QVERIFY(QDir().mkpath(child.dataDir()));
         QVERIFY(QFile::setPermissions(child.dataDir(), QFile::ReadOwner | QFile::ExeOwner));
+    } else if (situation == "data foreign") {
+        QVERIFY(QDir().mkpath(child.dataDir()));
+        QCOMPARE(::chown(QFile::encodeName(child.dataDir()).constData(), 65534, 65534), 0);
     } else if (situation == "log blocked") {
         // A directory where the log file goes: works as root too.
         QVERIFY(QDir().mkpath(child.logFile()));
@@ -466,10 +476,27 @@ void TestStartup::oneClientPerUser()
     QVERIFY(!third.err.contains("already running"));
 }
 
-// A client killed outright leaves its lock file; the next start takes it
-// over.
+void TestStartup::killedClientsLockTakenOver_data()
+{
+    QTest::addColumn<bool>("foreignHolder");
+    QTest::addColumn<int>("starts"); // at once
+    QTest::newRow("nobody holds it") << false << 1;
+    QTest::newRow("nobody holds it, two starts") << false << 2;
+    // QLockFile cannot remove a file on which another account holds a lock.
+    QTest::newRow("another account holds it") << true << 1;
+    QTest::newRow("another account holds it, two starts") << true << 2;
+}
+
+// A client killed outright leaves its lock file, in a folder as wide as an
+// earlier version made it; the next start takes it over, whoever else holds
+// a lock on it, and makes both private. Of two starts, one runs and the
+// other names it.
 void TestStartup::killedClientsLockTakenOver()
 {
+    QFETCH(bool, foreignHolder);
+    QFETCH(int, starts);
+    if (foreignHolder && ::geteuid() != 0)
+        QSKIP("only root can act as another account");
     ChildClient first;
     orvosim::ServiceSimulator sim;
     startRunning(first, sim);
@@ -477,18 +504,45 @@ void TestStartup::killedClientsLockTakenOver()
     QVERIFY(first.signal(SIGKILL));
     QVERIFY(first.proc.waitForFinished(5000));
     QCOMPARE(first.proc.exitStatus(), QProcess::CrashExit);
-    QVERIFY(orvotest::readFile(first.dataDir() + "/vtx.lock")
-                .startsWith(QByteArray::number(pid) + '\n'));
+    const QString lockFile = first.dataDir() + "/vtx.lock";
+    QVERIFY(orvotest::readFile(lockFile).startsWith(QByteArray::number(pid) + '\n'));
+    // As wide as an earlier version made them, up to where nobody may enter.
+    QCOMPARE(::chmod(QFile::encodeName(lockFile).constData(), 0644), 0);
+    for (QString dir = first.dataDir(); dir.startsWith(first.root.path());
+         dir = QFileInfo(dir).path())
+        QCOMPARE(::chmod(QFile::encodeName(dir).constData(), 0755), 0);
+    QProcess holder; // nobody, with a shared lock on the file it opened read-only
+    if (foreignHolder) {
+        holder.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "flock", "-s",
+                                 "-o", lockFile, "-c", "echo held; exec cat"});
+        QVERIFY(holder.waitForReadyRead(5000));
+    }
 
-    ChildClient second;
-    second.env = first.env;
     orvosim::ServiceSimulator sim2;
-    startRunning(second, sim2);
-    QVERIFY(!second.err.contains("already running"));
-    QVERIFY(orvotest::readFile(first.dataDir() + "/vtx.lock")
-                .startsWith(QByteArray::number(second.proc.processId()) + '\n'));
-    stopWithSignal(second);
-    QVERIFY(!QFile::exists(first.dataDir() + "/vtx.lock"));
+    QVERIFY(sim2.listen(0));
+    ChildClient next[2];
+    for (int i = 0; i < starts; ++i) {
+        next[i].env = first.env;
+        next[i].env.insert("VELCOR_SERVICE_ADDR", sim2.address());
+        next[i].start({"cmd"});
+    }
+    const auto ended = [&](int i) { return next[i].proc.state() == QProcess::NotRunning; };
+    QTRY_VERIFY_WITH_TIMEOUT((sim2.clientCount() == 1 && (starts == 1 || ended(0) != ended(1))) ||
+                                 (ended(0) && ended(starts - 1)),
+                             10000);
+    ChildClient& runs = ended(0) ? next[1] : next[0];
+    ChildClient& other = ended(0) ? next[0] : next[1];
+    QCOMPARE(runs.proc.state(), QProcess::Running);
+    const QByteArray runsPid = QByteArray::number(runs.proc.processId());
+    QVERIFY2(starts == 1 ||
+                 other.err.contains("already running for this user. (process " + runsPid + ")"),
+             other.err.constData());
+    QVERIFY(orvotest::readFile(lockFile).startsWith(runsPid + '\n'));
+    QCOMPARE(int(QFileInfo(first.dataDir()).permissions() & 0x77), 0);
+    QCOMPARE(int(QFileInfo(lockFile).permissions() & 0x77), 0);
+    stopWithSignal(runs);
+    QVERIFY(!QFile::exists(lockFile));
+    holder.close();
 }
 
 void TestStartup::noTestSwitchInProgram_data()
