@@ -206,10 +206,13 @@ private slots:
         int passed = 0;
         for (int i = 0; i < 100; ++i)
             passed += libvelcor::messagePasses(QtWarningMsg, QString(4096, 'w')) ? 1 : 0;
-        QCOMPARE(passed, 16);
+        // 64 KiB at once, and what flowed back meanwhile.
+        QVERIFY2(passed == 16 || passed == 17, qPrintable(QString::number(passed)));
         ORVO::log::restoreQtMessageLimit();
-        QVERIFY(log.lines().last().endsWith("[Log] 84 lines of Qt and the web engine left out: it "
-                                            "wrote faster than the log takes"));
+        QVERIFY(log.lines().last().endsWith(
+            QString("[Log] %1 lines of Qt and the web engine left out: it wrote faster than the "
+                    "log takes")
+                .arg(100 - passed)));
 
         // A flood writes at the rate only while the allowance lasts, then
         // nothing until it ends; a source that does not flood goes on.
