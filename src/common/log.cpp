@@ -43,6 +43,7 @@ namespace {
 
 // Where this thread's statements put their lines while a handler delivers.
 thread_local QStringList* t_held = nullptr;
+thread_local quint64 t_leftOut = 0;
 
 // Qt's own handler, which writes standard error.
 QtMessageHandler g_standardError = nullptr;
@@ -89,6 +90,11 @@ QString clipped(const QString& text, int max)
     return out;
 }
 
+quint64 linesLeftOut()
+{
+    return t_leftOut;
+}
+
 bool HeldLines::take(QString* line)
 {
     if (lines.isEmpty())
@@ -122,8 +128,10 @@ Line::~Line()
     // Built whole also when it is left out: how much a flood asks for is
     // what tells when it has ended.
     RateLimit* counted = limit ? limit : LimitScope::current();
-    if (counted && !counted->take(threshold, level, utf8Size(text)))
+    if (counted && !counted->take(threshold, level, utf8Size(text))) {
+        ++t_leftOut;
         return;
+    }
     if (t_held)
         t_held->append(text);
     else

@@ -47,10 +47,12 @@ bool filterQtMessage(QtMsgType type, const QString& msg)
                        utf8Size(libvelcor::escapeLogText(msg)));
 }
 
+// Kept, not deleted: another thread may be deciding about a message still.
 void endQtMessageLimit()
 {
     libvelcor::setMessageFilter(nullptr);
-    delete g_qt.exchange(nullptr);
+    if (QtMessages* qt = g_qt.load())
+        qt->limit.finish();
 }
 
 } // namespace
@@ -129,6 +131,8 @@ RateLimit::~RateLimit()
 
 void RateLimit::setWho(const QString& name)
 {
+    // What was left out is told under the name it was left out under.
+    _tellLeftOut();
     const std::lock_guard<std::mutex> lock(g_state);
     who = name;
 }
@@ -172,11 +176,15 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
             if (!flooding)
                 toldAt = now;
             floodUntil = now + quietMs;
-        } else if (flooding && allowance && !allowance->draw(bytes)) {
-            // Counted all the same, as far as the rate allows: whether the
-            // flood goes on is told by how much it asks for.
+        } else if ((flooding || threshold <= AlwaysDrawn) && allowance && !allowance->draw(bytes)) {
+            // More than the allowance: a flood too. Counted all the same, as
+            // far as the rate allows: whether it goes on is told by how much
+            // it asks for.
             balance = qMax(0.0, balance - bytes);
             byAllowance = true;
+            if (!flooding)
+                toldAt = now;
+            floodUntil = now + quietMs;
         } else {
             balance -= bytes;
             return true;
@@ -252,9 +260,9 @@ void RateLimit::_tellLeftOut()
         const int fast = leftOut - leftOutLong;
         const QString because =
             leftOutLong == 0 ? QStringLiteral("it wrote faster than the log takes")
-            : fast == 0      ? QStringLiteral("its flood went on longer than the log takes")
+            : fast == 0      ? QStringLiteral("it wrote more than the log takes in a day")
                              : QStringLiteral("it wrote faster than the log takes (%1 lines), and "
-                                                   "its flood went on longer than it takes (%2 lines)")
+                                                   "more than it takes in a day (%2 lines)")
                               .arg(fast)
                               .arg(leftOutLong);
         text = QStringLiteral("[Log] %1 lines of %2 left out: %3").arg(leftOut).arg(who, because);
@@ -280,6 +288,14 @@ void limitQtMessages()
     g_qt.load()->limit.setAllowance(&g_qt.load()->allowance);
     qAddPostRoutine(endQtMessageLimit);
     libvelcor::setMessageFilter(filterQtMessage);
+}
+
+void nameQtMessages(const QString& shown)
+{
+    if (QtMessages* qt = g_qt.load())
+        qt->limit.setWho(shown.isEmpty()
+                             ? QStringLiteral("Qt and the web engine")
+                             : QStringLiteral("Qt and the web engine (%1 shown)").arg(shown));
 }
 
 void restoreQtMessageLimit()

@@ -39,14 +39,17 @@ private:
 // messages), counted in bytes of the lines as written: it takes a burst,
 // then as much as flows back in. A line that comes while the burst is used
 // up starts a flood, which ends once no line has come too fast for the
-// quiet time; what a flood writes also draws on the allowance, if any, and
-// once that is used up nothing of the flood is written until it ends. So
-// normal use loses nothing, a flood writes a bounded amount, and lines
-// flow again soon after it ends. What is left out is counted and told in
-// one line, as that line's bytes count here too, once the flood has ended
-// (and every ten minutes while it goes on), or at once when the source
-// goes; so a flood neither fills the disk nor pushes the user's earlier
-// lines out of the log. Qt's messages may count from any thread.
+// quiet time. What a flood writes, and every line that the default
+// verbosity prints (notices and errors, which normal use writes few of),
+// also draws on the allowance, if any; a line the allowance has no room
+// for is left out and floods too, and once it is used up nothing of the
+// flood is written until it ends. So normal use loses nothing, a flood
+// writes a bounded amount at the default verbosity, and lines flow again
+// soon after it ends. What is left out is counted and told in one line,
+// whose bytes count here too, once the flood has ended (and every ten
+// minutes while it goes on), or at once when the source goes; so a flood
+// neither fills the disk nor pushes the user's earlier lines out of the
+// log. Qt's messages may count from any thread.
 class RateLimit : public QObject
 {
     Q_OBJECT
@@ -56,6 +59,9 @@ public:
     static const int DefaultPerSecond = 1024;
     static const int DefaultQuietMs = 30 * 1000;
     static const int TellEveryMs = 10 * 60 * 1000;
+    // The lines of this level and more important ones always draw on the
+    // allowance: those that the default verbosity prints.
+    static const int AlwaysDrawn = 5;
 
     // who names the source in the line that tells what was left out.
     explicit RateLimit(const QString& who, int burst = DefaultBurst,
@@ -169,6 +175,9 @@ public:
 void limitQtMessages();
 // The limit of Qt's messages whole again (a new sign-in).
 void restoreQtMessageLimit();
+// What is shown while Qt's messages come (a portal tab), which the line
+// that tells what their limit left out names; none when empty.
+void nameQtMessages(const QString& shown);
 
 } // namespace log
 } // namespace ORVO

@@ -180,11 +180,12 @@ struct Change
     }
 
     // The fewest bytes a file of before with the change made takes: each
-    // key and each text at least a byte a character, whatever the escapes.
+    // key and each text at least a byte a character, whatever the escapes,
+    // and each entry a line of its own.
     qint64 leastSize(const Values& before) const
     {
         const auto least = [](const QString& key, const QVariant& value) {
-            qint64 size = key.size();
+            qint64 size = key.size() + 2;
             if (value.type() == QVariant::StringList) {
                 for (const QString& item : value.toStringList())
                     size += item.size();

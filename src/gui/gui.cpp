@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include <cstdio>
-#include <optional>
 
 #include "common/log.h"
 #include "common/loglimit.h"
@@ -180,20 +179,14 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
     QString text = moduleString(m) + QStringLiteral(": ") + errStr;
     if (!msg.isEmpty())
         text += QStringLiteral("\n\n(") + msg.trimmed() + QLatin1Char(')');
+    const quint64 leftOut = log::linesLeftOut();
+    LOG_ERROR << text;
+    // A page's limit may have held the line back (a failure of what the
+    // page asked for): it is written when its box shows.
+    const bool logged = leftOut == log::linesLeftOut();
     // The service's and the server's texts have no bound of their own: the
     // log keeps the first few KiB, a box or a terminal line a readable part.
-    const QString shown = utils::cutForDisplay(text);
-    {
-        // A failure that the user is shown, on the terminal or in a box of
-        // its own, is written whatever a page wrote before; a repeat, or one
-        // that pushes a waiting box out, counts against the page as usual.
-        std::optional<log::UserLines> own;
-        if (!withGui || (shown != shownError && !waitingErrors.contains(shown) &&
-                         waitingErrors.size() < MaxWaitingErrors))
-            own.emplace();
-        LOG_ERROR << text;
-    }
-    text = shown;
+    text = utils::cutForDisplay(text);
     emit error(text);
     const QString title = app() + QLatin1Char(' ') + tr("Error");
     if (!withGui) {
@@ -214,8 +207,10 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
     if (text == shownError || waitingErrors.contains(text))
         return;
     waitingErrors.append(text);
+    if (!logged)
+        unloggedErrors.insert(text);
     if (waitingErrors.size() > MaxWaitingErrors)
-        waitingErrors.removeFirst();
+        unloggedErrors.remove(waitingErrors.takeFirst());
     if (showingErrors)
         return;
     showingErrors = true;
@@ -230,6 +225,11 @@ void Gui::_showErrors()
     while (!waitingErrors.isEmpty()) {
         const QString text = waitingErrors.takeFirst();
         shownError = text;
+        if (unloggedErrors.remove(text)) {
+            // A failure the user is shown, whatever a page wrote before.
+            const log::UserLines shown;
+            LOG_ERROR << text;
+        }
         // The error text and message come from the service or a server.
         MessageBox::critical(nullptr, app() + QLatin1Char(' ') + tr("Error"), text, QMessageBox::Ok,
                              QMessageBox::NoButton, Qt::PlainText);

@@ -119,6 +119,8 @@ private:
     bool showingErrors = false;
     QString shownError;
     QStringList waitingErrors;
+    // Those of them whose line a page's limit held back.
+    QSet<QString> unloggedErrors;
     // Ids and texts of the question boxes open or about to open.
     QSet<QPair<int, QString>> openQueries;
     // Counts the sessions that ended; a question posted in an earlier one

@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(reader.value("port").toString(), QStringLiteral("8080"));
         QString why;
         // A value that the file could not be read back with: nothing written.
-        QCOMPARE(utils::settingsSetSync(&settings, "big", QString((16 << 20) + 1, 'x'), &why), -1);
+        QCOMPARE(utils::settingsSetSync(&settings, "big", QString((16 << 20) - 20, 'x'), &why), -1);
         QCOMPARE(why, "the settings file " + settings.fileName() + " would grow past 16 MiB");
         QCOMPARE(QFileInfo(settings.fileName()).lastModified(), unchanged);
         // A change of the store's own, not yet saved, used to wait for ever.

@@ -41,6 +41,7 @@ namespace {
 const char GeometryKey[] = "guiConfigGeometry";
 const char DebugKey[] = "debug";
 const char DebugEndpointKey[] = "debugEndpoint";
+const int MaxEndpointChars = 1024;
 const int PortalMinWidth = 685;
 const int PortalMinHeight = 450;
 
@@ -253,6 +254,12 @@ void MainWindow::backToLogin()
 void MainWindow::saveDebugEndpoint(QString endpoint)
 {
     LOG_TRACE;
+    // An address: a page's script puts no more into the settings file.
+    if (endpoint.size() > MaxEndpointChars) {
+        LOG_ERROR << "[MainWindow] A debug endpoint of " << endpoint.size()
+                  << " characters is not saved";
+        return;
+    }
     if (ORVO::utils::settingsSetSync(settings, QLatin1String(DebugEndpointKey), endpoint) != 0)
         LOG_ERROR;
 }

@@ -143,6 +143,7 @@ void ConfigPlugin::_endSignIn()
     if (settingsDialog)
         settingsDialog->close();
     _endTabLogs();
+    log::nameQtMessages(QString());
     // A box belongs to the session that asked it.
     if (errorBox) {
         errorBox->hide();
@@ -219,6 +220,10 @@ void ConfigPlugin::delayedLoadPage()
         return;
     }
     LOG_DEBUG << "[ConfigPlugin] Loading url: " << url.toString() << ", frame: " << frame;
+    // What Qt and the web engine say outside the page's events is told
+    // naming the tab shown.
+    if (auto* page = qobject_cast<QWebPageEcc*>(view->page()))
+        log::nameQtMessages(QStringLiteral("the portal tab \"%1\"").arg(page->tabTitle()));
     view->setProperty(LoadsProperty, view->property(LoadsProperty).toUInt() + 1);
     if (url.scheme() == QLatin1String("debug"))
         view->setContent(property("debug-content").toString().toUtf8(), QString(), QUrl());
@@ -373,11 +378,9 @@ void ConfigPlugin::_showPageError(const QString& text, log::RateLimit& limit)
         LOG_DEBUG_LIMITED(limit) << "[ConfigPlugin] An error box stands already: no other";
         return;
     }
-    {
-        // A failure that the user is shown, whatever the page wrote before.
-        const log::UserLines shown;
-        LOG_ERROR << "[ConfigPlugin] The page could not be loaded: " << text;
-    }
+    // The reply's own line may have been left out: what the user is shown
+    // is in the log.
+    LOG_ERROR << "[ConfigPlugin] The page could not be loaded: " << text;
     // Plain text: the error text carries the host name of the page's URL.
     auto* box = new MessageBox(QMessageBox::Critical, tr("Error"), text, QMessageBox::Ok, nullptr);
     box->setTextFormat(Qt::PlainText);

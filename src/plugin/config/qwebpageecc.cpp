@@ -314,9 +314,6 @@ void QWebPageEcc::_noteDocument(const QUrl& url)
 
 void QWebPageEcc::_sessionEnded()
 {
-    // The end of the session, and the sign-out it brings, whatever the
-    // page wrote before.
-    const log::UserLines own;
     LOG_ERROR << "[WebPage] Cookie authentication error";
     emit error();
 }
@@ -391,17 +388,15 @@ void QWebPageEcc::javaScriptConsoleMessage(const QString& message, int lineNumbe
 
 log::RateLimit* QWebPageEcc::logLimitFor(const QObject* origin)
 {
-    auto* frame =
-        origin == this ? mainFrame() : qobject_cast<QWebFrame*>(const_cast<QObject*>(origin));
-    if (!frame || frame->page() != this)
-        return &foreignLines;
     // The tab's load under way is judged by who asked for it; the document
-    // it replaces is still there.
-    if (frame == mainFrame() && !pendingLoad.isEmpty())
+    // it replaces is still there. The page's other loads are its frames'.
+    auto* frame = qobject_cast<QWebFrame*>(const_cast<QObject*>(origin));
+    const bool tab = origin == this || frame == mainFrame();
+    if (tab && !pendingLoad.isEmpty())
         return pendingForeign ? &foreignLines : &ownLines;
-    if (frame == mainFrame() && !candidateLoad.isEmpty())
+    if (tab && !candidateLoad.isEmpty())
         return candidateForeign ? &foreignLines : &ownLines;
-    return _isForeign(frame) ? &foreignLines : &ownLines;
+    return frame && frame->page() == this && !_isForeign(frame) ? &ownLines : &foreignLines;
 }
 
 bool QWebPageEcc::_isForeign(QWebFrame* frame) const
@@ -410,13 +405,14 @@ bool QWebPageEcc::_isForeign(QWebFrame* frame) const
     if (!origin.host().isEmpty())
         return !isServerUrl(origin);
     // A frame without a host of its own (about:blank, data:, a sandbox)
-    // inside a page may hold anything; the tab's own, whoever brought it.
-    return frame != mainFrame() ||
+    // inside a page may hold anything; the tab's own is judged by its URL.
+    return frame != mainFrame() || !isServerUrl(frame->url()) ||
            foreignDocs.contains(frame->url().adjusted(QUrl::RemoveFragment).toString());
 }
 
 void QWebPageEcc::setLogName(const QString& title)
 {
+    logName = title;
     ownLines.setWho(QStringLiteral("the portal tab \"%1\"").arg(title));
     foreignLines.setWho(QStringLiteral("foreign documents in the portal tab \"%1\"").arg(title));
 }

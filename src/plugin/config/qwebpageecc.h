@@ -64,6 +64,7 @@ public:
     // The tab's title, which the lines that tell what its limits left out
     // name.
     void setLogName(const QString& title);
+    QString tabTitle() const { return logName; }
     // What the tab's pages write while they flood draws on allowance too.
     void setLogAllowance(log::FloodAllowance* allowance);
     // Tells now what the tab's limits left out, and nothing later: the tab
@@ -139,6 +140,7 @@ private:
     QMetaObject::Connection dropped;
     // Delayed commands in arrival order, one per running timer.
     QQueue<QList<ORVO::PortalAction>> pending;
+    QString logName;
     log::RateLimit ownLines{QStringLiteral("a portal tab"), OwnLogBurst, OwnLogPerSecond, this};
     log::RateLimit foreignLines{QStringLiteral("foreign documents in a portal tab"),
                                 log::RateLimit::DefaultBurst, log::RateLimit::DefaultPerSecond,

@@ -164,10 +164,14 @@ void TestPortalFlow::signInShowsThePortal()
     auto* page = qobject_cast<ORVO::QWebPageEcc*>(view->page());
     const QString wide(4096, QChar(0x706b));
     for (int i = 0; i < 6; ++i)
-        LOG_DEBUG_LIMITED(*page->logLimitFor(page))
+        LOG_DEBUG_LIMITED(*page->logLimitFor(page->mainFrame()))
             << wide << wide << wide << wide << wide << wide << wide << wide;
     runScript(view, QStringLiteral("for (var i = 0; i < 20; ++i) "
                                    "MainWindowCallback.saveDebugEndpoint('10.1.2.3')"));
+    // Nor does it put more than an address into the settings.
+    runScript(view, QStringLiteral("MainWindowCallback.saveDebugEndpoint(Array(2000).join('x'))"));
+    QCOMPARE(QSettings(ORVO::org(), QLatin1String(ORVO::ApplicationId)).value("debugEndpoint"),
+             QVariant("10.1.2.3"));
 
     // A command link starts the local program at the stored location.
     const int mark = sim.log().size();
