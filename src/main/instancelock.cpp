@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QList>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -55,48 +54,48 @@ private:
     int fd;
 };
 
-// The processes that took a lock on the inode, as /proc/locks lists them.
-// The device is not compared: some file systems list another number than
-// stat gives, and a lock on another file system with the same inode number
-// can only make this one look held. -1 when the list cannot be read.
-int lockHolders(ino_t inode, QList<qint64>& pids)
+// Whether a client of this user holds the lock file: one holds a write
+// lock on it as well (InstanceLock::_markHeld), which only an account that
+// may write the file can take, and which the kernel reports across process
+// namespaces and without /proc. 1 or 0; -1 when it cannot be told.
+int clientHolds(const QByteArray& path)
 {
-    QFile locks(QStringLiteral("/proc/locks"));
-    if (!locks.open(QIODevice::ReadOnly))
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return -1;
-    const QByteArray end = ':' + QByteArray::number(quint64(inode));
-    // "1: FLOCK  ADVISORY  WRITE 4242 fe:00:1234 0 EOF"; a waiter's line
-    // has "->" before the type and holds nothing.
-    for (const QByteArray& line : locks.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() >= 6 && (fields[1] == "FLOCK" || fields[1] == "POSIX") &&
-            fields[5].endsWith(end))
-            pids << fields[4].toLongLong();
-    }
-    return 0;
+    struct flock probe = {};
+    probe.l_type = F_RDLCK;
+    probe.l_whence = SEEK_SET;
+    const int asked = ::fcntl(fd, F_OFD_GETLK, &probe);
+    ::close(fd);
+    return asked != 0 ? -1 : probe.l_type == F_WRLCK ? 1 : 0;
 }
 
-// Whether the process runs with this user's id. One that cannot be told
-// apart (listed as 0 from another pid namespace) counts as this user's;
-// one that is gone, or hidden from other accounts, does not.
-bool ofThisUser(qint64 pid)
+// The program that a process runs, as its /proc entry names it; one that
+// was replaced since (an update) keeps its path.
+QByteArray programOf(const QByteArray& proc)
 {
-    if (pid <= 0)
-        return true;
-    QFile status(QStringLiteral("/proc/") + QString::number(pid) + QStringLiteral("/status"));
-    if (!status.open(QIODevice::ReadOnly))
+    char target[4096];
+    const QByteArray link = proc + "/exe";
+    const ssize_t size = ::readlink(link.constData(), target, sizeof target);
+    if (size <= 0 || size == ssize_t(sizeof target))
+        return QByteArray();
+    QByteArray path(target, int(size));
+    if (path.endsWith(" (deleted)"))
+        path.chop(10);
+    return path;
+}
+
+// Whether pid runs this very program as this user: a client of an earlier
+// version, which holds no write lock.
+bool runsThisProgram(qint64 pid)
+{
+    const QByteArray proc = "/proc/" + QByteArray::number(pid);
+    struct stat st;
+    if (pid <= 0 || ::stat(proc.constData(), &st) != 0 || st.st_uid != ::geteuid())
         return false;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (!line.startsWith("Uid:"))
-            continue;
-        // Real, effective, saved and file-system user ids.
-        for (const QByteArray& id : line.mid(4).simplified().split(' ')) {
-            bool ok = false;
-            if (id.toUInt(&ok) == ::geteuid() && ok)
-                return true;
-        }
-    }
-    return false;
+    const QByteArray program = programOf(proc);
+    return !program.isEmpty() && program == programOf("/proc/self");
 }
 
 } // namespace
@@ -113,6 +112,8 @@ InstanceLock::InstanceLock(const QString& dataDir)
 
 InstanceLock::~InstanceLock()
 {
+    if (held >= 0)
+        ::close(held);
     if (lock.isLocked())
         lock.unlock();
 }
@@ -141,24 +142,33 @@ int InstanceLock::makeFolderPrivate()
     return error.isEmpty() ? 0 : -1;
 }
 
-// A lock file that no process of this user holds is stale, whoever else
+// A lock file that no client of this user holds is stale, whoever else
 // holds a lock on it: QLockFile cannot remove it while another account that
 // opened it read-only holds one, so it is removed by name (that account
-// keeps the removed file) and a new one made. ours gets the holders that
-// are this user's.
-bool InstanceLock::replaceUnheld(QList<qint64>& ours)
+// keeps the removed file) and a new one made. Not while an earlier version
+// of the client, its recorded owner, still runs.
+bool InstanceLock::_replaceStale(bool ownerKnown)
 {
     const QByteArray name = QFile::encodeName(file);
     struct stat st;
-    QList<qint64> holders;
-    if (::lstat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        lockHolders(st.st_ino, holders) != 0)
-        return false;
-    for (qint64 pid : qAsConst(holders)) {
-        if (ofThisUser(pid))
-            ours << pid;
+    return ::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && clientHolds(name) == 0 &&
+           !(ownerKnown && runsThisProgram(owner)) && ::unlink(name.constData()) == 0 &&
+           lock.tryLock(0);
+}
+
+void InstanceLock::_markHeld()
+{
+    // Private at once, though the folder keeps others out.
+    QString ignored;
+    utils::makeFilePrivate(file, false, ignored);
+    held = ::open(QFile::encodeName(file).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    struct flock mine = {};
+    mine.l_type = F_WRLCK;
+    mine.l_whence = SEEK_SET;
+    if (held >= 0 && ::fcntl(held, F_OFD_SETLK, &mine) != 0) {
+        ::close(held);
+        held = -1;
     }
-    return ours.isEmpty() && ::unlink(name.constData()) == 0 && lock.tryLock(0);
 }
 
 int InstanceLock::acquire()
@@ -175,19 +185,14 @@ int InstanceLock::acquire()
     if (makeFolderPrivate() != 0)
         return -1;
     // Every start of this user decides under the guard, so the lock file is
-    // made (and its owner written) before another start looks at it.
+    // made, its owner written and its write lock taken before another start
+    // looks at it.
     const Guard guard(file + QStringLiteral(".guard"));
-    // Made private at once, though the folder keeps others out.
-    const auto taken = [this] {
-        QString ignored;
-        utils::makeFilePrivate(file, false, ignored);
-        return 0;
-    };
-    QList<qint64> holders;
     // A lock whose owner is no longer running is removed and taken here.
-    if (lock.tryLock(0) ||
-        (guard.held && lock.error() == QLockFile::LockFailedError && replaceUnheld(holders)))
-        return taken();
+    if (lock.tryLock(0)) {
+        _markHeld();
+        return 0;
+    }
     QString host;
     QString appName;
     const bool ownerKnown =
@@ -195,14 +200,14 @@ int InstanceLock::acquire()
     // A lock file without an owner (cut short by a crash) says nothing
     // about a running client; a running one still holds the file lock that
     // removing the file needs.
-    if (lock.error() == QLockFile::LockFailedError && !ownerKnown && QFileInfo(file).isFile() &&
-        lock.removeStaleLockFile() && lock.tryLock(0))
-        return taken();
+    if ((guard.held && lock.error() == QLockFile::LockFailedError && _replaceStale(ownerKnown)) ||
+        (lock.error() == QLockFile::LockFailedError && !ownerKnown && QFileInfo(file).isFile() &&
+         lock.removeStaleLockFile() && lock.tryLock(0))) {
+        _markHeld();
+        return 0;
+    }
     if (!ownerKnown)
         owner = 0;
-    // The one of this user that holds it, when the recorded owner does not.
-    if (!holders.isEmpty() && !holders.contains(owner) && holders.first() > 0)
-        owner = holders.first();
     switch (lock.error()) {
     case QLockFile::LockFailedError:
         if (!QFileInfo(file).isFile()) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QLockFile>
 #include <QString>
 
@@ -10,8 +9,9 @@ namespace ORVO {
 // until the client ends. Two clients of one user would write into one log
 // and one configuration, and the one that quits would stop the other's
 // tunnel. A lock left behind by a client that was killed is taken over,
-// also when another account holds a lock on that file. The data folder is
-// made the user's alone first.
+// also when another account holds a lock on that file: a running client
+// holds a write lock on it too, which no other account can. The data
+// folder is made the user's alone first.
 class InstanceLock
 {
 public:
@@ -36,7 +36,9 @@ public:
 
 private:
     int makeFolderPrivate();
-    bool replaceUnheld(QList<qint64>& ours);
+    bool _replaceStale(bool ownerKnown);
+    // Takes the write lock that tells other starts a client holds the file.
+    void _markHeld();
 
     QString dir;
     QString file;
@@ -44,6 +46,8 @@ private:
     bool elsewhere = false;
     qint64 owner = 0;
     QString error;
+    // The descriptor with the write lock, while this process holds the file.
+    int held = -1;
 };
 
 } // namespace ORVO

@@ -414,12 +414,15 @@ void TestStartup::settingsFileIsFifo()
 
 void TestStartup::oneClientPerUser_data()
 {
-    QTest::addColumn<QString>("secondMode");
+    QTest::addColumn<QString>("secondMode"); // "pid namespace": cmd, in a namespace of its own
     QTest::addColumn<QString>("lang");
     QTest::addColumn<QByteArray>("running");
     const QByteArray english = "Bastiva Connect App is already running for this user.";
     QTest::newRow("second in command-line mode") << "cmd"
                                                  << "en" << english;
+    // It sees no process of the first and no lock of it in /proc.
+    QTest::newRow("second in another pid namespace") << "pid namespace"
+                                                     << "en" << english;
     QTest::newRow("second with windows") << "gui"
                                          << "en" << english;
     // Said in the user's language, though no catalogue is loaded yet.
@@ -450,7 +453,14 @@ void TestStartup::oneClientPerUser()
     // A box needs the test build of the client, which answers it.
     if (secondMode == "gui")
         second.program = ChildClient::answeringProgram();
-    QCOMPARE(second.run({secondMode}), 1);
+    QStringList args{secondMode};
+    if (secondMode == "pid namespace") {
+        if (::geteuid() != 0)
+            QSKIP("only root can make a pid namespace");
+        second.program = "unshare";
+        args = QStringList{"-pf", "--mount-proc", ChildClient().program, "cmd"};
+    }
+    QCOMPARE(second.run(args), 1);
     const QByteArray line = "Bastiva Connect App: " + running +
                             (lang == "de" ? " (Prozess " : " (process ") +
                             QByteArray::number(first.proc.processId()) + ")\n";
