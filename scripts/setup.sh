@@ -20,7 +20,7 @@ install_packages() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  [ "$EUID" -eq 0 ] || sudo="sudo"
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     $sudo apt-get update -qq
@@ -50,7 +50,7 @@ install_test_locale() {
   has_locale "$TEST_LOCALE" && return 0
   echo "Generating the locale $TEST_LOCALE"
   local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  [ "$EUID" -eq 0 ] || sudo="sudo"
   local entry="$TEST_LOCALE ${TEST_LOCALE#*.}"
   if grep -xF "# $entry" /etc/locale.gen >/dev/null 2>&1; then
     $sudo sed -i "s/^# $entry\$/$entry/" /etc/locale.gen
