@@ -34,9 +34,6 @@ const int BannerHeight = 120;
 const int BottomBarHeight = 85;
 const double CurtainZ = 10000.0;
 const double WindowListZ = 100000.0;
-// A portal page that has not finished loading by then (a frame whose server
-// holds the connection) no longer keeps the user from signing out.
-const int LoadHoldMs = 10000;
 
 QPushButton* makeButton(const char* name, const QString& text, int width, int height)
 {
@@ -76,9 +73,7 @@ MainWindow::MainWindow(QWidget* parent, bool minimal)
 {
     LOG_TRACE << "MainWindow";
     settings = new QSettings(ORVO::org(), QLatin1String(ORVO::ApplicationId), this);
-    loadHoldTimer.setSingleShot(true);
-    loadHoldTimer.setInterval(LoadHoldMs);
-    connect(&loadHoldTimer, &QTimer::timeout, this, &MainWindow::_enableSignOut);
+    connect(&loadHold, &ORVO::LoadHold::released, this, &MainWindow::_enableSignOut);
 
     if (!minimal)
         _buildWidgets();

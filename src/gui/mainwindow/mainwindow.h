@@ -10,6 +10,7 @@
 #include <QVariantMap>
 #include <QVector>
 
+#include "gui/mainwindow/loadhold.h"
 #include "libvelcor/auth.h"
 #include "libvelcor/progress.h"
 #include "libvelcor/state.h"
@@ -96,9 +97,9 @@ public:
     QTimer configWaitTimer;
     // Runs from a resize of the portal view until its size is saved.
     QTimer geometryTimer;
-    // Runs while a portal page loads; when it runs out first, the sign-out
-    // buttons are enabled again.
-    QTimer loadHoldTimer;
+    // Whether a portal load greys the sign-out buttons; released, they are
+    // enabled again.
+    ORVO::LoadHold loadHold;
     QLabel* statusLabel = nullptr;
     QObject* loginPlugin = nullptr;
     QPointer<ORVO::PluginWindowContainer> loginContainer;

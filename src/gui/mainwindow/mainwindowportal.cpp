@@ -269,20 +269,19 @@ void MainWindow::loadStarted()
     LOG_TRACE;
     emit loadBegin();
     // Without the portal view the bar's buttons are the way on.
-    if (portalAway)
+    if (portalAway || !loadHold.started())
         return;
     if (disconnectButton)
         disconnectButton->setEnabled(false);
     if (loadButton)
         loadButton->setEnabled(false);
-    loadHoldTimer.start();
 }
 
 void MainWindow::loadFinished()
 {
     LOG_TRACE;
     emit loadEnd();
-    loadHoldTimer.stop();
+    loadHold.finished();
     _enableSignOut();
 }
 

@@ -124,8 +124,10 @@ void MainWindow::stateChanged(libvelcor::State s)
     switch (s) {
     case libvelcor::StateIdle:
     case libvelcor::StateError:
-        // The connection is over: so is any wait for the portal.
+        // The connection is over: so is any wait for the portal, and a hold
+        // of buttons that are hidden now.
         configWaitTimer.stop();
+        loadHold.reset();
         ui->statusBar->hide();
         bgLabelLg->setText(QString(""));
         disconnectButton->setEnabled(false);

@@ -28,9 +28,6 @@ const char RefreshOffIcon[] = "rc:refresh-off.png";
 const char HideTextProperty[] = "hideText";
 // The tab buttons share this width between them.
 const int TabRowWidth = 540;
-// A load that has not finished by then (a frame whose server holds the
-// connection) no longer keeps the user from signing out.
-const int LoadHoldMs = 10000;
 
 QPushButton* buttonOf(const PluginWindow::PluginWindowTab& tab)
 {
@@ -72,9 +69,7 @@ PluginWindow::PluginWindow()
 
     setLayout(mainLayout);
 
-    loadHold.setSingleShot(true);
-    loadHold.setInterval(LoadHoldMs);
-    connect(&loadHold, &QTimer::timeout, this, [this] {
+    connect(&hold, &LoadHold::released, this, [this] {
         if (logoutBtn)
             logoutBtn->setEnabled(true);
     });
@@ -447,9 +442,8 @@ PushButton* PluginWindow::addButton(const QString& text, const QString& offIcon,
 void PluginWindow::loadStarted()
 {
     LOG_TRACE;
-    if (logoutBtn)
+    if (hold.started() && logoutBtn)
         logoutBtn->setEnabled(false);
-    loadHold.start();
     finishing = false;
     if (refreshAnimation) {
         refreshAnimation->setSpeed(100);
@@ -464,7 +458,7 @@ void PluginWindow::loadStarted()
 void PluginWindow::loadFinished()
 {
     LOG_TRACE;
-    loadHold.stop();
+    hold.finished();
     if (logoutBtn)
         logoutBtn->setEnabled(true);
     if (!refreshAnimation)

@@ -6,8 +6,8 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
+#include "gui/mainwindow/loadhold.h"
 #include "gui/mainwindow/pluginwindowpage.h"
 
 class PushButton;
@@ -77,9 +77,8 @@ public:
     PushButton* settingsButton() const { return settingsBtn; }
     PushButton* logoutButton() const { return logoutBtn; }
     QMovie* refreshMovie() const { return refreshAnimation; }
-    // Runs from loadStarted() to loadFinished(); when it runs out first,
-    // Logout is enabled again. Tests may shorten it.
-    QTimer* loadHoldTimer() { return &loadHold; }
+    // Whether a load greys Logout; tests shorten its bound.
+    LoadHold* loadHold() { return &hold; }
 
     // Emits windowActivated() or windowDeactivated() when the flag changes.
     void activate(bool on);
@@ -134,7 +133,7 @@ private:
     QMovie* refreshAnimation = nullptr;
     // The turn of the Refresh icon is being brought to its still frame.
     bool finishing = false;
-    QTimer loadHold;
+    LoadHold hold;
     PushButton* refreshBtn = nullptr;
     PushButton* backBtn = nullptr;
     PushButton* settingsBtn = nullptr;

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QNetworkCookieJar>
 #include <QPalette>
+#include <QTimer>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QWebSettings>
@@ -177,8 +178,17 @@ void ConfigPlugin::clearPages()
         LOG_ERROR;
         return;
     }
+    bool loading = false;
+    for (const QPointer<QWebPageEcc>& page : qAsConst(tabPages)) {
+        if (auto* view = page ? qobject_cast<QWebViewEcc*>(page->parent()) : nullptr)
+            loading = loading || view->loading;
+    }
     _endTabLogs();
     window->clearTabs();
+    // The views go telling nobody of their loads; the windows stay and hear
+    // the end here, once the tabs are down.
+    if (loading)
+        QTimer::singleShot(0, this, [this] { emit loadFinished(); });
 }
 
 void ConfigPlugin::_endTabLogs()

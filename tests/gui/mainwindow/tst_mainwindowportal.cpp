@@ -413,6 +413,13 @@ void TestMainWindowPortal::portalViewAndGeometry()
     QCOMPARE(plugin->windows, windowsBefore + 2);
     QVERIFY(!(w.windowState() & Qt::WindowMaximized));
     QCOMPARE(w.size(), QSize(900, 640));
+    // A sign-out during a load ends its hold: the hidden buttons stay off.
+    w.loadHold.setBound(100);
+    QVERIFY(QMetaObject::invokeMethod(&w, "loadStarted"));
+    QVERIFY(QMetaObject::invokeMethod(&w, "stateChanged",
+                                      Q_ARG(libvelcor::State, libvelcor::StateIdle)));
+    QTest::qWait(200);
+    QVERIFY(!w.disconnectButton->isEnabled() && !w.loadButton->isEnabled());
 }
 
 void TestMainWindowPortal::returnCancelsWhileConnecting_data()

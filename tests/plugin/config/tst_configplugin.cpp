@@ -150,7 +150,9 @@ private slots:
         other.setResponse("/top", 200, "<script>top.location = 'http://lost.invalid/'</script>");
         server.setPortalPage("framed", "/manage/portal/framed",
                              "<iframe src='" + other.baseUrl().toUtf8() + "/top'></iframe>");
-        server.setPortalPage("stalled", "/manage/portal/stalled", "<img src='/never.png'>");
+        server.setPortalPage("stalled", "/manage/portal/stalled",
+                             "<img src='/never.png'><script>setTimeout(function() { "
+                             "location.reload(); }, 300)</script>");
         server.setDelay("/never.png", 3600 * 1000); // never answered while a test runs
     }
 
@@ -651,8 +653,10 @@ private slots:
         QVERIFY(dialog->isVisible());
     }
 
-    // A page that never finishes: the sign-out is free again after the
-    // bound, and the window that goes meanwhile hears nothing of the load.
+    // A page that never finishes and starts over every 0.3 s greys the
+    // sign-out for the bound of loading in a row, and again after a pause.
+    // Tabs replaced while one loads end that load for the windows; a window
+    // that goes meanwhile hears nothing of it.
     void stalledLoad()
     {
         signIn();
@@ -662,11 +666,27 @@ private slots:
         w.configIface = iface;
         QVERIFY(connect(plugin, SIGNAL(loadStarted()), &w, SLOT(loadStarted())));
         QVERIFY(connect(plugin, SIGNAL(loadFinished()), &w, SLOT(loadFinished())));
-        w.loadHoldTimer.setInterval(1000);
-        QVERIFY(QMetaObject::invokeMethod(&w, "showConfig"));
+        w.loadHold.setBound(60000);
+        QVERIFY(QMetaObject::invokeMethod(&w, "createConfig"));
         QPointer<PluginWindow> window = w.configContainer->window();
-        window->loadHoldTimer()->setInterval(1000);
-        QTRY_VERIFY(window->logoutButton()->isEnabled() && w.disconnectButton->isEnabled());
+        window->loadHold()->setBound(60000);
+        QVERIFY(QMetaObject::invokeMethod(&w, "showConfig"));
+        const auto enabled = [&](bool on) {
+            return window->logoutButton()->isEnabled() == on &&
+                   w.disconnectButton->isEnabled() == on;
+        };
+        QTRY_VERIFY(enabled(false));
+        iface->gotPages({{"stalled", "/manage/portal/stalled"}});
+        QTRY_VERIFY(enabled(true));
+        QTest::qWait(1100);
+        w.loadHold.setBound(1000);
+        window->loadHold()->setBound(1000);
+        window->activateTab("stalled");
+        QTRY_VERIFY(enabled(false));
+        QTRY_VERIFY(enabled(true));
+        QSignalSpy starts(plugin, SIGNAL(loadStarted()));
+        QTest::qWaitFor([&] { return !enabled(true) || starts.count() >= 3; }, 5000);
+        QVERIFY(enabled(true) && starts.count() >= 3);
         QVERIFY(viewOf(window, "stalled")->loading);
         window->logoutButton()->click();
         w.backToLogin(); // as the idle state after the sign-out: the window goes

@@ -30,6 +30,7 @@
 #include "mgr/processmanager.h"
 #include "plugin/config/configplugin.h"
 #include "plugin/config/qwebpageecc.h"
+#include "plugin/config/qwebviewecc.h"
 #include "plugin/login/loginform.h"
 #include "servicesimulator.h"
 #include "settingsfixture.h"
@@ -57,10 +58,12 @@ QVariant runScript(QWebView* view, const QString& script)
     return view->page()->mainFrame()->evaluateJavaScript(script);
 }
 
-// A portal page whose command link runs a program long enough to be seen.
+// A portal page whose command link runs a program long enough to be seen,
+// and whose image never comes: its load never ends.
 QByteArray actionPage()
 {
     return "<!DOCTYPE html><html><head><title>Portal: connection</title></head><body>"
+           "<img src=\"/never.png\">"
            "<a id=\"execute\" href=\"/manage/portal/run/EXECUTE_COMMAND?name=viewer&amp;"
            "endpoint=17&amp;remark=Front+desk&amp;command_path=%2Fusr%2Fbin%2Fviewer&amp;"
            "command_args=30\">Run viewer</a>"
@@ -112,6 +115,7 @@ void TestPortalFlow::signInShowsThePortal()
         QSKIP("the management-server test server needs port 80 (run as root)");
     web.setPortalPage(QStringLiteral("connection"), QStringLiteral("/manage/portal/connection"),
                       actionPage());
+    web.setDelay(QStringLiteral("/never.png"), 3600 * 1000);
     libvelcor::Client::setPortOverride(0);
     orvosim::ServiceSimulator sim;
     QVERIFY(sim.listen(0));
@@ -241,7 +245,10 @@ void TestPortalFlow::signInShowsThePortal()
         old = pass;
     }
 
-    emit gui.sigDisconnect();
+    // Quit (the tray's, or SIGTERM's) while the tab loads: signed out, and
+    // the windows go without hearing of the load.
+    QVERIFY(qobject_cast<ORVO::QWebViewEcc*>(currentView(w))->loading);
+    gui.quit();
     QTRY_COMPARE_WITH_TIMEOUT(sim.currentState(), 0, 10000);
 }
 
