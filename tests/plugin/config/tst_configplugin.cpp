@@ -685,8 +685,8 @@ private slots:
         QTRY_VERIFY(enabled(false));
         QTRY_VERIFY(enabled(true));
         QSignalSpy starts(plugin, SIGNAL(loadStarted()));
-        QTest::qWaitFor([&] { return !enabled(true) || starts.count() >= 3; }, 5000);
-        QVERIFY(enabled(true) && starts.count() >= 3);
+        QTRY_VERIFY_WITH_TIMEOUT(!enabled(true) || starts.count() >= 3, 5000);
+        QVERIFY(enabled(true));
         QVERIFY(viewOf(window, "stalled")->loading);
         window->logoutButton()->click();
         w.backToLogin(); // as the idle state after the sign-out: the window goes
