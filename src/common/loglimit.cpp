@@ -173,24 +173,24 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
         bool byAllowance = false;
         if (balance <= 0) {
             // Faster than the rate: a flood begins, or goes on.
-            if (!flooding)
-                toldAt = now;
             floodUntil = now + quietMs;
         } else if ((flooding || threshold <= AlwaysDrawn) && allowance && !allowance->draw(bytes)) {
-            // More than the allowance: a flood too. Counted all the same, as
-            // far as the rate allows: whether it goes on is told by how much
-            // it asks for.
+            // More than the allowance: left out, but no flood by itself, or a
+            // source that keeps to the rate would stay held back while the
+            // allowance is used up. Counted all the same, as far as the rate
+            // allows: whether a flood goes on is told by how much it asks for.
             balance = qMax(0.0, balance - bytes);
             byAllowance = true;
-            if (!flooding)
-                toldAt = now;
-            floodUntil = now + quietMs;
         } else {
             balance -= bytes;
             return true;
         }
+        // Told once the source has been quiet a while.
+        tellAfter = now + quietMs;
         if (finished)
             return false;
+        if (leftOut == 0)
+            toldAt = now;
         if (leftOut == 0 || threshold < leftOutThreshold) {
             leftOutThreshold = threshold;
             leftOutWord = word;
@@ -200,7 +200,7 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
             leftOutLong += byAllowance ? 1 : 0;
         }
         if (leftOut == 1)
-            wait = int(qMax<qint64>(1, floodUntil - now));
+            wait = quietMs;
     }
     if (wait >= 0)
         _arm(wait);
@@ -224,8 +224,8 @@ void RateLimit::_check()
         const qint64 now = clock.elapsed();
         if (leftOut == 0 || finished)
             return;
-        if (floodUntil > now && now - toldAt < TellEveryMs)
-            wait = qMin(floodUntil, toldAt + TellEveryMs) - now;
+        if (tellAfter > now && now - toldAt < TellEveryMs)
+            wait = qMin(tellAfter, toldAt + TellEveryMs) - now;
     }
     if (wait > 0)
         tell.start(int(wait));

@@ -42,8 +42,8 @@ private:
 // quiet time. What a flood writes, and every line that the default
 // verbosity prints (notices and errors, which normal use writes few of),
 // also draws on the allowance, if any; a line the allowance has no room
-// for is left out and floods too, and once it is used up nothing of the
-// flood is written until it ends. So normal use loses nothing, a flood
+// for is left out, and once it is used up nothing of the flood is written
+// until it ends. So normal use loses nothing, a flood
 // writes a bounded amount at the default verbosity, and lines flow again
 // soon after it ends. What is left out is counted and told in one line,
 // whose bytes count here too, once the flood has ended (and every ten
@@ -106,6 +106,9 @@ private:
     qint64 refilledAt = 0;
     // The flood goes on until then; 0 while none does.
     qint64 floodUntil = 0;
+    // What was left out is told then at the earliest: once the source has
+    // been quiet a while, or every ten minutes from toldAt.
+    qint64 tellAfter = 0;
     qint64 toldAt = 0;
     QPointer<FloodAllowance> allowance;
     // Lines left out since the last line that told of them, by the rate and

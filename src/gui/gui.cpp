@@ -209,8 +209,13 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
     waitingErrors.append(text);
     if (!logged)
         unloggedErrors.insert(text);
+    if (waitingErrors.size() > MaxWaitingErrors && unloggedErrors.remove(waitingErrors.first())) {
+        // No box will show it: written now.
+        const log::UserLines dropped;
+        LOG_ERROR << waitingErrors.first();
+    }
     if (waitingErrors.size() > MaxWaitingErrors)
-        unloggedErrors.remove(waitingErrors.takeFirst());
+        waitingErrors.removeFirst();
     if (showingErrors)
         return;
     showingErrors = true;

@@ -207,6 +207,12 @@ private slots:
         for (int i = 0; i < 100; ++i)
             passed += libvelcor::messagePasses(QtWarningMsg, QString(16000, 'w')) ? 1 : 0;
         QCOMPARE(passed, 5);
+        {
+            libvelcor::Logger file; // which asks the limit about Qt's messages
+            QCOMPARE(file.setPath(env.root() + "/library.txt") | file.open(), 0);
+            VLOG_ERROR << "the library's own";
+        }
+        QVERIFY(orvotest::readFile(env.root() + "/library.txt").endsWith("] the library's own\n"));
         ORVO::log::restoreQtMessageLimit();
         QVERIFY(log.lines().last().endsWith("[Log] 95 lines of Qt and the web engine left out: "
                                             "it wrote faster than the log takes"));
@@ -242,6 +248,9 @@ private slots:
         for (int i = 0; i < 30; ++i)
             LOG_NOTICE_LIMITED(steady) << QString(100, 's');
         QVERIFY2(log.lines().size() < 15, qPrintable(QString::number(log.lines().size())));
+        // Held back by the allowance alone, it does not flood.
+        LOG_DEBUG_LIMITED(steady) << "below the rate";
+        QVERIFY(log.lines().last().endsWith("] below the rate"));
         steady.finish();
         QVERIFY2(log.lines().last().endsWith("it wrote more than the log takes in a day"),
                  qPrintable(log.lines().last()));

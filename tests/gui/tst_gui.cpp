@@ -253,12 +253,20 @@ void TestGui::repeatedErrorOneBox()
              question ? 1 : 3);
     if (question)
         return;
-    // A burst of different errors: one box at a time, the latest few.
+    // A burst of different errors: one box at a time, the latest few. Each
+    // is in the log, though a page's limit held back what it caused.
     const int before = shown.size();
-    for (int i = 0; i < 50; ++i)
-        QMetaObject::invokeMethod(&gui, "_gotError", Q_ARG(ORVO::Module, ORVO::ModuleApiManager),
-                                  Q_ARG(QString, QString::number(i)), Q_ARG(QString, ""));
+    {
+        ORVO::log::RateLimit page("a page", 1, 0.001);
+        LOG_ERROR_LIMITED(page) << "its lines";
+        const ORVO::log::LimitScope scope(&page);
+        for (int i = 0; i < 50; ++i)
+            QMetaObject::invokeMethod(&gui, "_gotError",
+                                      Q_ARG(ORVO::Module, ORVO::ModuleApiManager),
+                                      Q_ARG(QString, QString::number(i)), Q_ARG(QString, ""));
+    }
     QTRY_COMPARE(shown.last(), QStringLiteral("API Manager: 49"));
+    QCOMPARE(log.count(QRegularExpression("\\] \"API Manager: \\d+\"$")), 50);
     QVERIFY2(shown.size() - before <= 5 && open.count(1) == open.size(),
              qPrintable(shown.join(',')));
 }

@@ -5,8 +5,8 @@
 #include <QThread>
 
 #include <cstring>
-#include <utility>
 
+#include "libvelcor/logger.h"
 #include "libvelcor/loglevel.h"
 
 // The library's log lines, in the program's line shape (date and time,
@@ -21,21 +21,30 @@ inline const char* baseName(const char* path)
     return slash ? slash + 1 : path;
 }
 
-// One line being built, handed to Qt's message output when the statement
-// ends. Operands are written in the debug stream's notation, but a text is
-// quoted and not escaped, as in the program's own lines: a line is escaped
-// once, by the message handler (libvelcor::handledLogText).
+// One line being built, handed to Qt's message output, escaped, when the
+// statement ends. Operands are written in the debug stream's notation, but a
+// text is quoted, as in the program's own lines. The line is the library's
+// own, as the program's are: no filter of Qt's messages holds it back.
 class LogLine
 {
 public:
-    explicit LogLine(QDebug stream) : d(std::move(stream)) {}
-
-    LogLine& operator<<(const QString& text)
+    LogLine(const char* level, const char* file, const char* func, int line) : d(&text)
     {
-        d << '"' << text << '"';
+        d.nospace().noquote();
+        d << QDateTime::currentDateTime().toString(Qt::TextDate) << " ["
+          << static_cast<void*>(QThread::currentThreadId()) << "] [" << level
+          << "] [libvelcor:" << baseName(file) << ":" << func << "():" << line << "] ";
+    }
+    ~LogLine() { outputEscapedLine(QtDebugMsg, escapeLogText(text)); }
+    LogLine(const LogLine&) = delete;
+    LogLine& operator=(const LogLine&) = delete;
+
+    LogLine& operator<<(const QString& value)
+    {
+        d << '"' << value << '"';
         return *this;
     }
-    LogLine& operator<<(QLatin1String text) { return *this << QString(text); }
+    LogLine& operator<<(QLatin1String value) { return *this << QString(value); }
     LogLine& operator<<(const QByteArray& bytes) { return *this << QString::fromUtf8(bytes); }
     template <typename T> LogLine& operator<<(const T& value)
     {
@@ -44,18 +53,9 @@ public:
     }
 
 private:
+    QString text;
     QDebug d;
 };
-
-inline LogLine logLine(const char* level, const char* file, const char* func, int line)
-{
-    QDebug d = QMessageLogger(nullptr, 0, nullptr).debug();
-    d.nospace().noquote();
-    d << QDateTime::currentDateTime().toString(Qt::TextDate) << " ["
-      << static_cast<void*>(QThread::currentThreadId()) << "] [" << level
-      << "] [libvelcor:" << baseName(file) << ":" << func << "():" << line << "] ";
-    return LogLine(d);
-}
 
 } // namespace detail
 } // namespace libvelcor
@@ -63,7 +63,7 @@ inline LogLine logLine(const char* level, const char* file, const char* func, in
 // A loop of at most one pass, so the macro is safe after a bare if.
 #define VLOG_AT(lev, word)                                                                         \
     for (bool vlogOnce_ = g_libvelcorLogLev >= (lev); vlogOnce_; vlogOnce_ = false)                \
-    libvelcor::detail::logLine(word, __FILE__, __func__, __LINE__)
+    libvelcor::detail::LogLine(word, __FILE__, __func__, __LINE__)
 
 #define VLOG_ERROR VLOG_AT(3, "ERROR")
 #define VLOG_NOTICE VLOG_AT(5, "notice")

@@ -153,6 +153,7 @@ PluginWindow* ConfigPlugin::newWindow(const QVariantMap& windowParams)
         borrowCookieJar(networkAccessManager, cookieJar.data());
     // A new sign-in starts with whole limits.
     pageFloods.restore();
+    foreignFloods.restore();
     log::restoreQtMessageLimit();
     params = windowParams;
     if (window)
@@ -178,17 +179,28 @@ void ConfigPlugin::clearPages()
         LOG_ERROR;
         return;
     }
-    bool loading = false;
-    for (const QPointer<QWebPageEcc>& page : qAsConst(tabPages)) {
-        if (auto* view = page ? qobject_cast<QWebViewEcc*>(page->parent()) : nullptr)
-            loading = loading || view->loading;
-    }
+    const bool loading = _tabsLoading();
     _endTabLogs();
     window->clearTabs();
     // The views go telling nobody of their loads; the windows stay and hear
-    // the end here, once the tabs are down.
-    if (loading)
-        QTimer::singleShot(0, this, [this] { emit loadFinished(); });
+    // the end here, once the tabs are down, unless a new tab's load has
+    // begun by then, whose own end they hear.
+    if (loading) {
+        QTimer::singleShot(0, this, [this] {
+            if (!_tabsLoading())
+                emit loadFinished();
+        });
+    }
+}
+
+bool ConfigPlugin::_tabsLoading() const
+{
+    for (const QPointer<QWebPageEcc>& page : tabPages) {
+        auto* view = page ? qobject_cast<QWebViewEcc*>(page->parent()) : nullptr;
+        if (view && view->loading)
+            return true;
+    }
+    return false;
 }
 
 void ConfigPlugin::_endTabLogs()
@@ -251,7 +263,7 @@ void ConfigPlugin::addPage(PluginWindow* target, const QUrl& url, const QString&
     // The view owns its page: the page goes with the tab.
     auto* page = new QWebPageEcc(view);
     page->setLogName(title);
-    page->setLogAllowance(&pageFloods);
+    page->setLogAllowances(&pageFloods, &foreignFloods);
     tabPages.removeAll(nullptr);
     tabPages.append(page);
     LOG_DEBUG << "[ConfigPlugin] Adding page: " << url.toString();

@@ -148,6 +148,8 @@ private:
     void _showPageError(const QString& text, log::RateLimit& limit);
     // Tells what the tabs' limits left out, and nothing later: the tabs go.
     void _endTabLogs();
+    // Whether the view of any tab is loading.
+    bool _tabsLoading() const;
     // The view that sent the signal started or finished a load: told on
     // as the plugin's own signal, so that what the windows log for it
     // counts against the tab's pages, and kept in the view's flag.
@@ -166,10 +168,12 @@ private:
     // sign-in whose page failed.
     QPointer<QMessageBox> errorBox;
     // What all the portal's pages and requests write while they flood: each
-    // tab has limits of its own, and they share this allowance, so that many
-    // tabs, or a flood that goes on for days, still leave the user's lines
-    // in the log.
+    // tab has limits of its own, and they share these allowances, so that
+    // many tabs, or a flood that goes on for days, still leave the user's
+    // lines in the log. Foreign documents have one of their own, so that
+    // what they write never holds back the server's pages.
     log::FloodAllowance pageFloods{4 * 1024 * 1024, 4 * 1024 * 1024};
+    log::FloodAllowance foreignFloods{2 * 1024 * 1024, 2 * 1024 * 1024};
     // The pages of the window's tabs, whose limits end with them.
     QList<QPointer<ORVO::QWebPageEcc>> tabPages;
 };

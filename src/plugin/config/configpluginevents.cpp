@@ -12,6 +12,7 @@
 
 #include "common/common.h"
 #include "common/log.h"
+#include "common/loglimit.h"
 #include "gui/log/logform.h"
 #include "gui/mainwindow/pluginwindow.h"
 #include "gui/mainwindow/pluginwindowpage.h"
@@ -380,7 +381,10 @@ void ConfigPlugin::_showPageError(const QString& text, log::RateLimit& limit)
     }
     // The reply's own line may have been left out: what the user is shown
     // is in the log.
-    LOG_ERROR << "[ConfigPlugin] The page could not be loaded: " << text;
+    {
+        const log::UserLines shown;
+        LOG_ERROR << "[ConfigPlugin] The page could not be loaded: " << text;
+    }
     // Plain text: the error text carries the host name of the page's URL.
     auto* box = new MessageBox(QMessageBox::Critical, tr("Error"), text, QMessageBox::Ok, nullptr);
     box->setTextFormat(Qt::PlainText);

@@ -417,10 +417,10 @@ void QWebPageEcc::setLogName(const QString& title)
     foreignLines.setWho(QStringLiteral("foreign documents in the portal tab \"%1\"").arg(title));
 }
 
-void QWebPageEcc::setLogAllowance(log::FloodAllowance* allowance)
+void QWebPageEcc::setLogAllowances(log::FloodAllowance* own, log::FloodAllowance* foreign)
 {
-    ownLines.setAllowance(allowance);
-    foreignLines.setAllowance(allowance);
+    ownLines.setAllowance(own);
+    foreignLines.setAllowance(foreign);
 }
 
 void QWebPageEcc::endLogLimits()

@@ -65,8 +65,9 @@ public:
     // name.
     void setLogName(const QString& title);
     QString tabTitle() const { return logName; }
-    // What the tab's pages write while they flood draws on allowance too.
-    void setLogAllowance(log::FloodAllowance* allowance);
+    // What the server's pages and the foreign documents in the tab write
+    // while they flood draws on own and foreign too.
+    void setLogAllowances(log::FloodAllowance* own, log::FloodAllowance* foreign);
     // Tells now what the tab's limits left out, and nothing later: the tab
     // goes.
     void endLogLimits();

@@ -677,6 +677,10 @@ private slots:
         };
         QTRY_VERIFY(enabled(false));
         iface->gotPages({{"stalled", "/manage/portal/stalled"}});
+        window->activateTab("stalled"); // loads again at once
+        QTest::qWait(200);
+        QVERIFY(enabled(false));
+        iface->gotPages({{"stalled", "/manage/portal/stalled"}});
         QTRY_VERIFY(enabled(true));
         QTest::qWait(1100);
         w.loadHold.setBound(1000);
