@@ -53,8 +53,11 @@ QWebPageEcc::QWebPageEcc(QObject* parent) : QWebPage(parent) {}
 
 QWebPageEcc::~QWebPageEcc()
 {
-    // The engine stops its loads once this part of the page is gone.
+    // The engine stops its loads once this part of the page is gone, and
+    // its main frame then tells of the load's end.
     disconnect(dropped);
+    if (followsLoads)
+        disconnect(mainFrame(), nullptr, this, nullptr);
 }
 
 QString QWebPageEcc::decode(QString value)
@@ -267,9 +270,12 @@ void QWebPageEcc::_expectDocument(const QUrl& url, QWebPage::NavigationType type
     const bool entry = !isHistoryStep(type) && type != QWebPage::NavigationTypeReload;
     candidateLoad = entry ? document : QUrl();
     candidateForeign = entry && verdict.foreignLoad;
+    followsLoads = true;
     connect(mainFrame(), &QWebFrame::loadStarted, this, &QWebPageEcc::_loadStarted,
             Qt::UniqueConnection);
     connect(mainFrame(), &QWebFrame::urlChanged, this, &QWebPageEcc::_noteDocument,
+            Qt::UniqueConnection);
+    connect(mainFrame(), &QWebFrame::loadFinished, this, &QWebPageEcc::_loadEnded,
             Qt::UniqueConnection);
 }
 
@@ -279,6 +285,16 @@ void QWebPageEcc::_loadStarted()
     pendingForeign = candidateForeign;
     candidateLoad.clear();
     candidateForeign = false;
+}
+
+void QWebPageEcc::_loadEnded()
+{
+    // Whether or not it brought a document (an error, a 204), the main frame
+    // is its committed document's again. The navigation that went ahead
+    // last stays: the engine ends the load it replaces before that one
+    // starts.
+    pendingLoad.clear();
+    pendingForeign = false;
 }
 
 void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
@@ -292,6 +308,11 @@ void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
 
 void QWebPageEcc::_noteDocument(const QUrl& url)
 {
+    // The engine starts the load of a navigation that went ahead before
+    // anything else happens: a URL change before that start is one within
+    // the document (a fragment, a pushed state), and no load of it comes.
+    candidateLoad.clear();
+    candidateForeign = false;
     // Only the load under way, once there: not a URL a page pushed meanwhile.
     const QUrl document = url.adjusted(QUrl::RemoveFragment);
     if (pendingLoad.isEmpty() || document != pendingLoad)
@@ -380,8 +401,11 @@ void QWebPageEcc::javaScriptConsoleMessage(const QString& message, int lineNumbe
                                            const QString& sourceID)
 {
     // The engine names the script, not its frame: only the server's own
-    // scripts are the server's.
-    log::RateLimit& lines = isServerUrl(QUrl(sourceID)) ? ownLines : foreignLines;
+    // scripts are the server's, and not while a foreign document may call
+    // them. Which frame fetched a script says nothing: the engine's cache
+    // hands it to any frame without a request.
+    log::RateLimit& lines =
+        isServerUrl(QUrl(sourceID)) && !_holdsForeign(mainFrame()) ? ownLines : foreignLines;
     LOG_DEBUG_LIMITED(lines) << "[WebPage] [" << sourceID << ":" << QString::number(lineNumber)
                              << "] : " << message;
 }
@@ -408,6 +432,15 @@ bool QWebPageEcc::_isForeign(QWebFrame* frame) const
     // inside a page may hold anything; the tab's own is judged by its URL.
     return frame != mainFrame() || !isServerUrl(frame->url()) ||
            foreignDocs.contains(frame->url().adjusted(QUrl::RemoveFragment).toString());
+}
+
+bool QWebPageEcc::_holdsForeign(QWebFrame* frame) const
+{
+    if (_isForeign(frame))
+        return true;
+    const QList<QWebFrame*> children = frame->childFrames();
+    return std::any_of(children.begin(), children.end(),
+                       [this](QWebFrame* child) { return _holdsForeign(child); });
 }
 
 void QWebPageEcc::setLogName(const QString& title)

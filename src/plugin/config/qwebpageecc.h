@@ -109,6 +109,8 @@ private:
     // The tab's load started: the navigation that went ahead last is under
     // way.
     void _loadStarted();
+    // The tab's load ended, whether or not it brought a document.
+    void _loadEnded();
     // The tab's URL changed: the load under way may have brought its
     // document.
     void _noteDocument(const QUrl& url);
@@ -119,6 +121,8 @@ private:
     // Whether frame holds a foreign document, or, for the main frame, one
     // that a foreign load brought.
     bool _isForeign(QWebFrame* frame) const;
+    // Whether frame or any frame inside it holds a foreign document.
+    bool _holdsForeign(QWebFrame* frame) const;
     // The engine dropped a redirect of the server's navigation in frame.
     void _redirectDropped(QObject* page, const QUrl& from, const QUrl& to);
 
@@ -131,6 +135,8 @@ private:
     // there); each with whether neither the client nor a page of the server
     // asked for it.
     QUrl candidateLoad;
+    // Connected to the main frame's loads.
+    bool followsLoads = false;
     bool candidateForeign = false;
     QUrl pendingLoad;
     bool pendingForeign = false;

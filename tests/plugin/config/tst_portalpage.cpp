@@ -695,6 +695,15 @@ private slots:
                    " document.documentElement.appendChild(m) }"
                 << 0;
         }
+        // Through the server's own script, also after moving the tab where
+        // no new document comes: the server's page keeps its own limit.
+        const QString helper =
+            "; for (var i = 0; i < 200; ++i) helper(s.substr(0, 4096)); document.title = 'done'";
+        QTest::newRow("High: console through the server's script") << 7 << helper << 0;
+        QTest::newRow("High: the same, the tab moved to the server page's fragment")
+            << 7 << "top.location = '" + server.baseUrl() + PortalPath + "#x'" + helper << 1;
+        QTest::newRow("High: the same, the tab moved to a 204")
+            << 7 << "top.location = '/none'" + helper << 1;
     }
 
     // A foreign frame that floods the log, as the program opens it: the
@@ -707,17 +716,25 @@ private slots:
         FileLog file(level);
         QVERIFY(file.opened);
         loadPortal();
+        ORVO::log::RateLimit* own = page->logLimitFor(page->mainFrame());
         TestServer other;
         QVERIFY(other.listen(false));
-        other.setResponse(
-            "/flood", 200,
-            ("<script>var s = Array(1 << 20).join('x');" + script + "</script>").toUtf8());
+        other.setStatus("/none", 204);
+        server.setResponse("/h.js", 200, "function helper(m) { console.log(m) }",
+                           "text/javascript");
+        other.setResponse("/flood", 200,
+                          ("<script src=" + server.baseUrl() +
+                           "/h.js></script><script>var s = Array(1 << 20).join('x');" + script +
+                           "</script>")
+                              .toUtf8());
         page->mainFrame()->evaluateJavaScript("document.body.innerHTML += \"<iframe src='" +
                                               other.baseUrl() + "/flood'></iframe>\"");
         QTRY_VERIFY_WITH_TIMEOUT(page->mainFrame()->childFrames().value(0) &&
                                      page->mainFrame()->childFrames()[0]->title() == "done",
                                  30000);
         QTRY_VERIFY_WITH_TIMEOUT(page->navigations >= navigations, 60000);
+        QTest::qWait(500); // the tab's move is over
+        QCOMPARE(page->logLimitFor(page->mainFrame()), own);
         delete view; // the tab goes: what it left out is told
         delete page;
         view = nullptr;
@@ -726,6 +743,7 @@ private slots:
         QVERIFY2(log.size() < 512 * 1024, QByteArray::number(log.size()));
         QVERIFY(!QFile::exists(file.logger.olderPath()));
         QVERIFY(log.contains("[Test] before the flood"));
+        QVERIFY2(log.count("] : \"xxx") <= 20, QByteArray::number(log.count("] : \"xxx")));
         QVERIFY(log.contains(" left out: it wrote faster than the log takes"));
         for (const QByteArray& line : log.split('\n'))
             QVERIFY(line.size() <= 16 * 1024);
