@@ -30,10 +30,12 @@ install_packages() {
 }
 
 # Whether the system has the locale, as named in LANG (de_DE.UTF-8): "locale
-# -a" lists it as de_DE.utf8.
+# -a" lists it as de_DE.utf8. No command substitution: scripts/run calls it
+# in the shell that traps the signals.
 has_locale() {
   local codeset=${1#*.}
-  codeset=$(echo "$codeset" | tr -d - | tr '[:upper:]' '[:lower:]')
+  codeset=${codeset//-/}
+  codeset=${codeset,,}
   locale -a 2>/dev/null | grep -xF "${1%%.*}.$codeset" >/dev/null
 }
 

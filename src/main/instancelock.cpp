@@ -86,16 +86,20 @@ QByteArray programOf(const QByteArray& proc)
     return path;
 }
 
-// Whether pid runs this very program as this user: a client of an earlier
-// version, which holds no write lock.
-bool runsThisProgram(qint64 pid)
+// Whether pid is a client of this user that holds no write lock, one of an
+// earlier version: a live process of this user that runs this very program,
+// or one of the name the lock file records (QLockFile's own test), since
+// that client may run from another place (another prefix, build tree or
+// AppImage mount).
+bool clientOfEarlierVersion(qint64 pid, const QString& appName)
 {
     const QByteArray proc = "/proc/" + QByteArray::number(pid);
     struct stat st;
     if (pid <= 0 || ::stat(proc.constData(), &st) != 0 || st.st_uid != ::geteuid())
         return false;
     const QByteArray program = programOf(proc);
-    return !program.isEmpty() && program == programOf("/proc/self");
+    return !program.isEmpty() && (program == programOf("/proc/self") ||
+                                  QFileInfo(QFile::decodeName(program)).fileName() == appName);
 }
 
 } // namespace
@@ -147,13 +151,13 @@ int InstanceLock::makeFolderPrivate()
 // opened it read-only holds one, so it is removed by name (that account
 // keeps the removed file) and a new one made. Not while an earlier version
 // of the client, its recorded owner, still runs.
-bool InstanceLock::_replaceStale(bool ownerKnown)
+bool InstanceLock::_replaceStale(bool ownerKnown, const QString& appName)
 {
     const QByteArray name = QFile::encodeName(file);
     struct stat st;
     return ::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && clientHolds(name) == 0 &&
-           !(ownerKnown && runsThisProgram(owner)) && ::unlink(name.constData()) == 0 &&
-           lock.tryLock(0);
+           !(ownerKnown && clientOfEarlierVersion(owner, appName)) &&
+           ::unlink(name.constData()) == 0 && lock.tryLock(0);
 }
 
 void InstanceLock::_markHeld()
@@ -200,7 +204,8 @@ int InstanceLock::acquire()
     // A lock file without an owner (cut short by a crash) says nothing
     // about a running client; a running one still holds the file lock that
     // removing the file needs.
-    if ((guard.held && lock.error() == QLockFile::LockFailedError && _replaceStale(ownerKnown)) ||
+    if ((guard.held && lock.error() == QLockFile::LockFailedError &&
+         _replaceStale(ownerKnown, appName)) ||
         (lock.error() == QLockFile::LockFailedError && !ownerKnown && QFileInfo(file).isFile() &&
          lock.removeStaleLockFile() && lock.tryLock(0))) {
         _markHeld();

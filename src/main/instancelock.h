@@ -36,7 +36,7 @@ public:
 
 private:
     int makeFolderPrivate();
-    bool _replaceStale(bool ownerKnown);
+    bool _replaceStale(bool ownerKnown, const QString& appName);
     // Takes the write lock that tells other starts a client holds the file.
     void _markHeld();
 

@@ -491,11 +491,17 @@ void TestStartup::killedClientsLockTakenOver_data()
 {
     QTest::addColumn<bool>("foreignHolder");
     QTest::addColumn<int>("starts"); // at once
-    QTest::newRow("nobody holds it") << false << 1;
-    QTest::newRow("nobody holds it, two starts") << false << 2;
+    // What runs under the recorded process number: nothing, "sleep", or a
+    // client of an earlier version (no write lock) from another place.
+    QTest::addColumn<QString>("recorded");
+    QTest::newRow("nobody holds it") << false << 1 << "";
+    QTest::newRow("nobody holds it, two starts") << false << 2 << "";
     // QLockFile cannot remove a file on which another account holds a lock.
-    QTest::newRow("another account holds it") << true << 1;
-    QTest::newRow("another account holds it, two starts") << true << 2;
+    QTest::newRow("another account holds it") << true << 1 << "";
+    QTest::newRow("another account holds it, two starts") << true << 2 << "";
+    QTest::newRow("another account holds it, another program runs under its number")
+        << true << 1 << "sleep";
+    QTest::newRow("earlier client elsewhere runs under it") << false << 1 << "client";
 }
 
 // A client killed outright leaves its lock file, in a folder as wide as an
@@ -506,6 +512,7 @@ void TestStartup::killedClientsLockTakenOver()
 {
     QFETCH(bool, foreignHolder);
     QFETCH(int, starts);
+    QFETCH(QString, recorded);
     if (foreignHolder && ::geteuid() != 0)
         QSKIP("only root can act as another account");
     ChildClient first;
@@ -517,6 +524,19 @@ void TestStartup::killedClientsLockTakenOver()
     QCOMPARE(first.proc.exitStatus(), QProcess::CrashExit);
     const QString lockFile = first.dataDir() + "/vtx.lock";
     QVERIFY(orvotest::readFile(lockFile).startsWith(QByteArray::number(pid) + '\n'));
+    ChildClient live; // in a folder of its own
+    orvosim::ServiceSimulator simLive;
+    if (!recorded.isEmpty()) {
+        live.program = recorded == "sleep" ? "sleep" : bundleProgram("{ \"version\": 2 }");
+        if (recorded == "sleep")
+            live.start({"60"});
+        else
+            startRunning(live, simLive);
+        QVERIFY(live.proc.waitForStarted());
+        const QByteArray info = orvotest::readFile(lockFile);
+        QVERIFY(orvotest::writeFile(lockFile, QByteArray::number(live.proc.processId()) +
+                                                  info.mid(info.indexOf('\n'))));
+    }
     // As wide as an earlier version made them, up to where nobody may enter.
     QCOMPARE(::chmod(QFile::encodeName(lockFile).constData(), 0644), 0);
     for (QString dir = first.dataDir(); dir.startsWith(first.root.path());
@@ -541,6 +561,16 @@ void TestStartup::killedClientsLockTakenOver()
     QTRY_VERIFY_WITH_TIMEOUT((sim2.clientCount() == 1 && (starts == 1 || ended(0) != ended(1))) ||
                                  (ended(0) && ended(starts - 1)),
                              10000);
+    if (recorded == "client") {
+        const QByteArray livePid = QByteArray::number(live.proc.processId());
+        next[0].err += next[0].proc.readAllStandardError();
+        QCOMPARE(next[0].proc.state(), QProcess::NotRunning);
+        QCOMPARE(next[0].proc.exitCode(), 1);
+        QVERIFY2(next[0].err.contains("already running for this user. (process " + livePid + ")"),
+                 next[0].err.constData());
+        QVERIFY(orvotest::readFile(lockFile).startsWith(livePid + '\n'));
+        return;
+    }
     ChildClient& runs = ended(0) ? next[1] : next[0];
     ChildClient& other = ended(0) ? next[0] : next[1];
     QCOMPARE(runs.proc.state(), QProcess::Running);
