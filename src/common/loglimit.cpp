@@ -177,9 +177,9 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
         } else if ((flooding || threshold <= AlwaysDrawn) && allowance && !allowance->draw(bytes)) {
             // More than the allowance: left out, but no flood by itself, or a
             // source that keeps to the rate would stay held back while the
-            // allowance is used up. Counted all the same, as far as the rate
-            // allows: whether a flood goes on is told by how much it asks for.
-            balance = qMax(0.0, balance - bytes);
+            // allowance is used up. Counted all the same: a source faster
+            // than the rate runs into debt, and so its flood goes on.
+            balance -= bytes;
             byAllowance = true;
         } else {
             balance -= bytes;

@@ -68,6 +68,11 @@ Gui::Gui(ORVO::Config* config, bool withGui, bool minimal)
 Gui::~Gui()
 {
     LOG_TRACE;
+    // Failures whose box never showed are in the log all the same.
+    for (const QString& text : qAsConst(unloggedErrors)) {
+        const log::UserLines unshown;
+        LOG_ERROR << text;
+    }
     delete systemTray;
     systemTray = nullptr;
     delete mainWindow;

@@ -267,6 +267,16 @@ void TestGui::repeatedErrorOneBox()
     }
     QTRY_COMPARE(shown.last(), QStringLiteral("API Manager: 49"));
     QCOMPARE(log.count(QRegularExpression("\\] \"API Manager: \\d+\"$")), 50);
+    {
+        Gui quitting(nullptr, true, false);
+        ORVO::log::RateLimit page("a page", 1, 0.001);
+        LOG_ERROR_LIMITED(page) << "its lines";
+        const ORVO::log::LimitScope scope(&page);
+        QMetaObject::invokeMethod(&quitting, "_gotError",
+                                  Q_ARG(ORVO::Module, ORVO::ModuleApiManager),
+                                  Q_ARG(QString, "gone"), Q_ARG(QString, ""));
+    } // the program ends before the box shows
+    QCOMPARE(log.count(QRegularExpression("\\] \"API Manager: gone\"$")), 1);
     QVERIFY2(shown.size() - before <= 5 && open.count(1) == open.size(),
              qPrintable(shown.join(',')));
 }
