@@ -69,9 +69,11 @@ Gui::~Gui()
 {
     LOG_TRACE;
     // Failures whose box never showed are in the log all the same.
-    for (const QString& text : qAsConst(unloggedErrors)) {
-        const log::UserLines unshown;
-        LOG_ERROR << text;
+    for (const QString& text : qAsConst(waitingErrors)) {
+        if (unloggedErrors.contains(text)) {
+            const log::UserLines unshown;
+            LOG_ERROR << text;
+        }
     }
     delete systemTray;
     systemTray = nullptr;

@@ -491,14 +491,16 @@ void TestStartup::killedClientsLockTakenOver_data()
 {
     QTest::addColumn<bool>("foreignHolder");
     QTest::addColumn<int>("starts"); // at once
-    // What runs under the recorded process number: nothing, or a client of
-    // an earlier version (no write lock) from another place.
+    // What runs under the recorded process number: nothing, "sleep", or a
+    // client of an earlier version (no write lock) from another place.
     QTest::addColumn<QString>("recorded");
     QTest::newRow("nobody holds it") << false << 1 << "";
     QTest::newRow("nobody holds it, two starts") << false << 2 << "";
     // QLockFile cannot remove a file on which another account holds a lock.
     QTest::newRow("another account holds it") << true << 1 << "";
     QTest::newRow("another account holds it, two starts") << true << 2 << "";
+    QTest::newRow("another account holds it, another program runs under its number")
+        << true << 1 << "sleep";
     QTest::newRow("earlier client elsewhere runs under it") << false << 1 << "client";
 }
 
@@ -525,8 +527,11 @@ void TestStartup::killedClientsLockTakenOver()
     ChildClient live; // in a folder of its own
     orvosim::ServiceSimulator simLive;
     if (!recorded.isEmpty()) {
-        live.program = bundleProgram("{ \"version\": 2 }");
-        startRunning(live, simLive);
+        live.program = recorded == "sleep" ? "sleep" : bundleProgram("{ \"version\": 2 }");
+        if (recorded == "sleep")
+            live.start({"60"});
+        else
+            startRunning(live, simLive);
         QVERIFY(live.proc.waitForStarted());
         const QByteArray info = orvotest::readFile(lockFile);
         QVERIFY(orvotest::writeFile(lockFile, QByteArray::number(live.proc.processId()) +
