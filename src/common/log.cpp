@@ -50,9 +50,9 @@ QtMessageHandler g_standardError = nullptr;
 
 void standardErrorHandler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
 {
-    if (!libvelcor::messagePasses(type, msg))
-        return;
-    libvelcor::passEscapedLine(g_standardError, type, context, libvelcor::handledLogText(msg));
+    const QString line = libvelcor::handledLine(type, context, msg);
+    if (!line.isNull())
+        libvelcor::passEscapedLine(g_standardError, type, context, line);
 }
 
 } // namespace
@@ -103,17 +103,24 @@ bool HeldLines::take(QString* line)
     return true;
 }
 
+QString lineStart(const char* level)
+{
+    QString start;
+    start.reserve(160);
+    start += currentDateText();
+    start += QLatin1String(" [0x");
+    start += QString::number(reinterpret_cast<quintptr>(QThread::currentThreadId()), 16);
+    start += QLatin1String("] [");
+    start += QLatin1String(level);
+    start += QLatin1String("] [");
+    return start;
+}
+
 Line::Line(const char* level, const char* file, const char* function, int line, int threshold,
            RateLimit* limit)
-    : level(level), threshold(threshold), limit(limit)
+    : buffer(lineStart(level)), level(level), threshold(threshold), limit(limit)
 {
-    buffer.reserve(160);
-    buffer += currentDateText();
-    buffer += QLatin1String(" [0x");
-    buffer += QString::number(reinterpret_cast<quintptr>(QThread::currentThreadId()), 16);
-    buffer += QLatin1String("] [");
-    buffer += QLatin1String(level);
-    buffer += QLatin1String("] [BastivaConnectApp:");
+    buffer += QLatin1String("BastivaConnectApp:");
     buffer += QLatin1String(file);
     buffer += QLatin1Char(':');
     buffer += QLatin1String(function);

@@ -38,6 +38,8 @@ QString clipped(const QString& text, int max);
 
 // What a line takes in the file: its UTF-8 bytes and its line break.
 qint64 utf8Size(const QString& text);
+// The start of a line up to its location: "<date> [0x<thread>] [<level>] [".
+QString lineStart(const char* level);
 // How many of this thread's lines a limit has left out so far.
 quint64 linesLeftOut();
 

@@ -21,30 +21,56 @@ thread_local LimitScope* t_scope = nullptr;
 // any thread. Never held while anything is logged or a timer is started.
 std::mutex g_state;
 
-// What the line that tells of a flood takes before its text.
-const int ToldLineHeader = 100;
-
 // Qt's messages outside a page's events: the limit and allowance of their
 // own, made with the application object and gone with it.
 struct QtMessages
 {
-    FloodAllowance allowance{2 * 1024 * 1024, 2 * 1024 * 1024};
+    FloodAllowance allowance{limits::QtAllowance, limits::QtAllowance};
     RateLimit limit{QStringLiteral("Qt and the web engine")};
 };
 std::atomic<QtMessages*> g_qt{nullptr};
 
-bool filterQtMessage(QtMsgType type, const QString& msg)
+struct QtLevel
 {
+    int threshold;
+    const char* word;
+};
+
+QtLevel qtLevel(QtMsgType type)
+{
+    switch (type) {
+    case QtDebugMsg:
+        return {6, "debug"};
+    case QtInfoMsg:
+        return {5, "notice"};
+    case QtWarningMsg:
+        return {4, "warning"};
+    case QtCriticalMsg:
+        return {3, "ERROR"};
+    case QtFatalMsg:
+        break;
+    }
+    return {2, "FATAL"};
+}
+
+// A message of Qt's or of the web engine's, as the program's lines read;
+// null when its limit leaves it out.
+QString qtMessageLine(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+{
+    const QtLevel level = qtLevel(type);
+    QString line = lineStart(level.word) + QLatin1String("Qt");
+    const QLatin1String category(context.category ? context.category : "default");
+    if (category != QLatin1String("default"))
+        line += QLatin1Char(':') + category;
+    line = libvelcor::escapeLogText(line + QLatin1String("] ") + msg);
+    // The program ends with it: its cause is always written.
+    if (type == QtFatalMsg)
+        return line;
     RateLimit* limit = LimitScope::current();
     QtMessages* qt = g_qt.load();
     if (!limit && qt)
         limit = &qt->limit;
-    if (!limit)
-        return true;
-    const bool warning = type != QtDebugMsg && type != QtInfoMsg;
-    // The file takes the message escaped, as it is.
-    return limit->take(warning ? 3 : 5, warning ? "ERROR" : "notice",
-                       utf8Size(libvelcor::escapeLogText(msg)));
+    return !limit || limit->take(level.threshold, level.word, utf8Size(line)) ? line : QString();
 }
 
 // Kept, not deleted: another thread may be deciding about a message still.
@@ -115,8 +141,14 @@ RateLimit* LimitScope::current()
     return nullptr;
 }
 
-RateLimit::RateLimit(const QString& who, int burst, double perSecond, QObject* parent)
-    : QObject(parent), who(who), burst(burst), perSecond(qMax(0.001, perSecond)), balance(burst)
+RateLimit::RateLimit(const QString& who, LimitSize size, QObject* parent)
+    : RateLimit(who, size, size, parent)
+{
+}
+
+RateLimit::RateLimit(const QString& who, LimitSize plain, LimitSize detailed, QObject* parent)
+    : QObject(parent), who(who), plain(plain), detailed(detailed),
+      balance(qMax(plain.burst, detailed.burst))
 {
     clock.start();
     tell.setSingleShot(true);
@@ -151,30 +183,33 @@ RateLimit* RateLimit::of(const QObject* object)
 {
     for (QObject* o = const_cast<QObject*>(object); o && !o->isWidgetType(); o = o->parent()) {
         if (auto* source = qobject_cast<LimitSource*>(o))
-            return source->logLimitFor(object);
+            return source->logLimit();
     }
     return nullptr;
 }
 
-void RateLimit::_refill(qint64 now)
+void RateLimit::_refill(qint64 now, double burst, double perSecond)
 {
-    balance = qMin(burst, balance + (now - refilledAt) * perSecond / 1000);
+    balance = qMin(burst, balance + (now - refilledAt) * qMax(0.001, perSecond) / 1000);
     refilledAt = now;
 }
 
 bool RateLimit::take(int threshold, const char* word, qint64 bytes)
 {
-    int wait = -1;
+    bool first = false;
     {
         const std::lock_guard<std::mutex> lock(g_state);
         const qint64 now = clock.elapsed();
-        _refill(now);
+        // The verbosity the user chose: it may change at any time.
+        const LimitSize& size = enabled(limits::DetailedFrom) ? detailed : plain;
+        _refill(now, size.burst, size.perSecond);
         const bool flooding = floodUntil > now;
         bool byAllowance = false;
         if (balance <= 0) {
             // Faster than the rate: a flood begins, or goes on.
             floodUntil = now + quietMs;
-        } else if ((flooding || threshold <= AlwaysDrawn) && allowance && !allowance->draw(bytes)) {
+        } else if ((flooding || threshold <= limits::AlwaysDrawn) && allowance &&
+                   !allowance->draw(bytes)) {
             // More than the allowance: left out, but no flood by itself, or a
             // source that keeps to the rate would stay held back while the
             // allowance is used up. Counted all the same: a source faster
@@ -189,8 +224,6 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
         tellAfter = now + quietMs;
         if (finished)
             return false;
-        if (leftOut == 0)
-            toldAt = now;
         if (leftOut == 0 || threshold < leftOutThreshold) {
             leftOutThreshold = threshold;
             leftOutWord = word;
@@ -199,11 +232,17 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
             ++leftOut;
             leftOutLong += byAllowance ? 1 : 0;
         }
-        if (leftOut == 1)
-            wait = quietMs;
+        first = leftOut == 1 && !begunTold;
+        if (first) {
+            begunLong = byAllowance;
+            begunThreshold = threshold;
+            begunWord = word;
+        }
     }
-    if (wait >= 0)
-        _arm(wait);
+    // Told at once: the line that the limit has just left out may be on
+    // its way through a message handler, which takes no other now.
+    if (first)
+        _arm(0);
     return false;
 }
 
@@ -218,17 +257,30 @@ void RateLimit::_arm(int ms)
 
 void RateLimit::_check()
 {
+    QString begun;
+    int threshold = 0;
+    const char* word = nullptr;
     qint64 wait = 0;
     {
         const std::lock_guard<std::mutex> lock(g_state);
-        const qint64 now = clock.elapsed();
         if (leftOut == 0 || finished)
             return;
-        if (tellAfter > now && now - toldAt < TellEveryMs)
-            wait = qMin(tellAfter, toldAt + TellEveryMs) - now;
+        if (!begunTold) {
+            begunTold = true;
+            begun = QStringLiteral("[Log] Lines of %1 are left out from now on: %2")
+                        .arg(who, begunLong ? QStringLiteral("it writes more than the log takes "
+                                                             "in a day")
+                                            : QStringLiteral("it writes faster than the log "
+                                                             "takes"));
+            threshold = begunThreshold;
+            word = begunWord;
+        }
+        wait = tellAfter - clock.elapsed();
     }
+    if (!begun.isEmpty())
+        _tell(begun, threshold, word);
     if (wait > 0)
-        tell.start(int(wait));
+        tell.start(int(qMin<qint64>(wait, std::numeric_limits<int>::max())));
     else
         _tellLeftOut();
 }
@@ -244,7 +296,7 @@ void RateLimit::restore()
 {
     _tellLeftOut();
     const std::lock_guard<std::mutex> lock(g_state);
-    balance = burst;
+    balance = qMax(plain.burst, detailed.burst);
     floodUntil = 0;
 }
 
@@ -270,10 +322,15 @@ void RateLimit::_tellLeftOut()
         word = leftOutWord;
         leftOut = 0;
         leftOutLong = 0;
-        toldAt = clock.elapsed();
-        // Told once, whatever the limit says; but it counts here.
-        balance -= ToldLineHeader + utf8Size(text);
+        begunTold = false;
     }
+    _tell(text, threshold, word);
+}
+
+void RateLimit::_tell(const QString& text, int threshold, const char* word)
+{
+    // Told whatever the limit says: at most two lines a flood, and a flood
+    // ends only after the quiet time.
     if (!enabled(threshold))
         return;
     const UserLines told;
@@ -287,7 +344,7 @@ void limitQtMessages()
     g_qt.store(new QtMessages);
     g_qt.load()->limit.setAllowance(&g_qt.load()->allowance);
     qAddPostRoutine(endQtMessageLimit);
-    libvelcor::setMessageFilter(filterQtMessage);
+    libvelcor::setMessageFilter(qtMessageLine);
 }
 
 void nameQtMessages(const QString& shown)

@@ -11,6 +11,44 @@
 namespace ORVO {
 namespace log {
 
+// How much a limit lets through: a burst at once, then as much a second,
+// counted in bytes of the lines as written.
+struct LimitSize
+{
+    int burst;
+    double perSecond;
+};
+
+// The sizes of the limits, and why. What one source outside the program
+// causes (a portal tab's pages, whatever frame or document they come from;
+// Qt's and the web engine's messages outside a page's events; the portal's
+// requests outside a page) counts against one limit of that source.
+namespace limits {
+// A portal tab while the verbosity is above the default (Normal, High):
+// far above what a busy server page writes at the most detailed verbosity,
+// an advertisement frame included (60 images and 20 requests a page,
+// reloaded every 2 s: about 13 KiB a second).
+constexpr LimitSize DetailedTab{512 * 1024, 48 * 1024};
+// Every other source, and a portal tab at the default verbosity (Low),
+// where normal use writes next to nothing.
+constexpr LimitSize Plain{64 * 1024, 1024};
+// What the floods of all portal tabs, and those of Qt's messages, may write
+// in all, then as much again a day; whole again at each sign-in. Together
+// less than the log file holds before it is put aside (12 MiB), so a day of
+// floods at the default verbosity, where every line printed draws on them,
+// leaves the lines logged before it in the two files.
+constexpr qint64 PagesAllowance = 4 * 1024 * 1024;
+constexpr qint64 QtAllowance = 2 * 1024 * 1024;
+// A flood ends once no line has come too fast for this long.
+constexpr int QuietMs = 30 * 1000;
+// The lines of this level and more important ones (those that the default
+// verbosity prints) always draw on the allowance, so a source below its
+// rate is bounded too where only they are printed.
+constexpr int AlwaysDrawn = 5;
+// Above the default verbosity: from this level on lines are printed.
+constexpr int DetailedFrom = 6;
+} // namespace limits
+
 // What the sources that share it may write in all while they flood: a
 // budget of bytes that refills slowly. Used up, it holds back only the
 // sources that flood; one whose flood has ended writes again at once.
@@ -34,38 +72,26 @@ private:
     qint64 refilledAt = 0;
 };
 
-// Holds back the lines that one source outside the program causes (the
-// server's pages of a portal tab, the foreign documents in it, Qt's own
-// messages), counted in bytes of the lines as written: it takes a burst,
-// then as much as flows back in. A line that comes while the burst is used
-// up starts a flood, which ends once no line has come too fast for the
-// quiet time. What a flood writes, and every line that the default
-// verbosity prints (notices and errors, which normal use writes few of),
-// also draws on the allowance, if any; a line the allowance has no room
-// for is left out, and once it is used up nothing of the flood is written
-// until it ends. So normal use loses nothing, a flood
-// writes a bounded amount at the default verbosity, and lines flow again
-// soon after it ends. What is left out is counted and told in one line,
-// whose bytes count here too, once the flood has ended (and every ten
-// minutes while it goes on), or at once when the source goes; so a flood
-// neither fills the disk nor pushes the user's earlier lines out of the
-// log. Qt's messages may count from any thread.
+// Holds back the lines that one source outside the program causes: it
+// takes a burst, then as much as flows back in. A line that comes while
+// the burst is used up starts a flood, which ends once no line has come too
+// fast for the quiet time. What a flood writes, and every line that the
+// default verbosity prints, also draws on the allowance, if any; a line the
+// allowance has no room for is left out. So normal use loses nothing, a
+// flood writes a bounded amount at the default verbosity, and lines flow
+// again soon after it ends. The first line left out is told at once (who,
+// and why), and how many were left out once the flood has ended, or at once
+// when the source goes. Qt's messages may count from any thread.
 class RateLimit : public QObject
 {
     Q_OBJECT
 
 public:
-    static const int DefaultBurst = 64 * 1024;
-    static const int DefaultPerSecond = 1024;
-    static const int DefaultQuietMs = 30 * 1000;
-    static const int TellEveryMs = 10 * 60 * 1000;
-    // The lines of this level and more important ones always draw on the
-    // allowance: those that the default verbosity prints.
-    static const int AlwaysDrawn = 5;
-
-    // who names the source in the line that tells what was left out.
-    explicit RateLimit(const QString& who, int burst = DefaultBurst,
-                       double perSecond = DefaultPerSecond, QObject* parent = nullptr);
+    // who names the source in the lines that tell what was left out.
+    explicit RateLimit(const QString& who, LimitSize size = limits::Plain,
+                       QObject* parent = nullptr);
+    // Above the default verbosity, the limit is detailed instead of plain.
+    RateLimit(const QString& who, LimitSize plain, LimitSize detailed, QObject* parent = nullptr);
     ~RateLimit() override;
 
     void setWho(const QString& name);
@@ -75,13 +101,12 @@ public:
     void setQuietTime(int ms);
 
     // The limit that what object (a frame, a page) causes counts against:
-    // the choice of the nearest LimitSource among object and its parents
-    // below the first widget; null when there is none.
+    // that of the nearest LimitSource among object and its parents below
+    // the first widget; null when there is none.
     static RateLimit* of(const QObject* object);
 
     // Whether a line of that level and size may be written now; one that
-    // may not is counted as left out. Asked only for lines that the log
-    // level prints.
+    // may not is counted as left out. Asked only for lines that are printed.
     bool take(int threshold, const char* word, qint64 bytes);
     // Tells at once what was left out, and from now on nothing: the source
     // goes.
@@ -90,46 +115,51 @@ public:
     void restore();
 
 private:
-    void _refill(qint64 now);
-    // On the limit's thread: tells what was left out once the flood has
-    // ended, or as it goes on; else waits for that.
+    void _refill(qint64 now, double burst, double perSecond);
+    // On the limit's thread: tells that lines are left out, and how many
+    // once the flood has ended; else waits for that.
     void _check();
     void _arm(int ms);
+    // Writes a line that tells of the flood.
+    void _tell(const QString& text, int threshold, const char* word);
     void _tellLeftOut();
 
     QString who;
-    const double burst;
-    const double perSecond;
+    const LimitSize plain;
+    const LimitSize detailed;
     double balance;
-    int quietMs = DefaultQuietMs;
+    int quietMs = limits::QuietMs;
     QElapsedTimer clock;
     qint64 refilledAt = 0;
     // The flood goes on until then; 0 while none does.
     qint64 floodUntil = 0;
-    // What was left out is told then at the earliest: once the source has
-    // been quiet a while, or every ten minutes from toldAt.
+    // How many were left out is told then at the earliest: once the source
+    // has been quiet a while.
     qint64 tellAfter = 0;
-    qint64 toldAt = 0;
     QPointer<FloodAllowance> allowance;
-    // Lines left out since the last line that told of them, by the rate and
-    // by the allowance, and the most important level among them, at which
-    // that line is written.
+    // Lines left out since the last line that told how many, by the rate
+    // and by the allowance, and the most important level among them, at
+    // which that line is written.
     int leftOut = 0;
     int leftOutLong = 0;
     int leftOutThreshold = 0;
     const char* leftOutWord = nullptr;
+    // That lines are left out has been told since then; why, the first time.
+    bool begunTold = false;
+    bool begunLong = false;
+    int begunThreshold = 0;
+    const char* begunWord = nullptr;
     bool finished = false;
     QTimer tell;
 };
 
-// An object whose lines count against limits of its own (a portal page):
-// names the one that what origin (one of its frames, or itself) causes
-// counts against.
+// An object whose lines, and those of its children (a portal page and its
+// frames), count against a limit of its own.
 class LimitSource
 {
 public:
     virtual ~LimitSource() = default;
-    virtual RateLimit* logLimitFor(const QObject* origin) = 0;
+    virtual RateLimit* logLimit() = 0;
 };
 
 // While it lives, the plain statements of this thread, and Qt's messages,
@@ -163,8 +193,8 @@ private:
 
 // While it lives, no scope around counts the plain statements of this
 // thread: the program's own account of what the user did or was shown (a
-// failure in a box, the end of a session) is written whatever a page wrote
-// before.
+// failure in a box, a portal command, the end of a session) is written
+// whatever a page wrote before.
 class UserLines : public LimitScope
 {
 public:
@@ -172,9 +202,13 @@ public:
 };
 
 // From now on, Qt's and the web engine's messages (every message that is
-// not one of the program's own lines) count against the limit of the scope
-// around them, or else against a limit of their own, with an allowance of
-// its own. Once per process, with the application object, which ends it.
+// not one of the program's own lines) are written as the program's lines
+// are, with the date, thread and their own level ("debug", "notice",
+// "warning", "ERROR", "FATAL") and the location "Qt" (and the category of
+// the message, if any), and count against the limit of the scope around
+// them, or else against a limit of their own, with an allowance of its own;
+// a fatal message is always written. Once per process, with the
+// application object, which ends it.
 void limitQtMessages();
 // The limit of Qt's messages whole again (a new sign-in).
 void restoreQtMessageLimit();

@@ -238,6 +238,10 @@ int runClient(int argc, char** argv, bool withGui, bool minimal, const QString& 
     // was started through PATH.
     ORVO::Config config(ORVO::getBinDir());
     ConfigPublication publication;
+    // The file log, opened once the application object is there; it goes after it, so that every
+    // line until the program ends is in the file: the sign-out on the way out, the application's
+    // own end.
+    libvelcor::Logger logger;
 
     // The application object, and the types the signals carry.
     ORVO::Application app(argc, argv, &config, withGui);
@@ -245,7 +249,6 @@ int runClient(int argc, char** argv, bool withGui, bool minimal, const QString& 
     ORVO::registerProfileMetaTypes();
 
     // The file log in the data location.
-    libvelcor::Logger logger;
     QString why;
     if (ORVO::openFileLog(logger,
                           ORVO::getLogDir() + QStringLiteral("/") + QStringLiteral("vtx-log.txt"),
@@ -323,7 +326,6 @@ int runClient(int argc, char** argv, bool withGui, bool minimal, const QString& 
         return 1;
     }
     manager.gui = &gui;
-    manager.logger = &logger;
     if (manager.run() != 0) {
         LOG_ERROR << "[Main] The service coordinator did not start";
         return 1;

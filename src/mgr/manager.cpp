@@ -6,7 +6,6 @@
 #include "common/cookiejar.h"
 #include "common/log.h"
 #include "common/plugininterfaces.h"
-#include "libvelcor/logger.h"
 #include "mgr/apimanager.h"
 
 namespace ORVO {
@@ -205,10 +204,6 @@ int Manager::_setup()
     connect(gui, SIGNAL(sigQueryResponse(int, bool)), this, SLOT(_gotQueryResponse(int, bool)));
     connect(gui, SIGNAL(close()), this, SIGNAL(close()));
     connect(this, SIGNAL(close()), apiManager, SLOT(_closeReceive()));
-
-    // Group E: the file log.
-    if (logger)
-        connect(this, SIGNAL(close()), logger, SLOT(close()));
     return 0;
 }
 

@@ -16,10 +16,6 @@
 #include "mgr/networkmanager.h"
 #include "mgr/processmanager.h"
 
-namespace libvelcor {
-class Logger;
-}
-
 namespace ORVO {
 
 class ApiManager;
@@ -73,7 +69,6 @@ public:
     bool valid = false;
     // Borrowed; assigned by the start-up after construction, before run().
     QObject* gui = nullptr;
-    libvelcor::Logger* logger = nullptr;
 
 signals:
     void stateChanged(libvelcor::State state);

@@ -166,15 +166,20 @@ private slots:
         ORVO::log::limitQtMessages();
         const QString text(600, QChar(0x706b)); // 1,800 bytes in UTF-8
         {
-            ORVO::log::RateLimit limit("a test", 1000, 2000);
-            limit.setQuietTime(100);
+            ORVO::log::RateLimit limit("a test", {1000, 2000});
+            limit.setQuietTime(300);
             for (int i = 0; i < 20; ++i)
                 LOG_NOTICE_LIMITED(limit) << text;
             LOG_DEBUG_LIMITED(limit) << "not printed at this level";
             LOG_ERROR_LIMITED(limit) << "error";
             QCOMPARE(log.lines().size(), 1);
-            // Once the flood has ended, at the level of the most important
-            // line left out.
+            // At once that lines are left out, how many once the flood has
+            // ended, at the level of the most important line left out.
+            QTRY_COMPARE(log.linesAt("notice").size(), 2);
+            QVERIFY(log.lines().last().endsWith(
+                "] [Log] Lines of a test are left out from now on: it writes faster than the log "
+                "takes"));
+            QVERIFY(log.linesAt("ERROR").isEmpty());
             QTRY_COMPARE(log.linesAt("ERROR").size(), 1);
             QVERIFY(log.linesAt("ERROR").first().endsWith(
                 "[Log] 20 lines of a test left out: it wrote faster than the log takes"));
@@ -190,7 +195,7 @@ private slots:
             }
             QVERIFY(log.lines().last().endsWith("] shown to the user"));
             // So are Qt's messages, while a page's events are handled.
-            QVERIFY(!libvelcor::messagePasses(QtWarningMsg, "a warning"));
+            QVERIFY(libvelcor::handledLine(QtWarningMsg, {}, "a warning").isNull());
             // What a nested event loop (a modal box) logs is not the scope's.
             QEventLoop loop;
             QTimer::singleShot(0, &loop, [&loop] {
@@ -198,15 +203,23 @@ private slots:
                 loop.quit();
             });
             loop.exec();
-            QVERIFY(log.lines().last().endsWith("] in a nested loop"));
+            QVERIFY(log.contains("] in a nested loop"));
         }
         QVERIFY(log.lines().last().contains(" lines of a test left out"));
 
-        // Outside a scope, Qt's messages have a limit of their own.
+        // Outside a scope, Qt's messages have a limit of their own; they read
+        // as the program's lines, at their own level, and a fatal one is
+        // always written.
         int passed = 0;
         for (int i = 0; i < 100; ++i)
-            passed += libvelcor::messagePasses(QtWarningMsg, QString(16000, 'w')) ? 1 : 0;
+            passed +=
+                libvelcor::handledLine(QtWarningMsg, {}, QString(16000, 'w')).isNull() ? 0 : 1;
         QCOMPARE(passed, 5);
+        const QString fatal = libvelcor::handledLine(QtFatalMsg, {}, "the end\n");
+        QVERIFY2(QRegularExpression("^\\S.* \\[0x[0-9a-f]+\\] \\[FATAL\\] \\[Qt\\] the end\\\\n$")
+                     .match(fatal)
+                     .hasMatch(),
+                 qPrintable(fatal));
         {
             libvelcor::Logger file; // which asks the limit about Qt's messages
             QCOMPARE(file.setPath(env.root() + "/library.txt") | file.open(), 0);
@@ -221,7 +234,7 @@ private slots:
         // nothing until it ends; a source that does not flood goes on.
         cfg->logLevel = 7;
         ORVO::log::FloodAllowance allowance(2000, 0);
-        ORVO::log::RateLimit flooding("a flood", 1000, 20000), calm("calm", 1000, 20000);
+        ORVO::log::RateLimit flooding("a flood", {1000, 20000}), calm("calm", {1000, 20000});
         for (ORVO::log::RateLimit* limit : {&flooding, &calm}) {
             limit->setAllowance(&allowance);
             limit->setQuietTime(300);
@@ -241,7 +254,7 @@ private slots:
         QVERIFY(log.lines().last().endsWith("] again"));
         QVERIFY(log.contains(" lines of a flood left out: it wrote faster than the log takes ("));
         // What the default verbosity prints draws on it below the rate too.
-        ORVO::log::RateLimit steady("a steady source", 1 << 20, 1 << 20);
+        ORVO::log::RateLimit steady("a steady source", {1 << 20, 1 << 20});
         steady.setAllowance(&allowance);
         allowance.restore();
         log.clear();

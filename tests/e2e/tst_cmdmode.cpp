@@ -103,7 +103,7 @@ void TestCmdMode::quitsOnSignal_data()
     QTest::newRow("SIGHUP under nohup, then SIGTERM") << int(SIGHUP) << true;
 }
 
-// The tray's quit path: close (the log), disconnect (the service hears an
+// The tray's quit path: close, disconnect (the service hears an
 // empty credential and "stop"), and the loop ends half a second later.
 void TestCmdMode::quitsOnSignal()
 {

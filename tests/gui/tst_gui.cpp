@@ -248,7 +248,7 @@ void TestGui::repeatedErrorOneBox()
     // is in the log, though a page's limit held back what it caused.
     const int before = shown.size();
     {
-        ORVO::log::RateLimit page("a page", 1, 0.001);
+        ORVO::log::RateLimit page("a page", {1, 0.001});
         LOG_ERROR_LIMITED(page) << "its lines";
         const ORVO::log::LimitScope scope(&page);
         for (int i = 0; i < 50; ++i)
@@ -260,7 +260,7 @@ void TestGui::repeatedErrorOneBox()
     QCOMPARE(log.count(QRegularExpression("\\] \"API Manager: \\d+\"$")), 50);
     {
         Gui quitting(nullptr, true, false);
-        ORVO::log::RateLimit page("a page", 1, 0.001);
+        ORVO::log::RateLimit page("a page", {1, 0.001});
         LOG_ERROR_LIMITED(page) << "its lines";
         const ORVO::log::LimitScope scope(&page);
         QMetaObject::invokeMethod(&quitting, "_gotError",

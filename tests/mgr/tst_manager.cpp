@@ -132,7 +132,6 @@ private slots:
     void requestServerActionsWaitForTheUser_data();
     void requestServerActionsWaitForTheUser();
     void processErrorIsReportedAndResets();
-    void quitClosesTheFileLog();
     void portalKeepsAWorkingJarAfterManagerIsGone();
 };
 
@@ -887,33 +886,6 @@ void TestManager::processErrorIsReportedAndResets()
 }
 
 // ---- quitting and destruction -----------------------------------------------------------
-
-void TestManager::quitClosesTheFileLog()
-{
-    QTemporaryDir dir;
-    libvelcor::Logger logger;
-    logger.setPath(dir.path() + QStringLiteral("/vtx-log.txt"));
-    QCOMPARE(logger.open(), 0);
-    {
-        Rig rig;
-        QVERIFY(rig.start());
-        // run() was called without a log: nothing closes it.
-        emit rig.gui->tray->close();
-        QVERIFY(logger.isOpen());
-    }
-    Rig rig;
-    QVERIFY(rig.env.isValid() && rig.sim.listen() && rig.web.listen());
-    qputenv(libvelcor::Api::ServiceAddrVariable, rig.sim.address().toLatin1());
-    rig.gui.reset(new orvofake::FakeGui(&rig.log, true, false));
-    rig.manager.reset(new ORVO::Manager(nullptr));
-    rig.manager->gui = rig.gui.get();
-    rig.manager->logger = &logger;
-    QCOMPARE(rig.manager->run(), 0);
-    emit rig.gui->tray->close();
-    QVERIFY(!logger.isOpen());
-    // The login plugin hears the quit first (the Gui's own relay).
-    QCOMPARE(rig.log.count(QStringLiteral("login.close")), 1);
-}
 
 void TestManager::portalKeepsAWorkingJarAfterManagerIsGone()
 {

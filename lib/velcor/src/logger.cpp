@@ -183,11 +183,6 @@ void outputEscapedLine(QtMsgType type, const QString& line)
     qt_message_output(type, QMessageLogContext(), line);
 }
 
-QString handledLogText(const QString& msg)
-{
-    return t_escaped ? msg : escapeLogText(msg);
-}
-
 void passEscapedLine(QtMessageHandler next, QtMsgType type, const QMessageLogContext& context,
                      const QString& line)
 {
@@ -202,15 +197,17 @@ void setMessageFilter(MessageFilter filter)
     g_filter.store(filter);
 }
 
-bool messagePasses(QtMsgType type, const QString& msg)
+QString handledLine(QtMsgType type, const QMessageLogContext& context, const QString& msg)
 {
+    if (t_escaped)
+        return msg;
     const MessageFilter filter = g_filter.load();
-    if (t_escaped || t_filtering || !filter)
-        return true;
+    if (t_filtering || !filter)
+        return escapeLogText(msg);
     t_filtering = true;
-    const bool passes = filter(type, msg);
+    const QString line = filter(type, context, msg);
     t_filtering = false;
-    return passes;
+    return line;
 }
 
 Logger::Logger(QObject* parent) : QObject(parent) {}
@@ -319,9 +316,9 @@ void Logger::close()
 
 void Logger::handler(QtMsgType type, const QMessageLogContext& context, const QString& msg)
 {
-    if (!messagePasses(type, msg))
+    const QString text = handledLine(type, context, msg);
+    if (text.isNull())
         return;
-    const QString text = handledLogText(msg);
     // UTF-8 whatever the locale's encoding: the log's readers read it so,
     // and a Latin-9 or ASCII locale would lose every other name.
     const QByteArray whole = text.toUtf8();

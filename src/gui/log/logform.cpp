@@ -21,6 +21,7 @@
 #include "gui/messagebox.h"
 #include "gui/widgets/widgetutils.h"
 #include "libabout/about.h"
+#include "libvelcor/logger.h"
 #include "libvelcor/loglevel.h"
 #include "libvelcor/utils.h"
 
@@ -280,12 +281,13 @@ void LogForm::logReceived(QString log)
     if (rec.message.isEmpty())
         return;
     // The service's own time stamp, thread, level and location, unquoted:
-    // the line reads as if this process had logged it. The message handler
-    // escapes it, as any line that does not come from our statements.
+    // the line reads as if this process had logged it, and is the
+    // service's own, written whole like the program's lines: no limit of
+    // Qt's messages or of a page counts it.
     const QString line = rec.timestamp + QLatin1String(" [") + rec.thread + QLatin1String("] [") +
                          rec.level + QLatin1String("] [") + rec.location + QLatin1String("] ") +
                          rec.message;
-    qt_message_output(QtDebugMsg, QMessageLogContext(), line);
+    libvelcor::outputEscapedLine(QtDebugMsg, libvelcor::escapeLogText(line));
 }
 
 QString LogForm::rowLines(const QList<QTreeWidgetItem*>& rows)

@@ -57,11 +57,11 @@ void LogFormLogger::close()
 void LogFormLogger::myMsgHandler(QtMsgType type, const QMessageLogContext& context,
                                  const QString& msg)
 {
-    if (msg.isNull() || !libvelcor::messagePasses(type, msg))
+    // Escaped here when it was not yet (a message of Qt's or of the web
+    // engine's), and handed on as it is shown.
+    const QString text = msg.isNull() ? QString() : libvelcor::handledLine(type, context, msg);
+    if (text.isNull())
         return;
-    // Escaped here when it was not yet (a line of Qt or of the service
-    // library), and handed on as it is shown.
-    const QString text = libvelcor::handledLogText(msg);
     LogFormLogger* self = m_instance.load();
     if (self && QThread::currentThread() != self->thread()) {
         // The pages are widgets of the GUI thread: the line travels there.

@@ -153,7 +153,6 @@ PluginWindow* ConfigPlugin::newWindow(const QVariantMap& windowParams)
         borrowCookieJar(networkAccessManager, cookieJar.data());
     // A new sign-in starts with whole limits.
     pageFloods.restore();
-    foreignFloods.restore();
     log::restoreQtMessageLimit();
     params = windowParams;
     if (window)
@@ -208,7 +207,7 @@ void ConfigPlugin::_endTabLogs()
     // Told while the tabs go, not once they are deleted, after the sign-out.
     for (const QPointer<QWebPageEcc>& page : qAsConst(tabPages)) {
         if (page)
-            page->endLogLimits();
+            page->endLogLimit();
     }
     tabPages.clear();
 }
@@ -263,7 +262,7 @@ void ConfigPlugin::addPage(PluginWindow* target, const QUrl& url, const QString&
     // The view owns its page: the page goes with the tab.
     auto* page = new QWebPageEcc(view);
     page->setLogName(title);
-    page->setLogAllowances(&pageFloods, &foreignFloods);
+    page->setLogAllowance(&pageFloods);
     tabPages.removeAll(nullptr);
     tabPages.append(page);
     LOG_DEBUG << "[ConfigPlugin] Adding page: " << url.toString();
@@ -328,7 +327,7 @@ bool ConfigPlugin::addScriptObject(QObject* frame, const QString& name, QObject*
     // The frame holds the document it is about to run: only the server's
     // own pages get the object, not a page the user reached from a link.
     if (!page->isServerUrl(webFrame->url())) {
-        LOG_DEBUG_LIMITED(*page->logLimitFor(webFrame))
+        LOG_DEBUG_LIMITED(*page->logLimit())
             << "[ConfigPlugin] No script object for a page outside the management server: "
             << webFrame->url().toString();
         return false;

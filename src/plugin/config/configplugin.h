@@ -168,12 +168,10 @@ private:
     // sign-in whose page failed.
     QPointer<QMessageBox> errorBox;
     // What all the portal's pages and requests write while they flood: each
-    // tab has limits of its own, and they share these allowances, so that
+    // tab has a limit of its own, and they share this allowance, so that
     // many tabs, or a flood that goes on for days, still leave the user's
-    // lines in the log. Foreign documents have one of their own, so that
-    // what they write never holds back the server's pages.
-    log::FloodAllowance pageFloods{4 * 1024 * 1024, 4 * 1024 * 1024};
-    log::FloodAllowance foreignFloods{2 * 1024 * 1024, 2 * 1024 * 1024};
+    // lines in the log.
+    log::FloodAllowance pageFloods{log::limits::PagesAllowance, log::limits::PagesAllowance};
     // The pages of the window's tabs, whose limits end with them.
     QList<QPointer<ORVO::QWebPageEcc>> tabPages;
 };

@@ -215,21 +215,22 @@ void ConfigPlugin::delayedLoadPage()
         LOG_ERROR;
         return;
     }
-    QWebFrame* frame = view->page() ? view->page()->mainFrame() : nullptr;
-    if (!frame) {
+    // Every tab's view has the portal's page (addPage).
+    auto* page = qobject_cast<QWebPageEcc*>(view->page());
+    if (!page) {
         LOG_ERROR;
         return;
     }
-    LOG_DEBUG << "[ConfigPlugin] Loading url: " << url.toString() << ", frame: " << frame;
+    LOG_DEBUG << "[ConfigPlugin] Loading url: " << url.toString()
+              << ", frame: " << page->mainFrame();
     // What Qt and the web engine say outside the page's events is told
     // naming the tab shown.
-    if (auto* page = qobject_cast<QWebPageEcc*>(view->page()))
-        log::nameQtMessages(QStringLiteral("the portal tab \"%1\"").arg(page->tabTitle()));
+    log::nameQtMessages(QStringLiteral("the portal tab \"%1\"").arg(page->tabTitle()));
     view->setProperty(LoadsProperty, view->property(LoadsProperty).toUInt() + 1);
     if (url.scheme() == QLatin1String("debug"))
         view->setContent(property("debug-content").toString().toUtf8(), QString(), QUrl());
     else
-        view->setUrl(url);
+        page->clientLoad(url);
 }
 
 void ConfigPlugin::deactivatePage()

@@ -113,9 +113,7 @@ log::RateLimit& QNetworkAccessManagerEcc::logLimitOf(const QNetworkReply* reply)
     if (it == asked.constEnd())
         return lines;
     auto* page = qobject_cast<QWebPageEcc*>(it->page.data());
-    QObject* frame = it->frame.data();
-    log::RateLimit* limit = page ? page->logLimitFor(frame ? frame : page) : nullptr;
-    return limit ? *limit : lines;
+    return page ? *page->logLimit() : lines;
 }
 
 void QNetworkAccessManagerEcc::dropRedirect(const QNetworkReply* reply)

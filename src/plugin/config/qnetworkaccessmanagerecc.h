@@ -75,8 +75,7 @@ public:
     bool isPageLoad(const QNetworkReply* reply) const;
 
     // What the lines about reply count against: the limit of the portal
-    // page whose frame asked for it (that of the frame's document), or else
-    // the manager's own.
+    // page whose frame asked for it, or else the manager's own.
     log::RateLimit& logLimitOf(const QNetworkReply* reply);
     log::RateLimit& logLimit() { return lines; }
 

@@ -99,15 +99,12 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     // The engine drops such a navigation without stopping the load under
     // way.
     if (!url.isValid() || url.isEmpty()) {
-        LOG_NOTICE_LIMITED(*logLimitFor(frame ? static_cast<QObject*>(frame) : this))
-            << "[WebPage] Navigation to an invalid URL refused";
+        LOG_NOTICE_LIMITED(lines) << "[WebPage] Navigation to an invalid URL refused";
         return false;
     }
 
     const Verdict verdict = _judge(frame, request, type);
     const bool sent = verdict.server;
-    // Whoever sent the frame there: a foreign document may lead the server's.
-    log::RateLimit& lines = sent ? ownLines : foreignLines;
     LOG_DEBUG_LIMITED(lines) << "[WebPage] Navigating to url: " << url.toString();
     const PortalCommand command = portalCommand(url);
     // Another host's login page says nothing of the server's cookies, nor
@@ -145,24 +142,29 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     // server's own page in the main frame: a frame inside it may hold
     // anyone's document, and a new window has no frame.
     if (!sent || !frame || frame != mainFrame() || !isServerUrl(documentOrigin(frame))) {
-        LOG_ERROR_LIMITED(foreignLines)
-            << "[WebPage] Command refused, not from the portal's own page: " << url.toString()
-            << " (page: " << (frame ? frame->url().toString() : QString()) << ")";
+        LOG_ERROR_LIMITED(lines) << "[WebPage] Command refused, not from the portal's own page: "
+                                 << url.toString()
+                                 << " (page: " << (frame ? frame->url().toString() : QString())
+                                 << ")";
         return false;
     }
 
+    if (pending.size() + recentCommands >= MaxPendingCommands) {
+        LOG_ERROR_LIMITED(lines) << "[WebPage] Too many commands at once, dropping: "
+                                 << url.toString();
+        return false;
+    }
     if (command.kind == PortalCommand::Delayed) {
-        if (pending.size() >= MaxPendingCommands) {
-            LOG_ERROR_LIMITED(lines)
-                << "[WebPage] Too many commands at once, dropping: " << url.toString();
-            return false;
-        }
         pending.enqueue(command.actions);
         // One timer per command: each run takes the oldest waiting command.
         QTimer::singleShot(CommandDelayMs, this, &QWebPageEcc::delayedAction);
+    } else {
+        ++recentCommands;
+        QTimer::singleShot(CommandDelayMs, this, [this] { --recentCommands; });
     }
-    // What the receivers log for the command counts against the tab too.
-    const log::LimitScope scope(&ownLines);
+    // What the program does for the user's command is the user's: written
+    // whatever the page wrote before.
+    const log::UserLines user;
     if (command.hasRoutes)
         emit syncRoutes(command.routes);
     if (command.kind == PortalCommand::Immediate) {
@@ -209,19 +211,19 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
         verdict.server = server;
         return verdict;
     }
-    // A new navigation. The client's own load: QWebFrame::setUrl empties
-    // the main frame and notes the URL before it asks, so no document is
-    // left there that could have asked.
+    // A new navigation. The client's own load is asked about before
+    // clientLoad returns; nothing a document does looks like it.
     const QUrl origin = documentOrigin(frame);
     QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
     if (frame == mainFrame()) {
-        const bool own = !isHistoryStep(type) && type != QWebPage::NavigationTypeReload &&
-                         origin.host().isEmpty() && asking.isEmpty() && frame->url() == url;
+        const bool own = type == QWebPage::NavigationTypeOther && !ownLoad.isEmpty() &&
+                         QNetworkAccessManagerEcc::documentUrl(url) ==
+                             QNetworkAccessManagerEcc::documentUrl(ownLoad);
         // A page may withhold its referrer, and a step back to a document
         // it brought then looks like one to the client's own load.
         verdict.foreignLoad = !own && !isServerUrl(asking);
         if (own) {
-            verdict.server = verdict.own = true;
+            verdict.server = true;
             return verdict;
         }
     }
@@ -297,6 +299,13 @@ void QWebPageEcc::_loadEnded()
     pendingForeign = false;
 }
 
+void QWebPageEcc::clientLoad(const QUrl& url)
+{
+    // The engine asks about the navigation before the load returns.
+    const QScopedValueRollback<QUrl> own(ownLoad, url);
+    mainFrame()->setUrl(url);
+}
+
 void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
 {
     // The engine asks about the navigation before the step returns.
@@ -356,7 +365,7 @@ void QWebPageEcc::delayedAction()
         return;
     }
     const QList<PortalAction> actions = pending.dequeue();
-    const log::LimitScope scope(&ownLines);
+    const log::UserLines user;
     for (const PortalAction& a : actions)
         emit action(a.name, a.params);
 }
@@ -367,7 +376,7 @@ bool QWebPageEcc::mayAskTheUser(QWebFrame* frame, const QString& msg)
     // (a framed advertisement, a page a link led to) says goes to the log.
     if (frame && isServerUrl(documentOrigin(frame)))
         return true;
-    LOG_NOTICE_LIMITED(foreignLines) << "[WebPage] Not shown, from a foreign document: " << msg;
+    LOG_NOTICE_LIMITED(lines) << "[WebPage] Not shown, from a foreign document: " << msg;
     return false;
 }
 
@@ -400,66 +409,14 @@ bool QWebPageEcc::javaScriptConfirm(QWebFrame* frame, const QString& msg)
 void QWebPageEcc::javaScriptConsoleMessage(const QString& message, int lineNumber,
                                            const QString& sourceID)
 {
-    // The engine names the script, not its frame: only the server's own
-    // scripts are the server's, and not while a foreign document may call
-    // them. Which frame fetched a script says nothing: the engine's cache
-    // hands it to any frame without a request.
-    log::RateLimit& lines =
-        isServerUrl(QUrl(sourceID)) && !_holdsForeign(mainFrame()) ? ownLines : foreignLines;
     LOG_DEBUG_LIMITED(lines) << "[WebPage] [" << sourceID << ":" << QString::number(lineNumber)
                              << "] : " << message;
-}
-
-log::RateLimit* QWebPageEcc::logLimitFor(const QObject* origin)
-{
-    // The tab's load under way is judged by who asked for it; the document
-    // it replaces is still there. The page's other loads are its frames'.
-    auto* frame = qobject_cast<QWebFrame*>(const_cast<QObject*>(origin));
-    const bool tab = origin == this || frame == mainFrame();
-    if (tab && !pendingLoad.isEmpty())
-        return pendingForeign ? &foreignLines : &ownLines;
-    if (tab && !candidateLoad.isEmpty())
-        return candidateForeign ? &foreignLines : &ownLines;
-    return frame && frame->page() == this && !_isForeign(frame) ? &ownLines : &foreignLines;
-}
-
-bool QWebPageEcc::_isForeign(QWebFrame* frame) const
-{
-    const QUrl origin = documentOrigin(frame);
-    if (!origin.host().isEmpty())
-        return !isServerUrl(origin);
-    // A frame without a host of its own (about:blank, data:, a sandbox)
-    // inside a page may hold anything; the tab's own is judged by its URL.
-    return frame != mainFrame() || !isServerUrl(frame->url()) ||
-           foreignDocs.contains(frame->url().adjusted(QUrl::RemoveFragment).toString());
-}
-
-bool QWebPageEcc::_holdsForeign(QWebFrame* frame) const
-{
-    if (_isForeign(frame))
-        return true;
-    const QList<QWebFrame*> children = frame->childFrames();
-    return std::any_of(children.begin(), children.end(),
-                       [this](QWebFrame* child) { return _holdsForeign(child); });
 }
 
 void QWebPageEcc::setLogName(const QString& title)
 {
     logName = title;
-    ownLines.setWho(QStringLiteral("the portal tab \"%1\"").arg(title));
-    foreignLines.setWho(QStringLiteral("foreign documents in the portal tab \"%1\"").arg(title));
-}
-
-void QWebPageEcc::setLogAllowances(log::FloodAllowance* own, log::FloodAllowance* foreign)
-{
-    ownLines.setAllowance(own);
-    foreignLines.setAllowance(foreign);
-}
-
-void QWebPageEcc::endLogLimits()
-{
-    ownLines.finish();
-    foreignLines.finish();
+    lines.setWho(QStringLiteral("the portal tab \"%1\"").arg(title));
 }
 
 QString QWebPageEcc::userAgentForUrl(const QUrl& url) const

@@ -26,14 +26,9 @@ class QWebPageEcc : public QWebPage, public log::LimitSource
     Q_INTERFACES(ORVO::log::LimitSource)
 
 public:
-    // What the server's own pages may write to the log at once, and then
-    // each second: well above what a busy page writes at the most
-    // detailed verbosity.
-    static const int OwnLogBurst = 512 * 1024;
-    static const int OwnLogPerSecond = 48 * 1024;
-
-    // Commands that may wait for their delay at the same time; a page that
-    // asks for more in 300 ms is flooding and its extra commands are dropped.
+    // Commands that a page may give within 300 ms (the delay of those that
+    // wait); a page that asks for more is flooding, and its extra commands
+    // are dropped.
     static const int MaxPendingCommands = 32;
 
     explicit QWebPageEcc(QObject* parent = nullptr);
@@ -52,25 +47,26 @@ public:
     void setCommandOrigins(const QList<QUrl>& origins) { commandOrigins = origins; }
     // The URL is at one of the management server's origins.
     bool isServerUrl(const QUrl& url) const;
+    // The client's own load of the tab's page (the tab shown, the
+    // sign-in): the only navigation that is the client's without a step
+    // through the history.
+    void clientLoad(const QUrl& url);
     // The client's own Back, Forward and Reload: the history steps they
     // take are the client's navigations.
     void triggerAction(QWebPage::WebAction action, bool checked = false) override;
     // What the tab's pages cause to be logged (their dialogs, console,
-    // navigations, requests and failed loads) counts against one of two
-    // limits: that of the server's own pages, or the tighter one of
-    // foreign documents. The one that what origin (a frame of this page,
-    // or the page itself: the tab's load) causes counts against.
-    log::RateLimit* logLimitFor(const QObject* origin) override;
-    // The tab's title, which the lines that tell what its limits left out
+    // navigations, requests and failed loads, whatever frame or document
+    // they come from) counts against the tab's one limit.
+    log::RateLimit* logLimit() override { return &lines; }
+    // The tab's title, which the lines that tell what its limit left out
     // name.
     void setLogName(const QString& title);
     QString tabTitle() const { return logName; }
-    // What the server's pages and the foreign documents in the tab write
-    // while they flood draws on own and foreign too.
-    void setLogAllowances(log::FloodAllowance* own, log::FloodAllowance* foreign);
-    // Tells now what the tab's limits left out, and nothing later: the tab
+    // What the tab's pages write while they flood draws on allowance too.
+    void setLogAllowance(log::FloodAllowance* allowance) { lines.setAllowance(allowance); }
+    // Tells now what the tab's limit left out, and nothing later: the tab
     // goes.
-    void endLogLimits();
+    void endLogLimit() { lines.finish(); }
 
 signals:
     void action(const QString& name, const QVariantMap& params);
@@ -99,7 +95,6 @@ private:
     {
         bool server = false;      // the server, or the client, sent the frame there
         bool redirect = false;    // it follows an answer that redirects the frame
-        bool own = false;         // the client's own load of the tab
         bool foreignLoad = false; // a load of the tab that neither the client nor
                                   // a page of the server asked for
     };
@@ -118,16 +113,13 @@ private:
     void _sessionEnded();
     // Whether the document in frame may open a box (an alert, a question).
     bool mayAskTheUser(QWebFrame* frame, const QString& msg);
-    // Whether frame holds a foreign document, or, for the main frame, one
-    // that a foreign load brought.
-    bool _isForeign(QWebFrame* frame) const;
-    // Whether frame or any frame inside it holds a foreign document.
-    bool _holdsForeign(QWebFrame* frame) const;
     // The engine dropped a redirect of the server's navigation in frame.
     void _redirectDropped(QObject* page, const QUrl& from, const QUrl& to);
 
     QList<QUrl> commandOrigins;
-    // A step of the client's own through the history is under way.
+    // The client's own load of this URL, and its own step through the
+    // history, are under way.
+    QUrl ownLoad;
     bool ownHistoryStep = false;
     // The tab's navigation that went ahead last and whose load has not
     // started (its URL without fragment, empty when it makes no new entry),
@@ -145,13 +137,13 @@ private:
     QStringList foreignDocs;
     // To the network access manager's dropped redirects.
     QMetaObject::Connection dropped;
-    // Delayed commands in arrival order, one per running timer.
+    // Delayed commands in arrival order, one per running timer; and the
+    // immediate ones given within their delay.
     QQueue<QList<ORVO::PortalAction>> pending;
+    int recentCommands = 0;
     QString logName;
-    log::RateLimit ownLines{QStringLiteral("a portal tab"), OwnLogBurst, OwnLogPerSecond, this};
-    log::RateLimit foreignLines{QStringLiteral("foreign documents in a portal tab"),
-                                log::RateLimit::DefaultBurst, log::RateLimit::DefaultPerSecond,
-                                this};
+    log::RateLimit lines{QStringLiteral("a portal tab"), log::limits::Plain,
+                         log::limits::DetailedTab, this};
 };
 
 } // namespace ORVO

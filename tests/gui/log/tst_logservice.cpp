@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTcpSocket>
 
+#include "common/loglimit.h"
 #include "gui/log/logform.h"
 #include "gui/log/logtable.h"
 #include "logrows.h"
@@ -50,6 +51,13 @@ private slots:
         rig.sim.sendLog(ServiceSimulator::formatLogLine("notice", "[VPN] Grüße aus 東京"));
         rig.sim.sendLog(ServiceSimulator::formatLogLine("trace", "[VPN] below Low"));
         QTRY_COMPARE(containing(table, "[VPN] Grüße aus 東京").size(), 1);
+        // The service's lines are its own: a verbose connect is shown whole,
+        // whatever the limit of Qt's messages takes.
+        ORVO::log::limitQtMessages();
+        for (int i = 0; i < 300; ++i)
+            rig.sim.sendLog(
+                ServiceSimulator::formatLogLine("notice", "[VPN] " + QString(500, 'v')));
+        QTRY_COMPARE(containing(table, QString(500, 'v')).size(), 300);
         // A sender of anything else is closed at its first line.
         QTcpSocket other;
         other.connectToHost(QHostAddress::LocalHost, quint16(port));

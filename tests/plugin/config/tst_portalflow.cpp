@@ -70,6 +70,7 @@ QByteArray actionPage()
            "<a id=\"sync-routes\" href=\"/manage/portal/SYNC_ROUTES?device_ips%5B%5D=10.0.0.5"
            "&amp;device_ips%5B%5D=10.0.0.9\">Sync routes</a>"
            "<a id=\"download\" href=\"/manage/client_download/report.pdf\">Report</a>"
+           "<a id=\"open-url\" href=\"/manage/portal/OPEN_URL?url=foo%3A%2F%2Fbar\">Foo</a>"
            "</body></html>";
 }
 
@@ -168,10 +169,12 @@ void TestPortalFlow::signInShowsThePortal()
     auto* page = qobject_cast<ORVO::QWebPageEcc*>(view->page());
     const QString wide(4096, QChar(0x706b));
     for (int i = 0; i < 6; ++i)
-        LOG_DEBUG_LIMITED(*page->logLimitFor(page->mainFrame()))
+        LOG_DEBUG_LIMITED(*page->logLimit())
             << wide << wide << wide << wide << wide << wide << wide << wide;
     runScript(view, QStringLiteral("for (var i = 0; i < 20; ++i) "
                                    "MainWindowCallback.saveDebugEndpoint('10.1.2.3')"));
+    // What the user's click has the window log is written all the same.
+    runScript(view, QStringLiteral("document.getElementById('open-url').click()"));
     // Nor does it put more than an address into the settings.
     runScript(view, QStringLiteral("MainWindowCallback.saveDebugEndpoint(Array(2000).join('x'))"));
     QCOMPARE(QSettings(ORVO::org(), QLatin1String(ORVO::ApplicationId)).value("debugEndpoint"),
@@ -220,6 +223,7 @@ void TestPortalFlow::signInShowsThePortal()
     logger.close();
     const QByteArray log = orvotest::readFile(logger.getPath());
     QCOMPARE(log.count("saveDebugEndpoint()"), 2);
+    QCOMPARE(log.count("[MainWindow] Not opening a URL of scheme \"foo\""), 1);
     QVERIFY(log.contains("lines of the portal tab \"Connections\" left out"));
 
     logintest::plugin()->loginForm->form()->passwordEdit->setText(

@@ -21,29 +21,29 @@ QString escapeLogText(const QString& text);
 // Every log line is escaped exactly once. The program's own statements
 // escape their text and hand it over with outputEscapedLine; a message
 // handler takes any other message (the library's lines, Qt's warnings)
-// through handledLogText, and passes what it got on with passEscapedLine.
+// through handledLine, and passes what it got on with passEscapedLine.
 
 // Hands a line escaped with escapeLogText to Qt's message output.
 void outputEscapedLine(QtMsgType type, const QString& line);
-// msg as a message handler writes it: escaped, unless it came escaped
-// (through outputEscapedLine or passEscapedLine).
-QString handledLogText(const QString& msg);
-// Calls next, if any, with a line that handledLogText gave.
+// Calls next, if any, with a line that handledLine gave.
 void passEscapedLine(QtMessageHandler next, QtMsgType type, const QMessageLogContext& context,
                      const QString& line);
 
-// Asked, by the first message handler that sees it, about every message
-// that did not come escaped (Qt's own, the web engine's): false drops it.
-// Called on the thread that logs, never again for a message that the
-// filter itself causes.
-using MessageFilter = bool (*)(QtMsgType type, const QString& msg);
+// Makes the line that the handlers write of a message that did not come
+// escaped (Qt's own, the web engine's): escaped, with what the program puts
+// around it; a null string drops the message. Asked by the first message
+// handler that sees the message, on the thread that logs, never again for a
+// message that it causes itself.
+using MessageFilter = QString (*)(QtMsgType type, const QMessageLogContext& context,
+                                  const QString& msg);
 void setMessageFilter(MessageFilter filter);
-// Whether a handler writes msg: always a line that came escaped, else what
-// the filter, if any, says.
-bool messagePasses(QtMsgType type, const QString& msg);
+// The line a handler writes of msg: as it came when it came escaped, else
+// what the filter, if any, makes of it, else msg escaped. Null: nothing is
+// written.
+QString handledLine(QtMsgType type, const QMessageLogContext& context, const QString& msg);
 
 // The program's file log: once open, every Qt message is appended to the
-// file as one line, escaped once (handledLogText), and then passed on to
+// file as one line, escaped once (handledLine), and then passed on to
 // the handler that was installed before. Lines are flushed one by one, so
 // a crash loses at most the line being written.
 // The log stays bounded whatever is logged: a line longer than
