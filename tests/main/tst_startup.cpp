@@ -301,10 +301,13 @@ void TestStartup::logLines()
     QVERIFY(!log.contains("Starting \""));
     if (level >= 6) {
         const QList<QByteArray> all =
-            early +
-            QList<QByteArray>{"dumping configuration:", "Language Resource: \":/lang_en.qm\"",
-                              "[Gui] Running in command-line mode", "[Main] Starting main loop",
-                              "[Gui] Emitting quit signals", "[Main] Exiting"};
+            early + QList<QByteArray>{"dumping configuration:",
+                                      "Language Resource: \":/lang_en.qm\"",
+                                      "[Gui] Running in command-line mode",
+                                      "[Main] Starting main loop",
+                                      "[Gui] Emitting quit signals",
+                                      "[Main] Exiting",
+                                      ":~Application():"};
         // The file log stays open until the program ends.
         QVERIFY2(inOrder(log, all, &missing) == 0, missing.constData());
         QVERIFY(!log.contains(":/qt_en.qm"));
