@@ -745,14 +745,15 @@ private slots:
     }
 
     // Only the client's own load is the tab's page load: a sandboxed
-    // document (no host of its own, no referrer) that loads itself again
-    // is not, whoever loaded it first.
+    // document (no host of its own) that withholds its referrer and loads
+    // itself again is not, whoever loaded it first.
     void sandboxedSelfLoadIsNoPageLoad()
     {
         TestServer other;
         QVERIFY(other.listen(false));
         other.setResponse("/sb", 200,
-                          "<script>if (window.name != 'again') { window.name = 'again';"
+                          "<meta name=referrer content=no-referrer><script>if (window.name "
+                          "!= 'again') { window.name = 'again';"
                           " location.href = location.href }</script>",
                           "text/html", {{"Content-Security-Policy", "sandbox allow-scripts"}});
         QList<bool> pageLoads;
