@@ -6,13 +6,12 @@
 
 namespace ORVO {
 
-// Whether a portal load greys the sign-out now. It does while loads run, for
-// a bounded time of loading in a row: a frame whose server holds the
-// connection, or a page that starts its next load before the last one ends
-// (a reload loop, a redirect chain, a frame that navigates the tab), would
-// hold it for ever. Loads that follow each other without a pause are one
-// run; once the run's bound has passed, its further loads hold nothing, and
-// a load after a pause holds again.
+// Whether a portal load greys the sign-out now. A load greys it while it
+// runs, as long as a budget of greying time lasts: the budget drains while
+// the sign-out is greyed and fills slowly while it is usable. So no page
+// keeps the user from signing out, whether it holds a connection for ever,
+// reloads itself or loads in bursts with pauses between; a load after a
+// quiet while finds the budget full.
 class LoadHold : public QObject
 {
     Q_OBJECT
@@ -20,25 +19,31 @@ public:
     explicit LoadHold(QObject* parent = nullptr);
 
     // A load started: true when the sign-out is to be greyed, until
-    // finished() or released().
+    // finished() or released(). A load that starts while another holds
+    // changes nothing.
     bool started();
     void finished();
-    // Forgets the run, as the session ends: nothing is released later.
+    // Forgets everything, as the session ends: nothing is released later.
     void reset();
-    // Tests shorten it.
-    void setBound(int ms) { bound = ms; }
+    // Tests shorten every time of the rule with it; the budget starts full.
+    void setCapacity(int ms);
 
 signals:
-    // The run's bound passed while a load held the sign-out.
+    // The budget ran out while a load held the sign-out.
     void released();
 
 private:
+    void _settle();
+
     QTimer timer;
-    // Since the first start of the run.
-    QElapsedTimer run;
-    // Since the last finish; invalid while a load runs.
-    QElapsedTimer pause;
-    int bound;
+    // Runs from the construction; lastNs is the time settled up to.
+    QElapsedTimer clock;
+    qint64 lastNs = 0;
+    int capacity;
+    // Milliseconds of greying paid for; below zero when a release came
+    // late, which later greying pays back.
+    double left;
+    bool held = false;
 };
 
 } // namespace ORVO

@@ -414,7 +414,7 @@ void TestMainWindowPortal::portalViewAndGeometry()
     QVERIFY(!(w.windowState() & Qt::WindowMaximized));
     QCOMPARE(w.size(), QSize(900, 640));
     // A sign-out during a load ends its hold: the hidden buttons stay off.
-    w.loadHold.setBound(100);
+    w.loadHold.setCapacity(100);
     QVERIFY(QMetaObject::invokeMethod(&w, "loadStarted"));
     QVERIFY(QMetaObject::invokeMethod(&w, "stateChanged",
                                       Q_ARG(libvelcor::State, libvelcor::StateIdle)));

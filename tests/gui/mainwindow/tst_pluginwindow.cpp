@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGraphicsLinearLayout>
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
@@ -100,6 +101,7 @@ private slots:
     void refreshTurns();
     void refreshWithoutAnimation_data();
     void refreshWithoutAnimation();
+    void loadsWithPauses();
     void activation();
 };
 
@@ -513,6 +515,40 @@ void TestPluginWindow::refreshWithoutAnimation()
     QCOMPARE(log.count(QRegularExpression(QStringLiteral("_finishTurn\\(\\)"))), 1);
     QCOMPARE(rig.window->refreshButton()->property("hideText").toBool(), false);
     QVERIFY(rig.window->logoutButton()->isEnabled());
+}
+
+// A frame whose loads take 9 s with pauses of 1.1 s, ten times faster:
+// Logout is usable three quarters of the time, from the first load on, and
+// never greyed for longer than the hold's budget (and a late timer).
+void TestPluginWindow::loadsWithPauses()
+{
+    Rig rig({"PAGE"});
+    rig.window->showBannerAndButtons(0x4e, QPixmap());
+    rig.window->loadHold()->setCapacity(1000);
+    PushButton* logout = rig.window->logoutButton();
+    QElapsedTimer clock;
+    qint64 greyed = 0, longest = 0, since = -1;
+    const auto note = [&] {
+        if (since < 0 && !logout->isEnabled()) {
+            since = clock.elapsed();
+        } else if (since >= 0 && logout->isEnabled()) {
+            longest = std::max(longest, clock.elapsed() - since);
+            greyed += clock.elapsed() - since;
+            since = -1;
+        }
+    };
+    connect(rig.window->loadHold(), &ORVO::LoadHold::released, logout, note);
+    clock.start();
+    for (int i = 0; i < 6; ++i) {
+        rig.window->loadStarted();
+        note();
+        QTest::qWait(900);
+        rig.window->loadFinished();
+        note();
+        QTest::qWait(110);
+    }
+    QVERIFY2(greyed * 4 <= clock.elapsed(), qPrintable(QString::number(greyed)));
+    QVERIFY2(longest <= 1100, qPrintable(QString::number(longest)));
 }
 
 void TestPluginWindow::activation()
