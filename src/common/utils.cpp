@@ -134,20 +134,6 @@ void printErr(const QStringList& lines)
 
 namespace {
 
-// What makes a file's status unfit for reading, or empty for a regular file.
-QString notRegular(const struct stat& st)
-{
-    if (S_ISREG(st.st_mode))
-        return QString();
-    if (S_ISDIR(st.st_mode))
-        return QStringLiteral("is a directory, not a file");
-    const char* kind = S_ISFIFO(st.st_mode)                         ? "a FIFO"
-                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
-                       : S_ISSOCK(st.st_mode)                       ? "a socket"
-                                                                    : "a special file";
-    return QStringLiteral("is not a regular file but ") + QLatin1String(kind);
-}
-
 // Reads an open regular file whose size was given, up to maxSize bytes;
 // problem is set when that fails or the file is over the limit.
 void readAll(int fd, qint64 size, qint64 maxSize, QByteArray& bytes, QString& problem)
@@ -186,6 +172,19 @@ QString lowerFirst(QString text)
 }
 
 } // namespace
+
+QString notRegular(const struct stat& st)
+{
+    if (S_ISREG(st.st_mode))
+        return QString();
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("is a directory, not a file");
+    const char* kind = S_ISFIFO(st.st_mode)                         ? "a FIFO"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                       : S_ISSOCK(st.st_mode)                       ? "a socket"
+                                                                    : "a special file";
+    return QStringLiteral("is not a regular file but ") + QLatin1String(kind);
+}
 
 int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes, QString& problem)
 {

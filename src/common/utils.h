@@ -7,6 +7,7 @@
 #include <QVariant>
 
 class QUrl;
+struct stat;
 
 namespace ORVO {
 namespace utils {
@@ -71,6 +72,10 @@ QString mkpathFailure(const QString& dir);
 // regular file but a FIFO", "cannot be read: permission denied", "is too
 // large: ...".
 int readRegularFile(const QString& path, qint64 maxSize, QByteArray& bytes, QString& problem);
+// Why a file of this status is not a regular one, in the words above ("is a
+// directory, not a file", "is not a regular file but a FIFO"); empty for a
+// regular file.
+QString notRegular(const struct stat& st);
 // Writes bytes to target atomically (libvelcor::utils::AtomicFile), so a
 // failure never leaves a partial or missing target behind. perms, when
 // given, are set before any byte is written. 0, or -1 with problem naming

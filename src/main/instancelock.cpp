@@ -17,6 +17,25 @@ namespace ORVO {
 
 namespace {
 
+// Opens the lock file or its guard without waiting (a FIFO would hold the
+// start for ever in open()); only a regular file serves as either. The
+// descriptor and its status, or -1: with problem naming what is there when
+// that is something else, empty when nothing could be opened.
+int openRegular(const QString& path, int flags, struct stat& st, QString& problem)
+{
+    problem.clear();
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    // A folder fails to open for writing or creating, but is no file either.
+    if ((fd < 0 ? ::stat(name.constData(), &st) : ::fstat(fd, &st)) == 0 && !S_ISREG(st.st_mode))
+        problem = path + QLatin1Char(' ') + utils::notRegular(st);
+    if (fd >= 0 && !problem.isEmpty()) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // Held while a start decides about the lock file, so that no start of this
 // user removes a lock file that another one has just made. It is only ever
 // made inside the private data folder, so no other account can hold it.
@@ -24,11 +43,9 @@ class Guard
 {
 public:
     explicit Guard(const QString& path)
-        : fd(::open(QFile::encodeName(path).constData(),
-                    O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600))
+        : fd(openRegular(path, O_RDONLY | O_CREAT | O_NOFOLLOW, st, problem))
     {
-        struct stat st;
-        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+        if (fd < 0 || st.st_uid != ::geteuid())
             return;
         // Another start holds it for a moment; one that was stopped while
         // holding it must not hold this start for ever.
@@ -49,8 +66,11 @@ public:
     Guard& operator=(const Guard&) = delete;
 
     bool held = false;
+    // What is in its place when that is not a regular file.
+    QString problem;
 
 private:
+    struct stat st = {};
     int fd;
 };
 
@@ -165,7 +185,8 @@ void InstanceLock::_markHeld()
     // Private at once, though the folder keeps others out.
     QString ignored;
     utils::makeFilePrivate(file, false, ignored);
-    held = ::open(QFile::encodeName(file).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    held = openRegular(file, O_RDWR | O_NOFOLLOW, st, ignored);
     struct flock mine = {};
     mine.l_type = F_WRLCK;
     mine.l_whence = SEEK_SET;
@@ -192,6 +213,17 @@ int InstanceLock::acquire()
     // made, its owner written and its write lock taken before another start
     // looks at it.
     const Guard guard(file + QStringLiteral(".guard"));
+    // Neither is opened by anyone before it is known to be a regular file.
+    QString notFile = guard.problem;
+    struct stat st;
+    const int fd = notFile.isEmpty() ? openRegular(file, O_RDONLY, st, notFile) : -1;
+    if (fd >= 0)
+        ::close(fd);
+    if (!notFile.isEmpty()) {
+        error =
+            QStringLiteral("cannot create the lock file ") + file + QStringLiteral(": ") + notFile;
+        return -1;
+    }
     // A lock whose owner is no longer running is removed and taken here.
     if (lock.tryLock(0)) {
         _markHeld();
@@ -215,11 +247,6 @@ int InstanceLock::acquire()
         owner = 0;
     switch (lock.error()) {
     case QLockFile::LockFailedError:
-        if (!QFileInfo(file).isFile()) {
-            error = QStringLiteral("cannot create the lock file ") + file +
-                    QStringLiteral(": something that is not a file is in the way");
-            break;
-        }
         elsewhere = true;
         error = QStringLiteral("the lock file ") + file + QStringLiteral(" is held by ") +
                 (owner > 0 ? QStringLiteral("process ") + QString::number(owner)

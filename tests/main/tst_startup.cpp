@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +38,7 @@ private slots:
     void oneClientPerUser();
     void killedClientsLockTakenOver_data();
     void killedClientsLockTakenOver();
+    void startWaitsForDecidingStart();
     void noTestSwitchInProgram_data();
     void noTestSwitchInProgram();
     void testVariablesIgnored_data();
@@ -176,10 +178,17 @@ void TestStartup::failures_data()
     QTest::newRow("user copy is a directory")
         << "copy dir" << QStringList{"cmd"} << 1 << QByteArray("Missing configuration file: ")
         << QByteArray("%D/vtx.json is a directory, not a file");
-    // It used to hang the start for ever.
+    // These used to hang the start for ever.
     QTest::newRow("user copy is a FIFO")
-        << "copy fifo" << QStringList{"cmd"} << 1 << QByteArray("Missing configuration file: ")
+        << "fifo vtx.json" << QStringList{"cmd"} << 1 << QByteArray("Missing configuration file: ")
         << QByteArray("%D/vtx.json is not a regular file but a FIFO");
+    QTest::newRow("lock file is a FIFO")
+        << "fifo vtx.lock" << QStringList{"cmd"} << 1 << QByteArray("Fatal error: Cannot start: ")
+        << QByteArray("cannot create the lock file %D/vtx.lock: %D/vtx.lock is not a regular file");
+    QTest::newRow("lock guard is a FIFO")
+        << "fifo vtx.lock.guard" << QStringList{"cmd"} << 1
+        << QByteArray("Fatal error: Cannot start: ")
+        << QByteArray("lock file %D/vtx.lock: %D/vtx.lock.guard is not a regular file but a FIFO");
     QTest::newRow("log file cannot be opened")
         << "log blocked" << QStringList{"cmd"} << 1
         << QByteArray("[ERROR] [BastivaConnectApp:startup.cpp:runClient()")
@@ -230,9 +239,10 @@ void TestStartup::failures()
         orvotest::writeFile(child.dataDir() + "/vtx.json", "");
     } else if (situation == "copy dir") {
         QVERIFY(QDir().mkpath(child.dataDir() + "/vtx.json"));
-    } else if (situation == "copy fifo") {
+    } else if (situation.startsWith("fifo ")) {
         QVERIFY(QDir().mkpath(child.dataDir()));
-        QCOMPARE(::mkfifo(QFile::encodeName(child.dataDir() + "/vtx.json").constData(), 0600), 0);
+        const QString fifo = child.dataDir() + "/" + situation.mid(5);
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     } else if (situation == "data file") {
         QVERIFY(orvotest::writeFile(child.dataDir(), "x"));
     } else if (situation == "data read-only") {
@@ -457,10 +467,14 @@ void TestStartup::oneClientPerUser()
     QStringList args{secondMode};
     if (secondMode == "pid namespace") {
         // A chroot, as in a container, has no root mount to make private.
-        if (::geteuid() != 0 || QProcess::execute("unshare", {"-pf", "--mount-proc", "true"}) != 0)
+        // Killing unshare kills the client with its namespace, also when the
+        // row fails with the client still running.
+        args = QStringList{"-pf", "--mount-proc", "--kill-child", "true"};
+        if (::geteuid() != 0 || QProcess::execute("unshare", args) != 0)
             QSKIP("this system gives no pid namespace with a /proc of its own");
         second.program = "unshare";
-        args = QStringList{"-pf", "--mount-proc", ChildClient().program, "cmd"};
+        args.replace(3, ChildClient().program);
+        args << "cmd";
     }
     QCOMPARE(second.run(args), 1);
     const QByteArray line = "Bastiva Connect App: " + running +
@@ -585,6 +599,31 @@ void TestStartup::killedClientsLockTakenOver()
     stopWithSignal(runs);
     QVERIFY(!QFile::exists(lockFile));
     holder.close();
+}
+
+// A start waits while another decides under the guard: looking at the lock
+// file meanwhile, it would take over the one the other is making.
+void TestStartup::startWaitsForDecidingStart()
+{
+    ChildClient child;
+    const QString lockFile = child.dataDir() + "/vtx.lock";
+    QVERIFY(orvotest::writeFile(lockFile, "")); // made, its owner not yet written
+    QFile guard(lockFile + ".guard");
+    QVERIFY(guard.open(QIODevice::WriteOnly) && ::flock(guard.handle(), LOCK_EX) == 0);
+    child.start({"cmd"});
+    QVERIFY(child.proc.waitForStarted()); // until then it has the test's descriptors
+    const QString fds = "/proc/" + QString::number(child.proc.processId()) + "/fd/";
+    const auto waitsOrDecided = [&] {
+        for (const QString& fd : QDir(fds).entryList(QDir::Files | QDir::System))
+            if (QFileInfo(fds + fd).symLinkTarget() == QFileInfo(guard).canonicalFilePath())
+                return true;
+        return child.proc.state() == QProcess::NotRunning || QFileInfo(lockFile).size() > 0;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(waitsOrDecided(), 10000);
+    QCOMPARE(QFileInfo(lockFile).size(), 0);
+    guard.close(); // then a lock file without an owner is taken over
+    const QByteArray pid = QByteArray::number(child.proc.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(orvotest::readFile(lockFile).startsWith(pid + '\n'), 10000);
 }
 
 void TestStartup::noTestSwitchInProgram_data()

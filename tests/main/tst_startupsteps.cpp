@@ -88,7 +88,7 @@ void TestStartupSteps::lockFolderProblems_data()
                                      << "%1/data is not a folder";
     QTest::newRow("lock file is a folder")
         << "lock dir"
-        << "cannot create the lock file %1/data/vtx.lock: something that is not";
+        << "cannot create the lock file %1/data/vtx.lock: %1/data/vtx.lock is a directory";
     QTest::newRow("folder not writable") << "read-only"
                                          << "permission denied";
 }
