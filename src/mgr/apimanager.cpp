@@ -217,6 +217,7 @@ void ApiManager::_doConnect()
         const bool lost = c.result == libvelcor::Api::ResultOk &&
                           (c.failures != connectionFailures || !authApi->problem().isEmpty());
         if (c.result == libvelcor::Api::ResultOk && !lost) {
+            signedIn = true;
             emit actionRequest(QStringLiteral("start"), libvelcor::Params());
             continue;
         }
@@ -379,11 +380,14 @@ void ApiManager::_statusApiState(libvelcor::State st)
     const bool wasDown = lastState == -1 || lastState == libvelcor::StateIdle ||
                          lastState == libvelcor::StateError ||
                          lastState == libvelcor::StateConnecting;
-    if (up && setupEnabled && wasDown) {
+    // A tunnel no sign-in of this client started is asked what it is.
+    if (up && (setupEnabled || !signedIn) && wasDown) {
         LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
         setupApi->configRetrieve();
     }
-    if (st == libvelcor::StateConnected && setupEnabled) {
+    // The login takes the credential of this client's sign-in: only its
+    // tunnel has one.
+    if (st == libvelcor::StateConnected && setupEnabled && signedIn) {
         const quint64 generation = disconnectGeneration;
         QTimer::singleShot(LoginDelayMs, this, [this, generation]() {
             if (generation != disconnectGeneration) {
@@ -435,6 +439,14 @@ void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant confi
     if (config.isNull())
         return;
     LOG_DEBUG << "[ApiManager] Received config: " << config;
+    // A tunnel found up whose configuration names no management server is a
+    // plain one, not a faulty record.
+    const QVariantMap server = config.toMap().value(QStringLiteral("server")).toMap();
+    if (!signedIn && (server.value(QStringLiteral("uuid")).isNull() ||
+                      server.value(QStringLiteral("openvpn_internal_ip")).isNull())) {
+        LOG_DEBUG << "[ApiManager] A plain tunnel: no management server";
+        return;
+    }
     emit serverConfigSupply(config);
 }
 
@@ -466,6 +478,7 @@ void ApiManager::_sigDisconnect()
     // going away.
     ++disconnectGeneration;
     starts.clear();
+    signedIn = false;
     if (setupEnabled && isLoggedIn) {
         logoutPending = true;
         if (lodestarApi->logout() != 0) {

@@ -307,7 +307,14 @@ void ServiceSimulator::handleMessage(Client* c, const QJsonObject& m)
         if (!answering)
             return;
         const int rc = resultCodes.value(type, 0);
-        const QVariant reply = haveConfigReply ? configReply : QVariant(serverRecord());
+        // As the service does: a plain profile's configuration names no
+        // management server.
+        const QVariant enabled =
+            config.value(QStringLiteral("setup")).toMap().value(QStringLiteral("enabled"));
+        const bool managed = enabled.isNull() || enabled.toBool();
+        const QVariant reply = haveConfigReply ? configReply
+                               : managed       ? QVariant(serverRecord())
+                                               : QVariant();
         QPointer<QTcpSocket> s = c->socket;
         auto send = [s, id, rc, reply]() {
             if (!s)
