@@ -380,13 +380,15 @@ void ApiManager::_statusApiState(libvelcor::State st)
     const bool wasDown = lastState == -1 || lastState == libvelcor::StateIdle ||
                          lastState == libvelcor::StateError ||
                          lastState == libvelcor::StateConnecting;
-    // A tunnel no sign-in of this client started is asked what it is.
-    if (up && (setupEnabled || !signedIn) && wasDown) {
+    // A tunnel that no sign-in of this client started (one the service kept
+    // while the client restarted) is shown as a plain connection: no
+    // credential of the user's is known for it, so it is never logged in to.
+    if (up && wasDown && !signedIn)
+        emit tunnelFound();
+    if (up && setupEnabled && signedIn && wasDown) {
         LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
         setupApi->configRetrieve();
     }
-    // The login takes the credential of this client's sign-in: only its
-    // tunnel has one.
     if (st == libvelcor::StateConnected && setupEnabled && signedIn) {
         const quint64 generation = disconnectGeneration;
         QTimer::singleShot(LoginDelayMs, this, [this, generation]() {
@@ -439,14 +441,6 @@ void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant confi
     if (config.isNull())
         return;
     LOG_DEBUG << "[ApiManager] Received config: " << config;
-    // A tunnel found up whose configuration names no management server is a
-    // plain one, not a faulty record.
-    const QVariantMap server = config.toMap().value(QStringLiteral("server")).toMap();
-    if (!signedIn && (server.value(QStringLiteral("uuid")).isNull() ||
-                      server.value(QStringLiteral("openvpn_internal_ip")).isNull())) {
-        LOG_DEBUG << "[ApiManager] A plain tunnel: no management server";
-        return;
-    }
     emit serverConfigSupply(config);
 }
 

@@ -38,8 +38,8 @@ class NetworkManager;
 // The tunnel is this client's from the "start" of a sign-in to the next
 // disconnect request: it is what that sign-in said ("setup"."enabled") and
 // logs in with its credential. A tunnel the service holds without one (kept
-// up while the client restarted) is what the service's configuration names,
-// and is never logged in to: no credential of the user's is known for it.
+// up while the client restarted) is shown as a plain connection and never
+// logged in to: no credential of the user's is known for it.
 class ApiManager : public QObject
 {
     Q_OBJECT
@@ -86,6 +86,10 @@ signals:
     void authChanged(libvelcor::Auth auth);
     void portSupplyApi(int);
     void verifyCA(bool);
+    // The service reports a tunnel up that no sign-in of this client
+    // started (one kept while the client restarted): it is shown as a plain
+    // connection, which the user can end. Before that state is relayed.
+    void tunnelFound();
 
 private slots:
     // A connect request belongs to the profile credential handed over last

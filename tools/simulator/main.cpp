@@ -42,8 +42,7 @@ int main(int argc, char** argv)
         "Plays the local VPN service on 127.0.0.1 for the client (libvelcor's line protocol,\n"
         "docs/service-protocol.md). \"start\" runs connecting, a few progress steps and\n"
         "connected; \"stop\" returns to idle; a configuration retrieval answers a server\n"
-        "record pointing at the management server given below (none for a plain\n"
-        "profile's configuration, whose setup.enabled is false). The client finds the\n"
+        "record pointing at the management server given below. The client finds the\n"
         "simulator through VELCOR_SERVICE_ADDR (default 127.0.0.1:4804)."));
     parser.addHelpOption();
     const QCommandLineOption listenOpt(

@@ -307,14 +307,7 @@ void ServiceSimulator::handleMessage(Client* c, const QJsonObject& m)
         if (!answering)
             return;
         const int rc = resultCodes.value(type, 0);
-        // As the service does: a plain profile's configuration names no
-        // management server.
-        const QVariant enabled =
-            config.value(QStringLiteral("setup")).toMap().value(QStringLiteral("enabled"));
-        const bool managed = enabled.isNull() || enabled.toBool();
-        const QVariant reply = haveConfigReply ? configReply
-                               : managed       ? QVariant(serverRecord())
-                                               : QVariant();
+        const QVariant reply = haveConfigReply ? configReply : QVariant(serverRecord());
         QPointer<QTcpSocket> s = c->socket;
         auto send = [s, id, rc, reply]() {
             if (!s)

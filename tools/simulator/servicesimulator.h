@@ -74,9 +74,7 @@ public:
     void setAnswerDelay(const QString& requestType, int delayMs);
 
     // The answer to a configuration retrieval, sent after delayMs. Without
-    // one, the server record of the management server below is answered,
-    // or null while the merged configuration's "setup"."enabled" is false
-    // (a plain profile's).
+    // one, the server record of the management server below is answered.
     void setConfigReply(const QVariant& config, int delayMs = 0);
     void clearConfigReply();
     // The management server that the default server record points at.
