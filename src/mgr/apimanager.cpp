@@ -217,6 +217,7 @@ void ApiManager::_doConnect()
         const bool lost = c.result == libvelcor::Api::ResultOk &&
                           (c.failures != connectionFailures || !authApi->problem().isEmpty());
         if (c.result == libvelcor::Api::ResultOk && !lost) {
+            signedIn = true;
             emit actionRequest(QStringLiteral("start"), libvelcor::Params());
             continue;
         }
@@ -379,11 +380,16 @@ void ApiManager::_statusApiState(libvelcor::State st)
     const bool wasDown = lastState == -1 || lastState == libvelcor::StateIdle ||
                          lastState == libvelcor::StateError ||
                          lastState == libvelcor::StateConnecting;
-    if (up && setupEnabled && wasDown) {
+    // A tunnel that no sign-in of this client started (one the service kept
+    // while the client restarted) is shown as a plain connection: no
+    // credential of the user's is known for it, so it is never logged in to.
+    if (up && wasDown && !signedIn)
+        emit tunnelFound();
+    if (up && setupEnabled && signedIn && wasDown) {
         LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
         setupApi->configRetrieve();
     }
-    if (st == libvelcor::StateConnected && setupEnabled) {
+    if (st == libvelcor::StateConnected && setupEnabled && signedIn) {
         const quint64 generation = disconnectGeneration;
         QTimer::singleShot(LoginDelayMs, this, [this, generation]() {
             if (generation != disconnectGeneration) {
@@ -466,6 +472,7 @@ void ApiManager::_sigDisconnect()
     // going away.
     ++disconnectGeneration;
     starts.clear();
+    signedIn = false;
     if (setupEnabled && isLoggedIn) {
         logoutPending = true;
         if (lodestarApi->logout() != 0) {

@@ -34,6 +34,12 @@ class NetworkManager;
 // configuration when a management-server connection comes up; logs in to
 // the management server 500 ms after "connected" and out again before the
 // service is told to "stop".
+//
+// The tunnel is this client's from the "start" of a sign-in to the next
+// disconnect request: it is what that sign-in said ("setup"."enabled") and
+// logs in with its credential. A tunnel the service holds without one (kept
+// up while the client restarted) is shown as a plain connection and never
+// logged in to: no credential of the user's is known for it.
 class ApiManager : public QObject
 {
     Q_OBJECT
@@ -80,6 +86,10 @@ signals:
     void authChanged(libvelcor::Auth auth);
     void portSupplyApi(int);
     void verifyCA(bool);
+    // The service reports a tunnel up that no sign-in of this client
+    // started (one kept while the client restarted): it is shown as a plain
+    // connection, which the user can end. Before that state is relayed.
+    void tunnelFound();
 
 private slots:
     // A connect request belongs to the profile credential handed over last
@@ -171,6 +181,8 @@ private:
     int pendingPort = -1;
     bool settingsReceived = false;
     bool setupEnabled = true;
+    // A sign-in's "start" went and no disconnect request since.
+    bool signedIn = false;
     bool isLoggedIn = false;
     QString addr;
     QString fallbackAddr;

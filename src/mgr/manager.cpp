@@ -110,6 +110,7 @@ int Manager::_setup()
             SLOT(gotAuth(libvelcor::Auth)));
     connect(this, SIGNAL(serverAddrSupply(QString, QString)), networkManager,
             SLOT(gotServerAddr(QString, QString)));
+    connect(apiManager, SIGNAL(tunnelFound()), this, SLOT(_tunnelFound()));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
             SIGNAL(stateChanged(libvelcor::State)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
@@ -336,6 +337,15 @@ void Manager::_stateReceive(libvelcor::State state)
 {
     if (state == libvelcor::StateIdle || state == libvelcor::StateError)
         questionOpen = false;
+}
+
+void Manager::_tunnelFound()
+{
+    LOG_DEBUG << "[Manager] A tunnel that no sign-in started: shown as a plain connection";
+    // The windows' copy only: the service keeps the configuration it has.
+    QVariantMap setup;
+    setup.insert(QStringLiteral("enabled"), QStringLiteral("false"));
+    emit configSupplyInt(QVariantMap{{QStringLiteral("setup"), setup}});
 }
 
 void Manager::_gotQueryResponse(int id, bool ok)

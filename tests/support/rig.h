@@ -120,13 +120,19 @@ public:
     }
     int simMark() const { return sim.log().size(); }
 
+    // A sign-in (a plain profile's with its fragment), until its "start" went.
+    bool signIn(const libvelcor::Auth& auth = userPass(), const QVariantMap& fragment = {})
+    {
+        login()->signIn(auth, security(), fragment);
+        return waitFor([this]() { return actionsSince(0).contains(QStringLiteral("start")); });
+    }
+
     // A management-server sign-in that ends logged in: credentials, the
     // connect request, the service's states 2 and 4, the configuration
     // retrieval and the web login.
     bool signInManaged(const libvelcor::Auth& auth = userPass())
     {
-        login()->signIn(auth, security());
-        if (!waitFor([this]() { return actionsSince(0).contains(QStringLiteral("start")); }))
+        if (!signIn(auth))
             return false;
         sim.emitState(libvelcor::StateConnecting);
         sim.emitState(libvelcor::StateConnected);
