@@ -70,7 +70,11 @@ QString qtMessageLine(QtMsgType type, const QMessageLogContext& context, const Q
     QtMessages* qt = g_qt.load();
     if (!limit && qt)
         limit = &qt->limit;
-    return !limit || limit->take(level.threshold, level.word, utf8Size(line)) ? line : QString();
+    // Written whatever the verbosity: counted as what the default one prints.
+    return !limit || limit->take(qMin(level.threshold, limits::AlwaysDrawn), level.word,
+                                 utf8Size(line))
+               ? line
+               : QString();
 }
 
 // Kept, not deleted: another thread may be deciding about a message still.

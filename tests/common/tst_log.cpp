@@ -167,7 +167,7 @@ private slots:
         const QString text(600, QChar(0x706b)); // 1,800 bytes in UTF-8
         {
             ORVO::log::RateLimit limit("a test", {1000, 2000});
-            limit.setQuietTime(300);
+            limit.setQuietTime(2000);
             for (int i = 0; i < 20; ++i)
                 LOG_NOTICE_LIMITED(limit) << text;
             LOG_DEBUG_LIMITED(limit) << "not printed at this level";
@@ -206,6 +206,19 @@ private slots:
             QVERIFY(log.contains("] in a nested loop"));
         }
         QVERIFY(log.lines().last().contains(" lines of a test left out"));
+        {
+            // Written at every verbosity, Qt's debug messages draw on the
+            // allowance as the default verbosity's lines do.
+            ORVO::log::FloodAllowance small(2000, 0);
+            ORVO::log::RateLimit page("a page", {1 << 20, 1 << 20});
+            page.setAllowance(&small);
+            const ORVO::log::LimitScope counted(&page);
+            int written = 0;
+            for (int i = 0; i < 100; ++i)
+                written +=
+                    libvelcor::handledLine(QtDebugMsg, {}, QString(100, 'd')).isNull() ? 0 : 1;
+            QVERIFY2(written < 20, qPrintable(QString::number(written)));
+        }
 
         // Outside a scope, Qt's messages have a limit of their own; they read
         // as the program's lines, at their own level, and a fatal one is
@@ -215,8 +228,10 @@ private slots:
             passed +=
                 libvelcor::handledLine(QtWarningMsg, {}, QString(16000, 'w')).isNull() ? 0 : 1;
         QCOMPARE(passed, 5);
-        const QString fatal = libvelcor::handledLine(QtFatalMsg, {}, "the end\n");
-        QVERIFY2(QRegularExpression("^\\S.* \\[0x[0-9a-f]+\\] \\[FATAL\\] \\[Qt\\] the end\\\\n$")
+        const QString fatal = libvelcor::handledLine(
+            QtFatalMsg, QMessageLogContext(nullptr, 0, nullptr, "qt.test"), "the end\n");
+        QVERIFY2(QRegularExpression(
+                     "^\\S.* \\[0x[0-9a-f]+\\] \\[FATAL\\] \\[Qt:qt.test\\] the end\\\\n$")
                      .match(fatal)
                      .hasMatch(),
                  qPrintable(fatal));
@@ -227,8 +242,9 @@ private slots:
         }
         QVERIFY(orvotest::readFile(env.root() + "/library.txt").endsWith("] the library's own\n"));
         ORVO::log::restoreQtMessageLimit();
-        QVERIFY(log.lines().last().endsWith("[Log] 95 lines of Qt and the web engine left out: "
-                                            "it wrote faster than the log takes"));
+        QVERIFY(
+            log.linesAt("warning").last().endsWith("[Log] 95 lines of Qt and the web engine left "
+                                                   "out: it wrote faster than the log takes"));
 
         // A flood writes at the rate only while the allowance lasts, then
         // nothing until it ends; a source that does not flood goes on.

@@ -116,7 +116,7 @@ const QRegularExpression& LogCapture::lineShape()
             shortNames(&QLocale::monthName, 12) +
             QStringLiteral(
                 R"( [1-9]\d? \d\d:\d\d:\d\d \d{4}) )"
-                R"(\[(?<thread>0x[0-9a-f]+)\] \[(?<level>LOG|ERROR|notice|debug|trace)\] )"
+                R"(\[(?<thread>0x[0-9a-f]+)\] \[(?<level>LOG|FATAL|ERROR|warning|notice|debug|trace)\] )"
                 R"(\[BastivaConnectApp:(?<file>[^:\[\]]+):(?<function>[^\[\]]*)\(\):(?<line>\d+)\] )"
                 R"((?<message>.*)$)"),
         QRegularExpression::DotMatchesEverythingOption);

@@ -1,5 +1,6 @@
 #include "plugin/config/qwebpageecc.h"
 
+#include <QEvent>
 #include <QNetworkRequest>
 #include <QScopedValueRollback>
 #include <QSet>
@@ -154,24 +155,44 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
                                  << url.toString();
         return false;
     }
+    const bool byUser = userInput.isValid() && !userInput.hasExpired(UserCommandMs);
     if (command.kind == PortalCommand::Delayed) {
-        pending.enqueue(command.actions);
+        pending.enqueue(qMakePair(command.actions, byUser));
         // One timer per command: each run takes the oldest waiting command.
         QTimer::singleShot(CommandDelayMs, this, &QWebPageEcc::delayedAction);
     } else {
         ++recentCommands;
         QTimer::singleShot(CommandDelayMs, this, [this] { --recentCommands; });
     }
-    // What the program does for the user's command is the user's: written
-    // whatever the page wrote before.
-    const log::UserLines user;
-    if (command.hasRoutes)
-        emit syncRoutes(command.routes);
-    if (command.kind == PortalCommand::Immediate) {
-        for (const PortalAction& a : command.actions)
-            emit action(a.name, a.params);
-    }
+    _give(byUser, [this, &command] {
+        if (command.hasRoutes)
+            emit syncRoutes(command.routes);
+        if (command.kind == PortalCommand::Immediate) {
+            for (const PortalAction& a : command.actions)
+                emit action(a.name, a.params);
+        }
+    });
     return false;
+}
+
+void QWebPageEcc::_give(bool byUser, const std::function<void()>& give)
+{
+    if (byUser) {
+        const log::UserLines user;
+        give();
+    } else {
+        const log::LimitScope page(&lines);
+        give();
+    }
+}
+
+bool QWebPageEcc::event(QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+        type == QEvent::KeyPress)
+        userInput.start();
+    return QWebPage::event(event);
 }
 
 bool QWebPageEcc::isServerUrl(const QUrl& url) const
@@ -364,10 +385,11 @@ void QWebPageEcc::delayedAction()
         LOG_ERROR;
         return;
     }
-    const QList<PortalAction> actions = pending.dequeue();
-    const log::UserLines user;
-    for (const PortalAction& a : actions)
-        emit action(a.name, a.params);
+    const QPair<QList<PortalAction>, bool> command = pending.dequeue();
+    _give(command.second, [this, &command] {
+        for (const PortalAction& a : command.first)
+            emit action(a.name, a.params);
+    });
 }
 
 bool QWebPageEcc::mayAskTheUser(QWebFrame* frame, const QString& msg)
@@ -416,7 +438,8 @@ void QWebPageEcc::javaScriptConsoleMessage(const QString& message, int lineNumbe
 void QWebPageEcc::setLogName(const QString& title)
 {
     logName = title;
-    lines.setWho(QStringLiteral("the portal tab \"%1\"").arg(title));
+    // The title may be the server's page key: the lines that name it stay short.
+    lines.setWho(QStringLiteral("the portal tab \"%1\"").arg(log::clipped(title, 100)));
 }
 
 QString QWebPageEcc::userAgentForUrl(const QUrl& url) const

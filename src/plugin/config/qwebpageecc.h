@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
+#include <QPair>
 #include <QQueue>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <QVariantMap>
 #include <QWebPage>
+
+#include <functional>
 
 #include "common/loglimit.h"
 #include "plugin/config/portalcommand.h"
@@ -30,6 +34,11 @@ public:
     // wait); a page that asks for more is flooding, and its extra commands
     // are dropped.
     static const int MaxPendingCommands = 32;
+    // A command that comes within this time of the user's click or key
+    // press in the tab is the user's: what the program does for it is
+    // written whatever the page wrote before. What a script's commands
+    // have the program write counts against the tab's limit.
+    static const int UserCommandMs = 1000;
 
     explicit QWebPageEcc(QObject* parent = nullptr);
     ~QWebPageEcc() override;
@@ -75,6 +84,8 @@ signals:
     void error();
 
 protected:
+    // Notes the user's clicks and key presses.
+    bool event(QEvent* event) override;
     bool acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                  QWebPage::NavigationType type) override;
     void javaScriptAlert(QWebFrame* frame, const QString& msg) override;
@@ -113,6 +124,9 @@ private:
     void _sessionEnded();
     // Whether the document in frame may open a box (an alert, a question).
     bool mayAskTheUser(QWebFrame* frame, const QString& msg);
+    // Hands a command on: what its receivers log is the user's when byUser,
+    // else it counts against the tab's limit.
+    void _give(bool byUser, const std::function<void()>& give);
     // The engine dropped a redirect of the server's navigation in frame.
     void _redirectDropped(QObject* page, const QUrl& from, const QUrl& to);
 
@@ -137,10 +151,13 @@ private:
     QStringList foreignDocs;
     // To the network access manager's dropped redirects.
     QMetaObject::Connection dropped;
-    // Delayed commands in arrival order, one per running timer; and the
-    // immediate ones given within their delay.
-    QQueue<QList<ORVO::PortalAction>> pending;
+    // Delayed commands in arrival order, one per running timer, each with
+    // whether the user gave it; and the immediate ones given within their
+    // delay.
+    QQueue<QPair<QList<ORVO::PortalAction>, bool>> pending;
     int recentCommands = 0;
+    // Since the user's last click or key press in the tab.
+    QElapsedTimer userInput;
     QString logName;
     log::RateLimit lines{QStringLiteral("a portal tab"), log::limits::Plain,
                          log::limits::DetailedTab, this};
