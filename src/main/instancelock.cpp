@@ -213,12 +213,15 @@ int InstanceLock::acquire()
     // made, its owner written and its write lock taken before another start
     // looks at it.
     const Guard guard(file + QStringLiteral(".guard"));
-    // Neither is opened by anyone before it is known to be a regular file.
+    // Neither, nor the file that QLockFile makes beside a stale lock to
+    // remove it, is opened by anyone before it is known to be a regular file.
     QString notFile = guard.problem;
-    struct stat st;
-    const int fd = notFile.isEmpty() ? openRegular(file, O_RDONLY, st, notFile) : -1;
-    if (fd >= 0)
-        ::close(fd);
+    for (const QString& path : {file, QString(file + QStringLiteral(".rmlock"))}) {
+        struct stat st;
+        const int fd = notFile.isEmpty() ? openRegular(path, O_RDONLY, st, notFile) : -1;
+        if (fd >= 0)
+            ::close(fd);
+    }
     if (!notFile.isEmpty()) {
         error =
             QStringLiteral("cannot create the lock file ") + file + QStringLiteral(": ") + notFile;

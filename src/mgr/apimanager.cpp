@@ -171,6 +171,9 @@ int ApiManager::getRequestPort() const
 void ApiManager::_sigConnect()
 {
     LOG_TRACE;
+    // A new sign-in has no management server until its configuration names
+    // one: never the server of a sign-in before.
+    emit serverAddrSupply(QString(), QString());
     // The sign-in's credential went out just before its connect request. A
     // waiting "start" of an earlier sign-in would go with this one's
     // credential: this request takes its place. Requests of the same
@@ -329,6 +332,7 @@ void ApiManager::_actionNotSent(QString action, QString reason)
 
 void ApiManager::_signInFailed(const QString& text, const QString& reason)
 {
+    signedIn = false;
     emit error(libvelcor::Error(libvelcor::Api::ConnectionErrorCode, text, reason));
 }
 
@@ -383,8 +387,13 @@ void ApiManager::_statusApiState(libvelcor::State st)
     // A tunnel that no sign-in of this client started (one the service kept
     // while the client restarted) is shown as a plain connection: no
     // credential of the user's is known for it, so it is never logged in to.
-    if (up && wasDown && !signedIn)
-        emit tunnelFound();
+    if (up && wasDown && !signedIn && !found) {
+        found = true;
+        emit tunnelFound(true);
+    } else if (!up && found) {
+        found = false;
+        emit tunnelFound(false);
+    }
     if (up && setupEnabled && signedIn && wasDown) {
         LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
         setupApi->configRetrieve();
@@ -406,9 +415,14 @@ void ApiManager::_statusApiState(libvelcor::State st)
 void ApiManager::_loginDelayed()
 {
     LOG_TRACE;
-    // Only a connection that is still up logs in.
+    // Only a connection that is still up logs in, and only to the server
+    // that its configuration named.
     if (lastState != libvelcor::StateConnected || !setupEnabled) {
         LOG_DEBUG << "[ApiManager] Login dropped: no longer connected";
+        return;
+    }
+    if (addr.isEmpty()) {
+        LOG_DEBUG << "[ApiManager] Login dropped: the configuration named no management server";
         return;
     }
     lodestarApi->login(auth.getUser(), auth.getPass());

@@ -87,9 +87,10 @@ signals:
     void portSupplyApi(int);
     void verifyCA(bool);
     // The service reports a tunnel up that no sign-in of this client
-    // started (one kept while the client restarted): it is shown as a plain
-    // connection, which the user can end. Before that state is relayed.
-    void tunnelFound();
+    // started (one kept while the client restarted), or that such a tunnel
+    // is no longer up: while it is, it is shown as a plain connection, which
+    // the user can end. Before that state is relayed.
+    void tunnelFound(bool up);
 
 private slots:
     // A connect request belongs to the profile credential handed over last
@@ -183,6 +184,8 @@ private:
     bool setupEnabled = true;
     // A sign-in's "start" went and no disconnect request since.
     bool signedIn = false;
+    // A tunnel that no sign-in started is up.
+    bool found = false;
     bool isLoggedIn = false;
     QString addr;
     QString fallbackAddr;

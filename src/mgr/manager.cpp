@@ -110,7 +110,7 @@ int Manager::_setup()
             SLOT(gotAuth(libvelcor::Auth)));
     connect(this, SIGNAL(serverAddrSupply(QString, QString)), networkManager,
             SLOT(gotServerAddr(QString, QString)));
-    connect(apiManager, SIGNAL(tunnelFound()), this, SLOT(_tunnelFound()));
+    connect(apiManager, SIGNAL(tunnelFound(bool)), this, SLOT(_tunnelFound(bool)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
             SIGNAL(stateChanged(libvelcor::State)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
@@ -339,12 +339,13 @@ void Manager::_stateReceive(libvelcor::State state)
         questionOpen = false;
 }
 
-void Manager::_tunnelFound()
+void Manager::_tunnelFound(bool up)
 {
-    LOG_DEBUG << "[Manager] A tunnel that no sign-in started: shown as a plain connection";
+    LOG_DEBUG << "[Manager] A tunnel that no sign-in started, shown as a plain connection: "
+              << (up ? "up" : "down");
     // The windows' copy only: the service keeps the configuration it has.
     QVariantMap setup;
-    setup.insert(QStringLiteral("enabled"), QStringLiteral("false"));
+    setup.insert(QStringLiteral("enabled"), up ? QStringLiteral("false") : QStringLiteral("true"));
     emit configSupplyInt(QVariantMap{{QStringLiteral("setup"), setup}});
 }
 

@@ -110,7 +110,7 @@ private slots:
     void _stateReceive(libvelcor::State state);
     // The windows show a tunnel found up as a plain connection: no portal
     // comes for it.
-    void _tunnelFound();
+    void _tunnelFound(bool up);
 
 private:
     int _setup();

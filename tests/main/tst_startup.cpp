@@ -189,6 +189,10 @@ void TestStartup::failures_data()
         << "fifo vtx.lock.guard" << QStringList{"cmd"} << 1
         << QByteArray("Fatal error: Cannot start: ")
         << QByteArray("lock file %D/vtx.lock: %D/vtx.lock.guard is not a regular file but a FIFO");
+    QTest::newRow("lock's removal file is a FIFO")
+        << "fifo vtx.lock.rmlock" << QStringList{"cmd"} << 1
+        << QByteArray("Fatal error: Cannot start: ")
+        << QByteArray("lock file %D/vtx.lock: %D/vtx.lock.rmlock is not a regular file but a FIFO");
     QTest::newRow("log file cannot be opened")
         << "log blocked" << QStringList{"cmd"} << 1
         << QByteArray("[ERROR] [BastivaConnectApp:startup.cpp:runClient()")

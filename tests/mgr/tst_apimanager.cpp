@@ -55,6 +55,7 @@ private slots:
     void serviceNeedIsReported();
     void proxyCredentialNeverSignsIn();
     void refusedLoginSaysSoAndStops();
+    void plainSignInNeverLogsIn();
 };
 
 void TestApiManager::stateMachine_data()
@@ -72,6 +73,7 @@ void TestApiManager::stateMachine_data()
     // to it, with nothing to log in with.
     QTest::newRow("first report connected") << QVariantList{4} << true << 0 << 0;
     QTest::newRow("first report reconnecting") << QVariantList{3} << true << 0 << 0;
+    QTest::newRow("found tunnel gone") << QVariantList{4, 0} << true << 0 << 0;
     QTest::newRow("reconnecting to connected asks nothing")
         << QVariantList{2, 3, 4} << true << 1 << 1;
     QTest::newRow("only connecting") << QVariantList{0, 2} << true << 0 << 0;
@@ -114,15 +116,16 @@ void TestApiManager::stateMachine()
     for (const orvofake::Call& c : rig.log.of(QStringLiteral("window.stateChanged")))
         seen << c.args.at(0);
     QCOMPARE(seen, states);
-    // The windows show a found tunnel as a plain connection, one they can end.
+    // The windows show a found tunnel as a plain connection while it is up.
     if (found)
-        QCOMPARE(rig.log.last(QStringLiteral("window.configReceive"))
-                     .args.at(0)
-                     .toMap()
-                     .value("setup")
-                     .toMap()
-                     .value("enabled"),
-                 QVariant("false"));
+        QCOMPARE(
+            rig.log.last(QStringLiteral("window.configReceive"))
+                .args.at(0)
+                .toMap()
+                .value("setup")
+                .toMap()
+                .value("enabled"),
+            QVariant(states.last().toInt() >= libvelcor::StateReconnecting ? "false" : "true"));
 }
 
 void TestApiManager::startFollowsTheConnectRequest()
@@ -458,6 +461,32 @@ void TestApiManager::refusedLoginSaysSoAndStops()
              QStringLiteral("The management server refused the user name or password"));
     // The window is left with the sign-in it can act on, not a dead tunnel.
     QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(mark).contains(QStringLiteral("stop")), 5000);
+}
+
+// A plain profile's sign-in after a management-server session never logs in
+// to that server, not even once a service error has reset the sign-in's
+// configuration.
+void TestApiManager::plainSignInNeverLogsIn()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.signInManaged());
+    emit rig.window()->sigDisconnect();
+    QTRY_VERIFY(!rig.api()->getIsLoggedIn());
+    rig.sim.emitState(libvelcor::StateIdle);
+    rig.sim.setConfigReply(QVariantMap{}); // no server record
+    const int posts = loginPosts(rig);
+    QVERIFY(rig.signIn(Rig::userPass(), setupFragment(QStringLiteral("false")).toMap()));
+    rig.sim.emitState(libvelcor::StateConnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    const int mark = rig.simMark();
+    rig.sim.emitError(400, QStringLiteral("The service connection was lost"));
+    QTRY_VERIFY(rig.api()->isSetupEnabled());
+    rig.sim.emitState(libvelcor::StateError);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTest::qWait(LoginWaitMs * 2);
+    QCOMPARE(loginPosts(rig), posts);
+    QVERIFY(!rig.actionsSince(mark).contains(QStringLiteral("stop")));
 }
 
 ORVO_TEST_MAIN(TestApiManager)

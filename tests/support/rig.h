@@ -123,8 +123,10 @@ public:
     // A sign-in (a plain profile's with its fragment), until its "start" went.
     bool signIn(const libvelcor::Auth& auth = userPass(), const QVariantMap& fragment = {})
     {
+        const int mark = simMark();
         login()->signIn(auth, security(), fragment);
-        return waitFor([this]() { return actionsSince(0).contains(QStringLiteral("start")); });
+        return waitFor(
+            [this, mark]() { return actionsSince(mark).contains(QStringLiteral("start")); });
     }
 
     // A management-server sign-in that ends logged in: credentials, the

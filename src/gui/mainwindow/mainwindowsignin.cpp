@@ -153,10 +153,22 @@ void MainWindow::stateChanged(libvelcor::State s)
         if (setupEnabled)
             bottomBar->show();
         break;
+    case libvelcor::StateReconnecting:
+        if (connected) {
+            ui->statusBar->showMessage(tr("Reconnecting"));
+            // Without the portal view the status bar is hidden: the bar tells it.
+            bgLabelLg->setText(portalAway ? tr("Reconnecting") : QString(""));
+            disconnectButton->setEnabled(true);
+            setLocked(true);
+            break;
+        }
+        // Never seen connected (still being made, or found so at the start):
+        // shown as a connection being made, which the user can cancel.
+        [[fallthrough]];
     case libvelcor::StateConnecting:
         // A new attempt starts from nothing, not from where the last one
         // (refused, cancelled or failed) stopped.
-        if (state != libvelcor::StateConnecting)
+        if (state != libvelcor::StateConnecting && state != libvelcor::StateReconnecting)
             loadButton->setText(QStringLiteral("0%"));
         disconnectButton->setText(tr("CANCEL"));
         disconnectButton->setEnabled(true);
@@ -176,15 +188,6 @@ void MainWindow::stateChanged(libvelcor::State s)
         // login may wait for the portal again.
         portalDropped = false;
         sendEvent(disconnectButton, QEvent::Enter);
-        break;
-    case libvelcor::StateReconnecting:
-        if (!connected)
-            break;
-        ui->statusBar->showMessage(tr("Reconnecting"));
-        // Without the portal view the status bar is hidden: the bar tells it.
-        bgLabelLg->setText(portalAway ? tr("Reconnecting") : QString(""));
-        disconnectButton->setEnabled(true);
-        setLocked(true);
         break;
     case libvelcor::StateConnected:
         ui->statusBar->clearMessage();

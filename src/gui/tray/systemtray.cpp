@@ -269,6 +269,15 @@ void SystemTray::updateIcon()
 
 void SystemTray::_stateChanged(libvelcor::State state)
 {
+    // A connection being made, or up (also one the client found up at its
+    // start, never seen connecting), is ended with Disconnect.
+    if (state == libvelcor::StateConnecting || state == libvelcor::StateReconnecting ||
+        state == libvelcor::StateConnected) {
+        setShown(connectAction, false);
+        setShown(disconnectAction, true);
+        if (settingsAction)
+            settingsAction->setEnabled(false);
+    }
     switch (state) {
     case libvelcor::StateIdle:
         setShown(showAction, true);
@@ -288,10 +297,6 @@ void SystemTray::_stateChanged(libvelcor::State state)
             showSignInWindow();
         break;
     case libvelcor::StateConnecting:
-        setShown(connectAction, false);
-        setShown(disconnectAction, true);
-        if (settingsAction)
-            settingsAction->setEnabled(false);
         setSystemTrayIcon(QLatin1String(ConnectingIcon));
         break;
     case libvelcor::StateReconnecting:

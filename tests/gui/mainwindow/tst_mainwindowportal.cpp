@@ -79,6 +79,7 @@ private slots:
     void returnCancelsWhileConnecting_data();
     void returnCancelsWhileConnecting();
     void closeAnnounces();
+    void reconnectingFoundAtStart();
 
 private:
     orvotest::TestEnv env;
@@ -461,6 +462,18 @@ void TestMainWindowPortal::closeAnnounces()
     QVERIFY(static_cast<QWidget&>(w).close());
     QCOMPARE(spy.count(), 1);
     QVERIFY(!w.isVisible());
+}
+
+// A tunnel found reconnecting at the start is shown as one being made, which
+// the user can cancel; SIGN IN would end it.
+void TestMainWindowPortal::reconnectingFoundAtStart()
+{
+    MainWindow w(nullptr, false);
+    w.run();
+    QVERIFY(QMetaObject::invokeMethod(&w, "stateChanged",
+                                      Q_ARG(libvelcor::State, libvelcor::StateReconnecting)));
+    QVERIFY(w.signInButton->isHidden() && !w.disconnectButton->isHidden());
+    QCOMPARE(w.disconnectButton->text(), QString("CANCEL"));
 }
 
 ORVO_TEST_GUI_MAIN(TestMainWindowPortal)

@@ -185,7 +185,8 @@ private slots:
             {0, "rc:icon-idle.png", true, false, nullptr, nullptr, nullptr, true},
             // The last error stays; profile and user were emptied at idle.
             {1, "rc:icon-error.png", true, false, "Boom", nullptr, nullptr, true},
-            {4, "rc:icon-connected.png", true, true, nullptr, "Connected to: ", nullptr, false},
+            // Up, never seen connecting (found so at the start): Disconnect ends it.
+            {4, "rc:icon-connected.png", false, true, nullptr, "Connected to: ", nullptr, false},
         };
         for (const Step& s : steps) {
             setState(s.state);
