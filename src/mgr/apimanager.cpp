@@ -174,6 +174,7 @@ void ApiManager::_sigConnect()
     // A new sign-in has no management server until its configuration names
     // one: never the server of a sign-in before.
     emit serverAddrSupply(QString(), QString());
+    loginOwed = false;
     // The sign-in's credential went out just before its connect request. A
     // waiting "start" of an earlier sign-in would go with this one's
     // credential: this request takes its place. Requests of the same
@@ -417,12 +418,15 @@ void ApiManager::_loginDelayed()
     LOG_TRACE;
     // Only a connection that is still up logs in, and only to the server
     // that its configuration named.
+    loginOwed = false;
     if (lastState != libvelcor::StateConnected || !setupEnabled) {
         LOG_DEBUG << "[ApiManager] Login dropped: no longer connected";
         return;
     }
-    if (addr.isEmpty()) {
-        LOG_DEBUG << "[ApiManager] Login dropped: the configuration named no management server";
+    // A configuration slower than the delay: the login follows it.
+    loginOwed = addr.isEmpty();
+    if (loginOwed) {
+        LOG_DEBUG << "[ApiManager] Login waits: no configuration has named a management server";
         return;
     }
     lodestarApi->login(auth.getUser(), auth.getPass());
@@ -469,6 +473,8 @@ void ApiManager::_gotServerAddr(QString newAddr, QString newFallbackAddr)
     LOG_DEBUG << "addr: " << newAddr << " fallbackAddr: " << newFallbackAddr;
     addr = newAddr;
     fallbackAddr = newFallbackAddr;
+    if (loginOwed && !addr.isEmpty())
+        _loginDelayed();
 }
 
 void ApiManager::_authReceive(libvelcor::Auth newAuth)
@@ -486,6 +492,7 @@ void ApiManager::_sigDisconnect()
     // going away.
     ++disconnectGeneration;
     starts.clear();
+    loginOwed = false;
     signedIn = false;
     if (setupEnabled && isLoggedIn) {
         logoutPending = true;

@@ -186,6 +186,8 @@ private:
     bool signedIn = false;
     // A tunnel that no sign-in started is up.
     bool found = false;
+    // The login's delay passed before a configuration named the server.
+    bool loginOwed = false;
     bool isLoggedIn = false;
     QString addr;
     QString fallbackAddr;

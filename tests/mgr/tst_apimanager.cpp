@@ -56,6 +56,7 @@ private slots:
     void proxyCredentialNeverSignsIn();
     void refusedLoginSaysSoAndStops();
     void plainSignInNeverLogsIn();
+    void slowConfigurationStillLogsIn();
 };
 
 void TestApiManager::stateMachine_data()
@@ -487,6 +488,16 @@ void TestApiManager::plainSignInNeverLogsIn()
     QTest::qWait(LoginWaitMs * 2);
     QCOMPARE(loginPosts(rig), posts);
     QVERIFY(!rig.actionsSince(mark).contains(QStringLiteral("stop")));
+}
+
+// The login waits for a configuration that names the server after its delay.
+void TestApiManager::slowConfigurationStillLogsIn()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.sim.setConfigReply(rig.sim.serverRecord(), LoginWaitMs * 2);
+    QVERIFY(rig.signInManaged());
+    QCOMPARE(loginPosts(rig), 1);
 }
 
 ORVO_TEST_MAIN(TestApiManager)
