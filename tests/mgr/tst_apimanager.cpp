@@ -6,7 +6,6 @@
 
 #include "libvelcor/cloudapi.h"
 #include "libvelcor/setupapi.h"
-#include "logcapture.h"
 #include "rig.h"
 #include "testmain.h"
 
@@ -55,8 +54,7 @@ private slots:
     void serviceNeedIsReported();
     void proxyCredentialNeverSignsIn();
     void refusedLoginSaysSoAndStops();
-    void plainSignInNeverLogsIn();
-    void slowConfigurationStillLogsIn();
+    void loginGoesToTheSignInsServer();
 };
 
 void TestApiManager::stateMachine_data()
@@ -88,7 +86,6 @@ void TestApiManager::stateMachine()
     QFETCH(int, retrievals);
     QFETCH(int, logins);
 
-    orvotest::LogCapture lines;
     Rig rig;
     QVERIFY(rig.start());
     // Up at the first report: a tunnel kept from a run before, no sign-in.
@@ -111,22 +108,16 @@ void TestApiManager::stateMachine()
     QCOMPARE(rig.log.count(QStringLiteral("window.loggedIn")), logins);
     QCOMPARE(rig.api()->getLastState(), states.last().toInt());
     QCOMPARE(rig.log.count(QStringLiteral("portal.gotPages")), retrievals);
-    // Nothing failed (a login's logo download does: the test server is not on port 80).
-    QVERIFY(logins > 0 || lines.linesAt(QStringLiteral("ERROR")).isEmpty());
     QVariantList seen;
     for (const orvofake::Call& c : rig.log.of(QStringLiteral("window.stateChanged")))
         seen << c.args.at(0);
     QCOMPARE(seen, states);
     // The windows show a found tunnel as a plain connection while it is up.
+    const QVariantMap shown =
+        rig.log.last(QStringLiteral("window.configReceive")).args.value(0).toMap();
     if (found)
-        QCOMPARE(
-            rig.log.last(QStringLiteral("window.configReceive"))
-                .args.at(0)
-                .toMap()
-                .value("setup")
-                .toMap()
-                .value("enabled"),
-            QVariant(states.last().toInt() >= libvelcor::StateReconnecting ? "false" : "true"));
+        QCOMPARE(shown.value("setup").toMap().value("enabled"),
+                 QVariant(states.last().toInt() > 2 ? "false" : "true"));
 }
 
 void TestApiManager::startFollowsTheConnectRequest()
@@ -464,39 +455,28 @@ void TestApiManager::refusedLoginSaysSoAndStops()
     QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(mark).contains(QStringLiteral("stop")), 5000);
 }
 
-// A plain profile's sign-in after a management-server session never logs in
-// to that server, not even once a service error has reset the sign-in's
-// configuration.
-void TestApiManager::plainSignInNeverLogsIn()
-{
-    Rig rig;
-    QVERIFY(rig.start());
-    QVERIFY(rig.signInManaged());
-    emit rig.window()->sigDisconnect();
-    QTRY_VERIFY(!rig.api()->getIsLoggedIn());
-    rig.sim.emitState(libvelcor::StateIdle);
-    rig.sim.setConfigReply(QVariantMap{}); // no server record
-    const int posts = loginPosts(rig);
-    QVERIFY(rig.signIn(Rig::userPass(), setupFragment(QStringLiteral("false")).toMap()));
-    rig.sim.emitState(libvelcor::StateConnecting);
-    rig.sim.emitState(libvelcor::StateConnected);
-    const int mark = rig.simMark();
-    rig.sim.emitError(400, QStringLiteral("The service connection was lost"));
-    QTRY_VERIFY(rig.api()->isSetupEnabled());
-    rig.sim.emitState(libvelcor::StateError);
-    rig.sim.emitState(libvelcor::StateConnected);
-    QTest::qWait(LoginWaitMs * 2);
-    QCOMPARE(loginPosts(rig), posts);
-    QVERIFY(!rig.actionsSince(mark).contains(QStringLiteral("stop")));
-}
-
-// The login waits for a configuration that names the server after its delay.
-void TestApiManager::slowConfigurationStillLogsIn()
+// A login goes to the server that the sign-in's configuration named, also
+// when that configuration comes after the login's delay; a plain profile's
+// sign-in after a management-server session never logs in to that server,
+// not even once a service error has reset the sign-in's configuration.
+void TestApiManager::loginGoesToTheSignInsServer()
 {
     Rig rig;
     QVERIFY(rig.start());
     rig.sim.setConfigReply(rig.sim.serverRecord(), LoginWaitMs * 2);
     QVERIFY(rig.signInManaged());
+    emit rig.window()->sigDisconnect();
+    QTRY_VERIFY(!rig.api()->getIsLoggedIn());
+    rig.sim.emitState(libvelcor::StateIdle);
+    rig.sim.setConfigReply(QVariantMap{}); // no server record
+    QVERIFY(rig.signIn(Rig::userPass(), setupFragment(QStringLiteral("false")).toMap()));
+    rig.sim.emitState(libvelcor::StateConnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    rig.sim.emitError(400, QStringLiteral("The service connection was lost"));
+    QTRY_VERIFY(rig.api()->isSetupEnabled());
+    rig.sim.emitState(libvelcor::StateError);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTest::qWait(LoginWaitMs * 2);
     QCOMPARE(loginPosts(rig), 1);
 }
 
