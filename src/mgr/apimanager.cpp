@@ -171,10 +171,11 @@ int ApiManager::getRequestPort() const
 void ApiManager::_sigConnect()
 {
     LOG_TRACE;
-    // A new sign-in has no management server until its configuration names
-    // one: never the server of a sign-in before.
-    emit serverAddrSupply(QString(), QString());
+    // What an earlier sign-in waits for (its login, its configuration) is
+    // not this one's.
+    ++disconnectGeneration;
     loginOwed = false;
+    retrievalWanted = false;
     // The sign-in's credential went out just before its connect request. A
     // waiting "start" of an earlier sign-in would go with this one's
     // credential: this request takes its place. Requests of the same
@@ -333,7 +334,6 @@ void ApiManager::_actionNotSent(QString action, QString reason)
 
 void ApiManager::_signInFailed(const QString& text, const QString& reason)
 {
-    signedIn = false;
     emit error(libvelcor::Error(libvelcor::Api::ConnectionErrorCode, text, reason));
 }
 
@@ -388,17 +388,15 @@ void ApiManager::_statusApiState(libvelcor::State st)
     // A tunnel that no sign-in of this client started (one the service kept
     // while the client restarted) is shown as a plain connection: no
     // credential of the user's is known for it, so it is never logged in to.
-    if (up && wasDown && !signedIn && !found) {
-        found = true;
-        emit tunnelFound(true);
-    } else if (!up && found) {
-        found = false;
-        emit tunnelFound(false);
+    if (up && wasDown && !signedIn && !plain) {
+        plain = true;
+        emit plainConnection(true);
+    } else if (!up && plain) {
+        plain = false;
+        emit plainConnection(false);
     }
-    if (up && setupEnabled && signedIn && wasDown) {
-        LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
-        setupApi->configRetrieve();
-    }
+    if (up && setupEnabled && signedIn && wasDown)
+        _retrieveConfig();
     if (st == libvelcor::StateConnected && setupEnabled && signedIn) {
         const quint64 generation = disconnectGeneration;
         QTimer::singleShot(LoginDelayMs, this, [this, generation]() {
@@ -424,6 +422,8 @@ void ApiManager::_loginDelayed()
         return;
     }
     // A configuration slower than the delay: the login follows it.
+    if (plain)
+        return;
     loginOwed = addr.isEmpty();
     if (loginOwed) {
         LOG_DEBUG << "[ApiManager] Login waits: no configuration has named a management server";
@@ -450,8 +450,45 @@ void ApiManager::_setupApiSent(libvelcor::Api::ResultCode rc)
         LOG_ERROR;
 }
 
+void ApiManager::_retrieveConfig()
+{
+    // One at a time: the answer is the asking sign-in's, whatever the
+    // service answers first.
+    if (retrievalOpen) {
+        retrievalWanted = true;
+        return;
+    }
+    LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
+    retrievalOpen = true;
+    retrievalFor = disconnectGeneration;
+    setupApi->configRetrieve();
+}
+
 void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant config)
 {
+    retrievalOpen = false;
+    const bool earlier = retrievalFor != disconnectGeneration;
+    if (retrievalWanted) {
+        retrievalWanted = false;
+        if (setupEnabled && signedIn &&
+            (lastState == libvelcor::StateReconnecting || lastState == libvelcor::StateConnected))
+            _retrieveConfig();
+    }
+    // It names no server of this sign-in's.
+    if (earlier) {
+        LOG_DEBUG << "[ApiManager] Configuration of an earlier sign-in dropped";
+        return;
+    }
+    // Without a management server to log in to, the connection is shown as
+    // a plain one, which the user can end.
+    const QVariantMap server = config.toMap().value(QStringLiteral("server")).toMap();
+    const bool named = rc == libvelcor::Api::ResultOk &&
+                       !server.value(QStringLiteral("openvpn_internal_ip")).isNull();
+    if (!named && !plain && lastState == libvelcor::StateConnected) {
+        plain = true;
+        loginOwed = false;
+        emit plainConnection(true);
+    }
     if (rc != libvelcor::Api::ResultOk) {
         LOG_ERROR;
         return;
@@ -493,6 +530,7 @@ void ApiManager::_sigDisconnect()
     ++disconnectGeneration;
     starts.clear();
     loginOwed = false;
+    retrievalWanted = false;
     signedIn = false;
     if (setupEnabled && isLoggedIn) {
         logoutPending = true;

@@ -86,11 +86,12 @@ signals:
     void authChanged(libvelcor::Auth auth);
     void portSupplyApi(int);
     void verifyCA(bool);
-    // The service reports a tunnel up that no sign-in of this client
-    // started (one kept while the client restarted), or that such a tunnel
-    // is no longer up: while it is, it is shown as a plain connection, which
-    // the user can end. Before that state is relayed.
-    void tunnelFound(bool up);
+    // The connection up has no management server to log in to: a tunnel
+    // that no sign-in of this client started (one kept while the client
+    // restarted), or one whose configuration named no server; false once it
+    // is down. Meanwhile it is shown as a plain connection, which the user
+    // can end. Before the state it comes with is relayed.
+    void plainConnection(bool up);
 
 private slots:
     // A connect request belongs to the profile credential handed over last
@@ -141,6 +142,8 @@ private slots:
     void _quitLogoutExpired();
 
 private:
+    // Asks the service for the configuration, one request at a time.
+    void _retrieveConfig();
     // A profile credential (its number at the AuthApi, 0 for none) and,
     // once known, its result with the reason of a failure, taken when the
     // result came: the connection may be back by the time a "start" is due.
@@ -184,8 +187,8 @@ private:
     bool setupEnabled = true;
     // A sign-in's "start" went and no disconnect request since.
     bool signedIn = false;
-    // A tunnel that no sign-in started is up.
-    bool found = false;
+    // The connection up is shown as a plain one (plainConnection).
+    bool plain = false;
     // The login's delay passed before a configuration named the server.
     bool loginOwed = false;
     bool isLoggedIn = false;
@@ -193,9 +196,14 @@ private:
     QString fallbackAddr;
     bool isFallback = false;
     libvelcor::Auth auth;
-    // Bumped by every disconnect request: a login scheduled before it is
-    // dropped.
+    // Bumped by every connect and disconnect request: a login scheduled
+    // before it is dropped.
     quint64 disconnectGeneration = 0;
+    // A configuration asked for and not yet answered, for the sign-in of
+    // that disconnectGeneration; and one to ask for once it is answered.
+    bool retrievalOpen = false;
+    quint64 retrievalFor = 0;
+    bool retrievalWanted = false;
     // Connect requests whose "start" has not gone yet, in order; a
     // disconnect request drops them all.
     QList<StartRequest> starts;

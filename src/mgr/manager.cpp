@@ -110,7 +110,7 @@ int Manager::_setup()
             SLOT(gotAuth(libvelcor::Auth)));
     connect(this, SIGNAL(serverAddrSupply(QString, QString)), networkManager,
             SLOT(gotServerAddr(QString, QString)));
-    connect(apiManager, SIGNAL(tunnelFound(bool)), this, SLOT(_tunnelFound(bool)));
+    connect(apiManager, SIGNAL(plainConnection(bool)), this, SLOT(_plainConnection(bool)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
             SIGNAL(stateChanged(libvelcor::State)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
@@ -339,9 +339,9 @@ void Manager::_stateReceive(libvelcor::State state)
         questionOpen = false;
 }
 
-void Manager::_tunnelFound(bool up)
+void Manager::_plainConnection(bool up)
 {
-    LOG_DEBUG << "[Manager] A tunnel that no sign-in started, shown as a plain connection: "
+    LOG_DEBUG << "[Manager] A connection without a management server, shown as a plain one: "
               << (up ? "up" : "down");
     // The windows' copy only: the service keeps the configuration it has.
     QVariantMap setup;
@@ -395,6 +395,9 @@ void Manager::_gotQueryResponse(int id, bool ok)
 void Manager::_connectRequested()
 {
     prevApiCode = -1;
+    // No management server until this sign-in's configuration names one:
+    // never an earlier sign-in's, for logins, pages or downloads.
+    emit serverAddrSupply(QString(), QString());
 }
 
 // ---- server configuration -------------------------------------------------

@@ -108,9 +108,9 @@ private slots:
     void _authChangedReceive(libvelcor::Auth auth);
     // An idle or error state ends the attempt an open question was about.
     void _stateReceive(libvelcor::State state);
-    // The windows show a tunnel found up as a plain connection: no portal
-    // comes for it.
-    void _tunnelFound(bool up);
+    // The windows show a connection without a management server as a plain
+    // one: no portal comes for it.
+    void _plainConnection(bool up);
 
 private:
     int _setup();

@@ -193,6 +193,11 @@ void TestStartup::failures_data()
         << "fifo vtx.lock.rmlock" << QStringList{"cmd"} << 1
         << QByteArray("Fatal error: Cannot start: ")
         << QByteArray("lock file %D/vtx.lock: %D/vtx.lock.rmlock is not a regular file but a FIFO");
+    QTest::newRow("log file is a FIFO")
+        << "fifo vtx-log.txt" << QStringList{"cmd"} << 1
+        << QByteArray("[ERROR] [BastivaConnectApp:startup.cpp:runClient()")
+        << "Cannot open the log file %D/vtx-log.txt: " +
+               ORVO::utils::errnoText(ENXIO).toLocal8Bit();
     QTest::newRow("log file cannot be opened")
         << "log blocked" << QStringList{"cmd"} << 1
         << QByteArray("[ERROR] [BastivaConnectApp:startup.cpp:runClient()")
@@ -270,9 +275,10 @@ void TestStartup::failures()
     QVERIFY2(child.err.contains(reason), child.err.constData());
     // In the log as well, when there is one to write to; no ERROR line
     // without its text.
-    const QByteArray log = orvotest::readFile(child.logFile());
-    if (QFileInfo(child.logFile()).isFile())
+    if (QFileInfo(child.logFile()).isFile()) {
+        const QByteArray log = orvotest::readFile(child.logFile());
         QVERIFY2(log.contains(reason), log.constData());
+    }
     QVERIFY(!QRegularExpression(QStringLiteral("\\[ERROR\\] \\[[^]]*\\] \n"))
                  .match(QString::fromLocal8Bit(child.err))
                  .hasMatch());

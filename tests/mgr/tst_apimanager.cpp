@@ -456,9 +456,10 @@ void TestApiManager::refusedLoginSaysSoAndStops()
 }
 
 // A login goes to the server that the sign-in's configuration named, also
-// when that configuration comes after the login's delay; a plain profile's
-// sign-in after a management-server session never logs in to that server,
-// not even once a service error has reset the sign-in's configuration.
+// when that configuration comes after the login's delay; a later sign-in
+// never logs in to that server, not once a service error has reset a plain
+// profile's configuration, nor when an earlier sign-in's configuration
+// comes late.
 void TestApiManager::loginGoesToTheSignInsServer()
 {
     Rig rig;
@@ -467,6 +468,14 @@ void TestApiManager::loginGoesToTheSignInsServer()
     QVERIFY(rig.signInManaged());
     emit rig.window()->sigDisconnect();
     QTRY_VERIFY(!rig.api()->getIsLoggedIn());
+    rig.sim.emitState(libvelcor::StateIdle);
+    // A sign-in that ends before its configuration comes: it comes late.
+    const int mark = rig.simMark();
+    QVERIFY(rig.signIn());
+    rig.sim.emitState(libvelcor::StateConnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_VERIFY(!rig.valuesSince(QStringLiteral("setup.configRetrieve"), mark).isEmpty());
+    emit rig.window()->sigDisconnect();
     rig.sim.emitState(libvelcor::StateIdle);
     rig.sim.setConfigReply(QVariantMap{}); // no server record
     QVERIFY(rig.signIn(Rig::userPass(), setupFragment(QStringLiteral("false")).toMap()));
@@ -478,6 +487,11 @@ void TestApiManager::loginGoesToTheSignInsServer()
     rig.sim.emitState(libvelcor::StateConnected);
     QTest::qWait(LoginWaitMs * 2);
     QCOMPARE(loginPosts(rig), 1);
+    QCOMPARE(rig.log.count(QStringLiteral("portal.gotPages")), 1);
+    // Shown as a plain connection, which the user can end.
+    QCOMPARE(
+        rig.log.last(QStringLiteral("window.configReceive")).args.value(0).toMap().value("setup"),
+        QVariant(QVariantMap{{"enabled", "false"}}));
 }
 
 ORVO_TEST_MAIN(TestApiManager)

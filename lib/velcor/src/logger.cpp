@@ -258,9 +258,12 @@ int Logger::open()
     // The log names users, hosts and servers: readable by its owner only,
     // also when it was made before this rule. A log of another owner, shared
     // on purpose, is written as it is, and so is anything but a regular file
-    // (a link to /dev/null).
+    // (a link to /dev/null). Opened without waiting: a FIFO that no one
+    // reads would hold the start for ever; once open, writes wait as ever.
     const int fd = ::open(QFile::encodeName(target).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600);
+    if (fd >= 0)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     struct stat st = {};
     if (fd >= 0 && ::fstat(fd, &st) != 0)
         st = {};

@@ -181,6 +181,8 @@ private:
     void _buildWidgets();
     void _setWallpaper();
     void _showPortalBar();
+    // The sign-in bar of a plain connection: LOGOUT.
+    void _showPlainConnection();
     void _enableSignOut();
     // Saves the portal view's size now when a save waits.
     void _flushGeometry();

@@ -82,6 +82,11 @@ void MainWindow::configReceive(QVariant config)
     if (!enabled.isNull())
         setupEnabled = enabled.toBool();
     LOG_DEBUG << "[MainWindow] setupEnabled: " << (setupEnabled ? "true" : "false");
+    // A connection that waited for its portal turns out to have none: the
+    // bar ends it.
+    if (!setupEnabled && connected && state == libvelcor::StateConnected && !configShown &&
+        !portalAway && bottomBar)
+        _showPlainConnection();
 }
 
 void MainWindow::showConfig(bool debug)

@@ -199,17 +199,7 @@ void MainWindow::stateChanged(libvelcor::State s)
             bottomBar->hide();
             LOG_DEBUG << "[MainWindow] Lodestar mode - waiting for config";
         } else {
-            LOG_DEBUG << "[MainWindow] Plain VPN mode";
-            disconnectButton->hide();
-            disconnectButton->setEnabled(false);
-            loadButton->hide();
-            loadButton->setEnabled(false);
-            signInButton->setText(tr("LOGOUT"));
-            signInButton->show();
-            signInButton->setEnabled(true);
-            setIcon(iconButton, QStringLiteral("rc:logout-on.png"));
-            iconButton->show();
-            iconButton->setEnabled(true);
+            _showPlainConnection();
         }
         connectedTimer.stop();
         connectedSince = QDateTime::currentDateTimeUtc();
@@ -305,6 +295,22 @@ void MainWindow::updateLoadingIcon()
     if (icon.isNull())
         icon = QIcon(loadingMovie->currentPixmap());
     loadButton->setIcon(icon);
+}
+
+void MainWindow::_showPlainConnection()
+{
+    LOG_DEBUG << "[MainWindow] Plain VPN mode";
+    bottomBar->show();
+    disconnectButton->hide();
+    disconnectButton->setEnabled(false);
+    loadButton->hide();
+    loadButton->setEnabled(false);
+    signInButton->setText(tr("LOGOUT"));
+    signInButton->show();
+    signInButton->setEnabled(true);
+    setIcon(iconButton, QStringLiteral("rc:logout-on.png"));
+    iconButton->show();
+    iconButton->setEnabled(true);
 }
 
 void MainWindow::signInOutClicked()

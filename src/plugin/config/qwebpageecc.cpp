@@ -150,19 +150,23 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
         return false;
     }
 
-    if (pending.size() + recentCommands >= MaxPendingCommands) {
+    // A bundle asks for each of its applications.
+    const int asked = qMax(1, int(command.actions.size()));
+    if (recentActions + asked > MaxPendingCommands) {
         LOG_ERROR_LIMITED(lines) << "[WebPage] Too many commands at once, dropping: "
                                  << url.toString();
         return false;
     }
+    recentActions += asked;
+    QTimer::singleShot(CommandDelayMs, this, [this, asked] { recentActions -= asked; });
+    // One click or key press gives one command of the user's.
     const bool byUser = userInput.isValid() && !userInput.hasExpired(UserCommandMs);
+    if (byUser)
+        userInput.invalidate();
     if (command.kind == PortalCommand::Delayed) {
         pending.enqueue(qMakePair(command.actions, byUser));
         // One timer per command: each run takes the oldest waiting command.
         QTimer::singleShot(CommandDelayMs, this, &QWebPageEcc::delayedAction);
-    } else {
-        ++recentCommands;
-        QTimer::singleShot(CommandDelayMs, this, [this] { --recentCommands; });
     }
     _give(byUser, [this, &command] {
         if (command.hasRoutes)

@@ -30,12 +30,12 @@ class QWebPageEcc : public QWebPage, public log::LimitSource
     Q_INTERFACES(ORVO::log::LimitSource)
 
 public:
-    // Commands that a page may give within 300 ms (the delay of those that
-    // wait); a page that asks for more is flooding, and its extra commands
-    // are dropped.
+    // Actions (a bundle's applications each) that a page's commands may ask
+    // for within 300 ms (the delay of those that wait); a page that asks for
+    // more is flooding, and its extra commands are dropped.
     static const int MaxPendingCommands = 32;
-    // A command that comes within this time of the user's click or key
-    // press in the tab is the user's: what the program does for it is
+    // The first command that comes within this time of the user's click or
+    // key press in the tab is the user's: what the program does for it is
     // written whatever the page wrote before. What a script's commands
     // have the program write counts against the tab's limit.
     static const int UserCommandMs = 1000;
@@ -152,10 +152,10 @@ private:
     // To the network access manager's dropped redirects.
     QMetaObject::Connection dropped;
     // Delayed commands in arrival order, one per running timer, each with
-    // whether the user gave it; and the immediate ones given within their
-    // delay.
+    // whether the user gave it; and the actions that the commands of the
+    // last 300 ms asked for.
     QQueue<QPair<QList<ORVO::PortalAction>, bool>> pending;
-    int recentCommands = 0;
+    int recentActions = 0;
     // Since the user's last click or key press in the tab.
     QElapsedTimer userInput;
     QString logName;

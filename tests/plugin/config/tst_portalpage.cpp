@@ -301,6 +301,13 @@ private slots:
         for (int i = 0; i < act.count(); ++i)
             QCOMPARE(act.at(i).at(1).toMap().value("url").toString().section('=', -1),
                      QString::number(i));
+        // A bundle counts each of its applications.
+        QTest::qWait(400);
+        QNetworkRequest bundle(QUrl("http://x/OPEN_URL?url=BUILTIN_APP%3Fbundle%3D" +
+                                    QString("a,").repeated(act.count() + 1)));
+        bundle.setRawHeader("Referer", server.baseUrl().toUtf8() + PortalPath.toUtf8());
+        page->acceptNavigationRequest(page->mainFrame(), bundle, QWebPage::NavigationTypeOther);
+        QCOMPARE(log.count(QRegularExpression("Too many commands")), 6);
     }
 
     void commandsOnlyFromThePortalItself_data()
