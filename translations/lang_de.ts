@@ -166,6 +166,10 @@
         <source>The profile %1 no longer exists. Choose a profile and sign in again.</source>
         <translation>Das Profil %1 gibt es nicht mehr. Wählen Sie ein Profil und melden Sie sich erneut an.</translation>
     </message>
+    <message>
+        <source>The connection was up before the app started. Sign out and in again to open the portal.</source>
+        <translation>Die Verbindung bestand schon vor dem Start der App. Melden Sie sich ab und wieder an, um das Portal zu öffnen.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

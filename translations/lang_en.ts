@@ -166,6 +166,10 @@
         <source>The profile %1 no longer exists. Choose a profile and sign in again.</source>
         <translation>The profile %1 no longer exists. Choose a profile and sign in again.</translation>
     </message>
+    <message>
+        <source>The connection was up before the app started. Sign out and in again to open the portal.</source>
+        <translation>The connection was up before the app started. Sign out and in again to open the portal.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -166,6 +166,10 @@
         <source>The profile %1 no longer exists. Choose a profile and sign in again.</source>
         <translation>Il profilo %1 non esiste più. Scegliere un profilo e accedere di nuovo.</translation>
     </message>
+    <message>
+        <source>The connection was up before the app started. Sign out and in again to open the portal.</source>
+        <translation>La connessione era attiva prima dell&apos;avvio dell&apos;app. Disconnettiti e accedi di nuovo per aprire il portale.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -68,6 +68,9 @@ signals:
     void chooseOpenFile(QString msg);
     void queryDownloadTarget(QString url, QString defaultFileName);
     void configSupplyInt(QVariant settings);
+    // Relayed to the windows: the connection up is plain (no portal comes),
+    // found (up before any sign-in of this client).
+    void plainConnection(bool up, bool found);
     void loadStarted();
     void loadFinished();
     void sigConnect();

@@ -76,6 +76,8 @@ int connectLogin(Gui* gui, QObject* loginPlugin, QObject* mainWindow)
         {'L', SIGNAL(securitySupply(QVariant)), 'G', SIGNAL(securitySupply(QVariant))},
         {'L', SIGNAL(configSupply(QVariant)), 'W', SLOT(configReceive(QVariant))},
         {'G', SIGNAL(configSupplyInt(QVariant)), 'W', SLOT(configReceive(QVariant))},
+        {'G', SIGNAL(plainConnection(bool, bool)), 'W', SLOT(plainConnection(bool, bool))},
+        {'G', SIGNAL(plainConnection(bool, bool)), 'L', SLOT(plainConnection(bool, bool))},
         {'L', SIGNAL(logVerbosityChanged(ORVO::Verbosity)), 'G',
          SIGNAL(logVerbosityChanged(ORVO::Verbosity))},
         {'L', SIGNAL(logPortSupply(int)), 'G', SIGNAL(logPortSupply(int))},

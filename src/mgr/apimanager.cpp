@@ -39,7 +39,14 @@ QString standingSetting(const QVariantMap& fragment)
     return QString();
 }
 
+int loginDelay = ApiManager::LoginDelayMs;
+
 } // namespace
+
+void ApiManager::setLoginDelay(int ms)
+{
+    loginDelay = ms;
+}
 
 const char* const ApiManager::LogoPath =
     "/toscawidgets/resources/corvane.access.web/static/images/login/logo.png";
@@ -125,7 +132,7 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
     // The changed password becomes this object's credential before anyone
     // hears of it, so a later login uses it.
     connect(lodestarApi, SIGNAL(authChanged(libvelcor::Auth)), this,
-            SLOT(_authReceive(libvelcor::Auth)));
+            SLOT(_authChangedReceive(libvelcor::Auth)));
     connect(lodestarApi, SIGNAL(authChanged(libvelcor::Auth)), this,
             SIGNAL(authChanged(libvelcor::Auth)));
     connect(lodestarApi, SIGNAL(loggedIn()), this, SLOT(_loggedIn()));
@@ -171,24 +178,32 @@ int ApiManager::getRequestPort() const
 void ApiManager::_sigConnect()
 {
     LOG_TRACE;
-    // What an earlier sign-in waits for (its login, its configuration) is
-    // not this one's.
-    ++disconnectGeneration;
-    loginOwed = false;
-    retrievalWanted = false;
     // The sign-in's credential went out just before its connect request. A
     // waiting "start" of an earlier sign-in would go with this one's
     // credential: this request takes its place. Requests of the same
-    // credential each send their own.
+    // credential each send their own, for one sign-in.
     for (int i = starts.size() - 1; i >= 0; --i) {
         if (starts.at(i).credential.number != credential.number) {
             LOG_DEBUG << "[ApiManager] Start dropped: a later sign-in's connect request came";
             starts.removeAt(i);
         }
     }
+    if (!signIn || signIn->credential != credential.number) {
+        // What an earlier sign-in waited for (its configuration, its
+        // login) is not this one's.
+        if (signIn)
+            _endSignIn("a later sign-in came");
+        SignIn made;
+        made.number = ++lastSignIn;
+        made.credential = credential.number;
+        made.auth = auth;
+        made.setup = setupEnabled;
+        signIn = made;
+    }
     StartRequest request;
     request.id = ++lastStartId;
     request.credential = credential;
+    request.signIn = signIn->number;
     starts.append(request);
     const quint64 id = request.id;
     QTimer::singleShot(StartDelayMs, this, [this, id]() {
@@ -206,10 +221,14 @@ void ApiManager::_doConnect()
     // connect with whatever the service still holds, another sign-in's.
     while (!starts.isEmpty() && starts.first().due) {
         const Credential c = starts.first().credential;
+        const quint64 owner = starts.first().signIn;
+        const bool current = signIn && signIn->number == owner;
         if (c.number == 0) {
             // No caller connects before it handed over a credential.
             starts.removeFirst();
             LOG_ERROR << "[ApiManager] Start dropped: no credential was handed over";
+            if (current)
+                _endSignIn("no credential was given");
             _signInFailed(tr("Cannot sign in: no credential was given"), QString());
             continue;
         }
@@ -222,7 +241,9 @@ void ApiManager::_doConnect()
         const bool lost = c.result == libvelcor::Api::ResultOk &&
                           (c.failures != connectionFailures || !authApi->problem().isEmpty());
         if (c.result == libvelcor::Api::ResultOk && !lost) {
-            signedIn = true;
+            // From now on an end that the service reports is this sign-in's.
+            if (current)
+                signIn->started = true;
             emit actionRequest(QStringLiteral("start"), libvelcor::Params());
             continue;
         }
@@ -231,6 +252,8 @@ void ApiManager::_doConnect()
         for (int i = starts.size() - 1; i >= 0; --i)
             if (starts.at(i).credential.number == c.number)
                 starts.removeAt(i);
+        if (current)
+            _endSignIn("its credential is not at the service");
         _credentialFailed(c, lost);
     }
 }
@@ -329,6 +352,8 @@ void ApiManager::_actionNotSent(QString action, QString reason)
     // or route change needs no box (the service's own loss was reported).
     if (action != QLatin1String("start"))
         return;
+    if (signIn)
+        _endSignIn("its \"start\" could not be sent");
     _signInFailed(tr("Cannot sign in: the local service cannot be reached"), reason);
 }
 
@@ -380,56 +405,105 @@ void ApiManager::_statusApiState(libvelcor::State st)
     LOG_DEBUG << "[ApiManager] State changed from: " << from
               << " to: " << libvelcor::stateToString(st);
     const bool up = st == libvelcor::StateReconnecting || st == libvelcor::StateConnected;
-    // The first report counts as a rise too: a client started while the
-    // tunnel is already up needs the server configuration all the same.
-    const bool wasDown = lastState == -1 || lastState == libvelcor::StateIdle ||
-                         lastState == libvelcor::StateError ||
-                         lastState == libvelcor::StateConnecting;
-    // A tunnel that no sign-in of this client started (one the service kept
-    // while the client restarted) is shown as a plain connection: no
-    // credential of the user's is known for it, so it is never logged in to.
-    if (up && wasDown && !signedIn && !plain) {
-        plain = true;
-        emit plainConnection(true);
-    } else if (!up && plain) {
-        plain = false;
-        emit plainConnection(false);
+    const bool wasUp =
+        lastState == libvelcor::StateReconnecting || lastState == libvelcor::StateConnected;
+    const bool ended = st == libvelcor::StateIdle || st == libvelcor::StateError;
+    lastState = st;
+    // Before its "start" went, a report is of what the sign-in began from.
+    const bool ours = signIn && signIn->started;
+    if (ended) {
+        found = false;
+        if (ours)
+            _endSignIn("its tunnel ended");
+    } else if (up && !wasUp) {
+        // A rise (the first report counts as one): the tunnel is the
+        // started sign-in's, or a found one.
+        found = !ours;
+        if (ours) {
+            signIn->tunnel = true;
+            signIn->configWanted = signIn->setup;
+        }
     }
-    if (up && setupEnabled && signedIn && wasDown)
-        _retrieveConfig();
-    if (st == libvelcor::StateConnected && setupEnabled && signedIn) {
-        const quint64 generation = disconnectGeneration;
-        QTimer::singleShot(LoginDelayMs, this, [this, generation]() {
-            if (generation != disconnectGeneration) {
-                LOG_DEBUG << "[ApiManager] Login dropped: disconnected meanwhile";
+    if (st == libvelcor::StateConnected && signIn && signIn->tunnel && signIn->setup) {
+        const quint64 number = signIn->number;
+        QTimer::singleShot(loginDelay, this, [this, number]() {
+            if (!signIn || signIn->number != number) {
+                LOG_DEBUG << "[ApiManager] Login dropped: its sign-in has ended";
                 return;
             }
             _loginDelayed();
         });
     }
-    lastState = st;
+    _run();
     emit stateChanged(st);
 }
 
 void ApiManager::_loginDelayed()
 {
     LOG_TRACE;
-    // Only a connection that is still up logs in, and only to the server
-    // that its configuration named.
-    loginOwed = false;
-    if (lastState != libvelcor::StateConnected || !setupEnabled) {
-        LOG_DEBUG << "[ApiManager] Login dropped: no longer connected";
+    if (!signIn)
+        return;
+    signIn->loginDue = true;
+    _run();
+}
+
+void ApiManager::_run()
+{
+    const bool up =
+        lastState == libvelcor::StateReconnecting || lastState == libvelcor::StateConnected;
+    // One configuration request at a time: its answer is the asking
+    // sign-in's, whatever the service answers first.
+    if (signIn && signIn->configWanted && up && retrievalFor == 0) {
+        signIn->configWanted = false;
+        retrievalFor = signIn->number;
+        LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
+        setupApi->configRetrieve();
+    }
+    // Plain: no portal comes for it. A tunnel whose sign-in ended while it
+    // goes down keeps what it showed.
+    const bool ours = signIn && signIn->tunnel;
+    const bool plain =
+        up && (found || (ours && (!signIn->setup || signIn->portal == Portal::None)));
+    const bool foundUp = up && found;
+    if (plain != shownPlain || foundUp != shownFound) {
+        shownPlain = plain;
+        shownFound = foundUp;
+        LOG_DEBUG << "[ApiManager] Shown as a plain connection: " << (plain ? "yes" : "no")
+                  << (foundUp ? " (found up)" : "");
+        emit plainConnection(plain, foundUp);
+    }
+    // The login, last: a failure may end the sign-in at once.
+    if (!signIn || !signIn->loginDue)
+        return;
+    if (lastState != libvelcor::StateConnected || signIn->portal == Portal::None) {
+        signIn->loginDue = false;
+        LOG_DEBUG << "[ApiManager] Login dropped: no longer connected, or no server to log in to";
         return;
     }
-    // A configuration slower than the delay: the login follows it.
-    if (plain)
-        return;
-    loginOwed = addr.isEmpty();
-    if (loginOwed) {
+    if (signIn->portal == Portal::Unknown) {
         LOG_DEBUG << "[ApiManager] Login waits: no configuration has named a management server";
         return;
     }
-    lodestarApi->login(auth.getUser(), auth.getPass());
+    signIn->loginDue = false;
+    // Only ever the server that the sign-in's own configuration named.
+    if (addr != signIn->server) {
+        LOG_NOTICE << "[ApiManager] Login dropped: the server known now is not the sign-in's";
+        return;
+    }
+    const libvelcor::Auth a = signIn->auth;
+    lodestarApi->login(a.getUser(), a.getPass());
+}
+
+void ApiManager::_endSignIn(const char* why)
+{
+    if (!signIn)
+        return;
+    LOG_DEBUG << "[ApiManager] Sign-in " << signIn->number << " ended: " << why;
+    signIn.reset();
+    // Its login's answer would be about nothing that lasts: a failure would
+    // stop whatever tunnel is up by then.
+    if (lodestarApi && lodestarApi->currentOp() == LodestarApi::OpLogin)
+        lodestarApi->reset();
 }
 
 void ApiManager::_statusApiNeed(QString need)
@@ -450,53 +524,41 @@ void ApiManager::_setupApiSent(libvelcor::Api::ResultCode rc)
         LOG_ERROR;
 }
 
-void ApiManager::_retrieveConfig()
-{
-    // One at a time: the answer is the asking sign-in's, whatever the
-    // service answers first.
-    if (retrievalOpen) {
-        retrievalWanted = true;
-        return;
-    }
-    LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
-    retrievalOpen = true;
-    retrievalFor = disconnectGeneration;
-    setupApi->configRetrieve();
-}
-
 void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant config)
 {
-    retrievalOpen = false;
-    const bool earlier = retrievalFor != disconnectGeneration;
-    if (retrievalWanted) {
-        retrievalWanted = false;
-        if (setupEnabled && signedIn &&
-            (lastState == libvelcor::StateReconnecting || lastState == libvelcor::StateConnected))
-            _retrieveConfig();
-    }
-    // It names no server of this sign-in's.
-    if (earlier) {
+    const quint64 asker = retrievalFor;
+    retrievalFor = 0;
+    if (!signIn || signIn->number != asker) {
+        // It names no server of the sign-in that lasts, if any.
         LOG_DEBUG << "[ApiManager] Configuration of an earlier sign-in dropped";
+        _run();
         return;
     }
-    // Without a management server to log in to, the connection is shown as
-    // a plain one, which the user can end.
     const QVariantMap server = config.toMap().value(QStringLiteral("server")).toMap();
-    const bool named = rc == libvelcor::Api::ResultOk &&
-                       !server.value(QStringLiteral("openvpn_internal_ip")).isNull();
-    if (!named && !plain && lastState == libvelcor::StateConnected) {
-        plain = true;
-        loginOwed = false;
-        emit plainConnection(true);
-    }
-    if (rc != libvelcor::Api::ResultOk) {
+    const QVariant named = server.value(QStringLiteral("openvpn_internal_ip"));
+    if (rc != libvelcor::Api::ResultOk)
         LOG_ERROR;
-        return;
+    else
+        LOG_DEBUG << "[ApiManager] Received config: " << config;
+    if (signIn->portal == Portal::Unknown) {
+        // The first answer decides: without a management server to log in
+        // to, the connection is shown as a plain one, which the user ends.
+        if (rc == libvelcor::Api::ResultOk && !named.isNull()) {
+            signIn->portal = Portal::Named;
+            signIn->server = named.toString();
+            emit serverConfigSupply(config);
+        } else {
+            signIn->portal = Portal::None;
+        }
+    } else if (signIn->portal == Portal::Named && rc == libvelcor::Api::ResultOk &&
+               named.toString() == signIn->server) {
+        // The same server again, after a reconnection: its pages anew.
+        emit serverConfigSupply(config);
+    } else {
+        LOG_NOTICE << "[ApiManager] Configuration dropped: it is not the one the sign-in "
+                      "began with";
     }
-    if (config.isNull())
-        return;
-    LOG_DEBUG << "[ApiManager] Received config: " << config;
-    emit serverConfigSupply(config);
+    _run();
 }
 
 void ApiManager::_gotFallback(bool newIsFallback)
@@ -510,8 +572,7 @@ void ApiManager::_gotServerAddr(QString newAddr, QString newFallbackAddr)
     LOG_DEBUG << "addr: " << newAddr << " fallbackAddr: " << newFallbackAddr;
     addr = newAddr;
     fallbackAddr = newFallbackAddr;
-    if (loginOwed && !addr.isEmpty())
-        _loginDelayed();
+    _run();
 }
 
 void ApiManager::_authReceive(libvelcor::Auth newAuth)
@@ -522,16 +583,22 @@ void ApiManager::_authReceive(libvelcor::Auth newAuth)
     auth = newAuth;
 }
 
+void ApiManager::_authChangedReceive(libvelcor::Auth newAuth)
+{
+    _authReceive(newAuth);
+    // The portal changed the password of the sign-in that logged in: its
+    // next login uses the new one.
+    if (signIn && newAuth.getId() == libvelcor::Auth::ProfileId)
+        signIn->auth = newAuth;
+}
+
 void ApiManager::_sigDisconnect()
 {
     LOG_TRACE;
     // A login or a "start" still waiting belongs to the connection that is
     // going away.
-    ++disconnectGeneration;
     starts.clear();
-    loginOwed = false;
-    retrievalWanted = false;
-    signedIn = false;
+    _endSignIn("the user signed out");
     if (setupEnabled && isLoggedIn) {
         logoutPending = true;
         if (lodestarApi->logout() != 0) {

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <optional>
+
 #include "libvelcor/api.h"
 #include "libvelcor/auth.h"
 #include "libvelcor/error.h"
@@ -35,11 +37,14 @@ class NetworkManager;
 // the management server 500 ms after "connected" and out again before the
 // service is told to "stop".
 //
-// The tunnel is this client's from the "start" of a sign-in to the next
-// disconnect request: it is what that sign-in said ("setup"."enabled") and
-// logs in with its credential. A tunnel the service holds without one (kept
-// up while the client restarted) is shown as a plain connection and never
-// logged in to: no credential of the user's is known for it.
+// A sign-in of the user's is a record (SignIn), made by the connect request
+// and ended when its tunnel ends, however that happens. Whether to ask for
+// a configuration, whom to log in to with which credential, and how the
+// connection up is shown follow from that record and the service's last
+// state alone, worked out again by _run() after every report and answer. A
+// tunnel that rose while no sign-in of this client had started one is a
+// found one: shown as a plain connection, never asked about, never logged
+// in to, as no credential of the user's belongs to it.
 class ApiManager : public QObject
 {
     Q_OBJECT
@@ -49,6 +54,8 @@ public:
     static constexpr int RequestServerPort = 4814;
     static constexpr int StartDelayMs = 100;
     static constexpr int LoginDelayMs = 500;
+    // Test seam: the login's delay, LoginDelayMs unless a test shortens it.
+    static void setLoginDelay(int ms);
     static constexpr int LogoRetryMs = 500;
     // While quitting, how long the logout may take before the tunnel is
     // stopped regardless; below the 500 ms after which the program ends.
@@ -86,12 +93,12 @@ signals:
     void authChanged(libvelcor::Auth auth);
     void portSupplyApi(int);
     void verifyCA(bool);
-    // The connection up has no management server to log in to: a tunnel
-    // that no sign-in of this client started (one kept while the client
-    // restarted), or one whose configuration named no server; false once it
-    // is down. Meanwhile it is shown as a plain connection, which the user
-    // can end. Before the state it comes with is relayed.
-    void plainConnection(bool up);
+    // How the connection up is shown, before the state it comes with is
+    // relayed: plain (no portal comes: a found tunnel, a plain profile's, or
+    // one whose configuration named no server), which the user ends with
+    // LOGOUT; found: it rose while no sign-in of this client had started
+    // one. Both false once it is down.
+    void plainConnection(bool up, bool found);
 
 private slots:
     // A connect request belongs to the profile credential handed over last
@@ -126,6 +133,8 @@ private slots:
     void _gotFallback(bool isFallback);
     void _gotServerAddr(QString addr, QString fallbackAddr);
     void _authReceive(libvelcor::Auth auth);
+    // A password the portal changed: the sign-in's credential from now on.
+    void _authChangedReceive(libvelcor::Auth auth);
     void _loggedIn();
     void _loggedOut();
     void _downloadLogo();
@@ -142,8 +151,6 @@ private slots:
     void _quitLogoutExpired();
 
 private:
-    // Asks the service for the configuration, one request at a time.
-    void _retrieveConfig();
     // A profile credential (its number at the AuthApi, 0 for none) and,
     // once known, its result with the reason of a failure, taken when the
     // result came: the connection may be back by the time a "start" is due.
@@ -164,8 +171,38 @@ private:
         quint64 id = 0;
         bool due = false;
         Credential credential;
+        quint64 signIn = 0;
+    };
+    // What a configuration answer told a sign-in: its first answer decides.
+    enum class Portal { Unknown, Named, None };
+    // A sign-in of the user's. It ends when its tunnel ends: the user's
+    // disconnect request, a report of idle or error after its "start" went
+    // (the service's idle, a stop from elsewhere, a failure), a "start"
+    // that could not go, a failed login.
+    struct SignIn
+    {
+        quint64 number = 0;
+        int credential = 0; // its credential's number at the AuthApi
+        libvelcor::Auth auth;
+        bool setup = true; // a management-server profile's
+        bool started = false;
+        // Its tunnel rose after the "start": the tunnel up is this sign-in's.
+        bool tunnel = false;
+        // A rise of its tunnel wants the configuration.
+        bool configWanted = false;
+        Portal portal = Portal::Unknown;
+        QString server; // named by its first configuration
+        // The delay after a report of "connected" passed: it logs in once a
+        // configuration has named its server.
+        bool loginDue = false;
     };
 
+    // Asks for the configuration, logs in and shows the connection as the
+    // sign-in and the service's last state call for; run after every
+    // report and answer.
+    void _run();
+    // Ends the sign-in; what it waited for is dropped.
+    void _endSignIn(const char* why);
     void _signInFailed(const QString& text, const QString& reason);
     // Tells why the credential c keeps its sign-in from starting.
     void _credentialFailed(const Credential& c, bool lost);
@@ -185,25 +222,22 @@ private:
     int pendingPort = -1;
     bool settingsReceived = false;
     bool setupEnabled = true;
-    // A sign-in's "start" went and no disconnect request since.
-    bool signedIn = false;
-    // The connection up is shown as a plain one (plainConnection).
-    bool plain = false;
-    // The login's delay passed before a configuration named the server.
-    bool loginOwed = false;
     bool isLoggedIn = false;
     QString addr;
     QString fallbackAddr;
     bool isFallback = false;
+    // The last profile credential handed over; a sign-in keeps its own.
     libvelcor::Auth auth;
-    // Bumped by every connect and disconnect request: a login scheduled
-    // before it is dropped.
-    quint64 disconnectGeneration = 0;
-    // A configuration asked for and not yet answered, for the sign-in of
-    // that disconnectGeneration; and one to ask for once it is answered.
-    bool retrievalOpen = false;
+    // The user's sign-in, from its connect request until its tunnel ends.
+    std::optional<SignIn> signIn;
+    quint64 lastSignIn = 0;
+    // The tunnel up rose while no sign-in had started one.
+    bool found = false;
+    // The sign-in whose configuration request awaits its answer (0: none).
     quint64 retrievalFor = 0;
-    bool retrievalWanted = false;
+    // What plainConnection said last.
+    bool shownPlain = false;
+    bool shownFound = false;
     // Connect requests whose "start" has not gone yet, in order; a
     // disconnect request drops them all.
     QList<StartRequest> starts;

@@ -110,7 +110,9 @@ int Manager::_setup()
             SLOT(gotAuth(libvelcor::Auth)));
     connect(this, SIGNAL(serverAddrSupply(QString, QString)), networkManager,
             SLOT(gotServerAddr(QString, QString)));
-    connect(apiManager, SIGNAL(plainConnection(bool)), this, SLOT(_plainConnection(bool)));
+    connect(apiManager, SIGNAL(plainConnection(bool, bool)), this,
+            SIGNAL(plainConnection(bool, bool)));
+    connect(this, SIGNAL(plainConnection(bool, bool)), gui, SIGNAL(plainConnection(bool, bool)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
             SIGNAL(stateChanged(libvelcor::State)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
@@ -337,16 +339,6 @@ void Manager::_stateReceive(libvelcor::State state)
 {
     if (state == libvelcor::StateIdle || state == libvelcor::StateError)
         questionOpen = false;
-}
-
-void Manager::_plainConnection(bool up)
-{
-    LOG_DEBUG << "[Manager] A connection without a management server, shown as a plain one: "
-              << (up ? "up" : "down");
-    // The windows' copy only: the service keeps the configuration it has.
-    QVariantMap setup;
-    setup.insert(QStringLiteral("enabled"), up ? QStringLiteral("false") : QStringLiteral("true"));
-    emit configSupplyInt(QVariantMap{{QStringLiteral("setup"), setup}});
 }
 
 void Manager::_gotQueryResponse(int id, bool ok)

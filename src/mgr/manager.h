@@ -82,6 +82,8 @@ signals:
     void requestAction(QVariantMap data);
     void sigConnect();
     void sigDisconnect();
+    // The service coordinator's word on how the connection up is shown.
+    void plainConnection(bool up, bool found);
     void sigError(ORVO::Module m, QString errStr, QString msg = QString(""));
     void sigQuery(int id, QString query);
     void close();
@@ -108,9 +110,6 @@ private slots:
     void _authChangedReceive(libvelcor::Auth auth);
     // An idle or error state ends the attempt an open question was about.
     void _stateReceive(libvelcor::State state);
-    // The windows show a connection without a management server as a plain
-    // one: no portal comes for it.
-    void _plainConnection(bool up);
 
 private:
     int _setup();

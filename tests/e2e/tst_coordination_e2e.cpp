@@ -123,8 +123,11 @@ void TestCoordinationE2E::plainOpenVpnSignIn()
     for (const orvofake::Call& c : rig.log.calls())
         if (c.object == QLatin1String("window"))
             window << c.member + QLatin1Char(' ') + c.args.value(0).toString();
-    QCOMPARE(window, (QStringList{QStringLiteral("stateChanged 2"), QStringLiteral("progress 1"),
-                                  QStringLiteral("progress 2"), QStringLiteral("stateChanged 4")}));
+    // A plain profile's connection is shown plain, before its state.
+    QCOMPARE(window,
+             (QStringList{QStringLiteral("stateChanged 2"), QStringLiteral("progress 1"),
+                          QStringLiteral("progress 2"), QStringLiteral("plainConnection true"),
+                          QStringLiteral("stateChanged 4")}));
     QCOMPARE(rig.log.namesOf(QStringLiteral("tray")),
              (QStringList{QStringLiteral("tray._stateChanged"), QStringLiteral("tray.progress"),
                           QStringLiteral("tray.progress"), QStringLiteral("tray._stateChanged")}));

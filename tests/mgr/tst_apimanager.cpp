@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <functional>
+
 #include "libvelcor/cloudapi.h"
 #include "libvelcor/setupapi.h"
 #include "rig.h"
@@ -31,6 +33,31 @@ int loginPosts(const Rig& rig)
     return rig.web.requests(QLatin1String(TestServer::LoginPath)).size();
 }
 
+// The states 0 to 4 in an order that holds every pair of consecutive
+// reports once (a de Bruijn sequence of order 2, closed).
+QList<int> everyPairOfReports()
+{
+    QList<int> out;
+    int a[3] = {0, 0, 0};
+    std::function<void(int, int)> db = [&](int t, int p) {
+        if (t > 2) {
+            if (2 % p == 0)
+                for (int j = 1; j <= p; ++j)
+                    out << a[j];
+            return;
+        }
+        a[t] = a[t - p];
+        db(t + 1, p);
+        for (int j = a[t - p] + 1; j < 5; ++j) {
+            a[t] = j;
+            db(t + 1, t);
+        }
+    };
+    db(1, 1);
+    out << out.first();
+    return out;
+}
+
 } // namespace
 
 class TestApiManager : public QObject
@@ -48,58 +75,73 @@ private slots:
     void setupFlagFollowsFragments_data();
     void setupFlagFollowsFragments();
     void quickDisconnectDropsTheScheduledLogin();
-    void droppedConnectionDropsTheScheduledLogin();
     void portsAndSettingsReachEverySession();
     void progressAndFallbackAreRelayed();
     void serviceNeedIsReported();
     void proxyCredentialNeverSignsIn();
     void refusedLoginSaysSoAndStops();
     void loginGoesToTheSignInsServer();
+    void signInLastsUntilItsTunnelEnds_data();
+    void signInLastsUntilItsTunnelEnds();
 };
 
 void TestApiManager::stateMachine_data()
 {
-    QTest::addColumn<QVariantList>("states");
+    // States reported before the sign-in (its "start"), and after it.
+    QTest::addColumn<QVariantList>("before");
+    QTest::addColumn<QVariantList>("after");
     QTest::addColumn<bool>("setupEnabled");
     QTest::addColumn<int>("retrievals");
     QTest::addColumn<int>("logins");
 
     QTest::newRow("idle, connecting, reconnecting, connected")
-        << QVariantList{0, 2, 3, 4} << true << 1 << 1;
-    QTest::newRow("connecting, connected") << QVariantList{2, 4} << true << 1 << 1;
-    QTest::newRow("error, connected") << QVariantList{1, 4} << true << 1 << 1;
+        << QVariantList{0} << QVariantList{2, 3, 4} << true << 1 << 1;
+    QTest::newRow("connecting, connected")
+        << QVariantList{} << QVariantList{2, 4} << true << 1 << 1;
+    QTest::newRow("error, connected") << QVariantList{1} << QVariantList{4} << true << 1 << 1;
+    // An end before the login's delay: the tunnel that rises next is
+    // another's, asked nothing.
+    QTest::newRow("error before the login, up again")
+        << QVariantList{} << QVariantList{2, 4, 1, 4} << true << 1 << 0;
+    QTest::newRow("idle before the login, up again")
+        << QVariantList{} << QVariantList{2, 4, 0, 3} << true << 1 << 0;
     // A client started while the tunnel was already up: a plain connection
     // to it, with nothing to log in with.
-    QTest::newRow("first report connected") << QVariantList{4} << true << 0 << 0;
-    QTest::newRow("first report reconnecting") << QVariantList{3} << true << 0 << 0;
-    QTest::newRow("found tunnel gone") << QVariantList{4, 0} << true << 0 << 0;
+    QTest::newRow("first report connected") << QVariantList{4} << QVariantList{} << true << 0 << 0;
+    QTest::newRow("first report reconnecting")
+        << QVariantList{3} << QVariantList{} << true << 0 << 0;
+    QTest::newRow("found tunnel gone") << QVariantList{4, 0} << QVariantList{} << true << 0 << 0;
     QTest::newRow("reconnecting to connected asks nothing")
-        << QVariantList{2, 3, 4} << true << 1 << 1;
-    QTest::newRow("only connecting") << QVariantList{0, 2} << true << 0 << 0;
-    QTest::newRow("plain OpenVPN") << QVariantList{0, 2, 3, 4} << false << 0 << 0;
+        << QVariantList{} << QVariantList{2, 3, 4} << true << 1 << 1;
+    QTest::newRow("only connecting") << QVariantList{0} << QVariantList{2} << true << 0 << 0;
+    QTest::newRow("plain OpenVPN") << QVariantList{0} << QVariantList{2, 3, 4} << false << 0 << 0;
 }
 
 void TestApiManager::stateMachine()
 {
-    QFETCH(QVariantList, states);
+    QFETCH(QVariantList, before);
+    QFETCH(QVariantList, after);
     QFETCH(bool, setupEnabled);
     QFETCH(int, retrievals);
     QFETCH(int, logins);
 
     Rig rig;
     QVERIFY(rig.start());
-    // Up at the first report: a tunnel kept from a run before, no sign-in.
-    const bool found = states.first().toInt() >= libvelcor::StateReconnecting;
-    if (!found)
+    QCOMPARE(rig.api()->getLastState(), -1);
+    for (const QVariant& st : before)
+        rig.sim.emitState(st.toInt());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.stateChanged")), before.size(),
+                              5000);
+    if (!after.isEmpty())
         QVERIFY(rig.signIn(Rig::userPass(), setupEnabled
                                                 ? QVariantMap()
                                                 : setupFragment(QStringLiteral("false")).toMap()));
     QCOMPARE(rig.api()->isSetupEnabled(), setupEnabled);
-    QCOMPARE(rig.api()->getLastState(), -1);
     const int mark = rig.simMark();
 
-    for (const QVariant& st : states)
+    for (const QVariant& st : after)
         rig.sim.emitState(st.toInt());
+    const QVariantList states = before + after;
     QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.stateChanged")), states.size(),
                               5000);
     QTest::qWait(LoginWaitMs);
@@ -107,17 +149,17 @@ void TestApiManager::stateMachine()
     QCOMPARE(loginPosts(rig), logins);
     QCOMPARE(rig.log.count(QStringLiteral("window.loggedIn")), logins);
     QCOMPARE(rig.api()->getLastState(), states.last().toInt());
-    QCOMPARE(rig.log.count(QStringLiteral("portal.gotPages")), retrievals);
+    // A configuration that comes once its sign-in has ended brings no pages.
+    QCOMPARE(rig.log.count(QStringLiteral("portal.gotPages")), logins);
     QVariantList seen;
     for (const orvofake::Call& c : rig.log.of(QStringLiteral("window.stateChanged")))
         seen << c.args.at(0);
     QCOMPARE(seen, states);
     // The windows show a found tunnel as a plain connection while it is up.
-    const QVariantMap shown =
-        rig.log.last(QStringLiteral("window.configReceive")).args.value(0).toMap();
-    if (found)
-        QCOMPARE(shown.value("setup").toMap().value("enabled"),
-                 QVariant(states.last().toInt() > 2 ? "false" : "true"));
+    const bool foundUp = after.isEmpty() && states.last().toInt() > 2;
+    if (after.isEmpty())
+        QCOMPARE(rig.log.last(QStringLiteral("window.plainConnection")).args,
+                 (QVariantList{foundUp, foundUp}));
 }
 
 void TestApiManager::startFollowsTheConnectRequest()
@@ -340,24 +382,6 @@ void TestApiManager::quickDisconnectDropsTheScheduledLogin()
     QVERIFY(!rig.api()->getIsLoggedIn());
 }
 
-void TestApiManager::droppedConnectionDropsTheScheduledLogin()
-{
-    Rig rig;
-    QVERIFY(rig.start());
-    QVERIFY(rig.signIn());
-    rig.sim.emitState(libvelcor::StateConnecting);
-    rig.sim.emitState(libvelcor::StateConnected);
-    rig.sim.emitState(libvelcor::StateError);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.stateChanged")), 3, 5000);
-    QTest::qWait(LoginWaitMs);
-    QCOMPARE(loginPosts(rig), 0);
-
-    // The next rise logs in as usual.
-    rig.sim.emitState(libvelcor::StateConnected);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.loggedIn")), 1, 5000);
-    QCOMPARE(loginPosts(rig), 1);
-}
-
 void TestApiManager::portsAndSettingsReachEverySession()
 {
     Rig rig;
@@ -488,10 +512,127 @@ void TestApiManager::loginGoesToTheSignInsServer()
     QTest::qWait(LoginWaitMs * 2);
     QCOMPARE(loginPosts(rig), 1);
     QCOMPARE(rig.log.count(QStringLiteral("portal.gotPages")), 1);
-    // Shown as a plain connection, which the user can end.
-    QCOMPARE(
-        rig.log.last(QStringLiteral("window.configReceive")).args.value(0).toMap().value("setup"),
-        QVariant(QVariantMap{{"enabled", "false"}}));
+    // Up again after the error, it is no sign-in's: shown as a found, plain
+    // connection, which the user can end.
+    QCOMPARE(rig.log.last(QStringLiteral("window.plainConnection")).args,
+             (QVariantList{true, true}));
+}
+
+// A sign-in lasts from SIGN IN until its tunnel ends: the user's LOGOUT, or
+// a report of idle or error. Through every pair of consecutive reports, each
+// answer the configuration may get and LOGOUT at several steps, the user's
+// password goes only to the server that the sign-in's own configuration
+// named (A), and only while the sign-in lasts; a tunnel that rises without
+// one is shown as a found, plain connection and asked nothing. The user
+// signs in again at some of the states at which the window offers SIGN IN.
+void TestApiManager::signInLastsUntilItsTunnelEnds_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QList<int>>("signInAt");
+    QTest::addColumn<int>("logoutEvery");
+    for (const char* answer : {"A", "A, then B", "none", "failure", "late", "never"}) {
+        const QString name(answer);
+        QTest::newRow(qPrintable(name + ", sign-ins at idle and error"))
+            << name << QList<int>{0, 1} << 0;
+        QTest::newRow(qPrintable(name + ", at idle, LOGOUT every 5")) << name << QList<int>{0} << 5;
+        QTest::newRow(qPrintable(name + ", at error")) << name << QList<int>{1} << 0;
+    }
+}
+
+void TestApiManager::signInLastsUntilItsTunnelEnds()
+{
+    QFETCH(QString, answer);
+    QFETCH(QList<int>, signInAt);
+    QFETCH(int, logoutEvery);
+    const int delayMs = 15;
+    ORVO::ApiManager::setLoginDelay(delayMs);
+    struct Restore
+    {
+        ~Restore() { ORVO::ApiManager::setLoginDelay(ORVO::ApiManager::LoginDelayMs); }
+    } restore;
+    Rig rig;
+    QVERIFY(rig.start());
+    // A is the test server as 127.0.0.1, B the same server as localhost: a
+    // login that goes to B is seen by its Host.
+    const QVariantMap a = rig.sim.serverRecord();
+    QVariantMap server = a.value("server").toMap();
+    server.insert("openvpn_internal_ip", "localhost");
+    const QVariantMap b{{"server", server}};
+    if (answer == "none")
+        rig.sim.setConfigReply(QVariantMap{});
+    else if (answer == "failure")
+        rig.sim.setResultCode("setup.configRetrieve", 5);
+    else if (answer == "late")
+        rig.sim.setConfigReply(a, delayMs * 6);
+    else if (answer == "never")
+        rig.sim.setConfigReply(a, 600000);
+
+    bool lasts = false;
+    bool found = false;
+    int state = -1;
+    int loginsAtEnd = 0;
+    int retrievalsAtEnd = 0;
+    const auto retrievals = [&rig]() {
+        return rig.valuesSince(QStringLiteral("setup.configRetrieve"), 0).size();
+    };
+    int pagesAtSignIn = 0;
+    const auto signIn = [&]() {
+        if (answer == "A, then B")
+            rig.sim.setConfigReply(a);
+        pagesAtSignIn = rig.log.count(QStringLiteral("portal.gotPages"));
+        QVERIFY(rig.signIn());
+        lasts = true;
+    };
+    const auto ended = [&]() {
+        lasts = false;
+        QTest::qWait(delayMs * 2);
+        loginsAtEnd = loginPosts(rig);
+        retrievalsAtEnd = retrievals();
+    };
+    signIn();
+    const QList<int> reports = everyPairOfReports();
+    QCOMPARE(reports.size(), 26);
+    for (int i = 0; i < reports.size(); ++i) {
+        const int st = reports.at(i);
+        if (logoutEvery && i % logoutEvery == logoutEvery - 1 && lasts) {
+            emit rig.window()->sigDisconnect();
+            ended();
+        }
+        rig.sim.emitState(st);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.api()->getLastState(), st, 5000);
+        const bool up = st == 3 || st == 4;
+        if (st <= 1) {
+            found = false;
+            if (lasts)
+                ended();
+        } else if (up && state != 3 && state != 4) {
+            found = !lasts;
+        }
+        state = st;
+        QTest::qWait(delayMs * 2);
+        // Once the sign-in's own configuration named A, the service names B.
+        if (answer == "A, then B" &&
+            rig.log.count(QStringLiteral("portal.gotPages")) > pagesAtSignIn)
+            rig.sim.setConfigReply(b);
+
+        const QString step = QStringLiteral("step %1 (%2)").arg(i).arg(st);
+        for (const TestServer::Request& r : rig.web.requests(QLatin1String(TestServer::LoginPath)))
+            QVERIFY2(r.headers.value("host").startsWith("127.0.0.1:"), qPrintable(step));
+        if (!lasts) {
+            QVERIFY2(loginPosts(rig) == loginsAtEnd, qPrintable(step));
+            QVERIFY2(retrievals() == retrievalsAtEnd, qPrintable(step));
+        }
+        const orvofake::Call shown = rig.log.last(QStringLiteral("window.plainConnection"));
+        if (found && up)
+            QVERIFY2(shown.args == (QVariantList{true, true}), qPrintable(step));
+        if (signInAt.contains(st) && !lasts)
+            signIn();
+    }
+    // The sign-ins that LOGOUT leaves long enough log in.
+    if (answer == "none" || answer == "failure" || answer == "never")
+        QCOMPARE(loginPosts(rig), 0);
+    else if (signInAt.size() == 2)
+        QTRY_VERIFY(loginPosts(rig) > 0);
 }
 
 ORVO_TEST_MAIN(TestApiManager)

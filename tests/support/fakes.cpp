@@ -121,6 +121,11 @@ void FakeLoginPlugin::onDisconnect()
     log->add(QStringLiteral("login"), QStringLiteral("sigDisconnect"));
 }
 
+void FakeLoginPlugin::plainConnection(bool up, bool found)
+{
+    log->add(QStringLiteral("login"), QStringLiteral("plainConnection"), {up, found});
+}
+
 void FakeLoginPlugin::onStateChanged(libvelcor::State st)
 {
     log->add(QStringLiteral("login"), QStringLiteral("stateChanged"), {int(st)});
@@ -257,6 +262,11 @@ void FakeMainWindow::configReceive(QVariant config)
 
 FakeTray::FakeTray(CallLog* log, QObject* parent) : QObject(parent), log(log) {}
 
+void FakeMainWindow::plainConnection(bool up, bool found)
+{
+    log->add(QStringLiteral("window"), QStringLiteral("plainConnection"), {up, found});
+}
+
 void FakeTray::configReceive(QVariant config)
 {
     log->add(QStringLiteral("tray"), QStringLiteral("configReceive"), {config});
@@ -317,6 +327,7 @@ FakeGui::FakeGui(CallLog* log, bool withGui, bool minimal, bool withLogin, bool 
         connect(l, SIGNAL(configSupply(QVariant)), w, SLOT(configReceive(QVariant)));
     }
     connect(this, SIGNAL(configSupplyInt(QVariant)), w, SLOT(configReceive(QVariant)));
+    connect(this, SIGNAL(plainConnection(bool, bool)), w, SLOT(plainConnection(bool, bool)));
     if (l) {
         connect(l, SIGNAL(logVerbosityChanged(ORVO::Verbosity)), this,
                 SIGNAL(logVerbosityChanged(ORVO::Verbosity)));

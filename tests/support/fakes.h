@@ -84,6 +84,9 @@ signals:
     void sigDisconnect();
     void stateChanged(libvelcor::State st);
 
+public slots:
+    void plainConnection(bool up, bool found);
+
 private slots:
     void onDisconnect();
     void onStateChanged(libvelcor::State st);
@@ -173,6 +176,7 @@ public slots:
     void loadStarted();
     void loadFinished();
     void configReceive(QVariant config);
+    void plainConnection(bool up, bool found);
 
 private:
     CallLog* log;
@@ -244,6 +248,7 @@ signals:
     void chooseOpenFile(QString msg);
     void queryDownloadTarget(QString url, QString defaultFileName);
     void configSupplyInt(QVariant settings);
+    void plainConnection(bool up, bool found);
     void loadStarted();
     void loadFinished();
     void sigConnect();

@@ -87,6 +87,9 @@ public:
     QSettings* settings = nullptr;
     bool minimal = false;
     bool setupEnabled = true;
+    // The connection up is shown as a plain one (no portal comes for it),
+    // as the service coordinator said last.
+    bool plainShown = false;
     libvelcor::State state = libvelcor::StateIdle;
     QString userName;
     bool connected = false;
@@ -161,6 +164,7 @@ private slots:
     void actionTriggered(QString appName, QVariantMap data);
     void javaScriptWindowObjectCleared();
     void configReceive(QVariant config);
+    void plainConnection(bool up, bool found);
     void chooseOpenFile(QString msg);
     void queryDownloadTarget(QString url, QString defaultFileName);
     void loadStarted();
@@ -181,6 +185,9 @@ private:
     void _buildWidgets();
     void _setWallpaper();
     void _showPortalBar();
+    // The bar of a connection being made, or up and waiting for its portal:
+    // CANCEL, the percentage and the spinner.
+    void _showConnecting();
     // The sign-in bar of a plain connection: LOGOUT.
     void _showPlainConnection();
     void _enableSignOut();

@@ -82,10 +82,17 @@ void MainWindow::configReceive(QVariant config)
     if (!enabled.isNull())
         setupEnabled = enabled.toBool();
     LOG_DEBUG << "[MainWindow] setupEnabled: " << (setupEnabled ? "true" : "false");
+}
+
+void MainWindow::plainConnection(bool up, bool found)
+{
+    LOG_DEBUG << "[MainWindow] plain: " << (up ? "true" : "false")
+              << " found: " << (found ? "true" : "false");
+    plainShown = up;
     // A connection that waited for its portal turns out to have none: the
     // bar ends it.
-    if (!setupEnabled && connected && state == libvelcor::StateConnected && !configShown &&
-        !portalAway && bottomBar)
+    if (up && connected && state == libvelcor::StateConnected && !configShown && !portalAway &&
+        bottomBar)
         _showPlainConnection();
 }
 

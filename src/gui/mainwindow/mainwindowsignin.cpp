@@ -170,15 +170,7 @@ void MainWindow::stateChanged(libvelcor::State s)
         // (refused, cancelled or failed) stopped.
         if (state != libvelcor::StateConnecting && state != libvelcor::StateReconnecting)
             loadButton->setText(QStringLiteral("0%"));
-        disconnectButton->setText(tr("CANCEL"));
-        disconnectButton->setEnabled(true);
-        disconnectButton->show();
-        loadButton->setEnabled(true);
-        loadButton->show();
-        loadingMovie->start();
-        signInButton->hide();
-        signInButton->setEnabled(false);
-        iconButton->hide();
+        _showConnecting();
         // The connection the lines told of is being made again: the status
         // bar's (portal view) and, without the portal view, the bar's say so.
         statusLabel->setText(libvelcor::stateToString(libvelcor::StateConnecting));
@@ -187,7 +179,6 @@ void MainWindow::stateChanged(libvelcor::State s)
         // A new connection retrieves the server's configuration: its web
         // login may wait for the portal again.
         portalDropped = false;
-        sendEvent(disconnectButton, QEvent::Enter);
         break;
     case libvelcor::StateConnected:
         ui->statusBar->clearMessage();
@@ -195,11 +186,17 @@ void MainWindow::stateChanged(libvelcor::State s)
             // The portal stays away until the user or a new web login brings
             // it back: the bar keeps its way on meanwhile.
             _showPortalBar();
-        } else if (setupEnabled) {
-            bottomBar->hide();
-            LOG_DEBUG << "[MainWindow] Lodestar mode - waiting for config";
-        } else {
+        } else if (configShown) {
+            // The portal view is back after a reconnection; it has its own
+            // Logout.
+        } else if (plainShown) {
             _showPlainConnection();
+        } else {
+            // Up, and its portal to come: until it does, the bar keeps the
+            // way out that the connection had while it was being made.
+            LOG_DEBUG << "[MainWindow] Lodestar mode - waiting for config";
+            bottomBar->show();
+            _showConnecting();
         }
         connectedTimer.stop();
         connectedSince = QDateTime::currentDateTimeUtc();
@@ -295,6 +292,20 @@ void MainWindow::updateLoadingIcon()
     if (icon.isNull())
         icon = QIcon(loadingMovie->currentPixmap());
     loadButton->setIcon(icon);
+}
+
+void MainWindow::_showConnecting()
+{
+    disconnectButton->setText(tr("CANCEL"));
+    disconnectButton->setEnabled(true);
+    disconnectButton->show();
+    loadButton->setEnabled(true);
+    loadButton->show();
+    loadingMovie->start();
+    signInButton->hide();
+    signInButton->setEnabled(false);
+    iconButton->hide();
+    sendEvent(disconnectButton, QEvent::Enter);
 }
 
 void MainWindow::_showPlainConnection()

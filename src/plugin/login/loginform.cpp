@@ -150,6 +150,10 @@ LoginForm::LoginForm(QWidget* parent) : QWidget(parent), ui(new Ui_LoginForm)
 
     ui->profileHint->setText(tr("Choose a connection profile or create a new one:"));
     ui->profileHint->setObjectName(QStringLiteral("textLg"));
+    // One line, two where a longer note stands in for it.
+    ui->profileHint->setWordWrap(true);
+    ui->profileHint->setAlignment(Qt::AlignCenter);
+    ui->profileHint->setFixedWidth(410);
 
     ComboBox* combo = ui->profileComboBox;
     combo->label()->setObjectName(QStringLiteral("labelRoundedLeft"));
@@ -234,15 +238,29 @@ void LoginForm::setProgress(int step, int totSteps, QString const& desc)
 
 void LoginForm::setBlocked(bool blocked)
 {
+    // While a connection is up no field of the form takes input: nothing
+    // typed here would go anywhere.
     ui->profileComboBox->setEnabled(!blocked);
+    ui->passwordEdit->setEnabled(!blocked);
     infoButton->setEnabled(!blocked);
     const QString closeFirst = tr("Close the connection to modify profiles");
-    ui->profileHint->setText(blocked ? closeFirst
-                                     : tr("Choose a connection profile or create a new one:"));
+    const ORVO::ConnProfile* shown = profiles.get(ui->profileComboBox->comboBox()->currentText());
+    const bool portalLater =
+        blocked && foundConnection && shown && shown->getType() == ORVO::ConnProfile::LsType;
+    ui->profileHint->setText(
+        portalLater ? tr("The connection was up before the app started. Sign out and in again to "
+                         "open the portal.")
+        : blocked   ? closeFirst
+                    : tr("Choose a connection profile or create a new one:"));
     // An editor opened just before the session started stays open, but
     // changes no profile while the session runs.
     if (editor)
         editor->setSaveRefusal(blocked ? closeFirst : QString());
+}
+
+void LoginForm::setFoundConnection(bool found)
+{
+    foundConnection = found;
 }
 
 void LoginForm::resetCredentials()

@@ -78,6 +78,7 @@ ORVO::PluginWindow* LoginPlugin::newWindow(const QVariantMap& args)
     window = new ORVO::PluginWindow();
     loginForm = new LoginForm(nullptr);
     loginForm->setSignedOut(signedOut);
+    loginForm->setFoundConnection(foundConnection);
     loginForm->setBlocked(!signedOut);
     advForm = new AdvForm(nullptr);
     logForm = new LogForm(nullptr);
@@ -229,6 +230,16 @@ void LoginPlugin::onStateChanged(libvelcor::State st)
     loginForm->setBlocked(!signedOut);
     if (st == libvelcor::StateConnected)
         loginForm->resetCredentials();
+}
+
+void LoginPlugin::plainConnection(bool up, bool found)
+{
+    Q_UNUSED(up);
+    foundConnection = found;
+    if (!loginForm)
+        return;
+    loginForm->setFoundConnection(found);
+    loginForm->setBlocked(!signedOut);
 }
 
 void LoginPlugin::setVpnTimeout(int seconds)

@@ -71,6 +71,9 @@ public slots:
     // receivers wired after the window was built (the tray-only mode builds
     // it before the service side exists).
     void announceSettings();
+    // The connection up is shown as a plain one; found: up before any
+    // sign-in of this client, which the form then says.
+    void plainConnection(bool up, bool found);
 
 private slots:
     void onConnect();
@@ -105,6 +108,8 @@ private:
 
     // The connection is down, as the last state said; given to each form.
     bool signedOut = true;
+    // The tunnel up was found up, not started by a sign-in of this client.
+    bool foundConnection = false;
 };
 
 } // namespace ORVO

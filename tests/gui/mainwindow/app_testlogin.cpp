@@ -22,6 +22,7 @@ public:
     void signInClicked() override {}
 
 public slots:
+    void plainConnection(bool, bool) {}
     void setProgress(int, int, const QString&) override {}
 
 signals:

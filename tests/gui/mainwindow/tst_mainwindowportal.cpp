@@ -79,7 +79,6 @@ private slots:
     void returnCancelsWhileConnecting_data();
     void returnCancelsWhileConnecting();
     void closeAnnounces();
-    void reconnectingFoundAtStart();
 
 private:
     orvotest::TestEnv env;
@@ -462,26 +461,6 @@ void TestMainWindowPortal::closeAnnounces()
     QVERIFY(static_cast<QWidget&>(w).close());
     QCOMPARE(spy.count(), 1);
     QVERIFY(!w.isVisible());
-}
-
-// A tunnel found reconnecting at the start is shown as one being made, which
-// the user can cancel (SIGN IN would end it); one that waits for a portal
-// that never comes can be ended too.
-void TestMainWindowPortal::reconnectingFoundAtStart()
-{
-    MainWindow w(nullptr, false);
-    w.run();
-    QVERIFY(QMetaObject::invokeMethod(&w, "stateChanged",
-                                      Q_ARG(libvelcor::State, libvelcor::StateReconnecting)));
-    QVERIFY(w.signInButton->isHidden() && !w.disconnectButton->isHidden());
-    QCOMPARE(w.disconnectButton->text(), QString("CANCEL"));
-    // Up, it waits for a portal; none comes (no server named): the bar ends it.
-    QVERIFY(QMetaObject::invokeMethod(&w, "stateChanged",
-                                      Q_ARG(libvelcor::State, libvelcor::StateConnected)));
-    QVERIFY(w.bottomBar->isHidden());
-    const QVariant plain = QVariantMap{{"setup", QVariantMap{{"enabled", "false"}}}};
-    QVERIFY(QMetaObject::invokeMethod(&w, "configReceive", Q_ARG(QVariant, plain)));
-    QVERIFY(!w.bottomBar->isHidden() && w.signInButton->text() == "LOGOUT");
 }
 
 ORVO_TEST_GUI_MAIN(TestMainWindowPortal)

@@ -364,14 +364,27 @@ void TestLoginPlugin::unsavedSettingIsSaid()
 void TestLoginPlugin::statesDriveTheForm()
 {
     QVERIFY(logintest::writeProfile(env->dataDir(), "office", "vpn"));
+    QVERIFY(logintest::writeProfile(env->dataDir(), "portal", "ls"));
     ORVO::LoginPlugin* p = logintest::plugin();
     QVERIFY(p->newWindow(QVariantMap()));
     LoginForm* form = p->loginForm;
     ComboBox* combo = form->form()->profileComboBox;
     LineEdit* pass = form->form()->passwordEdit;
-    // A session first heard of as connected blocks the form too.
+    const auto show = [combo](const QString& id) {
+        combo->comboBox()->setCurrentIndex(combo->comboBox()->findText(id));
+    };
+    // A session first heard of as connected blocks the form too. Found up
+    // at the start, a management-server profile's form says how its portal
+    // comes; an OpenVPN profile's has no portal to tell of.
+    show("portal");
+    emit p->plainConnection(true, true);
     emit p->stateChanged(libvelcor::StateConnected);
     QVERIFY(!form->profileInfoButton()->isEnabled());
+    QVERIFY(form->form()->profileHint->text().contains("Sign out and in again"));
+    show("office");
+    emit p->stateChanged(libvelcor::StateConnected);
+    QCOMPARE(form->form()->profileHint->text(), QString("Close the connection to modify profiles"));
+    emit p->plainConnection(false, false);
     emit p->stateChanged(libvelcor::StateIdle);
     pass->setText("typed");
     Recorder rec(p);
@@ -385,7 +398,8 @@ void TestLoginPlugin::statesDriveTheForm()
     emit p->stateChanged(libvelcor::StateConnecting);
     QVERIFY(!combo->comboBox()->isEnabled());
     QVERIFY(!form->profileInfoButton()->isEnabled());
-    QVERIFY(pass->lineEdit()->isEnabled());
+    // Nothing typed while connected would go anywhere.
+    QVERIFY(!pass->lineEdit()->isEnabled());
     // A sign-in starts only from the signed-out state.
     pressReturn(pass->lineEdit());
     emit p->stateChanged(libvelcor::StateReconnecting);

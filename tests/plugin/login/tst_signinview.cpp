@@ -81,56 +81,84 @@ private slots:
     void progressText();
 };
 
+// Steps: a state (0 to 4), Plain (the connection up is shown plain) or
+// Portal (the web login, with the portal ready).
+enum { Plain = 10, Portal = 11 };
+
 void TestSignInView::states_data()
 {
-    QTest::addColumn<bool>("managed");
     QTest::addColumn<QList<int>>("steps");
     QTest::addColumn<QStringList>("bars");
     const QString idle = "SIGN IN arrow";
     const QString connecting = "CANCEL load spin";
-    QTest::newRow("vpn 0-2-4-0") << false << QList<int>{0, 2, 4, 0}
-                                 << QStringList{idle, connecting, "LOGOUT arrow spin", idle};
+    const QString plain = "LOGOUT arrow spin";
+    QTest::newRow("vpn 0-2-4-0") << QList<int>{0, 2, Plain, 4, 0}
+                                 << QStringList{idle, connecting, connecting, plain, idle};
     QTest::newRow("vpn 0-2-4-3-4-0")
-        << false << QList<int>{0, 2, 4, 3, 4, 0}
-        << QStringList{
-               idle, connecting, "LOGOUT arrow spin", "LOGOUT arrow spin", "LOGOUT arrow spin",
-               idle};
-    // Management server: the bar hides at 4; a reconnection lowers the curtain.
+        << QList<int>{0, 2, Plain, 4, 3, 4, 0}
+        << QStringList{idle, connecting, connecting, plain, plain, plain, idle};
+    // Management server: up, the bar keeps CANCEL until the portal comes; a
+    // reconnection lowers the curtain.
     QTest::newRow("managed 0-2-4-0")
-        << true << QList<int>{0, 2, 4, 0} << QStringList{idle, connecting, "spin", idle};
+        << QList<int>{0, 2, 4, 0} << QStringList{idle, connecting, connecting, idle};
     QTest::newRow("managed 0-2-4-3-4-0")
-        << true << QList<int>{0, 2, 4, 3, 4, 0}
-        << QStringList{idle, connecting, "spin", "spin", "spin", idle};
+        << QList<int>{0, 2, 4, 3, 4, 0}
+        << QStringList{idle, connecting, connecting, connecting, connecting, idle};
+    QTest::newRow("managed portal, reconnected")
+        << QList<int>{0, 2, 4, Portal, 3, 4, 0}
+        << QStringList{idle,          connecting,    connecting, "spin status",
+                       "spin status", "spin status", idle};
+    QTest::newRow("managed, no server named")
+        << QList<int>{0, 2, 4, Plain, 3, 4, 0}
+        << QStringList{idle, connecting, connecting, plain, plain, plain, idle};
+    QTest::newRow("managed, straight to connected")
+        << QList<int>{0, 4, 0} << QStringList{idle, "CANCEL load spin", idle};
     QTest::newRow("reconnect before connected")
-        << true << QList<int>{0, 2, 3, 0} << QStringList{idle, connecting, connecting, idle};
+        << QList<int>{0, 2, 3, 0} << QStringList{idle, connecting, connecting, idle};
+    QTest::newRow("found up at the start")
+        << QList<int>{Plain, 4, 0} << QStringList{idle, "LOGOUT arrow", idle};
+    QTest::newRow("found reconnecting at the start")
+        << QList<int>{3, Plain, 4, 1} << QStringList{connecting, connecting, plain, idle};
 }
 
 void TestSignInView::states()
 {
-    QFETCH(bool, managed);
     QFETCH(QList<int>, steps);
     QFETCH(QStringList, bars);
     orvotest::TestEnv env;
     MainWindow w(nullptr, false);
     w.show();
     QCOMPARE(w.run(), 0);
+    portal()->ready = true;
+    const bool managed = !steps.contains(Plain);
     w.setupEnabled = managed;
     for (int i = 0; i < steps.size(); ++i) {
-        setState(w, steps.at(i));
+        const int step = steps.at(i);
+        if (step == Plain)
+            QVERIFY(QMetaObject::invokeMethod(&w, "plainConnection", Q_ARG(bool, true),
+                                              Q_ARG(bool, false)));
+        else if (step == Portal)
+            QVERIFY(QMetaObject::invokeMethod(&w, "loggedIn"));
+        else
+            setState(w, step);
         QCOMPARE(bar(w), bars.at(i));
-        const bool reconnecting = steps.at(i) == 3 && w.connected;
+        // While a connection is made or up, the user can always end it:
+        // CANCEL or LOGOUT in the bar, or the portal view's own Logout.
+        if (w.state != libvelcor::StateIdle && w.state != libvelcor::StateError)
+            QVERIFY(bar(w).startsWith("CANCEL") || bar(w).startsWith("LOGOUT") || w.configShown);
+        const bool reconnecting = step == 3 && w.connected;
         if (reconnecting)
             QCOMPARE(w.ui->statusBar->currentMessage(), QString("Reconnecting"));
         if (reconnecting && managed) {
             QVERIFY(!w.windowList->windows().at(0)->isEnabled());
             QVERIFY(w.curtain->isVisible());
         }
-        if (steps.at(i) == 4) {
+        if (step == 4) {
             QVERIFY(w.connectedTimer.isActive());
             QVERIFY(w.windowList->windows().at(0)->isEnabled());
         }
     }
-    QCOMPARE(w.state, libvelcor::State(steps.last()));
+    portal()->ready = false;
     // The curtain is gone once its fade ended.
     QTRY_VERIFY(!w.curtain->isVisible());
 }
@@ -149,6 +177,8 @@ void TestSignInView::signInAndOutFromTheButton()
     QTest::mouseClick(w.iconButton, Qt::LeftButton);
     QCOMPARE(connects.count(), 1);
     setState(w, 2);
+    QVERIFY(
+        QMetaObject::invokeMethod(&w, "plainConnection", Q_ARG(bool, true), Q_ARG(bool, false)));
     setState(w, 4);
     QTest::mouseClick(w.signInButton, Qt::LeftButton);
     QCOMPARE(disconnects.count(), 1);
