@@ -296,8 +296,10 @@ private slots:
                                                    QWebPage::NavigationTypeOther));
         }
         QCOMPARE(page->pendingCommands() + act.count(), ORVO::QWebPageEcc::MaxPendingCommands);
-        QCOMPARE(log.count(QRegularExpression("Too many commands")), 5);
+        // Told once a flood, and how many once it has ended.
+        QCOMPARE(log.count(QRegularExpression("Too many commands")), 1);
         QTRY_COMPARE(act.count(), ORVO::QWebPageEcc::MaxPendingCommands);
+        QTRY_VERIFY(log.contains("] [WebPage] 5 of the page's commands dropped"));
         for (int i = 0; i < act.count(); ++i)
             QCOMPARE(act.at(i).at(1).toMap().value("url").toString().section('=', -1),
                      QString::number(i));
@@ -307,7 +309,91 @@ private slots:
                                     QString("a,").repeated(act.count() + 1)));
         bundle.setRawHeader("Referer", server.baseUrl().toUtf8() + PortalPath.toUtf8());
         page->acceptNavigationRequest(page->mainFrame(), bundle, QWebPage::NavigationTypeOther);
-        QCOMPARE(log.count(QRegularExpression("Too many commands")), 6);
+        QCOMPARE(log.count(QRegularExpression("Too many commands")), 2);
+    }
+
+    // The user's command is the one that the user's input gave while the
+    // page handled it, one a press (with its release) or key; its lines are
+    // short and few, and the page's own commands never take its place.
+    void userCommandIsTheInputs_data()
+    {
+        QTest::addColumn<QByteArray>("script"); // the server page's, with links u, p, b
+        QTest::addColumn<QString>("input");     // "type", or "press" and "release" on u
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("typing into a page that sends bundles")
+            << QByteArray("onkeydown = function() { b.click() }") << "type" << QStringList();
+        QTest::newRow("press and release with a command on each")
+            << QByteArray("u.onmousedown = function() { p.click() }") << "click"
+            << QStringList{"page"};
+        QTest::newRow("a page's command racing the user's click")
+            << QByteArray("setInterval(function() { p.click() }, 20)") << "press, wait, release"
+            << QStringList{"user"};
+        QTest::newRow("a command flood around the user's click")
+            << QByteArray("setInterval(function() { b.click() }, 50)") << "press, wait, release"
+            << QStringList{"user"};
+    }
+
+    void userCommandIsTheInputs()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, input);
+        QFETCH(QStringList, written);
+        FileLog file(5);
+        QVERIFY(file.opened);
+        // A bundle of 32 applications, each with a scheme of 4,000 letters.
+        const QByteArray bundle = "/manage/portal/OPEN_URL?url=BUILTIN_APP%3Fbundle%3D" +
+                                  QByteArray("OPEN_URL,").repeated(32) + "%26url%3D" +
+                                  QByteArray(4000, 's') + "%3Ax";
+        server.setResponse("/manage/portal/typed/", 200,
+                           "<a id=u href=/manage/portal/OPEN_URL?url=user>user</a> "
+                           "<a id=p href=/manage/portal/OPEN_URL?url=page>page</a> "
+                           "<a id=b href=" +
+                               bundle + ">b</a><script>" + script + "</script>");
+        connect(page, &ORVO::QWebPageEcc::action, this, [](const QString&, const QVariantMap& m) {
+            LOG_ERROR << "[Test] Not opening " << m.value("url").toString();
+        });
+        QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
+        page->clientLoad(QUrl(server.baseUrl() + "/manage/portal/typed/"));
+        QVERIFY(loaded.wait(10000));
+        const QPoint at = page->mainFrame()->findFirstElement("#u").geometry().center();
+        QElapsedTimer clock;
+        clock.start();
+        if (input == "type") {
+            for (int i = 0; i < 40; ++i) { // 8 keys a second
+                QTest::keyClick(view, Qt::Key_A);
+                QTest::qWait(125);
+            }
+        } else {
+            // The tab has written more than it may.
+            for (const quint64 before = ORVO::log::linesLeftOut();
+                 ORVO::log::linesLeftOut() == before;)
+                LOG_ERROR_LIMITED(*page->logLimit()) << QString(4096, 'x');
+            LOG_ALWAYS << "[Test] the user's input";
+            QTest::mousePress(view, Qt::LeftButton, {}, at);
+            QTest::qWait(input == "click" ? 0 : 300);
+            QTest::mouseRelease(view, Qt::LeftButton, {}, at);
+            QTest::qWait(400); // a delayed command's lines
+        }
+        const qint64 ms = clock.elapsed();
+        delete view;
+        delete page;
+        view = nullptr;
+        page = nullptr;
+        const QByteArray log = file.close();
+        if (input == "type") {
+            // The tab's burst, then about 4 KiB a second.
+            qInfo("%d bytes in %lld ms of typing", log.size(), ms);
+            QVERIFY2(log.size() < 72 * 1024 + 4 * ms, QByteArray::number(log.size()));
+            QVERIFY(log.contains(" \xe2\x80\xa6 (cut: "));
+        }
+        QStringList got;
+        for (const QByteArray& line : log.mid(log.indexOf("[Test] the user's input")).split('\n')) {
+            if (line.contains("[Test] Not opening \"user\"") ||
+                line.contains("[Test] Not opening \"page\""))
+                got << line.split('"').value(1);
+        }
+        if (input != "type")
+            QCOMPARE(got, written);
     }
 
     void commandsOnlyFromThePortalItself_data()
