@@ -1,7 +1,6 @@
 #include "plugin/config/qwebpageecc.h"
 
 #include <QEvent>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QNetworkRequest>
 #include <QScopedValueRollback>

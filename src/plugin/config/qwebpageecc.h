@@ -182,8 +182,10 @@ private:
     Input press;
     Qt::MouseButton pressed = Qt::NoButton;
     QString logName;
+    // No child of the page: its end would be an event of the page's, handled
+    // while the page is half gone.
     log::RateLimit lines{QStringLiteral("a portal tab"), log::limits::Plain,
-                         log::limits::DetailedTab, this};
+                         log::limits::DetailedTab};
 };
 
 } // namespace ORVO
