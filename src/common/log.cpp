@@ -131,11 +131,17 @@ Line::Line(const char* level, const char* file, const char* function, int line, 
 
 Line::~Line()
 {
-    const QString text = libvelcor::escapeLogText(buffer);
+    bool input = false;
+    RateLimit* counted = limit ? limit : LimitScope::current(&input);
+    // A line of the user's command is short, however long what a page put
+    // in it.
+    const QString text =
+        libvelcor::escapeLogText(input ? clipped(buffer, limits::UserLineChars) : buffer);
     // Built whole also when it is left out: how much a flood asks for is
     // what tells when it has ended.
-    RateLimit* counted = limit ? limit : LimitScope::current();
-    if (counted && !counted->take(threshold, level, utf8Size(text))) {
+    const qint64 bytes = utf8Size(text);
+    if (counted && !(input ? counted->takeUser(threshold, level, bytes)
+                           : counted->take(threshold, level, bytes))) {
         ++t_leftOut;
         return;
     }

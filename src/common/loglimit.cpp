@@ -123,13 +123,21 @@ LimitScope::LimitScope(Unlimited)
     t_scope = this;
 }
 
+LimitScope::LimitScope(Input, RateLimit* limit)
+    : limit(limit), input(true), loopLevel(QThread::currentThread()->loopLevel()), outer(t_scope)
+{
+    t_scope = this;
+}
+
 LimitScope::~LimitScope()
 {
     t_scope = outer;
 }
 
-RateLimit* LimitScope::current()
+RateLimit* LimitScope::current(bool* input)
 {
+    if (input)
+        *input = false;
     if (!t_scope)
         return nullptr;
     // A nested event loop (a modal box, a file dialog) handles everything
@@ -139,8 +147,11 @@ RateLimit* LimitScope::current()
          scope = scope->outer) {
         if (scope->unlimited)
             return nullptr;
-        if (scope->limit)
+        if (scope->limit) {
+            if (input)
+                *input = scope->input;
             return scope->limit.data();
+        }
     }
     return nullptr;
 }
@@ -248,6 +259,23 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
     if (first)
         _arm(0);
     return false;
+}
+
+bool RateLimit::takeUser(int threshold, const char* word, qint64 bytes)
+{
+    {
+        const std::lock_guard<std::mutex> lock(g_state);
+        const qint64 now = clock.elapsed();
+        userBalance =
+            qMin<double>(limits::UserInput.burst,
+                         userBalance + (now - userRefilledAt) * limits::UserInput.perSecond / 1000);
+        userRefilledAt = now;
+        if (userBalance >= bytes) {
+            userBalance -= bytes;
+            return true;
+        }
+    }
+    return take(threshold, word, bytes);
 }
 
 void RateLimit::_arm(int ms)

@@ -47,6 +47,14 @@ constexpr int QuietMs = 30 * 1000;
 constexpr int AlwaysDrawn = 5;
 // Above the default verbosity: from this level on lines are printed.
 constexpr int DetailedFrom = 6;
+// What the commands of the user's inputs in one source have the program
+// write as the user's (InputLines), whatever the source wrote before: each
+// line cut to this many characters, and the lines of one command in full
+// (a burst), then as much a second, so that a page that turns every key
+// press into commands writes little more than its own rate; past that they
+// count as the source's.
+constexpr int UserLineChars = 1024;
+constexpr LimitSize UserInput{4 * 1024, 3 * 1024};
 } // namespace limits
 
 // What the sources that share it may write in all while they flood: a
@@ -108,6 +116,10 @@ public:
     // Whether a line of that level and size may be written now; one that
     // may not is counted as left out. Asked only for lines that are printed.
     bool take(int threshold, const char* word, qint64 bytes);
+    // The same for a line of a command the user's input gave: written while
+    // the share of the user's inputs (limits::UserInput) has room, else
+    // taken as the source's own.
+    bool takeUser(int threshold, const char* word, qint64 bytes);
     // Tells at once what was left out, and from now on nothing: the source
     // goes.
     void finish();
@@ -128,6 +140,8 @@ private:
     const LimitSize plain;
     const LimitSize detailed;
     double balance;
+    double userBalance = limits::UserInput.burst;
+    qint64 userRefilledAt = 0;
     int quietMs = limits::QuietMs;
     QElapsedTimer clock;
     qint64 refilledAt = 0;
@@ -175,18 +189,23 @@ public:
     LimitScope& operator=(const LimitScope&) = delete;
 
     // The limit of the innermost scope of this thread that has one; none
-    // inside UserLines.
-    static RateLimit* current();
+    // inside UserLines. input: whether that scope is an InputLines.
+    static RateLimit* current(bool* input = nullptr);
 
 protected:
     struct Unlimited
     {
     };
     explicit LimitScope(Unlimited);
+    struct Input
+    {
+    };
+    LimitScope(Input, RateLimit* limit);
 
 private:
     QPointer<RateLimit> limit;
     bool unlimited = false;
+    bool input = false;
     int loopLevel;
     LimitScope* outer;
 };
@@ -199,6 +218,17 @@ class UserLines : public LimitScope
 {
 public:
     UserLines() : LimitScope(Unlimited()) {}
+};
+
+// While it lives, the plain statements of this thread are the lines of the
+// command that the user's input gave in the source of limit (one command
+// per input): each is cut to limits::UserLineChars and written as far as
+// the share of the user's inputs goes (RateLimit::takeUser), else counted
+// against limit. Qt's messages count against limit.
+class InputLines : public LimitScope
+{
+public:
+    explicit InputLines(RateLimit* limit) : LimitScope(Input(), limit) {}
 };
 
 // From now on, Qt's and the web engine's messages (every message that is

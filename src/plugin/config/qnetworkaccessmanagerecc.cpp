@@ -82,6 +82,7 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
             it->requested = true;
             who.document = true;
             who.serverSent = it->serverSent;
+            who.client = it->client;
         }
         // Noted as it comes: once the reply is destroyed, it cannot be read.
         if (who.document && who.serverSent) {
@@ -126,7 +127,8 @@ void QNetworkAccessManagerEcc::dropRedirect(const QNetworkReply* reply)
     emit redirectDropped(it->page, it->from, it->redirect);
 }
 
-void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url, bool serverSent)
+void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url, bool serverSent,
+                                                bool client)
 {
     if (!frame)
         return;
@@ -137,6 +139,7 @@ void QNetworkAccessManagerEcc::followNavigation(QObject* frame, const QUrl& url,
     followed = Followed();
     followed.url = documentUrl(url);
     followed.serverSent = serverSent;
+    followed.client = client;
 }
 
 QNetworkAccessManagerEcc::Hold
@@ -170,7 +173,7 @@ QNetworkAccessManagerEcc::holdNavigation(const std::function<bool(const QObject*
 bool QNetworkAccessManagerEcc::isPageLoad(const QNetworkReply* reply) const
 {
     const auto it = asked.constFind(reply);
-    if (it == asked.constEnd() || !it->document || !it->serverSent)
+    if (it == asked.constEnd() || !it->document || !it->client)
         return false;
     const auto* frame = qobject_cast<QWebFrame*>(it->frame.data());
     return frame && frame->page() && frame->page()->mainFrame() == frame;
@@ -195,6 +198,7 @@ QNetworkAccessManagerEcc::takeRedirects(const QObject* frame, const QUrl& url)
         redirect.to = documentUrl(redirect.from.resolved(to.toUrl()));
         redirect.document = it->document;
         redirect.serverSent = it->serverSent;
+        redirect.client = it->client;
         redirect.taken = it->taken;
         if (redirect.to == target)
             it->taken = true;

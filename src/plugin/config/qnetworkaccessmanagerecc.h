@@ -46,8 +46,9 @@ public:
     // request for url asks for its document, and serverSent is the page's
     // word on whose navigation it is. Another navigation of the frame whose
     // request has not gone out is dropped; the answers to requests that
-    // went out stay as long as their replies.
-    void followNavigation(QObject* frame, const QUrl& url, bool serverSent);
+    // went out stay as long as their replies. client: the client's own
+    // load of the tab (or a redirect of it), whose failure the user is shown.
+    void followNavigation(QObject* frame, const QUrl& url, bool serverSent, bool client = false);
 
     // A navigation's URL written as the web engine asks for it (path
     // segments resolved, "/" for no path, no default port, no fragment):
@@ -62,6 +63,7 @@ public:
         bool document = false;   // the answer to the document request of a followed navigation
         bool serverSent = false; // that navigation's word on whose it is
         bool taken = false;      // an ask to follow it came before
+        bool client = false;     // that navigation is the client's own load of the tab
     };
     // The redirecting answers to frame's requests whose replies are still
     // there: the web engine asks to follow one of them while it still holds
@@ -69,9 +71,10 @@ public:
     // longer count as the server's.
     QList<Redirect> takeRedirects(const QObject* frame, const QUrl& url);
 
-    // Whether reply asks for the document of a navigation of the server's
-    // (or the client's) in the main frame of its page: the load of the tab's
-    // page itself, not what a page, its frames or a foreign document ask for.
+    // Whether reply asks for the document of the client's own load of the
+    // tab (QWebPageEcc::clientLoad, its Refresh and Back, and their
+    // redirects): not a navigation that any document made, nor what a page,
+    // its frames or a foreign document ask for.
     bool isPageLoad(const QNetworkReply* reply) const;
 
     // What the lines about reply count against: the limit of the portal
@@ -105,6 +108,7 @@ private:
     {
         QUrl url; // as a documentUrl()
         bool serverSent = false;
+        bool client = false;
         bool requested = false; // its document request went out
     };
     // Who asked for a reply of a web frame.
@@ -116,6 +120,7 @@ private:
         QPointer<QObject> page;
         bool document = false;
         bool serverSent = false;
+        bool client = false;
         bool taken = false;
         bool held = false;   // another navigation of the frame waited for it
         QUrl from, redirect; // its URL and where its answer sends the frame

@@ -1,9 +1,11 @@
 #include "plugin/config/qwebpageecc.h"
 
 #include <QEvent>
+#include <QMouseEvent>
 #include <QNetworkRequest>
 #include <QScopedValueRollback>
 #include <QSet>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QWebFrame>
@@ -50,7 +52,15 @@ bool isHistoryStep(QWebPage::NavigationType type)
 }
 } // namespace
 
-QWebPageEcc::QWebPageEcc(QObject* parent) : QWebPage(parent) {}
+QWebPageEcc::QWebPageEcc(QObject* parent) : QWebPage(parent)
+{
+    floodEnds.setSingleShot(true);
+    connect(&floodEnds, &QTimer::timeout, this, [this] {
+        LOG_ERROR_LIMITED(lines) << "[WebPage] " << droppedCommands
+                                 << " of the page's commands dropped";
+        droppedCommands = 0;
+    });
+}
 
 QWebPageEcc::~QWebPageEcc()
 {
@@ -130,7 +140,7 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
         }
         // Its redirects come back here as the frame's next navigation.
         if (manager && frame) {
-            manager->followNavigation(frame, url, sent);
+            manager->followNavigation(frame, url, sent, verdict.client && frame == mainFrame());
             if (!dropped)
                 dropped = connect(manager, &QNetworkAccessManagerEcc::redirectDropped, this,
                                   &QWebPageEcc::_redirectDropped);
@@ -150,19 +160,18 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
         return false;
     }
 
-    // A bundle asks for each of its applications.
+    // Whose it is comes first: the page's commands make way for the
+    // user's, which is bounded by its input. A bundle asks for each of its
+    // applications, and one that asks for more than the bound by itself is
+    // no one's.
+    const bool byUser = _takeInput();
     const int asked = qMax(1, int(command.actions.size()));
-    if (recentActions + asked > MaxPendingCommands) {
-        LOG_ERROR_LIMITED(lines) << "[WebPage] Too many commands at once, dropping: "
-                                 << url.toString();
+    if (asked > MaxPendingCommands || (!byUser && recentActions + asked > MaxPendingCommands)) {
+        _dropCommand(url);
         return false;
     }
     recentActions += asked;
     QTimer::singleShot(CommandDelayMs, this, [this, asked] { recentActions -= asked; });
-    // One click or key press gives one command of the user's.
-    const bool byUser = userInput.isValid() && !userInput.hasExpired(UserCommandMs);
-    if (byUser)
-        userInput.invalidate();
     if (command.kind == PortalCommand::Delayed) {
         pending.enqueue(qMakePair(command.actions, byUser));
         // One timer per command: each run takes the oldest waiting command.
@@ -179,10 +188,20 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     return false;
 }
 
+void QWebPageEcc::_dropCommand(const QUrl& url)
+{
+    // Told once a flood, as it begins, and how many once it has ended.
+    if (droppedCommands++ == 0)
+        LOG_ERROR_LIMITED(lines) << "[WebPage] Too many commands at once, dropping the page's "
+                                    "commands, from: "
+                                 << url.toString();
+    floodEnds.start(CommandDelayMs);
+}
+
 void QWebPageEcc::_give(bool byUser, const std::function<void()>& give)
 {
     if (byUser) {
-        const log::UserLines user;
+        const log::InputLines user(&lines);
         give();
     } else {
         const log::LimitScope page(&lines);
@@ -192,11 +211,47 @@ void QWebPageEcc::_give(bool byUser, const std::function<void()>& give)
 
 bool QWebPageEcc::event(QEvent* event)
 {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
-        type == QEvent::KeyPress)
-        userInput.start();
+    // The engine asks for the navigations of a link or a handler while it
+    // handles the input: a link's on the release that ends its press, a
+    // handler's on the press or the release. The release that ends a press
+    // is the same input, so one click gives one command of the user's.
+    Input key;
+    Input* handled = nullptr;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        press = Input();
+        pressed = static_cast<QMouseEvent*>(event)->button();
+        handled = &press;
+        break;
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() == pressed) {
+            pressed = Qt::NoButton;
+            handled = &press;
+        }
+        break;
+    case QEvent::KeyPress:
+        handled = &key;
+        break;
+    default:
+        break;
+    }
+    if (handled)
+        handled->loopLevel = QThread::currentThread()->loopLevel();
+    const QScopedValueRollback<Input*> handling(input, handled);
+    // Qt's messages too: the tab is known here.
+    const log::LimitScope scope(&lines);
     return QWebPage::event(event);
+}
+
+bool QWebPageEcc::_takeInput()
+{
+    // Not from a nested event loop (a box a handler opened): it runs the
+    // page's timers too.
+    if (!input || input->used || QThread::currentThread()->loopLevel() != input->loopLevel)
+        return false;
+    input->used = true;
+    return true;
 }
 
 bool QWebPageEcc::isServerUrl(const QUrl& url) const
@@ -223,17 +278,20 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
     // from the server, once; an answer to a script's or an image's request
     // is no one's.
     bool server = true;
+    bool client = true;
     bool unfollowed = false;
     for (const QNetworkAccessManagerEcc::Redirect& r : manager->takeRedirects(frame, url)) {
         if (r.to == QNetworkAccessManagerEcc::documentUrl(url)) {
             verdict.redirect = true;
             server = server && r.document && r.serverSent && !r.taken && isServerUrl(r.from);
+            client = client && r.document && r.client && !r.taken;
         } else {
             unfollowed = unfollowed || (r.document && !r.taken);
         }
     }
     if (verdict.redirect) {
         verdict.server = server;
+        verdict.client = server && client;
         return verdict;
     }
     // A new navigation. The client's own load is asked about before
@@ -248,7 +306,7 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
         // it brought then looks like one to the client's own load.
         verdict.foreignLoad = !own && !isServerUrl(asking);
         if (own) {
-            verdict.server = true;
+            verdict.server = verdict.client = true;
             return verdict;
         }
     }
@@ -268,6 +326,7 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
                          (isServerUrl(asking) ||
                           (asking.isEmpty() && frame == mainFrame() &&
                            !foreignDocs.contains(url.adjusted(QUrl::RemoveFragment).toString())));
+        verdict.client = verdict.server;
         return verdict;
     }
     // Or a page of the server leads its own frame here; a reload is its
@@ -279,6 +338,7 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
     if (type == QWebPage::NavigationTypeReload)
         asking = url;
     verdict.server = isServerUrl(origin) && isServerUrl(asking) && !portalCommand(asking).loginPage;
+    verdict.client = verdict.server && ownHistoryStep && type == QWebPage::NavigationTypeReload;
     return verdict;
 }
 
@@ -369,6 +429,8 @@ void QWebPageEcc::_noteDocument(const QUrl& url)
 
 void QWebPageEcc::_sessionEnded()
 {
+    // Written whatever the tab wrote before, also from inside its events.
+    const log::UserLines ended;
     LOG_ERROR << "[WebPage] Cookie authentication error";
     emit error();
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QPair>
 #include <QQueue>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
 #include <QWebPage>
@@ -32,13 +32,12 @@ class QWebPageEcc : public QWebPage, public log::LimitSource
 public:
     // Actions (a bundle's applications each) that a page's commands may ask
     // for within 300 ms (the delay of those that wait); a page that asks for
-    // more is flooding, and its extra commands are dropped.
+    // more is flooding, and its extra commands are dropped. The user's
+    // command is never dropped for what the page's took: one press (with
+    // its release) or key press gives at most one. What the program writes
+    // for the user's command is the user's (log::InputLines); what it
+    // writes for the page's counts against the tab's limit.
     static const int MaxPendingCommands = 32;
-    // The first command that comes within this time of the user's click or
-    // key press in the tab is the user's: what the program does for it is
-    // written whatever the page wrote before. What a script's commands
-    // have the program write counts against the tab's limit.
-    static const int UserCommandMs = 1000;
 
     explicit QWebPageEcc(QObject* parent = nullptr);
     ~QWebPageEcc() override;
@@ -58,7 +57,9 @@ public:
     bool isServerUrl(const QUrl& url) const;
     // The client's own load of the tab's page (the tab shown, the
     // sign-in): the only navigation that is the client's without a step
-    // through the history.
+    // through the history. It and its redirects, and the client's own steps
+    // below, are the tab's page loads (QNetworkAccessManagerEcc::isPageLoad),
+    // whose failure the user is shown.
     void clientLoad(const QUrl& url);
     // The client's own Back, Forward and Reload: the history steps they
     // take are the client's navigations.
@@ -84,7 +85,9 @@ signals:
     void error();
 
 protected:
-    // Notes the user's clicks and key presses.
+    // Handles the user's presses and key presses as the inputs whose
+    // command is the user's; what handling any event logs counts against
+    // the tab.
     bool event(QEvent* event) override;
     bool acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                  QWebPage::NavigationType type) override;
@@ -108,7 +111,20 @@ private:
         bool redirect = false;    // it follows an answer that redirects the frame
         bool foreignLoad = false; // a load of the tab that neither the client nor
                                   // a page of the server asked for
+        bool client = false;      // the client's own load or step, or its redirect
     };
+    // One input of the user's: a key press, or a press with the release
+    // that ends it; used once its command of the user's has been asked for.
+    struct Input
+    {
+        bool used = false;
+        int loopLevel = 0;
+    };
+    // Whether the engine asks for this command while the page handles an
+    // input of the user's whose command is still unused; uses it.
+    bool _takeInput();
+    // The bound dropped one of the page's commands.
+    void _dropCommand(const QUrl& url);
     Verdict _judge(QWebFrame* frame, const QNetworkRequest& request, QWebPage::NavigationType type);
     // The tab's navigation goes ahead: the document it may bring.
     void _expectDocument(const QUrl& url, QWebPage::NavigationType type, const Verdict& verdict);
@@ -156,11 +172,20 @@ private:
     // last 300 ms asked for.
     QQueue<QPair<QList<ORVO::PortalAction>, bool>> pending;
     int recentActions = 0;
-    // Since the user's last click or key press in the tab.
-    QElapsedTimer userInput;
+    // The page's commands dropped since the flood began; it ends once none
+    // has been dropped for the commands' delay.
+    int droppedCommands = 0;
+    QTimer floodEnds;
+    // The input the page is handling now (none while it handles any other
+    // event), and the press whose release is still to come.
+    Input* input = nullptr;
+    Input press;
+    Qt::MouseButton pressed = Qt::NoButton;
     QString logName;
+    // No child of the page: its end would be an event of the page's, handled
+    // while the page is half gone.
     log::RateLimit lines{QStringLiteral("a portal tab"), log::limits::Plain,
-                         log::limits::DetailedTab, this};
+                         log::limits::DetailedTab};
 };
 
 } // namespace ORVO

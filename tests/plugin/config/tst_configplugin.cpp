@@ -151,6 +151,22 @@ private slots:
         other.setResponse("/top", 200, "<script>top.location = 'http://lost.invalid/'</script>");
         server.setPortalPage("framed", "/manage/portal/framed",
                              "<iframe src='" + other.baseUrl().toUtf8() + "/top'></iframe>");
+        // Documents that send the tab to a host that cannot be found.
+        const QByteArray lost = "<script>top.location = 'http://nx.invalid/'</script>";
+        server.setResponse(
+            "/lost", 200, lost, "text/html",
+            {{"Content-Security-Policy", "sandbox allow-scripts allow-top-navigation"}});
+        const QMap<QString, QByteArray> lostPages{
+            {"sandboxed", "<iframe src=/lost></iframe>"},
+            {"sandbox", "<iframe sandbox='allow-scripts allow-top-navigation' src=/lost></iframe>"},
+            {"srcdoc", "<iframe srcdoc=\"" + lost + "\"></iframe>"},
+            {"script", lost},
+            {"refresh", "<meta http-equiv=refresh content='0;url=http://nx.invalid/'>"},
+            {"chain", "<script>location = '/r1'</script>"}};
+        for (auto it = lostPages.cbegin(); it != lostPages.cend(); ++it)
+            server.setPortalPage(it.key(), "/manage/portal/" + it.key(), it.value());
+        server.setResponse("/r1", 302, "", "text/plain", {{"Location", "/r2"}});
+        server.setResponse("/r2", 302, "", "text/plain", {{"Location", "http://nx.invalid/"}});
         // A new image each load: one shared with a replaced page may end the load.
         server.setPortalPage(
             "stalled", "/manage/portal/stalled",
@@ -416,6 +432,8 @@ private slots:
         QTest::addColumn<bool>("flood"); // a foreign document's alerts in the tab first
         QTest::newRow("a page's images and frame") << "images" << 1 << 0 << false;
         QTest::newRow("a foreign frame sends the tab there") << "framed" << 1 << 0 << false;
+        for (const char* tab : {"sandboxed", "sandbox", "srcdoc", "script", "refresh", "chain"})
+            QTest::addRow("a document sends the tab there: %s", tab) << tab << 1 << 0 << false;
         QTest::newRow("the tab's own page, twice: one box") << "Users" << 2 << 1 << false;
         QTest::newRow("the same after a flood: logged") << "Users" << 1 << 1 << true;
     }

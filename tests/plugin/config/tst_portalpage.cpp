@@ -296,8 +296,10 @@ private slots:
                                                    QWebPage::NavigationTypeOther));
         }
         QCOMPARE(page->pendingCommands() + act.count(), ORVO::QWebPageEcc::MaxPendingCommands);
-        QCOMPARE(log.count(QRegularExpression("Too many commands")), 5);
+        // Told once a flood, and how many once it has ended.
+        QCOMPARE(log.count(QRegularExpression("Too many commands")), 1);
         QTRY_COMPARE(act.count(), ORVO::QWebPageEcc::MaxPendingCommands);
+        QTRY_VERIFY(log.contains("] [WebPage] 5 of the page's commands dropped"));
         for (int i = 0; i < act.count(); ++i)
             QCOMPARE(act.at(i).at(1).toMap().value("url").toString().section('=', -1),
                      QString::number(i));
@@ -307,7 +309,75 @@ private slots:
                                     QString("a,").repeated(act.count() + 1)));
         bundle.setRawHeader("Referer", server.baseUrl().toUtf8() + PortalPath.toUtf8());
         page->acceptNavigationRequest(page->mainFrame(), bundle, QWebPage::NavigationTypeOther);
-        QCOMPARE(log.count(QRegularExpression("Too many commands")), 6);
+        QCOMPARE(log.count(QRegularExpression("Too many commands")), 2);
+    }
+
+    // The user's command is the one that the user's input gave while the
+    // page handled it, one a press (with its release) or key; its lines are
+    // short and few, and the page's own commands never take its place.
+    void userCommandIsTheInputs_data()
+    {
+        QTest::addColumn<QByteArray>("script");  // the server page's, with links u, p, b
+        QTest::addColumn<int>("waitMs");         // between press and release on u; -1: typing
+        QTest::addColumn<QByteArray>("written"); // the one line of the user's
+        QTest::newRow("typing into a page that sends bundles")
+            << QByteArray("onkeydown = function() { b.click() }") << -1 << QByteArray();
+        QTest::newRow("press and release with a command on each")
+            << QByteArray("u.onmousedown = function() { p.click() }") << 0 << QByteArray("page");
+        QTest::newRow("a page's command racing the user's click")
+            << QByteArray("setInterval(function() { p.click() }, 20)") << 300 << QByteArray("user");
+        QTest::newRow("a command flood around the user's click")
+            << QByteArray("setInterval(function() { b.click() }, 50)") << 300 << QByteArray("user");
+    }
+
+    void userCommandIsTheInputs()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(int, waitMs);
+        QFETCH(QByteArray, written);
+        FileLog file(5);
+        // A bundle of 32 applications, each with a scheme of 4,000 letters.
+        server.setResponse("/manage/portal/typed/", 200,
+                           "<a id=u href=OPEN_URL?url=user>u</a> <a id=p href=OPEN_URL?url=page>p"
+                           "</a> <a id=b href=OPEN_URL?url=BUILTIN_APP%3Fbundle%3D" +
+                               QByteArray("OPEN_URL,").repeated(32) + "%26url%3D" +
+                               QByteArray(4000, 's') + "%3Ax>b</a><script>" + script + "</script>");
+        connect(page, &ORVO::QWebPageEcc::action, this, [](const QString&, const QVariantMap& m) {
+            LOG_ERROR << "[Test] Not opening " << m.value("url").toString();
+        });
+        QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
+        page->clientLoad(QUrl(server.baseUrl() + "/manage/portal/typed/"));
+        QVERIFY(loaded.wait(10000) && file.opened);
+        const QPoint at = page->mainFrame()->findFirstElement("#u").geometry().center();
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; waitMs < 0 && i < 40; ++i) { // 8 keys a second
+            QTest::keyClick(view, Qt::Key_A);
+            QTest::qWait(125);
+        }
+        if (waitMs >= 0) {
+            // The tab has written more than it may.
+            for (const quint64 before = ORVO::log::linesLeftOut();
+                 ORVO::log::linesLeftOut() == before;)
+                LOG_ERROR_LIMITED(*page->logLimit()) << QString(4096, 'x');
+            LOG_ALWAYS << "[Test] the user's input";
+            QTest::mousePress(view, Qt::LeftButton, {}, at);
+            QTest::qWait(waitMs);
+            QTest::mouseRelease(view, Qt::LeftButton, {}, at);
+            QTest::qWait(400); // a delayed command's lines
+        }
+        const qint64 ms = clock.elapsed();
+        const QByteArray log = file.close();
+        const QByteArray after = log.mid(log.indexOf("[Test] the user's input"));
+        if (waitMs >= 0) {
+            QCOMPARE(after.count("[Test] Not opening \""), 1);
+            QVERIFY(after.contains("[Test] Not opening \"" + written + '"'));
+            return;
+        }
+        // The tab's burst, then about 4 KiB a second.
+        qInfo("%d bytes in %lld ms of typing", log.size(), ms);
+        QVERIFY2(log.size() < 72 * 1024 + 4 * ms, QByteArray::number(log.size()));
+        QVERIFY(log.contains(" \xe2\x80\xa6 (cut: "));
     }
 
     void commandsOnlyFromThePortalItself_data()
