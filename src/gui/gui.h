@@ -71,6 +71,8 @@ signals:
     // Relayed to the windows: the connection up is plain (no portal comes),
     // found (up before any sign-in of this client).
     void plainConnection(bool up, bool found);
+    // Relayed to the windows: a sign-in of the user's lasts.
+    void signInLasts(bool lasts);
     void loadStarted();
     void loadFinished();
     void sigConnect();

@@ -199,6 +199,7 @@ void ApiManager::_sigConnect()
         made.auth = auth;
         made.setup = setupEnabled;
         signIn = made;
+        emit signInLasts(true);
     }
     StartRequest request;
     request.id = ++lastStartId;
@@ -504,6 +505,7 @@ void ApiManager::_endSignIn(const char* why)
     // stop whatever tunnel is up by then.
     if (lodestarApi && lodestarApi->currentOp() == LodestarApi::OpLogin)
         lodestarApi->reset();
+    emit signInLasts(false);
 }
 
 void ApiManager::_statusApiNeed(QString need)

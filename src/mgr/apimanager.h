@@ -99,6 +99,9 @@ signals:
     // LOGOUT; found: it rose while no sign-in of this client had started
     // one. Both false once it is down.
     void plainConnection(bool up, bool found);
+    // A sign-in of the user's lasts: from its connect request until its
+    // tunnel ends. Meanwhile the windows offer to end it.
+    void signInLasts(bool lasts);
 
 private slots:
     // A connect request belongs to the profile credential handed over last

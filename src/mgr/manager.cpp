@@ -113,6 +113,8 @@ int Manager::_setup()
     connect(apiManager, SIGNAL(plainConnection(bool, bool)), this,
             SIGNAL(plainConnection(bool, bool)));
     connect(this, SIGNAL(plainConnection(bool, bool)), gui, SIGNAL(plainConnection(bool, bool)));
+    connect(apiManager, SIGNAL(signInLasts(bool)), this, SIGNAL(signInLasts(bool)));
+    connect(this, SIGNAL(signInLasts(bool)), gui, SIGNAL(signInLasts(bool)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
             SIGNAL(stateChanged(libvelcor::State)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,

@@ -84,6 +84,7 @@ signals:
     void sigDisconnect();
     // The service coordinator's word on how the connection up is shown.
     void plainConnection(bool up, bool found);
+    void signInLasts(bool lasts);
     void sigError(ORVO::Module m, QString errStr, QString msg = QString(""));
     void sigQuery(int id, QString query);
     void close();

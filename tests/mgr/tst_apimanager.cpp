@@ -622,6 +622,9 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
             QVERIFY2(loginPosts(rig) == loginsAtEnd, qPrintable(step));
             QVERIFY2(retrievals() == retrievalsAtEnd, qPrintable(step));
         }
+        // The window offers CANCEL for as long as the sign-in lasts.
+        QVERIFY2(rig.log.last(QStringLiteral("window.signInLasts")).args == QVariantList{lasts},
+                 qPrintable(step));
         const orvofake::Call shown = rig.log.last(QStringLiteral("window.plainConnection"));
         if (found && up)
             QVERIFY2(shown.args == (QVariantList{true, true}), qPrintable(step));

@@ -262,6 +262,11 @@ void FakeMainWindow::configReceive(QVariant config)
 
 FakeTray::FakeTray(CallLog* log, QObject* parent) : QObject(parent), log(log) {}
 
+void FakeMainWindow::signInLasts(bool lasts)
+{
+    log->add(QStringLiteral("window"), QStringLiteral("signInLasts"), {lasts});
+}
+
 void FakeMainWindow::plainConnection(bool up, bool found)
 {
     log->add(QStringLiteral("window"), QStringLiteral("plainConnection"), {up, found});
@@ -271,6 +276,11 @@ void FakeTray::configReceive(QVariant config)
 {
     log->add(QStringLiteral("tray"), QStringLiteral("configReceive"), {config});
     readSetupFlag(config, setupFlag);
+}
+
+void FakeTray::signInLasts(bool lasts)
+{
+    log->add(QStringLiteral("tray"), QStringLiteral("signInLasts"), {lasts});
 }
 
 void FakeTray::_stateChanged(libvelcor::State state)
@@ -347,6 +357,7 @@ FakeGui::FakeGui(CallLog* log, bool withGui, bool minimal, bool withLogin, bool 
         connect(this, SIGNAL(stateChanged(libvelcor::State)), w,
                 SLOT(stateChanged(libvelcor::State)));
         connect(this, SIGNAL(loggedIn()), w, SLOT(loggedIn()));
+        connect(this, SIGNAL(signInLasts(bool)), w, SLOT(signInLasts(bool)));
         connect(this, SIGNAL(progress(libvelcor::Progress)), w,
                 SLOT(progress(libvelcor::Progress)));
         connect(this, SIGNAL(authSupply(libvelcor::Auth)), w, SLOT(authReceived(libvelcor::Auth)));

@@ -177,6 +177,7 @@ public slots:
     void loadFinished();
     void configReceive(QVariant config);
     void plainConnection(bool up, bool found);
+    void signInLasts(bool lasts);
 
 private:
     CallLog* log;
@@ -202,6 +203,7 @@ public slots:
     void authReceive(libvelcor::Auth auth);
     void gotError(QString msg);
     void _stateChanged(libvelcor::State state);
+    void signInLasts(bool lasts);
     void windowClosed();
     void progress(libvelcor::Progress progress);
 
@@ -249,6 +251,7 @@ signals:
     void queryDownloadTarget(QString url, QString defaultFileName);
     void configSupplyInt(QVariant settings);
     void plainConnection(bool up, bool found);
+    void signInLasts(bool lasts);
     void loadStarted();
     void loadFinished();
     void sigConnect();

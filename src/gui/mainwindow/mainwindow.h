@@ -90,6 +90,8 @@ public:
     // The connection up is shown as a plain one (no portal comes for it),
     // as the service coordinator said last.
     bool plainShown = false;
+    // A sign-in of the user's lasts (from SIGN IN until its tunnel ends).
+    bool signInOpen = false;
     libvelcor::State state = libvelcor::StateIdle;
     QString userName;
     bool connected = false;
@@ -165,6 +167,7 @@ private slots:
     void javaScriptWindowObjectCleared();
     void configReceive(QVariant config);
     void plainConnection(bool up, bool found);
+    void signInLasts(bool lasts);
     void chooseOpenFile(QString msg);
     void queryDownloadTarget(QString url, QString defaultFileName);
     void loadStarted();
@@ -188,6 +191,8 @@ private:
     // The bar of a connection being made, or up and waiting for its portal:
     // CANCEL, the percentage and the spinner.
     void _showConnecting();
+    // The bar of no connection: SIGN IN and its arrow.
+    void _showSignIn();
     // The sign-in bar of a plain connection: LOGOUT.
     void _showPlainConnection();
     void _enableSignOut();

@@ -130,18 +130,7 @@ void MainWindow::stateChanged(libvelcor::State s)
         loadHold.reset();
         ui->statusBar->hide();
         bgLabelLg->setText(QString(""));
-        disconnectButton->setEnabled(false);
-        disconnectButton->hide();
-        loadButton->setEnabled(false);
-        loadButton->hide();
-        loadingMovie->stop();
-        signInButton->setText(tr("SIGN IN"));
-        signInButton->show();
-        signInButton->setEnabled(true);
-        setIcon(iconButton, QStringLiteral("rc:login-arrow.png"));
-        iconButton->show();
-        // The portal view disabled the arrow; it works with the button again.
-        iconButton->setEnabled(true);
+        _showSignIn();
         if (loginIface)
             loginIface->setProgress(0, 12, tr("Idle"));
         showLogin();
@@ -152,6 +141,12 @@ void MainWindow::stateChanged(libvelcor::State s)
             page->hideLoadProgressBar();
         if (setupEnabled)
             bottomBar->show();
+        // A report from before the sign-in's "start" (what it began from):
+        // the sign-in goes on, and CANCEL ends it.
+        if (signInOpen) {
+            bottomBar->show();
+            _showConnecting();
+        }
         break;
     case libvelcor::StateReconnecting:
         if (connected) {
@@ -292,6 +287,39 @@ void MainWindow::updateLoadingIcon()
     if (icon.isNull())
         icon = QIcon(loadingMovie->currentPixmap());
     loadButton->setIcon(icon);
+}
+
+void MainWindow::signInLasts(bool lasts)
+{
+    LOG_DEBUG << "[MainWindow] sign-in lasts: " << (lasts ? "true" : "false");
+    signInOpen = lasts;
+    // Up or being made, the state shows the connection; down, the sign-in
+    // decides between CANCEL and SIGN IN.
+    if (!signInButton || (state != libvelcor::StateIdle && state != libvelcor::StateError))
+        return;
+    if (lasts) {
+        loadButton->setText(QStringLiteral("0%"));
+        bottomBar->show();
+        _showConnecting();
+    } else {
+        _showSignIn();
+    }
+}
+
+void MainWindow::_showSignIn()
+{
+    disconnectButton->setEnabled(false);
+    disconnectButton->hide();
+    loadButton->setEnabled(false);
+    loadButton->hide();
+    loadingMovie->stop();
+    signInButton->setText(tr("SIGN IN"));
+    signInButton->show();
+    signInButton->setEnabled(true);
+    setIcon(iconButton, QStringLiteral("rc:login-arrow.png"));
+    iconButton->show();
+    // The portal view disabled the arrow; it works with the button again.
+    iconButton->setEnabled(true);
 }
 
 void MainWindow::_showConnecting()

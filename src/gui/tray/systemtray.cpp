@@ -267,26 +267,38 @@ void SystemTray::updateIcon()
         trayIcon->setIcon(QIcon(movie->currentPixmap()));
 }
 
+void SystemTray::signInLasts(bool lasts)
+{
+    signInOpen = lasts;
+    _showEntries();
+}
+
+void SystemTray::_showEntries()
+{
+    // A sign-in, a connection being made, or up (also one the client found
+    // up at its start, never seen connecting), is ended with Disconnect.
+    const bool connection = signInOpen || lastState == libvelcor::StateConnecting ||
+                            lastState == libvelcor::StateReconnecting ||
+                            lastState == libvelcor::StateConnected;
+    setShown(connectAction, !connection);
+    setShown(disconnectAction, connection);
+    if (settingsAction)
+        settingsAction->setEnabled(!connection);
+    if (signInButton) {
+        signInButton->setText(connection ? tr("Disconnect") : tr("Connect"));
+        signInButton->setEnabled(true);
+    }
+}
+
 void SystemTray::_stateChanged(libvelcor::State state)
 {
-    // A connection being made, or up (also one the client found up at its
-    // start, never seen connecting), is ended with Disconnect.
-    if (state == libvelcor::StateConnecting || state == libvelcor::StateReconnecting ||
-        state == libvelcor::StateConnected) {
-        setShown(connectAction, false);
-        setShown(disconnectAction, true);
-        if (settingsAction)
-            settingsAction->setEnabled(false);
-    }
+    lastState = state;
+    _showEntries();
     switch (state) {
     case libvelcor::StateIdle:
         setShown(showAction, true);
-        setShown(connectAction, true);
-        setShown(disconnectAction, false);
         if (statusMenu)
             statusMenu->menuAction()->setVisible(false);
-        if (settingsAction)
-            settingsAction->setEnabled(true);
         setSystemTrayIcon(QLatin1String(IdleIcon));
         server.clear();
         user.clear();
@@ -338,9 +350,6 @@ void SystemTray::_stateChanged(libvelcor::State state)
             text += QLatin1Char('\n') + connectedSinceAction->text();
         }
         signInStatus->setText(text);
-        const bool connecting = disconnectAction && disconnectAction->isEnabled();
-        signInButton->setText(connecting ? tr("Disconnect") : tr("Connect"));
-        signInButton->setEnabled(connecting || (connectAction && connectAction->isEnabled()));
     }
 }
 

@@ -65,6 +65,9 @@ public slots:
     void authReceive(libvelcor::Auth const& auth);
     // Minimal GUI mode: shows the sign-in window (when it exists).
     void showSignInWindow();
+    // A sign-in of the user's lasts, from SIGN IN until its tunnel ends:
+    // Disconnect ends it.
+    void signInLasts(bool lasts);
 
 protected slots:
     void gotError(QString const& msg);
@@ -91,10 +94,14 @@ private:
     bool made(QObject* object);
     // Without a tray: the sign-in window's own state line and button.
     void _addStatusBar();
+    // Connect or Disconnect, as the sign-in and the last state call for.
+    void _showEntries();
 
     bool valid = false;
     bool minimal;
     bool setupEnabled = true;
+    int lastState = -1; // a libvelcor::State; -1 before the first
+    bool signInOpen = false;
     QSystemTrayIcon* trayIcon = nullptr;
     ORVO::LoginGfxPluginInterface* loginPlugin = nullptr;
     ORVO::LoginWidget* signInWindow = nullptr;

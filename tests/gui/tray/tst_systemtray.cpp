@@ -180,17 +180,25 @@ private slots:
              "Username: alice", false},
             {3, "rc:icon-connecting.png", false, true, nullptr, "Connected to: office",
              "Username: alice", false},
-            {1, "rc:icon-error.png", false, true, "Boom", "Connected to: office", "Username: alice",
+            // The error ended the connection: Connect starts another.
+            {1, "rc:icon-error.png", true, true, "Boom", "Connected to: office", "Username: alice",
              true},
             {0, "rc:icon-idle.png", true, false, nullptr, nullptr, nullptr, true},
             // The last error stays; profile and user were emptied at idle.
             {1, "rc:icon-error.png", true, false, "Boom", nullptr, nullptr, true},
+            // A sign-in before the service's first report: Disconnect ends it.
+            {-2, "rc:icon-error.png", false, false, "Boom", nullptr, nullptr, true},
+            {-3, "rc:icon-error.png", true, false, "Boom", nullptr, nullptr, true},
             // Up, never seen connecting (found so at the start): Disconnect ends it.
             {4, "rc:icon-connected.png", false, true, nullptr, "Connected to: ", nullptr, false},
         };
         for (const Step& s : steps) {
-            setState(s.state);
-            const QByteArray at = "state " + QByteArray::number(s.state);
+            if (s.state < 0)
+                QVERIFY(QMetaObject::invokeMethod(tray.get(), "signInLasts",
+                                                  Q_ARG(bool, s.state == -2)));
+            else
+                setState(s.state);
+            const QByteArray at = "step " + QByteArray::number(s.state);
             QVERIFY2(imageOf(icon()->icon()) == imageOf(QIcon(s.icon)), at);
             QVERIFY2(entry("Connect")->isVisible() == s.connectShown, at);
             QVERIFY2(entry("Connect")->isEnabled() == s.connectShown, at);

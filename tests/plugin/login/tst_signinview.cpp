@@ -81,9 +81,9 @@ private slots:
     void progressText();
 };
 
-// Steps: a state (0 to 4), Plain (the connection up is shown plain) or
-// Portal (the web login, with the portal ready).
-enum { Plain = 10, Portal = 11 };
+// Steps: a state (0 to 4), Plain (the connection up is shown plain), Portal
+// (the web login, with the portal ready), a sign-in made (SignIn) or ended.
+enum { Plain = 10, Portal = 11, SignIn = 12, Ended = 13 };
 
 void TestSignInView::states_data()
 {
@@ -117,6 +117,13 @@ void TestSignInView::states_data()
         << QList<int>{0, 2, 3, 0} << QStringList{idle, connecting, connecting, idle};
     QTest::newRow("found up at the start")
         << QList<int>{Plain, 4, 0} << QStringList{idle, "LOGOUT arrow", idle};
+    // From SIGN IN on, also before the service's first report (and through
+    // one from before the sign-in's "start"), CANCEL ends the sign-in.
+    QTest::newRow("sign-in before the first report")
+        << QList<int>{0, SignIn, 0, 2, 4, Ended, 0}
+        << QStringList{idle, connecting, connecting, connecting, connecting, connecting, idle};
+    QTest::newRow("sign-in ended before any report")
+        << QList<int>{1, SignIn, Ended} << QStringList{idle, connecting, idle};
     QTest::newRow("found reconnecting at the start")
         << QList<int>{3, Plain, 4, 1} << QStringList{connecting, connecting, plain, idle};
 }
@@ -139,12 +146,14 @@ void TestSignInView::states()
                                               Q_ARG(bool, false)));
         else if (step == Portal)
             QVERIFY(QMetaObject::invokeMethod(&w, "loggedIn"));
+        else if (step == SignIn || step == Ended)
+            QVERIFY(QMetaObject::invokeMethod(&w, "signInLasts", Q_ARG(bool, step == SignIn)));
         else
             setState(w, step);
         QCOMPARE(bar(w), bars.at(i));
         // While a connection is made or up, the user can always end it:
         // CANCEL or LOGOUT in the bar, or the portal view's own Logout.
-        if (w.state != libvelcor::StateIdle && w.state != libvelcor::StateError)
+        if ((w.state != libvelcor::StateIdle && w.state != libvelcor::StateError) || w.signInOpen)
             QVERIFY(bar(w).startsWith("CANCEL") || bar(w).startsWith("LOGOUT") || w.configShown);
         const bool reconnecting = step == 3 && w.connected;
         if (reconnecting)
