@@ -256,6 +256,10 @@
         <source>Cannot sign in: the credential could not be sent</source>
         <translation>Anmeldung nicht möglich: die Anmeldedaten konnten nicht gesendet werden</translation>
     </message>
+    <message>
+        <source>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</source>
+        <translation>Der Client kann auf 127.0.0.1 keine Anfragen des Dienstes annehmen: %1</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>
@@ -796,6 +800,10 @@
     <message>
         <source>(process %1)</source>
         <translation>(Prozess %1)</translation>
+    </message>
+    <message>
+        <source>The connection to the VPN service could not be set up.</source>
+        <translation>Die Verbindung zum VPN-Dienst konnte nicht eingerichtet werden.</translation>
     </message>
 </context>
 <context>

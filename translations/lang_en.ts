@@ -256,6 +256,10 @@
         <source>Cannot sign in: the credential could not be sent</source>
         <translation>Cannot sign in: the credential could not be sent</translation>
     </message>
+    <message>
+        <source>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</source>
+        <translation>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>
@@ -796,6 +800,10 @@
     <message>
         <source>(process %1)</source>
         <translation>(process %1)</translation>
+    </message>
+    <message>
+        <source>The connection to the VPN service could not be set up.</source>
+        <translation>The connection to the VPN service could not be set up.</translation>
     </message>
 </context>
 <context>

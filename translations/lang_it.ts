@@ -256,6 +256,10 @@
         <source>Cannot sign in: the credential could not be sent</source>
         <translation>Impossibile accedere: non è stato possibile inviare la credenziale</translation>
     </message>
+    <message>
+        <source>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</source>
+        <translation>Il client non può ricevere le richieste del servizio su 127.0.0.1: %1</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>
@@ -796,6 +800,10 @@
     <message>
         <source>(process %1)</source>
         <translation>(processo %1)</translation>
+    </message>
+    <message>
+        <source>The connection to the VPN service could not be set up.</source>
+        <translation>Non è stato possibile impostare la connessione al servizio VPN.</translation>
     </message>
 </context>
 <context>

@@ -323,6 +323,12 @@ int runClient(int argc, char** argv, bool withGui, bool minimal, const QString& 
     ORVO::Manager manager(&config);
     if (!manager.valid) {
         LOG_ERROR << "[Main] The service coordinator could not be set up";
+        // The user started a program that ends at once: the box, or the
+        // lines on standard error, say why.
+        QStringList lines{QObject::tr("The connection to the VPN service could not be set up.")};
+        if (!manager.errorText.isEmpty())
+            lines << manager.errorText;
+        reportCritical(withGui, QObject::tr("Fatal error"), lines);
         return 1;
     }
     manager.gui = &gui;

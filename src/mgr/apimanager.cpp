@@ -117,7 +117,9 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
         return;
     }
     if (server->start() != 0) {
-        LOG_ERROR;
+        why = tr("The client cannot listen for the service's requests on 127.0.0.1: %1")
+                  .arg(server->errorString());
+        LOG_ERROR << "[ApiManager] " << why.toUtf8().constData();
         return;
     }
 

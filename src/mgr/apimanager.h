@@ -67,6 +67,8 @@ public:
     ~ApiManager() override;
 
     bool isValid() const { return valid; }
+    // Why it is not valid, for the user; empty when nothing more is known.
+    QString errorText() const { return why; }
 
     ORVO::LodestarApi* getLodestarApi() const { return lodestarApi; }
     int getLastState() const { return lastState; }
@@ -214,6 +216,7 @@ private:
 
     ORVO::NetworkManager* networkManager = nullptr;
     bool valid = false;
+    QString why;
     ORVO::LodestarApi* lodestarApi = nullptr;
     libvelcor::AuthApi* authApi = nullptr;
     libvelcor::StatusApi* statusApi = nullptr;

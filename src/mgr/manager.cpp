@@ -37,6 +37,7 @@ Manager::Manager(ORVO::Config* cfg) : config(cfg)
                 valid = true;
                 return;
             }
+            errorText = apiManager->errorText();
         }
     }
     LOG_ERROR;

@@ -65,8 +65,10 @@ public:
     libvelcor::Auth getProxyAuth() const { return proxyAuth; }
     libvelcor::Auth getProfileAuth() const { return profileAuth; }
 
-    // Tested by the start-up right after construction.
+    // Tested by the start-up right after construction; errorText tells the
+    // user why it is false, when that is known.
     bool valid = false;
+    QString errorText;
     // Borrowed; assigned by the start-up after construction, before run().
     QObject* gui = nullptr;
 

@@ -1,3 +1,8 @@
+#include <QTcpServer>
+
+#include <memory>
+#include <vector>
+
 #include "childclient.h"
 #include "servicesimulator.h"
 #include "testmain.h"
@@ -20,7 +25,9 @@ private:
     // A copy of the program in a bundle of its own, with the given files
     // beside the executable.
     QString bundleProgram(const QStringList& pluginFiles);
-    void runUntilSignal(ChildClient& child, const QStringList& args);
+    // With ports: waits until the service is told both listeners' ports,
+    // and gives them.
+    void runUntilSignal(ChildClient& child, const QStringList& args, QList<int>* ports = nullptr);
 
     QTemporaryDir bundles;
     int bundleCount = 0;
@@ -56,7 +63,7 @@ QString TestGuiModes::bundleProgram(const QStringList& pluginFiles)
 
 // Runs the program until its loop runs, then sends SIGTERM and waits for
 // a clean end.
-void TestGuiModes::runUntilSignal(ChildClient& child, const QStringList& args)
+void TestGuiModes::runUntilSignal(ChildClient& child, const QStringList& args, QList<int>* ports)
 {
     orvosim::ServiceSimulator sim;
     QVERIFY(sim.listen(0));
@@ -70,6 +77,10 @@ void TestGuiModes::runUntilSignal(ChildClient& child, const QStringList& args)
                              15000);
     QVERIFY2(child.proc.state() == QProcess::Running, child.err.constData());
     QTRY_VERIFY_WITH_TIMEOUT(sim.kinds().contains(QStringLiteral("hello")), 10000);
+    if (ports) {
+        QTRY_VERIFY_WITH_TIMEOUT(sim.requestPort() > 0 && sim.logPort() > 0, 10000);
+        *ports = {sim.requestPort(), sim.logPort()};
+    }
     QVERIFY(child.signal(SIGTERM));
     QVERIFY(child.proc.waitForFinished(5000));
     child.err += child.proc.readAllStandardError();
@@ -82,6 +93,9 @@ void TestGuiModes::startAndQuit_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QList<QByteArray>>("lines");
     QTest::addColumn<QList<QByteArray>>("absent");
+    // Every port that the request server and the log listener search is
+    // taken (another account can take them all).
+    QTest::addColumn<bool>("spansTaken");
     QTest::newRow("gui") << QStringList{"gui"}
                          << QList<QByteArray>{"[Main] withGui: true",
                                               "[Main] minimal: false",
@@ -93,7 +107,8 @@ void TestGuiModes::startAndQuit_data()
                                               "[Gui] Emitting quit signals",
                                               "~MainWindow"}
                          << QList<QByteArray>{"Minimal GUI mode", "No login plugin found!",
-                                              "No config plugin found!"};
+                                              "No config plugin found!"}
+                         << false;
     QTest::newRow("min") << QStringList{"min"}
                          << QList<QByteArray>{"[Main] minimal: true",
                                               "[Gui] Running in minimal GUI mode",
@@ -103,7 +118,11 @@ void TestGuiModes::startAndQuit_data()
                                               "[Gui] Emitting quit signals",
                                               "~MainWindow"}
                          << QList<QByteArray>{"[MainWindow] Using embedded logo",
-                                              "Running in full GUI mode", "No login plugin found!"};
+                                              "Running in full GUI mode", "No login plugin found!"}
+                         << false;
+    QTest::newRow("gui, every port searched taken")
+        << QStringList{"gui"} << QList<QByteArray>{"[Main] Starting main loop"}
+        << QList<QByteArray>{"cannot listen"} << true;
 }
 
 void TestGuiModes::startAndQuit()
@@ -111,8 +130,19 @@ void TestGuiModes::startAndQuit()
     QFETCH(QStringList, args);
     QFETCH(QList<QByteArray>, lines);
     QFETCH(QList<QByteArray>, absent);
+    QFETCH(bool, spansTaken);
+    const int first = 4814;
+    const int last = 4824 + 64 - 1;
+    std::vector<std::unique_ptr<QTcpServer>> taken;
+    for (int port = first; spansTaken && port <= last; ++port) {
+        taken.push_back(std::make_unique<QTcpServer>());
+        taken.back()->listen(QHostAddress::LocalHost, quint16(port));
+    }
     ChildClient child;
-    runUntilSignal(child, args);
+    QList<int> ports;
+    runUntilSignal(child, args, spansTaken ? &ports : nullptr);
+    for (int port : qAsConst(ports))
+        QVERIFY2(port < first || port > last, qPrintable(QString::number(port)));
     QByteArray missing;
     QVERIFY2(inOrder(child.err, lines, &missing) == 0, missing.constData());
     for (const QByteArray& line : absent)

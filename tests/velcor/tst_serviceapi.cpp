@@ -7,6 +7,9 @@
 
 #include <memory>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "foreignpeer.h"
@@ -329,9 +332,20 @@ private slots:
     {
         QFETCH(int, timeout);
         Api::setRequestTimeout(timeout);
-        const quint16 port = sim->port();
-        sim->close();
+        // The service's port, bound but not listening until the service
+        // appears: connections are refused, and no other program can take
+        // the port meanwhile.
         sim = std::make_unique<ServiceSimulator>();
+        const int held = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(held >= 0);
+        const auto closeHeld = qScopeGuard([held]() { ::close(held); });
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        QCOMPARE(::bind(held, reinterpret_cast<sockaddr*>(&address), size), 0);
+        QCOMPARE(::getsockname(held, reinterpret_cast<sockaddr*>(&address), &size), 0);
+        const quint16 port = ntohs(address.sin_port);
         qputenv(Api::ServiceAddrVariable, QByteArray("127.0.0.1:") + QByteArray::number(port));
         Apis apis;
         QSignalSpy error(apis.status.get(), SIGNAL(error(libvelcor::Error)));
@@ -360,7 +374,8 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(error.count(), 1);
         QCOMPARE(settings.count(), 0);
-        QVERIFY(sim->listen(port));
+        QCOMPARE(::listen(held, SOMAXCONN), 0);
+        QVERIFY(sim->listenOn(::dup(held)));
         QTRY_COMPARE(settings.count(), 1);
         QTRY_COMPARE(sim->logPort(), 4830);
         QCOMPARE(error.count(), 1);

@@ -40,13 +40,23 @@ ServiceSimulator::~ServiceSimulator()
     close();
 }
 
-bool ServiceSimulator::listen(quint16 p)
+QTcpServer* ServiceSimulator::tcpServer()
 {
     if (!server) {
         server = new QTcpServer(this);
         connect(server, &QTcpServer::newConnection, this, &ServiceSimulator::_newConnection);
     }
-    return server->listen(QHostAddress(QHostAddress::LocalHost), p);
+    return server;
+}
+
+bool ServiceSimulator::listen(quint16 p)
+{
+    return tcpServer()->listen(QHostAddress(QHostAddress::LocalHost), p);
+}
+
+bool ServiceSimulator::listenOn(qintptr descriptor)
+{
+    return tcpServer()->setSocketDescriptor(descriptor);
 }
 
 void ServiceSimulator::close()

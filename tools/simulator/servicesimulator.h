@@ -52,6 +52,9 @@ public:
 
     // Listens on 127.0.0.1 (port 0: any free port).
     bool listen(quint16 port = 0);
+    // Takes over a socket that listens already, bound to 127.0.0.1 by the
+    // caller (which held the port meanwhile).
+    bool listenOn(qintptr descriptor);
     void close();
     quint16 port() const;
     // "127.0.0.1:<port>", the form VELCOR_SERVICE_ADDR takes.
@@ -135,6 +138,7 @@ signals:
 private:
     struct Client;
 
+    QTcpServer* tcpServer();
     void _newConnection();
     void _read(Client* client);
     void _drop(Client* client, const QString& why);

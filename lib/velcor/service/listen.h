@@ -14,23 +14,24 @@
 namespace libvelcor {
 namespace detail {
 
-// How many ports above the requested one are tried when it is taken.
+// How many ports from the requested one are tried before the system picks
+// one.
 constexpr int PortSearchSpan = 64;
 
 // Listens on the first free port from port upwards (port 0: any free
-// port). Returns the bound port, or -1 when none of them could be bound.
+// port); when every port of the span is taken (another account can hold
+// them all), on a port the system picks. Returns the bound port, or -1 when
+// nothing could be bound: server.errorString() says why.
 inline int listenUpwards(QTcpServer& server, const QHostAddress& address, quint16 port)
 {
-    if (port == 0)
-        return server.listen(address, 0) ? int(server.serverPort()) : -1;
-    for (int p = port; p < int(port) + PortSearchSpan && p <= 65535; ++p) {
+    for (int p = port; p != 0 && p < int(port) + PortSearchSpan && p <= 65535; ++p) {
         if (server.listen(address, quint16(p)))
             return p;
         // Only a taken port is worth another try.
         if (server.serverError() != QAbstractSocket::AddressInUseError)
             return -1;
     }
-    return -1;
+    return server.listen(address, 0) ? int(server.serverPort()) : -1;
 }
 
 // Reports the bound port from the event loop, never inside start(): the

@@ -82,6 +82,7 @@ int Server::start()
 {
     if (!valid || (tcpServer && tcpServer->isListening()))
         return -1;
+    lastError.clear();
     if (!tcpServer) {
         tcpServer = new QTcpServer(this);
         connect(tcpServer, &QTcpServer::newConnection, this, &Server::_newConnection);
@@ -89,8 +90,8 @@ int Server::start()
     const int port = detail::listenUpwards(*tcpServer, QHostAddress(QHostAddress::LocalHost),
                                            quint16(initialPort));
     if (port < 0) {
-        VLOG_ERROR << "Request server cannot listen from port " << initialPort << ": "
-                   << tcpServer->errorString();
+        lastError = tcpServer->errorString();
+        VLOG_ERROR << "Request server cannot listen from port " << initialPort << ": " << lastError;
         return -1;
     }
     VLOG_DEBUG << "[Server] Listening on 127.0.0.1:" << port;

@@ -26,6 +26,7 @@
 #include "libvelcor/utils.h"
 
 bool LogForm::once = false;
+bool LogForm::switchNoted = false;
 
 namespace {
 
@@ -116,10 +117,14 @@ LogForm::LogForm(QWidget* parent) : QWidget(parent), ui(new Ui_LogForm)
 
     connect(ui->logEnable, SIGNAL(toggled(bool)), this, SLOT(enableLog(bool)));
     // A stored "disabled" turns the switch off; its toggled() re-enters
-    // enableLog before this call goes on.
+    // enableLog before this call goes on. The stored switch is every page's:
+    // the first page's start logs it, for all of them.
     const bool disabled =
         settings->value(QLatin1String(DisabledKey), !ui->logEnable->isChecked()).toBool();
+    restoring = true;
     enableLog(!disabled);
+    restoring = false;
+    switchNoted = true;
 
     searchEdit = new QLineEdit(ui->logsTable);
     searchEdit->setObjectName(QStringLiteral("plainLineEdit"));
@@ -164,6 +169,7 @@ void LogForm::setListenPort(quint16 port)
 void LogForm::resetFirstPage()
 {
     once = false;
+    switchNoted = false;
 }
 
 LogTable* LogForm::table() const
@@ -213,13 +219,16 @@ void LogForm::enableLog(bool on)
     LOG_TRACE;
     ui->logEnable->setChecked(on);
     logger = LogFormLogger::instance();
+    const bool noted = !(restoring && switchNoted);
     if (on) {
         // Registered first, so that this page shows its own line.
         LogFormLogger::addTarget(this);
-        LOG_ALWAYS << "[Log] enabled (verbosity = "
-                   << ORVO::verbosityToString(getLogVerbosity(), false) << ")";
+        if (noted)
+            LOG_ALWAYS << "[Log] enabled (verbosity = "
+                       << ORVO::verbosityToString(getLogVerbosity(), false) << ")";
     } else {
-        LOG_ALWAYS << "[Log] disabled";
+        if (noted)
+            LOG_ALWAYS << "[Log] disabled";
         LogFormLogger::removeTarget(this);
     }
     // The page's start applies what is stored; only the user's choice is
@@ -239,10 +248,17 @@ void LogForm::currentIndexChanged(int index)
         return;
     }
     LOG_ALWAYS << "[Log] verbosity: " << name;
-    // In force now in any case; the user is told that it is not kept.
+    // A choice that cannot be stored changes nothing: the chooser shows the
+    // stored verbosity again, which stays in force, and the user is told.
     QString why;
-    if (ORVO::utils::settingsSetSync(settings, QLatin1String(VerbosityKey), name, &why) != 0)
+    if (ORVO::utils::settingsSetSync(settings, QLatin1String(VerbosityKey), name, &why) != 0) {
+        {
+            const QSignalBlocker blocker(ui->verbosityLevelComboBox);
+            ui->verbosityLevelComboBox->setCurrentIndex(int(verbosity));
+        }
         _settingNotSaved(why);
+        return;
+    }
     setLogVerbosity(ORVO::Verbosity(index));
     emit logVerbosityChanged(ORVO::Verbosity(index));
     verbosity = ORVO::Verbosity(index);
@@ -293,14 +309,33 @@ void LogForm::logReceived(QString log)
 QString LogForm::rowLines(const QList<QTreeWidgetItem*>& rows)
 {
     // A quote inside a cell is written twice, or a CSV reader would end the
-    // cell there.
-    const auto cell = [](QString text) -> QString {
-        return QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
-               QLatin1Char('"');
-    };
+    // cell there. The size is known first and taken once: growing the text by exactly
+    // each row makes a long log quadratic.
+    const QChar quote(QLatin1Char('"'));
+    int size = 0;
+    for (const QTreeWidgetItem* row : rows) {
+        for (int column : {0, 1}) {
+            const QString cell = row->text(column);
+            size += cell.size() + cell.count(quote) + 2;
+        }
+        size += 3; // ';' and CR LF
+    }
     QString text;
-    for (const QTreeWidgetItem* row : rows)
-        text += cell(row->text(0)) + QLatin1Char(';') + cell(row->text(1)) + QLatin1String("\r\n");
+    text.reserve(size);
+    const auto append = [&text, quote](const QString& cell) {
+        text.append(quote);
+        if (cell.contains(quote))
+            text.append(QString(cell).replace(quote, QLatin1String("\"\"")));
+        else
+            text.append(cell);
+        text.append(quote);
+    };
+    for (const QTreeWidgetItem* row : rows) {
+        append(row->text(0));
+        text.append(QLatin1Char(';'));
+        append(row->text(1));
+        text.append(QLatin1String("\r\n"));
+    }
     return text;
 }
 

@@ -61,7 +61,7 @@ public:
     static QString rowLines(const QList<QTreeWidgetItem*>& rows);
 
     // Tests: the port the first page asks for (0: any free port), and a
-    // process without a first page yet.
+    // process without a first page yet (nor its line on the switch).
     static void setListenPort(quint16 port);
     static void resetFirstPage();
 
@@ -100,6 +100,10 @@ private:
     libvelcor::LogListener listener;
     ORVO::Verbosity verbosity = ORVO::VerbosityLow;
     int logPort = -1;
+    // Set while the page applies the stored switch.
+    bool restoring = false;
 
     static bool once;
+    // The stored switch has been logged by a page of this process.
+    static bool switchNoted;
 };

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QResizeEvent>
+#include <QSet>
 #include <QTime>
 #include <QVector>
 
@@ -392,7 +393,12 @@ void LogTable::store(LogElem elem)
         dropOldest();
         if (!boundNoted) {
             boundNoted = true;
-            firstDrop = true;
+            // Every page's table reaches the same bound with the same lines,
+            // and the note reaches every page: one note per bound and
+            // process.
+            static QSet<int> notedBounds;
+            firstDrop = !notedBounds.contains(maxLines);
+            notedBounds.insert(maxLines);
         }
     }
     scheduleFlush();

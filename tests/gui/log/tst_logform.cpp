@@ -7,19 +7,21 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 
 #include <cerrno>
 #include <memory>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "../boxdriver.h"
 #include "common/config.h"
@@ -281,14 +283,22 @@ private slots:
     }
 
     // A page whose listener cannot start leaves the duty to the next one.
+    // Taken ports do not stop it: the system picks one then. No descriptor
+    // left does.
     void listenerFailureMovesOn()
     {
-        QTcpServer blocker;
-        if (!blocker.listen(QHostAddress::LocalHost, 65535))
-            QSKIP("port 65535 is taken");
-        LogForm::setListenPort(65535);
+        rlimit files;
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &files), 0);
+        const int lowestFree = ::dup(0);
+        QVERIFY(lowestFree >= 0);
+        ::close(lowestFree);
+        // Fonts are read before, not without descriptors.
+        QVERIFY(!QFontDatabase().families().isEmpty());
+        rlimit none = files;
+        none.rlim_cur = rlim_t(lowestFree);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
         LogForm* failed = newPage();
-        LogForm::setListenPort(0);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &files), 0);
         QSignalSpy failedPort(failed, SIGNAL(logPortSupply(int)));
         QSignalSpy failedVerbosity(failed, SIGNAL(logVerbosityChanged(ORVO::Verbosity)));
         QCOMPARE(failed->objectName(), QString("LogForm"));
@@ -455,8 +465,8 @@ private slots:
         QCOMPARE(containing(tableOf(page), on).size(), 1);
     }
 
-    // The user's choices that cannot be stored are in force, and the user
-    // is told why they are not kept.
+    // The user is told why a choice is not kept. The switch is in force
+    // still; the verbosity stays the stored one, and the chooser shows it.
     void choicesNotSaved()
     {
         const QString folder = QFileInfo(store()->fileName()).absolutePath();
@@ -469,6 +479,7 @@ private slots:
         QTest::mouseClick(page->findChild<QCheckBox*>("CheckBox"), Qt::LeftButton);
         page->findChild<QComboBox*>("comboBoxWithLabelSm")->setCurrentIndex(0);
         QVERIFY(!page->logEnabled());
+        QCOMPARE(page->getLogVerbosity(), ORVO::VerbosityLow);
         QCOMPARE(g_cfg->logLevel, 7);
         QCOMPARE(LineRecorder::count("Auto-answer 1024: \"" + ORVO::app() +
                                      " Error\": \"The setting could not be saved: cannot write "
@@ -506,14 +517,20 @@ private slots:
 
     // A line logged while another is delivered follows it to the previous
     // handler and the pages.
+    // The note, like the line on the stored switch, is every page's: it is
+    // written once.
     void lineLoggedDuringDelivery()
     {
         LogForm* page = newPage();
+        LogForm* other = newPage();
         tableOf(page)->setCapacity(1);
+        tableOf(other)->setCapacity(1);
         probe("over the bound");
         const QString note = "[Log] The log view keeps the newest 1 lines";
         QCOMPARE(LineRecorder::count(note), 1);
-        QCOMPARE(containing(tableOf(page), note).size(), 1);
+        QCOMPARE(LineRecorder::count("[Log] enabled"), 1);
+        for (LogForm* p : {page, other})
+            QCOMPARE(containing(tableOf(p), note).size(), 1);
     }
 
     // A line of another thread goes to the previous handler at once, on

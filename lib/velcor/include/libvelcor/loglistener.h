@@ -36,7 +36,8 @@ public:
     ~LogListener() override;
 
     // Listens on address (loopback only) from port upwards (0: any free
-    // port). 0 on success; portBound follows from the event loop.
+    // port), or on a port the system picks when those are taken. 0 on
+    // success; portBound follows from the event loop.
     int start(const QHostAddress& address, quint16 port);
     void stop();
     bool isListening() const;

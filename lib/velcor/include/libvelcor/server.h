@@ -67,9 +67,12 @@ public:
     // The first port tried by start(); 0 lets the system choose. 0 when
     // taken, -1 when out of range or already started.
     int setInitialPort(int port);
-    // Listens on 127.0.0.1 from the initial port upwards. 0 on success;
-    // portBound follows from the event loop.
+    // Listens on 127.0.0.1 from the initial port upwards, or on a port the
+    // system picks when those are taken. 0 on success; portBound follows
+    // from the event loop.
     int start();
+    // Why the last start() failed; empty after one that succeeded.
+    QString errorString() const { return lastError; }
     void stop();
     // The bound port, -1 when not listening.
     int getPort() const;
@@ -89,6 +92,7 @@ private:
     bool valid = false;
     int initialPort = DefaultPort;
     int idleTimeoutMs = DefaultIdleTimeoutMs;
+    QString lastError;
     detail::RefusalLog* refusals = nullptr;
     QTcpServer* tcpServer = nullptr;
     RequestHandler* handler = nullptr;
