@@ -193,13 +193,14 @@ void ApiManager::_sigConnect()
     if (!signIn || signIn->credential != credential.number) {
         // What an earlier sign-in waited for (its configuration, its
         // login) is not this one's.
+        const bool setup = setupEnabled;
         if (signIn)
             _endSignIn("a later sign-in came");
         SignIn made;
         made.number = ++lastSignIn;
         made.credential = credential.number;
         made.auth = auth;
-        made.setup = setupEnabled;
+        made.setup = setup;
         signIn = made;
         emit signInLasts(true);
     }
@@ -336,8 +337,15 @@ void ApiManager::_credentialSent(int number, libvelcor::Api::ResultCode rc)
 
 void ApiManager::_statusApiError(libvelcor::Error err)
 {
-    if (err.getCode() == libvelcor::Api::ConnectionErrorCode)
-        ++connectionFailures;
+    if (err.getCode() != libvelcor::Api::ConnectionErrorCode)
+        return;
+    ++connectionFailures;
+    // The service that took the "start" is gone: what a service reports
+    // next (a restarted one) is no tunnel of this sign-in's.
+    if (signIn && signIn->started) {
+        _endSignIn("the service was lost");
+        _run();
+    }
 }
 
 void ApiManager::_syncRoutes(QStringList endpoints)
@@ -488,11 +496,8 @@ void ApiManager::_run()
         return;
     }
     signIn->loginDue = false;
-    // Only ever the server that the sign-in's own configuration named.
-    if (addr != signIn->server) {
-        LOG_NOTICE << "[ApiManager] Login dropped: the server known now is not the sign-in's";
-        return;
-    }
+    // The addresses known are those of the sign-in's own configuration: no
+    // other reaches the coordinator while it lasts (_setupApiReceived).
     const libvelcor::Auth a = signIn->auth;
     lodestarApi->login(a.getUser(), a.getPass());
 }
@@ -503,10 +508,19 @@ void ApiManager::_endSignIn(const char* why)
         return;
     LOG_DEBUG << "[ApiManager] Sign-in " << signIn->number << " ended: " << why;
     signIn.reset();
-    // Its login's answer would be about nothing that lasts: a failure would
-    // stop whatever tunnel is up by then.
-    if (lodestarApi && lodestarApi->currentOp() == LodestarApi::OpLogin)
+    // Its web requests (a login, a password change) would answer for
+    // nothing that lasts: a failed login would stop whatever tunnel is up by
+    // then, a changed password become a later sign-in's. A logout under
+    // way ends the session at the server and goes on.
+    const LodestarApi::LodestarOp op = lodestarApi->currentOp();
+    if (op != LodestarApi::OpNone && op != LodestarApi::OpLogout)
         lodestarApi->reset();
+    // The web session is the sign-in's: without the user's logout it ends
+    // here, at the client.
+    if (isLoggedIn && !logoutPending) {
+        isLoggedIn = false;
+        networkManager->reset();
+    }
     emit signInLasts(false);
 }
 
@@ -538,24 +552,29 @@ void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant confi
         _run();
         return;
     }
+    const quint64 number = signIn->number;
     const QVariantMap server = config.toMap().value(QStringLiteral("server")).toMap();
     const QVariant named = server.value(QStringLiteral("openvpn_internal_ip"));
+    const QString fallback =
+        server.value(QStringLiteral("fallback_openvpn_internal_ip")).toString();
     if (rc != libvelcor::Api::ResultOk)
         LOG_ERROR;
     else
         LOG_DEBUG << "[ApiManager] Received config: " << config;
     if (signIn->portal == Portal::Unknown) {
-        // The first answer decides: without a management server to log in
+        // The first answer decides. It names a server when the coordinator
+        // takes the address from it; without a management server to log in
         // to, the connection is shown as a plain one, which the user ends.
-        if (rc == libvelcor::Api::ResultOk && !named.isNull()) {
-            signIn->portal = Portal::Named;
-            signIn->server = named.toString();
+        if (rc == libvelcor::Api::ResultOk && !named.isNull())
             emit serverConfigSupply(config);
-        } else {
-            signIn->portal = Portal::None;
+        if (signIn && signIn->number == number) {
+            const bool taken = !addr.isEmpty() && addr == named.toString();
+            signIn->portal = taken ? Portal::Named : Portal::None;
+            signIn->server = taken ? addr : QString();
+            signIn->fallback = taken ? fallbackAddr : QString();
         }
     } else if (signIn->portal == Portal::Named && rc == libvelcor::Api::ResultOk &&
-               named.toString() == signIn->server) {
+               named.toString() == signIn->server && fallback == signIn->fallback) {
         // The same server again, after a reconnection: its pages anew.
         emit serverConfigSupply(config);
     } else {
@@ -602,9 +621,11 @@ void ApiManager::_sigDisconnect()
     // A login or a "start" still waiting belongs to the connection that is
     // going away.
     starts.clear();
+    const bool logout = setupEnabled && isLoggedIn;
+    // The session goes on for its logout.
+    logoutPending = logoutPending || logout;
     _endSignIn("the user signed out");
-    if (setupEnabled && isLoggedIn) {
-        logoutPending = true;
+    if (logout) {
         if (lodestarApi->logout() != 0) {
             _finishLogout(); // nothing could be sent: sign out locally
             return;
@@ -613,10 +634,6 @@ void ApiManager::_sigDisconnect()
             QTimer::singleShot(QuitLogoutMs, this, SLOT(_quitLogoutExpired()));
         return;
     }
-    // A login still in flight would otherwise fail or succeed later, on
-    // behalf of a connection that is gone.
-    if (lodestarApi->currentOp() == LodestarApi::OpLogin)
-        lodestarApi->reset();
     emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
 }
 

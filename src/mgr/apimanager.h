@@ -196,7 +196,9 @@ private:
         // A rise of its tunnel wants the configuration.
         bool configWanted = false;
         Portal portal = Portal::Unknown;
-        QString server; // named by its first configuration
+        // Named by its first configuration: the server and its fallback.
+        QString server;
+        QString fallback;
         // The delay after a report of "connected" passed: it logs in once a
         // configuration has named its server.
         bool loginDue = false;

@@ -83,6 +83,7 @@ private slots:
     void loginGoesToTheSignInsServer();
     void signInLastsUntilItsTunnelEnds_data();
     void signInLastsUntilItsTunnelEnds();
+    void anEndedSignInLeavesNothingBehind();
 };
 
 void TestApiManager::stateMachine_data()
@@ -530,7 +531,8 @@ void TestApiManager::signInLastsUntilItsTunnelEnds_data()
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QList<int>>("signInAt");
     QTest::addColumn<int>("logoutEvery");
-    for (const char* answer : {"A", "A, then B", "none", "failure", "late", "never"}) {
+    for (const char* answer :
+         {"A", "A, then B", "A, then fallback B", "none", "failure", "late", "never"}) {
         const QString name(answer);
         QTest::newRow(qPrintable(name + ", sign-ins at idle and error"))
             << name << QList<int>{0, 1} << 0;
@@ -558,6 +560,9 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     QVariantMap server = a.value("server").toMap();
     server.insert("openvpn_internal_ip", "localhost");
     const QVariantMap b{{"server", server}};
+    server = a.value("server").toMap();
+    server.insert("fallback_openvpn_internal_ip", "localhost");
+    const QVariantMap fallbackB{{"server", server}};
     if (answer == "none")
         rig.sim.setConfigReply(QVariantMap{});
     else if (answer == "failure")
@@ -577,8 +582,10 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     };
     int pagesAtSignIn = 0;
     const auto signIn = [&]() {
-        if (answer == "A, then B")
+        if (answer.startsWith("A, then")) {
             rig.sim.setConfigReply(a);
+            rig.sim.emitFallback(false);
+        }
         pagesAtSignIn = rig.log.count(QStringLiteral("portal.gotPages"));
         QVERIFY(rig.signIn());
         lasts = true;
@@ -610,14 +617,22 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         }
         state = st;
         QTest::qWait(delayMs * 2);
-        // Once the sign-in's own configuration named A, the service names B.
-        if (answer == "A, then B" &&
-            rig.log.count(QStringLiteral("portal.gotPages")) > pagesAtSignIn)
-            rig.sim.setConfigReply(b);
+        // Once the sign-in's own configuration named A, the service names B,
+        // or B as the fallback that it then runs on.
+        if (answer.startsWith("A, then") &&
+            rig.log.count(QStringLiteral("portal.gotPages")) > pagesAtSignIn) {
+            rig.sim.setConfigReply(answer == "A, then B" ? b : fallbackB);
+            if (answer != "A, then B")
+                rig.sim.emitFallback(true);
+        }
 
         const QString step = QStringLiteral("step %1 (%2)").arg(i).arg(st);
         for (const TestServer::Request& r : rig.web.requests(QLatin1String(TestServer::LoginPath)))
             QVERIFY2(r.headers.value("host").startsWith("127.0.0.1:"), qPrintable(step));
+        // Nor do the portal's pages come from anywhere else.
+        QVERIFY2(QStringList({"", "127.0.0.1"}).contains(rig.portal()->addr) &&
+                     rig.portal()->fallbackAddr.isEmpty(),
+                 qPrintable(step));
         if (!lasts) {
             QVERIFY2(loginPosts(rig) == loginsAtEnd, qPrintable(step));
             QVERIFY2(retrievals() == retrievalsAtEnd, qPrintable(step));
@@ -634,8 +649,41 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     // The sign-ins that LOGOUT leaves long enough log in.
     if (answer == "none" || answer == "failure" || answer == "never")
         QCOMPARE(loginPosts(rig), 0);
-    else if (signInAt.size() == 2)
+    else if (signInAt.size() == 2 && answer != "A, then fallback B")
         QTRY_VERIFY(loginPosts(rig) > 0);
+}
+
+// What ends a sign-in ends what it asked of the web API and the service: a
+// password change answered after its tunnel ended is no later sign-in's
+// credential, and a lost service ends a sign-in whose "start" went, so the
+// tunnel that the restarted service reports is a found one.
+void TestApiManager::anEndedSignInLeavesNothingBehind()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.signInManaged());
+    rig.web.setDelay(QLatin1String(TestServer::ChangePasswordPath), 300);
+    emit rig.portal()->changePassword(QStringLiteral("chosenByPortal"));
+    QTRY_VERIFY(!rig.web.requests(QLatin1String(TestServer::ChangePasswordPath)).isEmpty());
+    rig.sim.emitState(libvelcor::StateIdle);
+    QVERIFY(rig.signIn(Rig::userPass(QStringLiteral("alice"), QStringLiteral("alices"))));
+    rig.sim.emitState(libvelcor::StateConnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_COMPARE_WITH_TIMEOUT(loginPosts(rig), 2, 5000);
+    QCOMPARE(rig.web.requests(QLatin1String(TestServer::LoginPath)).last().body,
+             QByteArray("zub_username=alice&zub_password=alices"));
+
+    rig.sim.emitState(libvelcor::StateIdle);
+    QVERIFY(rig.signIn());
+    const int starts = rig.valuesSince(QStringLiteral("status.start"), 0).size();
+    rig.sim.disconnectClients();
+    QTRY_VERIFY(rig.valuesSince(QStringLiteral("status.start"), 0).size() > starts);
+    rig.sim.emitState(libvelcor::StateConnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_COMPARE(rig.log.last(QStringLiteral("window.plainConnection")).args,
+                 (QVariantList{true, true}));
+    QTest::qWait(LoginWaitMs);
+    QCOMPARE(loginPosts(rig), 2);
 }
 
 ORVO_TEST_MAIN(TestApiManager)

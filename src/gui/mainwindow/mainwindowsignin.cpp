@@ -155,6 +155,13 @@ void MainWindow::stateChanged(libvelcor::State s)
             bgLabelLg->setText(portalAway ? tr("Reconnecting") : QString(""));
             disconnectButton->setEnabled(true);
             setLocked(true);
+            // The portal view is locked meanwhile: the bar's CANCEL ends the
+            // connection until it is back.
+            if (configShown && !portalAway) {
+                signInWidget->show();
+                bottomBar->show();
+                _showConnecting();
+            }
             break;
         }
         // Never seen connected (still being made, or found so at the start):
@@ -182,8 +189,9 @@ void MainWindow::stateChanged(libvelcor::State s)
             // it back: the bar keeps its way on meanwhile.
             _showPortalBar();
         } else if (configShown) {
-            // The portal view is back after a reconnection; it has its own
+            // The portal view is back after a reconnection, with its own
             // Logout.
+            bottomBar->hide();
         } else if (plainShown) {
             _showPlainConnection();
         } else {

@@ -520,6 +520,11 @@ void LoginForm::signIn(bool formInSight)
     switch (profile->getType()) {
     case ORVO::ConnProfile::LsType:
         LOG_DEBUG << "[LoginForm] Handling Lodestar profile";
+        // Said by every sign-in, as an OpenVPN profile says "false": one
+        // ended by the service, not by a sign-out, leaves its own behind.
+        emit configSupply(QVariant(
+            QVariantMap{{QStringLiteral("setup"),
+                         QVariantMap{{QStringLiteral("enabled"), QStringLiteral("true")}}}}));
         break;
     case ORVO::ConnProfile::VpnType: {
         LOG_DEBUG << "[LoginForm] Handling VPN profile";

@@ -140,7 +140,8 @@ void TestLoginPlugin::signInOrder_data()
         << "vpn" << false
         << QStringList{"fragment", "credential", "security", "profile:office", "connect"};
     QTest::newRow("management server")
-        << "ls" << true << QStringList{"credential", "security", "profile:office", "connect"};
+        << "ls" << true
+        << QStringList{"fragment", "credential", "security", "profile:office", "connect"};
     QTest::newRow("vpn files, credential not stored")
         << "files" << true
         << QStringList{"fragment", "credential", "security", "profile:office", "connect"};
@@ -165,6 +166,8 @@ void TestLoginPlugin::signInOrder()
         QCOMPARE(vpn.contains("args"), !pullRoutes);
         QCOMPARE(rec.configs.at(0).value("setup").toMap().value("enabled"), QVariant("false"));
     }
+    if (type == "ls")
+        QCOMPARE(rec.configs.at(0).value("setup").toMap().value("enabled"), QVariant("true"));
 }
 
 void TestLoginPlugin::failedValidationSendsNothing_data()
