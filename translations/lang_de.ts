@@ -167,8 +167,8 @@
         <translation>Das Profil %1 gibt es nicht mehr. Wählen Sie ein Profil und melden Sie sich erneut an.</translation>
     </message>
     <message>
-        <source>The connection was up before the app started. Sign out and in again to open the portal.</source>
-        <translation>Die Verbindung bestand schon vor dem Start der App. Melden Sie sich ab und wieder an, um das Portal zu öffnen.</translation>
+        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
+        <translation>Diese Verbindung wurde nicht durch eine Anmeldung hier gestartet. Melden Sie sich ab und wieder an, um das Portal zu öffnen.</translation>
     </message>
 </context>
 <context>

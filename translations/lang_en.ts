@@ -167,8 +167,8 @@
         <translation>The profile %1 no longer exists. Choose a profile and sign in again.</translation>
     </message>
     <message>
-        <source>The connection was up before the app started. Sign out and in again to open the portal.</source>
-        <translation>The connection was up before the app started. Sign out and in again to open the portal.</translation>
+        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
+        <translation>This connection was not started by a sign-in here. Sign out and in again to open the portal.</translation>
     </message>
 </context>
 <context>

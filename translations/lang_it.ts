@@ -167,8 +167,8 @@
         <translation>Il profilo %1 non esiste più. Scegliere un profilo e accedere di nuovo.</translation>
     </message>
     <message>
-        <source>The connection was up before the app started. Sign out and in again to open the portal.</source>
-        <translation>La connessione era attiva prima dell&apos;avvio dell&apos;app. Disconnettiti e accedi di nuovo per aprire il portale.</translation>
+        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
+        <translation>Questa connessione non è stata avviata da un accesso qui. Disconnettiti e accedi di nuovo per aprire il portale.</translation>
     </message>
 </context>
 <context>

@@ -39,13 +39,15 @@ QString standingSetting(const QVariantMap& fragment)
     return QString();
 }
 
+int startDelay = ApiManager::StartDelayMs;
 int loginDelay = ApiManager::LoginDelayMs;
 
 } // namespace
 
-void ApiManager::setLoginDelay(int ms)
+void ApiManager::setDelays(int startMs, int loginMs)
 {
-    loginDelay = ms;
+    startDelay = startMs;
+    loginDelay = loginMs;
 }
 
 const char* const ApiManager::LogoPath =
@@ -196,6 +198,9 @@ void ApiManager::_sigConnect()
         const bool setup = setupEnabled;
         if (signIn)
             _endSignIn("a later sign-in came");
+        // An earlier sign-out's logout: a new session begins.
+        if (logoutPending)
+            _closeWebSession();
         SignIn made;
         made.number = ++lastSignIn;
         made.credential = credential.number;
@@ -210,7 +215,7 @@ void ApiManager::_sigConnect()
     request.signIn = signIn->number;
     starts.append(request);
     const quint64 id = request.id;
-    QTimer::singleShot(StartDelayMs, this, [this, id]() {
+    QTimer::singleShot(startDelay, this, [this, id]() {
         for (StartRequest& r : starts)
             if (r.id == id)
                 r.due = true;
@@ -424,6 +429,9 @@ void ApiManager::_statusApiState(libvelcor::State st)
     const bool ours = signIn && signIn->started;
     if (ended) {
         found = false;
+        // A logout still waiting cannot reach the server any more.
+        if (logoutPending)
+            _closeWebSession();
         if (ours)
             _endSignIn("its tunnel ended");
     } else if (up && !wasUp) {
@@ -496,8 +504,12 @@ void ApiManager::_run()
         return;
     }
     signIn->loginDue = false;
-    // The addresses known are those of the sign-in's own configuration: no
-    // other reaches the coordinator while it lasts (_setupApiReceived).
+    // Only ever the server (and fallback) that the sign-in's own
+    // configuration named.
+    if (addr != signIn->server || fallbackAddr != signIn->fallback) {
+        LOG_NOTICE << "[ApiManager] Login dropped: the server known now is not the sign-in's";
+        return;
+    }
     const libvelcor::Auth a = signIn->auth;
     lodestarApi->login(a.getUser(), a.getPass());
 }
@@ -508,19 +520,12 @@ void ApiManager::_endSignIn(const char* why)
         return;
     LOG_DEBUG << "[ApiManager] Sign-in " << signIn->number << " ended: " << why;
     signIn.reset();
-    // Its web requests (a login, a password change) would answer for
-    // nothing that lasts: a failed login would stop whatever tunnel is up by
-    // then, a changed password become a later sign-in's. A logout under
-    // way ends the session at the server and goes on.
-    const LodestarApi::LodestarOp op = lodestarApi->currentOp();
-    if (op != LodestarApi::OpNone && op != LodestarApi::OpLogout)
-        lodestarApi->reset();
     // The web session is the sign-in's: without the user's logout it ends
-    // here, at the client.
-    if (isLoggedIn && !logoutPending) {
-        isLoggedIn = false;
-        networkManager->reset();
-    }
+    // here, at the client. Its requests (a login, a password change) would
+    // answer for nothing that lasts: a failed login would stop whatever
+    // tunnel is up by then, a changed password become a later sign-in's.
+    if (!logoutPending)
+        _closeWebSession();
     emit signInLasts(false);
 }
 
@@ -577,9 +582,12 @@ void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant confi
                named.toString() == signIn->server && fallback == signIn->fallback) {
         // The same server again, after a reconnection: its pages anew.
         emit serverConfigSupply(config);
-    } else {
-        LOG_NOTICE << "[ApiManager] Configuration dropped: it is not the one the sign-in "
-                      "began with";
+    } else if (signIn->portal == Portal::Named) {
+        // The tunnel is now one to somewhere else: no more logins with the
+        // user's credential; shown as a plain connection.
+        LOG_NOTICE << "[ApiManager] Configuration dropped: it does not name the server that the "
+                      "sign-in began with; no further login";
+        signIn->portal = Portal::None;
     }
     _run();
 }
@@ -621,9 +629,18 @@ void ApiManager::_sigDisconnect()
     // A login or a "start" still waiting belongs to the connection that is
     // going away.
     starts.clear();
-    const bool logout = setupEnabled && isLoggedIn;
+    // A logout under way ends in the "stop" (at the latest when its request
+    // times out); the portal's own sign-out comes back here meanwhile.
+    if (logoutPending) {
+        if (quitting)
+            QTimer::singleShot(QuitLogoutMs, this, SLOT(_quitLogoutExpired()));
+        return;
+    }
+    // The web logout goes through the tunnel: only while it is up. While it
+    // reconnects the session ends here and the "stop" goes at once.
+    const bool logout = setupEnabled && isLoggedIn && lastState == libvelcor::StateConnected;
     // The session goes on for its logout.
-    logoutPending = logoutPending || logout;
+    logoutPending = logout;
     _endSignIn("the user signed out");
     if (logout) {
         if (lodestarApi->logout() != 0) {
@@ -683,11 +700,16 @@ void ApiManager::_quitLogoutExpired()
 
 void ApiManager::_finishLogout()
 {
+    _closeWebSession();
+    emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
+}
+
+void ApiManager::_closeWebSession()
+{
     logoutPending = false;
     isLoggedIn = false;
     lodestarApi->reset();
     networkManager->reset();
-    emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
 }
 
 QString ApiManager::_logoUrl(const char* path) const

@@ -54,8 +54,9 @@ public:
     static constexpr int RequestServerPort = 4814;
     static constexpr int StartDelayMs = 100;
     static constexpr int LoginDelayMs = 500;
-    // Test seam: the login's delay, LoginDelayMs unless a test shortens it.
-    static void setLoginDelay(int ms);
+    // Test seam: the delays of the "start" and of the login, StartDelayMs
+    // and LoginDelayMs unless a test shortens them.
+    static void setDelays(int startMs, int loginMs);
     static constexpr int LogoRetryMs = 500;
     // While quitting, how long the logout may take before the tunnel is
     // stopped regardless; below the 500 ms after which the program ends.
@@ -214,6 +215,9 @@ private:
     // Tells why the credential c keeps its sign-in from starting.
     void _credentialFailed(const Credential& c, bool lost);
     void _finishLogout();
+    // Ends the web session at the client: its requests are dropped, its
+    // cookies too.
+    void _closeWebSession();
     QString _logoUrl(const char* path) const;
 
     ORVO::NetworkManager* networkManager = nullptr;

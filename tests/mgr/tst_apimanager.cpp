@@ -84,6 +84,7 @@ private slots:
     void signInLastsUntilItsTunnelEnds_data();
     void signInLastsUntilItsTunnelEnds();
     void anEndedSignInLeavesNothingBehind();
+    void theWebSessionIsTheSignInsOwn();
 };
 
 void TestApiManager::stateMachine_data()
@@ -547,10 +548,14 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     QFETCH(QList<int>, signInAt);
     QFETCH(int, logoutEvery);
     const int delayMs = 15;
-    ORVO::ApiManager::setLoginDelay(delayMs);
+    ORVO::ApiManager::setDelays(5, delayMs);
     struct Restore
     {
-        ~Restore() { ORVO::ApiManager::setLoginDelay(ORVO::ApiManager::LoginDelayMs); }
+        ~Restore()
+        {
+            ORVO::ApiManager::setDelays(ORVO::ApiManager::StartDelayMs,
+                                        ORVO::ApiManager::LoginDelayMs);
+        }
     } restore;
     Rig rig;
     QVERIFY(rig.start());
@@ -684,6 +689,47 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
                  (QVariantList{true, true}));
     QTest::qWait(LoginWaitMs);
     QCOMPARE(loginPosts(rig), 2);
+}
+
+// A configuration that names another server after a reconnection stops the
+// logins; a sign-out while the tunnel reconnects stops it at once; a logout
+// still waiting when the tunnel ends is closed at the client, and stops no
+// later sign-in's tunnel.
+void TestApiManager::theWebSessionIsTheSignInsOwn()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QVERIFY(rig.signInManaged());
+    QVariantMap server = rig.sim.serverRecord().value("server").toMap();
+    server.insert("openvpn_internal_ip", "localhost");
+    rig.sim.setConfigReply(QVariantMap{{"server", server}});
+    rig.sim.emitState(libvelcor::StateConnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_COMPARE(rig.log.last(QStringLiteral("window.plainConnection")).args,
+                 (QVariantList{true, false}));
+    QTest::qWait(LoginWaitMs);
+    QCOMPARE(loginPosts(rig), 1);
+
+    int mark = rig.simMark();
+    rig.web.setDelay(QLatin1String(TestServer::LogoutPath), 1500);
+    rig.sim.emitState(libvelcor::StateReconnecting);
+    QTRY_COMPARE(rig.api()->getLastState(), int(libvelcor::StateReconnecting));
+    emit rig.window()->sigDisconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(mark).contains("stop"), 1000);
+
+    rig.sim.emitState(libvelcor::StateIdle);
+    rig.sim.clearConfigReply();
+    QVERIFY(rig.signInManaged());
+    mark = rig.simMark();
+    emit rig.window()->sigDisconnect();
+    QTRY_VERIFY(!rig.web.requests(QLatin1String(TestServer::LogoutPath)).isEmpty());
+    rig.sim.emitState(libvelcor::StateIdle);
+    QTRY_VERIFY(!rig.api()->getIsLoggedIn());
+    QCOMPARE(rig.actionsSince(mark), QStringList());
+    QVERIFY(rig.signInManaged());
+    mark = rig.simMark();
+    QTest::qWait(1600);
+    QCOMPARE(rig.actionsSince(mark), QStringList());
 }
 
 ORVO_TEST_MAIN(TestApiManager)

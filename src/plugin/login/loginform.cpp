@@ -248,8 +248,8 @@ void LoginForm::setBlocked(bool blocked)
     const bool portalLater =
         blocked && foundConnection && shown && shown->getType() == ORVO::ConnProfile::LsType;
     ui->profileHint->setText(
-        portalLater ? tr("The connection was up before the app started. Sign out and in again to "
-                         "open the portal.")
+        portalLater ? tr("This connection was not started by a sign-in here. Sign out and in "
+                         "again to open the portal.")
         : blocked   ? closeFirst
                     : tr("Choose a connection profile or create a new one:"));
     // An editor opened just before the session started stays open, but
