@@ -169,6 +169,7 @@ void LogForm::resetFirstPage()
 {
     once = false;
     switchNoted = false;
+    LogTable::forgetNotes();
 }
 
 LogTable* LogForm::table() const
