@@ -252,7 +252,6 @@ void LogForm::currentIndexChanged(int index)
         LOG_ERROR;
         return;
     }
-    LOG_ALWAYS << "[Log] verbosity: " << name;
     // A choice that cannot be stored changes nothing: the chooser shows the
     // stored verbosity again, which stays in force, and the user is told.
     QString why;
@@ -264,6 +263,7 @@ void LogForm::currentIndexChanged(int index)
         _settingNotSaved(why);
         return;
     }
+    LOG_ALWAYS << "[Log] verbosity: " << name;
     setLogVerbosity(ORVO::Verbosity(index));
     emit logVerbosityChanged(ORVO::Verbosity(index));
     verbosity = ORVO::Verbosity(index);

@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <memory>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -292,7 +293,8 @@ private slots:
     {
         rlimit files;
         QCOMPARE(::getrlimit(RLIMIT_NOFILE, &files), 0);
-        const int lowestFree = ::dup(0);
+        // Standard input may be closed.
+        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         QVERIFY(lowestFree >= 0);
         ::close(lowestFree);
         // Fonts are read before, not without descriptors.
@@ -484,6 +486,7 @@ private slots:
         QVERIFY(!page->logEnabled());
         QCOMPARE(page->getLogVerbosity(), ORVO::VerbosityLow);
         QCOMPARE(g_cfg->logLevel, 7);
+        QCOMPARE(LineRecorder::count("[Log] verbosity"), 0);
         QCOMPARE(LineRecorder::count("Auto-answer 1024: \"" + ORVO::app() +
                                      " Error\": \"The setting could not be saved: cannot write "
                                      "the settings file " +
