@@ -13,6 +13,10 @@
 #include <climits>
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "foreignpeer.h"
 #include "libvelcor/server.h"
 #include "logcapture.h"
@@ -115,6 +119,28 @@ private slots:
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, quint16(port));
         QVERIFY(probe.waitForConnected(2000));
+    }
+
+    // Not even a port the system picks (no descriptor left): start fails,
+    // and says why.
+    void noPortAtAll()
+    {
+        rlimit files;
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &files), 0);
+        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        QVERIFY(lowestFree >= 0);
+        ::close(lowestFree);
+        rlimit none = files;
+        none.rlim_cur = rlim_t(lowestFree);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
+        QTcpServer cause;
+        cause.listen(QHostAddress::LocalHost, 0);
+        Server s(nullptr, libvelcor::ModeLocal);
+        const int started = s.start();
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &files), 0);
+        QCOMPARE(started, -1);
+        QVERIFY(!cause.errorString().isEmpty());
+        QCOMPARE(s.errorString(), cause.errorString());
     }
 
     void actionsFromTheService_data()

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -375,7 +376,14 @@ private slots:
         QCOMPARE(error.count(), 1);
         QCOMPARE(settings.count(), 0);
         QCOMPARE(::listen(held, SOMAXCONN), 0);
-        QVERIFY(sim->listenOn(::dup(held)));
+        // A copy no child process inherits, closed if the simulator does not
+        // take it.
+        const int copy = ::fcntl(held, F_DUPFD_CLOEXEC, 0);
+        QVERIFY(copy >= 0);
+        if (!sim->listenOn(copy)) {
+            ::close(copy);
+            QFAIL("the simulator does not listen on the held port");
+        }
         QTRY_COMPARE(settings.count(), 1);
         QTRY_COMPARE(sim->logPort(), 4830);
         QCOMPARE(error.count(), 1);

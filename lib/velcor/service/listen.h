@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QList>
+#include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -20,18 +21,27 @@ constexpr int PortSearchSpan = 64;
 
 // Listens on the first free port from port upwards (port 0: any free
 // port); when every port of the span is taken (another account can hold
-// them all), on a port the system picks. Returns the bound port, or -1 when
-// nothing could be bound: server.errorString() says why.
+// them all), or one fails otherwise, on a port the system picks. Returns the
+// bound port, or -1 when nothing could be bound: server.errorString() says
+// why.
 inline int listenUpwards(QTcpServer& server, const QHostAddress& address, quint16 port)
 {
     for (int p = port; p != 0 && p < int(port) + PortSearchSpan && p <= 65535; ++p) {
         if (server.listen(address, quint16(p)))
             return p;
-        // Only a taken port is worth another try.
+        // Only a taken port is worth the next one.
         if (server.serverError() != QAbstractSocket::AddressInUseError)
-            return -1;
+            break;
     }
     return server.listen(address, 0) ? int(server.serverPort()) : -1;
+}
+
+// Where listenUpwards(port) looked, for the line on its failure.
+inline QString portsTried(quint16 port)
+{
+    if (port == 0)
+        return QStringLiteral("on a port the system picks");
+    return QStringLiteral("from port %1, nor on a port the system picks").arg(port);
 }
 
 // Reports the bound port from the event loop, never inside start(): the

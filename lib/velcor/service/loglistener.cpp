@@ -76,7 +76,7 @@ int LogListener::start(const QHostAddress& address, quint16 port)
     }
     const int bound = detail::listenUpwards(*tcpServer, address, port);
     if (bound < 0) {
-        VLOG_ERROR << "Log listener cannot listen from port " << port << ": "
+        VLOG_ERROR << "Log listener cannot listen " << qPrintable(detail::portsTried(port)) << ": "
                    << tcpServer->errorString();
         return -1;
     }

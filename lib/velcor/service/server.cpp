@@ -91,7 +91,8 @@ int Server::start()
                                            quint16(initialPort));
     if (port < 0) {
         lastError = tcpServer->errorString();
-        VLOG_ERROR << "Request server cannot listen from port " << initialPort << ": " << lastError;
+        VLOG_ERROR << "Request server cannot listen "
+                   << qPrintable(detail::portsTried(quint16(initialPort))) << ": " << lastError;
         return -1;
     }
     VLOG_DEBUG << "[Server] Listening on 127.0.0.1:" << port;

@@ -116,9 +116,8 @@ LogForm::LogForm(QWidget* parent) : QWidget(parent), ui(new Ui_LogForm)
     }
 
     connect(ui->logEnable, SIGNAL(toggled(bool)), this, SLOT(enableLog(bool)));
-    // A stored "disabled" turns the switch off; its toggled() re-enters
-    // enableLog before this call goes on. The stored switch is every page's:
-    // the first page's start logs it, for all of them.
+    // A stored "disabled" turns the switch off. The stored switch is every
+    // page's: the first page's start logs it, for all of them.
     const bool disabled =
         settings->value(QLatin1String(DisabledKey), !ui->logEnable->isChecked()).toBool();
     restoring = true;
@@ -170,6 +169,7 @@ void LogForm::resetFirstPage()
 {
     once = false;
     switchNoted = false;
+    LogTable::forgetNotes();
 }
 
 LogTable* LogForm::table() const
@@ -217,7 +217,12 @@ void LogForm::appendLine(QtMsgType type, const QString& line)
 void LogForm::enableLog(bool on)
 {
     LOG_TRACE;
-    ui->logEnable->setChecked(on);
+    {
+        // Once per change: the box's toggled() would run this again, and a
+        // restore that unchecks it would write its line twice.
+        const QSignalBlocker blocker(ui->logEnable);
+        ui->logEnable->setChecked(on);
+    }
     logger = LogFormLogger::instance();
     const bool noted = !(restoring && switchNoted);
     if (on) {
@@ -247,7 +252,6 @@ void LogForm::currentIndexChanged(int index)
         LOG_ERROR;
         return;
     }
-    LOG_ALWAYS << "[Log] verbosity: " << name;
     // A choice that cannot be stored changes nothing: the chooser shows the
     // stored verbosity again, which stays in force, and the user is told.
     QString why;
@@ -259,6 +263,7 @@ void LogForm::currentIndexChanged(int index)
         _settingNotSaved(why);
         return;
     }
+    LOG_ALWAYS << "[Log] verbosity: " << name;
     setLogVerbosity(ORVO::Verbosity(index));
     emit logVerbosityChanged(ORVO::Verbosity(index));
     verbosity = ORVO::Verbosity(index);

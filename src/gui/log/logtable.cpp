@@ -251,6 +251,8 @@ public:
     const quint64 serial;
 };
 
+QSet<int> LogTable::notedBounds;
+
 LogTable::LogTable(QWidget* parent) : QTreeWidget(parent)
 {
     // Every row is one line of text; the view then needs no per-row sizes.
@@ -394,9 +396,8 @@ void LogTable::store(LogElem elem)
         if (!boundNoted) {
             boundNoted = true;
             // Every page's table reaches the same bound with the same lines,
-            // and the note reaches every page: one note per bound and
-            // process.
-            static QSet<int> notedBounds;
+            // and the note reaches every page: one note per bound for the
+            // pages of one start.
             firstDrop = !notedBounds.contains(maxLines);
             notedBounds.insert(maxLines);
         }
@@ -426,6 +427,11 @@ void LogTable::elemInsert(const LogElem& elem)
 {
     pending.append(new Row(shownTime(elem.timestamp), elem.message, nextSerial++));
     scheduleFlush();
+}
+
+void LogTable::forgetNotes()
+{
+    notedBounds.clear();
 }
 
 void LogTable::setCapacity(int lines)

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QList>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <QTreeWidget>
@@ -62,6 +63,8 @@ public:
     // A Qt::TextDate time stamp, in the system's language or in English, as
     // shown ("yyyy-MM-dd hh:mm:ss"); empty when it cannot be read.
     static QString shownTime(const QString& timestamp);
+    // Pages started over note their bound again (the first-page reset).
+    static void forgetNotes();
 
     // Whether the record matches the current search words.
     bool elemMatches(const LogElem& elem) const;
@@ -115,6 +118,8 @@ private:
     qint64 storedBytes = 0;
     int maxLines = DefaultCapacity;
     bool boundNoted = false;
+    // The bounds noted for the pages of this start.
+    static QSet<int> notedBounds;
     QTimer flushTimer;
     QElapsedTimer sinceFlush;
 };
