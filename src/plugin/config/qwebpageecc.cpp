@@ -395,8 +395,7 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
     if (type == QWebPage::NavigationTypeReload)
         asking = url;
     verdict.server = isServerUrl(origin) && isServerUrl(asking) && !portalCommand(asking).loginPage;
-    verdict.client = verdict.server && _own(ownStepLevel) && ownHistoryStep &&
-                     type == QWebPage::NavigationTypeReload;
+    verdict.client = verdict.server && _ownStep() && type == QWebPage::NavigationTypeReload;
     return verdict;
 }
 
