@@ -131,17 +131,19 @@ Line::Line(const char* level, const char* file, const char* function, int line, 
 
 Line::~Line()
 {
-    bool input = false;
-    RateLimit* counted = limit ? limit : LimitScope::current(&input);
+    LimitScope* scope = nullptr;
+    if (!limit)
+        LimitScope::current(&scope);
     // A line of the user's command is short, however long what a page put
     // in it.
+    const bool input = scope && scope->isInput();
     const QString text =
         libvelcor::escapeLogText(input ? clipped(buffer, limits::UserLineChars) : buffer);
     // Built whole also when it is left out: how much a flood asks for is
     // what tells when it has ended.
     const qint64 bytes = utf8Size(text);
-    if (counted && !(input ? counted->takeUser(threshold, level, bytes)
-                           : counted->take(threshold, level, bytes))) {
+    if (limit ? !limit->take(threshold, level, bytes)
+              : scope && !scope->take(threshold, level, bytes)) {
         ++t_leftOut;
         return;
     }

@@ -124,7 +124,8 @@ LimitScope::LimitScope(Unlimited)
 }
 
 LimitScope::LimitScope(Input, RateLimit* limit)
-    : limit(limit), input(true), loopLevel(QThread::currentThread()->loopLevel()), outer(t_scope)
+    : limit(limit), input(true), reserved(limits::UserCommandLines),
+      loopLevel(QThread::currentThread()->loopLevel()), outer(t_scope)
 {
     t_scope = this;
 }
@@ -134,26 +135,38 @@ LimitScope::~LimitScope()
     t_scope = outer;
 }
 
-RateLimit* LimitScope::current(bool* input)
+RateLimit* LimitScope::current(LimitScope** found)
 {
-    if (input)
-        *input = false;
+    if (found)
+        *found = nullptr;
     if (!t_scope)
         return nullptr;
     // A nested event loop (a modal box, a file dialog) handles everything
     // else too: the scopes outside it do not count what it logs.
     const int level = QThread::currentThread()->loopLevel();
-    for (const LimitScope* scope = t_scope; scope && scope->loopLevel >= level;
-         scope = scope->outer) {
+    for (LimitScope* scope = t_scope; scope && scope->loopLevel >= level; scope = scope->outer) {
         if (scope->unlimited)
             return nullptr;
         if (scope->limit) {
-            if (input)
-                *input = scope->input;
+            if (found)
+                *found = scope;
             return scope->limit.data();
         }
     }
     return nullptr;
+}
+
+bool LimitScope::take(int threshold, const char* word, qint64 bytes)
+{
+    if (!limit)
+        return true;
+    if (!input)
+        return limit->take(threshold, word, bytes);
+    if (reserved > 0) {
+        --reserved;
+        return true;
+    }
+    return limit->takeUser(threshold, word, bytes);
 }
 
 RateLimit::RateLimit(const QString& who, LimitSize size, QObject* parent)

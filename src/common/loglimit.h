@@ -49,11 +49,12 @@ constexpr int AlwaysDrawn = 5;
 constexpr int DetailedFrom = 6;
 // What the commands of the user's inputs in one source have the program
 // write as the user's (InputLines), whatever the source wrote before: each
-// line cut to this many characters, and the lines of one command in full
-// (a burst), then as much a second, so that a page that turns every key
-// press into commands writes little more than its own rate; past that they
-// count as the source's.
+// line cut to this many characters; the first lines of each command always
+// (one application's, at any verbosity), then the share of all the
+// source's inputs (a burst, then as much a second); past that they count as
+// the source's.
 constexpr int UserLineChars = 1024;
+constexpr int UserCommandLines = 2;
 constexpr LimitSize UserInput{4 * 1024, 3 * 1024};
 } // namespace limits
 
@@ -189,8 +190,13 @@ public:
     LimitScope& operator=(const LimitScope&) = delete;
 
     // The limit of the innermost scope of this thread that has one; none
-    // inside UserLines. input: whether that scope is an InputLines.
-    static RateLimit* current(bool* input = nullptr);
+    // inside UserLines. found: that scope.
+    static RateLimit* current(LimitScope** found = nullptr);
+    // An InputLines: its lines are cut to limits::UserLineChars.
+    bool isInput() const { return input; }
+    // Whether a line of this scope may be written now (RateLimit::take);
+    // an InputLines writes its first lines whatever the limits say.
+    bool take(int threshold, const char* word, qint64 bytes);
 
 protected:
     struct Unlimited
@@ -206,6 +212,7 @@ private:
     QPointer<RateLimit> limit;
     bool unlimited = false;
     bool input = false;
+    int reserved = 0;
     int loopLevel;
     LimitScope* outer;
 };
@@ -222,9 +229,10 @@ public:
 
 // While it lives, the plain statements of this thread are the lines of the
 // command that the user's input gave in the source of limit (one command
-// per input): each is cut to limits::UserLineChars and written as far as
-// the share of the user's inputs goes (RateLimit::takeUser), else counted
-// against limit. Qt's messages count against limit.
+// per input): each is cut to limits::UserLineChars; the first
+// limits::UserCommandLines are written, the others as far as the share of
+// the user's inputs goes (RateLimit::takeUser), else counted against
+// limit. Qt's messages count against limit.
 class InputLines : public LimitScope
 {
 public:

@@ -1,6 +1,7 @@
 #include "plugin/config/qwebpageecc.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QNetworkRequest>
 #include <QScopedValueRollback>
@@ -8,6 +9,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <QWebElement>
 #include <QWebFrame>
 #include <QWebHistory>
 #include <QWebSecurityOrigin>
@@ -55,15 +57,12 @@ bool isHistoryStep(QWebPage::NavigationType type)
 QWebPageEcc::QWebPageEcc(QObject* parent) : QWebPage(parent)
 {
     floodEnds.setSingleShot(true);
-    connect(&floodEnds, &QTimer::timeout, this, [this] {
-        LOG_ERROR_LIMITED(lines) << "[WebPage] " << droppedCommands
-                                 << " of the page's commands dropped";
-        droppedCommands = 0;
-    });
+    connect(&floodEnds, &QTimer::timeout, this, &QWebPageEcc::_tellDropped);
 }
 
 QWebPageEcc::~QWebPageEcc()
 {
+    _tellDropped();
     // The engine stops its loads once this part of the page is gone, and
     // its main frame then tells of the load's end.
     disconnect(dropped);
@@ -129,8 +128,8 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
         const auto held = [this, frame](const QObject* f) {
             return f && (f == frame || f == mainFrame());
         };
-        const auto hold = sent || ownHistoryStep || !manager ? QNetworkAccessManagerEcc::Hold::None
-                                                             : manager->holdNavigation(held);
+        const auto hold = sent || _ownStep() || !manager ? QNetworkAccessManagerEcc::Hold::None
+                                                         : manager->holdNavigation(held);
         if (hold != QNetworkAccessManagerEcc::Hold::None) {
             if (hold == QNetworkAccessManagerEcc::Hold::First)
                 LOG_NOTICE_LIMITED(lines)
@@ -161,17 +160,17 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     }
 
     // Whose it is comes first: the page's commands make way for the
-    // user's, which is bounded by its input. A bundle asks for each of its
-    // applications, and one that asks for more than the bound by itself is
-    // no one's.
-    const bool byUser = _takeInput();
+    // user's, which are bounded by their inputs and have the same bound of
+    // their own. A bundle asks for each of its applications.
+    const bool byUser = _takeInput(url);
     const int asked = qMax(1, int(command.actions.size()));
-    if (asked > MaxPendingCommands || (!byUser && recentActions + asked > MaxPendingCommands)) {
-        _dropCommand(url);
+    int& recent = byUser ? recentUserActions : recentActions;
+    if ((byUser ? 0 : recentUserActions) + recent + asked > MaxPendingCommands) {
+        _dropCommand(url, byUser);
         return false;
     }
-    recentActions += asked;
-    QTimer::singleShot(CommandDelayMs, this, [this, asked] { recentActions -= asked; });
+    recent += asked;
+    QTimer::singleShot(CommandDelayMs, this, [&recent, asked] { recent -= asked; });
     if (command.kind == PortalCommand::Delayed) {
         pending.enqueue(qMakePair(command.actions, byUser));
         // One timer per command: each run takes the oldest waiting command.
@@ -188,14 +187,36 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     return false;
 }
 
-void QWebPageEcc::_dropCommand(const QUrl& url)
+void QWebPageEcc::_dropCommand(const QUrl& url, bool byUser)
 {
-    // Told once a flood, as it begins, and how many once it has ended.
-    if (droppedCommands++ == 0)
-        LOG_ERROR_LIMITED(lines) << "[WebPage] Too many commands at once, dropping the page's "
-                                    "commands, from: "
-                                 << url.toString();
+    // Told once a flood, as it begins, and how many once it has ended; the
+    // user's as the user's lines.
+    quint64& dropped = byUser ? droppedUserCommands : droppedCommands;
+    if (dropped++ == 0)
+        _give(byUser, [&] {
+            LOG_ERROR << "[WebPage] Too many commands at once, dropping "
+                      << (byUser ? "the user's" : "the page's")
+                      << " commands, from: " << url.toString();
+        });
     floodEnds.start(CommandDelayMs);
+}
+
+void QWebPageEcc::_tellDropped()
+{
+    floodEnds.stop();
+    if (droppedCommands > 0)
+        LOG_ERROR_LIMITED(lines) << "[WebPage] " << droppedCommands
+                                 << " of the page's commands dropped";
+    if (droppedUserCommands > 0)
+        LOG_ERROR_LIMITED(lines) << "[WebPage] " << droppedUserCommands
+                                 << " of the user's commands dropped";
+    droppedCommands = droppedUserCommands = 0;
+}
+
+void QWebPageEcc::endLogLimit()
+{
+    _tellDropped();
+    lines.finish();
 }
 
 void QWebPageEcc::_give(bool byUser, const std::function<void()>& give)
@@ -211,27 +232,47 @@ void QWebPageEcc::_give(bool byUser, const std::function<void()>& give)
 
 bool QWebPageEcc::event(QEvent* event)
 {
-    // The engine asks for the navigations of a link or a handler while it
-    // handles the input: a link's on the release that ends its press, a
-    // handler's on the press or the release. The release that ends a press
-    // is the same input, so one click gives one command of the user's.
+    // The engine asks for a link's navigation while it handles the input:
+    // on the release that ends its press, or on Enter. The release that
+    // ends a press, and a double-click, are the press's input, so one click
+    // gives one command of the user's, and only its link's: a handler's
+    // other command is the page's. A held key repeats no input.
     Input key;
     Input* handled = nullptr;
     switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonPress: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
         press = Input();
-        pressed = static_cast<QMouseEvent*>(event)->button();
+        press.link = _linkAt(mouse->pos());
+        pressed = mouse->button();
         handled = &press;
         break;
-    case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent*>(event)->button() == pressed) {
+    }
+    case QEvent::MouseButtonDblClick:
+        if (static_cast<QMouseEvent*>(event)->button() == pressed)
+            handled = &press;
+        break;
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == pressed) {
             pressed = Qt::NoButton;
+            if (_linkAt(mouse->pos()) != press.link)
+                press.link.clear();
             handled = &press;
         }
         break;
-    case QEvent::KeyPress:
-        handled = &key;
+    }
+    case QEvent::KeyPress: {
+        const auto* k = static_cast<QKeyEvent*>(event);
+        if (!k->isAutoRepeat() && (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter)) {
+            key.link = _focusedLink();
+            handled = &key;
+        }
+        break;
+    }
+    case QEvent::FocusOut:
+        // A box took the press's release.
+        pressed = Qt::NoButton;
         break;
     default:
         break;
@@ -239,16 +280,31 @@ bool QWebPageEcc::event(QEvent* event)
     if (handled)
         handled->loopLevel = QThread::currentThread()->loopLevel();
     const QScopedValueRollback<Input*> handling(input, handled);
-    // Qt's messages too: the tab is known here.
-    const log::LimitScope scope(&lines);
     return QWebPage::event(event);
 }
 
-bool QWebPageEcc::_takeInput()
+QUrl QWebPageEcc::_linkAt(const QPoint& pos) const
+{
+    return mainFrame()->hitTestContent(pos).linkUrl();
+}
+
+QUrl QWebPageEcc::_focusedLink() const
+{
+    const QWebElement focused = mainFrame()->findFirstElement(QStringLiteral("a[href]:focus"));
+    if (focused.isNull())
+        return QUrl();
+    return mainFrame()->baseUrl().resolved(
+        QUrl(focused.attribute(QStringLiteral("href")).trimmed()));
+}
+
+bool QWebPageEcc::_takeInput(const QUrl& url)
 {
     // Not from a nested event loop (a box a handler opened): it runs the
     // page's timers too.
-    if (!input || input->used || QThread::currentThread()->loopLevel() != input->loopLevel)
+    if (!input || input->used || QThread::currentThread()->loopLevel() != input->loopLevel ||
+        input->link.isEmpty() ||
+        QNetworkAccessManagerEcc::documentUrl(url) !=
+            QNetworkAccessManagerEcc::documentUrl(input->link))
         return false;
     input->used = true;
     return true;
@@ -299,7 +355,8 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
     const QUrl origin = documentOrigin(frame);
     QUrl asking(QString::fromUtf8(request.rawHeader("Referer")));
     if (frame == mainFrame()) {
-        const bool own = type == QWebPage::NavigationTypeOther && !ownLoad.isEmpty() &&
+        const bool own = type == QWebPage::NavigationTypeOther && _own(ownLoadLevel) &&
+                         !ownLoad.isEmpty() &&
                          QNetworkAccessManagerEcc::documentUrl(url) ==
                              QNetworkAccessManagerEcc::documentUrl(ownLoad);
         // A page may withhold its referrer, and a step back to a document
@@ -322,7 +379,7 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
     // page itself (whoever put that entry there, a foreign frame may have),
     // and without a referrer never to a document that a foreign load brought.
     if (isHistoryStep(type)) {
-        verdict.server = ownHistoryStep && !portalCommand(url).loginPage &&
+        verdict.server = _ownStep() && !portalCommand(url).loginPage &&
                          (isServerUrl(asking) ||
                           (asking.isEmpty() && frame == mainFrame() &&
                            !foreignDocs.contains(url.adjusted(QUrl::RemoveFragment).toString())));
@@ -338,7 +395,7 @@ QWebPageEcc::Verdict QWebPageEcc::_judge(QWebFrame* frame, const QNetworkRequest
     if (type == QWebPage::NavigationTypeReload)
         asking = url;
     verdict.server = isServerUrl(origin) && isServerUrl(asking) && !portalCommand(asking).loginPage;
-    verdict.client = verdict.server && ownHistoryStep && type == QWebPage::NavigationTypeReload;
+    verdict.client = verdict.server && _ownStep() && type == QWebPage::NavigationTypeReload;
     return verdict;
 }
 
@@ -386,9 +443,22 @@ void QWebPageEcc::_loadEnded()
 
 void QWebPageEcc::clientLoad(const QUrl& url)
 {
-    // The engine asks about the navigation before the load returns.
+    // The engine asks about the navigation before the load returns. The
+    // session's end is told again once the client loaded the tab anew.
+    sessionEndTold = false;
     const QScopedValueRollback<QUrl> own(ownLoad, url);
+    const QScopedValueRollback<int> level(ownLoadLevel, QThread::currentThread()->loopLevel());
     mainFrame()->setUrl(url);
+}
+
+bool QWebPageEcc::_own(int level) const
+{
+    return level == QThread::currentThread()->loopLevel();
+}
+
+bool QWebPageEcc::_ownStep() const
+{
+    return ownHistoryStep && _own(ownStepLevel);
 }
 
 void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
@@ -396,7 +466,10 @@ void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
     // The engine asks about the navigation before the step returns.
     const bool step =
         action == Back || action == Forward || action == Reload || action == ReloadAndBypassCache;
-    const QScopedValueRollback<bool> own(ownHistoryStep, ownHistoryStep || step);
+    const bool outer = _ownStep();
+    const QScopedValueRollback<bool> own(ownHistoryStep, outer || step);
+    const QScopedValueRollback<int> level(
+        ownStepLevel, outer ? ownStepLevel : QThread::currentThread()->loopLevel());
     QWebPage::triggerAction(action, checked);
 }
 
@@ -429,7 +502,14 @@ void QWebPageEcc::_noteDocument(const QUrl& url)
 
 void QWebPageEcc::_sessionEnded()
 {
-    // Written whatever the tab wrote before, also from inside its events.
+    // Written whatever the tab wrote before, also from inside its events,
+    // once for each of the client's loads of the tab: a page that keeps
+    // going to the login page writes the rest as the tab's.
+    if (sessionEndTold) {
+        LOG_ERROR_LIMITED(lines) << "[WebPage] Cookie authentication error";
+        return;
+    }
+    sessionEndTold = true;
     const log::UserLines ended;
     LOG_ERROR << "[WebPage] Cookie authentication error";
     emit error();

@@ -33,10 +33,12 @@ public:
     // Actions (a bundle's applications each) that a page's commands may ask
     // for within 300 ms (the delay of those that wait); a page that asks for
     // more is flooding, and its extra commands are dropped. The user's
-    // command is never dropped for what the page's took: one press (with
-    // its release) or key press gives at most one. What the program writes
-    // for the user's command is the user's (log::InputLines); what it
-    // writes for the page's counts against the tab's limit.
+    // command is the navigation to the link under a press (with its
+    // release), or under Enter: one at most per input, and never dropped
+    // for what the page's took; the user's own commands have the same bound
+    // of their own. What the program writes for the user's command is the
+    // user's (log::InputLines); what it writes for the page's counts
+    // against the tab's limit.
     static const int MaxPendingCommands = 32;
 
     explicit QWebPageEcc(QObject* parent = nullptr);
@@ -76,7 +78,7 @@ public:
     void setLogAllowance(log::FloodAllowance* allowance) { lines.setAllowance(allowance); }
     // Tells now what the tab's limit left out, and nothing later: the tab
     // goes.
-    void endLogLimit() { lines.finish(); }
+    void endLogLimit();
 
 signals:
     void action(const QString& name, const QVariantMap& params);
@@ -86,8 +88,7 @@ signals:
 
 protected:
     // Handles the user's presses and key presses as the inputs whose
-    // command is the user's; what handling any event logs counts against
-    // the tab.
+    // command is the user's.
     bool event(QEvent* event) override;
     bool acceptNavigationRequest(QWebFrame* frame, const QNetworkRequest& request,
                                  QWebPage::NavigationType type) override;
@@ -114,17 +115,29 @@ private:
         bool client = false;      // the client's own load or step, or its redirect
     };
     // One input of the user's: a key press, or a press with the release
-    // that ends it; used once its command of the user's has been asked for.
+    // that ends it, and the link under it; used once its command of the
+    // user's has been asked for.
     struct Input
     {
         bool used = false;
         int loopLevel = 0;
+        QUrl link;
     };
-    // Whether the engine asks for this command while the page handles an
-    // input of the user's whose command is still unused; uses it.
-    bool _takeInput();
-    // The bound dropped one of the page's commands.
-    void _dropCommand(const QUrl& url);
+    // Whether the engine asks for this navigation to url while the page
+    // handles an input of the user's whose link it is, its command still
+    // unused; uses it.
+    bool _takeInput(const QUrl& url);
+    // The link at pos in the tab, or the focused one; none when empty.
+    QUrl _linkAt(const QPoint& pos) const;
+    QUrl _focusedLink() const;
+    // The bound dropped a command, the user's or the page's.
+    void _dropCommand(const QUrl& url, bool byUser);
+    // Tells how many commands the flood dropped.
+    void _tellDropped();
+    // Whether the client's own load or step is under way here, not in a
+    // nested event loop that one of them runs (a box the page opened).
+    bool _own(int level) const;
+    bool _ownStep() const;
     Verdict _judge(QWebFrame* frame, const QNetworkRequest& request, QWebPage::NavigationType type);
     // The tab's navigation goes ahead: the document it may bring.
     void _expectDocument(const QUrl& url, QWebPage::NavigationType type, const Verdict& verdict);
@@ -151,6 +164,10 @@ private:
     // history, are under way.
     QUrl ownLoad;
     bool ownHistoryStep = false;
+    int ownLoadLevel = -1;
+    int ownStepLevel = -1;
+    // The session's end has been told since the client's own load.
+    bool sessionEndTold = false;
     // The tab's navigation that went ahead last and whose load has not
     // started (its URL without fragment, empty when it makes no new entry),
     // and the tab's load under way (empty when none or once its document is
@@ -168,13 +185,15 @@ private:
     // To the network access manager's dropped redirects.
     QMetaObject::Connection dropped;
     // Delayed commands in arrival order, one per running timer, each with
-    // whether the user gave it; and the actions that the commands of the
-    // last 300 ms asked for.
+    // whether the user gave it; and the actions that the page's and the
+    // user's commands of the last 300 ms asked for.
     QQueue<QPair<QList<ORVO::PortalAction>, bool>> pending;
     int recentActions = 0;
-    // The page's commands dropped since the flood began; it ends once none
-    // has been dropped for the commands' delay.
-    int droppedCommands = 0;
+    int recentUserActions = 0;
+    // The page's and the user's commands dropped since the flood began; it
+    // ends once none has been dropped for the commands' delay.
+    quint64 droppedCommands = 0;
+    quint64 droppedUserCommands = 0;
     QTimer floodEnds;
     // The input the page is handling now (none while it handles any other
     // event), and the press whose release is still to come.

@@ -165,6 +165,7 @@ private slots:
             {"chain", "<script>location = '/r1'</script>"}};
         for (auto it = lostPages.cbegin(); it != lostPages.cend(); ++it)
             server.setPortalPage(it.key(), "/manage/portal/" + it.key(), it.value());
+        server.setPortalPage("again", "/manage/portal/again");
         server.setResponse("/r1", 302, "", "text/plain", {{"Location", "/r2"}});
         server.setResponse("/r2", 302, "", "text/plain", {{"Location", "http://nx.invalid/"}});
         // A new image each load: one shared with a replaced page may end the load.
@@ -434,6 +435,9 @@ private slots:
         QTest::newRow("a foreign frame sends the tab there") << "framed" << 1 << 0 << false;
         for (const char* tab : {"sandboxed", "sandbox", "srcdoc", "script", "refresh", "chain"})
             QTest::addRow("a document sends the tab there: %s", tab) << tab << 1 << 0 << false;
+        // Its page found, then sent to a missing host on the client's own step.
+        QTest::newRow("the client's Refresh") << "again:Reload" << 1 << 1 << false;
+        QTest::newRow("the client's Back") << "again:Back" << 1 << 1 << false;
         QTest::newRow("the tab's own page, twice: one box") << "Users" << 2 << 1 << false;
         QTest::newRow("the same after a flood: logged") << "Users" << 1 << 1 << true;
     }
@@ -444,6 +448,8 @@ private slots:
         QFETCH(int, loads);
         QFETCH(int, boxes);
         QFETCH(bool, flood);
+        const QString step = tab.section(':', 1);
+        tab = tab.section(':', 0, 0);
         orvotest::LogCapture log;
         signIn();
         iface->gotFallback(tab == "Users"); // a host that cannot be found
@@ -455,8 +461,20 @@ private slots:
             viewOf(window, tab)->setUrl(QUrl(other.baseUrl() + "/alerts"));
             QTRY_COMPARE_WITH_TIMEOUT(viewOf(window, tab)->title(), QString("done"), 30000);
         }
+        const QString again = "/manage/portal/again/";
+        server.setResponse(again, 200, "again", "text/html", {{"Cache-Control", "no-store"}});
         for (int i = 1; i <= loads; ++i) {
             QVERIFY(load(window, tab));
+            if (!step.isEmpty()) {
+                QWebPage* page = viewOf(window, tab)->page();
+                QSignalSpy loaded(page, SIGNAL(loadFinished(bool)));
+                if (step == "Back")
+                    page->mainFrame()->evaluateJavaScript("location = '/manage/portal/user'");
+                QVERIFY(step == "Reload" || loaded.wait(10000));
+                server.setResponse(again, 302, "", "text/plain",
+                                   {{"Location", "http://nx.invalid/"}});
+                page->triggerAction(step == "Back" ? QWebPage::Back : QWebPage::Reload);
+            }
             QTRY_VERIFY_WITH_TIMEOUT(log.count(QRegularExpression("Error in reply: 3 ")) >=
                                          (tab == "images" ? 21 : i),
                                      30000);
@@ -472,6 +490,7 @@ private slots:
         }
         iface->onDisconnect();
         QTRY_COMPARE(BoxDriver::visibleBoxes(), 0);
+        server.clearPath(again);
     }
 
     // A foreign document that reloads itself in the tab, or in a frame of
