@@ -1,5 +1,8 @@
 #include "testenv.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -70,6 +73,26 @@ void clearQuitRequest()
 {
     QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
+}
+
+NoFreeDescriptors::NoFreeDescriptors()
+{
+    if (::getrlimit(RLIMIT_NOFILE, &before) != 0)
+        return;
+    const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (lowestFree < 0)
+        return;
+    ::close(lowestFree);
+    rlimit none = before;
+    none.rlim_cur = rlim_t(lowestFree);
+    held = ::setrlimit(RLIMIT_NOFILE, &none) == 0;
+}
+
+void NoFreeDescriptors::release()
+{
+    if (held)
+        ::setrlimit(RLIMIT_NOFILE, &before);
+    held = false;
 }
 
 } // namespace orvotest

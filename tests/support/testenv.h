@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace orvotest {
@@ -45,6 +46,24 @@ public:
 
 private:
     mode_t before;
+};
+
+// While it holds, no file descriptor is free: the soft limit stands at the
+// lowest free one, so no socket or file can be opened. release() (or the
+// end of the object) gives the limit back. Standard input may be closed.
+class NoFreeDescriptors
+{
+public:
+    NoFreeDescriptors();
+    ~NoFreeDescriptors() { release(); }
+    NoFreeDescriptors(const NoFreeDescriptors&) = delete;
+    NoFreeDescriptors& operator=(const NoFreeDescriptors&) = delete;
+    bool isValid() const { return held; }
+    void release();
+
+private:
+    rlimit before{};
+    bool held = false;
 };
 
 // Writes a file, creating its directory; fails the calling test on error.

@@ -13,14 +13,11 @@
 #include <climits>
 #include <memory>
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include "foreignpeer.h"
 #include "libvelcor/server.h"
 #include "logcapture.h"
 #include "servicesimulator.h"
+#include "testenv.h"
 #include "testmain.h"
 
 using libvelcor::Params;
@@ -125,19 +122,13 @@ private slots:
     // and says why.
     void noPortAtAll()
     {
-        rlimit files;
-        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &files), 0);
-        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        QVERIFY(lowestFree >= 0);
-        ::close(lowestFree);
-        rlimit none = files;
-        none.rlim_cur = rlim_t(lowestFree);
-        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
+        orvotest::NoFreeDescriptors none;
+        QVERIFY(none.isValid());
         QTcpServer cause;
         cause.listen(QHostAddress::LocalHost, 0);
         Server s(nullptr, libvelcor::ModeLocal);
         const int started = s.start();
-        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &files), 0);
+        none.release();
         QCOMPARE(started, -1);
         QVERIFY(!cause.errorString().isEmpty());
         QCOMPARE(s.errorString(), cause.errorString());

@@ -70,16 +70,11 @@ void MainWindow::configWaitAndShow()
     if (state == libvelcor::StateIdle)
         return;
     if (configIface->isReady()) {
+        // The bar of a connection that is being made, left as the mouse
+        // left it, for when the portal view gives way to it again.
+        _showConnecting();
         sendEvent(disconnectButton, QEvent::HoverLeave);
         sendEvent(disconnectButton, QEvent::Leave);
-        disconnectButton->setEnabled(true);
-        disconnectButton->show();
-        loadButton->setEnabled(true);
-        loadButton->show();
-        loadingMovie->start();
-        signInButton->hide();
-        signInButton->setEnabled(false);
-        iconButton->hide();
         iconButton->setEnabled(false);
         // The portal view has no sign-in bar, also where it stood in for it.
         bottomBar->hide();

@@ -19,10 +19,7 @@
 #include <cerrno>
 #include <memory>
 
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "../boxdriver.h"
 #include "common/config.h"
@@ -291,19 +288,12 @@ private slots:
     // left does.
     void listenerFailureMovesOn()
     {
-        rlimit files;
-        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &files), 0);
-        // Standard input may be closed.
-        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        QVERIFY(lowestFree >= 0);
-        ::close(lowestFree);
         // Fonts are read before, not without descriptors.
         QVERIFY(!QFontDatabase().families().isEmpty());
-        rlimit none = files;
-        none.rlim_cur = rlim_t(lowestFree);
-        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
+        orvotest::NoFreeDescriptors none;
+        QVERIFY(none.isValid());
         LogForm* failed = newPage();
-        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &files), 0);
+        none.release();
         QSignalSpy failedPort(failed, SIGNAL(logPortSupply(int)));
         QSignalSpy failedVerbosity(failed, SIGNAL(logVerbosityChanged(ORVO::Verbosity)));
         QCOMPARE(failed->objectName(), QString("LogForm"));
