@@ -123,8 +123,8 @@ LimitScope::LimitScope(Unlimited)
     t_scope = this;
 }
 
-LimitScope::LimitScope(Input, RateLimit* limit)
-    : limit(limit), input(true), reserved(limits::UserCommandLines),
+LimitScope::LimitScope(Input, RateLimit* limit, int reserved)
+    : limit(limit), input(true), reserved(reserved),
       loopLevel(QThread::currentThread()->loopLevel()), outer(t_scope)
 {
     t_scope = this;

@@ -206,7 +206,7 @@ protected:
     struct Input
     {
     };
-    LimitScope(Input, RateLimit* limit);
+    LimitScope(Input, RateLimit* limit, int reserved);
 
 private:
     QPointer<RateLimit> limit;
@@ -229,14 +229,17 @@ public:
 
 // While it lives, the plain statements of this thread are the lines of the
 // command that the user's input gave in the source of limit (one command
-// per input): each is cut to limits::UserLineChars; the first
-// limits::UserCommandLines are written, the others as far as the share of
-// the user's inputs goes (RateLimit::takeUser), else counted against
-// limit. Qt's messages count against limit.
+// per input): each is cut to limits::UserLineChars; the first reserved
+// (limits::UserCommandLines, once for each command) are written, the others
+// as far as the share of the user's inputs goes (RateLimit::takeUser), else
+// counted against limit. Qt's messages count against limit.
 class InputLines : public LimitScope
 {
 public:
-    explicit InputLines(RateLimit* limit) : LimitScope(Input(), limit) {}
+    explicit InputLines(RateLimit* limit, int reserved = limits::UserCommandLines)
+        : LimitScope(Input(), limit, reserved)
+    {
+    }
 };
 
 // From now on, Qt's and the web engine's messages (every message that is

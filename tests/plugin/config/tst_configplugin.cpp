@@ -8,6 +8,7 @@
 #include <QPluginLoader>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QWebElement>
@@ -463,6 +464,8 @@ private slots:
         }
         const QString again = "/manage/portal/again/";
         server.setResponse(again, 200, "again", "text/html", {{"Cache-Control", "no-store"}});
+        // A step's redirect must not outlast a failing row.
+        const auto cleared = qScopeGuard([&] { server.clearPath(again); });
         for (int i = 1; i <= loads; ++i) {
             QVERIFY(load(window, tab));
             if (!step.isEmpty()) {
@@ -490,7 +493,6 @@ private slots:
         }
         iface->onDisconnect();
         QTRY_COMPARE(BoxDriver::visibleBoxes(), 0);
-        server.clearPath(again);
     }
 
     // A foreign document that reloads itself in the tab, or in a frame of
