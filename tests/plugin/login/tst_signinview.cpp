@@ -116,8 +116,6 @@ void TestSignInView::states_data()
         << QList<int>{0, 4, 0} << QStringList{idle, "CANCEL load spin", idle};
     QTest::newRow("reconnect before connected")
         << QList<int>{0, 2, 3, 0} << QStringList{idle, connecting, connecting, idle};
-    QTest::newRow("found up at the start")
-        << QList<int>{Plain, 4, 0} << QStringList{idle, "LOGOUT arrow", idle};
     // From SIGN IN on, also before the service's first report (and through
     // one from before the sign-in's "start"), CANCEL ends the sign-in.
     QTest::newRow("sign-in before the first report")
