@@ -166,10 +166,6 @@
         <source>The profile %1 no longer exists. Choose a profile and sign in again.</source>
         <translation>Das Profil %1 gibt es nicht mehr. Wählen Sie ein Profil und melden Sie sich erneut an.</translation>
     </message>
-    <message>
-        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
-        <translation>Diese Verbindung wurde nicht durch eine Anmeldung hier gestartet. Melden Sie sich ab und wieder an, um das Portal zu öffnen.</translation>
-    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -229,6 +225,10 @@
         <source>PORTAL</source>
         <translation>PORTAL</translation>
     </message>
+    <message>
+        <source>Signing out</source>
+        <translation>Abmeldung läuft</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ApiManager</name>
@@ -259,6 +259,34 @@
     <message>
         <source>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</source>
         <translation>Der Client kann auf 127.0.0.1 keine Anfragen des Dienstes annehmen: %1</translation>
+    </message>
+    <message>
+        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
+        <translation>Diese Verbindung wurde nicht durch eine Anmeldung hier gestartet. Melden Sie sich ab und wieder an, um das Portal zu öffnen.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: %1.</source>
+        <translation>Für diese Verbindung kommt kein Portal: %1.</translation>
+    </message>
+    <message>
+        <source>the local service did not give the connection&apos;s configuration (%1)</source>
+        <translation>der lokale Dienst hat die Konfiguration der Verbindung nicht geliefert (%1)</translation>
+    </message>
+    <message>
+        <source>its configuration names no management server</source>
+        <translation>ihre Konfiguration nennt keinen Verwaltungsserver</translation>
+    </message>
+    <message>
+        <source>the service now names another management server than at the sign-in</source>
+        <translation>der Dienst nennt jetzt einen anderen Verwaltungsserver als bei der Anmeldung</translation>
+    </message>
+    <message>
+        <source>Failed changing password</source>
+        <translation>Passwortänderung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
+        <translation>Das Passwort lässt sich nur ändern, solange Sie angemeldet sind und keine An- oder Abmeldung läuft.</translation>
     </message>
 </context>
 <context>
@@ -969,6 +997,14 @@
     <message>
         <source>The request to %1 failed</source>
         <translation>Die Anfrage an %1 ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>%1 sent the request on to another server, %2: it was not followed</source>
+        <translation>%1 hat die Anfrage an einen anderen Server weitergeleitet, %2: der Weiterleitung wurde nicht gefolgt</translation>
+    </message>
+    <message>
+        <source>the user&apos;s credentials go only to the server that was asked</source>
+        <translation>die Zugangsdaten gehen nur an den angefragten Server</translation>
     </message>
 </context>
 <context>

@@ -166,10 +166,6 @@
         <source>The profile %1 no longer exists. Choose a profile and sign in again.</source>
         <translation>The profile %1 no longer exists. Choose a profile and sign in again.</translation>
     </message>
-    <message>
-        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
-        <translation>This connection was not started by a sign-in here. Sign out and in again to open the portal.</translation>
-    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -229,6 +225,10 @@
         <source>PORTAL</source>
         <translation>PORTAL</translation>
     </message>
+    <message>
+        <source>Signing out</source>
+        <translation>Signing out</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ApiManager</name>
@@ -259,6 +259,34 @@
     <message>
         <source>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</source>
         <translation>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</translation>
+    </message>
+    <message>
+        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
+        <translation>This connection was not started by a sign-in here. Sign out and in again to open the portal.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: %1.</source>
+        <translation>No portal comes for this connection: %1.</translation>
+    </message>
+    <message>
+        <source>the local service did not give the connection&apos;s configuration (%1)</source>
+        <translation>the local service did not give the connection&apos;s configuration (%1)</translation>
+    </message>
+    <message>
+        <source>its configuration names no management server</source>
+        <translation>its configuration names no management server</translation>
+    </message>
+    <message>
+        <source>the service now names another management server than at the sign-in</source>
+        <translation>the service now names another management server than at the sign-in</translation>
+    </message>
+    <message>
+        <source>Failed changing password</source>
+        <translation>Failed changing password</translation>
+    </message>
+    <message>
+        <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
+        <translation>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</translation>
     </message>
 </context>
 <context>
@@ -969,6 +997,14 @@
     <message>
         <source>The request to %1 failed</source>
         <translation>The request to %1 failed</translation>
+    </message>
+    <message>
+        <source>%1 sent the request on to another server, %2: it was not followed</source>
+        <translation>%1 sent the request on to another server, %2: it was not followed</translation>
+    </message>
+    <message>
+        <source>the user&apos;s credentials go only to the server that was asked</source>
+        <translation>the user&apos;s credentials go only to the server that was asked</translation>
     </message>
 </context>
 <context>

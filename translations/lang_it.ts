@@ -166,10 +166,6 @@
         <source>The profile %1 no longer exists. Choose a profile and sign in again.</source>
         <translation>Il profilo %1 non esiste più. Scegliere un profilo e accedere di nuovo.</translation>
     </message>
-    <message>
-        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
-        <translation>Questa connessione non è stata avviata da un accesso qui. Disconnettiti e accedi di nuovo per aprire il portale.</translation>
-    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -229,6 +225,10 @@
         <source>PORTAL</source>
         <translation>PORTALE</translation>
     </message>
+    <message>
+        <source>Signing out</source>
+        <translation>Disconnessione in corso</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ApiManager</name>
@@ -259,6 +259,34 @@
     <message>
         <source>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</source>
         <translation>Il client non può ricevere le richieste del servizio su 127.0.0.1: %1</translation>
+    </message>
+    <message>
+        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
+        <translation>Questa connessione non è stata avviata da un accesso qui. Disconnettiti e accedi di nuovo per aprire il portale.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: %1.</source>
+        <translation>Per questa connessione non arriva alcun portale: %1.</translation>
+    </message>
+    <message>
+        <source>the local service did not give the connection&apos;s configuration (%1)</source>
+        <translation>il servizio locale non ha fornito la configurazione della connessione (%1)</translation>
+    </message>
+    <message>
+        <source>its configuration names no management server</source>
+        <translation>la sua configurazione non indica alcun server di gestione</translation>
+    </message>
+    <message>
+        <source>the service now names another management server than at the sign-in</source>
+        <translation>il servizio ora indica un server di gestione diverso da quello dell&apos;accesso</translation>
+    </message>
+    <message>
+        <source>Failed changing password</source>
+        <translation>Modifica della password non riuscita</translation>
+    </message>
+    <message>
+        <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
+        <translation>La password si può cambiare solo da connessi, quando non è in corso un accesso o una disconnessione.</translation>
     </message>
 </context>
 <context>
@@ -969,6 +997,14 @@
     <message>
         <source>The request to %1 failed</source>
         <translation>La richiesta a %1 non è riuscita</translation>
+    </message>
+    <message>
+        <source>%1 sent the request on to another server, %2: it was not followed</source>
+        <translation>%1 ha inoltrato la richiesta a un altro server, %2: l&apos;inoltro non è stato seguito</translation>
+    </message>
+    <message>
+        <source>the user&apos;s credentials go only to the server that was asked</source>
+        <translation>le credenziali vanno solo al server interpellato</translation>
     </message>
 </context>
 <context>

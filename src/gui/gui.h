@@ -69,10 +69,12 @@ signals:
     void queryDownloadTarget(QString url, QString defaultFileName);
     void configSupplyInt(QVariant settings);
     // Relayed to the windows: the connection up is plain (no portal comes),
-    // found (up before any sign-in of this client).
-    void plainConnection(bool up, bool found);
+    // and why, when a portal might have come.
+    void plainConnection(bool up, QString noPortal);
     // Relayed to the windows: a sign-in of the user's lasts.
     void signInLasts(bool lasts);
+    // Relayed to the main window: the user's sign-out is under way.
+    void signingOut(bool out);
     void loadStarted();
     void loadFinished();
     void sigConnect();

@@ -10,6 +10,7 @@
 #include "common/log.h"
 #include "common/utils.h"
 #include "libvelcor/authapi.h"
+#include "libvelcor/client.h"
 #include "libvelcor/cloudapi.h"
 #include "libvelcor/configapi.h"
 #include "libvelcor/server.h"
@@ -41,13 +42,34 @@ QString standingSetting(const QVariantMap& fragment)
 
 int startDelay = ApiManager::StartDelayMs;
 int loginDelay = ApiManager::LoginDelayMs;
+int signOutDelay = ApiManager::SignOutMs;
+
+bool isUp(int state)
+{
+    return state == libvelcor::StateReconnecting || state == libvelcor::StateConnected;
+}
+
+bool isDown(int state)
+{
+    return state == libvelcor::StateIdle || state == libvelcor::StateError;
+}
+
+// A single-shot timer of a sign-in's, to the member given.
+std::unique_ptr<QTimer> makeTimer(QObject* receiver, const char* member)
+{
+    auto timer = std::make_unique<QTimer>();
+    timer->setSingleShot(true);
+    QObject::connect(timer.get(), SIGNAL(timeout()), receiver, member);
+    return timer;
+}
 
 } // namespace
 
-void ApiManager::setDelays(int startMs, int loginMs)
+void ApiManager::setDelays(int startMs, int loginMs, int signOutMs)
 {
     startDelay = startMs;
     loginDelay = loginMs;
+    signOutDelay = signOutMs;
 }
 
 const char* const ApiManager::LogoPath =
@@ -132,7 +154,7 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
             SLOT(_gotServerAddr(QString, QString)));
     connect(this, SIGNAL(authSupply(libvelcor::Auth)), lodestarApi,
             SLOT(_authReceived(libvelcor::Auth)));
-    connect(this, SIGNAL(changePassword(QString)), lodestarApi, SLOT(changePassword(QString)));
+    connect(this, SIGNAL(changePassword(QString)), this, SLOT(_changePassword(QString)));
     // The changed password becomes this object's credential before anyone
     // hears of it, so a later login uses it.
     connect(lodestarApi, SIGNAL(authChanged(libvelcor::Auth)), this,
@@ -194,20 +216,16 @@ void ApiManager::_sigConnect()
     }
     if (!signIn || signIn->credential != credential.number) {
         // What an earlier sign-in waited for (its configuration, its
-        // login) is not this one's.
-        const bool setup = setupEnabled;
+        // login, its logout) is not this one's.
         if (signIn)
             _endSignIn("a later sign-in came");
-        // An earlier sign-out's logout: a new session begins.
-        if (logoutPending)
-            _closeWebSession();
-        SignIn made;
-        made.number = ++lastSignIn;
-        made.credential = credential.number;
-        made.auth = auth;
-        made.setup = setup;
-        signIn = made;
-        emit signInLasts(true);
+        signIn.emplace();
+        signIn->number = ++lastSignIn;
+        signIn->credential = credential.number;
+        signIn->auth = auth;
+        signIn->managed = setupEnabled;
+        signIn->loginTimer = makeTimer(this, SLOT(_loginDelayed()));
+        _show();
     }
     StartRequest request;
     request.id = ++lastStartId;
@@ -251,8 +269,8 @@ void ApiManager::_doConnect()
                           (c.failures != connectionFailures || !authApi->problem().isEmpty());
         if (c.result == libvelcor::Api::ResultOk && !lost) {
             // From now on an end that the service reports is this sign-in's.
-            if (current)
-                signIn->started = true;
+            if (current && signIn->phase == SignIn::Asked)
+                signIn->phase = SignIn::Started;
             emit actionRequest(QStringLiteral("start"), libvelcor::Params());
             continue;
         }
@@ -342,15 +360,10 @@ void ApiManager::_credentialSent(int number, libvelcor::Api::ResultCode rc)
 
 void ApiManager::_statusApiError(libvelcor::Error err)
 {
-    if (err.getCode() != libvelcor::Api::ConnectionErrorCode)
-        return;
-    ++connectionFailures;
-    // The service that took the "start" is gone: what a service reports
-    // next (a restarted one) is no tunnel of this sign-in's.
-    if (signIn && signIn->started) {
-        _endSignIn("the service was lost");
-        _run();
-    }
+    // A lost connection ends no sign-in: the service that comes back
+    // reports the tunnel, idle when it is over.
+    if (err.getCode() == libvelcor::Api::ConnectionErrorCode)
+        ++connectionFailures;
 }
 
 void ApiManager::_syncRoutes(QStringList endpoints)
@@ -420,38 +433,22 @@ void ApiManager::_statusApiState(libvelcor::State st)
                                         : QStringLiteral("Unknown");
     LOG_DEBUG << "[ApiManager] State changed from: " << from
               << " to: " << libvelcor::stateToString(st);
-    const bool up = st == libvelcor::StateReconnecting || st == libvelcor::StateConnected;
-    const bool wasUp =
-        lastState == libvelcor::StateReconnecting || lastState == libvelcor::StateConnected;
-    const bool ended = st == libvelcor::StateIdle || st == libvelcor::StateError;
+    const bool rose = isUp(st) && !isUp(lastState);
     lastState = st;
-    // Before its "start" went, a report is of what the sign-in began from.
-    const bool ours = signIn && signIn->started;
-    if (ended) {
+    if (st == libvelcor::StateConnected)
+        ++connectedReports;
+    if (isDown(st)) {
         found = false;
-        // A logout still waiting cannot reach the server any more.
-        if (logoutPending)
-            _closeWebSession();
-        if (ours)
-            _endSignIn("its tunnel ended");
-    } else if (up && !wasUp) {
-        // A rise (the first report counts as one): the tunnel is the
-        // started sign-in's, or a found one.
-        found = !ours;
-        if (ours) {
-            signIn->tunnel = true;
-            signIn->configWanted = signIn->setup;
-        }
-    }
-    if (st == libvelcor::StateConnected && signIn && signIn->tunnel && signIn->setup) {
-        const quint64 number = signIn->number;
-        QTimer::singleShot(loginDelay, this, [this, number]() {
-            if (!signIn || signIn->number != number) {
-                LOG_DEBUG << "[ApiManager] Login dropped: its sign-in has ended";
-                return;
-            }
-            _loginDelayed();
-        });
+    } else if (rose) {
+        // The first report counts as a rise. Before its "start" went, a
+        // report is of what the sign-in began from: a found tunnel.
+        ++rises;
+        found = !signIn || signIn->phase == SignIn::Asked;
+        if (signIn && signIn->phase == SignIn::Started)
+            signIn->phase = SignIn::Up;
+        // Its configuration is asked again: the tunnel may lead elsewhere.
+        if (signIn && signIn->phase == SignIn::Up)
+            signIn->portal = Portal::Unknown;
     }
     _run();
     emit stateChanged(st);
@@ -468,33 +465,41 @@ void ApiManager::_loginDelayed()
 
 void ApiManager::_run()
 {
-    const bool up =
-        lastState == libvelcor::StateReconnecting || lastState == libvelcor::StateConnected;
+    const bool up = isUp(lastState);
+    if (signIn) {
+        SignIn& s = *signIn;
+        // Its tunnel is over: the service is idle, or down after the "stop".
+        if (s.phase != SignIn::Asked && lastState == libvelcor::StateIdle) {
+            _endSignIn("its tunnel ended");
+        } else if (s.phase == SignIn::Stopped && !isUp(lastState) &&
+                   lastState != libvelcor::StateConnecting) {
+            _endSignIn("it was stopped");
+        } else if (s.phase == SignIn::LoggingOut && lastState != libvelcor::StateConnected) {
+            // The logout goes through the tunnel: not while it is away.
+            _stop("the tunnel is not connected");
+            _run();
+            return;
+        }
+    }
+    const bool active = signIn && signIn->phase == SignIn::Up && signIn->managed;
     // One configuration request at a time: its answer is the asking
     // sign-in's, whatever the service answers first.
-    if (signIn && signIn->configWanted && up && retrievalFor == 0) {
-        signIn->configWanted = false;
+    if (active && up && signIn->askedAt != rises && retrievalFor == 0) {
+        signIn->askedAt = rises;
         retrievalFor = signIn->number;
         LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
         setupApi->configRetrieve();
     }
-    // Plain: no portal comes for it. A tunnel whose sign-in ended while it
-    // goes down keeps what it showed.
-    const bool ours = signIn && signIn->tunnel;
-    const bool plain =
-        up && (found || (ours && (!signIn->setup || signIn->portal == Portal::None)));
-    const bool foundUp = up && found;
-    if (plain != shownPlain || foundUp != shownFound) {
-        shownPlain = plain;
-        shownFound = foundUp;
-        LOG_DEBUG << "[ApiManager] Shown as a plain connection: " << (plain ? "yes" : "no")
-                  << (foundUp ? " (found up)" : "");
-        emit plainConnection(plain, foundUp);
+    // Each report of "connected" logs in again, after a delay.
+    if (active && lastState == libvelcor::StateConnected && signIn->armedAt != connectedReports) {
+        signIn->armedAt = connectedReports;
+        signIn->loginTimer->start(loginDelay);
     }
+    _show();
     // The login, last: a failure may end the sign-in at once.
     if (!signIn || !signIn->loginDue)
         return;
-    if (lastState != libvelcor::StateConnected || signIn->portal == Portal::None) {
+    if (!active || lastState != libvelcor::StateConnected || signIn->portal == Portal::None) {
         signIn->loginDue = false;
         LOG_DEBUG << "[ApiManager] Login dropped: no longer connected, or no server to log in to";
         return;
@@ -514,19 +519,63 @@ void ApiManager::_run()
     lodestarApi->login(a.getUser(), a.getPass());
 }
 
+void ApiManager::_show()
+{
+    const bool up = isUp(lastState);
+    // A tunnel whose sign-in ended while it goes down keeps what it showed.
+    const bool ours = signIn && signIn->phase >= SignIn::Up;
+    const bool none = ours && signIn->managed && signIn->portal == Portal::None;
+    const bool plain = up && (found || (ours && (!signIn->managed || none)));
+    QString noPortal;
+    if (up && found)
+        noPortal = tr("This connection was not started by a sign-in here. Sign out and in again "
+                      "to open the portal.");
+    else if (up && none)
+        noPortal = signIn->noPortal;
+    if (plain != shownPlain || noPortal != shownNoPortal) {
+        shownPlain = plain;
+        shownNoPortal = noPortal;
+        LOG_DEBUG << "[ApiManager] Shown as a plain connection: " << (plain ? "yes" : "no")
+                  << (found && up ? " (found up)" : "");
+        emit plainConnection(plain, noPortal);
+    }
+    const bool out = signIn && signIn->phase >= SignIn::LoggingOut;
+    if (out != shownSigningOut) {
+        shownSigningOut = out;
+        emit signingOut(out);
+    }
+    const bool lasts = signIn.has_value();
+    if (lasts != shownLasts) {
+        shownLasts = lasts;
+        emit signInLasts(lasts);
+    }
+}
+
 void ApiManager::_endSignIn(const char* why)
 {
     if (!signIn)
         return;
     LOG_DEBUG << "[ApiManager] Sign-in " << signIn->number << " ended: " << why;
+    // Its timers go with it.
     signIn.reset();
-    // The web session is the sign-in's: without the user's logout it ends
-    // here, at the client. Its requests (a login, a password change) would
-    // answer for nothing that lasts: a failed login would stop whatever
-    // tunnel is up by then, a changed password become a later sign-in's.
-    if (!logoutPending)
-        _closeWebSession();
-    emit signInLasts(false);
+    // The web session is the sign-in's: it ends here, at the client. Its
+    // requests (a login, a logout, a password change) would answer for
+    // nothing that lasts: a failed login would stop whatever tunnel is up
+    // by then, a changed password become a later sign-in's.
+    _closeWebSession();
+    _show();
+}
+
+void ApiManager::_stop(const char* why)
+{
+    LOG_DEBUG << "[ApiManager] Stopping sign-in " << signIn->number << ": " << why;
+    signIn->phase = SignIn::Stopped;
+    signIn->loginDue = false;
+    signIn->loginTimer->stop();
+    signIn->signOutTimer.reset();
+    _closeWebSession();
+    signIn->loggedIn = false;
+    emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
 }
 
 void ApiManager::_statusApiNeed(QString need)
@@ -551,43 +600,65 @@ void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant confi
 {
     const quint64 asker = retrievalFor;
     retrievalFor = 0;
-    if (!signIn || signIn->number != asker) {
+    if (!signIn || signIn->number != asker || signIn->phase != SignIn::Up) {
         // It names no server of the sign-in that lasts, if any.
         LOG_DEBUG << "[ApiManager] Configuration of an earlier sign-in dropped";
         _run();
         return;
     }
-    const quint64 number = signIn->number;
     const QVariantMap server = config.toMap().value(QStringLiteral("server")).toMap();
-    const QVariant named = server.value(QStringLiteral("openvpn_internal_ip"));
+    const QString named = server.value(QStringLiteral("openvpn_internal_ip")).toString();
     const QString fallback =
         server.value(QStringLiteral("fallback_openvpn_internal_ip")).toString();
-    if (rc != libvelcor::Api::ResultOk)
-        LOG_ERROR;
-    else
-        LOG_DEBUG << "[ApiManager] Received config: " << config;
-    if (signIn->portal == Portal::Unknown) {
-        // The first answer decides. It names a server when the coordinator
-        // takes the address from it; without a management server to log in
-        // to, the connection is shown as a plain one, which the user ends.
-        if (rc == libvelcor::Api::ResultOk && !named.isNull())
-            emit serverConfigSupply(config);
-        if (signIn && signIn->number == number) {
-            const bool taken = !addr.isEmpty() && addr == named.toString();
-            signIn->portal = taken ? Portal::Named : Portal::None;
-            signIn->server = taken ? addr : QString();
-            signIn->fallback = taken ? fallbackAddr : QString();
-        }
-    } else if (signIn->portal == Portal::Named && rc == libvelcor::Api::ResultOk &&
-               named.toString() == signIn->server && fallback == signIn->fallback) {
-        // The same server again, after a reconnection: its pages anew.
-        emit serverConfigSupply(config);
-    } else if (signIn->portal == Portal::Named) {
-        // The tunnel is now one to somewhere else: no more logins with the
-        // user's credential; shown as a plain connection.
-        LOG_NOTICE << "[ApiManager] Configuration dropped: it does not name the server that the "
-                      "sign-in began with; no further login";
+    const auto none = [this](const QString& why) {
         signIn->portal = Portal::None;
+        signIn->noPortal = tr("No portal comes for this connection: %1.").arg(why);
+    };
+    if (rc != libvelcor::Api::ResultOk) {
+        const QString reason =
+            rc == libvelcor::Api::ResultTimeout ? QStringLiteral("no answer in time")
+            : rc > 0 ? QStringLiteral("the service answered code %1").arg(int(rc))
+                     : QStringLiteral("the service could not be asked (result %1)").arg(int(rc));
+        LOG_ERROR << "[ApiManager] The server configuration could not be retrieved: " << reason;
+        // The service's own failure is its first answer: nobody to log in
+        // to, as a later answer may be of another tunnel's. A request that
+        // never reached it is asked again at the tunnel's next rise.
+        if (rc > 0 || rc == libvelcor::Api::ResultTimeout)
+            signIn->answered = true;
+        none(tr("the local service did not give the connection's configuration (%1)").arg(reason));
+    } else if (!signIn->answered) {
+        LOG_DEBUG << "[ApiManager] Received config: " << config;
+        // The first answer decides whom the sign-in may log in to. It names
+        // a server when the coordinator takes the address from it.
+        signIn->answered = true;
+        if (!named.isEmpty()) {
+            const quint64 number = signIn->number;
+            emit serverConfigSupply(config);
+            if (!signIn || signIn->number != number)
+                return;
+        }
+        if (!named.isEmpty() && addr == named) {
+            signIn->server = addr;
+            signIn->fallback = fallbackAddr;
+            signIn->portal = Portal::Named;
+        } else {
+            LOG_NOTICE << "[ApiManager] The configuration names no usable management server";
+            none(tr("its configuration names no management server"));
+        }
+    } else if (!signIn->server.isEmpty() && named == signIn->server &&
+               fallback == signIn->fallback) {
+        // The same server again, after the tunnel came back: its pages anew.
+        LOG_DEBUG << "[ApiManager] Received config: " << config;
+        signIn->portal = Portal::Named;
+        emit serverConfigSupply(config);
+    } else {
+        // The tunnel now leads somewhere else: no login with the user's
+        // credential goes there.
+        LOG_NOTICE << "[ApiManager] Configuration dropped: it does not name the server that the "
+                      "sign-in began with; no login";
+        none(signIn->server.isEmpty()
+                 ? tr("its configuration names no management server")
+                 : tr("the service now names another management server than at the sign-in"));
     }
     _run();
 }
@@ -623,65 +694,106 @@ void ApiManager::_authChangedReceive(libvelcor::Auth newAuth)
         signIn->auth = newAuth;
 }
 
+void ApiManager::_changePassword(QString newPass)
+{
+    // One web request at a time: a change sent now would drop the login or
+    // the logout under way, and the "stop" must not wait on it.
+    if (!signIn || signIn->phase != SignIn::Up || !signIn->loggedIn ||
+        lodestarApi->currentOp() != LodestarApi::OpNone) {
+        LOG_NOTICE << "[ApiManager] Password change refused: the sign-in is not logged in, or "
+                      "busy signing in or out";
+        emit error(libvelcor::Error(
+            libvelcor::Client::ErrorCode, tr("Failed changing password"),
+            tr("The password can be changed only while signed in, once the sign-in or sign-out "
+               "under way is over.")));
+        return;
+    }
+    lodestarApi->changePassword(newPass);
+}
+
 void ApiManager::_sigDisconnect()
 {
     LOG_TRACE;
-    // A login or a "start" still waiting belongs to the connection that is
-    // going away.
+    // A "start" still waiting belongs to the connection that is going away.
     starts.clear();
-    // A logout under way ends in the "stop" (at the latest when its request
-    // times out); the portal's own sign-out comes back here meanwhile.
-    if (logoutPending) {
-        if (quitting)
-            QTimer::singleShot(QuitLogoutMs, this, SLOT(_quitLogoutExpired()));
+    if (!signIn) {
+        // A found tunnel: nothing to log out of.
+        emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
         return;
     }
-    // The web logout goes through the tunnel: only while it is up. While it
-    // reconnects the session ends here and the "stop" goes at once.
-    const bool logout = setupEnabled && isLoggedIn && lastState == libvelcor::StateConnected;
-    // The session goes on for its logout.
-    logoutPending = logout;
-    _endSignIn("the user signed out");
-    if (logout) {
-        if (lodestarApi->logout() != 0) {
-            _finishLogout(); // nothing could be sent: sign out locally
-            return;
+    const int bound = quitting ? QuitLogoutMs : signOutDelay;
+    switch (signIn->phase) {
+    case SignIn::Asked:
+    case SignIn::Started:
+    case SignIn::Up:
+        // The web logout goes through the tunnel: only while it is up.
+        if (signIn->loggedIn && lastState == libvelcor::StateConnected) {
+            signIn->phase = SignIn::LoggingOut;
+            signIn->loginDue = false;
+            signIn->loginTimer->stop();
+            signIn->signOutTimer = makeTimer(this, SLOT(_signOutExpired()));
+            signIn->signOutTimer->start(bound);
+            if (lodestarApi->logout() != 0)
+                _stop("the logout could not be sent");
+        } else {
+            _stop("the user signed out");
         }
-        if (quitting)
-            QTimer::singleShot(QuitLogoutMs, this, SLOT(_quitLogoutExpired()));
-        return;
+        break;
+    case SignIn::LoggingOut:
+        // The portal's own sign-out comes back here meanwhile: the logout
+        // goes on, within its bound; quitting shortens it.
+        if (quitting && signIn->signOutTimer->remainingTime() > bound)
+            signIn->signOutTimer->start(bound);
+        break;
+    case SignIn::Stopped:
+        // Said again: the service may not have taken the first.
+        emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
+        break;
     }
-    emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
+    _run();
+}
+
+void ApiManager::_signOutExpired()
+{
+    if (signIn && signIn->phase == SignIn::LoggingOut)
+        _stop("the logout did not end in time");
+    _run();
 }
 
 void ApiManager::_loggedIn()
 {
     LOG_TRACE;
-    isLoggedIn = true;
-    if (setupEnabled)
+    // The web session closes with its sign-in: a login answers only for
+    // the one that lasts.
+    if (!signIn)
+        return;
+    signIn->loggedIn = true;
+    if (signIn->managed)
         _downloadLogo();
 }
 
 void ApiManager::_loggedOut()
 {
     LOG_TRACE;
-    _finishLogout();
+    if (signIn && signIn->phase == SignIn::LoggingOut)
+        _stop("logged out");
+    _run();
 }
 
 void ApiManager::_lodestarError(libvelcor::Error err)
 {
     Q_UNUSED(err);
-    if (lodestarApi->currentOp() == LodestarApi::OpLogin && !isLoggedIn && !logoutPending) {
+    if (!signIn)
+        return;
+    const LodestarApi::LodestarOp op = lodestarApi->currentOp();
+    if (op == LodestarApi::OpLogin && signIn->phase == SignIn::Up) {
         // Without the web login the portal never comes and the window has
         // nothing to sign out with: the tunnel goes down, back to sign-in.
-        LOG_DEBUG << "[ApiManager] Login failed: stopping the connection";
-        _sigDisconnect();
-        return;
+        _stop("the login failed");
+    } else if (op == LodestarApi::OpLogout && signIn->phase == SignIn::LoggingOut) {
+        _stop("the logout failed");
     }
-    if (!logoutPending || lodestarApi->currentOp() != LodestarApi::OpLogout)
-        return;
-    LOG_DEBUG << "[ApiManager] Logout failed: signing out locally";
-    _finishLogout();
+    _run();
 }
 
 void ApiManager::_closeReceive()
@@ -690,24 +802,8 @@ void ApiManager::_closeReceive()
     quitting = true;
 }
 
-void ApiManager::_quitLogoutExpired()
-{
-    if (!logoutPending)
-        return;
-    LOG_DEBUG << "[ApiManager] Logout still pending at quit: signing out locally";
-    _finishLogout();
-}
-
-void ApiManager::_finishLogout()
-{
-    _closeWebSession();
-    emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
-}
-
 void ApiManager::_closeWebSession()
 {
-    logoutPending = false;
-    isLoggedIn = false;
     lodestarApi->reset();
     networkManager->reset();
 }

@@ -5,8 +5,10 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 
 #include "libvelcor/api.h"
@@ -38,13 +40,20 @@ class NetworkManager;
 // service is told to "stop".
 //
 // A sign-in of the user's is a record (SignIn), made by the connect request
-// and ended when its tunnel ends, however that happens. Whether to ask for
-// a configuration, whom to log in to with which credential, and how the
-// connection up is shown follow from that record and the service's last
-// state alone, worked out again by _run() after every report and answer. A
-// tunnel that rose while no sign-in of this client had started one is a
-// found one: shown as a plain connection, never asked about, never logged
-// in to, as no credential of the user's belongs to it.
+// and ended when its tunnel is over: the service's idle, a "start" that
+// could not go, a later sign-in, or the "stop" that the user's sign-out or a
+// failed login sent once the tunnel is down. An error that the service
+// retries by itself, or a connection to the service that drops and comes
+// back, is a stumble: the tunnel that comes back is the sign-in's, asked for
+// its configuration and logged in to again. What the record owns ends with
+// it: its web session (login, logout, password change) and its timers.
+// Whether to ask for a configuration, whom to log in to with which
+// credential, when the "stop" goes and how the connection up is shown
+// follow from the record and the service's last state alone, worked out
+// again by _run() after every report and answer. A tunnel that rose while
+// no sign-in of this client had started one is a found one: shown as a
+// plain connection, never asked about, never logged in to, as no credential
+// of the user's belongs to it.
 class ApiManager : public QObject
 {
     Q_OBJECT
@@ -54,9 +63,14 @@ public:
     static constexpr int RequestServerPort = 4814;
     static constexpr int StartDelayMs = 100;
     static constexpr int LoginDelayMs = 500;
-    // Test seam: the delays of the "start" and of the login, StartDelayMs
-    // and LoginDelayMs unless a test shortens them.
-    static void setDelays(int startMs, int loginMs);
+    // From the user's sign-out to the "stop" at the latest, whatever the
+    // management server does with the logout: a server that never heard it
+    // ends the session by itself, as when the client is killed.
+    static constexpr int SignOutMs = 5000;
+    // Test seam: the delays of the "start" and of the login, and the sign-out's
+    // bound; StartDelayMs, LoginDelayMs and SignOutMs unless a test changes
+    // them.
+    static void setDelays(int startMs, int loginMs, int signOutMs = SignOutMs);
     static constexpr int LogoRetryMs = 500;
     // While quitting, how long the logout may take before the tunnel is
     // stopped regardless; below the 500 ms after which the program ends.
@@ -73,8 +87,10 @@ public:
 
     ORVO::LodestarApi* getLodestarApi() const { return lodestarApi; }
     int getLastState() const { return lastState; }
+    // The kind that the next sign-in takes: a management-server profile's.
     bool isSetupEnabled() const { return setupEnabled; }
-    bool getIsLoggedIn() const { return isLoggedIn; }
+    // The sign-in's web session is logged in.
+    bool getIsLoggedIn() const { return signIn && signIn->loggedIn; }
     // The request server's bound port; -1 before it is bound.
     int getRequestPort() const;
 
@@ -97,14 +113,18 @@ signals:
     void portSupplyApi(int);
     void verifyCA(bool);
     // How the connection up is shown, before the state it comes with is
-    // relayed: plain (no portal comes: a found tunnel, a plain profile's, or
-    // one whose configuration named no server), which the user ends with
-    // LOGOUT; found: it rose while no sign-in of this client had started
-    // one. Both false once it is down.
-    void plainConnection(bool up, bool found);
+    // relayed: plain when no portal comes for it, which the user ends with
+    // LOGOUT. noPortal says why for a tunnel that might have had one (a
+    // found tunnel, a management-server sign-in whose configuration named
+    // no server it may log in to); empty for a plain profile's. (false, "")
+    // once it is down.
+    void plainConnection(bool up, QString noPortal);
     // A sign-in of the user's lasts: from its connect request until its
-    // tunnel ends. Meanwhile the windows offer to end it.
+    // tunnel is over. Meanwhile the windows offer to end it.
     void signInLasts(bool lasts);
+    // The user's sign-out of the sign-in that lasts is under way: the web
+    // logout, then the "stop", until the tunnel is down.
+    void signingOut(bool out);
 
 private slots:
     // A connect request belongs to the profile credential handed over last
@@ -123,7 +143,11 @@ private slots:
     void _credentialSent(int number, libvelcor::Api::ResultCode rc);
     // Counts the failures of the connection to the service.
     void _statusApiError(libvelcor::Error err);
+    // The user's sign-out (or a failed login's): the web logout when the
+    // sign-in is logged in, then the "stop", within SignOutMs of it.
     void _sigDisconnect();
+    // The sign-out's bound passed: the "stop" goes without the logout.
+    void _signOutExpired();
     void _syncRoutes(QStringList endpoints);
     void _gotSettings();
     // Reads "setup"."enabled", then hands the fragment to the service; the
@@ -141,20 +165,20 @@ private slots:
     void _authReceive(libvelcor::Auth auth);
     // A password the portal changed: the sign-in's credential from now on.
     void _authChangedReceive(libvelcor::Auth auth);
+    // The portal's password change: a request of the sign-in's web session,
+    // only while it is logged in and nothing else of it is under way.
+    void _changePassword(QString newPass);
     void _loggedIn();
     void _loggedOut();
     void _downloadLogo();
     void _downloadLogoSmall();
     void _downloadFinished(QString target);
-    // A failed web request; when it was the logout, the sign-out goes on
-    // locally all the same (the tunnel must be stoppable while the
-    // management server is unreachable); when it was the login, the
-    // connection is stopped.
+    // A failed web request: a failed logout lets the "stop" go at once, a
+    // failed login ends the sign-in as a sign-out does.
     void _lodestarError(libvelcor::Error err);
     // The program is quitting: the event loop ends shortly after the
     // disconnect request, so a logout may not hold back the "stop".
     void _closeReceive();
-    void _quitLogoutExpired();
 
 private:
     // A profile credential (its number at the AuthApi, 0 for none) and,
@@ -179,42 +203,60 @@ private:
         Credential credential;
         quint64 signIn = 0;
     };
-    // What a configuration answer told a sign-in: its first answer decides.
+    // What the last configuration answer of the tunnel's rise said.
     enum class Portal { Unknown, Named, None };
-    // A sign-in of the user's. It ends when its tunnel ends: the user's
-    // disconnect request, a report of idle or error after its "start" went
-    // (the service's idle, a stop from elsewhere, a failure), a "start"
-    // that could not go, a failed login.
+    // A sign-in of the user's, from its connect request until its tunnel
+    // is over.
     struct SignIn
     {
+        enum Phase {
+            Asked,      // its "start" has not gone yet
+            Started,    // its "start" went: what the service reports is its
+            Up,         // its tunnel rose
+            LoggingOut, // the user signed out: the web logout, bounded
+            Stopped     // the "stop" went: it ends once the tunnel is down
+        };
         quint64 number = 0;
         int credential = 0; // its credential's number at the AuthApi
         libvelcor::Auth auth;
-        bool setup = true; // a management-server profile's
-        bool started = false;
-        // Its tunnel rose after the "start": the tunnel up is this sign-in's.
-        bool tunnel = false;
-        // A rise of its tunnel wants the configuration.
-        bool configWanted = false;
-        Portal portal = Portal::Unknown;
-        // Named by its first configuration: the server and its fallback.
+        bool managed = true; // a management-server profile's
+        Phase phase = Asked;
+        // The rise of the tunnel whose configuration was asked, and the
+        // report of "connected" that armed the login.
+        quint64 askedAt = 0;
+        quint64 armedAt = 0;
+        // The server and fallback that its first configuration answer named
+        // (none: empty); no login goes anywhere else.
+        bool answered = false;
         QString server;
         QString fallback;
-        // The delay after a report of "connected" passed: it logs in once a
-        // configuration has named its server.
+        // What the answer at the tunnel's last rise said, and for None why.
+        Portal portal = Portal::Unknown;
+        QString noPortal;
+        // The delay after a report of "connected" passed: it logs in once
+        // the configuration has named its server.
         bool loginDue = false;
+        // Its web session is logged in.
+        bool loggedIn = false;
+        std::unique_ptr<QTimer> loginTimer;
+        // From the sign-out to the "stop" at the latest.
+        std::unique_ptr<QTimer> signOutTimer;
     };
 
-    // Asks for the configuration, logs in and shows the connection as the
-    // sign-in and the service's last state call for; run after every
-    // report and answer.
+    // Ends the sign-in whose tunnel is over, sends its "stop", asks for the
+    // configuration, logs in and shows the connection as the sign-in and
+    // the service's last state call for; run after every report and answer.
     void _run();
-    // Ends the sign-in; what it waited for is dropped.
+    // Ends the sign-in, and its web session with it.
     void _endSignIn(const char* why);
+    // Sends the sign-in's "stop"; it ends once the tunnel is down.
+    void _stop(const char* why);
+    // What the windows are told: the connection shown plain, the sign-in
+    // and its sign-out; only what changed.
+    void _show();
     void _signInFailed(const QString& text, const QString& reason);
     // Tells why the credential c keeps its sign-in from starting.
     void _credentialFailed(const Credential& c, bool lost);
-    void _finishLogout();
     // Ends the web session at the client: its requests are dropped, its
     // cookies too.
     void _closeWebSession();
@@ -231,25 +273,30 @@ private:
     libvelcor::ConfigApi* configApi = nullptr;
     libvelcor::Server* server = nullptr;
     int lastState = -1; // a libvelcor::State; -1 until the first report
+    // Counts the rises of the tunnel (a report up after one that was not:
+    // the first report counts) and the reports of "connected".
+    quint64 rises = 0;
+    quint64 connectedReports = 0;
     int pendingPort = -1;
     bool settingsReceived = false;
     bool setupEnabled = true;
-    bool isLoggedIn = false;
     QString addr;
     QString fallbackAddr;
     bool isFallback = false;
     // The last profile credential handed over; a sign-in keeps its own.
     libvelcor::Auth auth;
-    // The user's sign-in, from its connect request until its tunnel ends.
+    // The user's sign-in, from its connect request until its tunnel is over.
     std::optional<SignIn> signIn;
     quint64 lastSignIn = 0;
     // The tunnel up rose while no sign-in had started one.
     bool found = false;
     // The sign-in whose configuration request awaits its answer (0: none).
     quint64 retrievalFor = 0;
-    // What plainConnection said last.
+    // What the windows were told last.
     bool shownPlain = false;
-    bool shownFound = false;
+    QString shownNoPortal;
+    bool shownLasts = false;
+    bool shownSigningOut = false;
     // Connect requests whose "start" has not gone yet, in order; a
     // disconnect request drops them all.
     QList<StartRequest> starts;
@@ -259,8 +306,6 @@ private:
     Credential credential;
     quint64 connectionFailures = 0;
     QElapsedTimer clock;
-    // A logout was asked for and has not ended yet.
-    bool logoutPending = false;
     bool quitting = false;
 };
 

@@ -111,11 +111,14 @@ int Manager::_setup()
             SLOT(gotAuth(libvelcor::Auth)));
     connect(this, SIGNAL(serverAddrSupply(QString, QString)), networkManager,
             SLOT(gotServerAddr(QString, QString)));
-    connect(apiManager, SIGNAL(plainConnection(bool, bool)), this,
-            SIGNAL(plainConnection(bool, bool)));
-    connect(this, SIGNAL(plainConnection(bool, bool)), gui, SIGNAL(plainConnection(bool, bool)));
+    connect(apiManager, SIGNAL(plainConnection(bool, QString)), this,
+            SIGNAL(plainConnection(bool, QString)));
+    connect(this, SIGNAL(plainConnection(bool, QString)), gui,
+            SIGNAL(plainConnection(bool, QString)));
     connect(apiManager, SIGNAL(signInLasts(bool)), this, SIGNAL(signInLasts(bool)));
     connect(this, SIGNAL(signInLasts(bool)), gui, SIGNAL(signInLasts(bool)));
+    connect(apiManager, SIGNAL(signingOut(bool)), this, SIGNAL(signingOut(bool)));
+    connect(this, SIGNAL(signingOut(bool)), gui, SIGNAL(signingOut(bool)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,
             SIGNAL(stateChanged(libvelcor::State)));
     connect(apiManager, SIGNAL(stateChanged(libvelcor::State)), this,

@@ -85,8 +85,9 @@ signals:
     void sigConnect();
     void sigDisconnect();
     // The service coordinator's word on how the connection up is shown.
-    void plainConnection(bool up, bool found);
+    void plainConnection(bool up, QString noPortal);
     void signInLasts(bool lasts);
+    void signingOut(bool out);
     void sigError(ORVO::Module m, QString errStr, QString msg = QString(""));
     void sigQuery(int id, QString query);
     void close();

@@ -31,6 +31,14 @@ int loginPosts(const Rig& rig)
     return rig.web.requests(QLatin1String(TestServer::LoginPath)).size();
 }
 
+// What the windows were told last of the connection up: plain, and found
+// (its note says that no sign-in here started it).
+QVariantList shown(const Rig& rig)
+{
+    const QVariantList args = rig.log.last(QStringLiteral("window.plainConnection")).args;
+    return {args.value(0), args.value(1).toString().contains("not started by a sign-in")};
+}
+
 // The states 0 to 4 in an order that holds every pair of consecutive
 // reports once (a de Bruijn sequence of order 2, closed).
 const QList<int> EveryPairOfReports{0, 0, 1, 0, 2, 0, 3, 0, 4, 1, 1, 2, 1,
@@ -131,8 +139,7 @@ void TestApiManager::stateMachine()
     // The windows show a found tunnel as a plain connection while it is up.
     const bool foundUp = after.isEmpty() && states.last().toInt() > 2;
     if (after.isEmpty())
-        QCOMPARE(rig.log.last(QStringLiteral("window.plainConnection")).args,
-                 (QVariantList{foundUp, foundUp}));
+        QCOMPARE(shown(rig), (QVariantList{foundUp, foundUp}));
 }
 
 void TestApiManager::startFollowsTheConnectRequest()
@@ -485,32 +492,56 @@ void TestApiManager::loginGoesToTheSignInsServer()
     QTest::qWait(LoginWaitMs * 2);
     QCOMPARE(loginPosts(rig), 1);
     QCOMPARE(rig.log.count(QStringLiteral("portal.gotPages")), 1);
-    // Up again after the error, it is no sign-in's: shown as a found, plain
-    // connection, which the user can end.
+    // Up again after the error, it is still the plain profile's sign-in.
     QCOMPARE(rig.log.last(QStringLiteral("window.plainConnection")).args,
-             (QVariantList{true, true}));
+             (QVariantList{true, QString()}));
 }
 
-// A sign-in lasts from SIGN IN until its tunnel ends: the user's LOGOUT, or
-// a report of idle or error. Through every pair of consecutive reports, each
-// answer the configuration may get and LOGOUT at several steps, the user's
-// password goes only to the server that the sign-in's own configuration
-// named (A), and only while the sign-in lasts; a tunnel that rises without
-// one is shown as a found, plain connection and asked nothing. The user
-// signs in again at some of the states at which the window offers SIGN IN.
+// A sign-in lasts from SIGN IN until its tunnel is over: the service's idle,
+// or a report of the tunnel down after the "stop" of the user's LOGOUT or of
+// a failed login. An error, or a lost connection to the service, is a
+// stumble: the tunnel that comes back is the sign-in's, asked for its
+// configuration and logged in to again. Through every pair of consecutive
+// reports, each answer the configuration may get, LOGOUT at several steps
+// (the management server answering, silent, or slow while the portal asks
+// for a password change and the user presses LOGOUT again) and the service
+// lost at some steps, the user's password goes only to the server that the
+// sign-in's own configuration named (A), and only while the sign-in lasts;
+// every LOGOUT stops the tunnel within the bound; a tunnel that rises
+// without a sign-in is shown as a found, plain connection and asked
+// nothing, and no other is said to be found. The user signs in again at
+// some of the states at which the window offers SIGN IN.
 void TestApiManager::signInLastsUntilItsTunnelEnds_data()
 {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QList<int>>("signInAt");
     QTest::addColumn<int>("logoutEvery");
+    QTest::addColumn<QString>("logout"); // how the management server takes it
+    QTest::addColumn<QList<int>>("lostAt");
     for (const char* answer :
          {"A", "A, then B", "A, then fallback B", "none", "failure", "late", "never"}) {
         const QString name(answer);
         QTest::newRow(qPrintable(name + ", sign-ins at idle and error"))
-            << name << QList<int>{0, 1} << 0;
-        QTest::newRow(qPrintable(name + ", at idle, LOGOUT every 5")) << name << QList<int>{0} << 5;
-        QTest::newRow(qPrintable(name + ", at error")) << name << QList<int>{1} << 0;
+            << name << QList<int>{0, 1} << 0 << "" << QList<int>{};
+        QTest::newRow(qPrintable(name + ", at idle, LOGOUT every 5"))
+            << name << QList<int>{0} << 5 << "answers" << QList<int>{};
+        QTest::newRow(qPrintable(name + ", at error"))
+            << name << QList<int>{1} << 0 << "" << QList<int>{};
     }
+    QTest::newRow("A, LOGOUT every 5 to a silent server")
+        << "A" << QList<int>{0} << 5 << "silent" << QList<int>{};
+    QTest::newRow("A, LOGOUT every 5, slow, a password change and LOGOUT again")
+        << "A" << QList<int>{0} << 5 << "slow" << QList<int>{};
+    QTest::newRow("A, the service lost while connected")
+        << "A" << QList<int>{0, 1} << 0 << "" << QList<int>{4};
+    QTest::newRow("A, then B, the service lost while up")
+        << "A, then B" << QList<int>{0} << 0 << "" << QList<int>{3};
+    QTest::newRow("A, then the web client told B")
+        << "A, told B" << QList<int>{0, 1} << 0 << "" << QList<int>{};
+    QTest::newRow("A, its login sent on to B (307)")
+        << "307" << QList<int>{0, 1} << 0 << "" << QList<int>{};
+    QTest::newRow("A, its login sent on to B (308)")
+        << "308" << QList<int>{0} << 0 << "" << QList<int>{};
 }
 
 void TestApiManager::signInLastsUntilItsTunnelEnds()
@@ -518,8 +549,11 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     QFETCH(QString, answer);
     QFETCH(QList<int>, signInAt);
     QFETCH(int, logoutEvery);
+    QFETCH(QString, logout);
+    QFETCH(QList<int>, lostAt);
     const int delayMs = 15;
-    ORVO::ApiManager::setDelays(5, delayMs);
+    const int boundMs = 120;
+    ORVO::ApiManager::setDelays(5, delayMs, boundMs);
     const auto restore = qScopeGuard([] {
         ORVO::ApiManager::setDelays(ORVO::ApiManager::StartDelayMs, ORVO::ApiManager::LoginDelayMs);
     });
@@ -542,8 +576,21 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         rig.sim.setConfigReply(a, delayMs * 6);
     else if (answer == "never")
         rig.sim.setConfigReply(a, 600000);
+    const bool redirected = answer.startsWith("30");
+    if (redirected)
+        rig.web.setResponse(TestServer::LoginPath, answer.toInt(), "", "text/plain",
+                            {{"Location", QString("http://localhost:%1%2")
+                                              .arg(rig.web.port())
+                                              .arg(TestServer::LoginPath)
+                                              .toLatin1()}});
+    if (logout == "silent")
+        rig.web.setDelay(TestServer::LogoutPath, 600000);
+    else if (logout == "slow")
+        rig.web.setDelay(TestServer::LogoutPath, boundMs * 10);
 
+    // The sign-in lasts; its "stop" went, so it ends once the tunnel is down.
     bool lasts = false;
+    bool stopping = false;
     bool found = false;
     int state = -1;
     int loginsAtEnd = 0;
@@ -560,32 +607,89 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         pagesAtSignIn = rig.log.count(QStringLiteral("portal.gotPages"));
         QVERIFY(rig.signIn());
         lasts = true;
+        stopping = false;
     };
-    const auto ended = [&]() {
-        lasts = false;
+    // Nothing more is asked or logged in to once the sign-out began.
+    const auto freeze = [&]() {
         QTest::qWait(delayMs * 2);
         loginsAtEnd = loginPosts(rig);
         retrievalsAtEnd = retrievals();
     };
+    const auto ended = [&]() {
+        if (lasts && !stopping)
+            freeze();
+        lasts = false;
+        stopping = false;
+    };
+    // A down tunnel ends a stopped sign-in at once, as the idle does any.
+    const auto stopped = [&]() {
+        stopping = true;
+        if (state <= 1)
+            ended();
+    };
     signIn();
     for (int i = 0; i < EveryPairOfReports.size(); ++i) {
         const int st = EveryPairOfReports.at(i);
-        if (logoutEvery && i % logoutEvery == logoutEvery - 1 && lasts) {
+        if (logoutEvery && i % logoutEvery == logoutEvery - 1 && lasts && !stopping) {
+            const int mark = rig.simMark();
+            const int changes = rig.web.requests(TestServer::ChangePasswordPath).size();
             emit rig.window()->sigDisconnect();
-            ended();
+            if (logout == "slow") {
+                emit rig.portal()->changePassword(QStringLiteral("chosenByPortal"));
+                emit rig.window()->sigDisconnect();
+                emit rig.window()->sigDisconnect();
+            }
+            // Within the bound, whatever the server does meanwhile.
+            QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(mark).contains("stop"), boundMs * 4);
+            QCOMPARE(rig.web.requests(TestServer::ChangePasswordPath).size(), changes);
+            stopped();
+            freeze();
         }
+        const int postsBefore = loginPosts(rig);
+        const int pagesBefore = rig.log.count(QStringLiteral("portal.gotPages"));
+        const int reports = rig.log.count(QStringLiteral("window.stateChanged"));
         rig.sim.emitState(st);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.api()->getLastState(), st, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.stateChanged")) > reports,
+                                 5000);
         const bool up = st == 3 || st == 4;
+        const bool rose = up && state != 3 && state != 4;
+        state = st;
         if (st <= 1) {
             found = false;
-            if (lasts)
+            if (st == 0 || stopping)
                 ended();
-        } else if (up && state != 3 && state != 4) {
+        } else if (rose) {
             found = !lasts;
         }
-        state = st;
+        if (lasts && !stopping && (answer == "none" || answer == "failure") && up)
+            QTRY_VERIFY(rig.log.last(QStringLiteral("window.plainConnection"))
+                            .args.value(1)
+                            .toString()
+                            .startsWith("No portal comes for this connection"));
+        if (lasts && !stopping && answer == "A" && st == 4) {
+            // Back after an error or a lost service: its pages anew at the
+            // rise, and a login to A at each report of "connected".
+            QTRY_VERIFY_WITH_TIMEOUT(loginPosts(rig) > postsBefore, 5000);
+            if (rose)
+                QVERIFY(rig.log.count(QStringLiteral("portal.gotPages")) > pagesBefore);
+        }
         QTest::qWait(delayMs * 2);
+        // A login sent on to B fails: the sign-in stops.
+        if (redirected && lasts && !stopping && loginPosts(rig) > postsBefore) {
+            QTRY_VERIFY(rig.actionsSince(0).count("stop") > 0);
+            QTRY_VERIFY(rig.log.count(QStringLiteral("gui._gotError")) > 0);
+            stopped();
+            freeze();
+        }
+        if (lostAt.contains(st)) {
+            const int starts = rig.valuesSince(QStringLiteral("status.start"), 0).size();
+            rig.sim.disconnectClients();
+            QTRY_VERIFY(rig.valuesSince(QStringLiteral("status.start"), 0).size() > starts);
+            state = 1;
+            found = false;
+            if (stopping)
+                ended();
+        }
         // Once the sign-in's own configuration named A, the service names B,
         // or B as the fallback that it then runs on.
         if (answer.startsWith("A, then") &&
@@ -594,6 +698,10 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
             if (answer != "A, then B")
                 rig.sim.emitFallback(true);
         }
+        // Or the web client learns B from elsewhere, until the next
+        // configuration names A again.
+        if (answer == "A, told B" && rig.log.count(QStringLiteral("portal.gotPages")) > 0)
+            emit rig.api()->serverAddrSupply(QStringLiteral("localhost"), QString());
 
         const QString step = QStringLiteral("step %1 (%2)").arg(i).arg(st);
         for (const TestServer::Request& r : rig.web.requests(QLatin1String(TestServer::LoginPath)))
@@ -602,16 +710,20 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         QVERIFY2(QStringList({"", "127.0.0.1"}).contains(rig.portal()->addr) &&
                      rig.portal()->fallbackAddr.isEmpty(),
                  qPrintable(step));
-        if (!lasts) {
+        if (!lasts || stopping) {
             QVERIFY2(loginPosts(rig) == loginsAtEnd, qPrintable(step));
             QVERIFY2(retrievals() == retrievalsAtEnd, qPrintable(step));
         }
-        // The window offers CANCEL for as long as the sign-in lasts.
+        // The window offers CANCEL or LOGOUT for as long as the sign-in
+        // lasts, and says that it is signing out once the user signed out.
         QVERIFY2(rig.log.last(QStringLiteral("window.signInLasts")).args == QVariantList{lasts},
                  qPrintable(step));
-        const orvofake::Call shown = rig.log.last(QStringLiteral("window.plainConnection"));
-        if (found && up)
-            QVERIFY2(shown.args == (QVariantList{true, true}), qPrintable(step));
+        QVERIFY2(rig.log.last(QStringLiteral("window.signingOut")).args.value(0).toBool() ==
+                     stopping,
+                 qPrintable(step));
+        if (up)
+            QVERIFY2(shown(rig).at(1) == found && (!found || shown(rig).at(0).toBool()),
+                     qPrintable(step));
         if (signInAt.contains(st) && !lasts)
             signIn();
     }
@@ -627,8 +739,7 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
 // said: a configuration naming another server after a reconnection stops
 // them; a sign-out while the tunnel reconnects stops it at once; a logout
 // still waiting when the tunnel ends, and a password change answered after
-// it, are no later sign-in's; a lost service ends a sign-in whose "start"
-// went, so the tunnel that the restarted service reports is a found one.
+// it, are no later sign-in's.
 void TestApiManager::anEndedSignInLeavesNothingBehind()
 {
     Rig rig;
@@ -639,8 +750,11 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
     rig.sim.setConfigReply(QVariantMap{{"server", server}});
     rig.sim.emitState(libvelcor::StateConnecting);
     rig.sim.emitState(libvelcor::StateConnected);
-    QTRY_COMPARE(rig.log.last(QStringLiteral("window.plainConnection")).args,
-                 (QVariantList{true, false}));
+    QTRY_COMPARE(shown(rig), (QVariantList{true, false}));
+    QVERIFY(rig.log.last(QStringLiteral("window.plainConnection"))
+                .args.at(1)
+                .toString()
+                .contains("another management server"));
     QTest::qWait(LoginWaitMs);
     QCOMPARE(loginPosts(rig), 1);
 
@@ -675,18 +789,6 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
     // The old logout's answer has come by now: it stopped nothing.
     QTest::qWait(int(qMax<qint64>(0, 1600 - sinceLogout.elapsed())));
     QCOMPARE(rig.actionsSince(mark), QStringList({"start", "start"}));
-
-    rig.sim.emitState(libvelcor::StateIdle);
-    QVERIFY(rig.signIn());
-    const int starts = rig.valuesSince(QStringLiteral("status.start"), 0).size();
-    rig.sim.disconnectClients();
-    QTRY_VERIFY(rig.valuesSince(QStringLiteral("status.start"), 0).size() > starts);
-    rig.sim.emitState(libvelcor::StateConnecting);
-    rig.sim.emitState(libvelcor::StateConnected);
-    QTRY_COMPARE(rig.log.last(QStringLiteral("window.plainConnection")).args,
-                 (QVariantList{true, true}));
-    QTest::qWait(LoginWaitMs);
-    QCOMPARE(loginPosts(rig), 4);
 }
 
 ORVO_TEST_MAIN(TestApiManager)

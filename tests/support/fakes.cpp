@@ -121,9 +121,9 @@ void FakeLoginPlugin::onDisconnect()
     log->add(QStringLiteral("login"), QStringLiteral("sigDisconnect"));
 }
 
-void FakeLoginPlugin::plainConnection(bool up, bool found)
+void FakeLoginPlugin::plainConnection(bool up, QString noPortal)
 {
-    log->add(QStringLiteral("login"), QStringLiteral("plainConnection"), {up, found});
+    log->add(QStringLiteral("login"), QStringLiteral("plainConnection"), {up, noPortal});
 }
 
 void FakeLoginPlugin::onStateChanged(libvelcor::State st)
@@ -267,9 +267,14 @@ void FakeMainWindow::signInLasts(bool lasts)
     log->add(QStringLiteral("window"), QStringLiteral("signInLasts"), {lasts});
 }
 
-void FakeMainWindow::plainConnection(bool up, bool found)
+void FakeMainWindow::plainConnection(bool up, QString noPortal)
 {
-    log->add(QStringLiteral("window"), QStringLiteral("plainConnection"), {up, found});
+    log->add(QStringLiteral("window"), QStringLiteral("plainConnection"), {up, noPortal});
+}
+
+void FakeMainWindow::signingOut(bool out)
+{
+    log->add(QStringLiteral("window"), QStringLiteral("signingOut"), {out});
 }
 
 void FakeTray::configReceive(QVariant config)
@@ -337,7 +342,7 @@ FakeGui::FakeGui(CallLog* log, bool withGui, bool minimal, bool withLogin, bool 
         connect(l, SIGNAL(configSupply(QVariant)), w, SLOT(configReceive(QVariant)));
     }
     connect(this, SIGNAL(configSupplyInt(QVariant)), w, SLOT(configReceive(QVariant)));
-    connect(this, SIGNAL(plainConnection(bool, bool)), w, SLOT(plainConnection(bool, bool)));
+    connect(this, SIGNAL(plainConnection(bool, QString)), w, SLOT(plainConnection(bool, QString)));
     if (l) {
         connect(l, SIGNAL(logVerbosityChanged(ORVO::Verbosity)), this,
                 SIGNAL(logVerbosityChanged(ORVO::Verbosity)));
@@ -358,6 +363,7 @@ FakeGui::FakeGui(CallLog* log, bool withGui, bool minimal, bool withLogin, bool 
                 SLOT(stateChanged(libvelcor::State)));
         connect(this, SIGNAL(loggedIn()), w, SLOT(loggedIn()));
         connect(this, SIGNAL(signInLasts(bool)), w, SLOT(signInLasts(bool)));
+        connect(this, SIGNAL(signingOut(bool)), w, SLOT(signingOut(bool)));
         connect(this, SIGNAL(progress(libvelcor::Progress)), w,
                 SLOT(progress(libvelcor::Progress)));
         connect(this, SIGNAL(authSupply(libvelcor::Auth)), w, SLOT(authReceived(libvelcor::Auth)));

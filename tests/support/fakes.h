@@ -85,7 +85,7 @@ signals:
     void stateChanged(libvelcor::State st);
 
 public slots:
-    void plainConnection(bool up, bool found);
+    void plainConnection(bool up, QString noPortal);
 
 private slots:
     void onDisconnect();
@@ -176,8 +176,9 @@ public slots:
     void loadStarted();
     void loadFinished();
     void configReceive(QVariant config);
-    void plainConnection(bool up, bool found);
+    void plainConnection(bool up, QString noPortal);
     void signInLasts(bool lasts);
+    void signingOut(bool out);
 
 private:
     CallLog* log;
@@ -250,8 +251,9 @@ signals:
     void chooseOpenFile(QString msg);
     void queryDownloadTarget(QString url, QString defaultFileName);
     void configSupplyInt(QVariant settings);
-    void plainConnection(bool up, bool found);
+    void plainConnection(bool up, QString noPortal);
     void signInLasts(bool lasts);
+    void signingOut(bool out);
     void loadStarted();
     void loadFinished();
     void sigConnect();

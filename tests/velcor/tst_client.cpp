@@ -7,6 +7,7 @@
 #include "libvelcor/metatypes.h"
 #include "testserver.h"
 
+#include <QHostInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QSignalSpy>
@@ -43,11 +44,12 @@ struct Outcome
 };
 
 Outcome runAndWait(Client& client, const QString& url, const QUrl& params = QUrl(),
-                   const QSslConfiguration& ssl = QSslConfiguration(), int waitMs = 5000)
+                   const QSslConfiguration& ssl = QSslConfiguration(), int waitMs = 5000,
+                   Client::Redirects redirects = Client::AnyServer)
 {
     QSignalSpy done(&client, SIGNAL(complete(QString)));
     QSignalSpy failed(&client, SIGNAL(error(libvelcor::Error)));
-    client.run(QUrl(url), params, userAgent, ssl);
+    client.run(QUrl(url), params, userAgent, ssl, redirects);
     Outcome o;
     if (!QTest::qWaitFor([&]() { return done.count() + failed.count() > 0; }, waitMs))
         return o;
@@ -197,17 +199,47 @@ private slots:
         QCOMPARE(o.body, body);
     }
 
-    void redirectIsFollowed()
+    // A request that carries credentials (SameServer) follows a redirect
+    // only to where it was sent; 307 and 308 would send the form on.
+    void redirects_data()
     {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("host"); // of the Location; empty: a path only
+        QTest::addColumn<bool>("sameServer");
+        QTest::addColumn<bool>("followed");
+        QTest::newRow("302, a path") << 302 << "" << false << true;
+        QTest::newRow("307 to another host") << 307 << "localhost" << false << true;
+        QTest::newRow("credentials, 307 to the same host") << 307 << "127.0.0.1" << true << true;
+        QTest::newRow("credentials, 307 to another host") << 307 << "localhost" << true << false;
+        QTest::newRow("credentials, 308 to another host") << 308 << "localhost" << true << false;
+    }
+    void redirects()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, host);
+        QFETCH(bool, sameServer);
+        QFETCH(bool, followed);
+        if (!host.isEmpty() && QHostInfo::fromName(host).addresses().isEmpty())
+            QSKIP("the name does not resolve on this system");
         TestServer server;
         QVERIFY(server.listen());
-        server.setResponse(QStringLiteral("/old/"), 302, "moved", "text/plain",
-                           {{"Location", "/new/"}});
+        const QString port = QString::number(server.port());
+        const QByteArray location =
+            (host.isEmpty() ? QString("/new/") : "http://" + host + ":" + port + "/new/")
+                .toLatin1();
+        server.setResponse(QStringLiteral("/old/"), status, "moved", "text/plain",
+                           {{"Location", location}});
         server.setResponse(QStringLiteral("/new/"), 200, "here");
         Client client;
-        const Outcome o = runAndWait(client, server.baseUrl() + "/old/");
-        QVERIFY(o.ok);
-        QCOMPARE(o.body, QStringLiteral("here"));
+        const Outcome o = runAndWait(client, server.baseUrl() + "/old/", form({{"pass", "secret"}}),
+                                     QSslConfiguration(), 5000,
+                                     sameServer ? Client::SameServer : Client::AnyServer);
+        QVERIFY(o.done);
+        QCOMPARE(o.ok, followed);
+        QCOMPARE(server.requests(QStringLiteral("/new/")).size(), followed ? 1 : 0);
+        if (!followed)
+            QVERIFY2(o.error.getDesc().contains("localhost:" + port),
+                     qPrintable(o.error.getDesc()));
     }
 
     void unreachableServerFails()

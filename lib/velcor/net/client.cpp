@@ -90,7 +90,7 @@ QByteArray Client::encodeForm(const QUrl& params)
 }
 
 int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, QByteArray>& headers,
-                const QSslConfiguration& sslConfiguration)
+                const QSslConfiguration& sslConfiguration, Redirects redirects)
 {
     if (reply) {
         VLOG_NOTICE << "[Client] abandoning the request in flight to " << _where();
@@ -122,7 +122,8 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
 
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
+                         redirects == SameServer ? QNetworkRequest::UserVerifiedRedirectPolicy
+                                                 : QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
@@ -138,6 +139,8 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
     connect(reply, SIGNAL(readyRead()), this, SLOT(_readyRead()));
     connect(reply, SIGNAL(sslErrors(QList<QSslError>)), this, SLOT(_sslErrors(QList<QSslError>)));
     connect(reply, SIGNAL(finished()), this, SLOT(_finished()));
+    if (redirects == SameServer)
+        connect(reply, SIGNAL(redirected(QUrl)), this, SLOT(_redirected(QUrl)));
     // The whole request, not each silence: a server that drips its reply
     // must not hold the caller for ever.
     timer.start(timeoutMs);
@@ -203,6 +206,27 @@ void Client::_sslErrors(const QList<QSslError>& errors)
     // with these texts.
     for (const QSslError& e : errors)
         sslErrorTexts << QStringLiteral("%1 (%2)").arg(e.errorString()).arg(int(e.error()));
+}
+
+void Client::_redirected(const QUrl& target)
+{
+    if (!reply || sender() != reply)
+        return;
+    const auto origin = [](const QUrl& u) -> QString {
+        const QString scheme = u.scheme().toLower();
+        const int port = u.port(scheme == QLatin1String("https") ? 443 : 80);
+        return scheme + QStringLiteral("://") + u.host().toLower() + QLatin1Char(':') +
+               QString::number(port);
+    };
+    if (origin(target) == origin(url)) {
+        emit reply->redirectAllowed();
+        return;
+    }
+    // The server's text: an address, kept short.
+    const QString to =
+        target.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment).left(256);
+    _fail(tr("%1 sent the request on to another server, %2: it was not followed").arg(_where(), to),
+          tr("the user's credentials go only to the server that was asked"));
 }
 
 void Client::_finished()

@@ -92,6 +92,8 @@ public:
     bool plainShown = false;
     // A sign-in of the user's lasts (from SIGN IN until its tunnel ends).
     bool signInOpen = false;
+    // The user's sign-out of it is under way, until its tunnel ends.
+    bool signOutUnderWay = false;
     libvelcor::State state = libvelcor::StateIdle;
     QString userName;
     bool connected = false;
@@ -166,8 +168,9 @@ private slots:
     void actionTriggered(QString appName, QVariantMap data);
     void javaScriptWindowObjectCleared();
     void configReceive(QVariant config);
-    void plainConnection(bool up, bool found);
+    void plainConnection(bool up, QString noPortal);
     void signInLasts(bool lasts);
+    void signingOut(bool out);
     void chooseOpenFile(QString msg);
     void queryDownloadTarget(QString url, QString defaultFileName);
     void loadStarted();
@@ -185,6 +188,20 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // What the sign-in bar shows.
+    enum class Bar {
+        SignIn,     // no connection: SIGN IN
+        Connecting, // being made, or up and waiting for its portal: CANCEL
+        Plain,      // up without a portal: LOGOUT
+        Portal,     // up, the portal view taken away: PORTAL and LOGOUT
+        None,       // the portal view, which has its own Logout
+        SigningOut  // the user's sign-out under way: LOGOUT and the spinner
+    };
+    // The bar as the sign-in, its sign-out, the service's state and the
+    // views call for; _showBar() shows it. Run after each of them changes.
+    Bar _bar() const;
+    void _showBar();
+    Bar shownBar = Bar::SignIn;
     void _buildWidgets();
     void _setWallpaper();
     void _showPortalBar();
@@ -195,6 +212,7 @@ private:
     void _showSignIn();
     // The sign-in bar of a plain connection: LOGOUT.
     void _showPlainConnection();
+    void _showSigningOut();
     void _enableSignOut();
     // Saves the portal view's size now when a save waits.
     void _flushGeometry();

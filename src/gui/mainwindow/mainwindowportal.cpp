@@ -84,16 +84,13 @@ void MainWindow::configReceive(QVariant config)
     LOG_DEBUG << "[MainWindow] setupEnabled: " << (setupEnabled ? "true" : "false");
 }
 
-void MainWindow::plainConnection(bool up, bool found)
+void MainWindow::plainConnection(bool up, QString noPortal)
 {
-    LOG_DEBUG << "[MainWindow] plain: " << (up ? "true" : "false")
-              << " found: " << (found ? "true" : "false");
+    LOG_DEBUG << "[MainWindow] plain: " << (up ? "true" : "false") << " " << noPortal;
     plainShown = up;
     // A connection that waited for its portal turns out to have none: the
     // bar ends it.
-    if (up && connected && state == libvelcor::StateConnected && !configShown && !portalAway &&
-        bottomBar)
-        _showPlainConnection();
+    _showBar();
 }
 
 void MainWindow::showConfig(bool debug)
@@ -114,7 +111,6 @@ void MainWindow::showConfig(bool debug)
     }
 
     bannerWidget->hide();
-    signInWidget->hide();
     if (loginContainer)
         loginContainer->setVisible(false);
     windowList->setVisible(true);
@@ -129,6 +125,7 @@ void MainWindow::showConfig(bool debug)
     portalAway = false;
     portalDropped = false;
     configShown = true;
+    _showBar();
 }
 
 void MainWindow::showConfig()
@@ -192,7 +189,8 @@ void MainWindow::hideConfig()
     if (curtain)
         curtain->hide();
     windowList->hide(PluginWindowList::HideUp);
-    _showPortalBar();
+    portalAway = true;
+    _showBar();
 }
 
 // Without the portal view the window keeps a way on in the sign-in bar:
@@ -201,7 +199,6 @@ void MainWindow::hideConfig()
 // sign-in with it.
 void MainWindow::_showPortalBar()
 {
-    portalAway = true;
     loadingMovie->stop();
     const auto pair = [](QPushButton* text, const QString& label, QPushButton* icon,
                          const QString& image, bool shown) {
@@ -218,11 +215,8 @@ void MainWindow::_showPortalBar()
     pair(signInButton, tr("PORTAL"), iconButton, QStringLiteral("rc:login-arrow.png"), configShown);
     pair(disconnectButton, tr("LOGOUT"), loadButton, QStringLiteral("rc:logout-on.png"), true);
     // The bar has the connection's line.
-    ui->statusBar->hide();
     if (state == libvelcor::StateReconnecting)
         bgLabelLg->setText(tr("Reconnecting"));
-    signInWidget->show();
-    bottomBar->show();
 }
 
 void MainWindow::hideDebugConfig()
@@ -258,9 +252,10 @@ void MainWindow::backToLogin()
     showLogin();
     // The sign-in form cannot sign out while connected: the bar can.
     if (connected && bottomBar) {
-        _showPortalBar();
+        portalAway = true;
         portalDropped = state != libvelcor::StateConnecting;
     }
+    _showBar();
 }
 
 void MainWindow::saveDebugEndpoint(QString endpoint)

@@ -70,16 +70,7 @@ void MainWindow::configWaitAndShow()
     if (state == libvelcor::StateIdle)
         return;
     if (configIface->isReady()) {
-        // The bar of a connection that is being made, left as the mouse
-        // left it, for when the portal view gives way to it again.
-        _showConnecting();
-        sendEvent(disconnectButton, QEvent::HoverLeave);
-        sendEvent(disconnectButton, QEvent::Leave);
-        iconButton->setEnabled(false);
-        // The portal view has no sign-in bar, also where it stood in for it.
-        bottomBar->hide();
         showConfig(false);
-        ui->statusBar->show();
         return;
     }
     // The portal plugin started over with the dropped window, and a web
@@ -111,11 +102,10 @@ void MainWindow::setLocked(bool locked)
 void MainWindow::stateChanged(libvelcor::State s)
 {
     LOG_TRACE << s;
-    if (!signInButton) {
-        // Minimal mode builds no sign-in bar.
-        state = s;
-        return;
-    }
+    const libvelcor::State was = state;
+    state = s;
+    if (!signInButton)
+        return; // minimal mode builds no sign-in bar
     switch (s) {
     case libvelcor::StateIdle:
     case libvelcor::StateError:
@@ -123,9 +113,7 @@ void MainWindow::stateChanged(libvelcor::State s)
         // of buttons that are hidden now.
         configWaitTimer.stop();
         loadHold.reset();
-        ui->statusBar->hide();
         bgLabelLg->setText(QString(""));
-        _showSignIn();
         if (loginIface)
             loginIface->setProgress(0, 12, tr("Idle"));
         showLogin();
@@ -134,29 +122,15 @@ void MainWindow::stateChanged(libvelcor::State s)
         lastDownloadDir = QString("");
         if (ORVO::PluginWindowPage* page = currentPage(windowList))
             page->hideLoadProgressBar();
-        if (setupEnabled)
-            bottomBar->show();
-        // A report from before the sign-in's "start" (what it began from):
-        // the sign-in goes on, and CANCEL ends it.
-        if (signInOpen) {
-            bottomBar->show();
-            _showConnecting();
-        }
         break;
     case libvelcor::StateReconnecting:
         if (connected) {
             ui->statusBar->showMessage(tr("Reconnecting"));
             // Without the portal view the status bar is hidden: the bar tells it.
             bgLabelLg->setText(portalAway ? tr("Reconnecting") : QString(""));
-            disconnectButton->setEnabled(true);
-            setLocked(true);
             // The portal view is locked meanwhile: the bar's CANCEL ends the
             // connection until it is back.
-            if (configShown && !portalAway) {
-                signInWidget->show();
-                bottomBar->show();
-                _showConnecting();
-            }
+            setLocked(true);
             break;
         }
         // Never seen connected (still being made, or found so at the start):
@@ -165,9 +139,8 @@ void MainWindow::stateChanged(libvelcor::State s)
     case libvelcor::StateConnecting:
         // A new attempt starts from nothing, not from where the last one
         // (refused, cancelled or failed) stopped.
-        if (state != libvelcor::StateConnecting && state != libvelcor::StateReconnecting)
+        if (was != libvelcor::StateConnecting && was != libvelcor::StateReconnecting)
             loadButton->setText(QStringLiteral("0%"));
-        _showConnecting();
         // The connection the lines told of is being made again: the status
         // bar's (portal view) and, without the portal view, the bar's say so.
         statusLabel->setText(libvelcor::stateToString(libvelcor::StateConnecting));
@@ -179,23 +152,8 @@ void MainWindow::stateChanged(libvelcor::State s)
         break;
     case libvelcor::StateConnected:
         ui->statusBar->clearMessage();
-        if (portalAway) {
-            // The portal stays away until the user or a new web login brings
-            // it back: the bar keeps its way on meanwhile.
-            _showPortalBar();
-        } else if (configShown) {
-            // The portal view is back after a reconnection, with its own
-            // Logout.
-            bottomBar->hide();
-        } else if (plainShown) {
-            _showPlainConnection();
-        } else {
-            // Up, and its portal to come: until it does, the bar keeps the
-            // way out that the connection had while it was being made.
+        if (!portalAway && !configShown && !plainShown)
             LOG_DEBUG << "[MainWindow] Lodestar mode - waiting for config";
-            bottomBar->show();
-            _showConnecting();
-        }
         connectedTimer.stop();
         connectedSince = QDateTime::currentDateTimeUtc();
         connectedTimer.start(1000);
@@ -207,7 +165,7 @@ void MainWindow::stateChanged(libvelcor::State s)
     default:
         break;
     }
-    state = s;
+    _showBar();
     // The lines tell the connection at once, not a second later.
     if (s == libvelcor::StateConnected)
         connectedTimerTimeout();
@@ -263,7 +221,7 @@ void MainWindow::connectedTimerTimeout()
                                       tr("Reconnection in progress"));
             reconnectStep = reconnectStep == ReconnectSteps ? 0 : reconnectStep + 1;
         }
-    } else if (state == libvelcor::StateConnected) {
+    } else if (state == libvelcor::StateConnected && !(signInOpen && signOutUnderWay)) {
         const qint64 elapsed = connectedSince.secsTo(QDateTime::currentDateTimeUtc());
         const QString d = ORVO::utils::seconds2Human(static_cast<int>(elapsed));
         const QString text = userName.isEmpty()
@@ -296,17 +254,93 @@ void MainWindow::signInLasts(bool lasts)
 {
     LOG_DEBUG << "[MainWindow] sign-in lasts: " << (lasts ? "true" : "false");
     signInOpen = lasts;
-    // Up or being made, the state shows the connection; down, the sign-in
-    // decides between CANCEL and SIGN IN.
-    if (!signInButton || (state != libvelcor::StateIdle && state != libvelcor::StateError))
-        return;
-    if (lasts) {
+    // A new sign-in starts from nothing.
+    if (lasts && loadButton && (state == libvelcor::StateIdle || state == libvelcor::StateError))
         loadButton->setText(QStringLiteral("0%"));
-        bottomBar->show();
-        _showConnecting();
-    } else {
-        _showSignIn();
+    _showBar();
+}
+
+void MainWindow::signingOut(bool out)
+{
+    LOG_DEBUG << "[MainWindow] signing out: " << (out ? "true" : "false");
+    signOutUnderWay = out;
+    if (!bottomBar)
+        return;
+    if (out && signInOpen) {
+        // The portal's pages are blanked and its session is ending: the
+        // sign-in view says what goes on until the tunnel is down.
+        configWaitTimer.stop();
+        showLogin();
+        setLocked(false);
     }
+    _showBar();
+}
+
+MainWindow::Bar MainWindow::_bar() const
+{
+    if (signInOpen && signOutUnderWay)
+        return Bar::SigningOut;
+    // While the portal reconnects, its view is locked: CANCEL ends it.
+    if (configShown && !portalAway)
+        return state == libvelcor::StateReconnecting && connected ? Bar::Connecting : Bar::None;
+    if (state == libvelcor::StateIdle || state == libvelcor::StateError)
+        return signInOpen ? Bar::Connecting : Bar::SignIn;
+    // Being made, or found reconnecting and never seen connected.
+    if (!connected || state == libvelcor::StateConnecting)
+        return Bar::Connecting;
+    if (portalAway)
+        return Bar::Portal;
+    // Up: until its portal comes, the bar keeps the way out that the
+    // connection had while it was being made.
+    return plainShown ? Bar::Plain : Bar::Connecting;
+}
+
+void MainWindow::_showBar()
+{
+    if (!bottomBar)
+        return;
+    const Bar bar = _bar();
+    if (bar != shownBar) {
+        static const char* const names[] = {"sign-in",     "connecting", "plain",
+                                            "portal away", "portal",     "signing out"};
+        LOG_DEBUG << "[MainWindow] Bar: " << names[int(bar)];
+        // The line of the sign-out goes with it; the connection's comes back.
+        if (shownBar == Bar::SigningOut) {
+            bgLabelLg->setText(QString(""));
+            if (state == libvelcor::StateConnected)
+                connectedTimerTimeout();
+        }
+        shownBar = bar;
+    }
+    switch (bar) {
+    case Bar::SignIn:
+        _showSignIn();
+        break;
+    case Bar::Connecting:
+        _showConnecting();
+        break;
+    case Bar::Plain:
+        _showPlainConnection();
+        break;
+    case Bar::Portal:
+        _showPortalBar();
+        break;
+    case Bar::SigningOut:
+        _showSigningOut();
+        break;
+    case Bar::None:
+        // The bar of a connection that is being made, left as the mouse
+        // left it, for when the portal view gives way to it again.
+        _showConnecting();
+        sendEvent(disconnectButton, QEvent::HoverLeave);
+        sendEvent(disconnectButton, QEvent::Leave);
+        iconButton->setEnabled(false);
+        break;
+    }
+    // The portal view has no sign-in bar, also where it stood in for it.
+    signInWidget->setVisible(bar != Bar::None);
+    bottomBar->setVisible(bar != Bar::None);
+    ui->statusBar->setVisible(configShown && !portalAway);
 }
 
 void MainWindow::_showSignIn()
@@ -339,10 +373,24 @@ void MainWindow::_showConnecting()
     sendEvent(disconnectButton, QEvent::Enter);
 }
 
+void MainWindow::_showSigningOut()
+{
+    // LOGOUT stays: pressed again, it says "stop" again.
+    disconnectButton->setText(tr("LOGOUT"));
+    disconnectButton->setEnabled(true);
+    disconnectButton->show();
+    loadButton->setText(QString());
+    loadButton->setEnabled(true);
+    loadButton->show();
+    loadingMovie->start();
+    signInButton->hide();
+    signInButton->setEnabled(false);
+    iconButton->hide();
+    bgLabelLg->setText(tr("Signing out"));
+}
+
 void MainWindow::_showPlainConnection()
 {
-    LOG_DEBUG << "[MainWindow] Plain VPN mode";
-    bottomBar->show();
     disconnectButton->hide();
     disconnectButton->setEnabled(false);
     loadButton->hide();
@@ -361,8 +409,6 @@ void MainWindow::signInOutClicked()
     // Beside the portal view the button shows only once a portal command
     // took the portal away: it brings the portal back.
     if (configShown) {
-        bottomBar->hide();
-        ui->statusBar->show();
         showConfig(false);
         return;
     }

@@ -245,22 +245,20 @@ void LoginForm::setBlocked(bool blocked)
     infoButton->setEnabled(!blocked);
     const QString closeFirst = tr("Close the connection to modify profiles");
     const ORVO::ConnProfile* shown = profiles.get(ui->profileComboBox->comboBox()->currentText());
-    const bool portalLater =
-        blocked && foundConnection && shown && shown->getType() == ORVO::ConnProfile::LsType;
-    ui->profileHint->setText(
-        portalLater ? tr("This connection was not started by a sign-in here. Sign out and in "
-                         "again to open the portal.")
-        : blocked   ? closeFirst
-                    : tr("Choose a connection profile or create a new one:"));
+    const bool why =
+        blocked && !noPortal.isEmpty() && shown && shown->getType() == ORVO::ConnProfile::LsType;
+    ui->profileHint->setText(why       ? noPortal
+                             : blocked ? closeFirst
+                                       : tr("Choose a connection profile or create a new one:"));
     // An editor opened just before the session started stays open, but
     // changes no profile while the session runs.
     if (editor)
         editor->setSaveRefusal(blocked ? closeFirst : QString());
 }
 
-void LoginForm::setFoundConnection(bool found)
+void LoginForm::setNoPortal(const QString& why)
 {
-    foundConnection = found;
+    noPortal = why;
 }
 
 void LoginForm::resetCredentials()

@@ -57,10 +57,9 @@ public:
     // Whether the connection is down (idle, error, or none reported yet):
     // only then does a sign-in request start anything.
     void setSignedOut(bool signedOut);
-    // The tunnel up was found up at the start, not started by a sign-in of
-    // this client: while blocked, a management-server profile's form says
-    // how its portal comes.
-    void setFoundConnection(bool found);
+    // Why no portal comes for the connection up (empty: none was to come):
+    // while blocked, a management-server profile's form says it.
+    void setNoPortal(const QString& why);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -115,5 +114,5 @@ private:
     ORVO::ConnProfiles profiles;
     QPointer<ProfilesDialog> editor;
     bool signedOut = true;
-    bool foundConnection = false;
+    QString noPortal;
 };

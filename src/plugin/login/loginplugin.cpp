@@ -78,7 +78,7 @@ ORVO::PluginWindow* LoginPlugin::newWindow(const QVariantMap& args)
     window = new ORVO::PluginWindow();
     loginForm = new LoginForm(nullptr);
     loginForm->setSignedOut(signedOut);
-    loginForm->setFoundConnection(foundConnection);
+    loginForm->setNoPortal(noPortal);
     loginForm->setBlocked(!signedOut);
     advForm = new AdvForm(nullptr);
     logForm = new LogForm(nullptr);
@@ -232,13 +232,13 @@ void LoginPlugin::onStateChanged(libvelcor::State st)
         loginForm->resetCredentials();
 }
 
-void LoginPlugin::plainConnection(bool up, bool found)
+void LoginPlugin::plainConnection(bool up, QString why)
 {
     Q_UNUSED(up);
-    foundConnection = found;
+    noPortal = why;
     if (!loginForm)
         return;
-    loginForm->setFoundConnection(found);
+    loginForm->setNoPortal(why);
     loginForm->setBlocked(!signedOut);
 }
 

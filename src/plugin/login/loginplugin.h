@@ -71,9 +71,9 @@ public slots:
     // receivers wired after the window was built (the tray-only mode builds
     // it before the service side exists).
     void announceSettings();
-    // The connection up is shown as a plain one; found: up before any
-    // sign-in of this client, which the form then says.
-    void plainConnection(bool up, bool found);
+    // The connection up is shown as a plain one; noPortal: why no portal
+    // comes, which the form of a management-server profile then says.
+    void plainConnection(bool up, QString noPortal);
 
 private slots:
     void onConnect();
@@ -108,8 +108,8 @@ private:
 
     // The connection is down, as the last state said; given to each form.
     bool signedOut = true;
-    // The tunnel up was found up, not started by a sign-in of this client.
-    bool foundConnection = false;
+    // Why no portal comes for the connection up, when one might have.
+    QString noPortal;
 };
 
 } // namespace ORVO

@@ -22,7 +22,7 @@ public:
     void signInClicked() override {}
 
 public slots:
-    void plainConnection(bool, bool) {}
+    void plainConnection(bool, QString) {}
     void setProgress(int, int, const QString&) override {}
 
 signals:

@@ -34,11 +34,11 @@ public:
     int windowsMade = 0;
     int signIns = 0;
     int lastStep = -1;
-    bool foundUp = false;
+    QString noPortal;
 
 public slots:
     void setProgress(int step, int totSteps, const QString& description) override;
-    void plainConnection(bool up, bool found) { foundUp = up && found; }
+    void plainConnection(bool up, QString why) { noPortal = up ? why : QString(); }
 
 signals:
     void authRequest();

@@ -380,14 +380,14 @@ void TestLoginPlugin::statesDriveTheForm()
     // at the start, a management-server profile's form says how its portal
     // comes; an OpenVPN profile's has no portal to tell of.
     show("portal");
-    emit p->plainConnection(true, true);
+    emit p->plainConnection(true, "Sign out and in again");
     emit p->stateChanged(libvelcor::StateConnected);
     QVERIFY(!form->profileInfoButton()->isEnabled());
     QVERIFY(form->form()->profileHint->text().contains("Sign out and in again"));
     show("office");
     emit p->stateChanged(libvelcor::StateConnected);
     QCOMPARE(form->form()->profileHint->text(), QString("Close the connection to modify profiles"));
-    emit p->plainConnection(false, false);
+    emit p->plainConnection(false, QString());
     emit p->stateChanged(libvelcor::StateIdle);
     pass->setText("typed");
     Recorder rec(p);

@@ -52,6 +52,8 @@ QString bar(MainWindow& w)
         parts << "spin";
     if (w.ui->statusBar->isVisible())
         parts << "status";
+    if (w.bgLabelLg->text() == "Signing out")
+        parts << "(signing out)";
     return parts.join(' ');
 }
 
@@ -82,8 +84,9 @@ private slots:
 };
 
 // Steps: a state (0 to 4), Plain (the connection up is shown plain), Portal
-// (the web login, with the portal ready), a sign-in made (SignIn) or ended.
-enum { Plain = 10, Portal = 11, SignIn = 12, Ended = 13 };
+// (the web login, with the portal ready), a sign-in made (SignIn) or ended,
+// the user's sign-out of it under way (Out).
+enum { Plain = 10, Portal = 11, SignIn = 12, Ended = 13, Out = 14 };
 
 void TestSignInView::states_data()
 {
@@ -123,6 +126,23 @@ void TestSignInView::states_data()
         << QStringList{idle, connecting, connecting, connecting, connecting, connecting, idle};
     QTest::newRow("sign-in ended before any report")
         << QList<int>{1, SignIn, Ended} << QStringList{idle, connecting, idle};
+    // An error that the service retries is no end: CANCEL, then the portal.
+    QTest::newRow("managed portal, error and retry")
+        << QList<int>{0, SignIn, 2, 4, Portal, 1, 2, 4, Portal}
+        << QStringList{idle,       connecting, connecting, connecting,   "spin status",
+                       connecting, connecting, connecting, "spin status"};
+    // From LOGOUT until the tunnel is down, whatever the server does.
+    QTest::newRow("managed portal, signing out")
+        << QList<int>{0, SignIn, 2, 4, Portal, Out, 3, Ended, 0}
+        << QStringList{idle,
+                       connecting,
+                       connecting,
+                       connecting,
+                       "spin status",
+                       "LOGOUT load spin (signing out)",
+                       "LOGOUT load spin (signing out)",
+                       connecting,
+                       idle};
     QTest::newRow("found reconnecting at the start")
         << QList<int>{3, Plain, 4, 1} << QStringList{connecting, connecting, plain, idle};
 }
@@ -142,11 +162,13 @@ void TestSignInView::states()
         const int step = steps.at(i);
         if (step == Plain)
             QVERIFY(QMetaObject::invokeMethod(&w, "plainConnection", Q_ARG(bool, true),
-                                              Q_ARG(bool, false)));
+                                              Q_ARG(QString, QString())));
         else if (step == Portal)
             QVERIFY(QMetaObject::invokeMethod(&w, "loggedIn"));
         else if (step == SignIn || step == Ended)
             QVERIFY(QMetaObject::invokeMethod(&w, "signInLasts", Q_ARG(bool, step == SignIn)));
+        else if (step == Out)
+            QVERIFY(QMetaObject::invokeMethod(&w, "signingOut", Q_ARG(bool, true)));
         else
             setState(w, step);
         QCOMPARE(bar(w), bars.at(i));
@@ -187,7 +209,7 @@ void TestSignInView::signInAndOutFromTheButton()
     QCOMPARE(connects.count(), 1);
     setState(w, 2);
     QVERIFY(
-        QMetaObject::invokeMethod(&w, "plainConnection", Q_ARG(bool, true), Q_ARG(bool, false)));
+        QMetaObject::invokeMethod(&w, "plainConnection", Q_ARG(bool, true), Q_ARG(QString, {})));
     setState(w, 4);
     QTest::mouseClick(w.signInButton, Qt::LeftButton);
     QCOMPARE(disconnects.count(), 1);

@@ -36,6 +36,12 @@ public:
     // A larger reply body fails instead of being kept.
     static constexpr qint64 MaxReplyBytes = 8 * 1024 * 1024;
 
+    // Where a redirect may take a request: anywhere (up to five, never
+    // from https to http), or only to the same scheme, host and port, for a
+    // request that carries the user's credentials. A redirect elsewhere then
+    // fails the request, naming where it pointed.
+    enum Redirects { AnyServer, SameServer };
+
     explicit Client(QObject* parent = nullptr);
     ~Client() override;
 
@@ -48,7 +54,7 @@ public:
     // from the event loop. A null sslConfiguration keeps the application's
     // default TLS configuration.
     int run(const QUrl& url, const QUrl& params, const QMap<QByteArray, QByteArray>& headers,
-            const QSslConfiguration& sslConfiguration);
+            const QSslConfiguration& sslConfiguration, Redirects redirects = AnyServer);
 
     // Abandons the request in flight (no signal follows) and drops cached
     // connections and credentials. The caller installs its cookie jar again.
@@ -78,6 +84,8 @@ private slots:
     void _finished();
     void _timedOut();
     void _sslErrors(const QList<QSslError>& errors);
+    // A redirect of a SameServer request: followed only to the same origin.
+    void _redirected(const QUrl& target);
 
 private:
     void _drop();
