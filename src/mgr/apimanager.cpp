@@ -214,7 +214,7 @@ void ApiManager::_sigConnect()
             starts.removeAt(i);
         }
     }
-    if (!signIn || signIn->credential != credential.number) {
+    if (!signIn || signIn->credential != credential.number || signIn->phase >= SignIn::LoggingOut) {
         // What an earlier sign-in waited for (its configuration, its
         // login, its logout) is not this one's.
         if (signIn)
@@ -786,9 +786,10 @@ void ApiManager::_lodestarError(libvelcor::Error err)
     if (!signIn)
         return;
     const LodestarApi::LodestarOp op = lodestarApi->currentOp();
-    if (op == LodestarApi::OpLogin && signIn->phase == SignIn::Up) {
+    if (op == LodestarApi::OpLogin && signIn->phase == SignIn::Up && !signIn->loggedIn) {
         // Without the web login the portal never comes and the window has
         // nothing to sign out with: the tunnel goes down, back to sign-in.
+        // A login again after a reconnection leaves the session it renews.
         _stop("the login failed");
     } else if (op == LodestarApi::OpLogout && signIn->phase == SignIn::LoggingOut) {
         _stop("the logout failed");
