@@ -269,10 +269,6 @@
         <translation>Für diese Verbindung kommt kein Portal: %1.</translation>
     </message>
     <message>
-        <source>the local service did not give the connection&apos;s configuration (%1)</source>
-        <translation>der lokale Dienst hat die Konfiguration der Verbindung nicht geliefert (%1)</translation>
-    </message>
-    <message>
         <source>its configuration names no management server</source>
         <translation>ihre Konfiguration nennt keinen Verwaltungsserver</translation>
     </message>
@@ -287,6 +283,14 @@
     <message>
         <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
         <translation>Das Passwort lässt sich nur ändern, solange Sie angemeldet sind und keine An- oder Abmeldung läuft.</translation>
+    </message>
+    <message>
+        <source>the local service did not give the connection&apos;s configuration in time</source>
+        <translation>der lokale Dienst hat die Konfiguration der Verbindung nicht rechtzeitig geliefert</translation>
+    </message>
+    <message>
+        <source>the local service did not give the connection&apos;s configuration (code %1)</source>
+        <translation>der lokale Dienst hat die Konfiguration der Verbindung nicht geliefert (Code %1)</translation>
     </message>
 </context>
 <context>

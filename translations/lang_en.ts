@@ -269,10 +269,6 @@
         <translation>No portal comes for this connection: %1.</translation>
     </message>
     <message>
-        <source>the local service did not give the connection&apos;s configuration (%1)</source>
-        <translation>the local service did not give the connection&apos;s configuration (%1)</translation>
-    </message>
-    <message>
         <source>its configuration names no management server</source>
         <translation>its configuration names no management server</translation>
     </message>
@@ -287,6 +283,14 @@
     <message>
         <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
         <translation>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</translation>
+    </message>
+    <message>
+        <source>the local service did not give the connection&apos;s configuration in time</source>
+        <translation>the local service did not give the connection&apos;s configuration in time</translation>
+    </message>
+    <message>
+        <source>the local service did not give the connection&apos;s configuration (code %1)</source>
+        <translation>the local service did not give the connection&apos;s configuration (code %1)</translation>
     </message>
 </context>
 <context>

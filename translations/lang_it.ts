@@ -269,10 +269,6 @@
         <translation>Per questa connessione non arriva alcun portale: %1.</translation>
     </message>
     <message>
-        <source>the local service did not give the connection&apos;s configuration (%1)</source>
-        <translation>il servizio locale non ha fornito la configurazione della connessione (%1)</translation>
-    </message>
-    <message>
         <source>its configuration names no management server</source>
         <translation>la sua configurazione non indica alcun server di gestione</translation>
     </message>
@@ -287,6 +283,14 @@
     <message>
         <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
         <translation>La password si può cambiare solo da connessi, quando non è in corso un accesso o una disconnessione.</translation>
+    </message>
+    <message>
+        <source>the local service did not give the connection&apos;s configuration in time</source>
+        <translation>il servizio locale non ha fornito in tempo la configurazione della connessione</translation>
+    </message>
+    <message>
+        <source>the local service did not give the connection&apos;s configuration (code %1)</source>
+        <translation>il servizio locale non ha fornito la configurazione della connessione (codice %1)</translation>
     </message>
 </context>
 <context>

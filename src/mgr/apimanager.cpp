@@ -615,17 +615,21 @@ void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant confi
         signIn->noPortal = tr("No portal comes for this connection: %1.").arg(why);
     };
     if (rc != libvelcor::Api::ResultOk) {
-        const QString reason =
-            rc == libvelcor::Api::ResultTimeout ? QStringLiteral("no answer in time")
-            : rc > 0 ? QStringLiteral("the service answered code %1").arg(int(rc))
-                     : QStringLiteral("the service could not be asked (result %1)").arg(int(rc));
-        LOG_ERROR << "[ApiManager] The server configuration could not be retrieved: " << reason;
+        const bool late = rc == libvelcor::Api::ResultTimeout;
+        LOG_ERROR
+            << "[ApiManager] The server configuration could not be retrieved: "
+            << (late ? QStringLiteral("no answer in time")
+                : rc > 0
+                    ? QStringLiteral("the service answered code %1").arg(int(rc))
+                    : QStringLiteral("the service could not be asked (result %1)").arg(int(rc)));
         // The service's own failure is its first answer: nobody to log in
         // to, as a later answer may be of another tunnel's. A request that
         // never reached it is asked again at the tunnel's next rise.
-        if (rc > 0 || rc == libvelcor::Api::ResultTimeout)
+        if (rc > 0 || late)
             signIn->answered = true;
-        none(tr("the local service did not give the connection's configuration (%1)").arg(reason));
+        none(late ? tr("the local service did not give the connection's configuration in time")
+                  : tr("the local service did not give the connection's configuration (code %1)")
+                        .arg(int(rc)));
     } else if (!signIn->answered) {
         LOG_DEBUG << "[ApiManager] Received config: " << config;
         // The first answer decides whom the sign-in may log in to. It names
