@@ -331,6 +331,10 @@ private slots:
             << QByteArray("setInterval(function() { p.click() }, 20)") << "slow click u" << user;
         QTest::newRow("a command flood around the user's click")
             << QByteArray("setInterval(function() { b.click() }, 50)") << "slow click u" << user;
+        QTest::newRow("the same, the page's bundles full")
+            << QByteArray("b.setAttribute('href', b.getAttribute('href').replace('%3D', "
+                          "'%3DOPEN_URL,')); setInterval(function() { b.click() }, 50)")
+            << "slow click u" << user;
         QTest::newRow("a double-click") << QByteArray("u.onmousedown = function() { u.click() }")
                                         << "double-click u" << QByteArrayList{"user", "user"};
         QTest::newRow("a held key") << QByteArray("u.focus()") << "hold Enter" << user;
