@@ -460,8 +460,9 @@ private slots:
         QCOMPARE(containing(tableOf(page), on).size(), 1);
     }
 
-    // The user is told why a choice is not kept. The switch is in force
-    // still; the verbosity stays the stored one, and the chooser shows it.
+    // Choices that cannot be stored are in force until the program ends (a
+    // full disk must not keep the log detailed), the chooser shows the one in
+    // force, and the user is told why they are not kept.
     void choicesNotSaved()
     {
         const QString folder = QFileInfo(store()->fileName()).absolutePath();
@@ -469,17 +470,19 @@ private slots:
         if (!disk.isMounted())
             QSKIP(qPrintable(disk.whyNot()));
         LogForm* page = newPage();
+        QSignalSpy told(page, SIGNAL(logVerbosityChanged(ORVO::Verbosity)));
         QVERIFY(disk.fill());
         g_cfg->logLevel = 7; // the boxes' lines
         QTest::mouseClick(page->findChild<QCheckBox*>("CheckBox"), Qt::LeftButton);
-        page->findChild<QComboBox*>("comboBoxWithLabelSm")->setCurrentIndex(0);
+        page->findChild<QComboBox*>("comboBoxWithLabelSm")->setCurrentIndex(1);
         QVERIFY(!page->logEnabled());
-        QCOMPARE(page->getLogVerbosity(), ORVO::VerbosityLow);
-        QCOMPARE(g_cfg->logLevel, 7);
-        QCOMPARE(LineRecorder::count("[Log] verbosity"), 0);
+        QCOMPARE(page->getLogVerbosity(), ORVO::VerbosityNormal);
+        QCOMPARE(g_cfg->logLevel, 6);
+        QCOMPARE(told.count(), 1);
+        QCOMPARE(LineRecorder::count("[Log] verbosity: \"Normal\""), 1);
         QCOMPARE(LineRecorder::count("Auto-answer 1024: \"" + ORVO::app() +
-                                     " Error\": \"The setting could not be saved: cannot write "
-                                     "the settings file " +
+                                     " Error\": \"The setting could not be saved, and holds only "
+                                     "until the program ends: cannot write the settings file " +
                                      store()->fileName() + ": no space left on device\""),
                  2);
     }
