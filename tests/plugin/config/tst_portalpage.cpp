@@ -315,8 +315,8 @@ private slots:
 
     // The user's command is the navigation to the link under the user's
     // input, one a press (with its release) or Enter; its lines are short
-    // and few, the first ones always written, and the page's own commands
-    // never take its place.
+    // and drawn from the user's share, which keeps room for a command's
+    // first lines, and the page's own commands never take its place.
     void userCommandIsTheInputs_data()
     {
         QTest::addColumn<QByteArray>("script");      // the server page's, with links u, p, b
