@@ -93,9 +93,8 @@ void TestGuiModes::startAndQuit_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QList<QByteArray>>("lines");
     QTest::addColumn<QList<QByteArray>>("absent");
-    // The ports that the request server and the log listener may take:
-    // "free"; "searched taken", every port of their search (another account
-    // can take them all); "none", the system refuses them every port.
+    // The listeners' ports: "free"; "searched taken" (another account can
+    // take them all); "none", the system refuses every port.
     QTest::addColumn<QString>("ports");
     QTest::newRow("gui") << QStringList{"gui"}
                          << QList<QByteArray>{"[Main] withGui: true",
