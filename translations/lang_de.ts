@@ -120,8 +120,8 @@
 %2</translation>
     </message>
     <message>
-        <source>The setting could not be saved: %1</source>
-        <translation>Die Einstellung konnte nicht gespeichert werden: %1</translation>
+        <source>The setting could not be saved, and holds only until the program ends: %1</source>
+        <translation>Die Einstellung konnte nicht gespeichert werden und gilt nur bis zum Ende des Programms: %1</translation>
     </message>
 </context>
 <context>

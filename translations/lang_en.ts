@@ -120,8 +120,8 @@
 %2</translation>
     </message>
     <message>
-        <source>The setting could not be saved: %1</source>
-        <translation>The setting could not be saved: %1</translation>
+        <source>The setting could not be saved, and holds only until the program ends: %1</source>
+        <translation>The setting could not be saved, and holds only until the program ends: %1</translation>
     </message>
 </context>
 <context>

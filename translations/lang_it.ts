@@ -120,8 +120,8 @@
 %2</translation>
     </message>
     <message>
-        <source>The setting could not be saved: %1</source>
-        <translation>Impossibile salvare l&apos;impostazione: %1</translation>
+        <source>The setting could not be saved, and holds only until the program ends: %1</source>
+        <translation>Impossibile salvare l&apos;impostazione, che vale solo fino alla chiusura del programma: %1</translation>
     </message>
 </context>
 <context>

@@ -41,6 +41,27 @@ qint64 utf8Size(const QString& text)
 
 namespace {
 
+// A line of the user's command as the file takes it: escaped, and cut so
+// that it takes at most limits::UserLineBytes there, escapes and the mark
+// included, however the page's text escapes.
+QString userCommandLine(const QString& line)
+{
+    const QString whole = libvelcor::escapeLogText(line);
+    if (utf8Size(whole) <= limits::UserLineBytes)
+        return whole;
+    // The most characters that fit, escaped and marked: a character takes a
+    // byte at least.
+    int fits = 0;
+    for (int over = qMin<int>(line.size(), limits::UserLineBytes) + 1; over - fits > 1;) {
+        const int mid = (fits + over) / 2;
+        if (utf8Size(libvelcor::escapeLogText(clipped(line, mid))) <= limits::UserLineBytes)
+            fits = mid;
+        else
+            over = mid;
+    }
+    return libvelcor::escapeLogText(clipped(line, fits));
+}
+
 // Where this thread's statements put their lines while a handler delivers.
 thread_local QStringList* t_held = nullptr;
 thread_local quint64 t_leftOut = 0;
@@ -136,9 +157,8 @@ Line::~Line()
         LimitScope::current(&scope);
     // A line of the user's command is short, however long what a page put
     // in it.
-    const bool input = scope && scope->isInput();
-    const QString text =
-        libvelcor::escapeLogText(input ? clipped(buffer, limits::UserLineChars) : buffer);
+    const QString text = scope && scope->isUserCommand() ? userCommandLine(buffer)
+                                                         : libvelcor::escapeLogText(buffer);
     // Built whole also when it is left out: how much a flood asks for is
     // what tells when it has ended.
     const qint64 bytes = utf8Size(text);

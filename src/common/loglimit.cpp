@@ -123,8 +123,8 @@ LimitScope::LimitScope(Unlimited)
     t_scope = this;
 }
 
-LimitScope::LimitScope(Input, RateLimit* limit, int reserved)
-    : limit(limit), input(true), reserved(reserved),
+LimitScope::LimitScope(UserCommand, RateLimit* limit, int firstLines)
+    : limit(limit), userCommand(true), firstLines(firstLines),
       loopLevel(QThread::currentThread()->loopLevel()), outer(t_scope)
 {
     t_scope = this;
@@ -160,13 +160,12 @@ bool LimitScope::take(int threshold, const char* word, qint64 bytes)
 {
     if (!limit)
         return true;
-    if (!input)
+    if (!userCommand)
         return limit->take(threshold, word, bytes);
-    if (reserved > 0) {
-        --reserved;
-        return true;
-    }
-    return limit->takeUser(threshold, word, bytes);
+    const bool first = firstLines > 0;
+    if (first)
+        --firstLines;
+    return limit->takeUser(threshold, word, bytes, first);
 }
 
 RateLimit::RateLimit(const QString& who, LimitSize size, QObject* parent)
@@ -274,16 +273,18 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
     return false;
 }
 
-bool RateLimit::takeUser(int threshold, const char* word, qint64 bytes)
+bool RateLimit::takeUser(int threshold, const char* word, qint64 bytes, bool first)
 {
+    // Room for the first lines of the next command stays.
+    const qint64 kept = first ? 0 : limits::UserFirstLines * limits::UserLineBytes;
     {
         const std::lock_guard<std::mutex> lock(g_state);
         const qint64 now = clock.elapsed();
         userBalance =
-            qMin<double>(limits::UserInput.burst,
-                         userBalance + (now - userRefilledAt) * limits::UserInput.perSecond / 1000);
+            qMin<double>(limits::UserShare.burst,
+                         userBalance + (now - userRefilledAt) * limits::UserShare.perSecond / 1000);
         userRefilledAt = now;
-        if (userBalance >= bytes) {
+        if (userBalance - bytes >= kept) {
             userBalance -= bytes;
             return true;
         }
@@ -378,7 +379,7 @@ void RateLimit::_tell(const QString& text, int threshold, const char* word)
     // ends only after the quiet time.
     if (!enabled(threshold))
         return;
-    const UserLines told;
+    const UnlimitedLines told;
     Line(word, ORVO_LOG_FILE, __func__, __LINE__, threshold) << text.toUtf8().constData();
 }
 

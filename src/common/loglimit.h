@@ -47,15 +47,31 @@ constexpr int QuietMs = 30 * 1000;
 constexpr int AlwaysDrawn = 5;
 // Above the default verbosity: from this level on lines are printed.
 constexpr int DetailedFrom = 6;
-// What the commands of the user's inputs in one source have the program
-// write as the user's (InputLines), whatever the source wrote before: each
-// line cut to this many characters; the first lines of each command always
-// (one application's, at any verbosity), then the share of all the
-// source's inputs (a burst, then as much a second); past that they count as
-// the source's.
-constexpr int UserLineChars = 1024;
-constexpr int UserCommandLines = 2;
-constexpr LimitSize UserInput{4 * 1024, 3 * 1024};
+// What the program writes for the command that a real input of the user's
+// gave in one source (UserCommandLines) is written whatever the source
+// wrote before, as far as the user's share goes: each line cut to take at
+// most UserLineBytes in the file, and every line, the first ones included,
+// drawn from the share (a burst, then as much a second); past that they
+// count as the source's. Together with the source's own rate (Plain) no
+// rate of clicking or typing makes a page write more than about 4 KiB a
+// second at the default verbosity. The share keeps room for the first
+// lines of one command (one application's, or the line that says it was
+// dropped): the later lines of a command never take it, so a click after
+// a long command, or after the page's flood, is written.
+constexpr int UserLineBytes = 1024;
+constexpr int UserFirstLines = 2;
+constexpr LimitSize UserShare{4 * 1024, 3 * 1024};
+static_assert(UserShare.burst >= 2 * UserFirstLines * UserLineBytes,
+              "the share holds a command's first lines, and as much again for later ones");
+// What the user's commands in a portal tab may ask for: this many actions
+// (a bundle's applications each) within this time, the commands' delay.
+// The page's commands never count against it, so the page's flood never
+// pushes out the user's command; it holds a link that is itself a bundle
+// of the page's choosing, which each click would otherwise run in full. As
+// many as a page may ask for at once, so no bundle that the page may send
+// is refused when the user clicks it.
+constexpr int UserActions = 32;
+constexpr int UserActionsMs = 300;
 } // namespace limits
 
 // What the sources that share it may write in all while they flood: a
@@ -118,9 +134,10 @@ public:
     // may not is counted as left out. Asked only for lines that are printed.
     bool take(int threshold, const char* word, qint64 bytes);
     // The same for a line of a command the user's input gave: written while
-    // the share of the user's inputs (limits::UserInput) has room, else
-    // taken as the source's own.
-    bool takeUser(int threshold, const char* word, qint64 bytes);
+    // the user's share (limits::UserShare) has room for it, a later line of
+    // the command only above the room kept for first lines; else taken as
+    // the source's own.
+    bool takeUser(int threshold, const char* word, qint64 bytes, bool first);
     // Tells at once what was left out, and from now on nothing: the source
     // goes.
     void finish();
@@ -141,7 +158,7 @@ private:
     const LimitSize plain;
     const LimitSize detailed;
     double balance;
-    double userBalance = limits::UserInput.burst;
+    double userBalance = limits::UserShare.burst;
     qint64 userRefilledAt = 0;
     int quietMs = limits::QuietMs;
     QElapsedTimer clock;
@@ -190,12 +207,12 @@ public:
     LimitScope& operator=(const LimitScope&) = delete;
 
     // The limit of the innermost scope of this thread that has one; none
-    // inside UserLines. found: that scope.
+    // inside UnlimitedLines. found: that scope.
     static RateLimit* current(LimitScope** found = nullptr);
-    // An InputLines: its lines are cut to limits::UserLineChars.
-    bool isInput() const { return input; }
-    // Whether a line of this scope may be written now (RateLimit::take);
-    // an InputLines writes its first lines whatever the limits say.
+    // A UserCommandLines: its lines are cut to limits::UserLineBytes.
+    bool isUserCommand() const { return userCommand; }
+    // Whether a line of this scope may be written now (RateLimit::take, or
+    // RateLimit::takeUser for a UserCommandLines).
     bool take(int threshold, const char* word, qint64 bytes);
 
 protected:
@@ -203,41 +220,42 @@ protected:
     {
     };
     explicit LimitScope(Unlimited);
-    struct Input
+    struct UserCommand
     {
     };
-    LimitScope(Input, RateLimit* limit, int reserved);
+    LimitScope(UserCommand, RateLimit* limit, int firstLines);
 
 private:
     QPointer<RateLimit> limit;
     bool unlimited = false;
-    bool input = false;
-    int reserved = 0;
+    bool userCommand = false;
+    int firstLines = 0;
     int loopLevel;
     LimitScope* outer;
 };
 
 // While it lives, no scope around counts the plain statements of this
-// thread: the program's own account of what the user did or was shown (a
-// failure in a box, a portal command, the end of a session) is written
-// whatever a page wrote before.
-class UserLines : public LimitScope
+// thread, and no limit holds them back: lines that are bounded by
+// themselves and written whatever a page wrote before (a failure shown in a
+// box, one a box; the end of a portal session, once for each of the
+// client's loads; the lines of a limit that tell what it left out).
+class UnlimitedLines : public LimitScope
 {
 public:
-    UserLines() : LimitScope(Unlimited()) {}
+    UnlimitedLines() : LimitScope(Unlimited()) {}
 };
 
 // While it lives, the plain statements of this thread are the lines of the
-// command that the user's input gave in the source of limit (one command
-// per input): each is cut to limits::UserLineChars; the first reserved
-// (limits::UserCommandLines, once for each command) are written, the others
-// as far as the share of the user's inputs goes (RateLimit::takeUser), else
-// counted against limit. Qt's messages count against limit.
-class InputLines : public LimitScope
+// command that a real input of the user's gave in the source of limit (one
+// command per input): each is cut to limits::UserLineBytes and drawn from
+// the user's share (RateLimit::takeUser), the first firstLines as the
+// command's first lines, else counted against limit. Qt's messages count
+// against limit.
+class UserCommandLines : public LimitScope
 {
 public:
-    explicit InputLines(RateLimit* limit, int reserved = limits::UserCommandLines)
-        : LimitScope(Input(), limit, reserved)
+    explicit UserCommandLines(RateLimit* limit, int firstLines = limits::UserFirstLines)
+        : LimitScope(UserCommand(), limit, firstLines)
     {
     }
 };

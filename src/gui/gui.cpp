@@ -71,7 +71,7 @@ Gui::~Gui()
     // Failures whose box never showed are in the log all the same.
     for (const QString& text : qAsConst(waitingErrors)) {
         if (unloggedErrors.contains(text)) {
-            const log::UserLines unshown;
+            const log::UnlimitedLines unshown;
             LOG_ERROR << text;
         }
     }
@@ -218,7 +218,7 @@ void Gui::_gotError(ORVO::Module m, QString errStr, QString msg)
         unloggedErrors.insert(text);
     if (waitingErrors.size() > MaxWaitingErrors && unloggedErrors.remove(waitingErrors.first())) {
         // No box will show it: written now.
-        const log::UserLines dropped;
+        const log::UnlimitedLines dropped;
         LOG_ERROR << waitingErrors.first();
     }
     if (waitingErrors.size() > MaxWaitingErrors)
@@ -239,7 +239,7 @@ void Gui::_showErrors()
         shownError = text;
         if (unloggedErrors.remove(text)) {
             // A failure the user is shown, whatever a page wrote before.
-            const log::UserLines shown;
+            const log::UnlimitedLines shown;
             LOG_ERROR << text;
         }
         // The error text and message come from the service or a server.

@@ -448,8 +448,9 @@ void Manager::_actionPerform(QVariantMap data)
         return;
     }
     if (type == QLatin1String("open")) {
-        if (processManager->startAction(data) != 0)
-            LOG_ERROR;
+        // ProcessManager tells its own failures; -1 is also a program it
+        // asked the user to locate, which has run by now.
+        processManager->startAction(data);
     } else if (type == QLatin1String("close")) {
         if (processManager->stopAction(data) != 0)
             LOG_ERROR;

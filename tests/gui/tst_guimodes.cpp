@@ -93,9 +93,9 @@ void TestGuiModes::startAndQuit_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QList<QByteArray>>("lines");
     QTest::addColumn<QList<QByteArray>>("absent");
-    // Every port that the request server and the log listener search is
-    // taken (another account can take them all).
-    QTest::addColumn<bool>("spansTaken");
+    // The listeners' ports: "free"; "searched taken" (another account can
+    // take them all); "none", the system refuses every port.
+    QTest::addColumn<QString>("ports");
     QTest::newRow("gui") << QStringList{"gui"}
                          << QList<QByteArray>{"[Main] withGui: true",
                                               "[Main] minimal: false",
@@ -108,7 +108,7 @@ void TestGuiModes::startAndQuit_data()
                                               "~MainWindow"}
                          << QList<QByteArray>{"Minimal GUI mode", "No login plugin found!",
                                               "No config plugin found!"}
-                         << false;
+                         << "free";
     QTest::newRow("min") << QStringList{"min"}
                          << QList<QByteArray>{"[Main] minimal: true",
                                               "[Gui] Running in minimal GUI mode",
@@ -119,10 +119,19 @@ void TestGuiModes::startAndQuit_data()
                                               "~MainWindow"}
                          << QList<QByteArray>{"[MainWindow] Using embedded logo",
                                               "Running in full GUI mode", "No login plugin found!"}
-                         << false;
+                         << "free";
     QTest::newRow("gui, every port searched taken")
         << QStringList{"gui"} << QList<QByteArray>{"[Main] Starting main loop"}
-        << QList<QByteArray>{"cannot listen"} << true;
+        << QList<QByteArray>{"cannot listen"} << "searched taken";
+    // A fatal box says why, and the start fails.
+    const QByteArray why = "The client cannot listen for the service's requests on 127.0.0.1: ";
+    QTest::newRow("gui, no port at all")
+        << QStringList{"gui"}
+        << QList<QByteArray>{"[ApiManager] " + why,
+                             "Auto-answer 1024: \"Fatal error\": \"The connection to the VPN "
+                             "service could not be set up.\\n" +
+                                 why}
+        << QList<QByteArray>{"[Main] Starting main loop"} << "none";
 }
 
 void TestGuiModes::startAndQuit()
@@ -130,7 +139,8 @@ void TestGuiModes::startAndQuit()
     QFETCH(QStringList, args);
     QFETCH(QList<QByteArray>, lines);
     QFETCH(QList<QByteArray>, absent);
-    QFETCH(bool, spansTaken);
+    QFETCH(QString, ports);
+    const bool spansTaken = ports == "searched taken";
     const int first = 4814;
     const int last = 4824 + 64 - 1;
     std::vector<std::unique_ptr<QTcpServer>> taken;
@@ -142,9 +152,20 @@ void TestGuiModes::startAndQuit()
             QSKIP(qPrintable(QString::number(port) + ": " + taken.back()->errorString()));
     }
     ChildClient child;
-    QList<int> ports;
-    runUntilSignal(child, args, spansTaken ? &ports : nullptr);
-    for (int port : qAsConst(ports))
+    QList<int> bound;
+    if (ports == "none") {
+        // The test build, which answers the box.
+        child.program = ChildClient::answeringProgram();
+        child.env.insert("ORVO_TEST_NO_PORT", "1");
+        QVERIFY(orvotest::writeFile(child.settingsFile(), "[General]\nlogVerbosity=High\n"));
+        const int code = child.run(args);
+        if (code == 77)
+            QSKIP(child.err.constData());
+        QCOMPARE(code, 1);
+    } else {
+        runUntilSignal(child, args, spansTaken ? &bound : nullptr);
+    }
+    for (int port : qAsConst(bound))
         QVERIFY2(port < first || port > last, qPrintable(QString::number(port)));
     QByteArray missing;
     QVERIFY2(inOrder(child.err, lines, &missing) == 0, missing.constData());

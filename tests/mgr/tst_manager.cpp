@@ -821,10 +821,15 @@ void TestManager::requestServerActionsWaitForTheUser_data()
     QTest::addColumn<QString>("verb");
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("runs");
+    QTest::addColumn<bool>("located"); // not found, the user locates the program
 
-    QTest::newRow("open, accepted") << "open" << int(orvofake::FakeGui::Accept) << true;
-    QTest::newRow("open, not answered") << "open" << int(orvofake::FakeGui::NoAnswer) << false;
-    QTest::newRow("unknown verb, accepted") << "restart" << int(orvofake::FakeGui::Accept) << false;
+    QTest::newRow("open, accepted") << "open" << int(orvofake::FakeGui::Accept) << true << false;
+    QTest::newRow("open, not answered")
+        << "open" << int(orvofake::FakeGui::NoAnswer) << false << false;
+    QTest::newRow("unknown verb, accepted")
+        << "restart" << int(orvofake::FakeGui::Accept) << false << false;
+    QTest::newRow("open, accepted, located by the user")
+        << "open" << int(orvofake::FakeGui::Accept) << true << true;
 }
 
 void TestManager::requestServerActionsWaitForTheUser()
@@ -832,16 +837,20 @@ void TestManager::requestServerActionsWaitForTheUser()
     QFETCH(QString, verb);
     QFETCH(int, answer);
     QFETCH(bool, runs);
+    QFETCH(bool, located);
 
     Rig rig;
     QVERIFY(rig.start(Mode::CommandLine));
     rig.gui->actionAnswer = orvofake::FakeGui::Answer(answer);
     ORVO::ProcessManager* pm = rig.manager->getProcessManager();
+    const QString path = located ? "%PROGRAM_PATH%/no-such-sleep" : "%PROGRAM_PATH%/sleep";
+    connect(rig.gui.get(), &orvofake::FakeGui::chooseOpenFile, this,
+            [&rig] { emit rig.gui->chosenOpenFile(QStandardPaths::findExecutable("sleep")); });
     const libvelcor::Params params{{QStringLiteral("name"), QStringLiteral("sleeper")},
                                    {QStringLiteral("endpoint"), QStringLiteral("7")},
                                    {QStringLiteral("remark"), QStringLiteral("Front desk")},
                                    {QStringLiteral("ips"), QStringLiteral("10.0.0.5")},
-                                   {QStringLiteral("path"), QStringLiteral("%PROGRAM_PATH%/sleep")},
+                                   {QStringLiteral("path"), path},
                                    {QStringLiteral("args"), QStringLiteral("30")},
                                    {QStringLiteral("extra"), QStringLiteral("dropped")}};
     orvotest::LogCapture lines;
@@ -855,11 +864,15 @@ void TestManager::requestServerActionsWaitForTheUser()
                                {QStringLiteral("endpoint"), QStringLiteral("7")},
                                {QStringLiteral("remark"), QStringLiteral("Front desk")},
                                {QStringLiteral("ips"), QStringLiteral("10.0.0.5")},
-                               {QStringLiteral("path"), QStringLiteral("%PROGRAM_PATH%/sleep")},
+                               {QStringLiteral("path"), path},
                                {QStringLiteral("args"), QStringLiteral("30")}};
     QCOMPARE(rig.log.last(QStringLiteral("gui._requestAction")).args.at(0).toMap(), expected);
     if (runs) {
-        QTRY_VERIFY_WITH_TIMEOUT(pm->getKeys().contains(QStringLiteral("sleeper_7")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(located ? !pm->getPids().isEmpty()
+                                         : pm->getKeys().contains(QStringLiteral("sleeper_7")),
+                                 5000);
+        // Every ERROR line says what failed.
+        QCOMPARE(lines.count(QRegularExpression(QStringLiteral("\\[ERROR\\] \\[[^]]*\\] $"))), 0);
     } else {
         QTest::qWait(200);
         QVERIFY(pm->getKeys().isEmpty());

@@ -2,7 +2,20 @@
 // answered "OK" (or closed, where a box has no OK), for tests that start it
 // as a child process and reach a box. The switch is set in code before
 // main() runs; the shipped program has no way to turn it on.
+// With ORVO_TEST_NO_PORT in its environment, the system refuses every port
+// the process asks for (a filter of its system calls), so that no listener
+// can listen at all; where the filter cannot be installed it exits with 77.
 #include <QMessageBox>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 
 #include "gui/testseams.h"
 
@@ -10,6 +23,24 @@ namespace {
 
 [[maybe_unused]] const bool answering = [] {
     ORVO::seams::setMessageBoxAutoAnswer(QMessageBox::Ok);
+    return true;
+}();
+
+[[maybe_unused]] const bool noPort = [] {
+    if (!std::getenv("ORVO_TEST_NO_PORT"))
+        return false;
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_bind, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EACCES),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof(filter) / sizeof(filter[0])), filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+        std::perror("no port filter");
+        std::exit(77);
+    }
     return true;
 }();
 

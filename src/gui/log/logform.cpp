@@ -252,21 +252,17 @@ void LogForm::currentIndexChanged(int index)
         LOG_ERROR;
         return;
     }
-    // A choice that cannot be stored changes nothing: the chooser shows the
-    // stored verbosity again, which stays in force, and the user is told.
+    // In force for this run even when it cannot be stored: on a full disk
+    // the user can still turn logging down. The user is told it is not kept.
     QString why;
-    if (ORVO::utils::settingsSetSync(settings, QLatin1String(VerbosityKey), name, &why) != 0) {
-        {
-            const QSignalBlocker blocker(ui->verbosityLevelComboBox);
-            ui->verbosityLevelComboBox->setCurrentIndex(int(verbosity));
-        }
-        _settingNotSaved(why);
-        return;
-    }
+    const bool stored =
+        ORVO::utils::settingsSetSync(settings, QLatin1String(VerbosityKey), name, &why) == 0;
     LOG_ALWAYS << "[Log] verbosity: " << name;
     setLogVerbosity(ORVO::Verbosity(index));
     emit logVerbosityChanged(ORVO::Verbosity(index));
     verbosity = ORVO::Verbosity(index);
+    if (!stored)
+        _settingNotSaved(why);
 }
 
 void LogForm::_settingNotSaved(const QString& reason)
@@ -274,7 +270,9 @@ void LogForm::_settingNotSaved(const QString& reason)
     LOG_ERROR << "[Log] the setting was not saved: " << reason;
     // The reason names files and folders: plain text.
     ORVO::MessageBox::critical(nullptr, ORVO::app() + QLatin1Char(' ') + tr("Error"),
-                               tr("The setting could not be saved: %1").arg(reason),
+                               tr("The setting could not be saved, and holds only until the "
+                                  "program ends: %1")
+                                   .arg(reason),
                                QMessageBox::Ok, QMessageBox::NoButton, Qt::PlainText);
 }
 

@@ -90,7 +90,7 @@ private slots:
 private:
     LogTable* table() const;
     // Logs why a setting the user chose could not be stored, and tells
-    // the user in a box.
+    // the user in a box that it holds until the program ends.
     void _settingNotSaved(const QString& reason);
 
     Ui_LogForm* ui = nullptr;

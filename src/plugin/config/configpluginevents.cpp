@@ -383,7 +383,7 @@ void ConfigPlugin::_showPageError(const QString& text, log::RateLimit& limit)
     // The reply's own line may have been left out: what the user is shown
     // is in the log.
     {
-        const log::UserLines shown;
+        const log::UnlimitedLines shown;
         LOG_ERROR << "[ConfigPlugin] The page could not be loaded: " << text;
     }
     // Plain text: the error text carries the host name of the page's URL.

@@ -28,6 +28,11 @@ namespace {
 // The portal's scripts rely on the tab staying on its page for a moment
 // before the client acts.
 const int CommandDelayMs = 300;
+// The user's commands have the page's bound, over the same time, of their
+// own: a bundle that the page may send is one that the user may click.
+static_assert(log::limits::UserActions == QWebPageEcc::MaxPendingCommands &&
+                  log::limits::UserActionsMs == CommandDelayMs,
+              "the user's command bound is the page's");
 // Past this many documents kept as foreign, those the tab's history no
 // longer leads to are dropped.
 const int MaxForeignDocs = 100;
@@ -160,17 +165,19 @@ bool QWebPageEcc::acceptNavigationRequest(QWebFrame* frame, const QNetworkReques
     }
 
     // Whose it is comes first: the page's commands make way for the
-    // user's, which are bounded by their inputs and have the same bound of
-    // their own. A bundle asks for each of its applications.
+    // user's, which are bounded by their inputs and by a bound of their own.
+    // A bundle asks for each of its applications.
     const bool byUser = _takeInput(url);
     const int asked = qMax(1, int(command.actions.size()));
     int& recent = byUser ? recentUserActions : recentActions;
-    if ((byUser ? 0 : recentUserActions) + recent + asked > MaxPendingCommands) {
+    if (byUser ? recent + asked > log::limits::UserActions
+               : recentUserActions + recent + asked > MaxPendingCommands) {
         _dropCommand(url, byUser);
         return false;
     }
     recent += asked;
-    QTimer::singleShot(CommandDelayMs, this, [&recent, asked] { recent -= asked; });
+    QTimer::singleShot(byUser ? log::limits::UserActionsMs : CommandDelayMs, this,
+                       [&recent, asked] { recent -= asked; });
     if (command.kind == PortalCommand::Delayed) {
         pending.enqueue(qMakePair(command.actions, byUser));
         // One timer per command: each run takes the oldest waiting command.
@@ -225,7 +232,7 @@ void QWebPageEcc::endLogLimit()
 void QWebPageEcc::_give(bool byUser, const std::function<void()>& give, bool firstLines)
 {
     if (byUser) {
-        const log::InputLines user(&lines, firstLines ? log::limits::UserCommandLines : 0);
+        const log::UserCommandLines user(&lines, firstLines ? log::limits::UserFirstLines : 0);
         give();
     } else {
         const log::LimitScope page(&lines);
@@ -513,7 +520,7 @@ void QWebPageEcc::_sessionEnded()
         return;
     }
     sessionEndTold = true;
-    const log::UserLines ended;
+    const log::UnlimitedLines ended;
     LOG_ERROR << "[WebPage] Cookie authentication error";
     emit error();
 }

@@ -35,10 +35,10 @@ public:
     // more is flooding, and its extra commands are dropped. The user's
     // command is the navigation to the link under a press (with its
     // release), or under Enter: one at most per input, and never dropped
-    // for what the page's took; the user's own commands have the same bound
-    // of their own. What the program writes for the user's command is the
-    // user's (log::InputLines); what it writes for the page's counts
-    // against the tab's limit.
+    // for what the page's took; the user's own commands have a bound of
+    // their own (log::limits::UserActions). What the program writes for the
+    // user's command is the user's (log::UserCommandLines); what it writes
+    // for the page's counts against the tab's limit.
     static const int MaxPendingCommands = 32;
 
     explicit QWebPageEcc(QObject* parent = nullptr);
@@ -154,8 +154,8 @@ private:
     // Whether the document in frame may open a box (an alert, a question).
     bool mayAskTheUser(QWebFrame* frame, const QString& msg);
     // Hands a command on: what its receivers log is the user's when byUser,
-    // its first lines always written when firstLines, else it counts
-    // against the tab's limit.
+    // its first lines the command's when firstLines, else it counts against
+    // the tab's limit.
     void _give(bool byUser, const std::function<void()>& give, bool firstLines = true);
     // The engine dropped a redirect of the server's navigation in frame.
     void _redirectDropped(QObject* page, const QUrl& from, const QUrl& to);

@@ -315,8 +315,8 @@ private slots:
 
     // The user's command is the navigation to the link under the user's
     // input, one a press (with its release) or Enter; its lines are short
-    // and few, the first ones always written, and the page's own commands
-    // never take its place.
+    // and drawn from the user's share, which keeps room for a command's
+    // first lines, and the page's own commands never take its place.
     void userCommandIsTheInputs_data()
     {
         QTest::addColumn<QByteArray>("script");      // the server page's, with links u, p, b
@@ -331,6 +331,10 @@ private slots:
             << QByteArray("setInterval(function() { p.click() }, 20)") << "slow click u" << user;
         QTest::newRow("a command flood around the user's click")
             << QByteArray("setInterval(function() { b.click() }, 50)") << "slow click u" << user;
+        QTest::newRow("the same, the page's bundles full")
+            << QByteArray("b.setAttribute('href', b.getAttribute('href').replace('%3D', "
+                          "'%3DOPEN_URL,')); setInterval(function() { b.click() }, 50)")
+            << "slow click u" << user;
         QTest::newRow("a double-click") << QByteArray("u.onmousedown = function() { u.click() }")
                                         << "double-click u" << QByteArrayList{"user", "user"};
         QTest::newRow("a held key") << QByteArray("u.focus()") << "hold Enter" << user;
