@@ -54,15 +54,6 @@ bool isDown(int state)
     return state == libvelcor::StateIdle || state == libvelcor::StateError;
 }
 
-// A single-shot timer of a sign-in's, to the member given.
-std::unique_ptr<QTimer> makeTimer(QObject* receiver, const char* member)
-{
-    auto timer = std::make_unique<QTimer>();
-    timer->setSingleShot(true);
-    QObject::connect(timer.get(), SIGNAL(timeout()), receiver, member);
-    return timer;
-}
-
 } // namespace
 
 void ApiManager::setDelays(int startMs, int loginMs, int signOutMs)
@@ -81,6 +72,10 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
 {
     LOG_TRACE;
     clock.start();
+    loginTimer.setSingleShot(true);
+    connect(&loginTimer, SIGNAL(timeout()), this, SLOT(_loginDelayed()));
+    signOutTimer.setSingleShot(true);
+    connect(&signOutTimer, SIGNAL(timeout()), this, SLOT(_signOutExpired()));
     if (!networkManager) {
         LOG_ERROR;
         return;
@@ -161,8 +156,8 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
             SLOT(_authChangedReceive(libvelcor::Auth)));
     connect(lodestarApi, SIGNAL(authChanged(libvelcor::Auth)), this,
             SIGNAL(authChanged(libvelcor::Auth)));
+    // The windows hear of a login that _loggedIn took for the sign-in.
     connect(lodestarApi, SIGNAL(loggedIn()), this, SLOT(_loggedIn()));
-    connect(lodestarApi, SIGNAL(loggedIn()), this, SIGNAL(loggedIn()));
     connect(lodestarApi, SIGNAL(loggedOut()), this, SLOT(_loggedOut()));
     connect(lodestarApi, SIGNAL(error(libvelcor::Error)), this, SIGNAL(error(libvelcor::Error)));
     // After the error has been reported.
@@ -224,7 +219,6 @@ void ApiManager::_sigConnect()
         signIn->credential = credential.number;
         signIn->auth = auth;
         signIn->managed = setupEnabled;
-        signIn->loginTimer = makeTimer(this, SLOT(_loginDelayed()));
         _show();
     }
     StartRequest request;
@@ -269,8 +263,10 @@ void ApiManager::_doConnect()
                           (c.failures != connectionFailures || !authApi->problem().isEmpty());
         if (c.result == libvelcor::Api::ResultOk && !lost) {
             // From now on an end that the service reports is this sign-in's.
-            if (current && signIn->phase == SignIn::Asked)
+            if (current && signIn->phase == SignIn::Asked) {
                 signIn->phase = SignIn::Started;
+                signIn->startedAt = reports;
+            }
             emit actionRequest(QStringLiteral("start"), libvelcor::Params());
             continue;
         }
@@ -401,6 +397,10 @@ void ApiManager::_gotSettings()
     pendingPort = -1;
     statusApi->start(1000);
     settingsReceived = true;
+    // A new session of the service: the user's "stop" may not have reached
+    // the one before, which it may still run the tunnel for.
+    if (signIn && signIn->phase == SignIn::Stopped)
+        emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
 }
 
 void ApiManager::_gotConfig(QVariant config)
@@ -435,6 +435,7 @@ void ApiManager::_statusApiState(libvelcor::State st)
               << " to: " << libvelcor::stateToString(st);
     const bool rose = isUp(st) && !isUp(lastState);
     lastState = st;
+    ++reports;
     if (st == libvelcor::StateConnected)
         ++connectedReports;
     if (isDown(st)) {
@@ -467,33 +468,48 @@ void ApiManager::_run()
 {
     const bool up = isUp(lastState);
     if (signIn) {
-        SignIn& s = *signIn;
-        // Its tunnel is over: the service is idle, or down after the "stop".
-        if (s.phase != SignIn::Asked && lastState == libvelcor::StateIdle) {
-            _endSignIn("its tunnel ended");
-        } else if (s.phase == SignIn::Stopped && !isUp(lastState) &&
-                   lastState != libvelcor::StateConnecting) {
-            _endSignIn("it was stopped");
+        const SignIn& s = *signIn;
+        // Its tunnel is over: an idle reported after its "start" went, or a
+        // "stop" while none went. An error, or a lost service, is not.
+        if (s.startedAt >= 0 ? lastState == libvelcor::StateIdle && reports > s.startedAt
+                             : s.phase == SignIn::Stopped) {
+            _endSignIn("its tunnel is over");
         } else if (s.phase == SignIn::LoggingOut && lastState != libvelcor::StateConnected) {
             // The logout goes through the tunnel: not while it is away.
             _stop("the tunnel is not connected");
             _run();
             return;
+        } else if (s.phase == SignIn::LoggingOut && !lodestarApi->isBusy() &&
+                   lodestarApi->currentOp() != LodestarApi::OpLogout) {
+            if (lodestarApi->logout() != 0) {
+                _stop("the logout could not be sent");
+                _run();
+                return;
+            }
         }
+    }
+    // What the web session sends with the user's name or password goes
+    // through the tunnel to its server: not through the next tunnel.
+    const LodestarApi::LodestarOp op = lodestarApi->currentOp();
+    if (lastState != libvelcor::StateConnected && lodestarApi->isBusy() &&
+        (op == LodestarApi::OpLogin || op == LodestarApi::OpChangePassword)) {
+        LOG_DEBUG << "[ApiManager] Web request dropped: the tunnel is not connected";
+        lodestarApi->reset();
     }
     const bool active = signIn && signIn->phase == SignIn::Up && signIn->managed;
     // One configuration request at a time: its answer is the asking
-    // sign-in's, whatever the service answers first.
+    // sign-in's, for the rise it was asked at.
     if (active && up && signIn->askedAt != rises && retrievalFor == 0) {
         signIn->askedAt = rises;
         retrievalFor = signIn->number;
+        retrievalAt = rises;
         LOG_DEBUG << "[ApiManager] Retrieving LS config from Connect Service";
         setupApi->configRetrieve();
     }
     // Each report of "connected" logs in again, after a delay.
     if (active && lastState == libvelcor::StateConnected && signIn->armedAt != connectedReports) {
         signIn->armedAt = connectedReports;
-        signIn->loginTimer->start(loginDelay);
+        loginTimer.start(loginDelay);
     }
     _show();
     // The login, last: a failure may end the sign-in at once.
@@ -509,14 +525,20 @@ void ApiManager::_run()
         return;
     }
     signIn->loginDue = false;
-    // Only ever the server (and fallback) that the sign-in's own
-    // configuration named.
-    if (addr != signIn->server || fallbackAddr != signIn->fallback) {
+    if (!_atItsServer()) {
         LOG_NOTICE << "[ApiManager] Login dropped: the server known now is not the sign-in's";
         return;
     }
     const libvelcor::Auth a = signIn->auth;
     lodestarApi->login(a.getUser(), a.getPass());
+}
+
+bool ApiManager::_atItsServer() const
+{
+    // Only ever the server (and fallback) that the sign-in's own
+    // configuration named.
+    return signIn && signIn->portal == Portal::Named && !signIn->server.isEmpty() &&
+           addr == signIn->server && fallbackAddr == signIn->fallback;
 }
 
 void ApiManager::_show()
@@ -556,8 +578,9 @@ void ApiManager::_endSignIn(const char* why)
     if (!signIn)
         return;
     LOG_DEBUG << "[ApiManager] Sign-in " << signIn->number << " ended: " << why;
-    // Its timers go with it.
     signIn.reset();
+    loginTimer.stop();
+    signOutTimer.stop();
     // The web session is the sign-in's: it ends here, at the client. Its
     // requests (a login, a logout, a password change) would answer for
     // nothing that lasts: a failed login would stop whatever tunnel is up
@@ -571,10 +594,10 @@ void ApiManager::_stop(const char* why)
     LOG_DEBUG << "[ApiManager] Stopping sign-in " << signIn->number << ": " << why;
     signIn->phase = SignIn::Stopped;
     signIn->loginDue = false;
-    signIn->loginTimer->stop();
-    signIn->signOutTimer.reset();
-    _closeWebSession();
     signIn->loggedIn = false;
+    loginTimer.stop();
+    signOutTimer.stop();
+    _closeWebSession();
     emit actionRequest(QStringLiteral("stop"), libvelcor::Params());
 }
 
@@ -606,11 +629,16 @@ void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant confi
         _run();
         return;
     }
+    // Asked at an earlier rise, it tells whom the sign-in began with, not
+    // where the tunnel up now leads: that one is asked next.
+    const bool current = retrievalAt == rises;
     const QVariantMap server = config.toMap().value(QStringLiteral("server")).toMap();
     const QString named = server.value(QStringLiteral("openvpn_internal_ip")).toString();
     const QString fallback =
         server.value(QStringLiteral("fallback_openvpn_internal_ip")).toString();
-    const auto none = [this](const QString& why) {
+    const auto none = [this, current](const QString& why) {
+        if (!current)
+            return;
         signIn->portal = Portal::None;
         signIn->noPortal = tr("No portal comes for this connection: %1.").arg(why);
     };
@@ -644,11 +672,14 @@ void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant confi
         if (!named.isEmpty() && addr == named) {
             signIn->server = addr;
             signIn->fallback = fallbackAddr;
-            signIn->portal = Portal::Named;
+            if (current)
+                signIn->portal = Portal::Named;
         } else {
             LOG_NOTICE << "[ApiManager] The configuration names no usable management server";
             none(tr("its configuration names no management server"));
         }
+    } else if (!current) {
+        LOG_DEBUG << "[ApiManager] Configuration of an earlier rise of the tunnel dropped";
     } else if (!signIn->server.isEmpty() && named == signIn->server &&
                fallback == signIn->fallback) {
         // The same server again, after the tunnel came back: its pages anew.
@@ -696,16 +727,19 @@ void ApiManager::_authChangedReceive(libvelcor::Auth newAuth)
     // next login uses the new one.
     if (signIn && newAuth.getId() == libvelcor::Auth::ProfileId)
         signIn->auth = newAuth;
+    // A sign-out may wait for it.
+    _run();
 }
 
 void ApiManager::_changePassword(QString newPass)
 {
-    // One web request at a time: a change sent now would drop the login or
-    // the logout under way, and the "stop" must not wait on it.
-    if (!signIn || signIn->phase != SignIn::Up || !signIn->loggedIn ||
-        lodestarApi->currentOp() != LodestarApi::OpNone) {
-        LOG_NOTICE << "[ApiManager] Password change refused: the sign-in is not logged in, or "
-                      "busy signing in or out";
+    // One web request at a time, to the sign-in's own server: a change sent
+    // now would drop the login or the logout under way, and the "stop" must
+    // not wait on it.
+    if (!signIn || signIn->phase != SignIn::Up || !signIn->loggedIn || !_atItsServer() ||
+        lastState != libvelcor::StateConnected || lodestarApi->isBusy()) {
+        LOG_NOTICE << "[ApiManager] Password change refused: the sign-in is not logged in to its "
+                      "server, or busy signing in or out";
         emit error(libvelcor::Error(
             libvelcor::Client::ErrorCode, tr("Failed changing password"),
             tr("The password can be changed only while signed in, once the sign-in or sign-out "
@@ -730,15 +764,15 @@ void ApiManager::_sigDisconnect()
     case SignIn::Asked:
     case SignIn::Started:
     case SignIn::Up:
-        // The web logout goes through the tunnel: only while it is up.
-        if (signIn->loggedIn && lastState == libvelcor::StateConnected) {
+        // The web logout goes through the tunnel, to the sign-in's server:
+        // only while it is up and leads there.
+        if (signIn->loggedIn && lastState == libvelcor::StateConnected && _atItsServer()) {
             signIn->phase = SignIn::LoggingOut;
             signIn->loginDue = false;
-            signIn->loginTimer->stop();
-            signIn->signOutTimer = makeTimer(this, SLOT(_signOutExpired()));
-            signIn->signOutTimer->start(bound);
-            if (lodestarApi->logout() != 0)
-                _stop("the logout could not be sent");
+            loginTimer.stop();
+            signOutTimer.start(bound);
+            // _run sends the logout, once a password change under way has
+            // its answer: the user's new password.
         } else {
             _stop("the user signed out");
         }
@@ -746,8 +780,8 @@ void ApiManager::_sigDisconnect()
     case SignIn::LoggingOut:
         // The portal's own sign-out comes back here meanwhile: the logout
         // goes on, within its bound; quitting shortens it.
-        if (quitting && signIn->signOutTimer->remainingTime() > bound)
-            signIn->signOutTimer->start(bound);
+        if (quitting && signOutTimer.remainingTime() > bound)
+            signOutTimer.start(bound);
         break;
     case SignIn::Stopped:
         // Said again: the service may not have taken the first.
@@ -767,13 +801,14 @@ void ApiManager::_signOutExpired()
 void ApiManager::_loggedIn()
 {
     LOG_TRACE;
-    // The web session closes with its sign-in: a login answers only for
-    // the one that lasts.
-    if (!signIn)
+    // The web session closes with its sign-in, and goes only to its server:
+    // a login answers only for the sign-in that lasts there.
+    if (!signIn || signIn->phase != SignIn::Up || !_atItsServer())
         return;
     signIn->loggedIn = true;
     if (signIn->managed)
         _downloadLogo();
+    emit loggedIn();
 }
 
 void ApiManager::_loggedOut()

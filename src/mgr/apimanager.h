@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <QVariant>
 
-#include <memory>
 #include <optional>
 
 #include "libvelcor/api.h"
@@ -91,6 +90,9 @@ public:
     bool isSetupEnabled() const { return setupEnabled; }
     // The sign-in's web session is logged in.
     bool getIsLoggedIn() const { return signIn && signIn->loggedIn; }
+    // A sign-in of the user's lasts (signInLasts): the service's errors are
+    // its stumbles, and the service keeps its profile meanwhile.
+    bool isSignInLasting() const { return signIn.has_value(); }
     // The request server's bound port; -1 before it is bound.
     int getRequestPort() const;
 
@@ -221,6 +223,9 @@ private:
         libvelcor::Auth auth;
         bool managed = true; // a management-server profile's
         Phase phase = Asked;
+        // The reports heard when its "start" went (-1: none went): an idle
+        // reported after it ends the sign-in.
+        qint64 startedAt = -1;
         // The rise of the tunnel whose configuration was asked, and the
         // report of "connected" that armed the login.
         quint64 askedAt = 0;
@@ -238,17 +243,18 @@ private:
         bool loginDue = false;
         // Its web session is logged in.
         bool loggedIn = false;
-        std::unique_ptr<QTimer> loginTimer;
-        // From the sign-out to the "stop" at the latest.
-        std::unique_ptr<QTimer> signOutTimer;
     };
 
     // Ends the sign-in whose tunnel is over, sends its "stop", asks for the
     // configuration, logs in and shows the connection as the sign-in and
     // the service's last state call for; run after every report and answer.
     void _run();
-    // Ends the sign-in, and its web session with it.
+    // Ends the sign-in, and its web session and timers with it.
     void _endSignIn(const char* why);
+    // The web client goes to the server that the sign-in's configuration
+    // named, the answer at the tunnel's last rise naming it too: only then
+    // does a request of its web session go out.
+    bool _atItsServer() const;
     // Sends the sign-in's "stop"; it ends once the tunnel is down.
     void _stop(const char* why);
     // What the windows are told: the connection shown plain, the sign-in
@@ -273,8 +279,9 @@ private:
     libvelcor::ConfigApi* configApi = nullptr;
     libvelcor::Server* server = nullptr;
     int lastState = -1; // a libvelcor::State; -1 until the first report
-    // Counts the rises of the tunnel (a report up after one that was not:
-    // the first report counts) and the reports of "connected".
+    // Counts the reports, the rises of the tunnel (a report up after one
+    // that was not: the first report counts) and the reports of "connected".
+    qint64 reports = 0;
     quint64 rises = 0;
     quint64 connectedReports = 0;
     int pendingPort = -1;
@@ -290,8 +297,15 @@ private:
     quint64 lastSignIn = 0;
     // The tunnel up rose while no sign-in had started one.
     bool found = false;
-    // The sign-in whose configuration request awaits its answer (0: none).
+    // The sign-in whose configuration request awaits its answer (0: none),
+    // and the rise it was asked at.
     quint64 retrievalFor = 0;
+    quint64 retrievalAt = 0;
+    // The sign-in's timers, stopped when it ends: from a report of
+    // "connected" to the login, and from the sign-out to the "stop" at the
+    // latest.
+    QTimer loginTimer;
+    QTimer signOutTimer;
     // What the windows were told last.
     bool shownPlain = false;
     QString shownNoPortal;

@@ -45,7 +45,11 @@ public:
     // Abandons the request in flight and readies the client for new ones.
     void reset();
 
+    // The operation of the last request sent; it stays marked after a
+    // failure, until the next request.
     LodestarOp currentOp() const { return op; }
+    // A request is in flight.
+    bool isBusy() const { return client.isRunning(); }
     libvelcor::Auth getAuth() const { return auth; }
 
 signals:

@@ -511,6 +511,11 @@ void Manager::_processError(ORVO::ProcessManager::Error err, QString msg)
 void Manager::_apiError(libvelcor::Error err)
 {
     const int code = err.getCode();
+    // An error while the user's sign-in lasts is its stumble: the service
+    // retries the tunnel with the sign-in's profile, which it keeps until
+    // the sign-in ends. Resetting it now would have the retry connect
+    // somewhere else, and the sign-in log in there.
+    const bool clear = !apiManager->isSignInLasting();
     switch (code) {
     case 100:
     case 200:
@@ -519,7 +524,8 @@ void Manager::_apiError(libvelcor::Error err)
         prevApiCode = code;
         emit sigError(ORVO::ModuleApiManager, err.getDesc(), err.getExtra());
         emit stateChanged(libvelcor::StateError);
-        _clear();
+        if (clear)
+            _clear();
         return;
     case 201:
         questionOpen = true;
@@ -538,7 +544,8 @@ void Manager::_apiError(libvelcor::Error err)
         return;
     default:
         emit sigError(ORVO::ModuleApiManager, err.getDesc(), err.getExtra());
-        _clear();
+        if (clear)
+            _clear();
         return;
     }
 }

@@ -461,9 +461,9 @@ void TestApiManager::refusedLoginSaysSoAndStops()
 
 // A login goes to the server that the sign-in's configuration named, also
 // when that configuration comes after the login's delay; a later sign-in
-// never logs in to that server, not once a service error has reset a plain
-// profile's configuration, nor when an earlier sign-in's configuration
-// comes late.
+// never logs in to that server: not a plain profile's through a service
+// error and its retry, nor when an earlier sign-in's configuration comes
+// late.
 void TestApiManager::loginGoesToTheSignInsServer()
 {
     Rig rig;
@@ -486,7 +486,6 @@ void TestApiManager::loginGoesToTheSignInsServer()
     rig.sim.emitState(libvelcor::StateConnecting);
     rig.sim.emitState(libvelcor::StateConnected);
     rig.sim.emitError(400, QStringLiteral("The service connection was lost"));
-    QTRY_VERIFY(rig.api()->isSetupEnabled());
     rig.sim.emitState(libvelcor::StateError);
     rig.sim.emitState(libvelcor::StateConnected);
     QTest::qWait(LoginWaitMs * 2);
@@ -532,6 +531,8 @@ void TestApiManager::signInLastsUntilItsTunnelEnds_data()
         << "A" << QList<int>{0} << 5 << "silent" << QList<int>{};
     QTest::newRow("A, LOGOUT every 5, slow, a password change and LOGOUT again")
         << "A" << QList<int>{0} << 5 << "slow" << QList<int>{};
+    QTest::newRow("A, LOGOUT every 5 while the service is lost")
+        << "A" << QList<int>{0, 1} << 5 << "while lost" << QList<int>{};
     QTest::newRow("A, the service lost while connected")
         << "A" << QList<int>{0, 1} << 0 << "" << QList<int>{4};
     QTest::newRow("A, then B, the service lost while up")
@@ -591,6 +592,8 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     // The sign-in lasts; its "stop" went, so it ends once the tunnel is down.
     bool lasts = false;
     bool stopping = false;
+    int heard = 0; // reports since the sign-in's "start"
+    int errorsSeen = 0;
     bool found = false;
     int state = -1;
     int loginsAtEnd = 0;
@@ -608,6 +611,7 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         QVERIFY(rig.signIn());
         lasts = true;
         stopping = false;
+        heard = 0;
     };
     // Nothing more is asked or logged in to once the sign-out began.
     const auto freeze = [&]() {
@@ -621,28 +625,53 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         lasts = false;
         stopping = false;
     };
-    // A down tunnel ends a stopped sign-in at once, as the idle does any.
+    // A stopped sign-in ends at the idle that follows its "start"; one that
+    // came already ends it at once.
     const auto stopped = [&]() {
         stopping = true;
-        if (state <= 1)
+        if (state == 0 && heard > 0)
             ended();
     };
     signIn();
     for (int i = 0; i < EveryPairOfReports.size(); ++i) {
         const int st = EveryPairOfReports.at(i);
         if (logoutEvery && i % logoutEvery == logoutEvery - 1 && lasts && !stopping) {
+            const quint16 port = rig.sim.port();
+            if (logout == "while lost") {
+                rig.sim.close();
+                QTest::qWait(50);
+                if (state >= 2)
+                    QTRY_COMPARE(rig.api()->getLastState(), 1);
+                state = qMin(state, 1);
+            }
             const int mark = rig.simMark();
+            QTRY_VERIFY(!rig.api()->getLodestarApi()->isBusy());
             const int changes = rig.web.requests(TestServer::ChangePasswordPath).size();
+            // A change under way at the press has its answer first.
+            const int changed = rig.log.count(QStringLiteral("gui._gotAuthChanged"));
+            const bool changeFirst = logout == "slow" && rig.api()->getIsLoggedIn() && state == 4;
+            if (changeFirst)
+                emit rig.portal()->changePassword(QStringLiteral("demo"));
             emit rig.window()->sigDisconnect();
             if (logout == "slow") {
                 emit rig.portal()->changePassword(QStringLiteral("chosenByPortal"));
                 emit rig.window()->sigDisconnect();
                 emit rig.window()->sigDisconnect();
             }
-            // Within the bound, whatever the server does meanwhile.
-            QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(mark).contains("stop"), boundMs * 4);
-            QCOMPARE(rig.web.requests(TestServer::ChangePasswordPath).size(), changes);
             stopped();
+            if (logout == "while lost") {
+                // Said again to the service once it is back.
+                QTest::qWait(100);
+                const int starts = rig.valuesSince(QStringLiteral("status.start"), 0).size();
+                QVERIFY(rig.sim.listen(port));
+                QTRY_VERIFY(rig.valuesSince(QStringLiteral("status.start"), 0).size() > starts);
+            }
+            // Within the bound, whatever the server does meanwhile.
+            if (lasts)
+                QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(mark).contains("stop"), boundMs * 4);
+            QCOMPARE(rig.web.requests(TestServer::ChangePasswordPath).size(),
+                     changes + changeFirst);
+            QCOMPARE(rig.log.count(QStringLiteral("gui._gotAuthChanged")), changed + changeFirst);
             freeze();
         }
         const int postsBefore = loginPosts(rig);
@@ -654,9 +683,10 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         const bool up = st == 3 || st == 4;
         const bool rose = up && state != 3 && state != 4;
         state = st;
+        ++heard;
         if (st <= 1) {
             found = false;
-            if (st == 0 || stopping)
+            if (st == 0)
                 ended();
         } else if (rose) {
             found = !lasts;
@@ -674,21 +704,20 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
                 QVERIFY(rig.log.count(QStringLiteral("portal.gotPages")) > pagesBefore);
         }
         QTest::qWait(delayMs * 2);
-        // A login sent on to B fails: the sign-in stops.
-        if (redirected && lasts && !stopping && loginPosts(rig) > postsBefore) {
+        // A login sent on to B fails, with its box: the sign-in stops.
+        const int errors = rig.log.count(QStringLiteral("gui._gotError"));
+        if (redirected && lasts && !stopping && errors > errorsSeen) {
             QTRY_VERIFY(rig.actionsSince(0).count("stop") > 0);
-            QTRY_VERIFY(rig.log.count(QStringLiteral("gui._gotError")) > 0);
             stopped();
             freeze();
         }
+        errorsSeen = errors;
         if (lostAt.contains(st)) {
             const int starts = rig.valuesSince(QStringLiteral("status.start"), 0).size();
             rig.sim.disconnectClients();
             QTRY_VERIFY(rig.valuesSince(QStringLiteral("status.start"), 0).size() > starts);
             state = 1;
             found = false;
-            if (stopping)
-                ended();
         }
         // Once the sign-in's own configuration named A, the service names B,
         // or B as the fallback that it then runs on.
@@ -700,11 +729,16 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         }
         // Or the web client learns B from elsewhere, until the next
         // configuration names A again.
+        // The portal's password change goes to the sign-in's server only.
+        if (answer == "A, then B" || answer == "A, told B")
+            QTRY_VERIFY(!rig.api()->getLodestarApi()->isBusy());
         if (answer == "A, told B" && rig.log.count(QStringLiteral("portal.gotPages")) > 0)
             emit rig.api()->serverAddrSupply(QStringLiteral("localhost"), QString());
+        if (answer == "A, then B" || answer == "A, told B")
+            emit rig.portal()->changePassword(QStringLiteral("demo"));
 
         const QString step = QStringLiteral("step %1 (%2)").arg(i).arg(st);
-        for (const TestServer::Request& r : rig.web.requests(QLatin1String(TestServer::LoginPath)))
+        for (const TestServer::Request& r : rig.web.requests())
             QVERIFY2(r.headers.value("host").startsWith("127.0.0.1:"), qPrintable(step));
         // Nor do the portal's pages come from anywhere else.
         QVERIFY2(QStringList({"", "127.0.0.1"}).contains(rig.portal()->addr) &&
@@ -789,6 +823,26 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
     // The old logout's answer has come by now: it stopped nothing.
     QTest::qWait(int(qMax<qint64>(0, 1600 - sinceLogout.elapsed())));
     QCOMPARE(rig.actionsSince(mark), QStringList({"start", "start"}));
+
+    // An answer asked at an earlier rise, coming once the login is due: the
+    // sign-in began with A, and the tunnel up now leads to B, as its own
+    // answer says.
+    rig.sim.emitState(libvelcor::StateIdle);
+    rig.sim.setConfigReply(rig.sim.serverRecord(), LoginWaitMs);
+    QVERIFY(rig.signIn());
+    mark = rig.simMark();
+    const int posts = loginPosts(rig);
+    rig.sim.emitState(libvelcor::StateConnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_VERIFY(!rig.valuesSince(QStringLiteral("setup.configRetrieve"), mark).isEmpty());
+    rig.sim.setConfigReply(QVariantMap{{"server", server}});
+    rig.sim.emitState(libvelcor::StateError);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_VERIFY(rig.log.last(QStringLiteral("window.plainConnection"))
+                    .args.at(1)
+                    .toString()
+                    .contains("another management server"));
+    QCOMPARE(loginPosts(rig), posts);
 }
 
 ORVO_TEST_MAIN(TestApiManager)

@@ -367,7 +367,6 @@ private slots:
         apis.auth->authSupply(
             {libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, "", "alice", "typed", ""});
         apis.cloud->actionRequest("start", {});
-        apis.cloud->actionRequest("stop", {});
         QTRY_COMPARE(notSent.count(), 1);
         QTRY_COMPARE(authSent.count(), 1);
         QCOMPARE(authSent.at(0).at(0).value<Api::ResultCode>(), Api::ResultNotConnected);
@@ -388,8 +387,7 @@ private slots:
         QTRY_COMPARE(settings.count(), 1);
         QTRY_COMPARE(sim->logPort(), 4830);
         QCOMPARE(error.count(), 1);
-        // Only the sign-out's "stop" waited for it.
-        QTRY_COMPARE(sim->values("cloud.action").size(), timeout < 500 ? 0 : 1);
+        QVERIFY(!sim->kinds().contains("cloud.action"));
         // The proxy's credential, handed over at start-up, is the only one.
         QTRY_COMPARE(sim->values("auth").size(), 1);
         QCOMPARE(sim->credentials().at(0).getUser(), QString("bob"));

@@ -151,9 +151,12 @@ void Client::reset()
 {
     VLOG_TRACE;
     ++generation;
+    // The caches are left alone: clearing them waits for the access
+    // manager's thread, and a request that it sends again (on a kept
+    // connection the server closed, or on a redirect) holds that thread in
+    // a blocking call back into this one to rewind the form: the wait ends
+    // only at its 5 s timeout, with the window frozen meanwhile.
     _drop();
-    manager->clearAccessCache();
-    manager->clearConnectionCache();
 }
 
 QString Client::_where() const

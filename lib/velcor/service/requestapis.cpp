@@ -103,18 +103,13 @@ void CloudApi::actionRequest(QString action, libvelcor::Params params)
     QJsonObject body;
     body.insert(QStringLiteral("action"), action);
     body.insert(QStringLiteral("params"), protocol::paramsToJson(params));
-    // A "start" is never held for a service that appears later: it would
-    // connect with whatever credential that one holds. A "stop" is: the
-    // user's sign-out ends the tunnel also when the service was out of
-    // reach at the time, as soon as it is back.
-    const bool hold = action == QLatin1String("stop");
     connection()->request(
         QStringLiteral("cloud.action"), body, this,
         [this, action](int rc, const QJsonObject&) {
             if (rc == ResultNotConnected)
                 emit actionNotSent(action, connection()->problem());
         },
-        hold);
+        false);
 }
 
 ConfigApi::ConfigApi(QObject* parent) : Api(parent) {}

@@ -280,9 +280,10 @@ MainWindow::Bar MainWindow::_bar() const
 {
     if (signInOpen && signOutUnderWay)
         return Bar::SigningOut;
-    // While the portal reconnects, its view is locked: CANCEL ends it.
+    // The portal view has its own Logout while connected; while the
+    // connection is being made again, its view is locked: CANCEL ends it.
     if (configShown && !portalAway)
-        return state == libvelcor::StateReconnecting && connected ? Bar::Connecting : Bar::None;
+        return connected && state != libvelcor::StateConnected ? Bar::Connecting : Bar::None;
     if (state == libvelcor::StateIdle || state == libvelcor::StateError)
         return signInOpen ? Bar::Connecting : Bar::SignIn;
     // Being made, or found reconnecting and never seen connected.

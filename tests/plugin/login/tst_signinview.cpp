@@ -112,6 +112,14 @@ void TestSignInView::states_data()
         << QStringList{
                idle,          connecting, connecting, "spin status", "CANCEL load spin status",
                "spin status", idle};
+    QTest::newRow("managed portal, reconnecting, connecting")
+        << QList<int>{0, 2, 4, Portal, 3, 2, 0} << QStringList{idle,
+                                                               connecting,
+                                                               connecting,
+                                                               "spin status",
+                                                               "CANCEL load spin status",
+                                                               "CANCEL load spin status",
+                                                               idle};
     QTest::newRow("managed, no server named")
         << QList<int>{0, 2, 4, Plain, 3, 4, 0}
         << QStringList{idle, connecting, connecting, plain, plain, plain, idle};

@@ -56,8 +56,8 @@ public:
     int run(const QUrl& url, const QUrl& params, const QMap<QByteArray, QByteArray>& headers,
             const QSslConfiguration& sslConfiguration, Redirects redirects = AnyServer);
 
-    // Abandons the request in flight (no signal follows) and drops cached
-    // connections and credentials. The caller installs its cookie jar again.
+    // Abandons the request in flight (no signal follows). The caller
+    // installs its cookie jar again.
     void reset();
 
     bool isRunning() const;

@@ -9,9 +9,7 @@ namespace libvelcor {
 
 // Carries the service verbs ("start", "stop", "syncRoutes", ...). A verb
 // belongs to its moment: it is never held for a service that cannot be
-// reached, but dropped with actionNotSent; only "stop" waits for the
-// service's return (within the request timeout), as a sign-out must end
-// the tunnel that a service out of reach still runs.
+// reached, but dropped with actionNotSent.
 class CloudApi : public Api
 {
     Q_OBJECT
