@@ -376,17 +376,11 @@ void MainWindow::_showConnecting()
 
 void MainWindow::_showSigningOut()
 {
-    // LOGOUT stays: pressed again, it says "stop" again.
+    // The bar of a connection being made, with LOGOUT: pressed again, it
+    // says "stop" again.
+    _showConnecting();
     disconnectButton->setText(tr("LOGOUT"));
-    disconnectButton->setEnabled(true);
-    disconnectButton->show();
     loadButton->setText(QString());
-    loadButton->setEnabled(true);
-    loadButton->show();
-    loadingMovie->start();
-    signInButton->hide();
-    signInButton->setEnabled(false);
-    iconButton->hide();
     bgLabelLg->setText(tr("Signing out"));
 }
 
