@@ -214,11 +214,7 @@ void ApiManager::_sigConnect()
         // login, its logout) is not this one's.
         if (signIn)
             _endSignIn("a later sign-in came");
-        signIn.emplace();
-        signIn->number = ++lastSignIn;
-        signIn->credential = credential.number;
-        signIn->auth = auth;
-        signIn->managed = setupEnabled;
+        signIn.emplace(++lastSignIn, credential.number, auth, setupEnabled);
         _show();
     }
     StartRequest request;

@@ -218,10 +218,14 @@ private:
             LoggingOut, // the user signed out: the web logout, bounded
             Stopped     // the "stop" went: it ends once the tunnel is down
         };
-        quint64 number = 0;
-        int credential = 0; // its credential's number at the AuthApi
+        SignIn(quint64 number, int credential, const libvelcor::Auth& auth, bool managed)
+            : number(number), credential(credential), auth(auth), managed(managed)
+        {
+        }
+        const quint64 number;
+        const int credential; // its credential's number at the AuthApi
         libvelcor::Auth auth;
-        bool managed = true; // a management-server profile's
+        const bool managed; // a management-server profile's
         Phase phase = Asked;
         // The reports heard when its "start" went (-1: none went): an idle
         // reported after it ends the sign-in.
