@@ -292,6 +292,10 @@
         <source>the local service did not give the connection&apos;s configuration (code %1)</source>
         <translation>der lokale Dienst hat die Konfiguration der Verbindung nicht geliefert (Code %1)</translation>
     </message>
+    <message>
+        <source>The connection ended before the management server answered: the new password may be in force.</source>
+        <translation>Die Verbindung endete, bevor der Verwaltungsserver antwortete: Das neue Passwort gilt möglicherweise schon.</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

@@ -292,6 +292,10 @@
         <source>the local service did not give the connection&apos;s configuration (code %1)</source>
         <translation>the local service did not give the connection&apos;s configuration (code %1)</translation>
     </message>
+    <message>
+        <source>The connection ended before the management server answered: the new password may be in force.</source>
+        <translation>The connection ended before the management server answered: the new password may be in force.</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

@@ -292,6 +292,10 @@
         <source>the local service did not give the connection&apos;s configuration (code %1)</source>
         <translation>il servizio locale non ha fornito la configurazione della connessione (codice %1)</translation>
     </message>
+    <message>
+        <source>The connection ended before the management server answered: the new password may be in force.</source>
+        <translation>La connessione è terminata prima che il server di gestione rispondesse: la nuova password potrebbe essere già in vigore.</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ConfigPlugin</name>

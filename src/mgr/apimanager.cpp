@@ -95,7 +95,6 @@ ApiManager::ApiManager(ORVO::NetworkManager* networkManager) : networkManager(ne
 
     authApi = new libvelcor::AuthApi();
     connect(this, SIGNAL(authSupply(libvelcor::Auth)), this, SLOT(_handOver(libvelcor::Auth)));
-    connect(this, SIGNAL(authChanged(libvelcor::Auth)), this, SLOT(_handOver(libvelcor::Auth)));
     connect(authApi, SIGNAL(authSent(libvelcor::Api::ResultCode)), this,
             SLOT(_authApiSent(libvelcor::Api::ResultCode)));
     connect(authApi, SIGNAL(credentialSent(int, libvelcor::Api::ResultCode)), this,
@@ -465,14 +464,19 @@ void ApiManager::_run()
     const bool up = isUp(lastState);
     if (signIn) {
         const SignIn& s = *signIn;
-        // Its tunnel is over: an idle reported after its "start" went, or a
-        // "stop" while none went. An error, or a lost service, is not.
-        if (s.startedAt >= 0 ? lastState == libvelcor::StateIdle && reports > s.startedAt
-                             : s.phase == SignIn::Stopped) {
+        // Its tunnel is over: an idle reported after its "start" went; once
+        // stopped, idle as far as the service has said (a service that has
+        // not acted on the "start" reports nothing more). An error, or a
+        // lost service, is not an end.
+        const bool idle = lastState == libvelcor::StateIdle;
+        if (s.phase == SignIn::Stopped ? idle || lastState == -1 || s.startedAt < 0
+                                       : idle && s.startedAt >= 0 && reports > s.startedAt) {
             _endSignIn("its tunnel is over");
-        } else if (s.phase == SignIn::LoggingOut && lastState != libvelcor::StateConnected) {
-            // The logout goes through the tunnel: not while it is away.
-            _stop("the tunnel is not connected");
+        } else if (s.phase == SignIn::LoggingOut &&
+                   (lastState != libvelcor::StateConnected || !_atItsServer())) {
+            // The logout goes through the tunnel, to its server: not while
+            // it is away or leads elsewhere.
+            _stop("the tunnel is not connected to its server");
             _run();
             return;
         } else if (s.phase == SignIn::LoggingOut && !lodestarApi->isBusy() &&
@@ -490,7 +494,7 @@ void ApiManager::_run()
     if (lastState != libvelcor::StateConnected && lodestarApi->isBusy() &&
         (op == LodestarApi::OpLogin || op == LodestarApi::OpChangePassword)) {
         LOG_DEBUG << "[ApiManager] Web request dropped: the tunnel is not connected";
-        lodestarApi->reset();
+        _dropWebRequest();
     }
     const bool active = signIn && signIn->phase == SignIn::Up && signIn->managed;
     // One configuration request at a time: its answer is the asking
@@ -518,6 +522,12 @@ void ApiManager::_run()
     }
     if (signIn->portal == Portal::Unknown) {
         LOG_DEBUG << "[ApiManager] Login waits: no configuration has named a management server";
+        return;
+    }
+    // One web request at a time: a password change under way has its
+    // answer first, which may be the password to log in with.
+    if (lodestarApi->isBusy()) {
+        LOG_DEBUG << "[ApiManager] Login waits for the web request under way";
         return;
     }
     signIn->loginDue = false;
@@ -649,7 +659,7 @@ void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant confi
         // The service's own failure is its first answer: nobody to log in
         // to, as a later answer may be of another tunnel's. A request that
         // never reached it is asked again at the tunnel's next rise.
-        if (rc > 0 || late)
+        if (current && (rc > 0 || late))
             signIn->answered = true;
         none(late ? tr("the local service did not give the connection's configuration in time")
                   : tr("the local service did not give the connection's configuration (code %1)")
@@ -687,6 +697,11 @@ void ApiManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant confi
         // credential goes there.
         LOG_NOTICE << "[ApiManager] Configuration dropped: it does not name the server that the "
                       "sign-in began with; no login";
+        // Nor does its session, nor its cookies.
+        if (signIn->loggedIn) {
+            signIn->loggedIn = false;
+            _closeWebSession();
+        }
         none(signIn->server.isEmpty()
                  ? tr("its configuration names no management server")
                  : tr("the service now names another management server than at the sign-in"));
@@ -718,12 +733,16 @@ void ApiManager::_authReceive(libvelcor::Auth newAuth)
 
 void ApiManager::_authChangedReceive(libvelcor::Auth newAuth)
 {
-    _authReceive(newAuth);
-    // The portal changed the password of the sign-in that logged in: its
-    // next login uses the new one.
-    if (signIn && newAuth.getId() == libvelcor::Auth::ProfileId)
+    // The portal changed the password of the sign-in that logged in: the
+    // service and its next login use the new one. Answered once the
+    // sign-out began, it goes to no service, which holds the sign-out's
+    // empty credential by then; the user is told all the same.
+    if (signIn && signIn->phase == SignIn::Up && newAuth.getId() == libvelcor::Auth::ProfileId) {
+        _handOver(newAuth);
+        _authReceive(newAuth);
         signIn->auth = newAuth;
-    // A sign-out may wait for it.
+    }
+    // A sign-out or a login may wait for it.
     _run();
 }
 
@@ -766,6 +785,9 @@ void ApiManager::_sigDisconnect()
             signIn->phase = SignIn::LoggingOut;
             signIn->loginDue = false;
             loginTimer.stop();
+            // A login again under way renews nothing now.
+            if (lodestarApi->currentOp() == LodestarApi::OpLogin)
+                _dropWebRequest();
             signOutTimer.start(bound);
             // _run sends the logout, once a password change under way has
             // its answer: the user's new password.
@@ -799,12 +821,14 @@ void ApiManager::_loggedIn()
     LOG_TRACE;
     // The web session closes with its sign-in, and goes only to its server:
     // a login answers only for the sign-in that lasts there.
-    if (!signIn || signIn->phase != SignIn::Up || !_atItsServer())
-        return;
-    signIn->loggedIn = true;
-    if (signIn->managed)
-        _downloadLogo();
-    emit loggedIn();
+    if (signIn && signIn->phase == SignIn::Up && _atItsServer()) {
+        signIn->loggedIn = true;
+        if (signIn->managed)
+            _downloadLogo();
+        emit loggedIn();
+    }
+    // A sign-out may wait for it.
+    _run();
 }
 
 void ApiManager::_loggedOut()
@@ -840,8 +864,22 @@ void ApiManager::_closeReceive()
 
 void ApiManager::_closeWebSession()
 {
-    lodestarApi->reset();
+    _dropWebRequest();
     networkManager->reset();
+}
+
+void ApiManager::_dropWebRequest()
+{
+    const bool change =
+        lodestarApi->isBusy() && lodestarApi->currentOp() == LodestarApi::OpChangePassword;
+    lodestarApi->reset();
+    // The server may have taken it: the user knows the new password, and is
+    // told that it may be the one in force.
+    if (change)
+        emit error(libvelcor::Error(
+            libvelcor::Client::ErrorCode, tr("Failed changing password"),
+            tr("The connection ended before the management server answered: the new password "
+               "may be in force.")));
 }
 
 QString ApiManager::_logoUrl(const char* path) const

@@ -270,6 +270,8 @@ private:
     // Ends the web session at the client: its requests are dropped, its
     // cookies too.
     void _closeWebSession();
+    // Drops the web request in flight; a password change's with a word.
+    void _dropWebRequest();
     QString _logoUrl(const char* path) const;
 
     ORVO::NetworkManager* networkManager = nullptr;

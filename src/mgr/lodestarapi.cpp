@@ -140,6 +140,9 @@ int LodestarApi::changePassword(QString newpass)
     query.addQueryItem(QStringLiteral("password"), QString(QUrl::toPercentEncoding(newpass)));
     params.setQuery(query);
     newPass = newpass;
+    // The answer is this credential's, whatever comes meanwhile (a
+    // sign-out empties the one held here).
+    changing = auth;
     return _runClient(OpChangePassword, url, params);
 }
 
@@ -163,8 +166,10 @@ void LodestarApi::_clientComplete(QString response)
         // A reply that parses but names an error is the server's refusal.
         const QVariant reason = reply.value(QStringLiteral("error"));
         if (ok && reason.isNull()) {
-            auth.setPass(newPass);
-            emit authChanged(auth);
+            changing.setPass(newPass);
+            if (auth.getUser() == changing.getUser() && auth.getType() == changing.getType())
+                auth.setPass(newPass);
+            emit authChanged(changing);
         } else {
             LOG_ERROR;
             QString text = _opToErrStr(OpChangePassword);

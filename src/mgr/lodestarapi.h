@@ -84,6 +84,8 @@ private:
     LodestarOp op = OpNone;
     QString newPass = QString("");
     libvelcor::Auth auth;
+    // The credential whose password a change in flight sets.
+    libvelcor::Auth changing;
     libvelcor::Client client;
     QString addr = QString("");
     QString fallbackAddr = QString("");

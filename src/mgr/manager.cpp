@@ -115,6 +115,7 @@ int Manager::_setup()
             SIGNAL(plainConnection(bool, QString)));
     connect(this, SIGNAL(plainConnection(bool, QString)), gui,
             SIGNAL(plainConnection(bool, QString)));
+    connect(apiManager, SIGNAL(signInLasts(bool)), this, SLOT(_signInLasts(bool)));
     connect(apiManager, SIGNAL(signInLasts(bool)), this, SIGNAL(signInLasts(bool)));
     connect(this, SIGNAL(signInLasts(bool)), gui, SIGNAL(signInLasts(bool)));
     connect(apiManager, SIGNAL(signingOut(bool)), this, SIGNAL(signingOut(bool)));
@@ -268,7 +269,14 @@ int Manager::_clear()
     profileAuth = emptyAuth(libvelcor::Auth::ProfileId);
     profileGiven = false;
     questionOpen = false;
+    resetOwed = false;
     return 0;
+}
+
+void Manager::_signInLasts(bool lasts)
+{
+    if (!lasts && resetOwed)
+        _clear();
 }
 
 void Manager::_authReceive(libvelcor::Auth auth)
@@ -283,6 +291,7 @@ void Manager::_authReceive(libvelcor::Auth auth)
         return;
     profileAuth = auth;
     profileGiven = true;
+    resetOwed = false;
     // The credential goes out before its fragment.
     emit authSupply(auth);
     QVariantMap sslOp;
@@ -299,7 +308,9 @@ void Manager::_authReceive(libvelcor::Auth auth)
 
 void Manager::_authChangedReceive(libvelcor::Auth auth)
 {
-    if (auth.getId() == libvelcor::Auth::ProfileId)
+    // Only while the sign-in's credential is held: a change answered after
+    // the sign-out is no credential of a sign-in.
+    if (auth.getId() == libvelcor::Auth::ProfileId && profileGiven)
         profileAuth = auth;
 }
 
@@ -513,8 +524,8 @@ void Manager::_apiError(libvelcor::Error err)
     const int code = err.getCode();
     // An error while the user's sign-in lasts is its stumble: the service
     // retries the tunnel with the sign-in's profile, which it keeps until
-    // the sign-in ends. Resetting it now would have the retry connect
-    // somewhere else, and the sign-in log in there.
+    // the sign-in ends, and is reset then. Resetting it now would have the
+    // retry connect somewhere else, and the sign-in log in there.
     const bool clear = !apiManager->isSignInLasting();
     switch (code) {
     case 100:
@@ -526,6 +537,8 @@ void Manager::_apiError(libvelcor::Error err)
         emit stateChanged(libvelcor::StateError);
         if (clear)
             _clear();
+        else
+            resetOwed = true;
         return;
     case 201:
         questionOpen = true;
@@ -546,6 +559,8 @@ void Manager::_apiError(libvelcor::Error err)
         emit sigError(ORVO::ModuleApiManager, err.getDesc(), err.getExtra());
         if (clear)
             _clear();
+        else
+            resetOwed = true;
         return;
     }
 }

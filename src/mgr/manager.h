@@ -114,6 +114,8 @@ private slots:
     void _authChangedReceive(libvelcor::Auth auth);
     // An idle or error state ends the attempt an open question was about.
     void _stateReceive(libvelcor::State state);
+    // The reset that an error owed the sign-in comes at its end.
+    void _signInLasts(bool lasts);
 
 private:
     int _setup();
@@ -130,6 +132,9 @@ private:
     bool profileGiven = false;
     // The untrusted-server question is open and its attempt goes on.
     bool questionOpen = false;
+    // An error came while the sign-in lasted: the reset it calls for is
+    // owed until the sign-in ends (a later sign-in's profile replaces it).
+    bool resetOwed = false;
     ORVO::ProcessManager* processManager = nullptr;
     ORVO::NetworkManager* networkManager = nullptr;
     ORVO::ApiManager* apiManager = nullptr;

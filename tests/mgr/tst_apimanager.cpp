@@ -584,7 +584,6 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     // The sign-in lasts; its "stop" went, so it ends once the tunnel is down.
     bool lasts = false;
     bool stopping = false;
-    int heard = 0; // reports since the sign-in's "start"
     int errorsSeen = 0;
     bool found = false;
     int state = -1;
@@ -603,7 +602,6 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         QVERIFY(rig.signIn());
         lasts = true;
         stopping = false;
-        heard = 0;
     };
     // Nothing more is asked or logged in to once the sign-out began.
     const auto freeze = [&]() {
@@ -617,11 +615,11 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         lasts = false;
         stopping = false;
     };
-    // A stopped sign-in ends at the idle that follows its "start"; one that
-    // came already ends it at once.
+    // A stopped sign-in ends at once when the service says idle, else at
+    // the idle that follows.
     const auto stopped = [&]() {
         stopping = true;
-        if (state == 0 && heard > 0)
+        if (state == 0)
             ended();
     };
     signIn();
@@ -664,6 +662,10 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
             QCOMPARE(rig.web.requests(TestServer::ChangePasswordPath).size(),
                      changes + changeFirst);
             QCOMPARE(rig.log.count(QStringLiteral("gui._gotAuthChanged")), changed + changeFirst);
+            // Its answer goes to no service, which holds the sign-out's
+            // empty credential.
+            if (changeFirst)
+                QCOMPARE(rig.sim.credentials().last().getPass(), QString());
             freeze();
         }
         const int postsBefore = loginPosts(rig);
@@ -675,7 +677,6 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         const bool up = st == 3 || st == 4;
         const bool rose = up && state != 3 && state != 4;
         state = st;
-        ++heard;
         if (st <= 1) {
             found = false;
             if (st == 0)
@@ -834,7 +835,36 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
                     .args.at(1)
                     .toString()
                     .contains("another management server"));
+    QTest::qWait(LoginWaitMs);
     QCOMPARE(loginPosts(rig), posts);
+
+    // A sign-out while the login again after a reconnection is under way
+    // logs out at once; a password change that the tunnel's going leaves
+    // unanswered is told.
+    rig.sim.emitState(libvelcor::StateIdle);
+    rig.sim.clearConfigReply();
+    QVERIFY(rig.signInManaged());
+    rig.web.setDelay(QLatin1String(TestServer::LoginPath), 3000);
+    rig.sim.emitState(libvelcor::StateReconnecting);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_COMPARE(loginPosts(rig), posts + 2);
+    const int logouts = rig.web.requests(QLatin1String(TestServer::LogoutPath)).size();
+    emit rig.window()->sigDisconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        rig.web.requests(QLatin1String(TestServer::LogoutPath)).size() > logouts, 1000);
+    rig.sim.emitState(libvelcor::StateIdle);
+    rig.web.clearPath(QLatin1String(TestServer::LoginPath));
+    QVERIFY(rig.signInManaged());
+    rig.web.setDelay(QLatin1String(TestServer::ChangePasswordPath), 3000);
+    const int errors = rig.log.count(QStringLiteral("gui._gotError"));
+    emit rig.portal()->changePassword(QStringLiteral("demo"));
+    QTRY_VERIFY(!rig.web.requests(QLatin1String(TestServer::ChangePasswordPath)).isEmpty());
+    rig.sim.emitState(libvelcor::StateReconnecting);
+    QTRY_COMPARE(rig.log.count(QStringLiteral("gui._gotError")), errors + 1);
+    QVERIFY(rig.log.last(QStringLiteral("gui._gotError"))
+                .args.at(2)
+                .toString()
+                .contains("may be in force"));
 }
 
 ORVO_TEST_MAIN(TestApiManager)

@@ -129,6 +129,10 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
     for (auto it = headers.cbegin(); it != headers.cend(); ++it)
         request.setRawHeader(it.key(), it.value());
+    // One request at a time, seldom: no connection is kept for the next,
+    // which may go through another tunnel by then, and none is reused
+    // after the server closed it (which has the form sent again).
+    request.setRawHeader(QByteArrayLiteral("Connection"), QByteArrayLiteral("close"));
     if (!sslConfiguration.isNull())
         request.setSslConfiguration(sslConfiguration);
 
