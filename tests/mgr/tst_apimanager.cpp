@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <functional>
+
 #include "libvelcor/cloudapi.h"
 #include "libvelcor/setupapi.h"
 #include "rig.h"
@@ -31,12 +33,28 @@ int loginPosts(const Rig& rig)
     return rig.web.requests(QLatin1String(TestServer::LoginPath)).size();
 }
 
+int count(const Rig& rig, const char* call)
+{
+    return rig.log.count(QLatin1String(call));
+}
+
+int requests(const Rig& rig, const char* path)
+{
+    return rig.web.requests(QLatin1String(path)).size();
+}
+
+// Why the windows were told last that no portal comes.
+QString noPortal(const Rig& rig)
+{
+    return rig.log.last(QStringLiteral("window.plainConnection")).args.value(1).toString();
+}
+
 // What the windows were told last of the connection up: plain, and found
 // (its note says that no sign-in here started it).
 QVariantList shown(const Rig& rig)
 {
-    const QVariantList args = rig.log.last(QStringLiteral("window.plainConnection")).args;
-    return {args.value(0), args.value(1).toString().contains("not started by a sign-in")};
+    return {rig.log.last(QStringLiteral("window.plainConnection")).args.value(0),
+            noPortal(rig).contains("not started by a sign-in")};
 }
 
 // The states 0 to 4 in an order that holds every pair of consecutive
@@ -496,27 +514,20 @@ void TestApiManager::loginGoesToTheSignInsServer()
              (QVariantList{true, QString()}));
 }
 
-// A sign-in lasts from SIGN IN until its tunnel is over: the service's idle,
-// or a report of the tunnel down after the "stop" of the user's LOGOUT or of
-// a failed login. An error, or a lost connection to the service, is a
-// stumble: the tunnel that comes back is the sign-in's, asked for its
-// configuration and logged in to again. Through every pair of consecutive
-// reports, each answer the configuration may get, LOGOUT at several steps
-// (the management server answering, silent, or slow while the portal asks
-// for a password change and the user presses LOGOUT again) and the service
-// lost at some steps, the user's password goes only to the server that the
-// sign-in's own configuration named (A), and only while the sign-in lasts;
-// every LOGOUT stops the tunnel within the bound; a tunnel that rises
-// without a sign-in is shown as a found, plain connection and asked
-// nothing, and no other is said to be found. The user signs in again at
-// some of the states at which the window offers SIGN IN.
+// A sign-in lasts from SIGN IN until its tunnel is over. Through every pair
+// of consecutive reports (errors and a lost service are stumbles), each
+// answer the configuration may get, LOGOUT at several steps and however the
+// management server takes it, the user's password and the web session go
+// only to the server that the sign-in's first configuration named (A), and
+// only while the sign-in lasts; every LOGOUT stops the tunnel within the
+// bound; only a tunnel that rises without a sign-in is said to be found.
+// The user signs in again at some states at which the window offers SIGN IN.
 void TestApiManager::signInLastsUntilItsTunnelEnds_data()
 {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QList<int>>("signInAt");
-    // LOGOUT every 5 steps, and how the management server takes it.
-    QTest::addColumn<QString>("logout");
-    QTest::addColumn<int>("lostAt"); // the state at which the service is lost
+    QTest::addColumn<QString>("logout"); // LOGOUT every 5 steps, and how it goes
+    QTest::addColumn<int>("lostAt");     // the state at which the service is lost
     for (const char* answer :
          {"A", "A, then B", "A, then fallback B", "none", "failure", "late", "never"}) {
         const QString name(answer);
@@ -533,7 +544,6 @@ void TestApiManager::signInLastsUntilItsTunnelEnds_data()
         << "A" << QList<int>{0, 1} << "while lost" << -1;
     QTest::newRow("A, the service lost while connected") << "A" << QList<int>{0, 1} << "" << 4;
     QTest::newRow("A, then the web client told B") << "A, told B" << QList<int>{0, 1} << "" << -1;
-    // 308 too, as the web client's own rows show.
     QTest::newRow("A, its login sent on to B (307)") << "307" << QList<int>{0, 1} << "" << -1;
 }
 
@@ -543,7 +553,6 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     QFETCH(QList<int>, signInAt);
     QFETCH(QString, logout);
     QFETCH(int, lostAt);
-    const int logoutEvery = logout.isEmpty() ? 0 : 5;
     const int delayMs = 15;
     const int boundMs = 120;
     ORVO::ApiManager::setDelays(5, delayMs, boundMs);
@@ -569,26 +578,21 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         rig.sim.setConfigReply(a, delayMs * 6);
     else if (answer == "never")
         rig.sim.setConfigReply(a, 600000);
-    const bool redirected = answer.startsWith("30");
-    if (redirected)
-        rig.web.setResponse(TestServer::LoginPath, answer.toInt(), "", "text/plain",
-                            {{"Location", QString("http://localhost:%1%2")
-                                              .arg(rig.web.port())
-                                              .arg(TestServer::LoginPath)
-                                              .toLatin1()}});
-    if (logout == "silent")
-        rig.web.setDelay(TestServer::LogoutPath, 600000);
-    else if (logout == "slow")
-        rig.web.setDelay(TestServer::LogoutPath, boundMs * 10);
+    else if (answer == "307")
+        rig.web.setResponse(TestServer::LoginPath, 307, "", "text/plain",
+                            {{"Location", "http://localhost:" + QByteArray::number(rig.web.port()) +
+                                              TestServer::LoginPath}});
+    if (logout == "silent" || logout == "slow")
+        rig.web.setDelay(TestServer::LogoutPath, logout == "silent" ? 600000 : boundMs * 10);
 
-    // The sign-in lasts; its "stop" went, so it ends once the tunnel is down.
+    // Stopping: its "stop" went, so it ends once the service says idle.
     bool lasts = false;
     bool stopping = false;
-    int errorsSeen = 0;
     bool found = false;
     int state = -1;
     int loginsAtEnd = 0;
     int retrievalsAtEnd = 0;
+    int errorsSeen = 0;
     const auto retrievals = [&rig]() {
         return rig.valuesSince(QStringLiteral("setup.configRetrieve"), 0).size();
     };
@@ -615,103 +619,94 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         lasts = false;
         stopping = false;
     };
-    // A stopped sign-in ends at once when the service says idle, else at
-    // the idle that follows.
     const auto stopped = [&]() {
         stopping = true;
         if (state == 0)
             ended();
     };
+    // The service lost and back; meanwhile() runs while it is away.
+    const auto lose = [&](const std::function<void()>& meanwhile) {
+        const quint16 port = rig.sim.port();
+        const int starts = rig.valuesSince(QStringLiteral("status.start"), 0).size();
+        rig.sim.close();
+        QTest::qWait(50);
+        QTRY_VERIFY(state < 2 || rig.api()->getLastState() == 1);
+        state = qMin(state, 1);
+        found = false;
+        meanwhile();
+        QTest::qWait(100);
+        QVERIFY(rig.sim.listen(port));
+        QTRY_VERIFY(rig.valuesSince(QStringLiteral("status.start"), 0).size() > starts);
+    };
     signIn();
     for (int i = 0; i < EveryPairOfReports.size(); ++i) {
         const int st = EveryPairOfReports.at(i);
-        if (logoutEvery && i % logoutEvery == logoutEvery - 1 && lasts && !stopping) {
-            const quint16 port = rig.sim.port();
-            if (logout == "while lost") {
-                rig.sim.close();
-                QTest::qWait(50);
-                if (state >= 2)
-                    QTRY_COMPARE(rig.api()->getLastState(), 1);
-                state = qMin(state, 1);
-            }
-            const int mark = rig.simMark();
+        if (!logout.isEmpty() && i % 5 == 4 && lasts && !stopping) {
             QTRY_VERIFY(!rig.api()->getLodestarApi()->isBusy());
-            const int changes = rig.web.requests(TestServer::ChangePasswordPath).size();
-            // A change under way at the press has its answer first.
-            const int changed = rig.log.count(QStringLiteral("gui._gotAuthChanged"));
-            const bool changeFirst = logout == "slow" && rig.api()->getIsLoggedIn() && state == 4;
-            if (changeFirst)
-                emit rig.portal()->changePassword(QStringLiteral("demo"));
-            emit rig.window()->sigDisconnect();
-            if (logout == "slow") {
-                emit rig.portal()->changePassword(QStringLiteral("chosenByPortal"));
+            const int mark = rig.simMark();
+            const int changes =
+                requests(rig, TestServer::ChangePasswordPath) + count(rig, "gui._gotAuthChanged");
+            // A change under way at the press has its answer first; one
+            // made after it goes nowhere.
+            const bool first = logout == "slow" && rig.api()->getIsLoggedIn() && state == 4;
+            const auto press = [&]() {
+                if (first)
+                    emit rig.portal()->changePassword(QStringLiteral("demo"));
                 emit rig.window()->sigDisconnect();
-                emit rig.window()->sigDisconnect();
-            }
-            stopped();
-            if (logout == "while lost") {
-                // Said again to the service once it is back.
-                QTest::qWait(100);
-                const int starts = rig.valuesSince(QStringLiteral("status.start"), 0).size();
-                QVERIFY(rig.sim.listen(port));
-                QTRY_VERIFY(rig.valuesSince(QStringLiteral("status.start"), 0).size() > starts);
-            }
-            // Within the bound, whatever the server does meanwhile.
+                if (logout == "slow") {
+                    emit rig.portal()->changePassword(QStringLiteral("chosenByPortal"));
+                    emit rig.window()->sigDisconnect();
+                    emit rig.window()->sigDisconnect();
+                }
+                stopped();
+            };
+            logout == "while lost" ? lose(press) : press();
+            // Within the bound, whatever the server does; again to a
+            // service that is back.
             if (lasts)
                 QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(mark).contains("stop"), boundMs * 4);
-            QCOMPARE(rig.web.requests(TestServer::ChangePasswordPath).size(),
-                     changes + changeFirst);
-            QCOMPARE(rig.log.count(QStringLiteral("gui._gotAuthChanged")), changed + changeFirst);
-            // Its answer goes to no service, which holds the sign-out's
-            // empty credential.
-            if (changeFirst)
-                QCOMPARE(rig.sim.credentials().last().getPass(), QString());
+            QCOMPARE(requests(rig, TestServer::ChangePasswordPath) +
+                         count(rig, "gui._gotAuthChanged"),
+                     changes + 2 * first);
+            // The service holds the sign-out's empty credential, not the change's.
+            QVERIFY(!first || rig.sim.credentials().last().getPass().isEmpty());
             freeze();
         }
         const int postsBefore = loginPosts(rig);
-        const int pagesBefore = rig.log.count(QStringLiteral("portal.gotPages"));
-        const int reports = rig.log.count(QStringLiteral("window.stateChanged"));
+        const int pagesBefore = count(rig, "portal.gotPages");
+        const int reports = count(rig, "window.stateChanged");
         rig.sim.emitState(st);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.log.count(QStringLiteral("window.stateChanged")) > reports,
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(count(rig, "window.stateChanged") > reports, 5000);
         const bool up = st == 3 || st == 4;
         const bool rose = up && state != 3 && state != 4;
-        state = st;
         if (st <= 1) {
             found = false;
             if (st == 0)
                 ended();
-        } else if (rose) {
+        } else if (up && state != 3 && state != 4) {
             found = !lasts;
         }
-        if (lasts && !stopping && (answer == "none" || answer == "failure") && up)
-            QTRY_VERIFY(rig.log.last(QStringLiteral("window.plainConnection"))
-                            .args.value(1)
-                            .toString()
-                            .startsWith("No portal comes for this connection"));
-        if (lasts && !stopping && answer == "A" && st == 4) {
-            // Back after an error or a lost service: its pages anew at the
-            // rise, and a login to A at each report of "connected".
+        state = st;
+        const bool going = lasts && !stopping;
+        if (going && (answer == "none" || answer == "failure") && up)
+            QTRY_VERIFY(noPortal(rig).startsWith("No portal comes for this connection"));
+        // Back after an error or a lost service: its pages anew at the
+        // rise, and a login to A at each report of "connected".
+        if (going && answer == "A" && st == 4) {
             QTRY_VERIFY_WITH_TIMEOUT(loginPosts(rig) > postsBefore, 5000);
-            if (rose)
-                QVERIFY(rig.log.count(QStringLiteral("portal.gotPages")) > pagesBefore);
+            QVERIFY(!rose || count(rig, "portal.gotPages") > pagesBefore);
         }
         QTest::qWait(delayMs * 2);
         // A login sent on to B fails, with its box: the sign-in stops.
-        const int errors = rig.log.count(QStringLiteral("gui._gotError"));
-        if (redirected && lasts && !stopping && errors > errorsSeen) {
-            QTRY_VERIFY(rig.actionsSince(0).count("stop") > 0);
+        const int errors = count(rig, "gui._gotError");
+        if (answer == "307" && going && errors > errorsSeen) {
+            QTRY_VERIFY(rig.actionsSince(0).contains("stop"));
             stopped();
             freeze();
         }
         errorsSeen = errors;
-        if (st == lostAt) {
-            const int starts = rig.valuesSince(QStringLiteral("status.start"), 0).size();
-            rig.sim.disconnectClients();
-            QTRY_VERIFY(rig.valuesSince(QStringLiteral("status.start"), 0).size() > starts);
-            state = 1;
-            found = false;
-        }
+        if (st == lostAt)
+            lose([] {});
         // Once the sign-in's own configuration named A, the service names B,
         // or B as the fallback that it then runs on.
         if (answer.startsWith("A, then") &&
@@ -720,15 +715,13 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
             if (answer != "A, then B")
                 rig.sim.emitFallback(true);
         }
-        // Or the web client learns B from elsewhere, until the next
-        // configuration names A again.
-        // The portal's password change goes to the sign-in's server only.
-        if (answer == "A, then B" || answer == "A, told B")
+        // Or the web client is told B. The password change goes to A only.
+        if (answer == "A, then B" || answer == "A, told B") {
             QTRY_VERIFY(!rig.api()->getLodestarApi()->isBusy());
-        if (answer == "A, told B" && rig.log.count(QStringLiteral("portal.gotPages")) > 0)
-            emit rig.api()->serverAddrSupply(QStringLiteral("localhost"), QString());
-        if (answer == "A, then B" || answer == "A, told B")
+            if (answer == "A, told B" && count(rig, "portal.gotPages") > 0)
+                emit rig.api()->serverAddrSupply(QStringLiteral("localhost"), QString());
             emit rig.portal()->changePassword(QStringLiteral("demo"));
+        }
 
         const QString step = QStringLiteral("step %1 (%2)").arg(i).arg(st);
         for (const TestServer::Request& r : rig.web.requests())
@@ -737,12 +730,11 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         QVERIFY2(QStringList({"", "127.0.0.1"}).contains(rig.portal()->addr) &&
                      rig.portal()->fallbackAddr.isEmpty(),
                  qPrintable(step));
-        if (!lasts || stopping) {
+        if (!going) {
             QVERIFY2(loginPosts(rig) == loginsAtEnd, qPrintable(step));
             QVERIFY2(retrievals() == retrievalsAtEnd, qPrintable(step));
         }
-        // The window offers CANCEL or LOGOUT for as long as the sign-in
-        // lasts, and says that it is signing out once the user signed out.
+        // The window offers CANCEL for as long as the sign-in lasts.
         QVERIFY2(rig.log.last(QStringLiteral("window.signInLasts")).args == QVariantList{lasts},
                  qPrintable(step));
         QVERIFY2(rig.log.last(QStringLiteral("window.signingOut")).args.value(0).toBool() ==
@@ -778,10 +770,7 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
     rig.sim.emitState(libvelcor::StateConnecting);
     rig.sim.emitState(libvelcor::StateConnected);
     QTRY_COMPARE(shown(rig), (QVariantList{true, false}));
-    QVERIFY(rig.log.last(QStringLiteral("window.plainConnection"))
-                .args.at(1)
-                .toString()
-                .contains("another management server"));
+    QVERIFY(noPortal(rig).contains("another management server"));
     QTest::qWait(LoginWaitMs);
     QCOMPARE(loginPosts(rig), 1);
 
@@ -831,10 +820,7 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
     rig.sim.setConfigReply(QVariantMap{{"server", server}});
     rig.sim.emitState(libvelcor::StateError);
     rig.sim.emitState(libvelcor::StateConnected);
-    QTRY_VERIFY(rig.log.last(QStringLiteral("window.plainConnection"))
-                    .args.at(1)
-                    .toString()
-                    .contains("another management server"));
+    QTRY_VERIFY(noPortal(rig).contains("another management server"));
     QTest::qWait(LoginWaitMs);
     QCOMPARE(loginPosts(rig), posts);
 
@@ -848,23 +834,20 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
     rig.sim.emitState(libvelcor::StateReconnecting);
     rig.sim.emitState(libvelcor::StateConnected);
     QTRY_COMPARE(loginPosts(rig), posts + 2);
-    const int logouts = rig.web.requests(QLatin1String(TestServer::LogoutPath)).size();
+    const int logouts = requests(rig, TestServer::LogoutPath);
     emit rig.window()->sigDisconnect();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        rig.web.requests(QLatin1String(TestServer::LogoutPath)).size() > logouts, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(requests(rig, TestServer::LogoutPath), logouts + 1, 1000);
     rig.sim.emitState(libvelcor::StateIdle);
     rig.web.clearPath(QLatin1String(TestServer::LoginPath));
     QVERIFY(rig.signInManaged());
     rig.web.setDelay(QLatin1String(TestServer::ChangePasswordPath), 3000);
-    const int errors = rig.log.count(QStringLiteral("gui._gotError"));
     emit rig.portal()->changePassword(QStringLiteral("demo"));
-    QTRY_VERIFY(!rig.web.requests(QLatin1String(TestServer::ChangePasswordPath)).isEmpty());
+    QTRY_VERIFY(requests(rig, TestServer::ChangePasswordPath) > 0);
     rig.sim.emitState(libvelcor::StateReconnecting);
-    QTRY_COMPARE(rig.log.count(QStringLiteral("gui._gotError")), errors + 1);
-    QVERIFY(rig.log.last(QStringLiteral("gui._gotError"))
-                .args.at(2)
-                .toString()
-                .contains("may be in force"));
+    QTRY_VERIFY(rig.log.last(QStringLiteral("gui._gotError"))
+                    .args.value(2)
+                    .toString()
+                    .contains("may be in force"));
 }
 
 ORVO_TEST_MAIN(TestApiManager)

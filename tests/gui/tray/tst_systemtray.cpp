@@ -188,7 +188,6 @@ private slots:
             {1, "rc:icon-error.png", true, false, "Boom", nullptr, nullptr, true},
             // A sign-in before the service's first report: Disconnect ends it.
             {-2, "rc:icon-error.png", false, false, "Boom", nullptr, nullptr, true},
-            {1, "rc:icon-error.png", false, false, "Boom", nullptr, nullptr, true},
             {-3, "rc:icon-error.png", true, false, "Boom", nullptr, nullptr, true},
             // Up, never seen connecting (found so at the start): Disconnect ends it.
             {4, "rc:icon-connected.png", false, true, nullptr, "Connected to: ", nullptr, false},
