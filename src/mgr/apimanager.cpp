@@ -779,18 +779,17 @@ void ApiManager::_sigDisconnect()
     case SignIn::Asked:
     case SignIn::Started:
     case SignIn::Up:
-        // The web logout goes through the tunnel, to the sign-in's server:
-        // only while it is up and leads there.
-        if (signIn->loggedIn && lastState == libvelcor::StateConnected && _atItsServer()) {
+        // Logged in, it logs out first: _run sends the logout while the
+        // tunnel is connected to its server, once a password change under
+        // way has its answer (the user's new password), and stops it else.
+        if (signIn->loggedIn) {
             signIn->phase = SignIn::LoggingOut;
             signIn->loginDue = false;
             loginTimer.stop();
+            signOutTimer.start(bound);
             // A login again under way renews nothing now.
             if (lodestarApi->currentOp() == LodestarApi::OpLogin)
                 _dropWebRequest();
-            signOutTimer.start(bound);
-            // _run sends the logout, once a password change under way has
-            // its answer: the user's new password.
         } else {
             _stop("the user signed out");
         }
