@@ -77,7 +77,8 @@ public:
     PushButton* settingsButton() const { return settingsBtn; }
     PushButton* logoutButton() const { return logoutBtn; }
     QMovie* refreshMovie() const { return refreshAnimation; }
-    // Whether a load greys Logout; tests shorten its bound.
+    // Whether a load holds Logout, and the user's press of it: the owner
+    // ends the hold as the session or the window goes, tests shorten it.
     LoadHold* loadHold() { return &hold; }
 
     // Emits windowActivated() or windowDeactivated() when the flag changes.
@@ -117,6 +118,7 @@ private slots:
 
 private:
     void _finishTurn();
+    void _showLogoutPress(bool waits);
 
     QList<PluginWindowTab> tabs;
     // The page shown now; guarded, as pages go with deleteLater.
