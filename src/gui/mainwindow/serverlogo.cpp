@@ -51,13 +51,14 @@ QImage read(QIODevice* device, const QSize& box, QString* why)
         return QImage();
     }
     QImageReader reader(device, Format);
-    reader.setDecideFormatFromContent(false);
-    if (!reader.canRead()) {
+    // No other format's reader is tried in its place.
+    reader.setAutoDetectImageFormat(false);
+    const QSize size = reader.canRead() ? reader.size() : QSize();
+    if (size.isEmpty()) {
         *why = QStringLiteral("not a PNG picture");
         return QImage();
     }
-    const QSize size = reader.size();
-    if (size.isEmpty() || size.width() > MaxSide || size.height() > MaxSide ||
+    if (size.width() > MaxSide || size.height() > MaxSide ||
         qint64(size.width()) * size.height() > MaxPixels) {
         *why = QStringLiteral("a picture of %1 x %2 pixels").arg(size.width()).arg(size.height());
         return QImage();
