@@ -110,8 +110,8 @@ void MainWindow::stateChanged(libvelcor::State s)
     switch (s) {
     case libvelcor::StateIdle:
     case libvelcor::StateError:
-        // The connection is over: so is any wait for the portal, and a hold
-        // of buttons that are hidden now.
+        // The connection is over: so is any wait for the portal, and the
+        // loads' hold, with a press that waits for it.
         configWaitTimer.stop();
         _endLoadHolds(true);
         bgLabelLg->setText(QString(""));

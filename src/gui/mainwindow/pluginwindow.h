@@ -23,7 +23,8 @@ namespace ORVO {
 // The window a plugin hands to the main window: an optional banner row of
 // logo and buttons, a row of tab buttons and one page area showing the page
 // of the current tab. Button clicks come out as signals; the Refresh button
-// turns while a page loads.
+// turns while a page loads, and a Logout pressed then comes out as the
+// load's hold ends.
 class PluginWindow : public QGraphicsWidget
 {
     Q_OBJECT
