@@ -458,7 +458,6 @@ void TestPluginWindow::banner()
         rig.window->loadFinished();
     else if (loadEnd == "session gone")
         rig.window->loadHold()->reset();
-    QTest::qWait(400);
     QTRY_COMPARE(out.count(), loadEnd == "session gone" ? 0 : 1);
     QVERIFY(logout->isEnabled());
     QCOMPARE(logout->text(), QStringLiteral(" Logout"));
