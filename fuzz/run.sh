@@ -14,7 +14,7 @@ shift || true
 TARGETS=("$@")
 if [ ${#TARGETS[@]} -eq 0 ]; then
   TARGETS=(lineprotocol serviceclient requestserver requestsocket loglistener config profiles
-           webapi download logparse)
+           webapi download logparse logo)
 fi
 
 configure_sanitized >/dev/null
@@ -35,7 +35,7 @@ for target in "${TARGETS[@]}"; do
       # No leak check: they read into values and short-lived objects whose
       # life the test suite checks; speed finds more here.
       export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" LSAN_OPTIONS="" ;;
-    download|logparse)
+    download|logparse|logo)
       # No JSON read: the suite's settings do.
       ;;
     *)

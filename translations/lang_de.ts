@@ -508,6 +508,10 @@
         <source>Logout</source>
         <translation>Abmelden</translation>
     </message>
+    <message>
+        <source>Signing out</source>
+        <translation>Abmelden …</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ProcessManager</name>

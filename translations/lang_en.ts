@@ -508,6 +508,10 @@
         <source>Logout</source>
         <translation>Logout</translation>
     </message>
+    <message>
+        <source>Signing out</source>
+        <translation>Signing out</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ProcessManager</name>

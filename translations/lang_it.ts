@@ -508,6 +508,10 @@
         <source>Logout</source>
         <translation>Esci</translation>
     </message>
+    <message>
+        <source>Signing out</source>
+        <translation>Uscita in corso</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::ProcessManager</name>

@@ -8,13 +8,13 @@ namespace ORVO {
 namespace {
 
 // The budget holds 10 s and fills at a twelfth of the time the sign-out is
-// usable. So a hold lasts 10 s at most, and in any minute the sign-out is
-// greyed for at most 10 + 60 / 12 = 15 s: usable three quarters of it,
-// whatever the page's loads do.
+// free. So a hold lasts 10 s at most, a press waits no longer, and in any
+// minute the sign-out is held for at most 10 + 60 / 12 = 15 s: free three
+// quarters of it, whatever the page's loads do.
 const int CapacityMs = 10000;
 const int RefillDivisor = 12;
-// Less left than this share of the budget greys nothing: so short a hold
-// would only make the buttons flicker.
+// Less left than this share of the budget holds nothing: so short a hold
+// would protect little and only make a press wait.
 const int LeastShareDivisor = 20;
 
 } // namespace
@@ -24,12 +24,13 @@ LoadHold::LoadHold(QObject* parent) : QObject(parent), capacity(CapacityMs), lef
     clock.start();
     timer.setSingleShot(true);
     // A coarse timer may fire up to 5% early, leaving budget enough for
-    // the next load to grey the buttons again at once.
+    // the next load to hold the sign-out again at once.
     timer.setTimerType(Qt::PreciseTimer);
     connect(&timer, &QTimer::timeout, this, [this] {
         _settle();
         held = false;
         emit released();
+        _endPress(true);
     });
 }
 
@@ -50,6 +51,19 @@ void LoadHold::finished()
     _settle();
     held = false;
     timer.stop();
+    _endPress(true);
+}
+
+void LoadHold::press()
+{
+    if (waiting)
+        return;
+    if (!held) {
+        emit signOut();
+        return;
+    }
+    waiting = true;
+    emit pressWaitsChanged(true);
 }
 
 void LoadHold::reset()
@@ -58,6 +72,18 @@ void LoadHold::reset()
     held = false;
     left = capacity;
     lastNs = clock.nsecsElapsed();
+    _endPress(false);
+}
+
+void LoadHold::_endPress(bool carryOut)
+{
+    if (!waiting)
+        return;
+    waiting = false;
+    // Told before it is carried out: the sign-out may take the window away.
+    emit pressWaitsChanged(false);
+    if (carryOut)
+        emit signOut();
 }
 
 void LoadHold::setCapacity(int ms)
@@ -71,7 +97,7 @@ void LoadHold::_settle()
     const qint64 now = clock.nsecsElapsed();
     const double ms = double(now - lastNs) / 1e6;
     lastNs = now;
-    // Time greyed is paid in full, even past a late release.
+    // Time held is paid in full, even past a late release.
     left = held ? left - ms : std::min(double(capacity), left + ms / RefillDivisor);
 }
 

@@ -2,9 +2,9 @@
 
 #include <QBrush>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMovie>
@@ -26,6 +26,7 @@
 #include "gui/mainwindow/plugindiscovery.h"
 #include "gui/mainwindow/pluginwindow.h"
 #include "gui/mainwindow/pluginwindowlist.h"
+#include "gui/mainwindow/serverlogo.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ MainWindow::MainWindow(QWidget* parent, bool minimal)
 {
     LOG_TRACE << "MainWindow";
     settings = new QSettings(ORVO::org(), QLatin1String(ORVO::ApplicationId), this);
-    connect(&loadHold, &ORVO::LoadHold::released, this, &MainWindow::_enableSignOut);
+    connect(&loadHold, &ORVO::LoadHold::signOut, this, &MainWindow::sigDisconnect);
+    connect(&loadHold, &ORVO::LoadHold::pressWaitsChanged, this, &MainWindow::_showBar);
 
     if (!minimal)
         _buildWidgets();
@@ -138,14 +140,20 @@ void MainWindow::_buildWidgets()
     bannerLayout->setContentsMargins(0, 0, 0, 0);
     bannerLayout->setSpacing(0);
     bannerWidget->setFixedHeight(BannerHeight);
+    // Scaled down to the strip, so that no picture widens the window.
+    const QSize bannerBox(loginWidth, BannerHeight);
+    QString why;
+    const QImage customLogo =
+        ORVO::serverlogo::readFile(ORVO::getCustomLogoPath(), bannerBox, &why);
+    if (!why.isEmpty())
+        LOG_ERROR << "[MainWindow] The server's logo is not shown: " << why;
     QPixmap bannerImage;
-    const QFileInfo customLogo(ORVO::getCustomLogoPath());
-    if (customLogo.exists() && customLogo.size() > 0) {
+    if (!customLogo.isNull()) {
         LOG_DEBUG << "[MainWindow] Using custom Lodestar logo";
-        bannerImage = QPixmap(customLogo.absoluteFilePath());
+        bannerImage = QPixmap::fromImage(customLogo);
     } else {
         LOG_DEBUG << "[MainWindow] Using embedded logo";
-        bannerImage = QPixmap(QStringLiteral("rc:banner.png"));
+        bannerImage = ORVO::serverlogo::fit(QPixmap(QStringLiteral("rc:banner.png")), bannerBox);
     }
     auto* banner = new QLabel();
     banner->setObjectName(QStringLiteral("banner"));
@@ -173,7 +181,7 @@ void MainWindow::_buildWidgets()
     disconnectButton->setFocusPolicy(Qt::StrongFocus);
     disconnectButton->setEnabled(false);
     disconnectButton->setVisible(false);
-    connect(disconnectButton, &QPushButton::clicked, this, &MainWindow::sigDisconnect);
+    connect(disconnectButton, &QPushButton::clicked, &loadHold, &ORVO::LoadHold::press);
 
     loadButton = makeButton("loadButton", QStringLiteral("0%"), 75, 34);
     const QPixmap refresh(QStringLiteral("rc:refresh-on.png"));

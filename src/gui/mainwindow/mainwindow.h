@@ -104,8 +104,8 @@ public:
     QTimer configWaitTimer;
     // Runs from a resize of the portal view until its size is saved.
     QTimer geometryTimer;
-    // Whether a portal load greys the sign-out buttons; released, they are
-    // enabled again.
+    // Whether a portal load holds the bar's sign-out, and the user's press
+    // of it that waits for the load.
     ORVO::LoadHold loadHold;
     QLabel* statusLabel = nullptr;
     QObject* loginPlugin = nullptr;
@@ -213,7 +213,10 @@ private:
     // The sign-in bar of a plain connection: LOGOUT.
     void _showPlainConnection();
     void _showSigningOut();
-    void _enableSignOut();
+    // The portal view's loads hold the sign-out no more. With the session
+    // gone, a press that waits for them ends unmade; with only the view
+    // gone, the bar's is carried out.
+    void _endLoadHolds(bool sessionGone);
     // Saves the portal view's size now when a save waits.
     void _flushGeometry();
 };

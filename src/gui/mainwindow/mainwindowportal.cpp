@@ -190,6 +190,7 @@ void MainWindow::hideConfig()
         curtain->hide();
     windowList->hide(PluginWindowList::HideUp);
     portalAway = true;
+    _endLoadHolds(false);
     _showBar();
 }
 
@@ -276,12 +277,8 @@ void MainWindow::loadStarted()
     LOG_TRACE;
     emit loadBegin();
     // Without the portal view the bar's buttons are the way on.
-    if (portalAway || !loadHold.started())
-        return;
-    if (disconnectButton)
-        disconnectButton->setEnabled(false);
-    if (loadButton)
-        loadButton->setEnabled(false);
+    if (!portalAway)
+        loadHold.started();
 }
 
 void MainWindow::loadFinished()
@@ -289,15 +286,18 @@ void MainWindow::loadFinished()
     LOG_TRACE;
     emit loadEnd();
     loadHold.finished();
-    _enableSignOut();
 }
 
-void MainWindow::_enableSignOut()
+void MainWindow::_endLoadHolds(bool sessionGone)
 {
-    if (disconnectButton)
-        disconnectButton->setEnabled(true);
-    if (loadButton)
-        loadButton->setEnabled(true);
+    ORVO::PluginWindow* portal = configContainer ? configContainer->window() : nullptr;
+    if (sessionGone) {
+        loadHold.reset();
+        if (portal)
+            portal->loadHold()->reset();
+    } else {
+        loadHold.finished();
+    }
 }
 
 void MainWindow::actionTriggered(QString appName, QVariantMap data)

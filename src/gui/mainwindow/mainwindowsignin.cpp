@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMovie>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -109,10 +110,10 @@ void MainWindow::stateChanged(libvelcor::State s)
     switch (s) {
     case libvelcor::StateIdle:
     case libvelcor::StateError:
-        // The connection is over: so is any wait for the portal, and a hold
-        // of buttons that are hidden now.
+        // The connection is over: so is any wait for the portal, and the
+        // loads' hold, with a press that waits for it.
         configWaitTimer.stop();
-        loadHold.reset();
+        _endLoadHolds(true);
         bgLabelLg->setText(QString(""));
         if (loginIface)
             loginIface->setProgress(0, 12, tr("Idle"));
@@ -191,10 +192,16 @@ void MainWindow::showLogin()
         loginContainer->show();
         windowList->showPluginWindow(loginContainer);
     }
+    QPointer<ORVO::PluginWindow> portal = configContainer ? configContainer->window() : nullptr;
     if (configContainer) {
         windowList->removePluginWindow(configContainer);
         configContainer = nullptr;
     }
+    // The portal's loads go with its window: a press that waited for them
+    // is carried out (unless the session went first), from the sign-in view.
+    _endLoadHolds(false);
+    if (portal)
+        portal->loadHold()->finished();
 }
 
 void MainWindow::progress(libvelcor::Progress p)
@@ -264,6 +271,9 @@ void MainWindow::signingOut(bool out)
 {
     LOG_DEBUG << "[MainWindow] signing out: " << (out ? "true" : "false");
     signOutUnderWay = out;
+    // However it began, a press that waits for a load has nothing left to do.
+    if (out)
+        _endLoadHolds(true);
     if (!bottomBar)
         return;
     if (out && signInOpen) {
@@ -278,7 +288,7 @@ void MainWindow::signingOut(bool out)
 
 MainWindow::Bar MainWindow::_bar() const
 {
-    if (signInOpen && signOutUnderWay)
+    if ((signInOpen && signOutUnderWay) || loadHold.pressWaits())
         return Bar::SigningOut;
     // The portal view has its own Logout while connected; while the
     // connection is being made again, its view is locked: CANCEL ends it.
@@ -382,6 +392,9 @@ void MainWindow::_showSigningOut()
     disconnectButton->setText(tr("LOGOUT"));
     loadButton->setText(QString());
     bgLabelLg->setText(tr("Signing out"));
+    // A press that waits for a load takes no second one.
+    disconnectButton->setEnabled(!loadHold.pressWaits());
+    loadButton->setEnabled(!loadHold.pressWaits());
 }
 
 void MainWindow::_showPlainConnection()

@@ -2,9 +2,9 @@
 
 #include <QAction>
 #include <QButtonGroup>
-#include <QFileInfo>
 #include <QGraphicsLinearLayout>
 #include <QGraphicsProxyWidget>
+#include <QImage>
 #include <QLabel>
 #include <QMovie>
 #include <QPainter>
@@ -16,6 +16,7 @@
 #include "common/log.h"
 #include "common/utils.h"
 #include "gui/mainwindow/pluginwindowpage.h"
+#include "gui/mainwindow/serverlogo.h"
 #include "gui/widgets/pushbutton.h"
 #include "gui/widgets/widgetutils.h"
 
@@ -28,11 +29,63 @@ const char RefreshOffIcon[] = "rc:refresh-off.png";
 const char HideTextProperty[] = "hideText";
 // The tab buttons share this width between them.
 const int TabRowWidth = 540;
+// The banner's logo at most: as high as the server's small logo usually is,
+// and four times as wide.
+constexpr QSize LogoBox(192, 48);
 
 QPushButton* buttonOf(const PluginWindow::PluginWindowTab& tab)
 {
     return tab.button ? qobject_cast<QPushButton*>(tab.button->widget()) : nullptr;
 }
+
+// The icon of file, faded when its button cannot act, as its text fades:
+// the style's own disabled form of a grey icon hardly differs from it.
+QIcon fadingIcon(const QString& file)
+{
+    const QPixmap picture(file);
+    QIcon icon(picture);
+    if (picture.isNull())
+        return icon;
+    QPixmap faded(picture.size());
+    faded.fill(Qt::transparent);
+    QPainter painter(&faded);
+    painter.setOpacity(0.35);
+    painter.drawPixmap(0, 0, picture);
+    painter.end();
+    icon.addPixmap(faded, QIcon::Disabled);
+    return icon;
+}
+
+// The banner's logo, as high whatever the picture, and whether the server's
+// logo has been fetched yet, so that the tabs below stay where they are. It
+// yields its width to the buttons: where the row is short of room, the
+// picture is drawn smaller, keeping its proportions.
+class LogoLabel : public QLabel
+{
+public:
+    explicit LogoLabel(const QPixmap& picture)
+    {
+        setPixmap(picture);
+        setFixedHeight(LogoBox.height());
+        setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override
+    {
+        return {pixmap(Qt::ReturnByValue).width(), LogoBox.height()};
+    }
+    QSize minimumSizeHint() const override { return {0, LogoBox.height()}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        Q_UNUSED(event);
+        const QPixmap picture = pixmap(Qt::ReturnByValue);
+        const QSize size = serverlogo::fitted(picture.size(), contentsRect().size());
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(QRect(QPoint(0, (height() - size.height()) / 2), size), picture);
+    }
+};
 
 } // namespace
 
@@ -69,10 +122,8 @@ PluginWindow::PluginWindow()
 
     setLayout(mainLayout);
 
-    connect(&hold, &LoadHold::released, this, [this] {
-        if (logoutBtn)
-            logoutBtn->setEnabled(true);
-    });
+    connect(&hold, &LoadHold::signOut, this, &PluginWindow::logout);
+    connect(&hold, &LoadHold::pressWaitsChanged, this, &PluginWindow::_showLogoutPress);
 }
 
 PluginWindow::~PluginWindow()
@@ -349,21 +400,22 @@ void PluginWindow::showBannerAndButtons(int buttons, const QPixmap& logo)
     mainLayout->setItemSpacing(0, 0.0);
     mainLayout->setItemSpacing(1, 20.0);
 
-    QPixmap picture = logo;
+    QPixmap picture = serverlogo::fit(logo, LogoBox);
     if (picture.isNull()) {
-        const QFileInfo custom(getCustomLogoSmallPath());
-        if (custom.exists() && custom.size() > 0) {
+        QString why;
+        const QImage custom = serverlogo::readFile(getCustomLogoSmallPath(), LogoBox, &why);
+        if (!why.isEmpty())
+            LOG_ERROR << "[PluginWindow] The server's small logo is not shown: " << why;
+        if (!custom.isNull()) {
             LOG_DEBUG << "[PluginWindow] Using custom Lodestar logo (small)";
-            picture = QPixmap(custom.absoluteFilePath());
+            picture = QPixmap::fromImage(custom);
         } else {
             LOG_DEBUG << "[PluginWindow] Using embedded logo (small)";
-            picture = QPixmap(QStringLiteral("rc:logo-small.png"));
+            picture = serverlogo::fit(QPixmap(QStringLiteral("rc:logo-small.png")), LogoBox);
         }
     }
-    auto* banner = new QLabel();
+    auto* banner = new LogoLabel(picture);
     banner->setObjectName(QStringLiteral("banner"));
-    banner->setPixmap(picture);
-    banner->setFixedSize(picture.size());
     banner->setStyleSheet(utils::loadStyleSheet(QLatin1String(StyleSheet)));
     auto* bannerProxy = new QGraphicsProxyWidget();
     bannerProxy->setWidget(banner);
@@ -417,7 +469,7 @@ void PluginWindow::showBannerAndButtons(int buttons, const QPixmap& logo)
     if (buttons & LogoutFlag) {
         logoutBtn = addButton(tr("Logout"), QStringLiteral("rc:logout-off.png"),
                               QStringLiteral("rc:logout-on.png"));
-        connect(logoutBtn, &QPushButton::clicked, this, &PluginWindow::logout);
+        connect(logoutBtn, &QPushButton::clicked, &hold, &LoadHold::press);
     }
 }
 
@@ -426,7 +478,7 @@ PushButton* PluginWindow::addButton(const QString& text, const QString& offIcon,
 {
     auto* button = new PushButton(nullptr);
     button->setText(QLatin1Char(' ') + text);
-    button->setIcons(QIcon(offIcon), QIcon(onIcon));
+    button->setIcons(fadingIcon(offIcon), QIcon(onIcon));
     button->setIconSize(QPixmap(offIcon).size());
     button->setStyleSheet(utils::loadStyleSheet(QLatin1String(StyleSheet)));
     button->setObjectName(QStringLiteral("pluginPageButton"));
@@ -442,8 +494,7 @@ PushButton* PluginWindow::addButton(const QString& text, const QString& offIcon,
 void PluginWindow::loadStarted()
 {
     LOG_TRACE;
-    if (hold.started() && logoutBtn)
-        logoutBtn->setEnabled(false);
+    hold.started();
     finishing = false;
     if (refreshAnimation) {
         refreshAnimation->setSpeed(100);
@@ -459,8 +510,6 @@ void PluginWindow::loadFinished()
 {
     LOG_TRACE;
     hold.finished();
-    if (logoutBtn)
-        logoutBtn->setEnabled(true);
     if (!refreshAnimation)
         return;
     finishing = true;
@@ -490,6 +539,19 @@ void PluginWindow::_finishTurn()
         refreshBtn->setProperty(HideTextProperty, false);
         utils::update(refreshBtn);
     }
+}
+
+// A press that waits for a load is shown at once, and Logout takes no
+// second one meanwhile.
+void PluginWindow::_showLogoutPress(bool waits)
+{
+    if (!logoutBtn)
+        return;
+    logoutBtn->setEnabled(!waits);
+    logoutBtn->setText(QLatin1Char(' ') + (waits ? tr("Signing out") : tr("Logout")));
+    // The proxy keeps the size hints it took from the button until told.
+    if (QGraphicsLayoutItem* proxy = logoutBtn->graphicsProxyWidget())
+        proxy->updateGeometry();
 }
 
 void PluginWindow::frameChanged()

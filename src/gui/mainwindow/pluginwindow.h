@@ -23,7 +23,8 @@ namespace ORVO {
 // The window a plugin hands to the main window: an optional banner row of
 // logo and buttons, a row of tab buttons and one page area showing the page
 // of the current tab. Button clicks come out as signals; the Refresh button
-// turns while a page loads.
+// turns while a page loads, and a Logout pressed then comes out as the
+// load's hold ends.
 class PluginWindow : public QGraphicsWidget
 {
     Q_OBJECT
@@ -77,7 +78,8 @@ public:
     PushButton* settingsButton() const { return settingsBtn; }
     PushButton* logoutButton() const { return logoutBtn; }
     QMovie* refreshMovie() const { return refreshAnimation; }
-    // Whether a load greys Logout; tests shorten its bound.
+    // Whether a load holds Logout, and the user's press of it: the owner
+    // ends the hold as the session or the window goes, tests shorten it.
     LoadHold* loadHold() { return &hold; }
 
     // Emits windowActivated() or windowDeactivated() when the flag changes.
@@ -117,6 +119,7 @@ private slots:
 
 private:
     void _finishTurn();
+    void _showLogoutPress(bool waits);
 
     QList<PluginWindowTab> tabs;
     // The page shown now; guarded, as pages go with deleteLater.

@@ -260,18 +260,29 @@ void TestMainWindow::bannerImage_data()
     QTest::addColumn<QByteArray>("custom");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QSize>("size");
-    QImage logo(30, 12, QImage::Format_ARGB32);
-    logo.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    logo.save(&buffer, "PNG");
+    const auto png = [](const QSize& size, QImage::Format format) {
+        QImage logo(size, format);
+        logo.fill(Qt::red);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        logo.save(&buffer, "PNG");
+        return bytes;
+    };
     const QSize embedded = QPixmap(QStringLiteral("rc:banner.png")).size();
     QTest::newRow("none") << QByteArray() << "[MainWindow] Using embedded logo" << embedded;
     // A download that left an empty file is no logo.
     QTest::newRow("empty file") << QByteArray("") << "[MainWindow] Using embedded logo" << embedded;
-    QTest::newRow("server's logo")
-        << png << "[MainWindow] Using custom Lodestar logo" << QSize(30, 12);
+    QTest::newRow("server's logo") << png({30, 12}, QImage::Format_ARGB32)
+                                   << "[MainWindow] Using custom Lodestar logo" << QSize(30, 12);
+    // Scaled down to the strip; refused before it is decoded (1.6 GB).
+    QTest::newRow("a logo of 2400 x 1600")
+        << png({2400, 1600}, QImage::Format_RGB32) << "[MainWindow] Using custom Lodestar logo"
+        << QSize(180, 120);
+    QTest::newRow("a logo of 20000 x 20000")
+        << png({20000, 20000}, QImage::Format_Mono)
+        << "[MainWindow] The server's logo is not shown: \"a picture of 20000 x 20000 pixels\""
+        << embedded;
 }
 
 void TestMainWindow::bannerImage()

@@ -17,6 +17,7 @@
 #include "gui/mainwindow/pluginwindowlist.h"
 #include "gui/mainwindow/pluginwindowpage.h"
 #include "gui/testseams.h"
+#include "gui/widgets/pushbutton.h"
 #include "testconfigplugin.h"
 #include "testenv.h"
 #include "testloginplugin.h"
@@ -413,6 +414,15 @@ void TestMainWindowPortal::portalViewAndGeometry()
     QCOMPARE(plugin->windows, windowsBefore + 2);
     QVERIFY(!(w.windowState() & Qt::WindowMaximized));
     QCOMPARE(w.size(), QSize(900, 640));
+    // A Logout pressed during a load waits for it; the sign-out made
+    // meanwhile by other means (the tray's) ends the press unmade.
+    ORVO::PluginWindow* portal = w.configContainer->window();
+    QSignalSpy out(portal, SIGNAL(logout()));
+    QVERIFY(QMetaObject::invokeMethod(&w, "loadStarted"));
+    portal->logoutButton()->click();
+    QVERIFY(QMetaObject::invokeMethod(&w, "signingOut", Q_ARG(bool, true)));
+    QVERIFY(QMetaObject::invokeMethod(&w, "loadFinished"));
+    QCOMPARE(out.count(), 0);
     // A sign-out during a load ends its hold: the hidden buttons stay off.
     w.loadHold.setCapacity(100);
     QVERIFY(QMetaObject::invokeMethod(&w, "loadStarted"));

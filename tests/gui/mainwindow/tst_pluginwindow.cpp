@@ -4,6 +4,7 @@
 #include <QGraphicsLinearLayout>
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
+#include <QImage>
 #include <QLabel>
 #include <QMovie>
 #include <QPushButton>
@@ -13,9 +14,11 @@
 #include <algorithm>
 #include <memory>
 
+#include "common/common.h"
 #include "gui/mainwindow/pluginwindow.h"
 #include "gui/widgets/pushbutton.h"
 #include "logcapture.h"
+#include "testenv.h"
 #include "testmain.h"
 
 using ORVO::PluginWindow;
@@ -103,12 +106,16 @@ private slots:
     void refreshWithoutAnimation();
     void loadsWithPauses();
     void activation();
+
+private:
+    orvotest::TestEnv env;
 };
 
 void TestPluginWindow::initTestCase()
 {
     Q_INIT_RESOURCE(resources);
     QDir::setSearchPaths(QStringLiteral("rc"), {QStringLiteral(":/rc"), QStringLiteral(":/")});
+    QVERIFY(QDir().mkpath(env.dataDir()));
 }
 
 void TestPluginWindow::tabWidths_data()
@@ -372,20 +379,44 @@ void TestPluginWindow::banner_data()
 {
     QTest::addColumn<int>("flags");
     QTest::addColumn<QStringList>("texts");
-    QTest::newRow("portal") << 0x4e << QStringList{" Refresh", " Back", " Settings", " Logout"};
+    QTest::addColumn<QSize>("logo");
+    // What ends a load during which Logout was pressed.
+    QTest::addColumn<QString>("loadEnd");
+    const QStringList portal{" Refresh", " Back", " Settings", " Logout"};
+    QTest::newRow("portal") << 0x4e << portal << QSize() << QString();
     QTest::newRow("all") << 0x7f << QStringList{" Refresh",  " Back",  " Settings", " Zoom In",
-                                                " Zoom Out", " Close", " Logout"};
-    QTest::newRow("none") << 0 << QStringList{};
+                                                " Zoom Out", " Close", " Logout"}
+                         << QSize() << QString();
+    QTest::newRow("none") << 0 << QStringList{} << QSize() << QString();
+    QTest::newRow("the server's usual logo") << 0x4e << portal << QSize(48, 48) << QString();
+    QTest::newRow("a logo of 2400 x 1600") << 0x4e << portal << QSize(2400, 1600) << QString();
+    QTest::newRow("Logout during a load") << 0x4e << portal << QSize() << "finished";
+    QTest::newRow("Logout during a load that stalls") << 0x4e << portal << QSize() << "bound";
+    QTest::newRow("Logout during a load, signed out elsewhere")
+        << 0x4e << portal << QSize() << "session gone";
 }
 
-// The buttons in their fixed order, each with a leading blank.
+// The buttons in their fixed order, each with a leading blank, and the
+// tabs below them, where they stood before the server's logo was fetched.
 void TestPluginWindow::banner()
 {
     QFETCH(int, flags);
     QFETCH(QStringList, texts);
+    QFETCH(QSize, logo);
+    QFETCH(QString, loadEnd);
+    Rig before({"PAGE"});
+    before.window->showBannerAndButtons(flags, QPixmap());
+    QImage picture(logo, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QVERIFY(!logo.isValid() || picture.save(ORVO::getCustomLogoSmallPath()));
     Rig rig({"PAGE"});
     rig.window->showBannerAndButtons(flags, QPixmap());
+    QFile::remove(ORVO::getCustomLogoSmallPath());
     const QList<PushButton*> buttons = bannerButtons(rig.window);
+    bannerButtons(before.window);
+    QCOMPARE(rig.window->geometry(), before.window->geometry());
+    QCOMPARE(rig.button(0)->graphicsProxyWidget()->pos(),
+             before.button(0)->graphicsProxyWidget()->pos());
     QStringList got;
     for (PushButton* b : buttons) {
         got << b->text();
@@ -410,6 +441,26 @@ void TestPluginWindow::banner()
         buttons.at(at++)->click();
         QCOMPARE(spy.count(), 1);
     }
+    if (loadEnd.isEmpty())
+        return;
+
+    // Pressed during a load: taken, and shown at once; a second press adds
+    // nothing. Carried out as the load's hold ends, unless the session went.
+    PushButton* logout = rig.window->logoutButton();
+    QSignalSpy out(rig.window, SIGNAL(logout()));
+    rig.window->loadHold()->setCapacity(300);
+    rig.window->loadStarted();
+    logout->click();
+    QCOMPARE(logout->text(), QStringLiteral(" Signing out"));
+    QVERIFY(!logout->isEnabled());
+    rig.window->loadHold()->press();
+    if (loadEnd == "finished")
+        rig.window->loadFinished();
+    else if (loadEnd == "session gone")
+        rig.window->loadHold()->reset();
+    QTRY_COMPARE(out.count(), loadEnd == "session gone" ? 0 : 1);
+    QVERIFY(logout->isEnabled());
+    QCOMPARE(logout->text(), QStringLiteral(" Logout"));
 }
 
 // Without a picture: the server's small logo when one was fetched, else ours.
@@ -427,7 +478,8 @@ void TestPluginWindow::bannerLogo()
     }
     QVERIFY(banner);
     QCOMPARE(banner->objectName(), QStringLiteral("banner"));
-    QCOMPARE(banner->size(), QPixmap(QStringLiteral("rc:logo-small.png")).size());
+    QCOMPARE(banner->pixmap(Qt::ReturnByValue).size(),
+             QPixmap(QStringLiteral("rc:logo-small.png")).size());
 
     PluginWindow given;
     QPixmap logo(64, 16);
@@ -460,7 +512,7 @@ void TestPluginWindow::refreshTurns()
     PushButton* logout = rig.window->logoutButton();
 
     rig.window->loadStarted();
-    QVERIFY(!logout->isEnabled());
+    QVERIFY(logout->isEnabled());
     QCOMPARE(refresh->property("hideText").toBool(), true);
     QCOMPARE(movie->state(), QMovie::Running);
     QTRY_VERIFY(movie->currentFrameNumber() > 1);
