@@ -125,7 +125,7 @@ void TestGuiWiring::missingEnd()
     FakeMainWindow window(&calls, false, false);
     orvotest::LogCapture log;
     QCOMPARE(guiwiring::connectLogin(&gui, nullptr, &window), -1);
-    QCOMPARE(log.linesAt(QStringLiteral("ERROR")).size(), 11);
+    QCOMPARE(log.linesAt(QStringLiteral("ERROR")).size(), 12);
     emit gui.configSupplyInt(QVariant());
     QCOMPARE(calls.names(), QStringList({"window.configReceive"}));
 }
