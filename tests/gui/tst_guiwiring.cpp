@@ -60,6 +60,11 @@ void TestGuiWiring::receiverOrder_data()
                emit g.stateChanged(libvelcor::StateConnected);
            })
         << QStringList{"window.stateChanged", "tray._stateChanged"};
+    QTest::newRow("sign-in lasts: the sign-in form too")
+        << Trigger([](Gui& g, FakeLoginPlugin&, FakeMainWindow&, FakeTray&) {
+               emit g.signInLasts(true);
+           })
+        << QStringList{"login.signInLasts", "window.signInLasts", "tray.signInLasts"};
     QTest::newRow("progress: window, then tray")
         << Trigger([](Gui& g, FakeLoginPlugin&, FakeMainWindow&, FakeTray&) {
                emit g.progress(libvelcor::Progress());
