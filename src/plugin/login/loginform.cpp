@@ -468,7 +468,7 @@ void LoginForm::signIn(bool formInSight)
     // service retries the sign-in that lasts, would start another over it
     // with an empty password.
     if (!signedOut || signInLasting) {
-        LOG_DEBUG << "[LoginForm] Not signed out: no sign-in started";
+        LOG_DEBUG << "[LoginForm] Connected, or a sign-in lasts: no sign-in started";
         return;
     }
     // A sign-in goes only with saved profiles, and none may change under
