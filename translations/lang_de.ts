@@ -233,68 +233,8 @@
 <context>
     <name>ORVO::ApiManager</name>
     <message>
-        <source>Cannot sign in: the local service cannot be reached</source>
-        <translation>Anmeldung nicht möglich: der lokale Dienst ist nicht erreichbar</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: the local service refused the credential</source>
-        <translation>Anmeldung nicht möglich: der lokale Dienst hat die Anmeldedaten abgelehnt</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: no credential was given</source>
-        <translation>Anmeldung nicht möglich: es wurden keine Anmeldedaten übergeben</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: the local service did not answer in time</source>
-        <translation>Anmeldung nicht möglich: der lokale Dienst hat nicht rechtzeitig geantwortet</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: too many requests are waiting for the local service</source>
-        <translation>Anmeldung nicht möglich: zu viele Anfragen warten auf den lokalen Dienst</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: the credential could not be sent</source>
-        <translation>Anmeldung nicht möglich: die Anmeldedaten konnten nicht gesendet werden</translation>
-    </message>
-    <message>
         <source>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</source>
         <translation>Der Client kann auf 127.0.0.1 keine Anfragen des Dienstes annehmen: %1</translation>
-    </message>
-    <message>
-        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
-        <translation>Diese Verbindung wurde nicht durch eine Anmeldung hier gestartet. Melden Sie sich ab und wieder an, um das Portal zu öffnen.</translation>
-    </message>
-    <message>
-        <source>No portal comes for this connection: %1.</source>
-        <translation>Für diese Verbindung kommt kein Portal: %1.</translation>
-    </message>
-    <message>
-        <source>its configuration names no management server</source>
-        <translation>ihre Konfiguration nennt keinen Verwaltungsserver</translation>
-    </message>
-    <message>
-        <source>the service now names another management server than at the sign-in</source>
-        <translation>der Dienst nennt jetzt einen anderen Verwaltungsserver als bei der Anmeldung</translation>
-    </message>
-    <message>
-        <source>Failed changing password</source>
-        <translation>Passwortänderung fehlgeschlagen</translation>
-    </message>
-    <message>
-        <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
-        <translation>Das Passwort lässt sich nur ändern, solange Sie angemeldet sind und keine An- oder Abmeldung läuft.</translation>
-    </message>
-    <message>
-        <source>the local service did not give the connection&apos;s configuration in time</source>
-        <translation>der lokale Dienst hat die Konfiguration der Verbindung nicht rechtzeitig geliefert</translation>
-    </message>
-    <message>
-        <source>the local service did not give the connection&apos;s configuration (code %1)</source>
-        <translation>der lokale Dienst hat die Konfiguration der Verbindung nicht geliefert (Code %1)</translation>
-    </message>
-    <message>
-        <source>The connection ended before the management server answered: the new password may be in force.</source>
-        <translation>Die Verbindung endete, bevor der Verwaltungsserver antwortete: Das neue Passwort gilt möglicherweise schon.</translation>
     </message>
 </context>
 <context>
@@ -557,6 +497,65 @@
     <message>
         <source>Confirmation</source>
         <translation>Bestätigung</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::SignInManager</name>
+    <message>
+        <source>No portal yet: the local service did not give the connection&apos;s configuration in time. It is asked again; signing out and in again starts over.</source>
+        <translation>Noch kein Portal: Der lokale Dienst hat die Konfiguration der Verbindung nicht rechtzeitig geliefert. Sie wird erneut angefragt; Abmelden und erneutes Anmelden beginnt von vorn.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: the local service did not give its configuration (code %1). Sign out and in again to try again.</source>
+        <translation>Für diese Verbindung kommt kein Portal: Der lokale Dienst hat ihre Konfiguration nicht geliefert (Code %1). Melden Sie sich ab und wieder an, um es erneut zu versuchen.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: its configuration names no management server. Sign out and in again to try again.</source>
+        <translation>Für diese Verbindung kommt kein Portal: Ihre Konfiguration nennt keinen Verwaltungsserver. Melden Sie sich ab und wieder an, um es erneut zu versuchen.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: the service now names another management server (%1) than the one signed in to (%2). Sign out and in again to sign in there.</source>
+        <translation>Für diese Verbindung kommt kein Portal: Der Dienst nennt jetzt einen anderen Verwaltungsserver (%1) als den, bei dem Sie angemeldet sind (%2). Melden Sie sich ab und wieder an, um sich dort anzumelden.</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the local service cannot be reached</source>
+        <translation>Anmeldung nicht möglich: der lokale Dienst ist nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: no credential was given</source>
+        <translation>Anmeldung nicht möglich: es wurden keine Anmeldedaten übergeben</translation>
+    </message>
+    <message>
+        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
+        <translation>Diese Verbindung wurde nicht durch eine Anmeldung hier gestartet. Melden Sie sich ab und wieder an, um das Portal zu öffnen.</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the local service refused the credential</source>
+        <translation>Anmeldung nicht möglich: der lokale Dienst hat die Anmeldedaten abgelehnt</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the local service did not answer in time</source>
+        <translation>Anmeldung nicht möglich: der lokale Dienst hat nicht rechtzeitig geantwortet</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: too many requests are waiting for the local service</source>
+        <translation>Anmeldung nicht möglich: zu viele Anfragen warten auf den lokalen Dienst</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the credential could not be sent</source>
+        <translation>Anmeldung nicht möglich: die Anmeldedaten konnten nicht gesendet werden</translation>
+    </message>
+    <message>
+        <source>Failed changing password</source>
+        <translation>Passwortänderung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
+        <translation>Das Passwort lässt sich nur ändern, solange Sie angemeldet sind und keine An- oder Abmeldung läuft.</translation>
+    </message>
+    <message>
+        <source>The connection ended before the management server answered: the new password may be in force.</source>
+        <translation>Die Verbindung endete, bevor der Verwaltungsserver antwortete: Das neue Passwort gilt möglicherweise schon.</translation>
     </message>
 </context>
 <context>

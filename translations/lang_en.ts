@@ -233,68 +233,8 @@
 <context>
     <name>ORVO::ApiManager</name>
     <message>
-        <source>Cannot sign in: the local service cannot be reached</source>
-        <translation>Cannot sign in: the local service cannot be reached</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: the local service refused the credential</source>
-        <translation>Cannot sign in: the local service refused the credential</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: no credential was given</source>
-        <translation>Cannot sign in: no credential was given</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: the local service did not answer in time</source>
-        <translation>Cannot sign in: the local service did not answer in time</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: too many requests are waiting for the local service</source>
-        <translation>Cannot sign in: too many requests are waiting for the local service</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: the credential could not be sent</source>
-        <translation>Cannot sign in: the credential could not be sent</translation>
-    </message>
-    <message>
         <source>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</source>
         <translation>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</translation>
-    </message>
-    <message>
-        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
-        <translation>This connection was not started by a sign-in here. Sign out and in again to open the portal.</translation>
-    </message>
-    <message>
-        <source>No portal comes for this connection: %1.</source>
-        <translation>No portal comes for this connection: %1.</translation>
-    </message>
-    <message>
-        <source>its configuration names no management server</source>
-        <translation>its configuration names no management server</translation>
-    </message>
-    <message>
-        <source>the service now names another management server than at the sign-in</source>
-        <translation>the service now names another management server than at the sign-in</translation>
-    </message>
-    <message>
-        <source>Failed changing password</source>
-        <translation>Failed changing password</translation>
-    </message>
-    <message>
-        <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
-        <translation>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</translation>
-    </message>
-    <message>
-        <source>the local service did not give the connection&apos;s configuration in time</source>
-        <translation>the local service did not give the connection&apos;s configuration in time</translation>
-    </message>
-    <message>
-        <source>the local service did not give the connection&apos;s configuration (code %1)</source>
-        <translation>the local service did not give the connection&apos;s configuration (code %1)</translation>
-    </message>
-    <message>
-        <source>The connection ended before the management server answered: the new password may be in force.</source>
-        <translation>The connection ended before the management server answered: the new password may be in force.</translation>
     </message>
 </context>
 <context>
@@ -557,6 +497,65 @@
     <message>
         <source>Confirmation</source>
         <translation>Confirmation</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::SignInManager</name>
+    <message>
+        <source>No portal yet: the local service did not give the connection&apos;s configuration in time. It is asked again; signing out and in again starts over.</source>
+        <translation>No portal yet: the local service did not give the connection&apos;s configuration in time. It is asked again; signing out and in again starts over.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: the local service did not give its configuration (code %1). Sign out and in again to try again.</source>
+        <translation>No portal comes for this connection: the local service did not give its configuration (code %1). Sign out and in again to try again.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: its configuration names no management server. Sign out and in again to try again.</source>
+        <translation>No portal comes for this connection: its configuration names no management server. Sign out and in again to try again.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: the service now names another management server (%1) than the one signed in to (%2). Sign out and in again to sign in there.</source>
+        <translation>No portal comes for this connection: the service now names another management server (%1) than the one signed in to (%2). Sign out and in again to sign in there.</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the local service cannot be reached</source>
+        <translation>Cannot sign in: the local service cannot be reached</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: no credential was given</source>
+        <translation>Cannot sign in: no credential was given</translation>
+    </message>
+    <message>
+        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
+        <translation>This connection was not started by a sign-in here. Sign out and in again to open the portal.</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the local service refused the credential</source>
+        <translation>Cannot sign in: the local service refused the credential</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the local service did not answer in time</source>
+        <translation>Cannot sign in: the local service did not answer in time</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: too many requests are waiting for the local service</source>
+        <translation>Cannot sign in: too many requests are waiting for the local service</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the credential could not be sent</source>
+        <translation>Cannot sign in: the credential could not be sent</translation>
+    </message>
+    <message>
+        <source>Failed changing password</source>
+        <translation>Failed changing password</translation>
+    </message>
+    <message>
+        <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
+        <translation>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</translation>
+    </message>
+    <message>
+        <source>The connection ended before the management server answered: the new password may be in force.</source>
+        <translation>The connection ended before the management server answered: the new password may be in force.</translation>
     </message>
 </context>
 <context>

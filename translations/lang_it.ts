@@ -233,68 +233,8 @@
 <context>
     <name>ORVO::ApiManager</name>
     <message>
-        <source>Cannot sign in: the local service cannot be reached</source>
-        <translation>Impossibile accedere: il servizio locale non è raggiungibile</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: the local service refused the credential</source>
-        <translation>Impossibile accedere: il servizio locale ha rifiutato le credenziali</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: no credential was given</source>
-        <translation>Impossibile accedere: non è stata fornita alcuna credenziale</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: the local service did not answer in time</source>
-        <translation>Impossibile accedere: il servizio locale non ha risposto in tempo</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: too many requests are waiting for the local service</source>
-        <translation>Impossibile accedere: troppe richieste sono in attesa del servizio locale</translation>
-    </message>
-    <message>
-        <source>Cannot sign in: the credential could not be sent</source>
-        <translation>Impossibile accedere: non è stato possibile inviare la credenziale</translation>
-    </message>
-    <message>
         <source>The client cannot listen for the service&apos;s requests on 127.0.0.1: %1</source>
         <translation>Il client non può ricevere le richieste del servizio su 127.0.0.1: %1</translation>
-    </message>
-    <message>
-        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
-        <translation>Questa connessione non è stata avviata da un accesso qui. Disconnettiti e accedi di nuovo per aprire il portale.</translation>
-    </message>
-    <message>
-        <source>No portal comes for this connection: %1.</source>
-        <translation>Per questa connessione non arriva alcun portale: %1.</translation>
-    </message>
-    <message>
-        <source>its configuration names no management server</source>
-        <translation>la sua configurazione non indica alcun server di gestione</translation>
-    </message>
-    <message>
-        <source>the service now names another management server than at the sign-in</source>
-        <translation>il servizio ora indica un server di gestione diverso da quello dell&apos;accesso</translation>
-    </message>
-    <message>
-        <source>Failed changing password</source>
-        <translation>Modifica della password non riuscita</translation>
-    </message>
-    <message>
-        <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
-        <translation>La password si può cambiare solo da connessi, quando non è in corso un accesso o una disconnessione.</translation>
-    </message>
-    <message>
-        <source>the local service did not give the connection&apos;s configuration in time</source>
-        <translation>il servizio locale non ha fornito in tempo la configurazione della connessione</translation>
-    </message>
-    <message>
-        <source>the local service did not give the connection&apos;s configuration (code %1)</source>
-        <translation>il servizio locale non ha fornito la configurazione della connessione (codice %1)</translation>
-    </message>
-    <message>
-        <source>The connection ended before the management server answered: the new password may be in force.</source>
-        <translation>La connessione è terminata prima che il server di gestione rispondesse: la nuova password potrebbe essere già in vigore.</translation>
     </message>
 </context>
 <context>
@@ -557,6 +497,65 @@
     <message>
         <source>Confirmation</source>
         <translation>Conferma</translation>
+    </message>
+</context>
+<context>
+    <name>ORVO::SignInManager</name>
+    <message>
+        <source>No portal yet: the local service did not give the connection&apos;s configuration in time. It is asked again; signing out and in again starts over.</source>
+        <translation>Ancora nessun portale: il servizio locale non ha fornito in tempo la configurazione della connessione. Viene richiesta di nuovo; disconnettendoti e accedendo di nuovo si ricomincia da capo.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: the local service did not give its configuration (code %1). Sign out and in again to try again.</source>
+        <translation>Per questa connessione non arriva alcun portale: il servizio locale non ha fornito la sua configurazione (codice %1). Disconnettiti e accedi di nuovo per riprovare.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: its configuration names no management server. Sign out and in again to try again.</source>
+        <translation>Per questa connessione non arriva alcun portale: la sua configurazione non indica alcun server di gestione. Disconnettiti e accedi di nuovo per riprovare.</translation>
+    </message>
+    <message>
+        <source>No portal comes for this connection: the service now names another management server (%1) than the one signed in to (%2). Sign out and in again to sign in there.</source>
+        <translation>Per questa connessione non arriva alcun portale: il servizio ora indica un server di gestione (%1) diverso da quello a cui hai effettuato l&apos;accesso (%2). Disconnettiti e accedi di nuovo per accedere a quello.</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the local service cannot be reached</source>
+        <translation>Impossibile accedere: il servizio locale non è raggiungibile</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: no credential was given</source>
+        <translation>Impossibile accedere: non è stata fornita alcuna credenziale</translation>
+    </message>
+    <message>
+        <source>This connection was not started by a sign-in here. Sign out and in again to open the portal.</source>
+        <translation>Questa connessione non è stata avviata da un accesso qui. Disconnettiti e accedi di nuovo per aprire il portale.</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the local service refused the credential</source>
+        <translation>Impossibile accedere: il servizio locale ha rifiutato le credenziali</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the local service did not answer in time</source>
+        <translation>Impossibile accedere: il servizio locale non ha risposto in tempo</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: too many requests are waiting for the local service</source>
+        <translation>Impossibile accedere: troppe richieste sono in attesa del servizio locale</translation>
+    </message>
+    <message>
+        <source>Cannot sign in: the credential could not be sent</source>
+        <translation>Impossibile accedere: non è stato possibile inviare la credenziale</translation>
+    </message>
+    <message>
+        <source>Failed changing password</source>
+        <translation>Modifica della password non riuscita</translation>
+    </message>
+    <message>
+        <source>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</source>
+        <translation>La password si può cambiare solo da connessi, quando non è in corso un accesso o una disconnessione.</translation>
+    </message>
+    <message>
+        <source>The connection ended before the management server answered: the new password may be in force.</source>
+        <translation>La connessione è terminata prima che il server di gestione rispondesse: la nuova password potrebbe essere già in vigore.</translation>
     </message>
 </context>
 <context>

@@ -78,6 +78,7 @@ int connectLogin(Gui* gui, QObject* loginPlugin, QObject* mainWindow)
         {'G', SIGNAL(configSupplyInt(QVariant)), 'W', SLOT(configReceive(QVariant))},
         {'G', SIGNAL(plainConnection(bool, QString)), 'W', SLOT(plainConnection(bool, QString))},
         {'G', SIGNAL(plainConnection(bool, QString)), 'L', SLOT(plainConnection(bool, QString))},
+        {'G', SIGNAL(signInLasts(bool)), 'L', SLOT(signInLasts(bool))},
         {'L', SIGNAL(logVerbosityChanged(ORVO::Verbosity)), 'G',
          SIGNAL(logVerbosityChanged(ORVO::Verbosity))},
         {'L', SIGNAL(logPortSupply(int)), 'G', SIGNAL(logPortSupply(int))},

@@ -136,8 +136,6 @@ int Manager::_setup()
     connect(gui, SIGNAL(authSupply(libvelcor::Auth)), this, SLOT(_authReceive(libvelcor::Auth)));
     connect(this, SIGNAL(authSupply(libvelcor::Auth)), apiManager,
             SIGNAL(authSupply(libvelcor::Auth)));
-    connect(this, SIGNAL(authSupply(libvelcor::Auth)), apiManager,
-            SLOT(_authReceive(libvelcor::Auth)));
     // The changed credential is stored before the relay reaches anyone.
     connect(apiManager, SIGNAL(authChanged(libvelcor::Auth)), this,
             SLOT(_authChangedReceive(libvelcor::Auth)));
@@ -155,6 +153,7 @@ int Manager::_setup()
     connect(apiManager, SIGNAL(serverConfigSupply(QVariant)), this,
             SLOT(_serverConfigReceive(QVariant)));
     connect(this, SIGNAL(sigConnect()), this, SLOT(_connectRequested()));
+    connect(this, SIGNAL(sigContinue()), apiManager, SLOT(_sigContinue()));
 
     const bool withGui = gui->property("withGui").toBool();
     const bool minimal = gui->property("minimal").toBool();
@@ -257,6 +256,19 @@ int Manager::_clearConfig()
     LOG_DEBUG << "[Manager] config: " << map;
     _emitFragment(map);
     return 0;
+}
+
+void Manager::_resetOrOwe()
+{
+    // A failure while the user's sign-in lasts is its stumble: the service
+    // goes on, or retries the tunnel, with the sign-in's profile, which it
+    // keeps until the sign-in ends, and is reset then. Resetting it now
+    // would have the retry connect somewhere else, and the sign-in log in
+    // there.
+    if (apiManager->isSignInLasting())
+        resetOwed = true;
+    else
+        _clear();
 }
 
 int Manager::_clear()
@@ -377,7 +389,7 @@ void Manager::_gotQueryResponse(int id, bool ok)
         _clear();
         return;
     }
-    if (!profileGiven) {
+    if (!profileGiven || !apiManager->isSignInLasting()) {
         LOG_NOTICE << "[Manager] Answer dropped: no sign-in to continue";
         return;
     }
@@ -398,7 +410,8 @@ void Manager::_gotQueryResponse(int id, bool ok)
     if (proxyGiven)
         emit authSupply(proxy);
     emit authSupply(profile);
-    emit sigConnect();
+    // The same sign-in goes on: its error's reset is owed to its end.
+    emit sigContinue();
 }
 
 void Manager::_connectRequested()
@@ -505,7 +518,7 @@ void Manager::_netError(ORVO::NetworkManager::Error err, QString msg)
 {
     const QString errStr = NetworkManager::errorString(err);
     LOG_DEBUG << "[Manager] network error: " << int(err) << " (" << errStr << ")";
-    _clear();
+    _resetOrOwe();
     emit sigError(ORVO::ModuleNetworkManager, errStr, msg);
 }
 
@@ -515,18 +528,13 @@ void Manager::_processError(ORVO::ProcessManager::Error err, QString msg)
     LOG_DEBUG << "[Manager] process error: " << int(err) << " " << errStr;
     // A location that could not be stored ends nothing: the program runs.
     if (err != ProcessManager::ErrorNotSaved)
-        _clear();
+        _resetOrOwe();
     emit sigError(ORVO::ModuleProcessManager, errStr, msg);
 }
 
 void Manager::_apiError(libvelcor::Error err)
 {
     const int code = err.getCode();
-    // An error while the user's sign-in lasts is its stumble: the service
-    // retries the tunnel with the sign-in's profile, which it keeps until
-    // the sign-in ends, and is reset then. Resetting it now would have the
-    // retry connect somewhere else, and the sign-in log in there.
-    const bool clear = !apiManager->isSignInLasting();
     switch (code) {
     case 100:
     case 200:
@@ -535,10 +543,7 @@ void Manager::_apiError(libvelcor::Error err)
         prevApiCode = code;
         emit sigError(ORVO::ModuleApiManager, err.getDesc(), err.getExtra());
         emit stateChanged(libvelcor::StateError);
-        if (clear)
-            _clear();
-        else
-            resetOwed = true;
+        _resetOrOwe();
         return;
     case 201:
         questionOpen = true;
@@ -557,10 +562,7 @@ void Manager::_apiError(libvelcor::Error err)
         return;
     default:
         emit sigError(ORVO::ModuleApiManager, err.getDesc(), err.getExtra());
-        if (clear)
-            _clear();
-        else
-            resetOwed = true;
+        _resetOrOwe();
         return;
     }
 }

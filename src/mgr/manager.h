@@ -83,6 +83,8 @@ signals:
     void serverAddrSupply(QString addr, QString fallbackAddr);
     void requestAction(QVariantMap data);
     void sigConnect();
+    // The user's OK to the service's question: the sign-in goes on.
+    void sigContinue();
     void sigDisconnect();
     // The service coordinator's word on how the connection up is shown.
     void plainConnection(bool up, QString noPortal);
@@ -120,6 +122,9 @@ private slots:
 private:
     int _setup();
     int _clear();
+    // A failure's reset of the service's profile and credentials: now, or
+    // at the end of the sign-in that lasts.
+    void _resetOrOwe();
     int _clearConfig();
     void _emitFragment(const QVariantMap& fragment);
 

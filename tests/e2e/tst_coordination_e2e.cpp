@@ -351,23 +351,27 @@ void TestCoordinationE2E::quitWithSilentServerStillStops()
 void TestCoordinationE2E::untrustedServer_data()
 {
     QTest::addColumn<bool>("accept");
-    QTest::addColumn<int>("answerAfter");    // ms the box stays open
-    QTest::addColumn<bool>("signOutFirst");  // a sign-out and a new sign-in before
+    QTest::addColumn<int>("answerAfter"); // ms the box stays open
+    // Before the question: a sign-out and a new sign-in, an error that the
+    // sign-in goes on through, or a failed portal download.
+    QTest::addColumn<QString>("before");
     QTest::addColumn<bool>("failMeanwhile"); // error 200 and state 1 while it is open
-    QTest::newRow("accepted") << true << 0 << false << false;
-    QTest::newRow("refused") << false << 0 << false << false;
+    QTest::newRow("accepted") << true << 0 << "" << false;
+    QTest::newRow("refused") << false << 0 << "" << false;
     // Longer than three heartbeat intervals.
-    QTest::newRow("accepted after 4 s") << true << 4000 << false << false;
-    QTest::newRow("refused after 4 s") << false << 4000 << false << false;
-    QTest::newRow("accepted after a sign-out") << true << 0 << true << false;
-    QTest::newRow("accepted after the attempt failed") << true << 0 << false << true;
+    QTest::newRow("accepted after 4 s") << true << 4000 << "" << false;
+    QTest::newRow("refused after 4 s") << false << 4000 << "" << false;
+    QTest::newRow("accepted after a sign-out") << true << 0 << "sign-out" << false;
+    QTest::newRow("accepted after the attempt failed") << true << 0 << "" << true;
+    QTest::newRow("accepted after an error, twice") << true << 0 << "error" << false;
+    QTest::newRow("accepted after a failed download") << true << 0 << "download" << false;
 }
 
 void TestCoordinationE2E::untrustedServer()
 {
     QFETCH(bool, accept);
     QFETCH(int, answerAfter);
-    QFETCH(bool, signOutFirst);
+    QFETCH(QString, before);
     QFETCH(bool, failMeanwhile);
 
     Rig rig;
@@ -377,17 +381,26 @@ void TestCoordinationE2E::untrustedServer()
                                          : orvofake::FakeGui::Refuse;
     rig.gui->queryDelayMs = answerAfter;
     emit rig.login()->authSupply(Rig::proxy());
-    if (signOutFirst) {
+    if (before == "sign-out") {
         rig.login()->signIn(Rig::userPass(), Rig::security());
         emit rig.gui->sigDisconnect();
     }
     rig.login()->signIn(Rig::userPass(), Rig::security(true, QStringLiteral("ca.pem")));
     QTRY_VERIFY_WITH_TIMEOUT(rig.actionsSince(0).contains(QStringLiteral("start")), 5000);
+    if (before == "error") {
+        rig.sim.emitError(200, QStringLiteral("Authentication failed"));
+        rig.sim.emitState(libvelcor::StateError);
+    } else if (before == "download") {
+        rig.web.setStatus(QStringLiteral("/broken/"), 500);
+        emit rig.window()->startDownload(rig.web.baseUrl() + QStringLiteral("/broken"), "");
+    }
+    const int errors = before == "error" || before == "download" ? 1 : 0;
+    QTRY_COMPARE(rig.log.count(QStringLiteral("gui._gotError")), errors);
     const int mark = rig.simMark();
 
     rig.sim.emitError(201, QStringLiteral("Untrusted server"), QStringLiteral("self-signed"));
     QTRY_COMPARE_WITH_TIMEOUT(rig.log.count(QStringLiteral("gui._gotQuery")), 1, 5000);
-    QCOMPARE(rig.log.count(QStringLiteral("gui._gotError")), 0);
+    QCOMPARE(rig.log.count(QStringLiteral("gui._gotError")), errors);
     if (failMeanwhile) { // the OK comes after the attempt has ended
         rig.sim.emitError(200, QStringLiteral("Authentication failed"));
         rig.sim.emitState(libvelcor::StateError);
@@ -410,6 +423,10 @@ void TestCoordinationE2E::untrustedServer()
                      .toMap(),
                  (QVariantMap{{QStringLiteral("verify_ca"), false},
                               {QStringLiteral("ca"), QStringLiteral("ca.pem")}}));
+        // The same sign-in goes on: asked again, the OK holds again.
+        const int again = rig.simMark();
+        rig.sim.emitError(201, QStringLiteral("Untrusted server"), QStringLiteral("self-signed"));
+        QTRY_VERIFY(rig.actionsSince(again).contains(QStringLiteral("start")));
     } else {
         // Refused, the defaults; an answer after the error that the sign-in
         // goes on through sends nothing, and the service keeps its profile.

@@ -60,6 +60,11 @@ void TestGuiWiring::receiverOrder_data()
                emit g.stateChanged(libvelcor::StateConnected);
            })
         << QStringList{"window.stateChanged", "tray._stateChanged"};
+    QTest::newRow("sign-in lasts: the sign-in form too")
+        << Trigger([](Gui& g, FakeLoginPlugin&, FakeMainWindow&, FakeTray&) {
+               emit g.signInLasts(true);
+           })
+        << QStringList{"login.signInLasts", "window.signInLasts", "tray.signInLasts"};
     QTest::newRow("progress: window, then tray")
         << Trigger([](Gui& g, FakeLoginPlugin&, FakeMainWindow&, FakeTray&) {
                emit g.progress(libvelcor::Progress());
@@ -125,7 +130,7 @@ void TestGuiWiring::missingEnd()
     FakeMainWindow window(&calls, false, false);
     orvotest::LogCapture log;
     QCOMPARE(guiwiring::connectLogin(&gui, nullptr, &window), -1);
-    QCOMPARE(log.linesAt(QStringLiteral("ERROR")).size(), 11);
+    QCOMPARE(log.linesAt(QStringLiteral("ERROR")).size(), 12);
     emit gui.configSupplyInt(QVariant());
     QCOMPARE(calls.names(), QStringList({"window.configReceive"}));
 }

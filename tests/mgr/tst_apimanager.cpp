@@ -543,8 +543,18 @@ void TestApiManager::signInLastsUntilItsTunnelEnds_data()
     QTest::newRow("A, LOGOUT while the service is lost")
         << "A" << QList<int>{0, 1} << "while lost" << -1;
     QTest::newRow("A, the service lost while connected") << "A" << QList<int>{0, 1} << "" << 4;
-    QTest::newRow("A, then the web client told B") << "A, told B" << QList<int>{0, 1} << "" << -1;
+    QTest::newRow("A, then the web client told B")
+        << "A, told B" << QList<int>{0, 1} << "answers" << -1;
     QTest::newRow("A, its login sent on to B (307)") << "307" << QList<int>{0, 1} << "" << -1;
+    QTest::newRow("A, its password change sent on to B (307)")
+        << "307 change" << QList<int>{0, 1} << "" << -1;
+    QTest::newRow("A, then another id at its address")
+        << "A, then another id" << QList<int>{0, 1} << "" << -1;
+    // The first answer a failure or none, A again at the retry; or too late,
+    // A when asked again at the same rise.
+    QTest::newRow("refused, then A") << "refused, then A" << QList<int>{1} << "" << -1;
+    QTest::newRow("none, then A") << "none, then A" << QList<int>{1} << "" << -1;
+    QTest::newRow("too late, then A") << "too late, then A" << QList<int>{0} << "" << -1;
 }
 
 void TestApiManager::signInLastsUntilItsTunnelEnds()
@@ -556,8 +566,11 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     const int delayMs = 15;
     const int boundMs = 120;
     ORVO::ApiManager::setDelays(5, delayMs, boundMs);
+    const int tooLateMs = answer == "too late, then A" ? 500 : 30000;
+    libvelcor::Api::setRequestTimeout(tooLateMs);
     const auto restore = qScopeGuard([] {
         ORVO::ApiManager::setDelays(ORVO::ApiManager::StartDelayMs, ORVO::ApiManager::LoginDelayMs);
+        libvelcor::Api::setRequestTimeout(30000);
     });
     Rig rig;
     QVERIFY(rig.start());
@@ -570,16 +583,22 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     server = a.value("server").toMap();
     server.insert("fallback_openvpn_internal_ip", "localhost");
     const QVariantMap fallbackB{{"server", server}};
-    if (answer == "none")
+    const QUuid otherId("{00000000-0000-4000-8000-000000000001}");
+    server = a.value("server").toMap();
+    server.insert("uuid", otherId.toString());
+    const QVariantMap other{{"server", server}};
+    if (answer.startsWith("none"))
         rig.sim.setConfigReply(QVariantMap{});
-    else if (answer == "failure")
+    else if (answer == "failure" || answer == "refused, then A")
         rig.sim.setResultCode("setup.configRetrieve", 5);
     else if (answer == "late")
         rig.sim.setConfigReply(a, delayMs * 6);
     else if (answer == "never")
         rig.sim.setConfigReply(a, 600000);
-    else if (answer == "307")
-        rig.web.setResponse(TestServer::LoginPath, 307, "", "text/plain",
+    else if (answer.startsWith("307"))
+        rig.web.setResponse(answer == "307" ? TestServer::LoginPath
+                                            : TestServer::ChangePasswordPath,
+                            307, "", "text/plain",
                             {{"Location", "http://localhost:" + QByteArray::number(rig.web.port()) +
                                               TestServer::LoginPath}});
     if (logout == "silent" || logout == "slow")
@@ -593,6 +612,7 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     int loginsAtEnd = 0;
     int retrievalsAtEnd = 0;
     int errorsSeen = 0;
+    bool switched = false;
     const auto retrievals = [&rig]() {
         return rig.valuesSince(QStringLiteral("setup.configRetrieve"), 0).size();
     };
@@ -660,7 +680,8 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
                 }
                 stopped();
             };
-            logout == "while lost" ? lose(press) : press();
+            // Long enough for the "stop" to be lost with the connection.
+            logout == "while lost" ? lose([&] { press(), QTest::qWait(300); }) : press();
             // Within the bound, whatever the server does; again to a
             // service that is back.
             if (lasts)
@@ -675,10 +696,28 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         const int postsBefore = loginPosts(rig);
         const int pagesBefore = count(rig, "portal.gotPages");
         const int reports = count(rig, "window.stateChanged");
-        rig.sim.emitState(st);
-        QTRY_VERIFY_WITH_TIMEOUT(count(rig, "window.stateChanged") > reports, 5000);
+        const int asked = retrievals();
         const bool up = st == 3 || st == 4;
         const bool rose = up && state != 3 && state != 4;
+        // The first rise of a sign-in into "connected" answered too late.
+        const bool late = answer == "too late, then A" && !switched && st == 4 && rose && lasts;
+        if (late)
+            rig.sim.setConfigReply(a, tooLateMs * 2);
+        rig.sim.emitState(st);
+        QTRY_VERIFY_WITH_TIMEOUT(count(rig, "window.stateChanged") > reports, 5000);
+        if (late) {
+            QTRY_VERIFY(retrievals() > asked);
+            rig.sim.setConfigReply(a);
+            switched = true;
+        }
+        // After the first answer, the service's own retry names A.
+        const bool retried = answer == "refused, then A" || answer == "none, then A";
+        if (retried && !switched && rose && lasts && !stopping) {
+            QTRY_VERIFY(noPortal(rig).startsWith("No portal comes for this connection"));
+            rig.sim.setResultCode("setup.configRetrieve", 0);
+            rig.sim.clearConfigReply();
+            switched = true;
+        }
         if (st <= 1) {
             found = false;
             if (st == 0)
@@ -692,7 +731,7 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
             QTRY_VERIFY(noPortal(rig).startsWith("No portal comes for this connection"));
         // Back after an error or a lost service: its pages anew at the
         // rise, and a login to A at each report of "connected".
-        if (going && answer == "A" && st == 4) {
+        if (going && (answer == "A" || (switched && answer.endsWith("then A"))) && st == 4) {
             QTRY_VERIFY_WITH_TIMEOUT(loginPosts(rig) > postsBefore, 5000);
             QVERIFY(!rose || count(rig, "portal.gotPages") > pagesBefore);
         }
@@ -711,12 +750,14 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         // or B as the fallback that it then runs on.
         if (answer.startsWith("A, then") &&
             rig.log.count(QStringLiteral("portal.gotPages")) > pagesAtSignIn) {
-            rig.sim.setConfigReply(answer == "A, then B" ? b : fallbackB);
+            rig.sim.setConfigReply(answer == "A, then B"            ? b
+                                   : answer == "A, then another id" ? other
+                                                                    : fallbackB);
             if (answer != "A, then B")
                 rig.sim.emitFallback(true);
         }
         // Or the web client is told B. The password change goes to A only.
-        if (answer == "A, then B" || answer == "A, told B") {
+        if (answer == "A, then B" || answer == "A, told B" || answer == "307 change") {
             QTRY_VERIFY(!rig.api()->getLodestarApi()->isBusy());
             if (answer == "A, told B" && count(rig, "portal.gotPages") > 0)
                 emit rig.api()->serverAddrSupply(QStringLiteral("localhost"), QString());
@@ -724,11 +765,16 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         }
 
         const QString step = QStringLiteral("step %1 (%2)").arg(i).arg(st);
+        // Each on a connection of its own, which no later tunnel takes; no
+        // change made after LOGOUT.
         for (const TestServer::Request& r : rig.web.requests())
-            QVERIFY2(r.headers.value("host").startsWith("127.0.0.1:"), qPrintable(step));
+            QVERIFY2(r.headers.value("host").startsWith("127.0.0.1:") &&
+                         r.headers.value("connection") == "close" &&
+                         !r.body.contains("chosenByPortal"),
+                     qPrintable(step));
         // Nor do the portal's pages come from anywhere else.
         QVERIFY2(QStringList({"", "127.0.0.1"}).contains(rig.portal()->addr) &&
-                     rig.portal()->fallbackAddr.isEmpty(),
+                     rig.portal()->fallbackAddr.isEmpty() && rig.portal()->serverId != otherId,
                  qPrintable(step));
         if (!going) {
             QVERIFY2(loginPosts(rig) == loginsAtEnd, qPrintable(step));
@@ -823,31 +869,61 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
     QTRY_VERIFY(noPortal(rig).contains("another management server"));
     QTest::qWait(LoginWaitMs);
     QCOMPARE(loginPosts(rig), posts);
+    // Back after an error, the tunnel is asked about anew: a login due
+    // before the answer waits for it, and goes nowhere once it names B.
+    rig.sim.emitState(libvelcor::StateIdle);
+    rig.sim.clearConfigReply();
+    QVERIFY(rig.signInManaged());
+    rig.sim.setConfigReply(QVariantMap{{"server", server}}, LoginWaitMs);
+    rig.sim.emitState(libvelcor::StateError);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_VERIFY(noPortal(rig).contains("another management server"));
+    QCOMPARE(loginPosts(rig), posts + 1);
 
     // A sign-out while the login again after a reconnection is under way
-    // logs out at once; a password change that the tunnel's going leaves
-    // unanswered is told.
+    // logs out at once; a password change meanwhile goes nowhere.
     rig.sim.emitState(libvelcor::StateIdle);
     rig.sim.clearConfigReply();
     QVERIFY(rig.signInManaged());
     rig.web.setDelay(QLatin1String(TestServer::LoginPath), 3000);
     rig.sim.emitState(libvelcor::StateReconnecting);
     rig.sim.emitState(libvelcor::StateConnected);
-    QTRY_COMPARE(loginPosts(rig), posts + 2);
+    QTRY_COMPARE(loginPosts(rig), posts + 3);
     const int logouts = requests(rig, TestServer::LogoutPath);
+    const int changes = requests(rig, TestServer::ChangePasswordPath);
+    emit rig.portal()->changePassword(QStringLiteral("demo"));
     emit rig.window()->sigDisconnect();
     QTRY_COMPARE_WITH_TIMEOUT(requests(rig, TestServer::LogoutPath), logouts + 1, 1000);
+    QCOMPARE(requests(rig, TestServer::ChangePasswordPath), changes);
+    // A login answered once the web client was told another server is not
+    // taken.
+    rig.sim.emitState(libvelcor::StateIdle);
+    rig.web.setDelay(QLatin1String(TestServer::LoginPath), LoginWaitMs);
+    QVERIFY(rig.signIn());
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_COMPARE(loginPosts(rig), posts + 4);
+    emit rig.api()->serverAddrSupply(QStringLiteral("localhost"), QString());
+    QTest::qWait(LoginWaitMs * 2);
+    QCOMPARE(count(rig, "window.loggedIn"), posts + 2);
+
+    // A login due while a change is under way waits for its answer; a
+    // change that the tunnel's going leaves unanswered is told.
     rig.sim.emitState(libvelcor::StateIdle);
     rig.web.clearPath(QLatin1String(TestServer::LoginPath));
     QVERIFY(rig.signInManaged());
+    rig.web.setDelay(QLatin1String(TestServer::ChangePasswordPath), LoginWaitMs * 2);
+    emit rig.portal()->changePassword(QStringLiteral("demo"));
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_COMPARE(count(rig, "gui._gotAuthChanged"), 1);
+    QTRY_COMPARE(loginPosts(rig), posts + 6);
+    QTRY_VERIFY(!rig.api()->getLodestarApi()->isBusy());
     rig.web.setDelay(QLatin1String(TestServer::ChangePasswordPath), 3000);
     emit rig.portal()->changePassword(QStringLiteral("demo"));
-    QTRY_VERIFY(requests(rig, TestServer::ChangePasswordPath) > 0);
+    QTRY_VERIFY(requests(rig, TestServer::ChangePasswordPath) > changes + 1);
+    const int boxes = count(rig, "gui._gotError");
     rig.sim.emitState(libvelcor::StateReconnecting);
-    QTRY_VERIFY(rig.log.last(QStringLiteral("gui._gotError"))
-                    .args.value(2)
-                    .toString()
-                    .contains("may be in force"));
+    QTRY_COMPARE(count(rig, "gui._gotError"), boxes + 1);
+    QVERIFY(rig.log.last("gui._gotError").args.value(2).toString().contains("may be in force"));
 }
 
 ORVO_TEST_MAIN(TestApiManager)

@@ -126,6 +126,11 @@ void FakeLoginPlugin::plainConnection(bool up, QString noPortal)
     log->add(QStringLiteral("login"), QStringLiteral("plainConnection"), {up, noPortal});
 }
 
+void FakeLoginPlugin::signInLasts(bool lasts)
+{
+    log->add(QStringLiteral("login"), QStringLiteral("signInLasts"), {lasts});
+}
+
 void FakeLoginPlugin::onStateChanged(libvelcor::State st)
 {
     log->add(QStringLiteral("login"), QStringLiteral("stateChanged"), {int(st)});

@@ -86,6 +86,7 @@ signals:
 
 public slots:
     void plainConnection(bool up, QString noPortal);
+    void signInLasts(bool lasts);
 
 private slots:
     void onDisconnect();

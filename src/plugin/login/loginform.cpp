@@ -152,6 +152,8 @@ LoginForm::LoginForm(QWidget* parent) : QWidget(parent), ui(new Ui_LoginForm)
     ui->profileHint->setObjectName(QStringLiteral("textLg"));
     // One line, two where a longer note stands in for it.
     ui->profileHint->setWordWrap(true);
+    // It may say what the service named: text, never markup.
+    ui->profileHint->setTextFormat(Qt::PlainText);
     ui->profileHint->setAlignment(Qt::AlignCenter);
     ui->profileHint->setFixedWidth(410);
 
@@ -236,10 +238,11 @@ void LoginForm::setProgress(int step, int totSteps, QString const& desc)
     Q_UNUSED(desc);
 }
 
-void LoginForm::setBlocked(bool blocked)
+void LoginForm::applyLock()
 {
-    // While a connection is up no field of the form takes input: nothing
-    // typed here would go anywhere.
+    // While a connection is up or a sign-in lasts no field of the form
+    // takes input: nothing typed here would go anywhere.
+    const bool blocked = !signedOut || signInLasting;
     ui->profileComboBox->setEnabled(!blocked);
     ui->passwordEdit->setEnabled(!blocked);
     infoButton->setEnabled(!blocked);
@@ -259,6 +262,7 @@ void LoginForm::setBlocked(bool blocked)
 void LoginForm::setNoPortal(const QString& why)
 {
     noPortal = why;
+    applyLock();
 }
 
 void LoginForm::resetCredentials()
@@ -269,6 +273,13 @@ void LoginForm::resetCredentials()
 void LoginForm::setSignedOut(bool newSignedOut)
 {
     signedOut = newSignedOut;
+    applyLock();
+}
+
+void LoginForm::setSignInLasts(bool lasts)
+{
+    signInLasting = lasts;
+    applyLock();
 }
 
 void LoginForm::showServerAddress(bool visible)
@@ -453,10 +464,11 @@ void LoginForm::showPasswordField()
 
 void LoginForm::signIn(bool formInSight)
 {
-    // Return in the (emptied) password field while connected would start
-    // the tunnel again with an empty password.
-    if (!signedOut) {
-        LOG_DEBUG << "[LoginForm] Not signed out: no sign-in started";
+    // Return in the (emptied) password field while connected, or while the
+    // service retries the sign-in that lasts, would start another over it
+    // with an empty password.
+    if (!signedOut || signInLasting) {
+        LOG_DEBUG << "[LoginForm] Connected, or a sign-in lasts: no sign-in started";
         return;
     }
     // A sign-in goes only with saved profiles, and none may change under

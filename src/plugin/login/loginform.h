@@ -49,16 +49,18 @@ public:
     LoginForm& operator=(const LoginForm&) = delete;
 
     void setProgress(int step, int totSteps, QString const& desc);
-    void setBlocked(bool blocked);
     void resetCredentials();
     // Brings the window the form is seen in to the front, the password
     // field focused.
     void showPasswordField();
-    // Whether the connection is down (idle, error, or none reported yet):
-    // only then does a sign-in request start anything.
+    // Whether the connection is down (idle, error, or none reported yet),
+    // and whether a sign-in of the user's lasts (from SIGN IN until its
+    // tunnel is over, errors and a lost service included): while either is
+    // up, the form is locked and starts nothing.
     void setSignedOut(bool signedOut);
+    void setSignInLasts(bool lasts);
     // Why no portal comes for the connection up (empty: none was to come):
-    // while blocked, a management-server profile's form says it.
+    // while locked, a management-server profile's form says it.
     void setNoPortal(const QString& why);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -102,6 +104,8 @@ private:
     // Shows the password field as the combo box's profile asks.
     void applyShownFieldState();
     void initLineEdit(LineEdit* edit);
+    // Locks the form, or opens it, as the connection and the sign-in call for.
+    void applyLock();
     // Shows the password field and its label as the profile asks.
     void applyFieldState(ORVO::ConnProfile* profile);
     // Opens the profile editor (made once, over this form's store) on the
@@ -114,5 +118,6 @@ private:
     ORVO::ConnProfiles profiles;
     QPointer<ProfilesDialog> editor;
     bool signedOut = true;
+    bool signInLasting = false;
     QString noPortal;
 };

@@ -78,8 +78,8 @@ ORVO::PluginWindow* LoginPlugin::newWindow(const QVariantMap& args)
     window = new ORVO::PluginWindow();
     loginForm = new LoginForm(nullptr);
     loginForm->setSignedOut(signedOut);
+    loginForm->setSignInLasts(signInLasting);
     loginForm->setNoPortal(noPortal);
-    loginForm->setBlocked(!signedOut);
     advForm = new AdvForm(nullptr);
     logForm = new LogForm(nullptr);
     logFormExt = new LogForm(nullptr);
@@ -224,10 +224,9 @@ void LoginPlugin::onStateChanged(libvelcor::State st)
         signedOut = false;
     if (!loginForm)
         return;
-    loginForm->setSignedOut(signedOut);
-    // Blocked however the session was first heard of (a session that the
+    // Locked however the session was first heard of (a session that the
     // service ran before the client started is first heard as connected).
-    loginForm->setBlocked(!signedOut);
+    loginForm->setSignedOut(signedOut);
     if (st == libvelcor::StateConnected)
         loginForm->resetCredentials();
 }
@@ -239,7 +238,13 @@ void LoginPlugin::plainConnection(bool up, QString why)
     if (!loginForm)
         return;
     loginForm->setNoPortal(why);
-    loginForm->setBlocked(!signedOut);
+}
+
+void LoginPlugin::signInLasts(bool lasts)
+{
+    signInLasting = lasts;
+    if (loginForm)
+        loginForm->setSignInLasts(lasts);
 }
 
 void LoginPlugin::setVpnTimeout(int seconds)

@@ -74,6 +74,8 @@ public slots:
     // The connection up is shown as a plain one; noPortal: why no portal
     // comes, which the form of a management-server profile then says.
     void plainConnection(bool up, QString noPortal);
+    // A sign-in of the user's lasts: the form starts nothing meanwhile.
+    void signInLasts(bool lasts);
 
 private slots:
     void onConnect();
@@ -108,6 +110,7 @@ private:
 
     // The connection is down, as the last state said; given to each form.
     bool signedOut = true;
+    bool signInLasting = false;
     // Why no portal comes for the connection up, when one might have.
     QString noPortal;
 };

@@ -23,6 +23,7 @@ public:
 
 public slots:
     void plainConnection(bool, QString) {}
+    void signInLasts(bool) {}
     void setProgress(int, int, const QString&) override {}
 
 signals:

@@ -39,6 +39,7 @@ public:
 public slots:
     void setProgress(int step, int totSteps, const QString& description) override;
     void plainConnection(bool up, QString why) { noPortal = up ? why : QString(); }
+    void signInLasts(bool) {}
 
 signals:
     void authRequest();
