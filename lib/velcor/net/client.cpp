@@ -89,8 +89,22 @@ QByteArray Client::encodeForm(const QUrl& params)
     return form;
 }
 
+bool Client::staysOnServer(const QUrl& from, const QUrl& to)
+{
+    const auto port = [](const QUrl& u) {
+        return u.port(u.scheme().toLower() == QLatin1String("https") ? 443 : 80);
+    };
+    const QString scheme = from.scheme().toLower();
+    const QString toScheme = to.scheme().toLower();
+    if (from.host().isEmpty() || from.host() != to.host())
+        return false;
+    if (scheme == QLatin1String("http") && toScheme == QLatin1String("https"))
+        return port(to) == 443;
+    return scheme == toScheme && port(from) == port(to);
+}
+
 int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, QByteArray>& headers,
-                const QSslConfiguration& sslConfiguration, Redirects redirects)
+                const QSslConfiguration& sslConfiguration)
 {
     if (reply) {
         VLOG_NOTICE << "[Client] abandoning the request in flight to " << _where();
@@ -101,6 +115,7 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
     url = target;
     if (url.port() == -1 && portOverride() > 0)
         url.setPort(portOverride());
+    current = url;
 
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() ||
@@ -122,8 +137,7 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
 
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         redirects == SameServer ? QNetworkRequest::UserVerifiedRedirectPolicy
-                                                 : QNetworkRequest::NoLessSafeRedirectPolicy);
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
@@ -139,12 +153,13 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
     body.clear();
     sslErrorTexts.clear();
     VLOG_DEBUG << "[Client] POST " << _where();
-    reply = manager->post(request, encodeForm(params));
+    const QByteArray fields = encodeForm(params);
+    form = !fields.isEmpty();
+    reply = manager->post(request, fields);
     connect(reply, SIGNAL(readyRead()), this, SLOT(_readyRead()));
     connect(reply, SIGNAL(sslErrors(QList<QSslError>)), this, SLOT(_sslErrors(QList<QSslError>)));
     connect(reply, SIGNAL(finished()), this, SLOT(_finished()));
-    if (redirects == SameServer)
-        connect(reply, SIGNAL(redirected(QUrl)), this, SLOT(_redirected(QUrl)));
+    connect(reply, SIGNAL(redirected(QUrl)), this, SLOT(_redirected(QUrl)));
     // The whole request, not each silence: a server that drips its reply
     // must not hold the caller for ever.
     timer.start(timeoutMs);
@@ -165,8 +180,9 @@ void Client::reset()
 
 QString Client::_where() const
 {
-    // Never the query or user information: they may carry secrets.
-    return url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+    // Where the request is now, redirects followed. Never the query or user
+    // information: they may carry secrets.
+    return current.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
 }
 
 void Client::_drop()
@@ -219,21 +235,24 @@ void Client::_redirected(const QUrl& target)
 {
     if (!reply || sender() != reply)
         return;
-    const auto origin = [](const QUrl& u) -> QString {
-        const QString scheme = u.scheme().toLower();
-        const int port = u.port(scheme == QLatin1String("https") ? 443 : 80);
-        return scheme + QStringLiteral("://") + u.host().toLower() + QLatin1Char(':') +
-               QString::number(port);
-    };
-    if (origin(target) == origin(url)) {
-        emit reply->redirectAllowed();
-        return;
-    }
     // The server's text: an address, kept short.
     const QString to =
         target.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment).left(256);
-    _fail(tr("%1 sent the request on to another server, %2: it was not followed").arg(_where(), to),
-          tr("the user's credentials go only to the server that was asked"));
+    if (!staysOnServer(current, target)) {
+        _fail(tr("%1 sent the request on to another server, %2: it was not followed")
+                  .arg(_where(), to),
+              tr("nothing was sent there: a request goes with its form, cookies and headers "
+                 "only to its own server"));
+        return;
+    }
+    // By now Qt has made the form's POST the GET that a 301, 302 or 303 asks for.
+    if (form && reply->operation() != QNetworkAccessManager::PostOperation) {
+        _fail(tr("%1 answered the form with another page, %2").arg(_where(), to),
+              tr("a redirect that makes the form a request for a page is no answer to it"));
+        return;
+    }
+    current = target;
+    emit reply->redirectAllowed();
 }
 
 void Client::_finished()
