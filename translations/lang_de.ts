@@ -1026,6 +1026,10 @@
         <source>a redirect that makes the form a request for a page is no answer to it</source>
         <translation>eine Weiterleitung, die aus dem Formular den Abruf einer Seite macht, ist keine Antwort darauf</translation>
     </message>
+    <message>
+        <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
+        <translation>%1 hat die Anfrage mehr als %2-mal weitergeleitet, zuletzt an %3: der Weiterleitung wurde nicht gefolgt</translation>
+    </message>
 </context>
 <context>
     <name>libvelcor::detail::ServiceConnection</name>

@@ -1026,6 +1026,10 @@
         <source>a redirect that makes the form a request for a page is no answer to it</source>
         <translation>a redirect that makes the form a request for a page is no answer to it</translation>
     </message>
+    <message>
+        <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
+        <translation>%1 sent the request on more than %2 times, the last to %3: it was not followed</translation>
+    </message>
 </context>
 <context>
     <name>libvelcor::detail::ServiceConnection</name>

@@ -1026,6 +1026,10 @@
         <source>a redirect that makes the form a request for a page is no answer to it</source>
         <translation>un inoltro che fa del modulo una richiesta di pagina non è una risposta al modulo</translation>
     </message>
+    <message>
+        <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
+        <translation>%1 ha inoltrato la richiesta più di %2 volte, l&apos;ultima a %3: l&apos;inoltro non è stato seguito</translation>
+    </message>
 </context>
 <context>
     <name>libvelcor::detail::ServiceConnection</name>

@@ -41,6 +41,8 @@ public:
     static constexpr int DefaultTimeoutMs = 30000;
     // A larger reply body fails instead of being kept.
     static constexpr qint64 MaxReplyBytes = 8 * 1024 * 1024;
+    // More redirects than this fail the request.
+    static constexpr int MaxRedirects = 5;
 
     explicit Client(QObject* parent = nullptr);
     ~Client() override;
@@ -102,6 +104,7 @@ private:
     QUrl url;
     QUrl current; // where the request is, once a redirect was followed
     bool form = false;
+    int redirects = 0; // followed so far
     QByteArray body;
     QStringList sslErrorTexts;
     QTimer timer;
