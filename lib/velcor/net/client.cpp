@@ -136,12 +136,12 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
         return -1;
     }
 
-    QNetworkRequest request(url);
+    // Redirects are followed here (_redirect), each as a request of its own:
+    // Qt's following takes the first request's cookies along, and under a
+    // verified policy Qt 5.15 leaks parts of the requests it followed.
+    request = QNetworkRequest(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    // Counted here (_redirected): a request that runs out of Qt 5.15's own
-    // count under a verified redirect policy leaks part of itself.
-    request.setMaximumRedirectsAllowed(2 * MaxRedirects);
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
     for (auto it = headers.cbegin(); it != headers.cend(); ++it)
@@ -156,17 +156,22 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
     body.clear();
     sslErrorTexts.clear();
     VLOG_DEBUG << "[Client] POST " << _where();
-    const QByteArray fields = encodeForm(params);
+    fields = encodeForm(params);
     form = !fields.isEmpty();
-    reply = manager->post(request, fields);
-    connect(reply, SIGNAL(readyRead()), this, SLOT(_readyRead()));
-    connect(reply, SIGNAL(sslErrors(QList<QSslError>)), this, SLOT(_sslErrors(QList<QSslError>)));
-    connect(reply, SIGNAL(finished()), this, SLOT(_finished()));
-    connect(reply, SIGNAL(redirected(QUrl)), this, SLOT(_redirected(QUrl)));
+    _send(true);
     // The whole request, not each silence: a server that drips its reply
     // must not hold the caller for ever.
     timer.start(timeoutMs);
     return 0;
+}
+
+void Client::_send(bool post)
+{
+    request.setUrl(current);
+    reply = post ? manager->post(request, fields) : manager->get(request);
+    connect(reply, SIGNAL(readyRead()), this, SLOT(_readyRead()));
+    connect(reply, SIGNAL(sslErrors(QList<QSslError>)), this, SLOT(_sslErrors(QList<QSslError>)));
+    connect(reply, SIGNAL(finished()), this, SLOT(_finished()));
 }
 
 void Client::reset()
@@ -234,10 +239,8 @@ void Client::_sslErrors(const QList<QSslError>& errors)
         sslErrorTexts << QStringLiteral("%1 (%2)").arg(e.errorString()).arg(int(e.error()));
 }
 
-void Client::_redirected(const QUrl& target)
+void Client::_redirect(const QUrl& target, bool keepsMethod)
 {
-    if (!reply || sender() != reply)
-        return;
     // The server's text: an address, kept short.
     const QString to =
         target.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment).left(256);
@@ -248,8 +251,8 @@ void Client::_redirected(const QUrl& target)
                  "only to its own server"));
         return;
     }
-    // By now Qt has made the form's POST the GET that a 301, 302 or 303 asks for.
-    if (form && reply->operation() != QNetworkAccessManager::PostOperation) {
+    // A 301, 302 or 303 asks for a page (a GET), which is no answer to a form.
+    if (form && !keepsMethod) {
         _fail(tr("%1 answered the form with another page, %2").arg(_where(), to),
               tr("a redirect that makes the form a request for a page is no answer to it"));
         return;
@@ -260,8 +263,15 @@ void Client::_redirected(const QUrl& target)
               QString());
         return;
     }
+    QNetworkReply* r = reply;
+    reply = nullptr;
+    r->disconnect(this);
+    r->deleteLater();
+    body.clear();
+    sslErrorTexts.clear();
     current = target;
-    emit reply->redirectAllowed();
+    VLOG_DEBUG << "[Client] sent on to " << _where();
+    _send(keepsMethod);
 }
 
 void Client::_finished()
@@ -279,6 +289,12 @@ void Client::_finished()
     const QByteArray data = body;
     lastStatus = status;
 
+    const QUrl location = r->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    if (netError == QNetworkReply::NoError && status >= 300 && status < 400 &&
+        !location.isEmpty()) {
+        _redirect(current.resolved(location), status == 307 || status == 308);
+        return;
+    }
     if (status >= 400) {
         _fail(tr("The server answered %1 %2 to %3").arg(status).arg(reason, _where()),
               tr("HTTP status %1").arg(status));

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
+#include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
 #include <QSslConfiguration>
@@ -92,9 +93,11 @@ private slots:
     void _finished();
     void _timedOut();
     void _sslErrors(const QList<QSslError>& errors);
-    void _redirected(const QUrl& target);
 
 private:
+    void _send(bool post);
+    // 307 and 308 keep the method and the form; the others ask for a GET.
+    void _redirect(const QUrl& target, bool keepsMethod);
     void _drop();
     void _fail(const QString& desc, const QString& extra);
     QString _where() const;
@@ -102,7 +105,9 @@ private:
     QNetworkAccessManager* manager;
     QPointer<QNetworkReply> reply;
     QUrl url;
-    QUrl current; // where the request is, once a redirect was followed
+    QUrl current;            // where the request is, once a redirect was followed
+    QNetworkRequest request; // the first, without its URL, for each redirect
+    QByteArray fields;
     bool form = false;
     int redirects = 0; // followed so far
     QByteArray body;
