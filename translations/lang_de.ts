@@ -417,6 +417,10 @@
         <source>Cannot write %1: %2</source>
         <translation>%1 kann nicht geschrieben werden: %2</translation>
     </message>
+    <message>
+        <source>The server&apos;s own file was sent on to another server, %1: it was not followed</source>
+        <translation>Die eigene Datei des Servers wurde an einen anderen Server weitergeleitet, %1: der Weiterleitung wurde nicht gefolgt</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::PluginWindow</name>
@@ -1014,8 +1018,20 @@
         <translation>%1 hat die Anfrage an einen anderen Server weitergeleitet, %2: der Weiterleitung wurde nicht gefolgt</translation>
     </message>
     <message>
-        <source>the user&apos;s credentials go only to the server that was asked</source>
-        <translation>die Zugangsdaten gehen nur an den angefragten Server</translation>
+        <source>nothing was sent there: a request goes with its form, cookies and headers only to its own server</source>
+        <translation>dorthin wurde nichts gesendet: eine Anfrage geht mit ihrem Formular, ihren Cookies und Kopfzeilen nur an ihren eigenen Server</translation>
+    </message>
+    <message>
+        <source>%1 answered the form with another page, %2</source>
+        <translation>%1 hat das Formular mit einer anderen Seite beantwortet, %2</translation>
+    </message>
+    <message>
+        <source>a redirect that makes the form a request for a page is no answer to it</source>
+        <translation>eine Weiterleitung, die aus dem Formular den Abruf einer Seite macht, ist keine Antwort darauf</translation>
+    </message>
+    <message>
+        <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
+        <translation>%1 hat die Anfrage mehr als %2-mal weitergeleitet, zuletzt an %3: der Weiterleitung wurde nicht gefolgt</translation>
     </message>
 </context>
 <context>

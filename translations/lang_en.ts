@@ -417,6 +417,10 @@
         <source>Cannot write %1: %2</source>
         <translation>Cannot write %1: %2</translation>
     </message>
+    <message>
+        <source>The server&apos;s own file was sent on to another server, %1: it was not followed</source>
+        <translation>The server&apos;s own file was sent on to another server, %1: it was not followed</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::PluginWindow</name>
@@ -1014,8 +1018,20 @@
         <translation>%1 sent the request on to another server, %2: it was not followed</translation>
     </message>
     <message>
-        <source>the user&apos;s credentials go only to the server that was asked</source>
-        <translation>the user&apos;s credentials go only to the server that was asked</translation>
+        <source>nothing was sent there: a request goes with its form, cookies and headers only to its own server</source>
+        <translation>nothing was sent there: a request goes with its form, cookies and headers only to its own server</translation>
+    </message>
+    <message>
+        <source>%1 answered the form with another page, %2</source>
+        <translation>%1 answered the form with another page, %2</translation>
+    </message>
+    <message>
+        <source>a redirect that makes the form a request for a page is no answer to it</source>
+        <translation>a redirect that makes the form a request for a page is no answer to it</translation>
+    </message>
+    <message>
+        <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
+        <translation>%1 sent the request on more than %2 times, the last to %3: it was not followed</translation>
     </message>
 </context>
 <context>

@@ -417,6 +417,10 @@
         <source>Cannot write %1: %2</source>
         <translation>Impossibile scrivere %1: %2</translation>
     </message>
+    <message>
+        <source>The server&apos;s own file was sent on to another server, %1: it was not followed</source>
+        <translation>Il file proprio del server è stato inoltrato a un altro server, %1: l&apos;inoltro non è stato seguito</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::PluginWindow</name>
@@ -1014,8 +1018,20 @@
         <translation>%1 ha inoltrato la richiesta a un altro server, %2: l&apos;inoltro non è stato seguito</translation>
     </message>
     <message>
-        <source>the user&apos;s credentials go only to the server that was asked</source>
-        <translation>le credenziali vanno solo al server interpellato</translation>
+        <source>nothing was sent there: a request goes with its form, cookies and headers only to its own server</source>
+        <translation>lì non è stato inviato nulla: una richiesta va con il suo modulo, i suoi cookie e le sue intestazioni solo al proprio server</translation>
+    </message>
+    <message>
+        <source>%1 answered the form with another page, %2</source>
+        <translation>%1 ha risposto al modulo con un&apos;altra pagina, %2</translation>
+    </message>
+    <message>
+        <source>a redirect that makes the form a request for a page is no answer to it</source>
+        <translation>un inoltro che fa del modulo una richiesta di pagina non è una risposta al modulo</translation>
+    </message>
+    <message>
+        <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
+        <translation>%1 ha inoltrato la richiesta più di %2 volte, l&apos;ultima a %3: l&apos;inoltro non è stato seguito</translation>
     </message>
 </context>
 <context>

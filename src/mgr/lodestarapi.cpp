@@ -101,10 +101,7 @@ int LodestarApi::_runClient(LodestarOp newOp, QUrl& url, QUrl params)
     url.setHost(isFallback ? fallbackAddr : addr);
     if (newOp == OpLogin)
         loginScheme = scheme;
-    // The user's name and password go nowhere but where they were sent.
-    const bool credentials = newOp == OpLogin || newOp == OpChangePassword;
-    client.run(url, params, headers, QSslConfiguration(),
-               credentials ? libvelcor::Client::SameServer : libvelcor::Client::AnyServer);
+    client.run(url, params, headers, QSslConfiguration());
     op = newOp;
     return 0;
 }

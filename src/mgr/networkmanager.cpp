@@ -9,6 +9,7 @@
 #include "common/cookiejar.h"
 #include "common/log.h"
 #include "common/utils.h"
+#include "libvelcor/client.h"
 #include "libvelcor/crypto.h"
 #include "libvelcor/utils.h"
 
@@ -144,6 +145,9 @@ void NetworkManager::_notTheFile(QNetworkReply* reply, const Download& d)
     else if (from.scheme() == QLatin1String("https") && scheme != QLatin1String("https"))
         why = tr("The download was redirected from a secure address to an insecure one: %1")
                   .arg(to.toString(QUrl::RemoveUserInfo));
+    else if (d.quiet && !libvelcor::Client::staysOnServer(from, to))
+        why = tr("The server's own file was sent on to another server, %1: it was not followed")
+                  .arg(to.toString(QUrl::RemoveUserInfo));
     else if (d.redirects >= MaxRedirects)
         why = tr("The download was redirected too many times: %1")
                   .arg(to.toString(QUrl::RemoveUserInfo));
@@ -152,6 +156,7 @@ void NetworkManager::_notTheFile(QNetworkReply* reply, const Download& d)
         LOG_DEBUG << "[NetworkManager] Redirected to " << to.toString(QUrl::RemoveUserInfo);
         Download next = d;
         ++next.redirects;
+        next.upgraded = d.upgraded || (d.quiet && scheme != from.scheme());
         if (_send(to, next))
             return;
         LOG_ERROR;
@@ -332,20 +337,20 @@ void NetworkManager::sslErrors(QNetworkReply* reply, const QList<QSslError>& err
 {
     LOG_TRACE;
     // Tolerated: servers with a private CA or addressed by IP. A certificate
-    // that signs itself is not.
+    // that signs itself is not, nor anything on a quiet download's way up
+    // from http, where only a certificate that checks out vouches for the
+    // host.
+    const bool upgraded = downloads.value(reply).upgraded;
     QList<QSslError> ignored;
     for (const QSslError& err : errors) {
-        switch (err.error()) {
-        case QSslError::SelfSignedCertificateInChain:
-        case QSslError::UnableToGetLocalIssuerCertificate:
-        case QSslError::UnableToVerifyFirstCertificate:
-        case QSslError::HostNameMismatch:
+        const QSslError::SslError code = err.error();
+        if (!upgraded && (code == QSslError::SelfSignedCertificateInChain ||
+                          code == QSslError::UnableToGetLocalIssuerCertificate ||
+                          code == QSslError::UnableToVerifyFirstCertificate ||
+                          code == QSslError::HostNameMismatch))
             ignored.append(err);
-            break;
-        default:
-            LOG_ERROR << "QSslError (" << int(err.error()) << "): " << err.errorString();
-            break;
-        }
+        else
+            LOG_ERROR << "QSslError (" << int(code) << "): " << err.errorString();
     }
     if (reply)
         reply->ignoreSslErrors(ignored);

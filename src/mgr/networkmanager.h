@@ -32,8 +32,9 @@ class ProcessManager;
 // elsewhere goes without it): a HEAD asks for the file name
 // ("Content-Disposition"), a GET writes the body into the chosen file.
 // Redirects are followed as a browser would, never from https to http; the
-// credential goes along only while they stay on the server. Owns the
-// program-wide cookie jar, which others borrow.
+// credential goes along only while they stay on the server, and a quiet
+// download never leaves it. Owns the program-wide cookie jar, which others
+// borrow.
 class NetworkManager : public QObject
 {
     Q_OBJECT
@@ -59,7 +60,9 @@ public:
 
     // An empty target asks for the file name (HEAD, answered by
     // queryDownloadTarget); a path fetches into that file (GET, answered by
-    // finished). quiet keeps failed replies from the user. 0 when sent.
+    // finished). quiet: the program's own fetch of a file of the management
+    // server (a logo), which keeps its failures from the user and follows
+    // no redirect off the server. 0 when sent.
     int startDownload(const QString& url, QString target, bool quiet);
     // Empties the shared cookie jar.
     int reset();
@@ -102,6 +105,7 @@ private:
         bool failed = false;                          // already reported (write error)
         int redirects = 0;                            // followed so far
         bool leftServer = false;                      // a request of it went elsewhere
+        bool upgraded = false;                        // quiet, sent on from http to https
         libvelcor::utils::AtomicFile* file = nullptr; // the target in the making; owned
     };
 

@@ -9,6 +9,7 @@
 
 #include <QHostInfo>
 #include <QNetworkAccessManager>
+#include <QNetworkCookie>
 #include <QNetworkCookieJar>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -44,12 +45,11 @@ struct Outcome
 };
 
 Outcome runAndWait(Client& client, const QString& url, const QUrl& params = QUrl(),
-                   const QSslConfiguration& ssl = QSslConfiguration(), int waitMs = 5000,
-                   Client::Redirects redirects = Client::AnyServer)
+                   const QSslConfiguration& ssl = QSslConfiguration(), int waitMs = 5000)
 {
     QSignalSpy done(&client, SIGNAL(complete(QString)));
     QSignalSpy failed(&client, SIGNAL(error(libvelcor::Error)));
-    client.run(QUrl(url), params, userAgent, ssl, redirects);
+    client.run(QUrl(url), params, userAgent, ssl);
     Outcome o;
     if (!QTest::qWaitFor([&]() { return done.count() + failed.count() > 0; }, waitMs))
         return o;
@@ -199,13 +199,13 @@ private slots:
         QCOMPARE(o.body, body);
     }
 
-    // A request that carries credentials (SameServer) follows a redirect
-    // only to its own server; 307 and 308 would send the form on.
+    // A request follows a redirect only on its server (or up to https on its
+    // port, the certificate good), and a form only where it is still posted.
     void redirects_data()
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("location"); // %1: the server's port, %2: another
-        QTest::addColumn<bool>("sameServer");
+        QTest::addColumn<bool>("credentials");
         QTest::addColumn<bool>("followed");
         QTest::newRow("302, a path") << 302 << "/new/" << false << true;
         QTest::newRow("credentials, 307 to itself")
@@ -216,30 +216,39 @@ private slots:
             << 308 << "http://127.0.0.1:%2/new/" << true << false;
         QTest::newRow("credentials, 307 to https")
             << 307 << "https://127.0.0.1:%1/new/" << true << false;
+        QTest::newRow("credentials, 307 up to https")
+            << 307 << "https://127.0.0.1/new/" << true << true;
+        QTest::newRow("credentials, 302 to a page") << 302 << "/new/" << true << false;
+        QTest::newRow("a cookie, 302 to another host")
+            << 302 << "http://localhost:%1/new/" << false << false;
     }
     void redirects()
     {
         QFETCH(int, status);
         QFETCH(QString, location);
-        QFETCH(bool, sameServer);
+        QFETCH(bool, credentials);
         QFETCH(bool, followed);
         if (location.contains("localhost") &&
             QHostInfo::fromName("localhost").addresses().isEmpty())
             QSKIP("the name localhost does not resolve on this system");
-        TestServer server;
+        TestServer server, tls;
         QVERIFY(server.listen());
+        QVERIFY(!location.startsWith("https://127.0.0.1/") || tls.listen(true, 443)); // root
+        TestServer::trustCaByDefault();
         location.replace("%1", QString::number(server.port()))
             .replace("%2", QString::number(server.port() == 65535 ? 1 : server.port() + 1));
         server.setResponse(QStringLiteral("/old/"), status, "moved", "text/plain",
                            {{"Location", location.toLatin1()}});
         server.setResponse(QStringLiteral("/new/"), 200, "here");
+        tls.setResponse(QStringLiteral("/new/"), 200, "here");
         Client client;
-        const Outcome o = runAndWait(client, server.baseUrl() + "/old/", form({{"pass", "secret"}}),
-                                     QSslConfiguration(), 5000,
-                                     sameServer ? Client::SameServer : Client::AnyServer);
+        client.getNetworkAccessManager()->cookieJar()->setCookiesFromUrl(
+            {QNetworkCookie("session", "1")}, QUrl(server.baseUrl()));
+        const Outcome o = runAndWait(client, server.baseUrl() + "/old/",
+                                     credentials ? form({{"pass", "secret"}}) : QUrl());
         QVERIFY(o.done);
         QCOMPARE(o.ok, followed);
-        QCOMPARE(server.requests(QStringLiteral("/new/")).size(), followed ? 1 : 0);
+        QCOMPARE((server.requests("/new/") + tls.requests("/new/")).size(), followed ? 1 : 0);
         if (!followed)
             QVERIFY2(o.error.getDesc().contains(location), qPrintable(o.error.getDesc()));
     }

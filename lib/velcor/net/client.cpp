@@ -89,8 +89,22 @@ QByteArray Client::encodeForm(const QUrl& params)
     return form;
 }
 
+bool Client::staysOnServer(const QUrl& from, const QUrl& to)
+{
+    const auto port = [](const QUrl& u) {
+        return u.port(u.scheme().toLower() == QLatin1String("https") ? 443 : 80);
+    };
+    const QString scheme = from.scheme().toLower();
+    const QString toScheme = to.scheme().toLower();
+    if (from.host().isEmpty() || from.host() != to.host())
+        return false;
+    if (scheme == QLatin1String("http") && toScheme == QLatin1String("https"))
+        return port(to) == 443;
+    return scheme == toScheme && port(from) == port(to);
+}
+
 int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, QByteArray>& headers,
-                const QSslConfiguration& sslConfiguration, Redirects redirects)
+                const QSslConfiguration& sslConfiguration)
 {
     if (reply) {
         VLOG_NOTICE << "[Client] abandoning the request in flight to " << _where();
@@ -101,6 +115,8 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
     url = target;
     if (url.port() == -1 && portOverride() > 0)
         url.setPort(portOverride());
+    current = url;
+    redirects = 0;
 
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() ||
@@ -120,11 +136,12 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
         return -1;
     }
 
-    QNetworkRequest request(url);
+    // Redirects are followed here (_redirect), each as a request of its own:
+    // Qt's following takes the first request's cookies along, and under a
+    // verified policy Qt 5.15 leaks parts of the requests it followed.
+    request = QNetworkRequest(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         redirects == SameServer ? QNetworkRequest::UserVerifiedRedirectPolicy
-                                                 : QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(5);
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
     for (auto it = headers.cbegin(); it != headers.cend(); ++it)
@@ -139,16 +156,22 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
     body.clear();
     sslErrorTexts.clear();
     VLOG_DEBUG << "[Client] POST " << _where();
-    reply = manager->post(request, encodeForm(params));
-    connect(reply, SIGNAL(readyRead()), this, SLOT(_readyRead()));
-    connect(reply, SIGNAL(sslErrors(QList<QSslError>)), this, SLOT(_sslErrors(QList<QSslError>)));
-    connect(reply, SIGNAL(finished()), this, SLOT(_finished()));
-    if (redirects == SameServer)
-        connect(reply, SIGNAL(redirected(QUrl)), this, SLOT(_redirected(QUrl)));
+    fields = encodeForm(params);
+    form = !fields.isEmpty();
+    _send(true);
     // The whole request, not each silence: a server that drips its reply
     // must not hold the caller for ever.
     timer.start(timeoutMs);
     return 0;
+}
+
+void Client::_send(bool post)
+{
+    request.setUrl(current);
+    reply = post ? manager->post(request, fields) : manager->get(request);
+    connect(reply, SIGNAL(readyRead()), this, SLOT(_readyRead()));
+    connect(reply, SIGNAL(sslErrors(QList<QSslError>)), this, SLOT(_sslErrors(QList<QSslError>)));
+    connect(reply, SIGNAL(finished()), this, SLOT(_finished()));
 }
 
 void Client::reset()
@@ -165,8 +188,9 @@ void Client::reset()
 
 QString Client::_where() const
 {
-    // Never the query or user information: they may carry secrets.
-    return url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
+    // Where the request is now, redirects followed. Never the query or user
+    // information: they may carry secrets.
+    return current.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment);
 }
 
 void Client::_drop()
@@ -215,25 +239,39 @@ void Client::_sslErrors(const QList<QSslError>& errors)
         sslErrorTexts << QStringLiteral("%1 (%2)").arg(e.errorString()).arg(int(e.error()));
 }
 
-void Client::_redirected(const QUrl& target)
+void Client::_redirect(const QUrl& target, bool keepsMethod)
 {
-    if (!reply || sender() != reply)
-        return;
-    const auto origin = [](const QUrl& u) -> QString {
-        const QString scheme = u.scheme().toLower();
-        const int port = u.port(scheme == QLatin1String("https") ? 443 : 80);
-        return scheme + QStringLiteral("://") + u.host().toLower() + QLatin1Char(':') +
-               QString::number(port);
-    };
-    if (origin(target) == origin(url)) {
-        emit reply->redirectAllowed();
-        return;
-    }
     // The server's text: an address, kept short.
     const QString to =
         target.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment).left(256);
-    _fail(tr("%1 sent the request on to another server, %2: it was not followed").arg(_where(), to),
-          tr("the user's credentials go only to the server that was asked"));
+    if (!staysOnServer(current, target)) {
+        _fail(tr("%1 sent the request on to another server, %2: it was not followed")
+                  .arg(_where(), to),
+              tr("nothing was sent there: a request goes with its form, cookies and headers "
+                 "only to its own server"));
+        return;
+    }
+    // A 301, 302 or 303 asks for a page (a GET), which is no answer to a form.
+    if (form && !keepsMethod) {
+        _fail(tr("%1 answered the form with another page, %2").arg(_where(), to),
+              tr("a redirect that makes the form a request for a page is no answer to it"));
+        return;
+    }
+    if (++redirects > MaxRedirects) {
+        _fail(tr("%1 sent the request on more than %2 times, the last to %3: it was not followed")
+                  .arg(_where(), QString::number(MaxRedirects), to),
+              QString());
+        return;
+    }
+    QNetworkReply* r = reply;
+    reply = nullptr;
+    r->disconnect(this);
+    r->deleteLater();
+    body.clear();
+    sslErrorTexts.clear();
+    current = target;
+    VLOG_DEBUG << "[Client] sent on to " << _where();
+    _send(keepsMethod);
 }
 
 void Client::_finished()
@@ -251,6 +289,12 @@ void Client::_finished()
     const QByteArray data = body;
     lastStatus = status;
 
+    const QUrl location = r->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    if (netError == QNetworkReply::NoError && status >= 300 && status < 400 &&
+        !location.isEmpty()) {
+        _redirect(current.resolved(location), status == 307 || status == 308);
+        return;
+    }
     if (status >= 400) {
         _fail(tr("The server answered %1 %2 to %3").arg(status).arg(reason, _where()),
               tr("HTTP status %1").arg(status));

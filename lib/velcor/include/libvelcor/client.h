@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
+#include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
 #include <QSslConfiguration>
@@ -21,6 +22,12 @@ namespace libvelcor {
 // (the query items of `params`) as application/x-www-form-urlencoded and
 // ends with complete(body) or error(libvelcor::Error).
 //
+// A request stays on its server: a redirect is followed only as far as
+// staysOnServer() allows, since Qt would take the first request's cookies
+// and headers wherever it pointed. A form is answered only by its own
+// answer: a redirect that would make it a request for a page (301, 302,
+// 303) fails it too. Neither is followed, and nothing is sent there.
+//
 // Every failure carries the code ErrorCode; the HTTP status or the network
 // error is in the description and the extra text.
 class Client : public QObject
@@ -35,12 +42,8 @@ public:
     static constexpr int DefaultTimeoutMs = 30000;
     // A larger reply body fails instead of being kept.
     static constexpr qint64 MaxReplyBytes = 8 * 1024 * 1024;
-
-    // Where a redirect may take a request: anywhere (up to five, never
-    // from https to http), or only to the same scheme, host and port, for a
-    // request that carries the user's credentials. A redirect elsewhere then
-    // fails the request, naming where it pointed.
-    enum Redirects { AnyServer, SameServer };
+    // More redirects than this fail the request.
+    static constexpr int MaxRedirects = 5;
 
     explicit Client(QObject* parent = nullptr);
     ~Client() override;
@@ -54,7 +57,7 @@ public:
     // from the event loop. A null sslConfiguration keeps the application's
     // default TLS configuration.
     int run(const QUrl& url, const QUrl& params, const QMap<QByteArray, QByteArray>& headers,
-            const QSslConfiguration& sslConfiguration, Redirects redirects = AnyServer);
+            const QSslConfiguration& sslConfiguration);
 
     // Abandons the request in flight (no signal follows). The caller
     // installs its cookie jar again.
@@ -75,6 +78,12 @@ public:
     // The form body as it is sent, for the query items of `params`.
     static QByteArray encodeForm(const QUrl& params);
 
+    // Whether a redirect from `from` to `to` (http or https) stays on the
+    // server: the same scheme, host and port, or up from http to https on
+    // the same host and https's own port, where the certificate, verified as
+    // usual, vouches for the host.
+    static bool staysOnServer(const QUrl& from, const QUrl& to);
+
 signals:
     void complete(QString body);
     void error(libvelcor::Error error);
@@ -84,10 +93,11 @@ private slots:
     void _finished();
     void _timedOut();
     void _sslErrors(const QList<QSslError>& errors);
-    // A redirect of a SameServer request: followed only to the same origin.
-    void _redirected(const QUrl& target);
 
 private:
+    void _send(bool post);
+    // 307 and 308 keep the method and the form; the others ask for a GET.
+    void _redirect(const QUrl& target, bool keepsMethod);
     void _drop();
     void _fail(const QString& desc, const QString& extra);
     QString _where() const;
@@ -95,6 +105,11 @@ private:
     QNetworkAccessManager* manager;
     QPointer<QNetworkReply> reply;
     QUrl url;
+    QUrl current;            // where the request is, once a redirect was followed
+    QNetworkRequest request; // the first, without its URL, for each redirect
+    QByteArray fields;
+    bool form = false;
+    int redirects = 0; // followed so far
     QByteArray body;
     QStringList sslErrorTexts;
     QTimer timer;
