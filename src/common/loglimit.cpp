@@ -111,6 +111,32 @@ void FloodAllowance::restore()
     balance = budget;
 }
 
+UserShare::UserShare(QObject* parent) : QObject(parent)
+{
+    clock.start();
+}
+
+bool UserShare::draw(qint64 bytes, bool first)
+{
+    // Under g_state, held by the limit that draws. Room for the first lines
+    // of the next command stays.
+    const qint64 kept = first ? 0 : limits::UserFirstLines * limits::UserLineBytes;
+    const qint64 now = clock.elapsed();
+    balance = qMin<double>(limits::UserShare.burst,
+                           balance + (now - refilledAt) * limits::UserShare.perSecond / 1000);
+    refilledAt = now;
+    if (balance - bytes < kept)
+        return false;
+    balance -= bytes;
+    return true;
+}
+
+void UserShare::restore()
+{
+    const std::lock_guard<std::mutex> lock(g_state);
+    balance = limits::UserShare.burst;
+}
+
 LimitScope::LimitScope(RateLimit* limit)
     : limit(limit), loopLevel(QThread::currentThread()->loopLevel()), outer(t_scope)
 {
@@ -201,6 +227,11 @@ void RateLimit::setAllowance(FloodAllowance* flood)
     allowance = flood;
 }
 
+void RateLimit::setUserShare(UserShare* share)
+{
+    userShare = share;
+}
+
 void RateLimit::setQuietTime(int ms)
 {
     quietMs = qMax(1, ms);
@@ -275,19 +306,10 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
 
 bool RateLimit::takeUser(int threshold, const char* word, qint64 bytes, bool first)
 {
-    // Room for the first lines of the next command stays.
-    const qint64 kept = first ? 0 : limits::UserFirstLines * limits::UserLineBytes;
     {
         const std::lock_guard<std::mutex> lock(g_state);
-        const qint64 now = clock.elapsed();
-        userBalance =
-            qMin<double>(limits::UserShare.burst,
-                         userBalance + (now - userRefilledAt) * limits::UserShare.perSecond / 1000);
-        userRefilledAt = now;
-        if (userBalance - bytes >= kept) {
-            userBalance -= bytes;
+        if (userShare && userShare->draw(bytes, first))
             return true;
-        }
     }
     return take(threshold, word, bytes);
 }

@@ -52,12 +52,15 @@ constexpr int DetailedFrom = 6;
 // wrote before, as far as the user's share goes: each line cut to take at
 // most UserLineBytes in the file, and every line, the first ones included,
 // drawn from the share (a burst, then as much a second); past that they
-// count as the source's. Together with the source's own rate (Plain) no
-// rate of clicking or typing makes a page write more than about 4 KiB a
-// second at the default verbosity. The share keeps room for the first
-// lines of one command (one application's, or the line that says it was
-// dropped): the later lines of a command never take it, so a click after
-// a long command, or after the page's flood, is written.
+// count as the source's. The share is the portal's, one for all its tabs:
+// the user clicks in one tab at a time, so more tabs give no more of it.
+// Together with a tab's own rate (Plain) no rate of clicking or typing
+// makes a page write more than about 4 KiB a second at the default
+// verbosity; more tabs add only their own rates, which the pages'
+// allowance bounds. The share keeps room for the first lines of one
+// command (one application's, or the line that says it was dropped): the
+// later lines of a command never take it, so a click after a long command,
+// or after a page's flood, in whatever tab, is written.
 constexpr int UserLineBytes = 1024;
 constexpr int UserFirstLines = 2;
 constexpr LimitSize UserShare{4 * 1024, 3 * 1024};
@@ -97,6 +100,28 @@ private:
     qint64 refilledAt = 0;
 };
 
+// What the user's commands write in all the sources that share it, as the
+// user's lines: limits::UserShare.
+class UserShare : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit UserShare(QObject* parent = nullptr);
+
+    // Takes bytes for a line of the user's command: a command's first lines
+    // while there is room, its later ones only above the room kept for the
+    // next command's first lines; false, taking nothing, else.
+    bool draw(qint64 bytes, bool first);
+    // Whole again (a new sign-in).
+    void restore();
+
+private:
+    double balance = limits::UserShare.burst;
+    QElapsedTimer clock;
+    qint64 refilledAt = 0;
+};
+
 // Holds back the lines that one source outside the program causes: it
 // takes a burst, then as much as flows back in. A line that comes while
 // the burst is used up starts a flood, which ends once no line has come too
@@ -122,6 +147,9 @@ public:
     void setWho(const QString& name);
     // What this source writes while it floods draws on allowance too.
     void setAllowance(FloodAllowance* allowance);
+    // The user's commands in this source draw on share; without one, their
+    // lines are the source's.
+    void setUserShare(UserShare* share);
     // How long no line may come too fast before a flood counts as ended.
     void setQuietTime(int ms);
 
@@ -134,9 +162,8 @@ public:
     // may not is counted as left out. Asked only for lines that are printed.
     bool take(int threshold, const char* word, qint64 bytes);
     // The same for a line of a command the user's input gave: written while
-    // the user's share (limits::UserShare) has room for it, a later line of
-    // the command only above the room kept for first lines; else taken as
-    // the source's own.
+    // the user's share has room for it (UserShare::draw); else taken as the
+    // source's own.
     bool takeUser(int threshold, const char* word, qint64 bytes, bool first);
     // Tells at once what was left out, and from now on nothing: the source
     // goes.
@@ -158,8 +185,6 @@ private:
     const LimitSize plain;
     const LimitSize detailed;
     double balance;
-    double userBalance = limits::UserShare.burst;
-    qint64 userRefilledAt = 0;
     int quietMs = limits::QuietMs;
     QElapsedTimer clock;
     qint64 refilledAt = 0;
@@ -169,6 +194,7 @@ private:
     // has been quiet a while.
     qint64 tellAfter = 0;
     QPointer<FloodAllowance> allowance;
+    QPointer<UserShare> userShare;
     // Lines left out since the last line that told how many, by the rate
     // and by the allowance, and the most important level among them, at
     // which that line is written.

@@ -197,19 +197,24 @@ private slots:
             // Commands of the user's: their lines cut to a few bytes in the
             // file, escapes included, all drawn from the user's share, whose
             // room for the next command's first lines the later lines leave;
-            // then the source's again. A stall may let one more through.
+            // then the source's again, also in another source that shares
+            // it. A stall may let one more through.
+            ORVO::log::UserShare share;
+            ORVO::log::RateLimit other("another tab", {0, 1});
+            limit.setUserShare(&share);
+            other.setUserShare(&share);
             QList<int> cut;
-            for (const QChar c : {QChar('u'), QChar(0x202e), QChar('w')}) {
-                const ORVO::log::UserCommandLines command(&limit);
+            for (const QChar c : {QChar('u'), QChar(0x202e), QChar('w'), QChar('o')}) {
+                const ORVO::log::UserCommandLines command(c == QChar('o') ? &other : &limit);
                 for (int i = 0; i < 5; ++i)
                     LOG_NOTICE << QString(2000, c);
                 cut << log.count(
                     QRegularExpression(QRegularExpression::escape(libvelcor::escapeLogText(c)) +
                                        " \u2026 \\(cut: \\d+ more characters\\)$"));
             }
-            QVERIFY2(cut.at(0) >= 2 && cut.at(1) >= 2 && cut.at(2) < 2,
+            QVERIFY2(cut.at(0) >= 2 && cut.at(1) >= 2 && cut.at(2) < 2 && cut.at(3) < 2,
                      qPrintable(QString::number(cut.at(0)) + QString::number(cut.at(1)) +
-                                QString::number(cut.at(2))));
+                                QString::number(cut.at(2)) + QString::number(cut.at(3))));
             // So are Qt's messages, while a page's events are handled.
             QVERIFY(libvelcor::handledLine(QtWarningMsg, {}, "a warning").isNull());
             // What a nested event loop (a modal box) logs is not the scope's.

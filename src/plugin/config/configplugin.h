@@ -172,6 +172,9 @@ private:
     // many tabs, or a flood that goes on for days, still leave the user's
     // lines in the log.
     log::FloodAllowance pageFloods{log::limits::PagesAllowance, log::limits::PagesAllowance};
+    // What the user's commands write, in whatever tab: the user clicks in
+    // one at a time, so the tabs share it.
+    log::UserShare userShare;
     // The pages of the window's tabs, whose limits end with them.
     QList<QPointer<ORVO::QWebPageEcc>> tabPages;
 };
