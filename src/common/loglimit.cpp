@@ -254,6 +254,11 @@ void RateLimit::_refill(qint64 now, double burst, double perSecond)
 
 bool RateLimit::take(int threshold, const char* word, qint64 bytes)
 {
+    return _take(threshold, word, bytes, false);
+}
+
+bool RateLimit::_take(int threshold, const char* word, qint64 bytes, bool user)
+{
     bool first = false;
     {
         const std::lock_guard<std::mutex> lock(g_state);
@@ -263,7 +268,9 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
         _refill(now, size.burst, size.perSecond);
         const bool flooding = floodUntil > now;
         bool byAllowance = false;
-        if (balance <= 0) {
+        // A user's line past the share takes nothing of a flooding source's
+        // rate: the user clicks round the tabs, and their rates would add up.
+        if (balance <= 0 || (user && flooding)) {
             // Faster than the rate: a flood begins, or goes on.
             floodUntil = now + quietMs;
         } else if ((flooding || threshold <= limits::AlwaysDrawn) && allowance &&
@@ -311,7 +318,7 @@ bool RateLimit::takeUser(int threshold, const char* word, qint64 bytes, bool fir
         if (userShare && userShare->draw(bytes, first))
             return true;
     }
-    return take(threshold, word, bytes);
+    return _take(threshold, word, bytes, true);
 }
 
 void RateLimit::_arm(int ms)
