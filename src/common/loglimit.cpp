@@ -1,6 +1,7 @@
 #include "common/loglimit.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QThread>
 #include <QtMath>
 
@@ -93,22 +94,39 @@ FloodAllowance::FloodAllowance(qint64 budget, qint64 perDay, QObject* parent)
     clock.start();
 }
 
-bool FloodAllowance::draw(qint64 bytes)
+FloodAllowance::FloodAllowance(qint64 budget, qint64 perDay, LimitSize atLow, const QString& who,
+                               QObject* parent)
+    : QObject(parent), budget(budget), perSecond(perDay / 86400.0), balance(budget), atLow(atLow),
+      sharers(who), rateBalance(atLow.burst)
+{
+    clock.start();
+}
+
+FloodAllowance::Drawn FloodAllowance::draw(qint64 bytes)
 {
     // Under g_state, held by the limit that draws.
     const qint64 now = clock.elapsed();
-    balance = qMin(budget, balance + (now - refilledAt) * perSecond / 1000);
+    const double seconds = (now - refilledAt) / 1000.0;
+    balance = qMin(budget, balance + seconds * perSecond);
+    rateBalance = qMin<double>(atLow.burst, rateBalance + seconds * atLow.perSecond);
     refilledAt = now;
     if (balance <= 0)
-        return false;
+        return PastBudget;
+    // The verbosity the user chose: it may change at any time.
+    const bool rated = atLow.burst > 0 && !enabled(limits::DetailedFrom);
+    if (rated && rateBalance <= 0)
+        return PastRate;
     balance -= bytes;
-    return true;
+    if (rated)
+        rateBalance -= bytes;
+    return Taken;
 }
 
 void FloodAllowance::restore()
 {
     const std::lock_guard<std::mutex> lock(g_state);
     balance = budget;
+    rateBalance = atLow.burst;
 }
 
 UserShare::UserShare(QObject* parent) : QObject(parent)
@@ -267,20 +285,26 @@ bool RateLimit::_take(int threshold, const char* word, qint64 bytes, bool user)
         const LimitSize& size = enabled(limits::DetailedFrom) ? detailed : plain;
         _refill(now, size.burst, size.perSecond);
         const bool flooding = floodUntil > now;
-        bool byAllowance = false;
+        FloodAllowance::Drawn drawn = FloodAllowance::Taken;
+        Why why = OwnRate;
         // A user's line past the share takes nothing of a flooding source's
         // rate: the user clicks round the tabs, and their rates would add up.
         if (balance <= 0 || (user && flooding)) {
             // Faster than the rate: a flood begins, or goes on.
             floodUntil = now + quietMs;
         } else if ((flooding || threshold <= limits::AlwaysDrawn) && allowance &&
-                   !allowance->draw(bytes)) {
-            // More than the allowance: left out, but no flood by itself, or a
-            // source that keeps to the rate would stay held back while the
-            // allowance is used up. Counted all the same: a source faster
-            // than the rate runs into debt, and so its flood goes on.
+                   (drawn = allowance->draw(bytes)) != FloodAllowance::Taken) {
+            // More than the allowance, or faster than the sources that share
+            // it may write together: left out, but no flood by itself, or a
+            // source that keeps to its rate would stay held back while the
+            // allowance is used up, and the user's lines past the share in
+            // it for the quiet time after another source's flood (the shared
+            // rate bounds them). Counted all the same: a source faster than
+            // its rate runs into debt, and so its flood goes on.
             balance -= bytes;
-            byAllowance = true;
+            why = drawn == FloodAllowance::PastBudget ? Budget : SharedRate;
+            if (why == SharedRate)
+                sharers = allowance->who();
         } else {
             balance -= bytes;
             return true;
@@ -295,11 +319,11 @@ bool RateLimit::_take(int threshold, const char* word, qint64 bytes, bool user)
         }
         if (leftOut < std::numeric_limits<int>::max()) {
             ++leftOut;
-            leftOutLong += byAllowance ? 1 : 0;
+            ++leftOutBy[why];
         }
         first = leftOut == 1 && !begunTold;
         if (first) {
-            begunLong = byAllowance;
+            begunWhy = why;
             begunThreshold = threshold;
             begunWord = word;
         }
@@ -343,10 +367,7 @@ void RateLimit::_check()
         if (!begunTold) {
             begunTold = true;
             begun = QStringLiteral("[Log] Lines of %1 are left out from now on: %2")
-                        .arg(who, begunLong ? QStringLiteral("it writes more than the log takes "
-                                                             "in a day")
-                                            : QStringLiteral("it writes faster than the log "
-                                                             "takes"));
+                        .arg(who, _why(begunWhy, false));
             threshold = begunThreshold;
             word = begunWord;
         }
@@ -384,22 +405,44 @@ void RateLimit::_tellLeftOut()
         const std::lock_guard<std::mutex> lock(g_state);
         if (leftOut == 0)
             return;
-        const int fast = leftOut - leftOutLong;
-        const QString because =
-            leftOutLong == 0 ? QStringLiteral("it wrote faster than the log takes")
-            : fast == 0      ? QStringLiteral("it wrote more than the log takes in a day")
-                             : QStringLiteral("it wrote faster than the log takes (%1 lines), and "
-                                                   "more than it takes in a day (%2 lines)")
-                              .arg(fast)
-                              .arg(leftOutLong);
-        text = QStringLiteral("[Log] %1 lines of %2 left out: %3").arg(leftOut).arg(who, because);
+        // Each reason with its count, when there are several.
+        QStringList because;
+        for (int why = 0; why < Whys; ++why) {
+            if (leftOutBy[why] == 0)
+                continue;
+            because << _why(Why(why), true);
+            if (leftOutBy[why] < leftOut)
+                because.last() += QStringLiteral(" (%1 lines)").arg(leftOutBy[why]);
+            leftOutBy[why] = 0;
+        }
+        text = QStringLiteral("[Log] %1 lines of %2 left out: %3")
+                   .arg(leftOut)
+                   .arg(who, because.join(QStringLiteral(", and ")));
         threshold = leftOutThreshold;
         word = leftOutWord;
         leftOut = 0;
-        leftOutLong = 0;
         begunTold = false;
     }
     _tell(text, threshold, word);
+}
+
+QString RateLimit::_why(Why why, bool past) const
+{
+    // Under g_state.
+    switch (why) {
+    case OwnRate:
+        break;
+    case SharedRate:
+        return QStringLiteral("%1 together %2 faster than the log takes")
+            .arg(sharers, past ? QStringLiteral("wrote") : QStringLiteral("write"));
+    case Budget:
+        return past ? QStringLiteral("it wrote more than the log takes in a day")
+                    : QStringLiteral("it writes more than the log takes in a day");
+    case Whys:
+        break;
+    }
+    return past ? QStringLiteral("it wrote faster than the log takes")
+                : QStringLiteral("it writes faster than the log takes");
 }
 
 void RateLimit::_tell(const QString& text, int threshold, const char* word)

@@ -30,13 +30,21 @@ namespace limits {
 // reloaded every 2 s: about 13 KiB a second).
 constexpr LimitSize DetailedTab{512 * 1024, 48 * 1024};
 // Every other source, and a portal tab at the default verbosity (Low),
-// where normal use writes next to nothing.
+// where normal use writes next to nothing. At Low it is also the rate of
+// the portal's tabs together (their allowance's): the server chooses how
+// many tabs there are, and each tab's rate gathers while the tab is not
+// shown, so the tabs' own rates alone would let N tabs write N times as
+// fast. A tab's own rate still names the tab that floods, and bounds it
+// above Low.
 constexpr LimitSize Plain{64 * 1024, 1024};
 // What the floods of all portal tabs, and those of Qt's messages, may write
 // in all, then as much again a day; whole again at each sign-in. Together
 // less than the log file holds before it is put aside (12 MiB), so a day of
 // floods at the default verbosity, where every line printed draws on them,
-// leaves the lines logged before it in the two files.
+// leaves the lines logged before it in the two files. At Low a quiet tab's
+// lines go while another tab floods, as they would were the two pages
+// frames of one tab; the user's lines, within their share, and the lines
+// the limits never hold back, are written all the same.
 constexpr qint64 PagesAllowance = 4 * 1024 * 1024;
 constexpr qint64 QtAllowance = 2 * 1024 * 1024;
 // A flood ends once no line has come too fast for this long.
@@ -55,9 +63,10 @@ constexpr int DetailedFrom = 6;
 // count as the source's, but never while it floods. The share is the
 // portal's, one for all its tabs: the user clicks in one tab at a time, so
 // more tabs give no more of it, and clicking round them takes nothing of
-// the rates that their floods left. So no rate of clicking or typing, in
-// any number of tabs, makes the pages write more than about 4 KiB a second
-// at the default verbosity beyond their bursts. The share keeps room for the first lines of one
+// the rates that their floods left. So, with the tabs' rate together
+// (Plain), no rate of clicking or typing, in any number of tabs, makes the
+// pages write more than about 4 KiB a second at the default verbosity
+// beyond their bursts. The share keeps room for the first lines of one
 // command (one application's, or the line that says it was dropped): the
 // later lines of a command never take it, so a click after a long command,
 // or after a page's flood, in whatever tab, is written.
@@ -77,18 +86,31 @@ constexpr int UserActions = 32;
 constexpr int UserActionsMs = 300;
 } // namespace limits
 
-// What the sources that share it may write in all while they flood: a
-// budget of bytes that refills slowly. Used up, it holds back only the
-// sources that flood; one whose flood has ended writes again at once.
+// Shared by sources (RateLimit::setAllowance): what their lines that draw
+// on it (a flood's, and every line that the default verbosity prints) may
+// write in all, a budget of bytes that refills slowly, and, if it has one,
+// a rate that holds them together at the default verbosity only. Either
+// used up leaves those lines out, and no others.
 class FloodAllowance : public QObject
 {
     Q_OBJECT
 
 public:
     FloodAllowance(qint64 budget, qint64 perDay, QObject* parent = nullptr);
+    // who names the sources that share it, in the lines that tell what its
+    // rate left out.
+    FloodAllowance(qint64 budget, qint64 perDay, LimitSize atLow, const QString& who,
+                   QObject* parent = nullptr);
 
-    // Takes bytes from the budget; false, taking nothing, once it is used up.
-    bool draw(qint64 bytes);
+    enum Drawn {
+        Taken,
+        PastBudget,
+        PastRate,
+    };
+    // Takes bytes from the budget, and at the default verbosity from the
+    // rate; else says which is used up, taking nothing.
+    Drawn draw(qint64 bytes);
+    const QString& who() const { return sharers; }
     // Whole again (a new sign-in).
     void restore();
 
@@ -96,6 +118,10 @@ private:
     const double budget;
     const double perSecond;
     double balance;
+    // The rate at the default verbosity: none while its burst is 0.
+    const LimitSize atLow{0, 0};
+    const QString sharers;
+    double rateBalance = 0;
     QElapsedTimer clock;
     qint64 refilledAt = 0;
 };
@@ -127,11 +153,12 @@ private:
 // the burst is used up starts a flood, which ends once no line has come too
 // fast for the quiet time. What a flood writes, and every line that the
 // default verbosity prints, also draws on the allowance, if any; a line the
-// allowance has no room for is left out. So normal use loses nothing, a
-// flood writes a bounded amount at the default verbosity, and lines flow
-// again soon after it ends. The first line left out is told at once (who,
-// and why), and how many were left out once the flood has ended, or at once
-// when the source goes. Qt's messages may count from any thread.
+// allowance has no room for is left out, which by itself starts no flood.
+// So normal use loses nothing, a flood writes a bounded amount at the
+// default verbosity, and lines flow again soon after it ends. The first
+// line left out is told at once (who, and why), and how many once the
+// source has been quiet a while, or at once when it goes. Qt's messages
+// may count from any thread.
 class RateLimit : public QObject
 {
     Q_OBJECT
@@ -196,16 +223,22 @@ private:
     qint64 tellAfter = 0;
     QPointer<FloodAllowance> allowance;
     QPointer<UserShare> userShare;
-    // Lines left out since the last line that told how many, by the rate
-    // and by the allowance, and the most important level among them, at
-    // which that line is written.
+    // Why lines are left out: this source's rate, the allowance's rate
+    // (that of the sources that share it), or its budget.
+    enum Why { OwnRate, SharedRate, Budget, Whys };
+    QString _why(Why why, bool past) const;
+    // Lines left out since the last line that told how many, in all and for
+    // each reason, and the most important level among them, at which that
+    // line is written.
     int leftOut = 0;
-    int leftOutLong = 0;
+    int leftOutBy[Whys] = {};
     int leftOutThreshold = 0;
     const char* leftOutWord = nullptr;
+    // Who share the allowance whose rate left lines out.
+    QString sharers;
     // That lines are left out has been told since then; why, the first time.
     bool begunTold = false;
-    bool begunLong = false;
+    Why begunWhy = OwnRate;
     int begunThreshold = 0;
     const char* begunWord = nullptr;
     bool finished = false;

@@ -278,6 +278,21 @@ private slots:
         LOG_DEBUG_LIMITED(flooding) << "again";
         QVERIFY(log.lines().last().endsWith("] again"));
         QVERIFY(log.contains(" lines of a flood left out: it wrote faster than the log takes ("));
+        // At the default verbosity the sources that share an allowance's rate
+        // write together no more than one, and are told so.
+        cfg->logLevel = 5;
+        ORVO::log::FloodAllowance rated(1 << 20, 0, {1000, 2000}, "the tabs");
+        ORVO::log::RateLimit one("one", {1000, 20000}), two("two", {1000, 20000});
+        one.setAllowance(&rated);
+        two.setAllowance(&rated);
+        log.clear();
+        for (clock.restart(); clock.elapsed() < 500;)
+            for (ORVO::log::RateLimit* limit : {&one, &two})
+                LOG_NOTICE_LIMITED(*limit) << QString(100, 'f');
+        QVERIFY2(log.lines().size() < 20, qPrintable(QString::number(log.lines().size())));
+        QTRY_VERIFY(log.contains("] [Log] Lines of two are left out from now on: the tabs together "
+                                 "write faster than the log takes"));
+        cfg->logLevel = 7;
         // What the default verbosity prints draws on it below the rate too,
         // and so do Qt's messages, written at every verbosity.
         ORVO::log::RateLimit steady("a steady source", {1 << 20, 1 << 20});
