@@ -272,11 +272,6 @@ void RateLimit::_refill(qint64 now, double burst, double perSecond)
 
 bool RateLimit::take(int threshold, const char* word, qint64 bytes)
 {
-    return _take(threshold, word, bytes, false);
-}
-
-bool RateLimit::_take(int threshold, const char* word, qint64 bytes, bool user)
-{
     bool first = false;
     {
         const std::lock_guard<std::mutex> lock(g_state);
@@ -287,9 +282,7 @@ bool RateLimit::_take(int threshold, const char* word, qint64 bytes, bool user)
         const bool flooding = floodUntil > now;
         FloodAllowance::Drawn drawn = FloodAllowance::Taken;
         Why why = OwnRate;
-        // A user's line past the share takes nothing of a flooding source's
-        // rate: the user clicks round the tabs, and their rates would add up.
-        if (balance <= 0 || (user && flooding)) {
+        if (balance <= 0) {
             // Faster than the rate: a flood begins, or goes on.
             floodUntil = now + quietMs;
         } else if ((flooding || threshold <= limits::AlwaysDrawn) && allowance &&
@@ -297,9 +290,7 @@ bool RateLimit::_take(int threshold, const char* word, qint64 bytes, bool user)
             // More than the allowance, or faster than the sources that share
             // it may write together: left out, but no flood by itself, or a
             // source that keeps to its rate would stay held back while the
-            // allowance is used up, and the user's lines past the share in
-            // it for the quiet time after another source's flood (the shared
-            // rate bounds them). Counted all the same: a source faster than
+            // allowance is used up. Counted all the same: a source faster than
             // its rate runs into debt, and so its flood goes on.
             balance -= bytes;
             why = drawn == FloodAllowance::PastBudget ? Budget : SharedRate;
@@ -342,7 +333,7 @@ bool RateLimit::takeUser(int threshold, const char* word, qint64 bytes, bool fir
         if (userShare && userShare->draw(bytes, first))
             return true;
     }
-    return _take(threshold, word, bytes, true);
+    return take(threshold, word, bytes);
 }
 
 void RateLimit::_arm(int ms)

@@ -60,16 +60,14 @@ constexpr int DetailedFrom = 6;
 // wrote before, as far as the user's share goes: each line cut to take at
 // most UserLineBytes in the file, and every line, the first ones included,
 // drawn from the share (a burst, then as much a second); past that they
-// count as the source's, but never while it floods. The share is the
-// portal's, one for all its tabs: the user clicks in one tab at a time, so
-// more tabs give no more of it, and clicking round them takes nothing of
-// the rates that their floods left. So, with the tabs' rate together
-// (Plain), no rate of clicking or typing, in any number of tabs, makes the
-// pages write more than about 4 KiB a second at the default verbosity
-// beyond their bursts. The share keeps room for the first lines of one
-// command (one application's, or the line that says it was dropped): the
-// later lines of a command never take it, so a click after a long command,
-// or after a page's flood, in whatever tab, is written.
+// count as the source's. The share is the portal's, one for all its tabs:
+// the user clicks in one tab at a time, so more tabs give no more of it.
+// So, with the tabs' rate together (Plain), no rate of clicking or typing,
+// in any number of tabs, makes the pages write more than about 4 KiB a
+// second at the default verbosity beyond their bursts. The share keeps room for the first lines of
+// one command (one application's, or the line that says it was dropped): the later lines of a
+// command never take it, so a click after a long command, or after a page's flood, in whatever tab,
+// is written.
 constexpr int UserLineBytes = 1024;
 constexpr int UserFirstLines = 2;
 constexpr LimitSize UserShare{4 * 1024, 3 * 1024};
@@ -190,7 +188,7 @@ public:
     bool take(int threshold, const char* word, qint64 bytes);
     // The same for a line of a command the user's input gave: written while
     // the user's share has room for it (UserShare::draw); else taken as the
-    // source's own, while the source does not flood.
+    // source's own.
     bool takeUser(int threshold, const char* word, qint64 bytes, bool first);
     // Tells at once what was left out, and from now on nothing: the source
     // goes.
@@ -199,7 +197,6 @@ public:
     void restore();
 
 private:
-    bool _take(int threshold, const char* word, qint64 bytes, bool user);
     void _refill(qint64 now, double burst, double perSecond);
     // On the limit's thread: tells that lines are left out, and how many
     // once the flood has ended; else waits for that.
