@@ -1,6 +1,7 @@
 #include "common/loglimit.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QThread>
 #include <QtMath>
 
@@ -93,22 +94,65 @@ FloodAllowance::FloodAllowance(qint64 budget, qint64 perDay, QObject* parent)
     clock.start();
 }
 
-bool FloodAllowance::draw(qint64 bytes)
+FloodAllowance::FloodAllowance(qint64 budget, qint64 perDay, LimitSize atLow, const QString& who,
+                               QObject* parent)
+    : QObject(parent), budget(budget), perSecond(perDay / 86400.0), balance(budget), atLow(atLow),
+      sharers(who), rateBalance(atLow.burst)
+{
+    clock.start();
+}
+
+FloodAllowance::Drawn FloodAllowance::draw(qint64 bytes)
 {
     // Under g_state, held by the limit that draws.
     const qint64 now = clock.elapsed();
-    balance = qMin(budget, balance + (now - refilledAt) * perSecond / 1000);
+    const double seconds = (now - refilledAt) / 1000.0;
+    balance = qMin(budget, balance + seconds * perSecond);
+    rateBalance = qMin<double>(atLow.burst, rateBalance + seconds * atLow.perSecond);
     refilledAt = now;
     if (balance <= 0)
-        return false;
+        return PastBudget;
+    // The verbosity the user chose: it may change at any time.
+    const bool rated = atLow.burst > 0 && !enabled(limits::DetailedFrom);
+    if (rated && rateBalance <= 0)
+        return PastRate;
     balance -= bytes;
-    return true;
+    if (rated)
+        rateBalance -= bytes;
+    return Taken;
 }
 
 void FloodAllowance::restore()
 {
     const std::lock_guard<std::mutex> lock(g_state);
     balance = budget;
+    rateBalance = atLow.burst;
+}
+
+UserShare::UserShare(QObject* parent) : QObject(parent)
+{
+    clock.start();
+}
+
+bool UserShare::draw(qint64 bytes, bool first)
+{
+    // Under g_state, held by the limit that draws. Room for the first lines
+    // of the next command stays.
+    const qint64 kept = first ? 0 : limits::UserFirstLines * limits::UserLineBytes;
+    const qint64 now = clock.elapsed();
+    balance = qMin<double>(limits::UserShare.burst,
+                           balance + (now - refilledAt) * limits::UserShare.perSecond / 1000);
+    refilledAt = now;
+    if (balance - bytes < kept)
+        return false;
+    balance -= bytes;
+    return true;
+}
+
+void UserShare::restore()
+{
+    const std::lock_guard<std::mutex> lock(g_state);
+    balance = limits::UserShare.burst;
 }
 
 LimitScope::LimitScope(RateLimit* limit)
@@ -201,6 +245,11 @@ void RateLimit::setAllowance(FloodAllowance* flood)
     allowance = flood;
 }
 
+void RateLimit::setUserShare(UserShare* share)
+{
+    userShare = share;
+}
+
 void RateLimit::setQuietTime(int ms)
 {
     quietMs = qMax(1, ms);
@@ -231,18 +280,22 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
         const LimitSize& size = enabled(limits::DetailedFrom) ? detailed : plain;
         _refill(now, size.burst, size.perSecond);
         const bool flooding = floodUntil > now;
-        bool byAllowance = false;
+        FloodAllowance::Drawn drawn = FloodAllowance::Taken;
+        Why why = OwnRate;
         if (balance <= 0) {
             // Faster than the rate: a flood begins, or goes on.
             floodUntil = now + quietMs;
         } else if ((flooding || threshold <= limits::AlwaysDrawn) && allowance &&
-                   !allowance->draw(bytes)) {
-            // More than the allowance: left out, but no flood by itself, or a
-            // source that keeps to the rate would stay held back while the
-            // allowance is used up. Counted all the same: a source faster
-            // than the rate runs into debt, and so its flood goes on.
+                   (drawn = allowance->draw(bytes)) != FloodAllowance::Taken) {
+            // More than the allowance, or faster than the sources that share
+            // it may write together: left out, but no flood by itself, or a
+            // source that keeps to its rate would stay held back while the
+            // allowance is used up. Counted all the same: a source faster than
+            // its rate runs into debt, and so its flood goes on.
             balance -= bytes;
-            byAllowance = true;
+            why = drawn == FloodAllowance::PastBudget ? Budget : SharedRate;
+            if (why == SharedRate)
+                sharers = allowance->who();
         } else {
             balance -= bytes;
             return true;
@@ -257,11 +310,11 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
         }
         if (leftOut < std::numeric_limits<int>::max()) {
             ++leftOut;
-            leftOutLong += byAllowance ? 1 : 0;
+            ++leftOutBy[why];
         }
         first = leftOut == 1 && !begunTold;
         if (first) {
-            begunLong = byAllowance;
+            begunWhy = why;
             begunThreshold = threshold;
             begunWord = word;
         }
@@ -275,19 +328,10 @@ bool RateLimit::take(int threshold, const char* word, qint64 bytes)
 
 bool RateLimit::takeUser(int threshold, const char* word, qint64 bytes, bool first)
 {
-    // Room for the first lines of the next command stays.
-    const qint64 kept = first ? 0 : limits::UserFirstLines * limits::UserLineBytes;
     {
         const std::lock_guard<std::mutex> lock(g_state);
-        const qint64 now = clock.elapsed();
-        userBalance =
-            qMin<double>(limits::UserShare.burst,
-                         userBalance + (now - userRefilledAt) * limits::UserShare.perSecond / 1000);
-        userRefilledAt = now;
-        if (userBalance - bytes >= kept) {
-            userBalance -= bytes;
+        if (userShare && userShare->draw(bytes, first))
             return true;
-        }
     }
     return take(threshold, word, bytes);
 }
@@ -314,10 +358,7 @@ void RateLimit::_check()
         if (!begunTold) {
             begunTold = true;
             begun = QStringLiteral("[Log] Lines of %1 are left out from now on: %2")
-                        .arg(who, begunLong ? QStringLiteral("it writes more than the log takes "
-                                                             "in a day")
-                                            : QStringLiteral("it writes faster than the log "
-                                                             "takes"));
+                        .arg(who, _why(begunWhy, false));
             threshold = begunThreshold;
             word = begunWord;
         }
@@ -355,22 +396,44 @@ void RateLimit::_tellLeftOut()
         const std::lock_guard<std::mutex> lock(g_state);
         if (leftOut == 0)
             return;
-        const int fast = leftOut - leftOutLong;
-        const QString because =
-            leftOutLong == 0 ? QStringLiteral("it wrote faster than the log takes")
-            : fast == 0      ? QStringLiteral("it wrote more than the log takes in a day")
-                             : QStringLiteral("it wrote faster than the log takes (%1 lines), and "
-                                                   "more than it takes in a day (%2 lines)")
-                              .arg(fast)
-                              .arg(leftOutLong);
-        text = QStringLiteral("[Log] %1 lines of %2 left out: %3").arg(leftOut).arg(who, because);
+        // Each reason with its count, when there are several.
+        QStringList because;
+        for (int why = 0; why < Whys; ++why) {
+            if (leftOutBy[why] == 0)
+                continue;
+            because << _why(Why(why), true);
+            if (leftOutBy[why] < leftOut)
+                because.last() += QStringLiteral(" (%1 lines)").arg(leftOutBy[why]);
+            leftOutBy[why] = 0;
+        }
+        text = QStringLiteral("[Log] %1 lines of %2 left out: %3")
+                   .arg(leftOut)
+                   .arg(who, because.join(QStringLiteral(", and ")));
         threshold = leftOutThreshold;
         word = leftOutWord;
         leftOut = 0;
-        leftOutLong = 0;
         begunTold = false;
     }
     _tell(text, threshold, word);
+}
+
+QString RateLimit::_why(Why why, bool past) const
+{
+    // Under g_state.
+    switch (why) {
+    case OwnRate:
+        break;
+    case SharedRate:
+        return QStringLiteral("%1 together %2 faster than the log takes")
+            .arg(sharers, past ? QStringLiteral("wrote") : QStringLiteral("write"));
+    case Budget:
+        return past ? QStringLiteral("it wrote more than the log takes in a day")
+                    : QStringLiteral("it writes more than the log takes in a day");
+    case Whys:
+        break;
+    }
+    return past ? QStringLiteral("it wrote faster than the log takes")
+                : QStringLiteral("it writes faster than the log takes");
 }
 
 void RateLimit::_tell(const QString& text, int threshold, const char* word)

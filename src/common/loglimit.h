@@ -30,13 +30,21 @@ namespace limits {
 // reloaded every 2 s: about 13 KiB a second).
 constexpr LimitSize DetailedTab{512 * 1024, 48 * 1024};
 // Every other source, and a portal tab at the default verbosity (Low),
-// where normal use writes next to nothing.
+// where normal use writes next to nothing. At Low it is also the rate of
+// the portal's tabs together (their allowance's): the server chooses how
+// many tabs there are, and each tab's rate gathers while the tab is not
+// shown, so the tabs' own rates alone would let N tabs write N times as
+// fast. A tab's own rate still names the tab that floods, and bounds it
+// above Low.
 constexpr LimitSize Plain{64 * 1024, 1024};
 // What the floods of all portal tabs, and those of Qt's messages, may write
 // in all, then as much again a day; whole again at each sign-in. Together
 // less than the log file holds before it is put aside (12 MiB), so a day of
 // floods at the default verbosity, where every line printed draws on them,
-// leaves the lines logged before it in the two files.
+// leaves the lines logged before it in the two files. At Low a quiet tab's
+// lines go while another tab floods, as they would were the two pages
+// frames of one tab; the user's lines, within their share, and the lines
+// the limits never hold back, are written all the same.
 constexpr qint64 PagesAllowance = 4 * 1024 * 1024;
 constexpr qint64 QtAllowance = 2 * 1024 * 1024;
 // A flood ends once no line has come too fast for this long.
@@ -52,12 +60,14 @@ constexpr int DetailedFrom = 6;
 // wrote before, as far as the user's share goes: each line cut to take at
 // most UserLineBytes in the file, and every line, the first ones included,
 // drawn from the share (a burst, then as much a second); past that they
-// count as the source's. Together with the source's own rate (Plain) no
-// rate of clicking or typing makes a page write more than about 4 KiB a
-// second at the default verbosity. The share keeps room for the first
-// lines of one command (one application's, or the line that says it was
-// dropped): the later lines of a command never take it, so a click after
-// a long command, or after the page's flood, is written.
+// count as the source's. The share is the portal's, one for all its tabs:
+// the user clicks in one tab at a time, so more tabs give no more of it.
+// So, with the tabs' rate together (Plain), no rate of clicking or typing,
+// in any number of tabs, makes the pages write more than about 4 KiB a
+// second at the default verbosity beyond their bursts. The share keeps room for the first lines of
+// one command (one application's, or the line that says it was dropped): the later lines of a
+// command never take it, so a click after a long command, or after a page's flood, in whatever tab,
+// is written.
 constexpr int UserLineBytes = 1024;
 constexpr int UserFirstLines = 2;
 constexpr LimitSize UserShare{4 * 1024, 3 * 1024};
@@ -74,18 +84,31 @@ constexpr int UserActions = 32;
 constexpr int UserActionsMs = 300;
 } // namespace limits
 
-// What the sources that share it may write in all while they flood: a
-// budget of bytes that refills slowly. Used up, it holds back only the
-// sources that flood; one whose flood has ended writes again at once.
+// Shared by sources (RateLimit::setAllowance): what their lines that draw
+// on it (a flood's, and every line that the default verbosity prints) may
+// write in all, a budget of bytes that refills slowly, and, if it has one,
+// a rate that holds them together at the default verbosity only. Either
+// used up leaves those lines out, and no others.
 class FloodAllowance : public QObject
 {
     Q_OBJECT
 
 public:
     FloodAllowance(qint64 budget, qint64 perDay, QObject* parent = nullptr);
+    // who names the sources that share it, in the lines that tell what its
+    // rate left out.
+    FloodAllowance(qint64 budget, qint64 perDay, LimitSize atLow, const QString& who,
+                   QObject* parent = nullptr);
 
-    // Takes bytes from the budget; false, taking nothing, once it is used up.
-    bool draw(qint64 bytes);
+    enum Drawn {
+        Taken,
+        PastBudget,
+        PastRate,
+    };
+    // Takes bytes from the budget, and at the default verbosity from the
+    // rate; else says which is used up, taking nothing.
+    Drawn draw(qint64 bytes);
+    const QString& who() const { return sharers; }
     // Whole again (a new sign-in).
     void restore();
 
@@ -93,6 +116,32 @@ private:
     const double budget;
     const double perSecond;
     double balance;
+    // The rate at the default verbosity: none while its burst is 0.
+    const LimitSize atLow{0, 0};
+    const QString sharers;
+    double rateBalance = 0;
+    QElapsedTimer clock;
+    qint64 refilledAt = 0;
+};
+
+// What the user's commands write in all the sources that share it, as the
+// user's lines: limits::UserShare.
+class UserShare : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit UserShare(QObject* parent = nullptr);
+
+    // Takes bytes for a line of the user's command: a command's first lines
+    // while there is room, its later ones only above the room kept for the
+    // next command's first lines; false, taking nothing, else.
+    bool draw(qint64 bytes, bool first);
+    // Whole again (a new sign-in).
+    void restore();
+
+private:
+    double balance = limits::UserShare.burst;
     QElapsedTimer clock;
     qint64 refilledAt = 0;
 };
@@ -102,11 +151,12 @@ private:
 // the burst is used up starts a flood, which ends once no line has come too
 // fast for the quiet time. What a flood writes, and every line that the
 // default verbosity prints, also draws on the allowance, if any; a line the
-// allowance has no room for is left out. So normal use loses nothing, a
-// flood writes a bounded amount at the default verbosity, and lines flow
-// again soon after it ends. The first line left out is told at once (who,
-// and why), and how many were left out once the flood has ended, or at once
-// when the source goes. Qt's messages may count from any thread.
+// allowance has no room for is left out, which by itself starts no flood.
+// So normal use loses nothing, a flood writes a bounded amount at the
+// default verbosity, and lines flow again soon after it ends. The first
+// line left out is told at once (who, and why), and how many once the
+// source has been quiet a while, or at once when it goes. Qt's messages
+// may count from any thread.
 class RateLimit : public QObject
 {
     Q_OBJECT
@@ -122,6 +172,9 @@ public:
     void setWho(const QString& name);
     // What this source writes while it floods draws on allowance too.
     void setAllowance(FloodAllowance* allowance);
+    // The user's commands in this source draw on share; without one, their
+    // lines are the source's.
+    void setUserShare(UserShare* share);
     // How long no line may come too fast before a flood counts as ended.
     void setQuietTime(int ms);
 
@@ -134,9 +187,8 @@ public:
     // may not is counted as left out. Asked only for lines that are printed.
     bool take(int threshold, const char* word, qint64 bytes);
     // The same for a line of a command the user's input gave: written while
-    // the user's share (limits::UserShare) has room for it, a later line of
-    // the command only above the room kept for first lines; else taken as
-    // the source's own.
+    // the user's share has room for it (UserShare::draw); else taken as the
+    // source's own.
     bool takeUser(int threshold, const char* word, qint64 bytes, bool first);
     // Tells at once what was left out, and from now on nothing: the source
     // goes.
@@ -158,8 +210,6 @@ private:
     const LimitSize plain;
     const LimitSize detailed;
     double balance;
-    double userBalance = limits::UserShare.burst;
-    qint64 userRefilledAt = 0;
     int quietMs = limits::QuietMs;
     QElapsedTimer clock;
     qint64 refilledAt = 0;
@@ -169,16 +219,23 @@ private:
     // has been quiet a while.
     qint64 tellAfter = 0;
     QPointer<FloodAllowance> allowance;
-    // Lines left out since the last line that told how many, by the rate
-    // and by the allowance, and the most important level among them, at
-    // which that line is written.
+    QPointer<UserShare> userShare;
+    // Why lines are left out: this source's rate, the allowance's rate
+    // (that of the sources that share it), or its budget.
+    enum Why { OwnRate, SharedRate, Budget, Whys };
+    QString _why(Why why, bool past) const;
+    // Lines left out since the last line that told how many, in all and for
+    // each reason, and the most important level among them, at which that
+    // line is written.
     int leftOut = 0;
-    int leftOutLong = 0;
+    int leftOutBy[Whys] = {};
     int leftOutThreshold = 0;
     const char* leftOutWord = nullptr;
+    // Who share the allowance whose rate left lines out.
+    QString sharers;
     // That lines are left out has been told since then; why, the first time.
     bool begunTold = false;
-    bool begunLong = false;
+    Why begunWhy = OwnRate;
     int begunThreshold = 0;
     const char* begunWord = nullptr;
     bool finished = false;

@@ -197,19 +197,24 @@ private slots:
             // Commands of the user's: their lines cut to a few bytes in the
             // file, escapes included, all drawn from the user's share, whose
             // room for the next command's first lines the later lines leave;
-            // then the source's again. A stall may let one more through.
+            // then the source's again, also in another source that shares
+            // it. A stall may let one more through.
+            ORVO::log::UserShare share;
+            ORVO::log::RateLimit other("another tab", {0, 1});
+            limit.setUserShare(&share);
+            other.setUserShare(&share);
             QList<int> cut;
-            for (const QChar c : {QChar('u'), QChar(0x202e), QChar('w')}) {
-                const ORVO::log::UserCommandLines command(&limit);
+            for (const QChar c : {QChar('u'), QChar(0x202e), QChar('w'), QChar('o')}) {
+                const ORVO::log::UserCommandLines command(c == QChar('o') ? &other : &limit);
                 for (int i = 0; i < 5; ++i)
                     LOG_NOTICE << QString(2000, c);
                 cut << log.count(
                     QRegularExpression(QRegularExpression::escape(libvelcor::escapeLogText(c)) +
                                        " \u2026 \\(cut: \\d+ more characters\\)$"));
             }
-            QVERIFY2(cut.at(0) >= 2 && cut.at(1) >= 2 && cut.at(2) < 2,
+            QVERIFY2(cut.at(0) >= 2 && cut.at(1) >= 2 && cut.at(2) < 2 && cut.at(3) < 2,
                      qPrintable(QString::number(cut.at(0)) + QString::number(cut.at(1)) +
-                                QString::number(cut.at(2))));
+                                QString::number(cut.at(2)) + QString::number(cut.at(3))));
             // So are Qt's messages, while a page's events are handled.
             QVERIFY(libvelcor::handledLine(QtWarningMsg, {}, "a warning").isNull());
             // What a nested event loop (a modal box) logs is not the scope's.
@@ -273,6 +278,21 @@ private slots:
         LOG_DEBUG_LIMITED(flooding) << "again";
         QVERIFY(log.lines().last().endsWith("] again"));
         QVERIFY(log.contains(" lines of a flood left out: it wrote faster than the log takes ("));
+        // At the default verbosity the sources that share an allowance's rate
+        // write together no more than one, and are told so.
+        cfg->logLevel = 5;
+        ORVO::log::FloodAllowance rated(1 << 20, 0, {1000, 2000}, "the tabs");
+        ORVO::log::RateLimit one("one", {1000, 20000}), two("two", {1000, 20000});
+        one.setAllowance(&rated);
+        two.setAllowance(&rated);
+        log.clear();
+        for (clock.restart(); clock.elapsed() < 500;)
+            for (ORVO::log::RateLimit* limit : {&one, &two})
+                LOG_NOTICE_LIMITED(*limit) << QString(100, 'f');
+        QVERIFY2(log.lines().size() < 20, qPrintable(QString::number(log.lines().size())));
+        QTRY_VERIFY(log.contains("] [Log] Lines of two are left out from now on: the tabs together "
+                                 "write faster than the log takes"));
+        cfg->logLevel = 7;
         // What the default verbosity prints draws on it below the rate too,
         // and so do Qt's messages, written at every verbosity.
         ORVO::log::RateLimit steady("a steady source", {1 << 20, 1 << 20});

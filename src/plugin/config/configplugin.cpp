@@ -153,6 +153,7 @@ PluginWindow* ConfigPlugin::newWindow(const QVariantMap& windowParams)
         borrowCookieJar(networkAccessManager, cookieJar.data());
     // A new sign-in starts with whole limits.
     pageFloods.restore();
+    userShare.restore();
     log::restoreQtMessageLimit();
     params = windowParams;
     if (window)
@@ -263,6 +264,7 @@ void ConfigPlugin::addPage(PluginWindow* target, const QUrl& url, const QString&
     auto* page = new QWebPageEcc(view);
     page->setLogName(title);
     page->setLogAllowance(&pageFloods);
+    page->logLimit()->setUserShare(&userShare);
     tabPages.removeAll(nullptr);
     tabPages.append(page);
     LOG_DEBUG << "[ConfigPlugin] Adding page: " << url.toString();

@@ -167,11 +167,16 @@ private:
     // The box of a failed page load, while it stands; it ends with the
     // sign-in whose page failed.
     QPointer<QMessageBox> errorBox;
-    // What all the portal's pages and requests write while they flood: each
-    // tab has a limit of its own, and they share this allowance, so that
-    // many tabs, or a flood that goes on for days, still leave the user's
-    // lines in the log.
-    log::FloodAllowance pageFloods{log::limits::PagesAllowance, log::limits::PagesAllowance};
+    // What all the portal's pages and requests write while they flood, and
+    // at the default verbosity: each tab has a limit of its own, and they
+    // share this allowance and its rate, so that many tabs, or a flood that
+    // goes on for days, still leave the user's lines in the log.
+    log::FloodAllowance pageFloods{log::limits::PagesAllowance, log::limits::PagesAllowance,
+                                   log::limits::Plain,
+                                   QStringLiteral("the portal's tabs and requests")};
+    // What the user's commands write, in whatever tab: the user clicks in
+    // one at a time, so the tabs share it.
+    log::UserShare userShare;
     // The pages of the window's tabs, whose limits end with them.
     QList<QPointer<ORVO::QWebPageEcc>> tabPages;
 };

@@ -98,6 +98,7 @@ class TestPortalPage : public QObject
     ORVO::QNetworkAccessManagerEcc* nam = nullptr;
     ORVO::QWebViewEcc* view = nullptr;
     Page* page = nullptr;
+    ORVO::log::UserShare share;
 
     void loadPortal()
     {
@@ -130,6 +131,8 @@ private slots:
         page = new Page;
         page->setNetworkAccessManager(nam);
         page->setCommandOrigins({QUrl(server.baseUrl())});
+        share.restore();
+        page->logLimit()->setUserShare(&share);
         view = new ORVO::QWebViewEcc;
         view->setPage(page);
         view->resize(800, 600);
