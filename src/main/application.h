@@ -9,8 +9,9 @@ namespace ORVO {
 class Config;
 
 // The application object of the start-up: a QApplication in the two GUI
-// modes, a QCoreApplication in command-line mode, which creates no widget
-// (Qt 5 has no window-less QApplication).
+// modes (one that stops a page's script that never ends), a
+// QCoreApplication in command-line mode, which creates no widget (Qt 5 has
+// no window-less QApplication).
 class Application
 {
 public:
