@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 
 #include "common/log.h"
-#include "plugin/config/scriptwatch.h"
+#include "gui/guiapplication.h"
 
 namespace ORVO {
 
@@ -12,9 +12,8 @@ Application::Application(int& argc, char** argv, ORVO::Config* config, bool with
     : withGui(withGui)
 {
     Q_UNUSED(config);
-    // With windows, a page's script that never ends is stopped.
     if (withGui)
-        app = std::make_unique<ORVO::WebApplication>(argc, argv);
+        app = std::make_unique<ORVO::GuiApplication>(argc, argv);
     else
         app = std::make_unique<QCoreApplication>(argc, argv);
     LOG_TRACE;

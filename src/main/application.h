@@ -9,8 +9,8 @@ namespace ORVO {
 class Config;
 
 // The application object of the start-up: a QApplication in the two GUI
-// modes (one that stops a page's script that never ends), a
-// QCoreApplication in command-line mode, which creates no widget (Qt 5 has
+// modes (GuiApplication, whose event delivery the web engine's watch sees),
+// a QCoreApplication in command-line mode, which creates no widget (Qt 5 has
 // no window-less QApplication).
 class Application
 {

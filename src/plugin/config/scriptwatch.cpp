@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "common/log.h"
+#include "gui/guiapplication.h"
 #include "plugin/config/qwebpageecc.h"
 
 namespace ORVO {
@@ -76,7 +77,7 @@ QString pagesText()
 
 int ScriptWatch::install()
 {
-    if (g_watch)
+    if (g_watch || !qobject_cast<GuiApplication*>(QCoreApplication::instance()))
         return -1;
     // What the user set is put back at once: the applications that the
     // client starts inherit the environment. A step of the user's is kept if
@@ -100,6 +101,9 @@ int ScriptWatch::install()
         qunsetenv(EngineOption);
     g_mainThread = QThread::currentThread();
     g_watch = new ScriptWatch();
+    GuiApplication::setHandOverHook(&ScriptWatch::_handOver);
+    // Before the event loops' parts go with the application object.
+    qAddPostRoutine([] { delete g_watch.load(); });
     return 0;
 }
 
@@ -124,10 +128,11 @@ ScriptWatch::~ScriptWatch()
     }
     wake.notify_all();
     thread.join();
+    GuiApplication::setHandOverHook(nullptr);
     g_watch = nullptr;
 }
 
-void ScriptWatch::handOver(QObject* item)
+void ScriptWatch::_handOver(QObject* item)
 {
     // Still on the thread it leaves, with its timer: the timer would go
     // with it once this event is done.
@@ -245,24 +250,6 @@ void ScriptWatch::_tell(qint64 heldSince, qint64 stoppedAt)
     LOG_ERROR_LIMITED(lines) << "[WebPage] " << what.toUtf8().constData()
                              << "the engine does not say which frame ran it, "
                              << pagesText().toUtf8().constData();
-}
-
-WebApplication::WebApplication(int& argc, char** argv) : QApplication(argc, argv)
-{
-    ScriptWatch::install();
-}
-
-WebApplication::~WebApplication()
-{
-    // Before the event loops' parts go.
-    delete g_watch.load();
-}
-
-bool WebApplication::notify(QObject* receiver, QEvent* event)
-{
-    if (event->type() == QEvent::ThreadChange)
-        ScriptWatch::handOver(receiver);
-    return QApplication::notify(receiver, event);
 }
 
 } // namespace ORVO

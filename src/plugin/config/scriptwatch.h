@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -47,13 +46,12 @@ public:
     static const int LimitMs = 3000;
 
     // Once per process, before the first web object: the engine reads its
-    // options only once. -1 when already installed.
+    // options only once. It needs the application object to be a
+    // GuiApplication, which shows it the engine's timers: -1 without one, or
+    // when already installed, and the engine stops no script.
     static int install();
     // Tests: the limit from now on.
     static void setLimitMs(int ms);
-    // An object goes to another thread: one of the engine's timers is handed
-    // over (QEvent::ThreadChange, on the thread it leaves).
-    static void handOver(QObject* item);
 
     ~ScriptWatch() override;
 
@@ -67,6 +65,8 @@ private:
     };
 
     ScriptWatch();
+    // An object goes to another thread, maybe one of the engine's timers.
+    static void _handOver(QObject* item);
     // The engine hands a timer of the main thread to its thread.
     void _takeOver(QObject* item, int interval);
     // On the main thread, while timers are held: it turns. At the bottom of
@@ -88,19 +88,6 @@ private:
     bool stopping = false;
     std::thread thread;
     log::RateLimit lines{QStringLiteral("the stopped scripts")};
-};
-
-// The application object of the modes with windows: its event delivery
-// shows the watch the engine's timers, whatever thread they come from.
-class WebApplication : public QApplication
-{
-    Q_OBJECT
-
-public:
-    // The watch is installed: before any web object of the process.
-    WebApplication(int& argc, char** argv);
-    ~WebApplication() override;
-    bool notify(QObject* receiver, QEvent* event) override;
 };
 
 } // namespace ORVO

@@ -19,6 +19,7 @@
 #include "common/config.h"
 #include "common/cookiejar.h"
 #include "common/loglimit.h"
+#include "gui/guiapplication.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindow.h"
 #include "gui/mainwindow/pluginwindowlist.h"
@@ -504,22 +505,34 @@ private slots:
     // the server's page, at the default verbosity: what each load has the
     // plugin, and the windows through its signals, log counts against the
     // tab. A script of it that never ends is stopped, and one line names the
-    // tab and the origins of its frames.
+    // tab and the origins of its frames; its workers, which hold no window,
+    // compute as long as they like.
     void reloadLoopIsBounded_data()
     {
         QTest::addColumn<bool>("inFrame");
-        QTest::addColumn<bool>("endless"); // then its script never ends
-        QTest::newRow("the tab") << false << false;
-        QTest::newRow("a frame of the server's page") << true << false;
-        QTest::newRow("the tab, then a script that never ends") << false << true;
+        QTest::addColumn<QByteArray>("then"); // its script once the reloads are over
+        QTest::addColumn<int>("stops");
+        const QByteArray done = "document.title = 'done'";
+        const QByteArray worker = // 8 runs of 0.7 s, each one its engine may stop
+            "var w = new Worker(URL.createObjectURL(new Blob(['onmessage = function(e) { for "
+            "(var t = Date.now(); Date.now() - t < 700;); postMessage(e.data) }']))); "
+            "w.onmessage = function(e) { if (e.data < 7) w.postMessage(e.data + 1); else " +
+            done + " }; w.postMessage(0)";
+        QTest::newRow("the tab") << false << done << 0;
+        QTest::newRow("a frame of the server's page") << true << done << 0;
+        QTest::newRow("the tab, then a script that never ends")
+            << false << done + "; for (;;);" << 1;
         QTest::newRow("a frame of the server's page, then a script that never ends")
-            << true << true;
+            << true << done + "; for (;;);" << 1;
+        QTest::newRow("a frame of the server's page, then its worker's long runs")
+            << true << worker << 0;
     }
 
     void reloadLoopIsBounded()
     {
         QFETCH(bool, inFrame);
-        QFETCH(bool, endless);
+        QFETCH(QByteArray, then);
+        QFETCH(int, stops);
         ORVO::ScriptWatch::setLimitMs(500);
         const auto patient = qScopeGuard([] { ORVO::ScriptWatch::setLimitMs(PatientMs); });
         orvotest::TestEnv env;
@@ -534,8 +547,8 @@ private slots:
         other.setResponse("/loop", 200,
                           "<script>var n = +location.search.split('&')[0].slice(3); if (n < 200) "
                           "location.replace('/loop?n=' + (n + 1) + '&' + Array(4096).join('p')); "
-                          "else { document.title = 'done'" +
-                              QByteArray(endless ? "; for (;;);" : "") + " }</script>");
+                          "else { " +
+                              then + " }</script>");
         connect(plugin, &ConfigPlugin::loadStarted, this,
                 [] { LOG_NOTICE << "[Test] a load: " << QString(2000, 'l'); });
         QWebFrame* frame = viewOf(window, "Users")->page()->mainFrame();
@@ -554,7 +567,7 @@ private slots:
                          "A script held the program for [0-9.]+ s and was stopped; .* the portal "
                          "tab \"Users\" \\(frames of " +
                          QRegularExpression::escape(origins) + "\\)")),
-                     int(endless));
+                     stops);
         qint64 logged = 0;
         for (const QString& line : log.lines())
             logged += line.size();
@@ -786,5 +799,5 @@ private slots:
     }
 };
 
-ORVO_TEST_MAIN_WITH(ORVO::WebApplication, TestConfigPlugin)
+ORVO_TEST_MAIN_WITH(ORVO::GuiApplication, TestConfigPlugin)
 #include "tst_configplugin.moc"
