@@ -20,10 +20,10 @@ class SignalWatcher : public QObject
 {
     Q_OBJECT
 public:
-    // A quit ends within its half second, and after a page's script that
-    // the web engine stops (ScriptWatch::LimitMs): the sign-out goes out then.
-    // Past this bound the main thread is held for longer, and the process
-    // ends without it, well within the 5 s in which a signal must end it.
+    // A quit ends within its half second, also after a page's script that
+    // the web engine stops after 3 s: the sign-out goes out then. Past this
+    // bound the main thread is held for longer, and the process ends without
+    // it, within the 5 s in which a signal must end it.
     static const int QuitBoundMs = 4500;
 
     explicit SignalWatcher(QObject* parent = nullptr);
