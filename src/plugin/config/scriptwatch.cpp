@@ -22,6 +22,7 @@ const char EngineOption[] = "JSC_watchdog";
 // The engine's own timers last this long; the watch holds them until the
 // limit. Shorter than any limit, so that the limit alone decides.
 const int EngineStepMs = 500;
+const uint MinStepMs = 100;
 // The class of the engine's Qt timers (WTF's work queue items).
 const char EngineTimerClass[] = "WTF::WorkQueue::WorkItemQt";
 // How often the main thread tells that it turns while timers are held.
@@ -89,13 +90,14 @@ int ScriptWatch::install()
         return -1;
     // What the user set is put back at once: the applications that the
     // client starts inherit the environment. A step of the user's is kept if
-    // it is no longer than the limit; a later one would hold the windows
-    // longer, and 0 switches the engine's timers off.
+    // it is no longer than the limit: a later one would hold the windows
+    // longer, 0 switches the engine's timers off, and one of less than
+    // MinStepMs has the engine make timers faster than it is worth.
     const bool set = qEnvironmentVariableIsSet(EngineOption);
     const QByteArray users = qgetenv(EngineOption);
     bool ok = false;
     const uint step = users.toUInt(&ok);
-    const bool keep = set && ok && step > 0 && step <= uint(g_limitMs.load());
+    const bool keep = set && ok && step >= MinStepMs && step <= uint(g_limitMs.load());
     if (set && !keep)
         LOG_NOTICE << "[ScriptWatch] " << QString::fromLatin1(EngineOption)
                    << " from the environment not used: " << QString::fromLocal8Bit(users);
