@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 #include "common/log.h"
+#include "gui/guiapplication.h"
 
 namespace ORVO {
 
@@ -12,7 +13,7 @@ Application::Application(int& argc, char** argv, ORVO::Config* config, bool with
 {
     Q_UNUSED(config);
     if (withGui)
-        app = std::make_unique<QApplication>(argc, argv);
+        app = std::make_unique<ORVO::GuiApplication>(argc, argv);
     else
         app = std::make_unique<QCoreApplication>(argc, argv);
     LOG_TRACE;

@@ -9,8 +9,9 @@ namespace ORVO {
 class Config;
 
 // The application object of the start-up: a QApplication in the two GUI
-// modes, a QCoreApplication in command-line mode, which creates no widget
-// (Qt 5 has no window-less QApplication).
+// modes (GuiApplication, whose event delivery the web engine's watch sees),
+// a QCoreApplication in command-line mode, which creates no widget (Qt 5 has
+// no window-less QApplication).
 class Application
 {
 public:

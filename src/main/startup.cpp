@@ -312,6 +312,9 @@ int runClient(int argc, char** argv, bool withGui, bool minimal, const QString& 
     // Dates and numbers in the chosen language too, not the system's.
     QLocale::setDefault(QLocale(lang));
 
+    // It goes after the windows and Manager: their end is bounded too.
+    std::unique_ptr<SignalWatcher> watcher;
+
     // The windows of the mode.
     ORVO::Gui gui(&config, app.withGui, minimal);
     if (!gui.isValid()) {
@@ -346,7 +349,7 @@ int runClient(int argc, char** argv, bool withGui, bool minimal, const QString& 
     // SIGINT, SIGTERM and SIGHUP take the path of the tray's Quit, in every
     // mode: without windows nobody can pick Quit, and a session or terminal
     // ending sends them too.
-    auto watcher = std::make_unique<SignalWatcher>();
+    watcher = std::make_unique<SignalWatcher>();
     if (watcher->isValid())
         QObject::connect(watcher.get(), SIGNAL(quitRequested()), &gui, SLOT(quit()));
     else

@@ -5,7 +5,14 @@
 // With ORVO_TEST_NO_PORT in its environment, the system refuses every port
 // the process asks for (a filter of its system calls), so that no listener
 // can listen at all; where the filter cannot be installed it exits with 77.
+// With ORVO_TEST_LOOPING_PAGE=<ms> (GUI modes), a page's script loops for
+// ever from a second after the start, said on standard error, and a script
+// is stopped after <ms> (0: the program's own limit).
+#include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
+#include <QWebFrame>
+#include <QWebPage>
 
 #include <cerrno>
 #include <cstddef>
@@ -18,6 +25,7 @@
 #include <sys/syscall.h>
 
 #include "gui/testseams.h"
+#include "plugin/config/scriptwatch.h"
 
 namespace {
 
@@ -44,4 +52,19 @@ namespace {
     return true;
 }();
 
+void loopingPage()
+{
+    if (!qEnvironmentVariableIsSet("ORVO_TEST_LOOPING_PAGE"))
+        return;
+    if (const int ms = qEnvironmentVariableIntValue("ORVO_TEST_LOOPING_PAGE"))
+        ORVO::ScriptWatch::setLimitMs(ms);
+    // Once the start-up road has set the web engine up.
+    QTimer::singleShot(1000, qApp, [] {
+        std::fputs("[Test] a page loops\n", stderr);
+        (new QWebPage(qApp))->mainFrame()->setHtml(QStringLiteral("<script>for (;;);</script>"));
+    });
+}
+
 } // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(loopingPage)

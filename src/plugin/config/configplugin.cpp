@@ -22,6 +22,7 @@
 #include "plugin/config/qnetworkaccessmanagerecc.h"
 #include "plugin/config/qwebpageecc.h"
 #include "plugin/config/qwebviewecc.h"
+#include "plugin/config/scriptwatch.h"
 #include "plugin/config/settingsdialog.h"
 
 namespace ORVO {
@@ -55,6 +56,8 @@ void holdAccessManager(QWebPageEcc* page, QNetworkAccessManagerEcc* manager)
 ConfigPlugin::ConfigPlugin(QObject* parent) : QObject(parent)
 {
     LOG_TRACE;
+    // Before the first web object of the process.
+    ScriptWatch::install();
     if (stringMap.isEmpty()) {
         stringMap.insert(QStringLiteral("action"), tr("Applications"));
         stringMap.insert(QStringLiteral("action_profile"), tr("Application Profiles"));

@@ -50,6 +50,12 @@ QUrl documentOrigin(QWebFrame* frame)
     return url;
 }
 
+QList<QWebPageEcc*>& pages()
+{
+    static QList<QWebPageEcc*> all;
+    return all;
+}
+
 // Back and forward, and a form's resubmission, which replays a history
 // entry.
 bool isHistoryStep(QWebPage::NavigationType type)
@@ -61,18 +67,40 @@ bool isHistoryStep(QWebPage::NavigationType type)
 
 QWebPageEcc::QWebPageEcc(QObject* parent) : QWebPage(parent)
 {
+    pages().append(this);
     floodEnds.setSingleShot(true);
     connect(&floodEnds, &QTimer::timeout, this, &QWebPageEcc::_tellDropped);
 }
 
 QWebPageEcc::~QWebPageEcc()
 {
+    pages().removeOne(this);
     _tellDropped();
     // The engine stops its loads once this part of the page is gone, and
     // its main frame then tells of the load's end.
     disconnect(dropped);
     if (followsLoads)
         disconnect(mainFrame(), nullptr, this, nullptr);
+}
+
+const QList<QWebPageEcc*>& QWebPageEcc::all()
+{
+    return pages();
+}
+
+QStringList QWebPageEcc::frameOrigins() const
+{
+    QStringList origins;
+    QList<QWebFrame*> frames{mainFrame()};
+    while (!frames.isEmpty()) {
+        QWebFrame* frame = frames.takeFirst();
+        frames << frame->childFrames();
+        // A blank tab's document, and a sandboxed one, have none.
+        const QUrl origin = documentOrigin(frame);
+        if (!origin.host().isEmpty() && !origins.contains(origin.toString()))
+            origins << origin.toString();
+    }
+    return origins;
 }
 
 QString QWebPageEcc::decode(QString value)

@@ -79,6 +79,11 @@ public:
     // Tells now what the tab's limit left out, and nothing later: the tab
     // goes.
     void endLogLimit();
+    // The portal's pages, oldest first.
+    static const QList<QWebPageEcc*>& all();
+    // The origins of the documents in the tab's frames, each once; none while
+    // it holds no page.
+    QStringList frameOrigins() const;
 
 signals:
     void action(const QString& name, const QVariantMap& params);

@@ -19,6 +19,7 @@
 #include "common/config.h"
 #include "common/cookiejar.h"
 #include "common/loglimit.h"
+#include "gui/guiapplication.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindow.h"
 #include "gui/mainwindow/pluginwindowlist.h"
@@ -30,6 +31,7 @@
 #include "plugin/config/qnetworkaccessmanagerecc.h"
 #include "plugin/config/qwebpageecc.h"
 #include "plugin/config/qwebviewecc.h"
+#include "plugin/config/scriptwatch.h"
 #include "plugin/config/settingsdialog.h"
 #include "testenv.h"
 #include "testmain.h"
@@ -85,6 +87,9 @@ QString bodyOf(ORVO::QWebViewEcc* view)
     return view->page()->mainFrame()->findFirstElement("body").toPlainText().trimmed();
 }
 
+// A page's script is stopped after a minute unless a test says otherwise.
+const int PatientMs = 60000;
+
 } // namespace
 
 class TestConfigPlugin : public QObject
@@ -135,6 +140,7 @@ class TestConfigPlugin : public QObject
 private slots:
     void initTestCase()
     {
+        ORVO::ScriptWatch::setLimitMs(PatientMs);
         QVERIFY(server.listen(false));
         server.setPortalPage("connection", "/manage/portal/connection");
         server.setPortalPage("user", "/manage/portal/user");
@@ -498,17 +504,37 @@ private slots:
     // A foreign document that reloads itself in the tab, or in a frame of
     // the server's page, at the default verbosity: what each load has the
     // plugin, and the windows through its signals, log counts against the
-    // tab.
+    // tab. A script of it that never ends is stopped, and one line names the
+    // tab and the origins of its frames; its workers, which hold no window,
+    // compute as long as they like.
     void reloadLoopIsBounded_data()
     {
         QTest::addColumn<bool>("inFrame");
-        QTest::newRow("the tab") << false;
-        QTest::newRow("a frame of the server's page") << true;
+        QTest::addColumn<QByteArray>("then"); // its script once the reloads are over
+        QTest::addColumn<int>("stops");
+        const QByteArray done = "document.title = 'done'";
+        const QByteArray worker = // 8 runs of 0.7 s, each one its engine may stop
+            "var w = new Worker(URL.createObjectURL(new Blob(['onmessage = function(e) { for "
+            "(var t = Date.now(); Date.now() - t < 700;); postMessage(e.data) }']))); "
+            "w.onmessage = function(e) { if (e.data < 7) w.postMessage(e.data + 1); else " +
+            done + " }; w.postMessage(0)";
+        QTest::newRow("the tab") << false << done << 0;
+        QTest::newRow("a frame of the server's page") << true << done << 0;
+        QTest::newRow("the tab, then a script that never ends")
+            << false << done + "; for (;;);" << 1;
+        QTest::newRow("a frame of the server's page, then a script that never ends")
+            << true << done + "; for (;;);" << 1;
+        QTest::newRow("a frame of the server's page, then its worker's long runs")
+            << true << worker << 0;
     }
 
     void reloadLoopIsBounded()
     {
         QFETCH(bool, inFrame);
+        QFETCH(QByteArray, then);
+        QFETCH(int, stops);
+        ORVO::ScriptWatch::setLimitMs(500);
+        const auto patient = qScopeGuard([] { ORVO::ScriptWatch::setLimitMs(PatientMs); });
         orvotest::TestEnv env;
         ORVO::Config cfg(env.root()); // only its level is used
         cfg.logLevel = 5;
@@ -521,7 +547,8 @@ private slots:
         other.setResponse("/loop", 200,
                           "<script>var n = +location.search.split('&')[0].slice(3); if (n < 200) "
                           "location.replace('/loop?n=' + (n + 1) + '&' + Array(4096).join('p')); "
-                          "else document.title = 'done'</script>");
+                          "else { " +
+                              then + " }</script>");
         connect(plugin, &ConfigPlugin::loadStarted, this,
                 [] { LOG_NOTICE << "[Test] a load: " << QString(2000, 'l'); });
         QWebFrame* frame = viewOf(window, "Users")->page()->mainFrame();
@@ -535,6 +562,12 @@ private slots:
             frame->setUrl(QUrl(other.baseUrl() + "/loop?n=0"));
         const auto looping = [&] { return inFrame ? frame->childFrames().value(0) : frame; };
         QTRY_VERIFY_WITH_TIMEOUT(looping() && looping()->title() == "done", 60000);
+        const QString origins = (inFrame ? server.baseUrl() + ", " : QString()) + other.baseUrl();
+        QTRY_COMPARE(log.count(QRegularExpression(
+                         "A script held the program for [0-9.]+ s and was stopped; .* the portal "
+                         "tab \"Users\" \\(frames of " +
+                         QRegularExpression::escape(origins) + "\\)")),
+                     stops);
         qint64 logged = 0;
         for (const QString& line : log.lines())
             logged += line.size();
@@ -765,5 +798,5 @@ private slots:
     }
 };
 
-ORVO_TEST_GUI_MAIN(TestConfigPlugin)
+ORVO_TEST_MAIN_WITH(ORVO::GuiApplication, TestConfigPlugin)
 #include "tst_configplugin.moc"
