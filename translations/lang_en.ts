@@ -1033,6 +1033,18 @@
         <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
         <translation>%1 sent the request on more than %2 times, the last to %3: it was not followed</translation>
     </message>
+    <message>
+        <source>%1 asks for https, %2: the form was not sent there</source>
+        <translation>%1 asks for https, %2: the form was not sent there</translation>
+    </message>
+    <message>
+        <source>its %1 answer would send the form on as a request for a page; a server that moves a form to https keeps it with 307 or 308</source>
+        <translation>its %1 answer would send the form on as a request for a page; a server that moves a form to https keeps it with 307 or 308</translation>
+    </message>
+    <message>
+        <source>HTTP status %1: no answer to the request, nor a redirect that is followed</source>
+        <translation>HTTP status %1: no answer to the request, nor a redirect that is followed</translation>
+    </message>
 </context>
 <context>
     <name>libvelcor::detail::ServiceConnection</name>

@@ -1033,6 +1033,18 @@
         <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
         <translation>%1 ha inoltrato la richiesta più di %2 volte, l&apos;ultima a %3: l&apos;inoltro non è stato seguito</translation>
     </message>
+    <message>
+        <source>%1 asks for https, %2: the form was not sent there</source>
+        <translation>%1 richiede https, %2: il modulo non è stato inviato lì</translation>
+    </message>
+    <message>
+        <source>its %1 answer would send the form on as a request for a page; a server that moves a form to https keeps it with 307 or 308</source>
+        <translation>la sua risposta %1 inoltrerebbe il modulo come richiesta di una pagina; un server che sposta un modulo su https lo conserva con 307 o 308</translation>
+    </message>
+    <message>
+        <source>HTTP status %1: no answer to the request, nor a redirect that is followed</source>
+        <translation>Stato HTTP %1: nessuna risposta alla richiesta, né un inoltro che venga seguito</translation>
+    </message>
 </context>
 <context>
     <name>libvelcor::detail::ServiceConnection</name>
