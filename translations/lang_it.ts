@@ -344,6 +344,14 @@
         <source>The management server refused the user name or password</source>
         <translation>Il server di gestione ha rifiutato il nome utente o la password</translation>
     </message>
+    <message>
+        <source>The management server&apos;s answer is not the change&apos;s result</source>
+        <translation>La risposta del server di gestione non è il risultato della modifica</translation>
+    </message>
+    <message>
+        <source>%1: the new password may be in force.</source>
+        <translation>%1: la nuova password potrebbe essere già in vigore.</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::LoginPlugin</name>
@@ -518,10 +526,6 @@
         <translation>Per questa connessione non arriva alcun portale: la sua configurazione non indica alcun server di gestione. Disconnettiti e accedi di nuovo per riprovare.</translation>
     </message>
     <message>
-        <source>No portal comes for this connection: the service now names another management server (%1) than the one signed in to (%2). Sign out and in again to sign in there.</source>
-        <translation>Per questa connessione non arriva alcun portale: il servizio ora indica un server di gestione (%1) diverso da quello a cui hai effettuato l&apos;accesso (%2). Disconnettiti e accedi di nuovo per accedere a quello.</translation>
-    </message>
-    <message>
         <source>Cannot sign in: the local service cannot be reached</source>
         <translation>Impossibile accedere: il servizio locale non è raggiungibile</translation>
     </message>
@@ -558,8 +562,12 @@
         <translation>La password si può cambiare solo da connessi, quando non è in corso un accesso o una disconnessione.</translation>
     </message>
     <message>
-        <source>The connection ended before the management server answered: the new password may be in force.</source>
-        <translation>La connessione è terminata prima che il server di gestione rispondesse: la nuova password potrebbe essere già in vigore.</translation>
+        <source>No portal comes for this connection: the service now names another management server (%1) than the one this sign-in began with (%2). Sign out and in again to sign in there.</source>
+        <translation>Per questa connessione non arriva alcun portale: il servizio ora indica un server di gestione (%1) diverso da quello con cui è iniziato questo accesso (%2). Disconnettiti e accedi di nuovo per accedere a quello.</translation>
+    </message>
+    <message>
+        <source>The connection ended before the management server answered</source>
+        <translation>La connessione è terminata prima che il server di gestione rispondesse</translation>
     </message>
 </context>
 <context>
