@@ -344,6 +344,14 @@
         <source>The management server refused the user name or password</source>
         <translation>Der Verwaltungsserver hat den Benutzernamen oder das Passwort abgelehnt</translation>
     </message>
+    <message>
+        <source>The management server&apos;s answer is not the change&apos;s result</source>
+        <translation>Die Antwort des Verwaltungsservers ist nicht das Ergebnis der Änderung</translation>
+    </message>
+    <message>
+        <source>%1: the new password may be in force.</source>
+        <translation>%1: Das neue Passwort gilt möglicherweise schon.</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::LoginPlugin</name>
@@ -518,10 +526,6 @@
         <translation>Für diese Verbindung kommt kein Portal: Ihre Konfiguration nennt keinen Verwaltungsserver. Melden Sie sich ab und wieder an, um es erneut zu versuchen.</translation>
     </message>
     <message>
-        <source>No portal comes for this connection: the service now names another management server (%1) than the one signed in to (%2). Sign out and in again to sign in there.</source>
-        <translation>Für diese Verbindung kommt kein Portal: Der Dienst nennt jetzt einen anderen Verwaltungsserver (%1) als den, bei dem Sie angemeldet sind (%2). Melden Sie sich ab und wieder an, um sich dort anzumelden.</translation>
-    </message>
-    <message>
         <source>Cannot sign in: the local service cannot be reached</source>
         <translation>Anmeldung nicht möglich: der lokale Dienst ist nicht erreichbar</translation>
     </message>
@@ -558,8 +562,12 @@
         <translation>Das Passwort lässt sich nur ändern, solange Sie angemeldet sind und keine An- oder Abmeldung läuft.</translation>
     </message>
     <message>
-        <source>The connection ended before the management server answered: the new password may be in force.</source>
-        <translation>Die Verbindung endete, bevor der Verwaltungsserver antwortete: Das neue Passwort gilt möglicherweise schon.</translation>
+        <source>No portal comes for this connection: the service now names another management server (%1) than the one this sign-in began with (%2). Sign out and in again to sign in there.</source>
+        <translation>Für diese Verbindung kommt kein Portal: Der Dienst nennt jetzt einen anderen Verwaltungsserver (%1) als den, mit dem diese Anmeldung begann (%2). Melden Sie sich ab und wieder an, um sich dort anzumelden.</translation>
+    </message>
+    <message>
+        <source>The connection ended before the management server answered</source>
+        <translation>Die Verbindung endete, bevor der Verwaltungsserver antwortete</translation>
     </message>
 </context>
 <context>
@@ -1032,6 +1040,18 @@
     <message>
         <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
         <translation>%1 hat die Anfrage mehr als %2-mal weitergeleitet, zuletzt an %3: der Weiterleitung wurde nicht gefolgt</translation>
+    </message>
+    <message>
+        <source>%1 asks for https, %2: the form was not sent there</source>
+        <translation>%1 verlangt https, %2: das Formular wurde nicht dorthin gesendet</translation>
+    </message>
+    <message>
+        <source>its %1 answer would send the form on as a request for a page; a server that moves a form to https keeps it with 307 or 308</source>
+        <translation>seine Antwort %1 würde das Formular als Abruf einer Seite weiterleiten; ein Server, der ein Formular auf https umleitet, erhält es mit 307 oder 308</translation>
+    </message>
+    <message>
+        <source>HTTP status %1: no answer to the request, nor a redirect that is followed</source>
+        <translation>HTTP-Status %1: keine Antwort auf die Anfrage und keine Weiterleitung, der gefolgt wird</translation>
     </message>
 </context>
 <context>

@@ -344,6 +344,14 @@
         <source>The management server refused the user name or password</source>
         <translation>The management server refused the user name or password</translation>
     </message>
+    <message>
+        <source>The management server&apos;s answer is not the change&apos;s result</source>
+        <translation>The management server&apos;s answer is not the change&apos;s result</translation>
+    </message>
+    <message>
+        <source>%1: the new password may be in force.</source>
+        <translation>%1: the new password may be in force.</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::LoginPlugin</name>
@@ -518,10 +526,6 @@
         <translation>No portal comes for this connection: its configuration names no management server. Sign out and in again to try again.</translation>
     </message>
     <message>
-        <source>No portal comes for this connection: the service now names another management server (%1) than the one signed in to (%2). Sign out and in again to sign in there.</source>
-        <translation>No portal comes for this connection: the service now names another management server (%1) than the one signed in to (%2). Sign out and in again to sign in there.</translation>
-    </message>
-    <message>
         <source>Cannot sign in: the local service cannot be reached</source>
         <translation>Cannot sign in: the local service cannot be reached</translation>
     </message>
@@ -558,8 +562,12 @@
         <translation>The password can be changed only while signed in, once the sign-in or sign-out under way is over.</translation>
     </message>
     <message>
-        <source>The connection ended before the management server answered: the new password may be in force.</source>
-        <translation>The connection ended before the management server answered: the new password may be in force.</translation>
+        <source>No portal comes for this connection: the service now names another management server (%1) than the one this sign-in began with (%2). Sign out and in again to sign in there.</source>
+        <translation>No portal comes for this connection: the service now names another management server (%1) than the one this sign-in began with (%2). Sign out and in again to sign in there.</translation>
+    </message>
+    <message>
+        <source>The connection ended before the management server answered</source>
+        <translation>The connection ended before the management server answered</translation>
     </message>
 </context>
 <context>
@@ -1032,6 +1040,18 @@
     <message>
         <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
         <translation>%1 sent the request on more than %2 times, the last to %3: it was not followed</translation>
+    </message>
+    <message>
+        <source>%1 asks for https, %2: the form was not sent there</source>
+        <translation>%1 asks for https, %2: the form was not sent there</translation>
+    </message>
+    <message>
+        <source>its %1 answer would send the form on as a request for a page; a server that moves a form to https keeps it with 307 or 308</source>
+        <translation>its %1 answer would send the form on as a request for a page; a server that moves a form to https keeps it with 307 or 308</translation>
+    </message>
+    <message>
+        <source>HTTP status %1: no answer to the request, nor a redirect that is followed</source>
+        <translation>HTTP status %1: no answer to the request, nor a redirect that is followed</translation>
     </message>
 </context>
 <context>

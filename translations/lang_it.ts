@@ -344,6 +344,14 @@
         <source>The management server refused the user name or password</source>
         <translation>Il server di gestione ha rifiutato il nome utente o la password</translation>
     </message>
+    <message>
+        <source>The management server&apos;s answer is not the change&apos;s result</source>
+        <translation>La risposta del server di gestione non è il risultato della modifica</translation>
+    </message>
+    <message>
+        <source>%1: the new password may be in force.</source>
+        <translation>%1: la nuova password potrebbe essere già in vigore.</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::LoginPlugin</name>
@@ -518,10 +526,6 @@
         <translation>Per questa connessione non arriva alcun portale: la sua configurazione non indica alcun server di gestione. Disconnettiti e accedi di nuovo per riprovare.</translation>
     </message>
     <message>
-        <source>No portal comes for this connection: the service now names another management server (%1) than the one signed in to (%2). Sign out and in again to sign in there.</source>
-        <translation>Per questa connessione non arriva alcun portale: il servizio ora indica un server di gestione (%1) diverso da quello a cui hai effettuato l&apos;accesso (%2). Disconnettiti e accedi di nuovo per accedere a quello.</translation>
-    </message>
-    <message>
         <source>Cannot sign in: the local service cannot be reached</source>
         <translation>Impossibile accedere: il servizio locale non è raggiungibile</translation>
     </message>
@@ -558,8 +562,12 @@
         <translation>La password si può cambiare solo da connessi, quando non è in corso un accesso o una disconnessione.</translation>
     </message>
     <message>
-        <source>The connection ended before the management server answered: the new password may be in force.</source>
-        <translation>La connessione è terminata prima che il server di gestione rispondesse: la nuova password potrebbe essere già in vigore.</translation>
+        <source>No portal comes for this connection: the service now names another management server (%1) than the one this sign-in began with (%2). Sign out and in again to sign in there.</source>
+        <translation>Per questa connessione non arriva alcun portale: il servizio ora indica un server di gestione (%1) diverso da quello con cui è iniziato questo accesso (%2). Disconnettiti e accedi di nuovo per accedere a quello.</translation>
+    </message>
+    <message>
+        <source>The connection ended before the management server answered</source>
+        <translation>La connessione è terminata prima che il server di gestione rispondesse</translation>
     </message>
 </context>
 <context>
@@ -1032,6 +1040,18 @@
     <message>
         <source>%1 sent the request on more than %2 times, the last to %3: it was not followed</source>
         <translation>%1 ha inoltrato la richiesta più di %2 volte, l&apos;ultima a %3: l&apos;inoltro non è stato seguito</translation>
+    </message>
+    <message>
+        <source>%1 asks for https, %2: the form was not sent there</source>
+        <translation>%1 richiede https, %2: il modulo non è stato inviato lì</translation>
+    </message>
+    <message>
+        <source>its %1 answer would send the form on as a request for a page; a server that moves a form to https keeps it with 307 or 308</source>
+        <translation>la sua risposta %1 inoltrerebbe il modulo come richiesta di una pagina; un server che sposta un modulo su https lo conserva con 307 o 308</translation>
+    </message>
+    <message>
+        <source>HTTP status %1: no answer to the request, nor a redirect that is followed</source>
+        <translation>Stato HTTP %1: nessuna risposta alla richiesta, né un inoltro che venga seguito</translation>
     </message>
 </context>
 <context>

@@ -193,6 +193,11 @@ void ApiManager::_sigContinue()
     signIns->continueRequest();
 }
 
+void ApiManager::_sigCancel()
+{
+    signIns->cancelRequest();
+}
+
 void ApiManager::_sigDisconnect()
 {
     signIns->disconnectRequest();

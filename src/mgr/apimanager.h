@@ -67,6 +67,8 @@ public:
     // A sign-in of the user's lasts (signInLasts): the service's errors are
     // its stumbles, and the service keeps its profile meanwhile.
     bool isSignInLasting() const { return signIns && signIns->lasts(); }
+    // It lasts and its sign-out has not begun: the user's OK goes on with it.
+    bool isSignInGoingOn() const { return signIns && signIns->goesOn(); }
     // The request server's bound port; -1 before it is bound.
     int getRequestPort() const;
 
@@ -109,6 +111,9 @@ private slots:
     // The user's answer to the service's question: the sign-in that lasts
     // goes on, with the credential handed over again.
     void _sigContinue();
+    // The user's Cancel to it: the sign-in that lasts ends as its sign-out
+    // would (the logout when logged in, then the "stop").
+    void _sigCancel();
     // The user's sign-out (or a failed login's): the web logout when the
     // sign-in is logged in, then the "stop", within SignOutMs of it.
     void _sigDisconnect();

@@ -101,7 +101,11 @@ int LodestarApi::_runClient(LodestarOp newOp, QUrl& url, QUrl params)
     url.setHost(isFallback ? fallbackAddr : addr);
     if (newOp == OpLogin)
         loginScheme = scheme;
-    client.run(url, params, headers, QSslConfiguration());
+    // The server took the logout once it answered, wherever its answer
+    // points (a single sign-on's own logout): nothing goes there.
+    client.run(url, params, headers, QSslConfiguration(),
+               newOp == OpLogout ? libvelcor::Client::OffServerAnswers
+                                 : libvelcor::Client::OffServerFails);
     op = newOp;
     return 0;
 }
@@ -167,12 +171,15 @@ void LodestarApi::_clientComplete(QString response)
             if (auth.getUser() == changing.getUser() && auth.getType() == changing.getType())
                 auth.setPass(newPass);
             emit authChanged(changing);
+        } else if (!ok) {
+            LOG_ERROR << "[LsApi] The password change's answer is not its result";
+            emit error(changeInDoubt(tr("The management server's answer is not the change's "
+                                        "result")));
         } else {
             LOG_ERROR;
-            QString text = _opToErrStr(OpChangePassword);
-            if (!reason.isNull())
-                text += QStringLiteral(": ") + reason.toString();
-            emit error(libvelcor::Error(libvelcor::Client::ErrorCode, text));
+            emit error(libvelcor::Error(libvelcor::Client::ErrorCode,
+                                        _opToErrStr(OpChangePassword) + QStringLiteral(": ") +
+                                            reason.toString()));
         }
         break;
     }
@@ -182,8 +189,21 @@ void LodestarApi::_clientComplete(QString response)
     }
 }
 
+libvelcor::Error LodestarApi::changeInDoubt(const QString& why)
+{
+    return libvelcor::Error(libvelcor::Client::ErrorCode, tr("Failed changing password"),
+                            tr("%1: the new password may be in force.").arg(why));
+}
+
 void LodestarApi::_clientError(libvelcor::Error err)
 {
+    // The server took the form and answered it with a redirect that is no
+    // answer to it (post, then redirect, is common).
+    const int status = client.httpStatus();
+    if (op == OpChangePassword && status >= 300 && status < 400) {
+        emit error(changeInDoubt(err.getDesc()));
+        return;
+    }
     // A refused login says so: the bare status would leave the user
     // guessing whether the server or the password is at fault.
     if (op == OpLogin && client.httpStatus() == 401) {

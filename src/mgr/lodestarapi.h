@@ -50,6 +50,10 @@ public:
     LodestarOp currentOp() const { return op; }
     // A request is in flight.
     bool isBusy() const { return client.isRunning(); }
+    // A password change that the server may have taken without answering
+    // it: why, and that the new password, which the user knows, may be the
+    // one in force.
+    static libvelcor::Error changeInDoubt(const QString& why);
     libvelcor::Auth getAuth() const { return auth; }
 
 signals:

@@ -154,6 +154,7 @@ int Manager::_setup()
             SLOT(_serverConfigReceive(QVariant)));
     connect(this, SIGNAL(sigConnect()), this, SLOT(_connectRequested()));
     connect(this, SIGNAL(sigContinue()), apiManager, SLOT(_sigContinue()));
+    connect(this, SIGNAL(sigCancel()), apiManager, SLOT(_sigCancel()));
 
     const bool withGui = gui->property("withGui").toBool();
     const bool minimal = gui->property("minimal").toBool();
@@ -387,9 +388,13 @@ void Manager::_gotQueryResponse(int id, bool ok)
     if (!ok) {
         LOG_DEBUG << "[Manager] Operation cancelled by user";
         _clear();
+        // The attempt it was asked about ends as a sign-out would, in the
+        // sign-in's record; no credential goes out here.
+        emit sigCancel();
         return;
     }
-    if (!profileGiven || !apiManager->isSignInLasting()) {
+    // Whether the sign-in goes on is its record's to say.
+    if (!apiManager->isSignInGoingOn()) {
         LOG_NOTICE << "[Manager] Answer dropped: no sign-in to continue";
         return;
     }

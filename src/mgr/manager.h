@@ -85,6 +85,8 @@ signals:
     void sigConnect();
     // The user's OK to the service's question: the sign-in goes on.
     void sigContinue();
+    // The user's Cancel to it: the sign-in ends.
+    void sigCancel();
     void sigDisconnect();
     // The service coordinator's word on how the connection up is shown.
     void plainConnection(bool up, QString noPortal);

@@ -3,6 +3,7 @@
 #include <QAuthenticator>
 #include <QMap>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QUrl>
 
 #include "common/common.h"
@@ -22,7 +23,14 @@ const qint64 ReadBufferSize = 4 * 1024 * 1024;
 // As many redirects as a browser follows.
 const int MaxRedirects = 20;
 
+int quietTimeout = NetworkManager::QuietTimeoutMs;
+
 } // namespace
+
+void NetworkManager::setQuietTimeout(int ms)
+{
+    quietTimeout = ms;
+}
 
 NetworkManager::NetworkManager(ProcessManager* processManager_)
     : QObject(nullptr), processManager(processManager_), request(QUrl())
@@ -85,6 +93,9 @@ int NetworkManager::startDownload(const QString& url, QString target, bool quiet
     d.url = QUrl(url).toString();
     d.target = target.isEmpty() ? QString("") : target;
     d.quiet = quiet;
+    d.credentialOf = credentials;
+    if (quiet)
+        d.deadline.setRemainingTime(quietTimeout);
     if (!_send(QUrl(url), d)) {
         LOG_ERROR;
         if (!quiet)
@@ -104,13 +115,18 @@ bool NetworkManager::_send(const QUrl& url, Download d)
     // it goes on to; the credential is for the management server only.
     // Elsewhere the file is fetched without it, as a browser would.
     d.leftServer = d.leftServer || !_isServerUrl(url);
-    if (!d.leftServer) {
+    if (d.leftServer) {
+        LOG_DEBUG << "[NetworkManager] Not the management server, no credential sent to: "
+                  << url.host();
+    } else if (d.credentialOf != credentials) {
+        // A later sign-in's, or none: the server of this one may be gone.
+        LOG_DEBUG << "[NetworkManager] The credential changed since the download began, none "
+                     "sent to: "
+                  << url.host();
+    } else {
         QMap<QByteArray, QByteArray> map;
         if (libvelcor::crypto::requestFromAuth(auth, map, req) != 0)
             LOG_DEBUG;
-    } else {
-        LOG_DEBUG << "[NetworkManager] Not the management server, no credential sent to: "
-                  << url.host();
     }
 
     QNetworkReply* reply = d.target.isEmpty() ? accessManager.head(req) : accessManager.get(req);
@@ -122,7 +138,43 @@ bool NetworkManager::_send(const QUrl& url, Download d)
         reply->setReadBufferSize(ReadBufferSize);
         connect(reply, &QNetworkReply::readyRead, this, &NetworkManager::_readyRead);
     }
+    // What the server sends is bounded in time as a whole, not each silence.
+    if (d.quiet)
+        QTimer::singleShot(int(d.deadline.remainingTime()), reply,
+                           [this, reply]() { _quietExpired(reply); });
     return true;
+}
+
+void NetworkManager::_quietExpired(QNetworkReply* reply)
+{
+    const auto it = downloads.find(reply);
+    if (it == downloads.end() || it.value().failed)
+        return;
+    LOG_ERROR << "[NetworkManager] No whole answer within " << quietTimeout / 1000.0
+              << " s: " << it.value().url;
+    _abandon(reply, it.value());
+}
+
+void NetworkManager::dropQuietDownloads()
+{
+    const QList<QNetworkReply*> replies = downloads.keys();
+    for (QNetworkReply* reply : replies) {
+        const auto it = downloads.find(reply);
+        if (it == downloads.end() || !it.value().quiet || it.value().failed)
+            continue;
+        LOG_DEBUG << "[NetworkManager] Dropped: " << it.value().url;
+        _abandon(reply, it.value());
+    }
+}
+
+void NetworkManager::_abandon(QNetworkReply* reply, Download& d)
+{
+    d.failed = true;
+    if (d.file)
+        d.file->cancel();
+    // abort() delivers finished() at once; the reply slot sees `failed`.
+    // Nothing of d may be touched afterwards.
+    reply->abort();
 }
 
 void NetworkManager::_notTheFile(QNetworkReply* reply, const Download& d)
@@ -286,7 +338,7 @@ void NetworkManager::finished(QNetworkReply* reply)
     reply->disconnect(this);
 
     if (d.failed) {
-        // A write failed and was reported; this is the abort it caused.
+        // A failed write (reported), a bound or a drop: this is its abort.
     } else if (reply->error() == QNetworkReply::NoError && !_isFileBody(reply)) {
         _notTheFile(reply, d);
     } else if (reply->error() == QNetworkReply::NoError) {
@@ -321,6 +373,8 @@ void NetworkManager::gotAuth(const libvelcor::Auth& newAuth)
     LOG_TRACE;
     LOG_DEBUG << "[NetworkManager] auth url: " << newAuth.getUrl() << " user: " << newAuth.getUser()
               << " pass: <not shown>";
+    if (newAuth != auth)
+        ++credentials;
     auth = newAuth;
     // A proxy credential says nothing of how the server is reached.
     if (newAuth.getId() == libvelcor::Auth::ProfileId)
@@ -330,7 +384,10 @@ void NetworkManager::gotAuth(const libvelcor::Auth& newAuth)
 void NetworkManager::gotServerAddr(const QString& addr, const QString& fallbackAddr)
 {
     LOG_TRACE;
-    serverAddrs = QStringList{addr, fallbackAddr};
+    const QStringList addrs{addr, fallbackAddr};
+    if (addrs != serverAddrs)
+        ++credentials;
+    serverAddrs = addrs;
 }
 
 void NetworkManager::sslErrors(QNetworkReply* reply, const QList<QSslError>& errors)

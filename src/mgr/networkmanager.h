@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
 #include <QNetworkAccessManager>
@@ -32,9 +33,10 @@ class ProcessManager;
 // elsewhere goes without it): a HEAD asks for the file name
 // ("Content-Disposition"), a GET writes the body into the chosen file.
 // Redirects are followed as a browser would, never from https to http; the
-// credential goes along only while they stay on the server, and a quiet
-// download never leaves it. Owns the program-wide cookie jar, which others
-// borrow.
+// credential goes along only while they stay on the server, and only while
+// the credential and the server are those the download began with. A quiet
+// download never leaves the server and ends within QuietTimeoutMs. Owns the
+// program-wide cookie jar, which others borrow.
 class NetworkManager : public QObject
 {
     Q_OBJECT
@@ -48,6 +50,12 @@ public:
         ErrorSystem = 4
     };
     Q_ENUM(Error)
+
+    // A quiet download's bound, its redirects included.
+    static constexpr int QuietTimeoutMs = 30000;
+    // Test seam: the quiet downloads' bound; QuietTimeoutMs unless a test
+    // changes it.
+    static void setQuietTimeout(int ms);
 
     explicit NetworkManager(ORVO::ProcessManager* processManager);
     ~NetworkManager() override;
@@ -66,6 +74,9 @@ public:
     int startDownload(const QString& url, QString target, bool quiet);
     // Empties the shared cookie jar.
     int reset();
+    // Abandons the quiet downloads in flight, without a signal; their
+    // targets stay as they were.
+    void dropQuietDownloads();
     // Requests sent and not yet finished.
     int pendingDownloads() const { return downloads.size(); }
 
@@ -106,6 +117,8 @@ private:
         int redirects = 0;                            // followed so far
         bool leftServer = false;                      // a request of it went elsewhere
         bool upgraded = false;                        // quiet, sent on from http to https
+        quint64 credentialOf = 0;                     // `credentials` at its start
+        QDeadlineTimer deadline;                      // a quiet one's, redirects included
         libvelcor::utils::AtomicFile* file = nullptr; // the target in the making; owned
     };
 
@@ -114,6 +127,9 @@ private:
     bool _openTarget(Download& d);
     bool _writeBody(QNetworkReply* reply, Download& d);
     void _failWrite(QNetworkReply* reply, Download& d);
+    // Ends the reply with nothing more said: finished() finds it failed.
+    static void _abandon(QNetworkReply* reply, Download& d);
+    void _quietExpired(QNetworkReply* reply);
     void _reportWriteError(const Download& d);
     static bool _isFileBody(QNetworkReply* reply);
     bool _isServerUrl(const QUrl& url) const;
@@ -121,6 +137,8 @@ private:
     bool valid = false;
     ORVO::ProcessManager* processManager = nullptr;
     libvelcor::Auth auth;
+    // Counts the changes of the credential and of the server's addresses.
+    quint64 credentials = 0;
     // The scheme of the management server's pages and web API: https for a
     // certificate sign-in, else http, as every other client part has it.
     QString serverScheme = QStringLiteral("http");

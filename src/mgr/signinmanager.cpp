@@ -106,8 +106,8 @@ void SignInManager::connectRequest(bool managed)
 void SignInManager::continueRequest()
 {
     LOG_TRACE;
-    if (!signIn || signIn->phase >= SignIn::LoggingOut) {
-        LOG_NOTICE << "[ApiManager] Nothing to go on with: no sign-in lasts";
+    if (!goesOn()) {
+        LOG_NOTICE << "[ApiManager] Nothing to go on with: no sign-in lasts, or it is signing out";
         return;
     }
     // The same sign-in, with the credential handed over again.
@@ -134,6 +134,13 @@ void SignInManager::disconnectRequest()
     else
         stopOwed = true; // a found tunnel: nothing to log out of
     _run();
+}
+
+void SignInManager::cancelRequest()
+{
+    LOG_TRACE;
+    if (signIn)
+        disconnectRequest();
 }
 
 void SignInManager::quitting()
@@ -245,29 +252,38 @@ void SignInManager::_signOutExpired()
 
 void SignInManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant config)
 {
-    const quint64 asker = retrievalFor;
+    // The way is free for the next request.
+    answers.append(ConfigAnswer{retrievalFor, retrievalAt, rc, config});
     retrievalFor = 0;
-    if (!signIn || signIn->number != asker || signIn->phase != SignIn::Up) {
+    _run();
+}
+
+void SignInManager::_takeAnswer(const ConfigAnswer& a)
+{
+    if (!signIn || signIn->number != a.asker) {
         // It names no server of the sign-in that lasts, if any.
         LOG_DEBUG << "[ApiManager] Configuration of an earlier sign-in dropped";
-        _run();
+        return;
+    }
+    if (signIn->phase != SignIn::Up) {
+        LOG_DEBUG << "[ApiManager] Configuration dropped: its sign-in is signing out";
         return;
     }
     SignIn& s = *signIn;
     // Asked at an earlier rise, it may name whom the sign-in began with,
     // but not where the tunnel up now leads: that one is asked next.
-    const bool current = retrievalAt == rises;
+    const bool current = a.rise == rises;
     if (current)
         s.askAgain = false;
-    const ManagementServer named = ManagementServer::of(config);
-    if (rc != libvelcor::Api::ResultOk) {
-        const bool late = rc == libvelcor::Api::ResultTimeout;
+    const ManagementServer named = ManagementServer::of(a.config);
+    if (a.rc != libvelcor::Api::ResultOk) {
+        const bool late = a.rc == libvelcor::Api::ResultTimeout;
         LOG_ERROR
             << "[ApiManager] The server configuration could not be retrieved: "
             << (late ? QStringLiteral("no answer in time")
-                : rc > 0
-                    ? QStringLiteral("the service answered code %1").arg(int(rc))
-                    : QStringLiteral("the service could not be asked (result %1)").arg(int(rc)));
+                : a.rc > 0
+                    ? QStringLiteral("the service answered code %1").arg(int(a.rc))
+                    : QStringLiteral("the service could not be asked (result %1)").arg(int(a.rc)));
         // A failure names nobody. One that came too late is asked again at
         // once; the next rise asks after any other.
         if (current && late) {
@@ -278,7 +294,7 @@ void SignInManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant co
         } else if (current) {
             _noPortal(tr("No portal comes for this connection: the local service did not give "
                          "its configuration (code %1). Sign out and in again to try again.")
-                          .arg(int(rc)));
+                          .arg(int(a.rc)));
         }
     } else if (!named.isNamed()) {
         LOG_NOTICE << "[ApiManager] The configuration names no management server";
@@ -288,30 +304,30 @@ void SignInManager::_setupApiReceived(libvelcor::Api::ResultCode rc, QVariant co
     } else if (!s.server.isNamed() || (named == s.server && current)) {
         // The first answer that names a server names the sign-in's; the
         // same again, after the tunnel came back, brings its pages anew.
-        LOG_DEBUG << "[ApiManager] Received config: " << config;
+        LOG_DEBUG << "[ApiManager] Received config: " << a.config;
         s.server = named;
         if (current) {
             s.portal = Portal::Named;
             s.noPortal.clear();
         }
-        emit serverConfigSupply(config);
+        // Decided: whoever hears of it (the web client's addresses) notes
+        // it for the next run.
+        emit serverConfigSupply(a.config);
     } else if (current) {
         // Another id or other addresses: another server, which gets no
-        // login with the user's credential, nor the session's cookies.
+        // login with the user's credential, nor the session's cookies, nor
+        // what its logos would carry.
         LOG_NOTICE << "[ApiManager] Configuration dropped: it does not name the server that the "
                       "sign-in began with; no login";
-        if (s.loggedIn) {
-            s.loggedIn = false;
-            _closeWebSession();
-        }
+        s.loggedIn = false;
+        _closeWebSession();
         _noPortal(tr("No portal comes for this connection: the service now names another "
-                     "management server (%1) than the one signed in to (%2). Sign out and in "
-                     "again to sign in there.")
+                     "management server (%1) than the one this sign-in began with (%2). Sign "
+                     "out and in again to sign in there.")
                       .arg(named.text(), s.server.text()));
     } else {
         LOG_DEBUG << "[ApiManager] Configuration of an earlier rise of the tunnel dropped";
     }
-    _run();
 }
 
 void SignInManager::_noPortal(const QString& why)
@@ -419,6 +435,12 @@ void SignInManager::_decide()
                                        : idle && s.startedAt >= 0 && reports > s.startedAt)
             _endSignIn("its tunnel is over");
     }
+    // What the service and the web session answered, in the record. The
+    // configuration first: the login's answer counts at its server only.
+    while (!answers.isEmpty())
+        _takeAnswer(answers.takeFirst());
+    _takeLogin();
+    _takeChangedPassword();
     if (signIn && signIn->phase == SignIn::LoggingOut) {
         // The logout goes through the tunnel, to its server: not while it
         // is away or leads elsewhere; once a change under way has its
@@ -439,6 +461,12 @@ void SignInManager::_decide()
         LOG_DEBUG << "[ApiManager] Web request dropped: the tunnel is not connected";
         _dropWebRequest();
     }
+    if (signIn && !connected() && signIn->logos != Logos::None) {
+        LOG_DEBUG << "[ApiManager] Logos dropped: the tunnel is not connected";
+        networkManager->dropQuietDownloads();
+        signIn->logos = Logos::None;
+    }
+    _takeChanges();
     const bool active = signIn && signIn->phase == SignIn::Up && signIn->managed;
     // One configuration request at a time: its answer is the asking
     // sign-in's, for the rise it was asked at; one that came too late is
@@ -455,9 +483,10 @@ void SignInManager::_decide()
         signIn->armedAt = connectedReports;
         loginTimer.start(loginDelay);
     }
-    _show();
-    // The login, last: a failure may end the sign-in at once.
+    _fetchLogos();
     _login();
+    // Once, from what was decided: a later sign-in in place of one lasts on.
+    _show();
 }
 
 void SignInManager::_startRequests()
@@ -483,13 +512,18 @@ void SignInManager::_startRequests()
     while (!starts.isEmpty() && starts.first().due) {
         const StartRequest r = starts.first();
         const Credential& c = r.credential;
-        const bool current = signIn && signIn->number == r.signIn;
+        // Its sign-in is over (an idle came before it was due): the tunnel
+        // it would raise is nobody's.
+        if (!signIn || signIn->number != r.signIn) {
+            starts.removeFirst();
+            LOG_NOTICE << "[ApiManager] Start dropped: its sign-in has ended";
+            continue;
+        }
         if (c.number == 0) {
             // No caller connects before it handed over a credential.
             starts.removeFirst();
             LOG_ERROR << "[ApiManager] Start dropped: no credential was handed over";
-            if (current)
-                _endSignIn("no credential was given");
+            _endSignIn("no credential was given");
             _signInFailed(tr("Cannot sign in: no credential was given"), QString());
             continue;
         }
@@ -503,7 +537,7 @@ void SignInManager::_startRequests()
                           (c.failures != connectionFailures || !authApi->problem().isEmpty());
         if (c.result == libvelcor::Api::ResultOk && !lost) {
             // From now on an end that the service reports is this sign-in's.
-            if (current && signIn->phase == SignIn::Asked) {
+            if (signIn->phase == SignIn::Asked) {
                 signIn->phase = SignIn::Started;
                 signIn->startedAt = reports;
                 signIn->startRise = rises;
@@ -516,8 +550,7 @@ void SignInManager::_startRequests()
         for (int i = starts.size() - 1; i >= 0; --i)
             if (starts.at(i).credential.number == c.number)
                 starts.removeAt(i);
-        if (current)
-            _endSignIn("its credential is not at the service");
+        _endSignIn("its credential is not at the service");
         _credentialFailed(c, lost);
     }
 }
@@ -559,14 +592,13 @@ void SignInManager::_endSignIn(const char* why)
 {
     LOG_DEBUG << "[ApiManager] Sign-in " << signIn->number << " ended: " << why;
     // The web session is the sign-in's: it ends here, at the client. Its
-    // requests (a login, a logout, a password change) would answer for
-    // nothing that lasts: a failed login would stop whatever tunnel is up
-    // by then, a changed password become a later sign-in's.
+    // requests (a login, a logout, a password change, the logos) would
+    // answer for nothing that lasts: a failed login would stop whatever
+    // tunnel is up by then, a changed password become a later sign-in's.
     _closeWebSession();
     signIn.reset();
     loginTimer.stop();
     signOutTimer.stop();
-    _show();
 }
 
 void SignInManager::_stop(const char* why)

@@ -57,9 +57,16 @@ struct ManagementServer
 // The slots only note what happened, in the record or in what the service
 // last reported; _run() alone decides, after every report and answer: it
 // makes and ends the record, moves its phase, sends "start", "stop" and the
-// logout, asks for the configuration, logs in, and says what the windows
-// show. A tunnel that rose while no sign-in of this client had started one
-// is found: shown plain, never asked about, never logged in to.
+// logout, asks for the configuration, takes its answer (the sign-in's
+// server), logs in, takes the login's answer, fetches the logos, sends the
+// portal's password change and hands its new password to the service, and
+// says what the windows show, once, at its end. Two slots act at once, as
+// plumbing: _handOver passes each credential on to the service as Manager
+// gives it, in Manager's order (a credential before its fragment), and
+// _statusApiState relays each report after the run it caused. What _run
+// emits meanwhile reaches slots that only note, for the run after. A tunnel
+// that rose while no sign-in of this client had started one is found:
+// shown plain, never asked about, never logged in to.
 class SignInManager : public QObject
 {
     Q_OBJECT
@@ -80,6 +87,9 @@ public:
     int lastReport() const { return lastState; }
     bool isLoggedIn() const { return signIn && signIn->loggedIn; }
     bool lasts() const { return signIn.has_value(); }
+    // It lasts and its sign-out has not begun: the user's answer goes on
+    // with it.
+    bool goesOn() const { return signIn && signIn->phase < SignIn::LoggingOut; }
 
     // A connect request of the user's, for the profile credential handed
     // over last; managed: a management-server profile's.
@@ -89,6 +99,9 @@ public:
     void continueRequest();
     // The user's sign-out (or Disconnect); none lasting: the tunnel found up.
     void disconnectRequest();
+    // The user's Cancel to the service's question: the sign-in that lasts
+    // ends as its sign-out would; none lasting, nothing.
+    void cancelRequest();
     void quitting();
 
 signals:
@@ -158,6 +171,18 @@ private:
     enum class Portal { Unknown, Named, None };
     // The web session's request in flight.
     enum class Web { None, Login, Logout, Change };
+    // Its logos, once logged in: the large one due or in flight, then the
+    // small one.
+    enum class Logos { None, LargeDue, Large, SmallDue, Small };
+    // A configuration answer, for the sign-in that asked and the rise it
+    // was asked at.
+    struct ConfigAnswer
+    {
+        quint64 asker = 0;
+        quint64 rise = 0;
+        libvelcor::Api::ResultCode rc = libvelcor::Api::ResultOk;
+        QVariant config;
+    };
     struct SignIn
     {
         enum Phase {
@@ -197,17 +222,20 @@ private:
         // The delay after a report of "connected" passed: it logs in once
         // the configuration has named its server.
         bool loginDue = false;
-        // Its web session: the request in flight, and logged in.
+        // Its web session: the request in flight, logged in, its logos.
         Web web = Web::None;
         bool loggedIn = false;
+        Logos logos = Logos::None;
         // Noted for _run: the user's sign-out (and how often since _run
-        // looked), the logout's end, a failed login, a "start" that could
-        // not go, a service session that may not have heard the "stop".
+        // looked), the logout's end, a login answered or failed, a service
+        // session that may not have heard the "stop", a password that the
+        // portal changed.
         int signOuts = 0;
         const char* logoutEnded = nullptr;
+        bool loginAnswered = false;
         bool loginFailed = false;
-        QString startLost;
         bool stopAgain = false;
+        std::optional<libvelcor::Auth> changed;
     };
 
     // Decides, from the record and the service's last report; run after
@@ -234,15 +262,22 @@ private:
     void _signInFailed(const QString& text, const QString& reason);
     // Tells why the credential c keeps its sign-in from starting.
     void _credentialFailed(const Credential& c, bool lost);
+    // The configuration's answer: whom the sign-in logs in to.
+    void _takeAnswer(const ConfigAnswer& a);
     // The rise's answer names no server the sign-in may log in to.
     void _noPortal(const QString& why);
+    // The login's answer, the portal's new password, its password changes.
+    void _takeLogin();
+    void _takeChangedPassword();
+    void _takeChanges();
     // Ends the web session at the client: its request in flight is
     // dropped, its cookies too.
     void _closeWebSession();
     // Drops the web request in flight; a password change's with a word.
     void _dropWebRequest();
     QString _logoUrl(const char* path) const;
-    void _downloadLogo();
+    // The next logo of the sign-in logged in to its server, when due.
+    void _fetchLogos();
 
     libvelcor::AuthApi* authApi;
     libvelcor::SetupApi* setupApi;
@@ -278,9 +313,12 @@ private:
     // Why each "start" that the service could not be reached for did not go.
     QStringList startsNotSent;
     // The sign-in whose configuration request awaits its answer (0: none),
-    // and the rise it was asked at.
+    // and the rise it was asked at; the answers not yet taken.
     quint64 retrievalFor = 0;
     quint64 retrievalAt = 0;
+    QList<ConfigAnswer> answers;
+    // The portal's password changes not yet taken, in order.
+    QStringList changesAsked;
     QTimer loginTimer;
     QTimer signOutTimer;
     // What the windows were told last.

@@ -66,20 +66,28 @@ void SignInManager::_login()
 void SignInManager::_loggedIn()
 {
     LOG_TRACE;
-    // The web session closes with its sign-in, and goes only to its server:
-    // a login answers only for the sign-in that lasts there.
     if (signIn && signIn->web == Web::Login) {
         signIn->web = Web::None;
-        if (signIn->phase == SignIn::Up && _atItsServer()) {
-            signIn->loggedIn = true;
-            _downloadLogo();
-            emit loggedIn();
-        } else {
-            LOG_NOTICE << "[ApiManager] Login answer dropped: not the sign-in's server any more";
-        }
+        signIn->loginAnswered = true;
     }
     // A sign-out may wait for it.
     _run();
+}
+
+void SignInManager::_takeLogin()
+{
+    if (!signIn || !signIn->loginAnswered)
+        return;
+    signIn->loginAnswered = false;
+    // The web session closes with its sign-in, and goes only to its server:
+    // a login answers only for the sign-in that lasts there.
+    if (signIn->phase != SignIn::Up || !_atItsServer()) {
+        LOG_NOTICE << "[ApiManager] Login answer dropped: not the sign-in's server any more";
+        return;
+    }
+    signIn->loggedIn = true;
+    signIn->logos = Logos::LargeDue;
+    emit loggedIn();
 }
 
 void SignInManager::_loggedOut()
@@ -108,45 +116,68 @@ void SignInManager::_webError(libvelcor::Error err)
 
 void SignInManager::_changePassword(QString newPass)
 {
-    // One web request at a time, to the sign-in's own server: a change sent
-    // now would drop the login or the logout under way, and the "stop" must
-    // not wait on it.
-    if (!signIn || !signIn->loggedIn || signIn->web != Web::None || !_atItsServer() ||
-        lastState != libvelcor::StateConnected) {
-        LOG_NOTICE << "[ApiManager] Password change refused: the sign-in is not logged in to its "
-                      "server, or busy signing in or out";
-        emit error(libvelcor::Error(
-            libvelcor::Client::ErrorCode, tr("Failed changing password"),
-            tr("The password can be changed only while signed in, once the sign-in or sign-out "
-               "under way is over.")));
-        return;
+    changesAsked.append(newPass);
+    _run();
+}
+
+void SignInManager::_takeChanges()
+{
+    while (!changesAsked.isEmpty()) {
+        const QString newPass = changesAsked.takeFirst();
+        // One web request at a time, to the sign-in's own server: a change
+        // sent now would drop the login or the logout under way, and the
+        // "stop" must not wait on it.
+        if (!signIn || !signIn->loggedIn || signIn->phase != SignIn::Up ||
+            signIn->web != Web::None || !_atItsServer() || lastState != libvelcor::StateConnected) {
+            LOG_NOTICE << "[ApiManager] Password change refused: the sign-in is not logged in to "
+                          "its server, or busy signing in or out";
+            emit error(libvelcor::Error(
+                libvelcor::Client::ErrorCode, tr("Failed changing password"),
+                tr("The password can be changed only while signed in, once the sign-in or "
+                   "sign-out under way is over.")));
+            continue;
+        }
+        signIn->web = Web::Change;
+        if (lodestarApi->changePassword(newPass) != 0)
+            signIn->web = Web::None;
     }
-    signIn->web = Web::Change;
-    if (lodestarApi->changePassword(newPass) != 0)
-        signIn->web = Web::None;
 }
 
 void SignInManager::_authChanged(libvelcor::Auth newAuth)
 {
+    if (signIn && signIn->web == Web::Change)
+        signIn->web = Web::None;
+    if (signIn)
+        signIn->changed = newAuth;
+    // A sign-out or a login may wait for it.
+    _run();
+}
+
+void SignInManager::_takeChangedPassword()
+{
+    if (!signIn || !signIn->changed)
+        return;
+    const libvelcor::Auth newAuth = *signIn->changed;
+    signIn->changed.reset();
     // The portal changed the password of the sign-in that logged in: the
     // service and its next login use the new one. Answered once the
     // sign-out began, it goes to no service, which holds the sign-out's
     // empty credential by then; the user is told all the same.
-    if (signIn && signIn->web == Web::Change)
-        signIn->web = Web::None;
-    if (signIn && signIn->phase == SignIn::Up && newAuth.getId() == libvelcor::Auth::ProfileId) {
+    if (signIn->phase == SignIn::Up && newAuth.getId() == libvelcor::Auth::ProfileId) {
         _handOver(newAuth);
         _authReceive(newAuth);
         signIn->auth = newAuth;
     }
-    // A sign-out or a login may wait for it.
-    _run();
 }
 
 void SignInManager::_closeWebSession()
 {
     _dropWebRequest();
+    // The logos carry the user's credential: they end with the session.
+    networkManager->dropQuietDownloads();
     networkManager->reset();
+    if (signIn)
+        signIn->logos = Logos::None;
 }
 
 void SignInManager::_dropWebRequest()
@@ -158,10 +189,8 @@ void SignInManager::_dropWebRequest()
     // The server may have taken it: the user knows the new password, and is
     // told that it may be the one in force.
     if (change)
-        emit error(libvelcor::Error(
-            libvelcor::Client::ErrorCode, tr("Failed changing password"),
-            tr("The connection ended before the management server answered: the new password "
-               "may be in force.")));
+        emit error(LodestarApi::changeInDoubt(
+            tr("The connection ended before the management server answered")));
 }
 
 QString SignInManager::_logoUrl(const char* path) const
@@ -172,23 +201,34 @@ QString SignInManager::_logoUrl(const char* path) const
     return scheme + QStringLiteral("://") + host + QLatin1String(path);
 }
 
-void SignInManager::_downloadLogo()
+void SignInManager::_fetchLogos()
 {
-    // Logged in to its server: its address is known.
-    if (lastState != libvelcor::StateConnected || !signIn->managed)
+    // Logged in to its server: its address is known. The small one after
+    // the large one.
+    if (!signIn || !signIn->loggedIn || signIn->phase != SignIn::Up || !signIn->managed ||
+        lastState != libvelcor::StateConnected || !_atItsServer())
         return;
-    const QString target = ORVO::getCustomLogoPath();
+    const bool large = signIn->logos == Logos::LargeDue;
+    if (!large && signIn->logos != Logos::SmallDue)
+        return;
+    signIn->logos = large ? Logos::Large : Logos::Small;
+    const QString target = large ? ORVO::getCustomLogoPath() : ORVO::getCustomLogoSmallPath();
     // The data location exists once the file log is open; make sure of it.
     QDir().mkpath(QFileInfo(target).absolutePath());
-    networkManager->startDownload(_logoUrl(LogoPath), target, true);
+    networkManager->startDownload(_logoUrl(large ? LogoPath : LogoSmallPath), target, true);
 }
 
 void SignInManager::_downloadFinished(QString target)
 {
-    // The small one after the large one, from the server still logged in to.
-    if (target == ORVO::getCustomLogoPath() && isLoggedIn() && _atItsServer())
-        networkManager->startDownload(_logoUrl(LogoSmallPath), ORVO::getCustomLogoSmallPath(),
-                                      true);
+    if (!signIn)
+        return;
+    if (signIn->logos == Logos::Large && target == ORVO::getCustomLogoPath())
+        signIn->logos = Logos::SmallDue;
+    else if (signIn->logos == Logos::Small && target == ORVO::getCustomLogoSmallPath())
+        signIn->logos = Logos::None;
+    else
+        return;
+    _run();
 }
 
 } // namespace ORVO

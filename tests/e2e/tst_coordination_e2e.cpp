@@ -428,13 +428,15 @@ void TestCoordinationE2E::untrustedServer()
         rig.sim.emitError(201, QStringLiteral("Untrusted server"), QStringLiteral("self-signed"));
         QTRY_VERIFY(rig.actionsSince(again).contains(QStringLiteral("start")));
     } else {
-        // Refused, the defaults; an answer after the error that the sign-in
-        // goes on through sends nothing, and the service keeps its profile.
+        // Refused, the defaults and the sign-in's "stop"; an answer after the
+        // error that the sign-in goes on through sends nothing, and the
+        // service keeps its profile.
         const int configs = failMeanwhile ? 0 : 1;
         QTRY_COMPARE_WITH_TIMEOUT(rig.valuesSince(QStringLiteral("config"), mark).size(), configs,
                                   5000);
         QTest::qWait(200);
-        QCOMPARE(rig.sim.kinds().mid(mark).size(), configs);
+        QCOMPARE(rig.actionsSince(mark), configs ? QStringList{"stop"} : QStringList());
+        QCOMPARE(rig.sim.kinds().mid(mark).size(), 2 * configs);
         QCOMPARE(rig.sim.mergedConfig()
                      .value(QStringLiteral("ssl"))
                      .toMap()

@@ -187,7 +187,9 @@ void TestApiManager::startFollowsTheConnectRequest()
     emit rig.gui->authSupply(Rig::userPass());
     mark = rig.simMark();
     QSignalSpy asked(rig.api(), SIGNAL(actionRequest(QString, libvelcor::Params)));
+    QSignalSpy lasting(rig.api(), SIGNAL(signInLasts(bool)));
     emit rig.gui->sigConnect();
+    QCOMPARE(lasting.size(), 0); // a later sign-in in place of one that lasts
     emit rig.gui->sigDisconnect();
     libvelcor::SetupApi probe;
     QSignalSpy answered(&probe, SIGNAL(configReceived(libvelcor::Api::ResultCode, QVariant)));
@@ -538,6 +540,7 @@ void TestApiManager::signInLastsUntilItsTunnelEnds_data()
         QTest::newRow(qPrintable(name + ", at error")) << name << QList<int>{1} << "" << -1;
     }
     QTest::newRow("A, LOGOUT to a silent server") << "A" << QList<int>{0} << "silent" << -1;
+    QTest::newRow("A, LOGOUT sent on elsewhere") << "A" << QList<int>{0} << "elsewhere" << -1;
     QTest::newRow("A, LOGOUT, slow, a password change and LOGOUT again")
         << "A" << QList<int>{0} << "slow" << -1;
     QTest::newRow("A, LOGOUT while the service is lost")
@@ -603,6 +606,9 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
                                               TestServer::LoginPath}});
     if (logout == "silent" || logout == "slow")
         rig.web.setDelay(TestServer::LogoutPath, logout == "silent" ? 600000 : boundMs * 10);
+    else if (logout == "elsewhere") // a single sign-on's logout: the server took it
+        rig.web.setResponse(TestServer::LogoutPath, 302, "", "text/plain",
+                            {{"Location", "http://localhost:1/sso/logout"}});
 
     // Stopping: its "stop" went, so it ends once the service says idle.
     bool lasts = false;
@@ -792,6 +798,8 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         if (signInAt.contains(st) && !lasts)
             signIn();
     }
+    QVERIFY(logout != "elsewhere" ||
+            (requests(rig, TestServer::LogoutPath) > 0 && count(rig, "gui._gotError") == 0));
     // The sign-ins that LOGOUT leaves long enough log in.
     if (answer == "none" || answer == "failure" || answer == "never")
         QCOMPARE(loginPosts(rig), 0);
@@ -924,6 +932,23 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
     rig.sim.emitState(libvelcor::StateReconnecting);
     QTRY_COMPARE(count(rig, "gui._gotError"), boxes + 1);
     QVERIFY(rig.log.last("gui._gotError").args.value(2).toString().contains("may be in force"));
+
+    // A logo sent on, slowly, once another id is named at the address: the
+    // web session ends, and the logo with it.
+    TestServer logos;
+    if (!logos.listen(false, 80)) // root
+        QSKIP("port 80 is taken");
+    logos.setResponse(TestServer::LogoPath, 302, "", "text/plain", {{"Location", "/logo2"}});
+    logos.setDelay(TestServer::LogoPath, 600);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTRY_VERIFY(!logos.requests(TestServer::LogoPath).isEmpty());
+    server = rig.sim.serverRecord().value("server").toMap();
+    server.insert("uuid", "{00000000-0000-4000-8000-000000000001}");
+    rig.sim.setConfigReply(QVariantMap{{"server", server}});
+    rig.sim.emitState(libvelcor::StateError);
+    rig.sim.emitState(libvelcor::StateConnected);
+    QTest::qWait(900);
+    QVERIFY(logos.requests(QStringLiteral("/logo2")).isEmpty());
 }
 
 ORVO_TEST_MAIN(TestApiManager)

@@ -460,7 +460,8 @@ void TestManager::queryResponse_data()
     const QStringList accepted{QStringLiteral("config"), QStringLiteral("auth"),
                                QStringLiteral("auth"), QStringLiteral("cloud.action")};
     QTest::newRow("accepted") << 0 << true << accepted << "";
-    QTest::newRow("refused") << 0 << false << QStringList{QStringLiteral("config")} << "";
+    // Refused, the attempt ends: the defaults, then its "stop".
+    QTest::newRow("refused") << 0 << false << QStringList{"config", "cloud.action"} << "";
     QTest::newRow("unknown question") << 1 << true << QStringList() << "";
     // The attempt ended before the answer: nothing of it goes out.
     QTest::newRow("accepted after an error state") << 0 << true << QStringList() << "1";
@@ -469,6 +470,9 @@ void TestManager::queryResponse_data()
     QTest::newRow("accepted twice") << 0 << true << accepted << "twice";
     // The window's one box of a repeated question answers it.
     QTest::newRow("asked again, accepted") << 0 << true << accepted << "201";
+    // The tunnel over before the OK's "start" was due: nobody's to raise.
+    QTest::newRow("accepted, then idle")
+        << 0 << true << QStringList(accepted.mid(0, 3)) << "idle after";
 }
 
 void TestManager::queryResponse()
@@ -497,6 +501,8 @@ void TestManager::queryResponse()
     emit rig.gui->sigQueryResponse(id, ok);
     if (meanwhile == QLatin1String("twice"))
         emit rig.gui->sigQueryResponse(id, ok);
+    if (meanwhile == QLatin1String("idle after"))
+        rig.sim.emitState(libvelcor::StateIdle);
     QTest::qWait(300); // past the 100 ms start delay
     QTRY_COMPARE_WITH_TIMEOUT(rig.sim.kinds().mid(mark), kinds, 5000);
     if (id == 0 && ok && !kinds.isEmpty()) {
@@ -505,8 +511,9 @@ void TestManager::queryResponse()
         const auto auths = rig.valuesSince(QStringLiteral("auth"), mark);
         QCOMPARE(authMap(auths.at(0)), orvofake::authToMap(Rig::proxy()));
         QCOMPARE(authMap(auths.at(1)), orvofake::authToMap(Rig::userPass()));
-        QCOMPARE(rig.actionsSince(mark), QStringList{QStringLiteral("start")});
+        QCOMPARE(rig.actionsSince(mark), kinds.size() > 3 ? QStringList{"start"} : QStringList());
     } else if (id == 0 && !ok) {
+        QCOMPARE(rig.actionsSince(mark), QStringList{QStringLiteral("stop")});
         QCOMPARE(rig.valuesSince(QStringLiteral("config"), mark).first().toMap(),
                  orvotest::defaultMap());
         QCOMPARE(rig.manager->getProfileAuth().getType(), libvelcor::Auth::NoneType);

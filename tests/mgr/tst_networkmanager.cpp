@@ -267,6 +267,8 @@ void TestNetworkManager::failedFetch_data()
     QTest::newRow("full disk, no file yet") << 200 << false << false << 4 << noSpace << true;
     // A logo: the log has it, no box.
     QTest::newRow("full disk, quiet") << 200 << true << true << 0 << "" << true;
+    // A logo's server that never answers holds nothing past the bound.
+    QTest::newRow("no answer, quiet") << 0 << true << true << 0 << "" << false;
 }
 
 void TestNetworkManager::failedFetch()
@@ -293,6 +295,11 @@ void TestNetworkManager::failedFetch()
     // An error page with a body: it must not become the file. A file that
     // fits Qt's write buffer meets the full disk only when committed.
     server->setResponse("/f", status, QByteArray(fullDisk ? 12000 : 200000, 'e'));
+    const auto bound = qScopeGuard([] { NetworkManager::setQuietTimeout(30000); });
+    if (!status) {
+        server->setDelay("/f", 60000);
+        NetworkManager::setQuietTimeout(300);
+    }
 
     NetworkManager nm(nullptr);
     QSignalSpy done(&nm, SIGNAL(finished(QString)));
@@ -500,6 +507,13 @@ void TestNetworkManager::requestHeaders()
     QVERIFY(!fetchHeaders(server, "/away", &other).contains("authorization"));
     QVERIFY(fetchHeaders(server, "/home").contains("authorization"));
     QCOMPARE(orvotest::readFile(file("f")), QByteArray("x"));
+    // Nor once the credential has changed since the download began.
+    server->setDelay("/home", 300);
+    QCOMPARE(nm.startDownload(url("/home"), file("f"), true), 0);
+    giveAuth(nm, libvelcor::Auth(libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType, "", "bob",
+                                 "pw", ""));
+    QTRY_COMPARE(server->requests("/f").size(), 2);
+    QVERIFY(!server->requests("/f").last().headers.contains("authorization"));
 
     // The last credential wins, whatever its id.
     giveAuth(nm, libvelcor::Auth(libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType, "", "bob",

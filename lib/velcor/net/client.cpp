@@ -104,7 +104,7 @@ bool Client::staysOnServer(const QUrl& from, const QUrl& to)
 }
 
 int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, QByteArray>& headers,
-                const QSslConfiguration& sslConfiguration)
+                const QSslConfiguration& sslConfiguration, OffServer offServerRule)
 {
     if (reply) {
         VLOG_NOTICE << "[Client] abandoning the request in flight to " << _where();
@@ -117,6 +117,7 @@ int Client::run(const QUrl& target, const QUrl& params, const QMap<QByteArray, Q
         url.setPort(portOverride());
     current = url;
     redirects = 0;
+    offServer = offServerRule;
 
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() ||
@@ -239,12 +240,18 @@ void Client::_sslErrors(const QList<QSslError>& errors)
         sslErrorTexts << QStringLiteral("%1 (%2)").arg(e.errorString()).arg(int(e.error()));
 }
 
-void Client::_redirect(const QUrl& target, bool keepsMethod)
+void Client::_redirect(const QUrl& target, int status)
 {
     // The server's text: an address, kept short.
     const QString to =
         target.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment).left(256);
     if (!staysOnServer(current, target)) {
+        if (offServer == OffServerAnswers) {
+            VLOG_NOTICE << "[Client] " << _where() << " answered " << status
+                        << " for another server, " << to << ": taken as its answer, not followed";
+            _complete(QByteArray());
+            return;
+        }
         _fail(tr("%1 sent the request on to another server, %2: it was not followed")
                   .arg(_where(), to),
               tr("nothing was sent there: a request goes with its form, cookies and headers "
@@ -252,7 +259,18 @@ void Client::_redirect(const QUrl& target, bool keepsMethod)
         return;
     }
     // A 301, 302 or 303 asks for a page (a GET), which is no answer to a form.
+    const bool keepsMethod = status == 307 || status == 308;
     if (form && !keepsMethod) {
+        const bool upgrade = current.scheme().toLower() == QLatin1String("http") &&
+                             target.scheme().toLower() == QLatin1String("https") &&
+                             target.path() == current.path() && target.query() == current.query();
+        if (upgrade) {
+            _fail(tr("%1 asks for https, %2: the form was not sent there").arg(_where(), to),
+                  tr("its %1 answer would send the form on as a request for a page; a server "
+                     "that moves a form to https keeps it with 307 or 308")
+                      .arg(status));
+            return;
+        }
         _fail(tr("%1 answered the form with another page, %2").arg(_where(), to),
               tr("a redirect that makes the form a request for a page is no answer to it"));
         return;
@@ -286,13 +304,20 @@ void Client::_finished()
     const QString reason = r->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
     const QNetworkReply::NetworkError netError = r->error();
     const QString netText = r->errorString();
-    const QByteArray data = body;
     lastStatus = status;
 
     const QUrl location = r->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-    if (netError == QNetworkReply::NoError && status >= 300 && status < 400 &&
-        !location.isEmpty()) {
-        _redirect(current.resolved(location), status == 307 || status == 308);
+    const bool redirect =
+        status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    if (netError == QNetworkReply::NoError && redirect && !location.isEmpty()) {
+        _redirect(current.resolved(location), status);
+        return;
+    }
+    // Not followed, a redirect answers nothing: no address, or a 300 or 304.
+    if (status >= 300 && status < 400) {
+        _fail(tr("The server answered %1 %2 to %3").arg(status).arg(reason, _where()),
+              tr("HTTP status %1: no answer to the request, nor a redirect that is followed")
+                  .arg(status));
         return;
     }
     if (status >= 400) {
@@ -307,14 +332,21 @@ void Client::_finished()
         _fail(tr("The request to %1 failed").arg(_where()), extra);
         return;
     }
-    VLOG_DEBUG << "[Client] complete: " << _where() << " status " << status << ", " << data.size()
+    VLOG_DEBUG << "[Client] complete: " << _where() << " status " << status << ", " << body.size()
                << " bytes";
+    _complete(body);
+}
+
+void Client::_complete(const QByteArray& data)
+{
+    const QString answer = QString::fromUtf8(data);
     timer.stop();
+    QNetworkReply* r = reply;
     reply = nullptr;
     r->disconnect(this);
     r->deleteLater();
     body.clear();
-    emit complete(QString::fromUtf8(data));
+    emit complete(answer);
 }
 
 } // namespace libvelcor

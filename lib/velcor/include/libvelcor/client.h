@@ -26,7 +26,10 @@ namespace libvelcor {
 // staysOnServer() allows, since Qt would take the first request's cookies
 // and headers wherever it pointed. A form is answered only by its own
 // answer: a redirect that would make it a request for a page (301, 302,
-// 303) fails it too. Neither is followed, and nothing is sent there.
+// 303) fails it too. Neither is followed, and nothing is sent there. Any
+// other answer of 300 to 399 (no address, 300, 304) is no answer either.
+// A request run with OffServerAnswers (a logout, which the server took
+// once it answered) ends answered at a redirect off its server, unfollowed.
 //
 // Every failure carries the code ErrorCode; the HTTP status or the network
 // error is in the description and the extra text.
@@ -45,6 +48,9 @@ public:
     // More redirects than this fail the request.
     static constexpr int MaxRedirects = 5;
 
+    // What a redirect off the request's server does.
+    enum OffServer { OffServerFails, OffServerAnswers };
+
     explicit Client(QObject* parent = nullptr);
     ~Client() override;
 
@@ -57,7 +63,7 @@ public:
     // from the event loop. A null sslConfiguration keeps the application's
     // default TLS configuration.
     int run(const QUrl& url, const QUrl& params, const QMap<QByteArray, QByteArray>& headers,
-            const QSslConfiguration& sslConfiguration);
+            const QSslConfiguration& sslConfiguration, OffServer offServer = OffServerFails);
 
     // Abandons the request in flight (no signal follows). The caller
     // installs its cookie jar again.
@@ -97,7 +103,8 @@ private slots:
 private:
     void _send(bool post);
     // 307 and 308 keep the method and the form; the others ask for a GET.
-    void _redirect(const QUrl& target, bool keepsMethod);
+    void _redirect(const QUrl& target, int status);
+    void _complete(const QByteArray& data);
     void _drop();
     void _fail(const QString& desc, const QString& extra);
     QString _where() const;
@@ -109,6 +116,7 @@ private:
     QNetworkRequest request; // the first, without its URL, for each redirect
     QByteArray fields;
     bool form = false;
+    OffServer offServer = OffServerFails;
     int redirects = 0; // followed so far
     QByteArray body;
     QStringList sslErrorTexts;
