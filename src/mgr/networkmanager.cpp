@@ -373,12 +373,14 @@ void NetworkManager::gotAuth(const libvelcor::Auth& newAuth)
     LOG_TRACE;
     LOG_DEBUG << "[NetworkManager] auth url: " << newAuth.getUrl() << " user: " << newAuth.getUser()
               << " pass: <not shown>";
+    // The proxy's credential is the proxy's: it never goes to the management
+    // server, nor says how that is reached.
+    if (newAuth.getId() != libvelcor::Auth::ProfileId)
+        return;
     if (newAuth != auth)
         ++credentials;
     auth = newAuth;
-    // A proxy credential says nothing of how the server is reached.
-    if (newAuth.getId() == libvelcor::Auth::ProfileId)
-        serverScheme = ORVO::utils::serverScheme(newAuth.getType());
+    serverScheme = ORVO::utils::serverScheme(newAuth.getType());
 }
 
 void NetworkManager::gotServerAddr(const QString& addr, const QString& fallbackAddr)

@@ -510,14 +510,14 @@ void TestNetworkManager::requestHeaders()
     // Nor once the credential has changed since the download began.
     server->setDelay("/home", 300);
     QCOMPARE(nm.startDownload(url("/home"), file("f"), true), 0);
-    giveAuth(nm, libvelcor::Auth(libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType, "", "bob",
-                                 "pw", ""));
+    giveAuth(nm, libvelcor::Auth(libvelcor::Auth::ProfileId, libvelcor::Auth::UserPassType, "",
+                                 "bob", "pw", ""));
     QTRY_COMPARE(server->requests("/f").size(), 2);
     QVERIFY(!server->requests("/f").last().headers.contains("authorization"));
 
-    // The last credential wins, whatever its id.
-    giveAuth(nm, libvelcor::Auth(libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType, "", "bob",
-                                 "pw", ""));
+    // The proxy's credential never goes to the server.
+    giveAuth(nm, libvelcor::Auth(libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType, "", "eve",
+                                 "proxy", ""));
     headers = fetchHeaders();
     QCOMPARE(headers.value("authorization"), "Basic " + QByteArray("bob:pw").toBase64());
     // A server signed in to over https never gets it over plain http.

@@ -38,11 +38,14 @@ const char LoadsProperty[] = "orvoPortalLoads";
 void ConfigPlugin::gotAuth(const libvelcor::Auth& newAuth)
 {
     LOG_TRACE;
+    // The proxy's credential says nothing of the server's pages.
+    if (newAuth.getId() != libvelcor::Auth::ProfileId)
+        return;
     networkAccessManager->setAuth(newAuth);
     auth = newAuth;
     // A changed password must be the old one of the next change made in
     // the dialog that is open now.
-    if (settingsDialog && newAuth.getId() == libvelcor::Auth::ProfileId)
+    if (settingsDialog)
         settingsDialog->setAuth(newAuth);
 }
 

@@ -688,6 +688,9 @@ private slots:
         libvelcor::Auth certificate;
         certificate.setType(libvelcor::Auth::CertificateType);
         iface->gotAuth(certificate);
+        // The proxy's credential, applied later, changes nothing of it.
+        iface->gotAuth(libvelcor::Auth(libvelcor::Auth::ProxyId, libvelcor::Auth::UserPassType, "",
+                                       "proxy", "pw", ""));
         iface->gotServerAddr(tls.baseUrl().mid(8), QString());
         iface->gotPages(tls.portalPages());
         PluginWindow* window = makeWindow();
