@@ -547,6 +547,9 @@ void Manager::_apiError(libvelcor::Error err)
             return;
         prevApiCode = code;
         emit sigError(ORVO::ModuleApiManager, err.getDesc(), err.getExtra());
+        // The windows take it for a report of the service's: its question
+        // ends with it, as at the service's own report.
+        _stateReceive(libvelcor::StateError);
         emit stateChanged(libvelcor::StateError);
         _resetOrOwe();
         return;
