@@ -569,6 +569,10 @@
         <source>The connection ended before the management server answered</source>
         <translation>Die Verbindung endete, bevor der Verwaltungsserver antwortete</translation>
     </message>
+    <message>
+        <source>No portal comes for this connection: the local service runs it on its fallback connection, for which its configuration names no management server. Sign out and in again to try again.</source>
+        <translation>Für diese Verbindung kommt kein Portal: Der lokale Dienst führt sie über ihre Ausweichverbindung, für die ihre Konfiguration keinen Verwaltungsserver nennt. Melden Sie sich ab und wieder an, um es erneut zu versuchen.</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::SystemTray</name>

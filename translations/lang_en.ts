@@ -569,6 +569,10 @@
         <source>The connection ended before the management server answered</source>
         <translation>The connection ended before the management server answered</translation>
     </message>
+    <message>
+        <source>No portal comes for this connection: the local service runs it on its fallback connection, for which its configuration names no management server. Sign out and in again to try again.</source>
+        <translation>No portal comes for this connection: the local service runs it on its fallback connection, for which its configuration names no management server. Sign out and in again to try again.</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::SystemTray</name>

@@ -569,6 +569,10 @@
         <source>The connection ended before the management server answered</source>
         <translation>La connessione è terminata prima che il server di gestione rispondesse</translation>
     </message>
+    <message>
+        <source>No portal comes for this connection: the local service runs it on its fallback connection, for which its configuration names no management server. Sign out and in again to try again.</source>
+        <translation>Per questa connessione non arriva alcun portale: il servizio locale la usa tramite la connessione di riserva, per la quale la sua configurazione non indica alcun server di gestione. Disconnettiti e accedi di nuovo per riprovare.</translation>
+    </message>
 </context>
 <context>
     <name>ORVO::SystemTray</name>

@@ -340,6 +340,7 @@ void SignInManager::_gotFallback(bool newIsFallback)
 {
     LOG_DEBUG << "isFallback: " << (newIsFallback ? "true" : "false");
     isFallback = newIsFallback;
+    _run();
 }
 
 void SignInManager::_gotServerAddr(QString newAddr, QString newFallbackAddr)
@@ -483,6 +484,13 @@ void SignInManager::_decide()
         signIn->armedAt = connectedReports;
         loginTimer.start(loginDelay);
     }
+    // On its fallback connection the server is reached at the fallback
+    // address that its configuration named: none named, nobody to log in to.
+    if (signIn && signIn->portal == Portal::Named && isFallback &&
+        signIn->server.fallback.isEmpty())
+        _noPortal(tr("No portal comes for this connection: the local service runs it on its "
+                     "fallback connection, for which its configuration names no management "
+                     "server. Sign out and in again to try again."));
     _fetchLogos();
     _login();
     // Once, from what was decided: a later sign-in in place of one lasts on.

@@ -558,6 +558,8 @@ void TestApiManager::signInLastsUntilItsTunnelEnds_data()
     QTest::newRow("refused, then A") << "refused, then A" << QList<int>{1} << "" << -1;
     QTest::newRow("none, then A") << "none, then A" << QList<int>{1} << "" << -1;
     QTest::newRow("too late, then A") << "too late, then A" << QList<int>{0} << "" << -1;
+    // A names no fallback, and the service runs on its fallback connection.
+    QTest::newRow("A, on the fallback") << "A, on the fallback" << QList<int>{0, 1} << "" << -1;
 }
 
 void TestApiManager::signInLastsUntilItsTunnelEnds()
@@ -628,6 +630,8 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
             rig.sim.setConfigReply(a);
             rig.sim.emitFallback(false);
         }
+        if (answer == "A, on the fallback")
+            rig.sim.emitFallback(true);
         pagesAtSignIn = rig.log.count(QStringLiteral("portal.gotPages"));
         QVERIFY(rig.signIn());
         lasts = true;
@@ -733,7 +737,8 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
         }
         state = st;
         const bool going = lasts && !stopping;
-        if (going && (answer == "none" || answer == "failure") && up)
+        const bool none = answer == "none" || answer == "failure" || answer == "A, on the fallback";
+        if (going && none && up)
             QTRY_VERIFY(noPortal(rig).startsWith("No portal comes for this connection"));
         // Back after an error or a lost service: its pages anew at the
         // rise, and a login to A at each report of "connected".
@@ -801,7 +806,8 @@ void TestApiManager::signInLastsUntilItsTunnelEnds()
     QVERIFY(logout != "elsewhere" ||
             (requests(rig, TestServer::LogoutPath) > 0 && count(rig, "gui._gotError") == 0));
     // The sign-ins that LOGOUT leaves long enough log in.
-    if (answer == "none" || answer == "failure" || answer == "never")
+    if (answer == "none" || answer == "failure" || answer == "never" ||
+        answer == "A, on the fallback")
         QCOMPARE(loginPosts(rig), 0);
     else if (signInAt.size() == 2 && answer != "A, then fallback B")
         QTRY_VERIFY(loginPosts(rig) > 0);
