@@ -12,8 +12,10 @@
 #include "gui/mainwindow/mainview.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindowlist.h"
+#include "gui/widgets/lineedit.h"
 #include "logcapture.h"
 #include "loginfixture.h"
+#include "plugin/login/loginform.h"
 #include "testenv.h"
 #include "testmain.h"
 
@@ -183,6 +185,8 @@ void TestSignInView::states()
             QVERIFY(bar(w).startsWith("CANCEL") || bar(w).startsWith("LOGOUT") || portalUsable);
             p->signInClicked();
             QCOMPARE(connects.count(), 0);
+            QVERIFY(!p->loginForm->form()->passwordEdit->lineEdit()->isEnabled() &&
+                    !p->loginForm->profileInfoButton()->isEnabled());
         }
         const bool reconnecting = step == 3 && w.connected;
         if (reconnecting)
