@@ -365,6 +365,7 @@ void TestCoordinationE2E::untrustedServer_data()
     QTest::newRow("accepted after the attempt failed") << true << 0 << "" << true;
     QTest::newRow("accepted after an error, twice") << true << 0 << "error" << false;
     QTest::newRow("accepted after a failed download") << true << 0 << "download" << false;
+    QTest::newRow("accepted while reconnecting") << true << 0 << "reconnecting" << false;
 }
 
 void TestCoordinationE2E::untrustedServer()
@@ -390,6 +391,10 @@ void TestCoordinationE2E::untrustedServer()
     if (before == "error") {
         rig.sim.emitError(200, QStringLiteral("Authentication failed"));
         rig.sim.emitState(libvelcor::StateError);
+    } else if (before == "reconnecting") {
+        for (const int st : {2, 4, 3})
+            rig.sim.emitState(st);
+        QTRY_COMPARE(rig.log.count(QStringLiteral("window.stateChanged")), 3);
     } else if (before == "download") {
         rig.web.setStatus(QStringLiteral("/broken/"), 500);
         emit rig.window()->startDownload(rig.web.baseUrl() + QStringLiteral("/broken"), "");
@@ -427,6 +432,12 @@ void TestCoordinationE2E::untrustedServer()
         const int again = rig.simMark();
         rig.sim.emitError(201, QStringLiteral("Untrusted server"), QStringLiteral("self-signed"));
         QTRY_VERIFY(rig.actionsSince(again).contains(QStringLiteral("start")));
+        // Back up, the tunnel is the sign-in's own: it logs in again.
+        if (before == "reconnecting") {
+            const int logins = rig.web.requests(TestServer::LoginPath).size();
+            rig.sim.emitState(4);
+            QTRY_VERIFY(rig.web.requests(TestServer::LoginPath).size() > logins);
+        }
     } else {
         // Refused, the defaults and the sign-in's "stop"; an answer after the
         // error that the sign-in goes on through sends nothing, and the
