@@ -945,15 +945,16 @@ void TestApiManager::anEndedSignInLeavesNothingBehind()
     if (!logos.listen(false, 80)) // root
         QSKIP("port 80 is taken");
     logos.setResponse(TestServer::LogoPath, 302, "", "text/plain", {{"Location", "/logo2"}});
-    logos.setDelay(TestServer::LogoPath, 600);
+    logos.setDelay(TestServer::LogoPath, 2000);
     rig.sim.emitState(libvelcor::StateConnected);
     QTRY_VERIFY(!logos.requests(TestServer::LogoPath).isEmpty());
     server = rig.sim.serverRecord().value("server").toMap();
     server.insert("uuid", "{00000000-0000-4000-8000-000000000001}");
     rig.sim.setConfigReply(QVariantMap{{"server", server}});
     rig.sim.emitState(libvelcor::StateError);
+    QTRY_COMPARE(rig.api()->getLastState(), 1);
     rig.sim.emitState(libvelcor::StateConnected);
-    QTest::qWait(900);
+    QTest::qWait(2500);
     QVERIFY(logos.requests(QStringLiteral("/logo2")).isEmpty());
 }
 
