@@ -93,10 +93,16 @@ void SignInManager::connectRequest(bool managed)
             starts.removeAt(i);
         }
     }
+    _queueStart(managed, 0);
+}
+
+void SignInManager::_queueStart(bool managed, quint64 owner)
+{
     StartRequest request;
     request.id = ++lastStartId;
     request.credential = credential;
     request.managed = managed;
+    request.signIn = owner;
     starts.append(request);
     const quint64 id = request.id;
     QTimer::singleShot(startDelay, this, [this, id]() { _startDue(id); });
@@ -113,15 +119,7 @@ void SignInManager::continueRequest()
     // The same sign-in, with the credential handed over again.
     signIn->credential = credential.number;
     signIn->auth = auth;
-    StartRequest request;
-    request.id = ++lastStartId;
-    request.credential = credential;
-    request.managed = signIn->managed;
-    request.signIn = signIn->number;
-    starts.append(request);
-    const quint64 id = request.id;
-    QTimer::singleShot(startDelay, this, [this, id]() { _startDue(id); });
-    _run();
+    _queueStart(signIn->managed, signIn->number);
 }
 
 void SignInManager::disconnectRequest()

@@ -243,6 +243,9 @@ private:
     // receiver of what it sends) comes right after it.
     void _run();
     void _decide();
+    // A connect request's "start", due after the delay; owner: the sign-in
+    // it continues, 0 for the one that _run says.
+    void _queueStart(bool managed, quint64 owner);
     // The connect requests: a later sign-in's ends the one that lasts, a
     // due one sends its "start" once its credential is at the service.
     void _startRequests();
