@@ -1,6 +1,7 @@
 // Fuzzes the reader of the management server's logos with the bytes a
 // server may send in their place (the seeds: small PNG pictures of each
-// kind, and one that declares 20,000 x 20,000 pixels). Whatever it reads
+// kind, one that declares 20,000 x 20,000 pixels, and one with a compressed
+// text). Whatever it reads
 // fits the box it was asked for, and a refusal says why.
 #include <QBuffer>
 #include <QByteArray>

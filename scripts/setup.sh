@@ -9,7 +9,7 @@ JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 PACKAGES=(
   g++ cmake ninja-build pkg-config
-  qtbase5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n
+  qtbase5-dev libqt5webkit5-dev zlib1g-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n
   libbenchmark-dev clang clang-format libclang-rt-14-dev curl git
   fonts-dejavu-core xvfb xauth openssl ca-certificates procps locales
 )

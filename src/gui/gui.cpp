@@ -13,6 +13,7 @@
 #include "common/loglimit.h"
 #include "common/plugininterfaces.h"
 #include "common/utils.h"
+#include "gui/guiapplication.h"
 #include "gui/guiwiring.h"
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/messagebox.h"
@@ -162,6 +163,7 @@ void Gui::quit()
     if (quitting)
         return;
     quitting = true;
+    GuiApplication::quitBegins();
     LOG_DEBUG << "[Gui] Emitting quit signals";
     emit close();
     emit sigDisconnect();

@@ -18,6 +18,12 @@ void GuiApplication::setHandOverHook(HandOverHook hook)
     g_handOver = hook;
 }
 
+void GuiApplication::quitBegins()
+{
+    if (auto* app = qobject_cast<GuiApplication*>(QCoreApplication::instance()))
+        emit app->quitting();
+}
+
 bool GuiApplication::notify(QObject* receiver, QEvent* event)
 {
     if (event->type() == QEvent::ThreadChange) {

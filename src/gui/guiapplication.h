@@ -10,7 +10,8 @@ namespace ORVO {
 // The Qt application object of the modes with windows. A part that must see
 // the objects that go to another thread hooks in here, and is told of each
 // on the thread it leaves, before it goes: the web engine hands its timers to
-// threads of its own so (plugin/config/scriptwatch.h).
+// threads of its own so (plugin/config/scriptwatch.h). It also tells when the
+// windows' quit begins, before anything else of it runs.
 class GuiApplication : public QApplication
 {
     Q_OBJECT
@@ -23,6 +24,12 @@ public:
     static void setHandOverHook(HandOverHook hook);
 
     bool notify(QObject* receiver, QEvent* event) override;
+    // The program quits: quitting() is emitted, where the application object
+    // is one of these.
+    static void quitBegins();
+
+signals:
+    void quitting();
 };
 
 } // namespace ORVO

@@ -2,9 +2,7 @@
 
 #include <QObject>
 
-#include <atomic>
 #include <csignal>
-#include <mutex>
 #include <thread>
 
 // Turns SIGINT, SIGTERM and SIGHUP (the terminal went away) into a Qt
@@ -14,8 +12,10 @@
 // watcher's reads it, so that a main thread held by something else (a
 // page) cannot keep the process alive: if the program has not ended
 // QuitBoundMs after the first signal, it is ended by that signal's default
-// action. One instance at a time; the previous handlers come back when it
-// goes.
+// action. That bound holds until the process ends: once a signal came, the
+// thread outlives the watcher, and whatever goes after it (the windows'
+// plugins, the application object) cannot hold the process either. One
+// instance at a time; the previous handlers come back when it goes.
 class SignalWatcher : public QObject
 {
     Q_OBJECT
@@ -36,22 +36,15 @@ signals:
 
 private:
     static void handler(int signo);
-    // The watcher's thread: hands each signal to the event loop, and ends
-    // the process once the bound has passed.
-    void _watch();
+    // The watcher's thread: hands each signal to the event loop while the
+    // watcher lasts, and ends the process once the bound has passed.
+    static void _watch();
     // Past the bound: the signal's default action.
-    void _end(int signo);
+    static void _end(int signo);
 
     bool valid = false;
     struct sigaction oldInt;
     struct sigaction oldTerm;
     struct sigaction oldHup;
     std::thread thread;
-    // Written to end the thread.
-    int stopFds[2] = {-1, -1};
-    // Held while the process ends, so that the watcher does not go meanwhile.
-    std::mutex ending;
-    bool going = false;
-    // The event loop took the quit.
-    std::atomic<bool> taken{false};
 };

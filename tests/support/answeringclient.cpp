@@ -5,9 +5,10 @@
 // With ORVO_TEST_NO_PORT in its environment, the system refuses every port
 // the process asks for (a filter of its system calls), so that no listener
 // can listen at all; where the filter cannot be installed it exits with 77.
-// With ORVO_TEST_LOOPING_PAGE=<ms> (GUI modes), a page's script loops for
-// ever from a second after the start, said on standard error, and a script
-// is stopped after <ms> (0: the program's own limit).
+// With ORVO_TEST_LOOPING_PAGE=<ms>[ restarted] (GUI modes), a page's script
+// loops for ever from a second after the start (and starts again every 10 ms
+// when restarted), said on standard error, and a script is stopped after
+// <ms> (0: the program's own limit).
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -56,12 +57,16 @@ void loopingPage()
 {
     if (!qEnvironmentVariableIsSet("ORVO_TEST_LOOPING_PAGE"))
         return;
-    if (const int ms = qEnvironmentVariableIntValue("ORVO_TEST_LOOPING_PAGE"))
+    const QByteArray looping = qgetenv("ORVO_TEST_LOOPING_PAGE");
+    if (const int ms = looping.split(' ').first().toInt())
         ORVO::ScriptWatch::setLimitMs(ms);
+    const QString script = looping.endsWith(" restarted")
+                               ? QStringLiteral("setInterval(function() { for (;;); }, 10)")
+                               : QStringLiteral("for (;;);");
     // Once the start-up road has set the web engine up.
-    QTimer::singleShot(1000, qApp, [] {
+    QTimer::singleShot(1000, qApp, [script] {
         std::fputs("[Test] a page loops\n", stderr);
-        (new QWebPage(qApp))->mainFrame()->setHtml(QStringLiteral("<script>for (;;);</script>"));
+        (new QWebPage(qApp))->mainFrame()->setHtml("<script>" + script + "</script>");
     });
 }
 

@@ -58,12 +58,19 @@ void LoadHold::press()
 {
     if (waiting)
         return;
-    if (!held) {
-        emit signOut();
+    if (held) {
+        waiting = true;
+        emit pressWaitsChanged(true);
         return;
     }
-    waiting = true;
-    emit pressWaitsChanged(true);
+    _setOut(true);
+    emit signOut();
+}
+
+void LoadHold::signOutBegun()
+{
+    _endPress(false);
+    _setOut(true);
 }
 
 void LoadHold::reset()
@@ -73,6 +80,7 @@ void LoadHold::reset()
     left = capacity;
     lastNs = clock.nsecsElapsed();
     _endPress(false);
+    _setOut(false);
 }
 
 void LoadHold::_endPress(bool carryOut)
@@ -81,9 +89,21 @@ void LoadHold::_endPress(bool carryOut)
         return;
     waiting = false;
     // Told before it is carried out: the sign-out may take the window away.
-    emit pressWaitsChanged(false);
     if (carryOut)
+        out = true;
+    emit pressWaitsChanged(false);
+    if (carryOut) {
+        emit signingOutChanged();
         emit signOut();
+    }
+}
+
+void LoadHold::_setOut(bool on)
+{
+    if (out == on)
+        return;
+    out = on;
+    emit signingOutChanged();
 }
 
 void LoadHold::setCapacity(int ms)

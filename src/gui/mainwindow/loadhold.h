@@ -15,6 +15,8 @@ namespace ORVO {
 //
 // A press is never lost: one made while a load holds the sign-out waits,
 // and is carried out as the hold ends, by the load's end or by the budget.
+// From a press carried out (or a sign-out begun elsewhere) until the
+// session ends, the sign-out is under way.
 class LoadHold : public QObject
 {
     Q_OBJECT
@@ -30,6 +32,10 @@ public:
     // it, else as the hold ends. A press while one waits does nothing more.
     void press();
     bool pressWaits() const { return waiting; }
+    // The sign-out began, however: a waiting press ends without being
+    // carried out.
+    void signOutBegun();
+    bool signingOut() const { return out; }
     // The session ends: forgets everything, and a waiting press ends
     // without being carried out; nothing is released later.
     void reset();
@@ -41,6 +47,7 @@ signals:
     void released();
     // A press waits from now (true), or no more (false).
     void pressWaitsChanged(bool waits);
+    void signingOutChanged();
     // The user's press, to be carried out now.
     void signOut();
 
@@ -48,6 +55,7 @@ private:
     void _settle();
     // Where a waiting press ends: carried out, or gone with its session.
     void _endPress(bool carryOut);
+    void _setOut(bool on);
 
     QTimer timer;
     // Runs from the construction; lastNs is the time settled up to.
@@ -59,6 +67,7 @@ private:
     double left;
     bool held = false;
     bool waiting = false;
+    bool out = false;
 };
 
 } // namespace ORVO

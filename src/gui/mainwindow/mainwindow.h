@@ -195,13 +195,15 @@ private:
         Plain,      // up without a portal: LOGOUT
         Portal,     // up, the portal view taken away: PORTAL and LOGOUT
         None,       // the portal view, which has its own Logout
-        SigningOut  // the user's sign-out under way: LOGOUT and the spinner
+        SigningOut  // the user's sign-out under way: LOGOUT (or CANCEL) and the spinner
     };
     // The bar as the sign-in, its sign-out, the service's state and the
     // views call for; _showBar() shows it. Run after each of them changes.
     Bar _bar() const;
     void _showBar();
     Bar shownBar = Bar::SignIn;
+    // The sign-out shown began from CANCEL, the bar's word then: it keeps it.
+    bool signOutCancels = false;
     void _buildWidgets();
     void _setWallpaper();
     void _showPortalBar();

@@ -271,9 +271,16 @@ void MainWindow::signingOut(bool out)
 {
     LOG_DEBUG << "[MainWindow] signing out: " << (out ? "true" : "false");
     signOutUnderWay = out;
-    // However it began, a press that waits for a load has nothing left to do.
-    if (out)
+    // However it began, a press that waits for a load has nothing left to
+    // do, and the portal window's Logout says so until the sign-in ends.
+    ORVO::PluginWindow* portal = configContainer ? configContainer->window() : nullptr;
+    if (!out) {
         _endLoadHolds(true);
+    } else {
+        loadHold.reset();
+        if (portal)
+            portal->loadHold()->signOutBegun();
+    }
     if (!bottomBar)
         return;
     if (out && signInOpen) {
@@ -321,6 +328,8 @@ void MainWindow::_showBar()
             if (state == libvelcor::StateConnected)
                 connectedTimerTimeout();
         }
+        if (bar == Bar::SigningOut)
+            signOutCancels = shownBar == Bar::Connecting;
         shownBar = bar;
     }
     switch (bar) {
@@ -386,10 +395,11 @@ void MainWindow::_showConnecting()
 
 void MainWindow::_showSigningOut()
 {
-    // The bar of a connection being made, with LOGOUT: pressed again, it
-    // says "stop" again.
+    // The bar of a connection being made, with the word of the button that
+    // began it, CANCEL or LOGOUT: pressed again, it says "stop" again.
     _showConnecting();
-    disconnectButton->setText(tr("LOGOUT"));
+    if (!signOutCancels)
+        disconnectButton->setText(tr("LOGOUT"));
     loadButton->setText(QString());
     bgLabelLg->setText(tr("Signing out"));
     // A press that waits for a load takes no second one.

@@ -124,6 +124,7 @@ PluginWindow::PluginWindow()
 
     connect(&hold, &LoadHold::signOut, this, &PluginWindow::logout);
     connect(&hold, &LoadHold::pressWaitsChanged, this, &PluginWindow::_showLogoutPress);
+    connect(&hold, &LoadHold::signingOutChanged, this, &PluginWindow::_showLogoutPress);
 }
 
 PluginWindow::~PluginWindow()
@@ -542,13 +543,15 @@ void PluginWindow::_finishTurn()
 }
 
 // A press that waits for a load is shown at once, and Logout takes no
-// second one meanwhile.
-void PluginWindow::_showLogoutPress(bool waits)
+// second one meanwhile; nor once the sign-out is under way, which it can
+// no longer change, until the window or the session goes.
+void PluginWindow::_showLogoutPress()
 {
     if (!logoutBtn)
         return;
-    logoutBtn->setEnabled(!waits);
-    logoutBtn->setText(QLatin1Char(' ') + (waits ? tr("Signing out") : tr("Logout")));
+    const bool out = hold.pressWaits() || hold.signingOut();
+    logoutBtn->setEnabled(!out);
+    logoutBtn->setText(QLatin1Char(' ') + (out ? tr("Signing out") : tr("Logout")));
     // The proxy keeps the size hints it took from the button until told.
     if (QGraphicsLayoutItem* proxy = logoutBtn->graphicsProxyWidget())
         proxy->updateGeometry();

@@ -119,7 +119,7 @@ private slots:
 
 private:
     void _finishTurn();
-    void _showLogoutPress(bool waits);
+    void _showLogoutPress();
 
     QList<PluginWindowTab> tabs;
     // The page shown now; guarded, as pages go with deleteLater.

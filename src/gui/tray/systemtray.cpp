@@ -18,6 +18,7 @@
 #include "common/log.h"
 #include "common/plugininterfaces.h"
 #include "common/utils.h"
+#include "gui/guiapplication.h"
 #include "gui/mainwindow/loginwidget.h"
 #include "gui/testseams.h"
 
@@ -436,6 +437,7 @@ void SystemTray::_timeout()
 void SystemTray::_quit()
 {
     LOG_TRACE;
+    GuiApplication::quitBegins();
     LOG_DEBUG << "[SystemTray] Emitting quit signals";
     emit close();
     emit sigDisconnect();

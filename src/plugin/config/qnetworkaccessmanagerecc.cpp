@@ -1,7 +1,9 @@
 #include "plugin/config/qnetworkaccessmanagerecc.h"
 
+#include <QCoreApplication>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QThread>
 #include <QWebFrame>
 #include <QWebPage>
 
@@ -9,8 +11,14 @@
 #include "common/log.h"
 #include "plugin/config/portalcommand.h"
 #include "plugin/config/qwebpageecc.h"
+#include "plugin/config/scriptwatch.h"
 
 namespace ORVO {
+
+namespace {
+// How often a request that a script waits for is looked at.
+const unsigned long WaitStepUs = 500;
+} // namespace
 
 QNetworkAccessManagerEcc::QNetworkAccessManagerEcc() : QNetworkAccessManager(nullptr)
 {
@@ -53,6 +61,11 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
         stamped.setHeader(QNetworkRequest::ContentTypeHeader,
                           QByteArrayLiteral("application/x-www-form-urlencoded"));
     stamped.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+    // Qt waits up to 30 s for its own synchronous request, whatever its
+    // transfer timeout, inside a call of the script where the engine never
+    // stops it: the reply is made as any other, and waited for here.
+    const bool waited = stamped.attribute(QNetworkRequest::SynchronousRequestAttribute).toBool();
+    stamped.setAttribute(QNetworkRequest::SynchronousRequestAttribute, false);
 
     QNetworkReply* reply = QNetworkAccessManager::createRequest(op, stamped, outgoingData);
     if (reply == nullptr) {
@@ -105,7 +118,31 @@ QNetworkReply* QNetworkAccessManagerEcc::createRequest(QNetworkAccessManager::Op
     log::RateLimit& limit = logLimitOf(reply);
     LOG_TRACE_LIMITED(limit) << "[ConfigPlugin] adding request: " << static_cast<QObject*>(reply);
     LOG_DEBUG_LIMITED(limit) << "request count: " << requests.size();
+    if (waited)
+        _answerNow(reply);
     return reply;
+}
+
+void QNetworkAccessManagerEcc::_answerNow(QNetworkReply* reply)
+{
+    // As Qt's own wait does, only the reply's own events are delivered:
+    // nothing else of the page's (its timers, the user's input) runs inside
+    // the script's call.
+    const qint64 held = ScriptWatch::heldMs();
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!reply->isFinished() && held + waiting.elapsed() < ScriptWatch::limitMs()) {
+        QCoreApplication::sendPostedEvents(reply);
+        if (!reply->isFinished())
+            QThread::usleep(WaitStepUs);
+    }
+    if (reply->isFinished())
+        return;
+    LOG_NOTICE_LIMITED(logLimitOf(reply))
+        << "[ConfigPlugin] A request that a script waits for ended unanswered after "
+        << waiting.elapsed() << " ms: " << reply->request().url().toString();
+    reply->abort();
+    ScriptWatch::heldInCall(held + waiting.elapsed());
 }
 
 log::RateLimit& QNetworkAccessManagerEcc::logLimitOf(const QNetworkReply* reply)

@@ -22,7 +22,9 @@ namespace ORVO {
 // The network access manager of every portal page. It stamps each request
 // with the client's user agent, a default form content type and a cache
 // preference, and keeps the replies in flight so their number can be
-// logged. Made without a parent; its owner deletes it.
+// logged. A request that a script waits for (a synchronous XMLHttpRequest)
+// holds the program no longer than a script may. Made without a parent;
+// its owner deletes it.
 class QNetworkAccessManagerEcc : public QNetworkAccessManager
 {
     Q_OBJECT
@@ -129,6 +131,9 @@ private:
     };
     // The engine did not follow the redirecting answer of reply.
     void dropRedirect(const QNetworkReply* reply);
+    // Returns once reply has finished, or has been ended when the script
+    // that waits for it has held the program for the scripts' limit.
+    void _answerNow(QNetworkReply* reply);
 
     libvelcor::Auth auth;
     QList<QNetworkReply*> requests;

@@ -13,6 +13,7 @@
 #include <QWebFrame>
 #include <QWebHistory>
 #include <QWebSecurityOrigin>
+#include <QWebSettings>
 
 #include <algorithm>
 
@@ -101,6 +102,11 @@ QStringList QWebPageEcc::frameOrigins() const
             origins << origin.toString();
     }
     return origins;
+}
+
+void QWebPageEcc::stopScripts()
+{
+    settings()->setAttribute(QWebSettings::JavascriptEnabled, false);
 }
 
 QString QWebPageEcc::decode(QString value)
@@ -484,6 +490,7 @@ void QWebPageEcc::clientLoad(const QUrl& url)
     // The engine asks about the navigation before the load returns. The
     // session's end is told again once the client loaded the tab anew.
     sessionEndTold = false;
+    settings()->resetAttribute(QWebSettings::JavascriptEnabled);
     const QScopedValueRollback<QUrl> own(ownLoad, url);
     const QScopedValueRollback<int> level(ownLoadLevel, QThread::currentThread()->loopLevel());
     mainFrame()->setUrl(url);
@@ -505,6 +512,8 @@ void QWebPageEcc::triggerAction(QWebPage::WebAction action, bool checked)
     const bool step =
         action == Back || action == Forward || action == Reload || action == ReloadAndBypassCache;
     const bool outer = _ownStep();
+    if (step)
+        settings()->resetAttribute(QWebSettings::JavascriptEnabled);
     const QScopedValueRollback<bool> own(ownHistoryStep, outer || step);
     const QScopedValueRollback<int> level(
         ownStepLevel, outer ? ownStepLevel : QThread::currentThread()->loopLevel());

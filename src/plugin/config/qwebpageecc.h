@@ -84,6 +84,12 @@ public:
     // The origins of the documents in the tab's frames, each once; none while
     // it holds no page.
     QStringList frameOrigins() const;
+    // A script held the program and was stopped, maybe one of this tab's
+    // (the engine does not say whose): the tab's page is broken, and its
+    // scripts stay off until the client loads the tab again (clientLoad, or
+    // its own Back, Forward or Reload). A page that restarts its endless
+    // script would hold the program again at once.
+    void stopScripts();
 
 signals:
     void action(const QString& name, const QVariantMap& params);

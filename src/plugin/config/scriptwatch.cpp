@@ -5,6 +5,8 @@
 #include <QEvent>
 #include <QThread>
 #include <QTimerEvent>
+#include <QWebFrame>
+#include <QWebPage>
 #include <QWebSettings>
 
 #include <algorithm>
@@ -17,11 +19,9 @@ namespace ORVO {
 
 namespace {
 
-// The engine's option, read from the environment when it starts.
+// The engine's option, read from the environment when it starts: how long
+// its own timers last. The watch holds them until the limit.
 const char EngineOption[] = "JSC_watchdog";
-// The engine's own timers last this long; the watch holds them until the
-// limit. Shorter than any limit, so that the limit alone decides.
-const int EngineStepMs = 500;
 const uint MinStepMs = 100;
 // The class of the engine's Qt timers (WTF's work queue items).
 const char EngineTimerClass[] = "WTF::WorkQueue::WorkItemQt";
@@ -92,7 +92,9 @@ int ScriptWatch::install()
     // client starts inherit the environment. A step of the user's is kept if
     // it is no longer than the limit: a later one would hold the windows
     // longer, 0 switches the engine's timers off, and one of less than
-    // MinStepMs has the engine make timers faster than it is worth.
+    // MinStepMs has the engine make timers faster than it is worth. Else it
+    // is the limit, which the engine then keeps by itself where the watch
+    // cannot take its timers over.
     const bool set = qEnvironmentVariableIsSet(EngineOption);
     const QByteArray users = qgetenv(EngineOption);
     bool ok = false;
@@ -101,8 +103,9 @@ int ScriptWatch::install()
     if (set && !keep)
         LOG_NOTICE << "[ScriptWatch] " << QString::fromLatin1(EngineOption)
                    << " from the environment not used: " << QString::fromLocal8Bit(users);
+    const int engineMs = keep ? int(step) : g_limitMs.load();
     if (!keep)
-        qputenv(EngineOption, QByteArray::number(EngineStepMs));
+        qputenv(EngineOption, QByteArray::number(engineMs));
     // The engine starts with its settings.
     QWebSettings::globalSettings();
     if (set)
@@ -110,11 +113,50 @@ int ScriptWatch::install()
     else
         qunsetenv(EngineOption);
     g_mainThread = QThread::currentThread();
-    g_watch = new ScriptWatch();
+    ScriptWatch* watch = new ScriptWatch();
+    g_watch = watch;
     GuiApplication::setHandOverHook(&ScriptWatch::_handOver);
     // Before the event loops' parts go with the application object.
     qAddPostRoutine([] { delete g_watch.load(); });
+    // No script runs while the program quits: an unload handler or a timer
+    // of a page's could hold it past its sign-out.
+    connect(static_cast<GuiApplication*>(QCoreApplication::instance()), &GuiApplication::quitting,
+            watch, [] {
+                QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptEnabled,
+                                                             false);
+            });
+    // Another build of the engine may start its timers otherwise.
+    {
+        QWebPage probe;
+        probe.mainFrame()->evaluateJavaScript(QStringLiteral("0"));
+    }
+    if (watch->takenOver == 0)
+        LOG_ERROR << "[ScriptWatch] The web engine's timers are not taken over: its own clock "
+                     "stops a script after "
+                  << engineMs
+                  << " ms at the earliest, the time in a box it opened counted, or not at all";
     return 0;
+}
+
+int ScriptWatch::limitMs()
+{
+    return g_limitMs;
+}
+
+qint64 ScriptWatch::heldMs()
+{
+    const ScriptWatch* watch = g_watch;
+    return watch && watch->beat.isActive() ? watch->clock.elapsed() - watch->lastBeat : 0;
+}
+
+void ScriptWatch::heldInCall(qint64 heldMs)
+{
+    ScriptWatch* watch = g_watch;
+    if (!watch)
+        return;
+    // The watch's own stop of the same hold is told no more.
+    const qint64 now = watch->clock.elapsed();
+    watch->_tell(watch->beat.isActive() ? watch->lastBeat.load() : now - heldMs, now, true);
 }
 
 void ScriptWatch::setLimitMs(int ms)
@@ -168,6 +210,7 @@ ORVO_ENGINE_OBJECT_CALLS void ScriptWatch::_handOver(QObject* item)
 
 void ScriptWatch::_takeOver(QObject* item, int interval)
 {
+    ++takenOver;
     const qint64 now = clock.elapsed();
     // A script starts: the main thread is held from now on, unless it turns.
     if (!beat.isActive()) {
@@ -177,7 +220,7 @@ void ScriptWatch::_takeOver(QObject* item, int interval)
     {
         const std::lock_guard<std::mutex> lock(mutex);
         // Its interval is whole milliseconds, the engine's deadline finer.
-        pending.push_back({item, now + interval + 2});
+        pending.push_back({item, now + interval + 2, QThread::currentThread()->loopLevel()});
     }
     wake.notify_all();
 }
@@ -187,16 +230,16 @@ void ScriptWatch::_beat()
     const qint64 now = clock.elapsed();
     lastBeat = now;
     const std::lock_guard<std::mutex> lock(mutex);
-    // A script opens an event loop of its own (a box) above this one.
-    if (QThread::currentThread()->loopLevel() <= 1) {
-        const auto ranOut = [now](const Timer& timer) {
-            if (timer.due > now)
-                return false;
-            _goOff(timer.item);
-            return true;
-        };
-        pending.erase(std::remove_if(pending.begin(), pending.end(), ranOut), pending.end());
-    }
+    // A script that opened an event loop of its own (a box) runs on below
+    // it.
+    const int level = QThread::currentThread()->loopLevel();
+    const auto ranOut = [now, level](const Timer& timer) {
+        if (timer.due > now || level > timer.level)
+            return false;
+        _goOff(timer.item);
+        return true;
+    };
+    pending.erase(std::remove_if(pending.begin(), pending.end(), ranOut), pending.end());
     if (pending.empty())
         beat.stop();
 }
@@ -213,7 +256,7 @@ void ScriptWatch::_run()
     // The hold whose stop was told: the engine may take more than one timer
     // to stop a script (one that began after the timer did gets the rest of
     // its own time).
-    qint64 toldHold = -1;
+    qint64 toldBeat = -1;
     while (!stopping) {
         const qint64 now = clock.elapsed();
         const qint64 beatAt = lastBeat;
@@ -232,8 +275,8 @@ void ScriptWatch::_run()
             next = next < 0 ? at : std::min(next, at);
             ++it;
         }
-        if (stopped && beatAt != toldHold) {
-            toldHold = beatAt;
+        if (stopped && beatAt != toldBeat) {
+            toldBeat = beatAt;
             QMetaObject::invokeMethod(
                 this, [this, beatAt, now] { _tell(beatAt, now); }, Qt::QueuedConnection);
         }
@@ -244,22 +287,40 @@ void ScriptWatch::_run()
     }
 }
 
-void ScriptWatch::_tell(qint64 heldSince, qint64 stoppedAt)
+void ScriptWatch::_tell(qint64 heldSince, qint64 stoppedAt, bool inCall)
 {
+    if (heldSince == toldHold)
+        return;
+    toldHold = heldSince;
     const qint64 now = clock.elapsed();
     const qint64 late = now - stoppedAt;
     const qint64 heldMs = now - heldSince;
     // A hold that the stop did not end was no script's.
     const QString what =
-        late < AnsweredMs
+        inCall ? QStringLiteral("A script held the program for %1 waiting for a request, which "
+                                "was ended; ")
+                     .arg(seconds(heldMs))
+        : late < AnsweredMs
             ? QStringLiteral("A script held the program for %1 and was stopped; ")
                   .arg(seconds(heldMs))
             : QStringLiteral("The program was held for %1; the web engine was told to stop the "
                              "script that ran %2 before it answered again; ")
                   .arg(seconds(heldMs), seconds(late));
+    // A page that restarts its endless script would hold the program again
+    // at once.
+    const QString pages = pagesText();
+    bool stopped = false;
+    for (QWebPageEcc* page : QWebPageEcc::all()) {
+        if (!page->frameOrigins().isEmpty()) {
+            page->stopScripts();
+            stopped = true;
+        }
+    }
     LOG_ERROR_LIMITED(lines) << "[WebPage] " << what.toUtf8().constData()
                              << "the engine does not say which frame ran it, "
-                             << pagesText().toUtf8().constData();
+                             << pages.toUtf8().constData()
+                             << (stopped ? "; their scripts are off until they are loaded again"
+                                         : "");
 }
 
 } // namespace ORVO

@@ -17,20 +17,25 @@ namespace ORVO {
 // Gives the program back from a page's script that never ends. The web
 // engine stops a script once its watchdog's timer has run out: JavaScriptCore
 // reads the option (JSC_watchdog) from the environment once, when it starts,
-// and has no other way to set it here. Each timer is a Qt timer that the
-// engine starts on the thread of the script, as the script begins to run,
-// and hands to a thread of its own. The watch takes a timer of the main
-// thread over at that hand-over and lets it run out only once the main thread
-// has been held for the limit: the time the main thread spends turning an
-// event loop of its own (a box the script opened, while the windows answer)
-// does not count, and no timer runs out early (Qt's coarse timers may, and
-// the engine then takes it for a stale one and lets the script run on). A
-// timer of another thread (a page's worker, which holds no window) goes off
-// at once, which the engine takes for a stale one: such a script is never
-// stopped.
+// and has no other way to set it here. It is set to the limit: should the
+// watch below not take the engine's timers over (install() checks that it
+// does, and says so if not), the engine's own clock stops no script before
+// the limit, though it may stop one late or never, as without the watch, and
+// counts the time in a box. Each timer
+// is a Qt timer that the engine starts on the thread of the script, as the
+// script begins to run, and hands to a thread of its own. The watch takes a
+// timer of the main thread over at that hand-over and lets it run out only
+// once the main thread has been held for the limit: the time the main thread
+// spends turning an event loop of its own (a box the script opened, while the
+// windows answer) does not count, and no timer runs out early (Qt's coarse
+// timers may, and the engine then takes it for a stale one and lets the
+// script run on). A timer of another thread (a page's worker, which holds no
+// window) goes off at once, which the engine takes for a stale one: such a
+// script is never stopped.
 // The engine says nothing when it stops a script, nor which frame ran it: the
 // line that tells of the stop names the tabs that had a page, with the
-// origins of their frames.
+// origins of their frames, and their scripts go off until the tab is loaded
+// again. When the program quits, all scripts go off first.
 class ScriptWatch : public QObject
 {
     Q_OBJECT
@@ -49,8 +54,18 @@ public:
     // GuiApplication, which shows it the engine's timers: -1 without one, or
     // when already installed, and the engine stops no script.
     static int install();
-    // Tests: the limit from now on.
+    // Tests: the limit from now on. The engine's own step is the limit at
+    // install(): a later, shorter limit waits for it.
     static void setLimitMs(int ms);
+    // The limit now.
+    static int limitMs();
+    // On the main thread: how long a script has held it so far; 0 while no
+    // script runs.
+    static qint64 heldMs();
+    // On the main thread: a script held the program for the limit, heldMs
+    // of it in a call that the engine cannot stop (a request it waits for),
+    // which was ended: told as a stop.
+    static void heldInCall(qint64 heldMs);
 
     ~ScriptWatch() override;
 
@@ -61,6 +76,8 @@ private:
     {
         QObject* item;
         qint64 due;
+        // The event loop that the script runs in.
+        int level;
     };
 
     ScriptWatch();
@@ -68,14 +85,16 @@ private:
     static void _handOver(QObject* item);
     // The engine hands a timer of the main thread to its thread.
     void _takeOver(QObject* item, int interval);
-    // On the main thread, while timers are held: it turns. At the bottom of
-    // its event loops no script runs, so a timer that ran out is harmless.
+    // On the main thread, while timers are held: it turns. In the loop that
+    // a script ran in, or a loop below it, that script is over, so its timer
+    // may run out harmlessly.
     void _beat();
     // The watch's thread: lets a timer run out once the main thread has been
     // held for the limit.
     void _run();
-    // On the main thread: the line of a stop, of the hold since then.
-    void _tell(qint64 heldSince, qint64 stoppedAt);
+    // On the main thread: the line of a stop, of the hold since then, once
+    // for each hold; the tabs' scripts go off.
+    void _tell(qint64 heldSince, qint64 stoppedAt, bool inCall = false);
     static void _goOff(QObject* item);
 
     QElapsedTimer clock;
@@ -86,6 +105,9 @@ private:
     std::vector<Timer> pending;
     bool stopping = false;
     std::thread thread;
+    // On the main thread: the timers taken over, and the hold told last.
+    int takenOver = 0;
+    qint64 toldHold = -1;
     log::RateLimit lines{QStringLiteral("the stopped scripts")};
 };
 

@@ -19,6 +19,7 @@
 #include "gui/mainwindow/mainwindow.h"
 #include "gui/mainwindow/pluginwindowlist.h"
 #include "gui/mainwindow/pluginwindowpage.h"
+#include "gui/mainwindow/serverlogo.h"
 #include "logcapture.h"
 #include "testconfigplugin.h"
 #include "testenv.h"
@@ -260,9 +261,11 @@ void TestMainWindow::bannerImage_data()
     QTest::addColumn<QByteArray>("custom");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QSize>("size");
-    const auto png = [](const QSize& size, QImage::Format format) {
+    const auto png = [](const QSize& size, QImage::Format format, int texts = 0) {
         QImage logo(size, format);
         logo.fill(Qt::red);
+        for (int i = 0; i < texts; ++i) // written compressed, 7 MiB in a few KiB each
+            logo.setText(QString::number(i), QString(7 << 20, 'a'));
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
@@ -279,6 +282,9 @@ void TestMainWindow::bannerImage_data()
     QTest::newRow("a logo of 2400 x 1600")
         << png({2400, 1600}, QImage::Format_RGB32) << "[MainWindow] Using custom Lodestar logo"
         << QSize(180, 120);
+    QTest::newRow("a logo with texts of 7 MiB")
+        << png({30, 12}, QImage::Format_ARGB32, 2) << "[MainWindow] Using custom Lodestar logo"
+        << QSize(30, 12);
     QTest::newRow("a logo of 20000 x 20000")
         << png({20000, 20000}, QImage::Format_Mono)
         << "[MainWindow] The server's logo is not shown: \"a picture of 20000 x 20000 pixels\""
@@ -296,6 +302,8 @@ void TestMainWindow::bannerImage()
         QVERIFY(orvotest::writeFile(path, custom));
     orvotest::LogCapture log;
     MainWindow w(nullptr, false);
+    QString why; // nothing but the picture is read of it
+    QVERIFY(ORVO::serverlogo::readFile(path, {578, 120}, &why).textKeys().isEmpty());
     QFile::remove(path);
     QVERIFY(log.contains(line));
     auto* banner = w.bannerWidget->findChild<QLabel*>(QStringLiteral("banner"));

@@ -100,6 +100,7 @@ void TestSignInView::states_data()
     const QString portal = "spin status";
     const QString locked = "CANCEL load spin status";
     const QString out = "LOGOUT load spin (signing out)";
+    const QString cancelled = "CANCEL load spin (signing out)";
     QTest::newRow("vpn 0-2-4-0") << QList<int>{0, 2, Plain, 4, 0}
                                  << QStringList{idle, connecting, connecting, plain, idle};
     QTest::newRow("vpn 0-2-4-3-4-0")
@@ -139,6 +140,10 @@ void TestSignInView::states_data()
     QTest::newRow("managed portal, signing out")
         << QList<int>{0, SignIn, 2, 4, Portal, Out, 3, 1, Ended, 0}
         << QStringList{idle, connecting, connecting, connecting, portal, out, out, out, idle, idle};
+    QTest::newRow("managed portal, reconnecting, cancelled")
+        << QList<int>{0, SignIn, 2, 4, Portal, 3, Out, 1, Ended}
+        << QStringList{idle,   connecting, connecting, connecting, portal,
+                       locked, cancelled,  cancelled,  idle};
     QTest::newRow("found reconnecting at the start")
         << QList<int>{3, Plain, 4, 1} << QStringList{connecting, connecting, plain, idle};
 }
