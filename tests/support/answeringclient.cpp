@@ -8,9 +8,11 @@
 // With ORVO_TEST_LOOPING_PAGE=<ms>[ restarted] (GUI modes), a page's script
 // loops for ever from a second after the start (and starts again every 10 ms
 // when restarted), said on standard error, and a script is stopped after
-// <ms> (0: the program's own limit).
+// <ms> (0: the program's own limit). With <ms> no script, no page loops: the
+// program itself is held that long, once, 4 s after its event loop starts.
 #include <QApplication>
 #include <QMessageBox>
+#include <QThread>
 #include <QTimer>
 #include <QWebFrame>
 #include <QWebPage>
@@ -58,6 +60,15 @@ void loopingPage()
     if (!qEnvironmentVariableIsSet("ORVO_TEST_LOOPING_PAGE"))
         return;
     const QByteArray looping = qgetenv("ORVO_TEST_LOOPING_PAGE");
+    if (looping.endsWith(" no script")) {
+        QTimer::singleShot(0, qApp, [ms = looping.split(' ').first().toULong()] {
+            QTimer::singleShot(4000, qApp, [ms] {
+                QThread::msleep(ms);
+                std::fputs("[Test] the program was held\n", stderr);
+            });
+        });
+        return;
+    }
     if (const int ms = looping.split(' ').first().toInt())
         ORVO::ScriptWatch::setLimitMs(ms);
     const QString script = looping.endsWith(" restarted")

@@ -69,8 +69,9 @@ void LoadHold::press()
 
 void LoadHold::signOutBegun()
 {
-    _endPress(false);
+    // Out first: the button never shows an enabled Logout in between.
     _setOut(true);
+    _endPress(false);
 }
 
 void LoadHold::reset()

@@ -84,11 +84,10 @@ public:
     // The origins of the documents in the tab's frames, each once; none while
     // it holds no page.
     QStringList frameOrigins() const;
-    // A script held the program and was stopped, maybe one of this tab's
-    // (the engine does not say whose): the tab's page is broken, and its
-    // scripts stay off until the client loads the tab again (clientLoad, or
-    // its own Back, Forward or Reload). A page that restarts its endless
-    // script would hold the program again at once.
+    // The program was held again right after a script was stopped, maybe by
+    // one of this tab's (the engine does not say whose): a page that restarts
+    // its endless script. Its scripts stay off until the client loads the
+    // tab again (clientLoad, or its own Back, Forward or Reload).
     void stopScripts();
 
 signals:

@@ -219,8 +219,12 @@ void ScriptWatch::_takeOver(QObject* item, int interval)
     }
     {
         const std::lock_guard<std::mutex> lock(mutex);
-        // Its interval is whole milliseconds, the engine's deadline finer.
-        pending.push_back({item, now + interval + 2, QThread::currentThread()->loopLevel()});
+        // Its interval is whole milliseconds, the engine's deadline finer. A
+        // script run outside any event loop (the probe, before the program's
+        // loop) is over in the first loop: else its timer would never go off
+        // there, and the beat would run for good.
+        pending.push_back(
+            {item, now + interval + 2, std::max(1, QThread::currentThread()->loopLevel())});
     }
     wake.notify_all();
 }
@@ -277,8 +281,16 @@ void ScriptWatch::_run()
         }
         if (stopped && beatAt != toldBeat) {
             toldBeat = beatAt;
+            // Posted events go before timers: the main thread turns here
+            // before a page's timer can start another script, whose hold is
+            // then one of its own.
             QMetaObject::invokeMethod(
-                this, [this, beatAt, now] { _tell(beatAt, now); }, Qt::QueuedConnection);
+                this,
+                [this, beatAt, now] {
+                    lastBeat = clock.elapsed();
+                    _tell(beatAt, now);
+                },
+                Qt::QueuedConnection);
         }
         if (next < 0)
             wake.wait(lock);
@@ -292,6 +304,14 @@ void ScriptWatch::_tell(qint64 heldSince, qint64 stoppedAt, bool inCall)
     if (heldSince == toldHold)
         return;
     toldHold = heldSince;
+    // One hold may be no endless script's: a long script's work and the
+    // page's layout after it, the program stopped by its user. The engine
+    // stops only a script that has had its time, and nothing says whether it
+    // did. A hold that begins within the limit of the last stop is a page
+    // that holds the program again at once (an endless script on a timer):
+    // then the tabs' scripts go off.
+    const bool again = lastStop >= 0 && heldSince - lastStop <= g_limitMs;
+    lastStop = stoppedAt;
     const qint64 now = clock.elapsed();
     const qint64 late = now - stoppedAt;
     const qint64 heldMs = now - heldSince;
@@ -301,17 +321,16 @@ void ScriptWatch::_tell(qint64 heldSince, qint64 stoppedAt, bool inCall)
                                 "was ended; ")
                      .arg(seconds(heldMs))
         : late < AnsweredMs
-            ? QStringLiteral("A script held the program for %1 and was stopped; ")
+            ? QStringLiteral("The program was held for %1, and the web engine was told to stop "
+                             "the script running then; ")
                   .arg(seconds(heldMs))
             : QStringLiteral("The program was held for %1; the web engine was told to stop the "
                              "script that ran %2 before it answered again; ")
                   .arg(seconds(heldMs), seconds(late));
-    // A page that restarts its endless script would hold the program again
-    // at once.
     const QString pages = pagesText();
     bool stopped = false;
     for (QWebPageEcc* page : QWebPageEcc::all()) {
-        if (!page->frameOrigins().isEmpty()) {
+        if (again && !page->frameOrigins().isEmpty()) {
             page->stopScripts();
             stopped = true;
         }
@@ -319,7 +338,8 @@ void ScriptWatch::_tell(qint64 heldSince, qint64 stoppedAt, bool inCall)
     LOG_ERROR_LIMITED(lines) << "[WebPage] " << what.toUtf8().constData()
                              << "the engine does not say which frame ran it, "
                              << pages.toUtf8().constData()
-                             << (stopped ? "; their scripts are off until they are loaded again"
+                             << (stopped ? "; held again within the limit of the last stop, their "
+                                           "scripts are off until they are loaded again"
                                          : "");
 }
 

@@ -34,8 +34,9 @@ namespace ORVO {
 // script is never stopped.
 // The engine says nothing when it stops a script, nor which frame ran it: the
 // line that tells of the stop names the tabs that had a page, with the
-// origins of their frames, and their scripts go off until the tab is loaded
-// again. When the program quits, all scripts go off first.
+// origins of their frames. When the program is held again within the limit
+// of a stop, their scripts go off until the tab is loaded again. When the
+// program quits, all scripts go off first.
 class ScriptWatch : public QObject
 {
     Q_OBJECT
@@ -93,7 +94,8 @@ private:
     // held for the limit.
     void _run();
     // On the main thread: the line of a stop, of the hold since then, once
-    // for each hold; the tabs' scripts go off.
+    // for each hold; the tabs' scripts go off when it follows the last stop
+    // within the limit.
     void _tell(qint64 heldSince, qint64 stoppedAt, bool inCall = false);
     static void _goOff(QObject* item);
 
@@ -108,6 +110,7 @@ private:
     // On the main thread: the timers taken over, and the hold told last.
     int takenOver = 0;
     qint64 toldHold = -1;
+    qint64 lastStop = -1;
     log::RateLimit lines{QStringLiteral("the stopped scripts")};
 };
 
