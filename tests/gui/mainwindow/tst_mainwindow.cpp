@@ -9,7 +9,10 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QtEndian>
 #include <QtPlugin>
+
+#include <zlib.h>
 
 #include "common/common.h"
 #include "common/plugininterfaces.h"
@@ -272,6 +275,29 @@ void TestMainWindow::bannerImage_data()
         logo.save(&buffer, "PNG");
         return bytes;
     };
+    // The rows of a black 30 x 12 picture, and 1 MiB of zeros behind them in
+    // its data, which holds 1 KiB.
+    const auto overfull = []() -> QByteArray {
+        const auto chunk = [](const QByteArray& type, const QByteArray& data) -> QByteArray {
+            QByteArray out(4, '\0');
+            qToBigEndian<quint32>(quint32(data.size()), out.data());
+            out += type + data;
+            QByteArray check(4, '\0');
+            qToBigEndian<quint32>(
+                quint32(crc32(0, reinterpret_cast<const Bytef*>(out.constData() + 4),
+                              uInt(out.size() - 4))),
+                check.data());
+            return out + check;
+        };
+        QByteArray header(13, '\0'); // 8 bits of red, green and blue
+        qToBigEndian<quint32>(30, header.data());
+        qToBigEndian<quint32>(12, header.data() + 4);
+        header[8] = 8;
+        header[9] = 2;
+        return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) +
+               chunk("IDAT", qCompress(QByteArray(12 * 91 + (1 << 20), '\0')).mid(4)) +
+               chunk("IEND", QByteArray());
+    };
     const QSize embedded = QPixmap(QStringLiteral("rc:banner.png")).size();
     QTest::newRow("none") << QByteArray() << "[MainWindow] Using embedded logo" << embedded;
     // A download that left an empty file is no logo.
@@ -288,6 +314,11 @@ void TestMainWindow::bannerImage_data()
     QTest::newRow("a logo of 20000 x 20000")
         << png({20000, 20000}, QImage::Format_Mono)
         << "[MainWindow] The server's logo is not shown: \"a picture of 20000 x 20000 pixels\""
+        << embedded;
+    QTest::newRow("a logo whose data inflates to 1 MiB more than its rows")
+        << overfull()
+        << "[MainWindow] The server's logo is not shown: \"more image data than a picture of its "
+           "size holds\""
         << embedded;
 }
 

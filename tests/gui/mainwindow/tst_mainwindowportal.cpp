@@ -430,6 +430,17 @@ void TestMainWindowPortal::portalViewAndGeometry()
                                       Q_ARG(libvelcor::State, libvelcor::StateIdle)));
     QTest::qWait(200);
     QVERIFY(!w.disconnectButton->isEnabled() && !w.loadButton->isEnabled());
+    // A press that waits for a load ends unmade with the session (the
+    // service idle), though the portal's load ends after it.
+    QVERIFY(QMetaObject::invokeMethod(&w, "showConfig"));
+    ORVO::PluginWindow* next = w.configContainer->window();
+    QSignalSpy nextOut(next, SIGNAL(logout()));
+    QVERIFY(QMetaObject::invokeMethod(&w, "loadStarted"));
+    next->logoutButton()->click();
+    QVERIFY(!next->logoutButton()->isEnabled());
+    QVERIFY(QMetaObject::invokeMethod(&w, "stateChanged",
+                                      Q_ARG(libvelcor::State, libvelcor::StateIdle)));
+    QCOMPARE(nextOut.count(), 0);
 }
 
 void TestMainWindowPortal::returnCancelsWhileConnecting_data()

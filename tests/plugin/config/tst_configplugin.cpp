@@ -516,27 +516,37 @@ private slots:
         QTest::addColumn<QByteArray>("then"); // its script once the reloads are over
         QTest::addColumn<int>("stops");
         QTest::addColumn<bool>("scriptsOff"); // held again within the limit of a stop
+        // Then the client loads it again (its own name), or loads the same in
+        // another tab, where the user gives a command after two in the first.
+        QTest::addColumn<QString>("next");
         const QByteArray done = "document.title = 'done'";
         const QByteArray worker = // 8 runs of 0.7 s, each one its engine may stop
             "var w = new Worker(URL.createObjectURL(new Blob(['onmessage = function(e) { for "
             "(var t = Date.now(); Date.now() - t < 700;); postMessage(e.data) }']))); "
             "w.onmessage = function(e) { if (e.data < 7) w.postMessage(e.data + 1); else " +
             done + " }; w.postMessage(0)";
-        QTest::newRow("the tab") << false << done << 0 << false;
-        QTest::newRow("a frame of the server's page") << true << done << 0 << false;
+        QTest::newRow("the tab") << false << done << 0 << false << QString();
+        QTest::newRow("a frame of the server's page") << true << done << 0 << false << QString();
         QTest::newRow("the tab, then a script that never ends")
-            << false << done + "; for (;;);" << 1 << false;
+            << false << done + "; for (;;);" << 1 << false << QString();
         QTest::newRow("a frame of the server's page, then a script that never ends")
-            << true << done + "; for (;;);" << 1 << false;
+            << true << done + "; for (;;);" << 1 << false << QString();
         QTest::newRow("a frame of the server's page, then its worker's long runs")
-            << true << worker << 0 << false;
+            << true << worker << 0 << false << QString();
         QTest::newRow("the tab, then a script that starts an endless one every 10 ms")
-            << false << done + "; setInterval(function() { for (;;); }, 10)" << 2 << true;
+            << false << done + "; setInterval(function() { for (;;); }, 10)" << 2 << true
+            << QString();
         QTest::newRow("the tab, then a chain of sync XHRs to a host that never answers")
             << false
             << done + "; (function ask() { var r = new XMLHttpRequest(); r.open('GET', "
                       "'/silent', false); try { r.send() } catch (e) {} setTimeout(ask, 0) })()"
-            << 2 << true;
+            << 2 << true << QString();
+        QTest::newRow("the tab, then a script that starts an endless one every 10 ms, then the "
+                      "tab again")
+            << false << done + "; setInterval(function() { for (;;); }, 10)" << 2 << true
+            << "Users";
+        QTest::newRow("the tab, then the same in another tab")
+            << false << done << 0 << false << "Connections";
     }
 
     void reloadLoopIsBounded()
@@ -545,6 +555,7 @@ private slots:
         QFETCH(QByteArray, then);
         QFETCH(int, stops);
         QFETCH(bool, scriptsOff);
+        QFETCH(QString, next);
         ORVO::ScriptWatch::setLimitMs(StopMs);
         const auto patient = qScopeGuard([] { ORVO::ScriptWatch::setLimitMs(PatientMs); });
         orvotest::TestEnv env;
@@ -584,6 +595,29 @@ private slots:
         QCOMPARE(log.count(stop), stops);
         QCOMPARE(!frame->page()->settings()->testAttribute(QWebSettings::JavascriptEnabled),
                  scriptsOff);
+        if (next == "Users") { // loaded again, its scripts run again
+            QVERIFY(load(window, next));
+            QCOMPARE(frame->evaluateJavaScript("6 * 7").toInt(), 42);
+        } else if (!next.isEmpty()) { // the tabs write together as one
+            QVERIFY(load(window, next));
+            QWebFrame* second = viewOf(window, next)->page()->mainFrame();
+            second->setUrl(QUrl(other.baseUrl() + "/loop?n=0"));
+            QTRY_VERIFY_WITH_TIMEOUT(second->title() == "done", 60000);
+            QVERIFY(log.contains("the portal's tabs and requests together write faster"));
+            QList<int> cut; // the user's share is the portal's
+            for (const QString& tab : {QString("Users"), QString("Users"), next}) {
+                const QChar c('u' + cut.size());
+                const ORVO::log::UserCommandLines command(
+                    static_cast<ORVO::QWebPageEcc*>(viewOf(window, tab)->page())->logLimit());
+                for (int i = 0; i < 5; ++i)
+                    LOG_NOTICE << QString(2000, c);
+                cut << log.count(
+                    QRegularExpression(QString(c) + " \\x{2026} \\(cut: \\d+ more characters\\)$"));
+            }
+            QVERIFY2(cut.at(0) >= 2 && cut.at(1) >= 2 && cut.at(2) < 2,
+                     qPrintable(QString::number(cut.at(0)) + QString::number(cut.at(1)) +
+                                QString::number(cut.at(2))));
+        }
         qint64 logged = 0;
         for (const QString& line : log.lines())
             logged += line.size();
@@ -591,7 +625,7 @@ private slots:
         iface->onDisconnect(); // told as the tab goes, and never again
         QCOMPARE(log.count(QRegularExpression("lines of the portal tab \"Users\" left out")), 1);
         delete window;
-        QCOMPARE(log.count(QRegularExpression(" left out: ")), 1);
+        QCOMPARE(log.count(QRegularExpression(" left out: ")), next == "Connections" ? 2 : 1);
         disconnect(plugin, &ConfigPlugin::loadStarted, this, nullptr);
     }
 
