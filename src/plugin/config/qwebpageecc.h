@@ -84,10 +84,10 @@ public:
     // The origins of the documents in the tab's frames, each once; none while
     // it holds no page.
     QStringList frameOrigins() const;
-    // The program was held again right after a script was stopped, maybe by
-    // one of this tab's (the engine does not say whose): a page that restarts
-    // its endless script. Its scripts stay off until the client loads the
-    // tab again (clientLoad, or its own Back, Forward or Reload).
+    // Pages held the program past their share, maybe this tab's (the engine
+    // does not say whose): a page that restarts its endless script, say. Its
+    // scripts stay off until the client loads the tab again (clientLoad, or
+    // its own Back, Forward or Reload).
     void stopScripts();
 
 signals:

@@ -30,6 +30,12 @@ const int BeatMs = 100;
 // How late after the stop the program may answer for the stop to be its
 // end.
 const int AnsweredMs = 1000;
+// How much of the time pages may hold the program: a hold of half the limit
+// or more counts, and once they add up to more than three limits within ten
+// limits, the tabs' scripts go off.
+const int HoldDivisor = 2;
+const int HeldLimits = 3;
+const int WindowLimits = 10;
 // What a line names of the tabs and their frames.
 const int MaxTabs = 8;
 const int MaxOrigins = 8;
@@ -162,6 +168,11 @@ void ScriptWatch::heldInCall(qint64 heldMs)
 void ScriptWatch::setLimitMs(int ms)
 {
     g_limitMs = ms;
+    // The holds of another limit count no more.
+    if (ScriptWatch* watch = g_watch) {
+        watch->holds.clear();
+        watch->heldInWindow = 0;
+    }
 }
 
 ScriptWatch::ScriptWatch() : QObject(QCoreApplication::instance())
@@ -229,10 +240,43 @@ void ScriptWatch::_takeOver(QObject* item, int interval)
     wake.notify_all();
 }
 
+void ScriptWatch::_turned(qint64 now)
+{
+    const qint64 held = now - lastBeat;
+    lastBeat = now;
+    const qint64 limit = g_limitMs;
+    if (held < limit / HoldDivisor)
+        return;
+    holds.push_back({now, held});
+    heldInWindow += held;
+    while (holds.front().first <= now - WindowLimits * limit) {
+        heldInWindow -= holds.front().second;
+        holds.pop_front();
+    }
+    if (heldInWindow <= HeldLimits * limit)
+        return;
+    const qint64 total = heldInWindow;
+    holds.clear();
+    heldInWindow = 0;
+    // A page that restarts its endless script, or one just short of the
+    // limit, would hold the program again at once.
+    const QString pages = pagesText();
+    for (QWebPageEcc* page : QWebPageEcc::all()) {
+        if (!page->frameOrigins().isEmpty())
+            page->stopScripts();
+    }
+    LOG_ERROR_LIMITED(lines) << "[WebPage] Pages held the program for "
+                             << seconds(total).toUtf8().constData() << " of the last "
+                             << seconds(WindowLimits * limit).toUtf8().constData()
+                             << "; the engine does not say which frame ran their scripts, "
+                             << pages.toUtf8().constData()
+                             << "; their scripts are off until they are loaded again";
+}
+
 void ScriptWatch::_beat()
 {
     const qint64 now = clock.elapsed();
-    lastBeat = now;
+    _turned(now);
     const std::lock_guard<std::mutex> lock(mutex);
     // A script that opened an event loop of its own (a box) runs on below
     // it.
@@ -287,7 +331,7 @@ void ScriptWatch::_run()
             QMetaObject::invokeMethod(
                 this,
                 [this, beatAt, now] {
-                    lastBeat = clock.elapsed();
+                    _turned(clock.elapsed());
                     _tell(beatAt, now);
                 },
                 Qt::QueuedConnection);
@@ -304,14 +348,6 @@ void ScriptWatch::_tell(qint64 heldSince, qint64 stoppedAt, bool inCall)
     if (heldSince == toldHold)
         return;
     toldHold = heldSince;
-    // One hold may be no endless script's: a long script's work and the
-    // page's layout after it, the program stopped by its user. The engine
-    // stops only a script that has had its time, and nothing says whether it
-    // did. A hold that begins within the limit of the last stop is a page
-    // that holds the program again at once (an endless script on a timer):
-    // then the tabs' scripts go off.
-    const bool again = lastStop >= 0 && heldSince - lastStop <= g_limitMs;
-    lastStop = stoppedAt;
     const qint64 now = clock.elapsed();
     const qint64 late = now - stoppedAt;
     const qint64 heldMs = now - heldSince;
@@ -327,20 +363,13 @@ void ScriptWatch::_tell(qint64 heldSince, qint64 stoppedAt, bool inCall)
             : QStringLiteral("The program was held for %1; the web engine was told to stop the "
                              "script that ran %2 before it answered again; ")
                   .arg(seconds(heldMs), seconds(late));
-    const QString pages = pagesText();
-    bool stopped = false;
-    for (QWebPageEcc* page : QWebPageEcc::all()) {
-        if (again && !page->frameOrigins().isEmpty()) {
-            page->stopScripts();
-            stopped = true;
-        }
-    }
+    // One hold may be no endless script's (a long script's work and the
+    // page's layout after it, the program stopped by its user): the engine
+    // stops only a script that has had its time, and nothing says whether it
+    // did. What the pages hold in all is bounded by _turned.
     LOG_ERROR_LIMITED(lines) << "[WebPage] " << what.toUtf8().constData()
                              << "the engine does not say which frame ran it, "
-                             << pages.toUtf8().constData()
-                             << (stopped ? "; held again within the limit of the last stop, their "
-                                           "scripts are off until they are loaded again"
-                                         : "");
+                             << pagesText().toUtf8().constData();
 }
 
 } // namespace ORVO

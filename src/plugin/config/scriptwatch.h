@@ -6,8 +6,10 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/loglimit.h"
@@ -34,9 +36,11 @@ namespace ORVO {
 // script is never stopped.
 // The engine says nothing when it stops a script, nor which frame ran it: the
 // line that tells of the stop names the tabs that had a page, with the
-// origins of their frames. When the program is held again within the limit
-// of a stop, their scripts go off until the tab is loaded again. When the
-// program quits, all scripts go off first.
+// origins of their frames. Pages may hold the program for a third of the
+// time at most: once their holds of half the limit or more add up to more
+// than three limits within ten (a page that restarts its endless script, or
+// one just short of the limit), the tabs' scripts go off until the tab is
+// loaded again. When the program quits, all scripts go off first.
 class ScriptWatch : public QObject
 {
     Q_OBJECT
@@ -55,8 +59,8 @@ public:
     // GuiApplication, which shows it the engine's timers: -1 without one, or
     // when already installed, and the engine stops no script.
     static int install();
-    // Tests: the limit from now on. The engine's own step is the limit at
-    // install(): a later, shorter limit waits for it.
+    // Tests, on the main thread: the limit from now on. The engine's own
+    // step is the limit at install(): a later, shorter limit waits for it.
     static void setLimitMs(int ms);
     // The limit now.
     static int limitMs();
@@ -94,9 +98,12 @@ private:
     // held for the limit.
     void _run();
     // On the main thread: the line of a stop, of the hold since then, once
-    // for each hold; the tabs' scripts go off when it follows the last stop
-    // within the limit.
+    // for each hold.
     void _tell(qint64 heldSince, qint64 stoppedAt, bool inCall = false);
+    // On the main thread, while timers are held: it turns, after a hold
+    // since the last turn. Once the holds add up to more than the pages'
+    // share, the tabs' scripts go off.
+    void _turned(qint64 now);
     static void _goOff(QObject* item);
 
     QElapsedTimer clock;
@@ -110,7 +117,9 @@ private:
     // On the main thread: the timers taken over, and the hold told last.
     int takenOver = 0;
     qint64 toldHold = -1;
-    qint64 lastStop = -1;
+    // The holds of the last WindowLimits limits: when each ended, how long.
+    std::deque<std::pair<qint64, qint64>> holds;
+    qint64 heldInWindow = 0;
     log::RateLimit lines{QStringLiteral("the stopped scripts")};
 };
 
