@@ -32,7 +32,9 @@ const int BeatMs = 100;
 const int AnsweredMs = 1000;
 // How much of the time pages may hold the program: a hold of half the limit
 // or more counts, and once they add up to more than three limits within ten
-// limits, the tabs' scripts go off.
+// limits, the tabs' scripts go off. A hold counts for no more than a stopped
+// script's, which ends at the limit: one of the program stopped by its user
+// is no page's.
 const int HoldDivisor = 2;
 const int HeldLimits = 3;
 const int WindowLimits = 10;
@@ -167,7 +169,7 @@ void ScriptWatch::heldInCall(qint64 heldMs)
 
 void ScriptWatch::setLimitMs(int ms)
 {
-    g_limitMs = ms;
+    g_limitMs = std::max(1, ms);
     // The holds of another limit count no more.
     if (ScriptWatch* watch = g_watch) {
         watch->holds.clear();
@@ -247,8 +249,9 @@ void ScriptWatch::_turned(qint64 now)
     const qint64 limit = g_limitMs;
     if (held < limit / HoldDivisor)
         return;
-    holds.push_back({now, held});
-    heldInWindow += held;
+    const qint64 counted = std::min<qint64>(held, limit + AnsweredMs);
+    holds.push_back({now, counted});
+    heldInWindow += counted;
     while (holds.front().first <= now - WindowLimits * limit) {
         heldInWindow -= holds.front().second;
         holds.pop_front();
@@ -331,8 +334,9 @@ void ScriptWatch::_run()
             QMetaObject::invokeMethod(
                 this,
                 [this, beatAt, now] {
-                    _turned(clock.elapsed());
+                    const qint64 turned = clock.elapsed();
                     _tell(beatAt, now);
+                    _turned(turned);
                 },
                 Qt::QueuedConnection);
         }

@@ -36,11 +36,12 @@ namespace ORVO {
 // script is never stopped.
 // The engine says nothing when it stops a script, nor which frame ran it: the
 // line that tells of the stop names the tabs that had a page, with the
-// origins of their frames. Pages may hold the program for a third of the
-// time at most: once their holds of half the limit or more add up to more
+// origins of their frames. The holds that pages' scripts start, of half the
+// limit or more, take a third of the time at most: once they add up to more
 // than three limits within ten (a page that restarts its endless script, or
 // one just short of the limit), the tabs' scripts go off until the tab is
-// loaded again. When the program quits, all scripts go off first.
+// loaded again. Shorter holds slow the windows without taking them. When the
+// program quits, all scripts go off first.
 class ScriptWatch : public QObject
 {
     Q_OBJECT
