@@ -89,9 +89,8 @@ void endQtMessageLimit()
 } // namespace
 
 FloodAllowance::FloodAllowance(qint64 budget, qint64 perDay, QObject* parent)
-    : QObject(parent), budget(budget), perSecond(perDay / 86400.0), balance(budget)
+    : FloodAllowance(budget, perDay, LimitSize{0, 0}, QString(), parent)
 {
-    clock.start();
 }
 
 FloodAllowance::FloodAllowance(qint64 budget, qint64 perDay, LimitSize atLow, const QString& who,

@@ -505,7 +505,7 @@ void SignInManager::_startRequests()
         if (starts.at(i).signIn != 0)
             continue;
         const int number = starts.at(i).credential.number;
-        if (!signIn || signIn->credential != number || signIn->phase >= SignIn::LoggingOut) {
+        if (!goesOn() || signIn->credential != number) {
             if (signIn)
                 _endSignIn("a later sign-in came");
             signIn.emplace(++lastSignIn, number, auth, starts.at(i).managed);
@@ -639,7 +639,7 @@ void SignInManager::_show()
                   << (found && up ? " (found up)" : "");
         emit plainConnection(plain, noPortal);
     }
-    const bool out = signIn && signIn->phase >= SignIn::LoggingOut;
+    const bool out = lasts() && !goesOn();
     if (out != shownSigningOut) {
         shownSigningOut = out;
         emit signingOut(out);

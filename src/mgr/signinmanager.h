@@ -258,6 +258,9 @@ private:
     // named, the answer at the tunnel's last rise naming it too: only then
     // does a request of its web session go out, or its answer count.
     bool _atItsServer() const;
+    // Logged in, up, and connected to the sign-in's own server now: what a
+    // password change and the logos need.
+    bool _loggedInThere() const;
     void _login();
     // What the windows are told: the connection shown plain, the sign-in
     // and its sign-out; only what changed.

@@ -120,6 +120,12 @@ void SignInManager::_changePassword(QString newPass)
     _run();
 }
 
+bool SignInManager::_loggedInThere() const
+{
+    return signIn && signIn->loggedIn && signIn->phase == SignIn::Up &&
+           lastState == libvelcor::StateConnected && _atItsServer();
+}
+
 void SignInManager::_takeChanges()
 {
     while (!changesAsked.isEmpty()) {
@@ -127,8 +133,7 @@ void SignInManager::_takeChanges()
         // One web request at a time, to the sign-in's own server: a change
         // sent now would drop the login or the logout under way, and the
         // "stop" must not wait on it.
-        if (!signIn || !signIn->loggedIn || signIn->phase != SignIn::Up ||
-            signIn->web != Web::None || !_atItsServer() || lastState != libvelcor::StateConnected) {
+        if (!_loggedInThere() || signIn->web != Web::None) {
             LOG_NOTICE << "[ApiManager] Password change refused: the sign-in is not logged in to "
                           "its server, or busy signing in or out";
             emit error(libvelcor::Error(
@@ -205,8 +210,7 @@ void SignInManager::_fetchLogos()
 {
     // Logged in to its server: its address is known. The small one after
     // the large one.
-    if (!signIn || !signIn->loggedIn || signIn->phase != SignIn::Up || !signIn->managed ||
-        lastState != libvelcor::StateConnected || !_atItsServer())
+    if (!_loggedInThere() || !signIn->managed)
         return;
     const bool large = signIn->logos == Logos::LargeDue;
     if (!large && signIn->logos != Logos::SmallDue)

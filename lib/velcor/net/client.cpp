@@ -197,13 +197,19 @@ QString Client::_where() const
 void Client::_drop()
 {
     timer.stop();
-    if (reply) {
-        QNetworkReply* r = reply;
-        reply = nullptr;
-        r->disconnect(this);
+    if (reply)
+        _release(true);
+    body.clear();
+}
+
+void Client::_release(bool abort)
+{
+    QNetworkReply* r = reply;
+    reply = nullptr;
+    r->disconnect(this);
+    if (abort)
         r->abort();
-        r->deleteLater();
-    }
+    r->deleteLater();
     body.clear();
 }
 
@@ -281,11 +287,7 @@ void Client::_redirect(const QUrl& target, int status)
               QString());
         return;
     }
-    QNetworkReply* r = reply;
-    reply = nullptr;
-    r->disconnect(this);
-    r->deleteLater();
-    body.clear();
+    _release(false);
     sslErrorTexts.clear();
     current = target;
     VLOG_DEBUG << "[Client] sent on to " << _where();
@@ -341,11 +343,7 @@ void Client::_complete(const QByteArray& data)
 {
     const QString answer = QString::fromUtf8(data);
     timer.stop();
-    QNetworkReply* r = reply;
-    reply = nullptr;
-    r->disconnect(this);
-    r->deleteLater();
-    body.clear();
+    _release(false);
     emit complete(answer);
 }
 

@@ -106,6 +106,9 @@ private:
     void _redirect(const QUrl& target, int status);
     void _complete(const QByteArray& data);
     void _drop();
+    // The reply in hand goes, with what it brought, unheard; aborted first
+    // when it may still be running.
+    void _release(bool abort);
     void _fail(const QString& desc, const QString& extra);
     QString _where() const;
 
